@@ -1,0 +1,18 @@
+"""Shared set-up of the end-to-end tests: they run inside testbed/sandbox (CTest starts
+pytest there), find the programs of the build in CAMERA_BUILD_DIR and the helpers in lib/."""
+import os
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "lib"))
+
+import pytest  # noqa: E402
+
+
+def pytest_configure(config):
+    if os.environ.get("SANDBOX") != "1":
+        raise pytest.UsageError("end-to-end tests run only inside testbed/sandbox (use ctest)")
+
+
+@pytest.fixture(scope="session")
+def build_dir():
+    return os.environ["CAMERA_BUILD_DIR"]

@@ -1,0 +1,38 @@
+"""Small helpers for end-to-end tests: where the programs are, and starting them."""
+import os
+import subprocess
+import time
+
+BUILD_DIR = os.environ.get("CAMERA_BUILD_DIR", "")
+SOURCE_DIR = os.environ.get("CAMERA_SOURCE_DIR", "")
+EMULATOR = os.environ.get("CAMERA_EMULATOR", "")
+
+
+def program(*parts):
+    """Command prefix for a program of this build (under the emulator on cross builds)."""
+    path = os.path.join(BUILD_DIR, *parts)
+    return ([EMULATOR] if EMULATOR else []) + [path]
+
+
+def in_lan(cmd):
+    """Command prefix that runs cmd on the LAN side of the camera's eth0."""
+    return ["ip", "netns", "exec", "lan"] + list(cmd)
+
+
+def wait_for(predicate, timeout=5.0, step=0.05):
+    """Polls predicate until it is true or timeout seconds pass; returns its last value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(step)
+
+
+def fake_calls():
+    """Lines logged by the sandbox's stand-in commands (reboot, ifup, ...)."""
+    try:
+        with open("/run/camera-fakes/calls") as f:
+            return f.read().splitlines()
+    except FileNotFoundError:
+        return []
