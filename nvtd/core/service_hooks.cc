@@ -3,6 +3,8 @@
 // and the subscription table (nvtd/events) fill these in as they land.
 #include "nvtd/core/service_hooks.h"
 
+#include "nvtd/core/user_table.h"
+
 namespace nvtd {
 
 void wait_for_cam_settings() {
@@ -15,8 +17,8 @@ void start_discovery_if_enabled() {
 }
 
 void reset_tables() {
-  // Profile store reset; user table reset; subscription table reset (HttpPort); scope list
-  // reset.
+  // Profile store reset; subscription table reset (HttpPort); scope list reset.
+  user_table_reset();
 }
 
 void stop_discovery() {
