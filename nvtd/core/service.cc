@@ -87,7 +87,7 @@ int run_nvtd(int argc, const char* const* argv) {
     }
   }
   install_signal_handlers();
-  wait_for_cam_settings();
+  wait_for_settings();
   start_discovery_if_enabled();
   int listen_fd = -1;
   if (Server) {

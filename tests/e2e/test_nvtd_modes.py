@@ -3,6 +3,10 @@ import os
 import subprocess
 
 from camera import program
+import pytest
+
+# nvtd finds its settings at once instead of waiting for CAM.
+pytestmark = pytest.mark.usefixtures("settings_server")
 
 NVTD = program("nvtd", "nvtd")
 USAGE = "params:\n\tuseradd <username> <password> <administrator|operator|user>\n"

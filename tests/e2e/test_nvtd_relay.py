@@ -9,6 +9,9 @@ from camera import in_lan, program, wait_for
 from nvtd_relay import (ENV, ReplyFifo, content_message, env_message, header, open_message,
                         relay_request, start_persistent)
 
+# nvtd finds its settings at once instead of waiting for CAM.
+pytestmark = pytest.mark.usefixtures("settings_server")
+
 BODY = b"<s:Envelope><s:Body><GetFrobnication/></s:Body></s:Envelope>"
 ENV_LINES = ["REQUEST_METHOD=POST", "REQUEST_URI=/onvif/device_service",
              "CONTENT_TYPE=application/soap+xml", f"CONTENT_LENGTH={len(BODY)}"]

@@ -8,6 +8,9 @@ import pytest
 from nvtd_relay import Nvtd, http_exchange, soap_post, split_response, start_server
 from camera import in_lan, wait_for
 
+# nvtd finds its settings at once instead of waiting for CAM.
+pytestmark = pytest.mark.usefixtures("settings_server")
+
 PORT = 8080
 BODY = b"<s:Envelope><s:Body><GetFrobnication/></s:Body></s:Envelope>"
 
