@@ -2,6 +2,7 @@
 //   sndq-client send TEXT      queue TEXT on "/sndq"
 //   sndq-client ask TEXT [MS]  queue TEXT, then print the reply from "/sndqr" (wait MS, 3000)
 //   sndq-client attr           print the attributes of both queues
+//   sndq-client unlink         remove both queues
 #include <fcntl.h>
 #include <mqueue.h>
 #include <time.h>
@@ -77,6 +78,11 @@ int main(int argc, char** argv) {
     return Ask(argv[2], argc >= 4 ? strtol(argv[3], nullptr, 10) : 3000);
   }
   if (argc >= 2 && strcmp(argv[1], "attr") == 0) return Attr();
-  fprintf(stderr, "usage: sndq-client send TEXT | ask TEXT [MS] | attr\n");
+  if (argc >= 2 && strcmp(argv[1], "unlink") == 0) {
+    mq_unlink("/sndq");
+    mq_unlink("/sndqr");
+    return 0;
+  }
+  fprintf(stderr, "usage: sndq-client send TEXT | ask TEXT [MS] | attr | unlink\n");
   return 2;
 }
