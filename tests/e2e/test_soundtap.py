@@ -27,6 +27,9 @@ def soundtap(request):
     yield start
     for d in daemons:
         d.stop()
+    for d in daemons:  # sanitizer builds report on the daemon's standard error
+        for alarm in ("ThreadSanitizer", "AddressSanitizer", "runtime error"):
+            assert alarm not in d.log()
 
 
 def test_getinfo_defaults_queues_and_request_log(soundtap):
