@@ -28,7 +28,7 @@ def soundtap(request):
     for d in daemons:
         d.stop()
     for d in daemons:  # sanitizer builds report on the daemon's standard error
-        for alarm in ("ThreadSanitizer", "AddressSanitizer", "runtime error"):
+        for alarm in ("ThreadSanitizer", "AddressSanitizer", "LeakSanitizer", "runtime error"):
             assert alarm not in d.log()
 
 
