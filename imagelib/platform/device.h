@@ -20,4 +20,19 @@ ssize_t device_write(int fd, const void* data, size_t size);
 // Waits the given number of microseconds: step pacing of the motor, the filter pulse.
 void device_pause_us(unsigned long microseconds);
 
+// Owns a descriptor of device_open and closes it.
+class DeviceFd {
+ public:
+  explicit DeviceFd(int fd = -1) : fd_(fd) {}
+  ~DeviceFd() {
+    if (fd_ >= 0) device_close(fd_);
+  }
+  DeviceFd(const DeviceFd&) = delete;
+  DeviceFd& operator=(const DeviceFd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
 }  // namespace platform

@@ -14,33 +14,38 @@ namespace vcam {
 
 namespace {
 
-class FileLock {
+// The state file, open and locked; it is also the lock of the whole virtual camera.
+class LockedStateFile {
  public:
-  explicit FileLock(const std::string& path)
-      : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+  LockedStateFile() : fd_(::open((dir() + "/state").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
     if (fd_ >= 0) flock(fd_, LOCK_EX);
   }
-  ~FileLock() {
+  ~LockedStateFile() {
     if (fd_ >= 0) ::close(fd_);  // closing releases the lock
   }
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
+  LockedStateFile(const LockedStateFile&) = delete;
+  LockedStateFile& operator=(const LockedStateFile&) = delete;
+
+  State load() const {
+    std::string text;
+    char buffer[512];
+    ssize_t n;
+    off_t at = 0;
+    while (fd_ >= 0 && (n = pread(fd_, buffer, sizeof buffer, at)) > 0) {
+      text.append(buffer, static_cast<size_t>(n));
+      at += n;
+    }
+    return parse_state(text);
+  }
+  void store(const State& state) const {
+    const std::string text = format_state(state);
+    if (fd_ < 0 || pwrite(fd_, text.data(), text.size(), 0) < 0) return;
+    if (ftruncate(fd_, static_cast<off_t>(text.size())) != 0) return;
+  }
 
  private:
   int fd_;
 };
-
-State load() {
-  return parse_state(read_file("state"));
-}
-
-void store(const State& state) {
-  const std::string path = dir() + "/state";
-  std::ofstream out(path + ".new", std::ios::trunc);
-  out << format_state(state);
-  out.close();
-  std::rename((path + ".new").c_str(), path.c_str());
-}
 
 }  // namespace
 
@@ -96,20 +101,25 @@ std::string dir() {
 }
 
 void with_state(const std::function<void(State&)>& change) {
-  FileLock lock(dir() + "/lock");
-  State state = load();
+  LockedStateFile file;
+  State state = file.load();
   change(state);
-  store(state);
+  file.store(state);
 }
 
 State read_state() {
-  FileLock lock(dir() + "/lock");
-  return load();
+  return LockedStateFile().load();
 }
 
 void append_log(const std::string& line) {
-  std::ofstream out(dir() + "/i2c.log", std::ios::app);
-  out << line << "\n";
+  const int fd =
+      ::open((dir() + "/i2c.log").c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  const std::string text = line + "\n";
+  if (::write(fd, text.data(), text.size()) < 0) {
+    // the log is best effort
+  }
+  ::close(fd);
 }
 
 std::string read_file(const std::string& name) {
