@@ -91,17 +91,6 @@ TEST(Autofocus, FlatFocusGivesUpAfterThreeSweeps) {
   EXPECT_EQ(rig.lines, std::vector<std::string>{"didn't find change, giving up\n"});
 }
 
-TEST(Autofocus, LowContrastDoublesTheCoarseStepFromTheSixthMove) {
-  ModelRig rig([](int64_t) { return constant(50000, 150); });
-  const AutofocusResult result = autofocus_search(rig, false);
-  EXPECT_EQ(result.state, 60);
-  ASSERT_EQ(rig.moves.size(), 103u);
-  for (size_t i = 0; i < rig.moves.size(); ++i) {
-    EXPECT_EQ(rig.moves[i].count, i < 5 ? 1 : 2) << "move " << i;
-  }
-  EXPECT_EQ(rig.position, 21 * 240 - 5 * 120 - 41 * 240 + 41 * 240 - 0);
-}
-
 TEST(Autofocus, ClearFirstChangeChoosesTheApproachDirection) {
   // Values beyond 2 million: times 1000 they need 64 bits.
   ModelRig falling([](int64_t p) { return constant(p > 0 ? 18000000 : 20000000, 5000); });
