@@ -100,7 +100,7 @@ int scripted_driver(int fd, unsigned long request, void* argument) {
 // An area of size bytes ending right at an inaccessible page.
 class GuardedArea {
  public:
-  GuardedArea(size_t size, bool low) {
+  GuardedArea(size_t size, [[maybe_unused]] bool low) {
     const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     pages_ = (size + page - 1) / page;
     int flags = MAP_PRIVATE | MAP_ANONYMOUS;

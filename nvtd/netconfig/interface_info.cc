@@ -53,10 +53,14 @@ std::string address_text(const ifreq& req) {
     std::memcpy(&in, raw + offsetof(sockaddr_in, sin_addr), sizeof in);
     inet_ntop(AF_INET, &in, text, sizeof text);
   } else if (req.ifr_addr.sa_family == AF_INET6) {
-    static_assert(offsetof(sockaddr_in6, sin6_addr) + sizeof(in6_addr) <= sizeof req.ifr_ifru);
-    in6_addr in6;
-    std::memcpy(&in6, raw + offsetof(sockaddr_in6, sin6_addr), sizeof in6);
-    inet_ntop(AF_INET6, &in6, text, sizeof text);
+    // The union holds a whole IPv6 address only where it is 24 bytes (64-bit hosts); on the
+    // 32-bit camera it is 16 bytes, the address cannot come back whole and stays empty.
+    constexpr size_t kAt = offsetof(sockaddr_in6, sin6_addr);
+    if (kAt + sizeof(in6_addr) <= sizeof req.ifr_ifru) {
+      in6_addr in6;
+      std::memcpy(&in6, raw + kAt, sizeof in6);
+      inet_ntop(AF_INET6, &in6, text, sizeof text);
+    }
   }
   return text;
 }
