@@ -16,7 +16,9 @@ endfunction()
 
 # camera_add_e2e(NAME tests/e2e/test_x.py [LABELS ...] [TIMEOUT s])
 # An end-to-end pytest module, run inside its own camera sandbox (testbed/sandbox)
-# against the programs of this build.
+# against the programs of this build. Label "vcam": the module drives the virtual camera;
+# in the camera build it runs against the programs' sim variants (vcam-seam/, see
+# camera_sim_variant). CAMERA_SEAM tells the module which device seam it has.
 function(camera_add_e2e name file)
   if(NOT CAMERA_TESTS)
     return()
@@ -25,13 +27,20 @@ function(camera_add_e2e name file)
   if(NOT E_TIMEOUT)
     set(E_TIMEOUT 600)
   endif()
+  set(build_dir ${PROJECT_BINARY_DIR})
+  set(seam ${CAMERA_PLATFORM})
+  if("vcam" IN_LIST E_LABELS AND NOT CAMERA_PLATFORM STREQUAL "sim")
+    set(build_dir ${PROJECT_BINARY_DIR}/vcam-seam)
+    set(seam sim)
+  endif()
   add_test(NAME e2e_${name}
            COMMAND ${PROJECT_SOURCE_DIR}/testbed/sandbox
-                   /usr/bin/python3 -m pytest -q -p no:cacheprovider ${PROJECT_SOURCE_DIR}/${file})
+                   /usr/bin/python3 -m pytest -q -rs -p no:cacheprovider ${PROJECT_SOURCE_DIR}/${file})
+  # The emulator is one path (cmake/qemu-armhf): a list would be cut at its semicolons here.
   set_tests_properties(e2e_${name} PROPERTIES
     TIMEOUT ${E_TIMEOUT}
     LABELS "e2e;${E_LABELS}"
-    ENVIRONMENT "CAMERA_BUILD_DIR=${PROJECT_BINARY_DIR};CAMERA_SOURCE_DIR=${PROJECT_SOURCE_DIR};CAMERA_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}")
+    ENVIRONMENT "CAMERA_BUILD_DIR=${build_dir};CAMERA_SOURCE_DIR=${PROJECT_SOURCE_DIR};CAMERA_SEAM=${seam};CAMERA_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}")
 endfunction()
 
 # camera_add_fuzzer(NAME SOURCES f_fuzz.cc ... LIBS lib ...)
@@ -57,4 +66,45 @@ function(nvtd_add_room name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${R_LIBS})
   set_property(GLOBAL APPEND PROPERTY NVTD_LIBS ${name})
+endfunction()
+
+# camera_sim_variant(TARGET): TARGET_sim, the same static library or program built against
+# the virtual camera's device seam, for the tests that drive the virtual camera. On hosts
+# (CAMERA_PLATFORM sim) it is TARGET itself. In the camera build it is a second target from
+# the same sources, linking the _sim variant of every library that has one (imagelib_sim
+# comes from imagelib/); a program lands in vcam-seam/<room>/ under its own name, so the
+# end-to-end tests labelled "vcam" find it there as they find the others in the build.
+function(camera_sim_variant target)
+  get_target_property(type ${target} TYPE)
+  if(CAMERA_PLATFORM STREQUAL "sim")
+    if(type STREQUAL "EXECUTABLE")
+      add_executable(${target}_sim ALIAS ${target})
+    else()
+      add_library(${target}_sim ALIAS ${target})
+    endif()
+    return()
+  endif()
+  if(NOT CAMERA_TESTS)
+    return()
+  endif()
+  get_target_property(sources ${target} SOURCES)
+  get_target_property(libs ${target} LINK_LIBRARIES)
+  set(sim_libs "")
+  foreach(lib IN LISTS libs)
+    if(TARGET ${lib}_sim)
+      list(APPEND sim_libs ${lib}_sim)
+    else()
+      list(APPEND sim_libs ${lib})
+    endif()
+  endforeach()
+  if(type STREQUAL "EXECUTABLE")
+    file(RELATIVE_PATH room ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    add_executable(${target}_sim ${sources})
+    set_target_properties(${target}_sim PROPERTIES
+      OUTPUT_NAME ${target} RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/vcam-seam/${room})
+  else()
+    add_library(${target}_sim STATIC ${sources})
+  endif()
+  target_include_directories(${target}_sim PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${target}_sim PUBLIC ${sim_libs})
 endfunction()

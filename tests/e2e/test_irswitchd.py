@@ -1,6 +1,7 @@
 """irswitchd on the virtual camera: as the scene goes from day through dusk and flicker to
 night and back, the filter in the virtual expander and the commands at the image-server
 stand-in follow. Also the forced modes, the dry run, the help and the start-up failures."""
+# ctest-labels: vcam
 import signal
 import subprocess
 

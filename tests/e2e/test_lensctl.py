@@ -1,6 +1,7 @@
 """The installed lensctl on the virtual camera: the register writes it makes, the lens position
 that outlives each run, the filter pulse, autofocus and focusval (the command words' details
 are unit-tested in lensctl/commands_vcam_test.cc)."""
+# ctest-labels: vcam
 import re
 import signal
 import subprocess

@@ -11,7 +11,10 @@ WRITE = re.compile(r"t=(\d+) reg=(\d+) val=0x([0-9A-F]{2})")
 
 
 def sim_build():
-    """True when this build's device seam is the virtual camera."""
+    """True when the programs under test have the virtual camera behind their device seam
+    (CAMERA_SEAM, set by CTest; else this build's own seam)."""
+    if os.environ.get("CAMERA_SEAM"):
+        return os.environ["CAMERA_SEAM"] == "sim"
     try:
         with open(os.path.join(BUILD_DIR, "CMakeCache.txt")) as f:
             return "CAMERA_PLATFORM:STRING=sim" in f.read()
