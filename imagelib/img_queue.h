@@ -1,6 +1,7 @@
 // Commands to the image server over its System V message queue (key from "/tmp/img_queue").
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -15,6 +16,11 @@ struct ImgMessage {
 };
 constexpr size_t kImgMessageTextSize = sizeof(int32_t) * (1 + kImgMaxArguments);
 static_assert(kImgMessageTextSize == 508);
+// The text the queue carries starts right after the C library's long message type (4 bytes
+// on the camera, 8 on 64-bit hosts) and runs without gaps.
+static_assert(offsetof(ImgMessage, command) == sizeof(long));
+static_assert(offsetof(ImgMessage, arguments) + sizeof(ImgMessage::arguments) ==
+              offsetof(ImgMessage, command) + kImgMessageTextSize);
 
 // Sends command with the first n arguments (n is bounded to 0..126) without waiting;
 // returns 0, or -1 when the message can't be queued.

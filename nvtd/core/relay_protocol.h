@@ -18,6 +18,7 @@ struct MessageHeader {
   int32_t unused;
 };
 static_assert(sizeof(MessageHeader) == 8, "relay header is 8 bytes");
+static_assert(offsetof(MessageHeader, type) == 0, "the type is the first word");
 
 // OPEN payload: the forwarder's process id, which names its reply FIFO.
 struct OpenPayload {
@@ -32,6 +33,7 @@ struct EnvCounts {
   int32_t bytes;
 };
 static_assert(sizeof(EnvCounts) == 8, "ENV counts are 8 bytes");
+static_assert(offsetof(EnvCounts, bytes) == 4, "the byte count is the second word");
 
 // CONTENT: chunks, each this length word followed by that many bytes, until the lengths add
 // up to CONTENT_LENGTH. A chunk of length 0 is allowed.
