@@ -4,6 +4,7 @@
 #include "nvtd/core/service_hooks.h"
 
 #include "nvtd/core/user_table.h"
+#include "nvtd/media/profile_store.h"
 
 namespace nvtd {
 
@@ -17,7 +18,8 @@ void start_discovery_if_enabled() {
 }
 
 void reset_tables() {
-  // Profile store reset; subscription table reset (HttpPort); scope list reset.
+  // Subscription table reset (HttpPort); scope list reset.
+  profile_store_reset();
   user_table_reset();
 }
 
