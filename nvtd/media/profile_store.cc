@@ -5,9 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/http_io.h"
-
 namespace nvtd {
 
 std::array<profile_slot, kProfileSlots> profile_table;
@@ -20,8 +17,6 @@ std::array<VencUse, 4> venc_use_table = {{{"T-VEConf-stream1", 0},
                                           {"T-VEConf-stream4", 0}}};
 
 namespace {
-
-constexpr std::size_t kTokenField = 32;  // element values are read with at most 31 characters
 
 profile_slot* find_slot(std::string_view token) {
   for (auto& slot : profile_table) {
@@ -184,18 +179,8 @@ int32_t venc_use_count(int stream) {
   return venc_use_table[stream - 1].use_count;
 }
 
-int stream_of_token(std::string_view value) {
-  static constexpr const char* kNames[] = {"stream1", "stream2", "stream3", "stream4"};
-  for (int i = 0; i < 4; ++i) {
-    if (value.find(kNames[i]) != std::string_view::npos) return i + 1;
-  }
-  return profile_exists(value) ? 1 : -1;
-}
-
-int profile_to_stream(const char* element_name) {
-  auto value = element_text(RequestBody, element_name, kTokenField);
-  if (!value) return -1;
-  return stream_of_token(*value);
+int profile_exists(const char* token) {
+  return token != nullptr && profile_exists(std::string_view(token)) ? 1 : 0;
 }
 
 }  // namespace nvtd

@@ -1,6 +1,6 @@
-// The created media profiles: five slots kept in the process's memory, the use counters of
-// the configurations they hold, and the mapping of a profile or configuration token to one of
-// the camera's four streams. Used by the request thread only, one request at a time.
+// The created media profiles: five slots kept in the process's memory and the use counters of
+// the configurations they hold (the token-to-stream mapping asks it through profile_exists).
+// Used by the request thread only, one request at a time.
 #pragma once
 
 #include <array>
@@ -71,12 +71,7 @@ int profile_detach_audio_encoder(std::string_view token);
 // Use count of video encoder configuration n (1..4) among the created profiles; 0 otherwise.
 int32_t venc_use_count(int stream);
 
-// The stream (1..4) a token value names: the first of "stream1".."stream4" it contains; else 1
-// when a created profile has exactly this token; else -1.
-int stream_of_token(std::string_view value);
-
-// stream_of_token of the element `element_name` of the whole request body (its value read
-// with at most 31 characters); -1 when the element is missing.
-int profile_to_stream(const char* element_name);
+// The same for a NUL-terminated token (the form profile_to_stream asks with).
+int profile_exists(const char* token);
 
 }  // namespace nvtd

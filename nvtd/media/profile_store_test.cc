@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "nvtd/core/http_io.h"
+#include "nvtd/media/profile_to_stream.h"
 
 namespace nvtd {
 namespace {
@@ -120,30 +121,23 @@ TEST_F(ProfileStore, VideoTokensAreCutToTheirBuffers) {
   EXPECT_EQ(profile_get_video_tokens("q", vs, sizeof vs, ve, sizeof ve), -2);
 }
 
-TEST_F(ProfileStore, TokensMapToStreams) {
-  EXPECT_EQ(stream_of_token("stream2"), 2);
-  EXPECT_EQ(stream_of_token("xx-T-VEConf-stream2-yy"), 2);
-  EXPECT_EQ(stream_of_token("stream4"), 4);
-  EXPECT_EQ(stream_of_token("stream1stream2"), 1);  // tested in order 1..4
-  EXPECT_EQ(stream_of_token("stream5"), -1);
-  EXPECT_EQ(stream_of_token(""), -1);
+TEST_F(ProfileStore, ProfileToStreamReadsTheRequestBodyAndAsksTheStore) {
+  auto stream_of = [](const std::string& value) {
+    RequestBody = "<s:Body><trt:ProfileToken>" + value + "</trt:ProfileToken></s:Body>";
+    return profile_to_stream("ProfileToken");
+  };
+  EXPECT_EQ(stream_of("stream2"), 2);
+  EXPECT_EQ(stream_of("xx-T-VEConf-stream2-yy"), 2);
+  EXPECT_EQ(stream_of("stream4"), 4);
+  EXPECT_EQ(stream_of("stream1stream2"), 1);  // tested in order 1..4
+  EXPECT_EQ(stream_of("stream5"), -1);
   profile_create("Mine", "mine");
-  EXPECT_EQ(stream_of_token("mine"), 1);
-  EXPECT_EQ(stream_of_token("Mine"), -1);  // the name is not the token
-  EXPECT_EQ(stream_of_token("min"), -1);
-}
-
-TEST_F(ProfileStore, ProfileToStreamReadsTheRequestBody) {
-  profile_create("p", "created");
-  RequestBody =
-      "<s:Body><trt:GetStreamUri><trt:ProfileToken>created</trt:ProfileToken>"
-      "<trt:Other>stream3</trt:Other></trt:GetStreamUri></s:Body>";
-  EXPECT_EQ(profile_to_stream("ProfileToken"), 1);
-  EXPECT_EQ(profile_to_stream("Other"), 3);
+  EXPECT_EQ(stream_of("mine"), 1);   // a created profile's exact token
+  EXPECT_EQ(stream_of("Mine"), -1);  // its name is not its token
+  EXPECT_EQ(stream_of("min"), -1);
   EXPECT_EQ(profile_to_stream("ConfigurationToken"), -1);
   // Only 31 characters are read: "stream2" beyond them is not seen.
-  RequestBody = "<ProfileToken>" + std::string(30, 'x') + "stream2</ProfileToken>";
-  EXPECT_EQ(profile_to_stream("ProfileToken"), -1);
+  EXPECT_EQ(stream_of(std::string(30, 'x') + "stream2"), -1);
   RequestBody.clear();
 }
 

@@ -9,6 +9,7 @@
 #include "nvtd/media/config_elements.h"
 #include "nvtd/media/media_replies.h"
 #include "nvtd/media/profile_store.h"
+#include "nvtd/media/profile_to_stream.h"
 #include "nvtd/media/stream_settings.h"
 #include "nvtd/media/xml_text.h"
 
