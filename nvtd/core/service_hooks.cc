@@ -3,6 +3,11 @@
 // and the subscription table (nvtd/events) fill these in as they land.
 #include "nvtd/core/service_hooks.h"
 
+#include "nvtd/core/process_state.h"
+#include "nvtd/discovery/discovery_thread.h"
+#include "nvtd/discovery/scopes.h"
+#include "nvtd/getset/settings_client.h"
+
 namespace nvtd {
 
 void wait_for_cam_settings() {
@@ -11,16 +16,19 @@ void wait_for_cam_settings() {
 }
 
 void start_discovery_if_enabled() {
-  // Discovery: if CAM "nvtd_discoverable" is non-zero, StartDiscovery(HttpPort).
+  // A missing key (or CAM not got) reads as -1, which counts as enabled.
+  SettingsClient cam;
+  cam.GetSection("CAM");
+  if (cam.GetIntValue("nvtd_discoverable") != 0) StartDiscovery(HttpPort, true);
 }
 
 void reset_tables() {
-  // Profile store reset; user table reset; subscription table reset (HttpPort); scope list
-  // reset.
+  // Profile store reset; user table reset; subscription table reset (HttpPort).
+  ScopesInit();
 }
 
 void stop_discovery() {
-  // Discovery: StopDiscovery() (sets the stop flag and joins the thread).
+  StopDiscovery();
 }
 
 }  // namespace nvtd
