@@ -37,12 +37,12 @@ namespace {
 constexpr char kGroupAddress[] = "239.255.255.250";
 constexpr uint16_t kDiscoveryPort = 3702;
 constexpr std::size_t kBufferBytes = 4000;
-constexpr int kHelloSpacingSeconds = 5;
+constexpr int64_t kHelloSpacingMs = 5000;
 
 // Controls shared with the request thread; each is one word, written whole.
 std::atomic<bool> stop_flag{false};
 std::atomic<int32_t> pending_hellos{0};
-std::atomic<int64_t> last_hello_time{0};
+std::atomic<int64_t> last_hello_time{0};  // monotonic milliseconds, see Now()
 std::atomic<int32_t> http_port{80};
 std::atomic<bool> dump_flag{false};
 
@@ -55,6 +55,13 @@ DiscoveryIdentity identity;
 int32_t message_number = 1;
 std::minstd_rand random_generator;
 sockaddr_in group_address{};
+
+// A clock that setting the date does not move, so a clock set back cannot hold up Hellos.
+int64_t Now() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 // Sleeps up to seconds or until StopDiscovery; true when the stop flag is set.
 bool WaitOrStop(int seconds) {
@@ -152,7 +159,7 @@ uint32_t NextRandom() {
 
 // Main loop step 2: one Hello from a fresh socket; a failed set-up skips it.
 void SendHello() {
-  last_hello_time = std::time(nullptr);
+  last_hello_time = Now();
   trace("enter %s\n", "SendHello");
   RefreshIPaddr();
   trace("current IP = %s\n", identity.address.c_str());
@@ -224,7 +231,7 @@ int DiscoveryThread() {
   message_number = 1;
   pending_hellos = 2;
   random_generator.seed(static_cast<uint32_t>(std::time(nullptr)));
-  last_hello_time = std::time(nullptr);
+  last_hello_time = Now();
   trace("starting discovery loop\n");
   while (!stop_flag) {
     fd_set readable;
@@ -235,7 +242,7 @@ int DiscoveryThread() {
     int ready =
         select(std::max(fd.get(), wake_fd.get()) + 1, &readable, nullptr, nullptr, &timeout);
     if (stop_flag) break;
-    if (pending_hellos > 0 && std::time(nullptr) - last_hello_time >= kHelloSpacingSeconds) {
+    if (pending_hellos > 0 && Now() - last_hello_time >= kHelloSpacingMs) {
       SendHello();
     }
     if (ready > 0 && FD_ISSET(fd.get(), &readable) && HandleDatagram(fd.get()) < 0) return -1;
@@ -293,7 +300,7 @@ ThreadHandle::~ThreadHandle() {
 }
 
 int RequestHello() {
-  last_hello_time = std::time(nullptr);
+  last_hello_time = Now();
   pending_hellos.fetch_add(1);
   trace("pend %d hello's\n", 1);
   return 0;
