@@ -4,6 +4,7 @@
 #include "nvtd/core/service_hooks.h"
 
 #include "nvtd/core/process_state.h"
+#include "nvtd/core/user_table.h"
 #include "nvtd/discovery/discovery_thread.h"
 #include "nvtd/discovery/scopes.h"
 #include "nvtd/getset/settings_client.h"
@@ -23,7 +24,8 @@ void start_discovery_if_enabled() {
 }
 
 void reset_tables() {
-  // Profile store reset; user table reset; subscription table reset (HttpPort).
+  // Profile store reset; subscription table reset (HttpPort).
+  user_table_reset();
   ScopesInit();
 }
 
