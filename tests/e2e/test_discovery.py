@@ -255,7 +255,9 @@ class TestRunningCamera:
         assert len(found) == 1, r.stdout + r.stderr
         assert found[0]["xaddrs"] == XADDR
         assert found[0]["error"] is None
-        assert SCOPE + "hardware/TQLM-R204" in found[0]["scopes"]
+        scopes = found[0]["scopes"]
+        assert len(scopes) == 6 and scopes[0] == SCOPE + "Profile/Streaming"
+        assert scopes[5] == SCOPE + "name/Corvane"
 
 
 def test_upnp_2_silences_discovery_and_the_process_still_stops(settings):
