@@ -157,7 +157,7 @@ class TestRunningCamera:
 
     @pytest.fixture(scope="class")
     def camera(self, settings):
-        listener = Listener(60)
+        listener = Listener(120)
         nvtd = Nvtd()
         yield nvtd, listener
         listener.stop()
@@ -241,6 +241,23 @@ class TestRunningCamera:
         status, text = soap("<tds:SetScopes><tds:Scopes>%shardware/x</tds:Scopes>"
                             "</tds:SetScopes>" % SCOPE)
         assert status == 400 and "ter:ScopeOverwrite" in text
+
+    def test_add_and_remove_scopes_request_a_hello(self, camera):
+        _, listener = camera
+        seen = len(listener.hellos())
+        added = SCOPE + "floor/e2e-3"
+        status, _ = soap("<tds:AddScopes><tds:ScopeItem>%s</ScopeItem></tds:AddScopes>" % added)
+        assert status == 200
+        assert wait_for(lambda: len(listener.hellos()) > seen, timeout=15, step=0.2)
+        scopes = parse(listener.hellos()[seen]).find("s:Body/d:Hello/d:Scopes", NS).text
+        assert scopes.endswith("name/OLM %s %s " % (SCOPE + "room/e2e-7", added))
+        status, text = soap("<tds:RemoveScopes><tds:ScopeItem>%s</ScopeItem></tds:RemoveScopes>"
+                            % (SCOPE + "room/e2e-7"))
+        assert status == 200
+        assert text.count("<tds:ScopeItem>") == 7
+        assert ("name/Corvane</tds:ScopeItem><tds:ScopeItem>%s</tds:ScopeItem>"
+                "</tds:RemoveScopesResponse>" % added) in text
+        assert wait_for(lambda: len(listener.hellos()) > seen + 1, timeout=15, step=0.2)
 
     def test_onvif_client_finds_the_camera_and_reaches_its_device_service(self, camera):
         if not os.path.isdir(os.path.join(NODE_DIR, "node_modules")):
