@@ -322,4 +322,5 @@ def test_stop_and_start_run_discovery_again(settings):
         assert wait_for(lambda: numbers() == ["1"], timeout=10, step=0.1)  # a fresh sequence
     finally:
         drive.stdin.close()
-        drive.wait(timeout=20)
+        status = drive.wait(timeout=20)
+    assert status == 0  # also the sanitizers' verdict
