@@ -78,8 +78,9 @@ std::string ReadValue(const SettingsClient& client, const char* key, const char*
   return buffer.data();
 }
 
-// Start-up steps 1 to 3. False when the thread is to send nothing (stopped while waiting
-// for the settings server, or parked because CAM "upnp" is 2 until the stop flag is seen).
+// The camera's address, MAC address and model. False when the thread is to send nothing (stopped
+// while waiting for the settings server, or parked because CAM "upnp" is 2 until the stop flag is
+// seen).
 bool ReadIdentity() {
   {
     SettingsClient client;
@@ -118,7 +119,7 @@ int SetSendOptions(int fd) {
   return 0;
 }
 
-// Start-up step 4: the listening socket, joined to the group on the current address.
+// The listening socket, joined to the group on the current address.
 UniqueFd OpenGroupSocket() {
   UniqueFd fd(socket(AF_INET, SOCK_DGRAM, 0));
   if (!fd.valid()) {
@@ -157,7 +158,7 @@ uint32_t NextRandom() {
   return static_cast<uint32_t>(random_generator());
 }
 
-// Main loop step 2: one Hello from a fresh socket; a failed set-up skips it.
+// One Hello from a fresh socket; a failed set-up skips it.
 void SendHello() {
   last_hello_time = Now();
   trace("enter %s\n", "SendHello");
@@ -188,7 +189,7 @@ bool SocketBroken(int error) {
   return error == EBADF || error == ENOTSOCK || error == EFAULT || error == EINVAL;
 }
 
-// Algorithms step 3: receive one datagram and answer it. -1 only when the socket is broken.
+// Receives one datagram and answer it. -1 only when the socket is broken.
 int HandleDatagram(int fd) {
   std::array<char, kBufferBytes> buffer;
   sockaddr_in source{};

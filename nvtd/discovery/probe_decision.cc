@@ -27,7 +27,7 @@ bool ContainsInvalidAnyCase(std::string_view text) {
   return it != text.end();
 }
 
-// Step 7: anything marked "invalid" gets no answer; all else gets ProbeMatches.
+// Last test: anything marked "invalid" gets no answer; all else gets ProbeMatches.
 ProbeAnswer FinalTest(std::string_view text) {
   if (ContainsInvalidAnyCase(text)) {
     trace("discovery: something else invalid\n");
