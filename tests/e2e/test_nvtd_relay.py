@@ -16,7 +16,8 @@ ENV_LINES = ["REQUEST_METHOD=POST", "REQUEST_URI=/onvif/device_service",
 
 @pytest.fixture
 def persistent():
-    server, fd = start_persistent()
+    # Without authentication, so that an unknown operation reaches the action table.
+    server, fd = start_persistent("--noauth")
     yield server, fd
     os.close(fd)
     server.stop()

@@ -14,7 +14,8 @@ BODY = b"<s:Envelope><s:Body><GetFrobnication/></s:Body></s:Envelope>"
 
 @pytest.fixture
 def server():
-    s = start_server(PORT, "--verbose")
+    # Without authentication, so that an unknown operation reaches the action table.
+    s = start_server(PORT, "--verbose", "--noauth")
     yield s
     s.stop()
 
