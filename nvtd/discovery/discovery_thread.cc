@@ -6,6 +6,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/select.h>
 #include <sys/socket.h>
@@ -279,7 +281,14 @@ int StartDiscovery(int port, bool dump) {
   }
   stop_flag = false;
   trace("starting discovery thread...\n");
+  // The stop signals are the request loop's: blocked in the new thread, they interrupt the
+  // loop's blocking read, accept or select instead of landing here.
+  sigset_t stop_signals, previous;
+  sigemptyset(&stop_signals);
+  for (int signo : {SIGINT, SIGQUIT, SIGTERM, SIGPIPE}) sigaddset(&stop_signals, signo);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, &previous);
   discovery_thread.thread = std::thread(DiscoveryThread);
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   return 0;
 }
 
