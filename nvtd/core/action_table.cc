@@ -6,6 +6,7 @@
 
 #include "nvtd/core/faults.h"
 #include "nvtd/device/users.h"
+#include "nvtd/discovery/scope_handlers.h"
 #include "nvtd/media/audio_configs.h"
 #include "nvtd/media/media_replies.h"
 #include "nvtd/media/metadata_configs.h"
@@ -61,7 +62,7 @@ constexpr ActionEntry kActions[] = {
     Part("GetCompatibleMetadataConfigurations", handle_get_compatible_metadata_configs),  // 17
     Plain("GetStreamUri", kTodo),                                                         // 18
     Plain("SetNTP", kTodo),                                                               // 19
-    Plain("GetScopes", kTodo),                                                            // 20
+    Plain("GetScopes", handle_get_scopes),                                                            // 20
     Plain("GetDNS", kTodo),                                                               // 21
     Plain("wsdlGetVideoSources", handle_get_video_sources),  // 22 (handler of 23)
     Plain("GetVideoSources", handle_get_video_sources),      // 23
@@ -132,9 +133,9 @@ constexpr ActionEntry kActions[] = {
     Part("SetSynchronizationPointRequest", kTodoText),                  // 84 (event service)
     Part("SetSynchronizationPoint", handle_set_synchronization_point),  // 85 (media service)
     Part("SetNetworkProtocols", kTodoText),                             // 86
-    Part("SetScopes", kTodoText),                                       // 87
-    Part("AddScopes", kTodoText),                                       // 88
-    Part("RemoveScopes", kTodoText),                                    // 89
+    Part("SetScopes", handle_set_scopes),                                       // 87
+    Part("AddScopes", handle_add_scopes),                                       // 88
+    Part("RemoveScopes", handle_remove_scopes),                                    // 89
     Part("SetRelayOutputSettings", kTodoText),                          // 90
     Part("SetRelayOutputState", kTodoText),                             // 91
 };
