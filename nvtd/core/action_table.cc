@@ -5,7 +5,14 @@
 #include "nvtd/core/action_table.h"
 
 #include "nvtd/core/faults.h"
+#include "nvtd/device/capabilities.h"
+#include "nvtd/device/date_time.h"
+#include "nvtd/device/device_info.h"
+#include "nvtd/device/relay_outputs.h"
+#include "nvtd/device/services.h"
 #include "nvtd/device/users.h"
+#include "nvtd/device/wsdl_url.h"
+#include "nvtd/media/stream_uri.h"
 
 namespace nvtd {
 namespace {
@@ -34,16 +41,16 @@ constexpr ConnectionHandler kTodoConnection = handle_not_yet_supported;
 
 constexpr ActionEntry kActions[] = {
     // Open operations: answered before authentication.
-    Open("GetCapabilities", kTodo),         // 1
+    Open("GetCapabilities", handle_get_capabilities),  // 1
     Open("GetHostname", kTodo),             // 2
-    Open("GetServices", kTodo),             // 3
-    Open("GetServiceCapabilities", kTodo),  // 4
-    Open("GetSystemDateAndTime", kTodo),    // 5
+    Open("GetServices", handle_get_services),  // 3
+    Open("GetServiceCapabilities", handle_get_service_capabilities),  // 4
+    Open("GetSystemDateAndTime", handle_get_system_date_and_time),  // 5
     // Everything else passes the UsernameToken check first.
-    Part("SetSystemDateAndTime", kTodoText),                     // 6
-    Plain("GetDeviceInformation", kTodo),                        // 7
+    Part("SetSystemDateAndTime", handle_set_system_date_and_time),  // 6
+    Plain("GetDeviceInformation", handle_get_device_information),  // 7
     Plain("GetNetworkInterfaces", kTodo),                        // 8
-    Plain("GetRelayOutputs", kTodo),                             // 9
+    Plain("GetRelayOutputs", handle_get_relay_outputs),          // 9
     Plain("GetProfiles", kTodo),                                 // 10
     Plain("GetMetadataConfigurationOptions", kTodo),             // 11
     Plain("GetMetadataConfigurations", kTodo),                   // 12
@@ -52,7 +59,7 @@ constexpr ActionEntry kActions[] = {
     Plain("AddMetadataConfiguration", kTodo),                    // 15
     Plain("RemoveMetadataConfiguration", kTodo),                 // 16
     Part("GetCompatibleMetadataConfigurations", kTodoText),      // 17
-    Plain("GetStreamUri", kTodo),                                // 18
+    Plain("GetStreamUri", handle_get_stream_uri),                // 18
     Plain("SetNTP", kTodo),                                      // 19
     Plain("GetScopes", kTodo),                                   // 20
     Plain("GetDNS", kTodo),                                      // 21
@@ -64,7 +71,7 @@ constexpr ActionEntry kActions[] = {
     Plain("SubscribeRequest", kTodo),                            // 27
     Plain("UnsubscribeRequest", kTodo),                          // 28
     Plain("RenewRequest", kTodo),                                // 29
-    Plain("GetSnapshotUri", kTodo),                              // 30
+    Plain("GetSnapshotUri", handle_get_snapshot_uri),            // 30
     Plain("GetNetworkProtocols", kTodo),                         // 31
     Plain("GetVideoEncoderConfigurationOptions", kTodo),         // 32
     Plain("GetVideoEncoderConfigurations", kTodo),               // 33
@@ -100,7 +107,7 @@ constexpr ActionEntry kActions[] = {
     Plain("SetHostname", kTodo),                                 // 63
     Plain("SetDNS", kTodo),                                      // 64
     Plain("SetNetworkDefaultGateway", kTodo),                    // 65
-    Plain("GetWsdlUrl", kTodo),                                  // 66
+    Plain("GetWsdlUrl", handle_get_wsdl_url),                    // 66
     Plain("GetCompatibleVideoSourceConfigurations", kTodo),      // 67
     Plain("GetCompatibleVideoEncoderConfigurations", kTodo),     // 68
     Plain("GetCompatibleAudioEncoderConfigurations", kTodo),     // 69
@@ -117,15 +124,15 @@ constexpr ActionEntry kActions[] = {
     Part("DeleteUsers", handle_delete_users),                    // 80
     Part("SetUser", handle_set_user),                            // 81
     Part("GetProfile", kTodoText),                               // 82
-    Plain("StartMulticastStreaming", kTodo),                     // 83
+    Plain("StartMulticastStreaming", handle_start_multicast_streaming),  // 83
     Part("SetSynchronizationPointRequest", kTodoText),           // 84 (event service)
     Part("SetSynchronizationPoint", kTodoText),                  // 85 (media service)
     Part("SetNetworkProtocols", kTodoText),                      // 86
     Part("SetScopes", kTodoText),                                // 87
     Part("AddScopes", kTodoText),                                // 88
     Part("RemoveScopes", kTodoText),                             // 89
-    Part("SetRelayOutputSettings", kTodoText),                   // 90
-    Part("SetRelayOutputState", kTodoText),                      // 91
+    Part("SetRelayOutputSettings", handle_set_relay_output_settings),  // 90
+    Part("SetRelayOutputState", handle_set_relay_output_state),  // 91
 };
 
 static_assert(sizeof(kActions) / sizeof(kActions[0]) == 91, "the action table has 91 entries");

@@ -3,11 +3,15 @@
 // and the subscription table (nvtd/events) fill these in as they land.
 #include "nvtd/core/service_hooks.h"
 
+#include "nvtd/core/request_hooks.h"
 #include "nvtd/core/user_table.h"
+#include "nvtd/getset/section_cache.h"
 
 namespace nvtd {
 
 void wait_for_cam_settings() {
+  // Every authenticated request gets the section cache around its handler.
+  set_request_hooks(section_cache_fill, section_cache_release);
   // Settings client: for up to 10 tries, fetch section "CAM"; on failure
   // syslog(LOG_DEBUG, "waiting for CAM settings") and sleep(1).
 }
