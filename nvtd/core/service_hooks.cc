@@ -3,17 +3,25 @@
 // and the subscription table (nvtd/events) fill these in as they land.
 #include "nvtd/core/service_hooks.h"
 
+#include "nvtd/core/process_state.h"
 #include "nvtd/core/request_hooks.h"
 #include "nvtd/core/user_table.h"
+#include "nvtd/getset/cam_wait.h"
 #include "nvtd/getset/section_cache.h"
+#include "nvtd/netconfig/net_system.h"
 
 namespace nvtd {
+namespace {
 
-void wait_for_cam_settings() {
-  // Every authenticated request gets the section cache around its handler.
+// CAM "nvtd_discoverable" as read at start-up; -1 when CAM or the key was missing.
+int cam_discoverable = -1;
+
+}  // namespace
+
+void wait_for_settings() {
+  set_net_traces(Server || Persist);  // in CGI mode standard output is the response
   set_request_hooks(section_cache_fill, section_cache_release);
-  // Settings client: for up to 10 tries, fetch section "CAM"; on failure
-  // syslog(LOG_DEBUG, "waiting for CAM settings") and sleep(1).
+  cam_discoverable = wait_for_cam_settings();
 }
 
 void start_discovery_if_enabled() {

@@ -5,9 +5,11 @@
 
 namespace nvtd {
 
-// Up to 10 attempts to fetch the settings server's CAM section, a second apart, logging
-// "waiting for CAM settings" after each failure; then go on regardless.
-void wait_for_cam_settings();
+// Connects the settings client: its traces follow the run mode, the section cache is
+// filled for every authenticated request, and the CAM section is waited for (up to 10
+// attempts a second apart, "waiting for CAM settings" logged after each failure; then
+// start-up goes on regardless).
+void wait_for_settings();
 
 // Starts the discovery thread with HttpPort when CAM "nvtd_discoverable" is non-zero
 // (in every mode, CGI included).

@@ -16,3 +16,14 @@ def pytest_configure(config):
 @pytest.fixture(scope="session")
 def build_dir():
     return os.environ["CAMERA_BUILD_DIR"]
+
+
+@pytest.fixture(scope="module")
+def settings_server():
+    """The settings-server stand-in for a module whose nvtd should find its settings
+    (without it nvtd waits ten seconds for CAM at every start)."""
+    from settingsd import Settingsd
+
+    server = Settingsd()
+    yield server
+    server.stop()

@@ -11,6 +11,9 @@ import pytest
 
 from camera import program, wait_for
 
+# nvtd finds its settings at once instead of waiting for CAM.
+pytestmark = pytest.mark.usefixtures("settings_server")
+
 USERS = "/etc/nvtd/users"
 PORT = 8080
 NOAUTH_PORT = 8081

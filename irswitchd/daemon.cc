@@ -1,0 +1,170 @@
+// The day/night daemon.
+#include "irswitchd/daemon.h"
+
+#include <fcntl.h>
+#include <syslog.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "imagelib/img_queue.h"
+#include "imagelib/platform/device.h"
+#include "imagelib/setup.h"
+#include "imagelib/stats_layout.h"
+#include "imagelib/stats_read.h"
+#include "irswitchd/daynight.h"
+
+namespace irswitchd {
+
+namespace {
+
+std::string format(const char* f, long a, long b, long c) {
+  char text[160];
+  snprintf(text, sizeof text, f, a, b, c);
+  return text;
+}
+
+void to_night(const Options& o, Effects& fx, uint32_t average) {
+  fx.log(LOG_INFO, format("lum %ld < night thresh %ld for %ld counts, switching to night mode\n",
+                          average, o.night_threshold, kSwitchCount));
+  fx.shell(kNightCommand);
+  fx.picture(o.night_colour ? 0 : 1);
+}
+
+void to_day(const Options& o, Effects& fx, uint32_t average) {
+  fx.log(LOG_INFO, format("lum %ld > day thresh %ld for %ld counts, switching to day mode\n",
+                          average, o.day_threshold, kSwitchCount));
+  fx.shell(kDayCommand);
+  fx.picture(0);
+}
+
+void reading(const Options& o, Effects& fx, DayNightState* state, const uint8_t* cfa) {
+  uint32_t sum = 0;
+  const uint32_t average = average_luma(cfa, &sum);
+  if (o.verbose >= 2 || o.dry_run) {
+    fx.print(format("Luma Sum = %ld, Luma Avg = %ld\n", sum, average, 0));
+  }
+  if (o.dry_run) return;
+  switch (day_night_step(state, average, o.night_threshold, o.day_threshold)) {
+    case DayNightAction::kToNight:
+      to_night(o, fx, average);
+      break;
+    case DayNightAction::kToDay:
+      to_day(o, fx, average);
+      break;
+    case DayNightAction::kReassertDay:
+      fx.shell(kDayCommand);
+      break;
+    case DayNightAction::kReassertNight:
+      fx.shell(kNightCommand);
+      break;
+    case DayNightAction::kNone:
+      break;
+  }
+}
+
+// The process's real world.
+volatile std::sig_atomic_t stop_flag = 0;
+void request_stop(int) {
+  stop_flag = 1;
+}
+
+class SystemEffects : public Effects {
+ public:
+  explicit SystemEffects(int iav_fd) : iav_fd_(iav_fd) {}
+  void shell(const char* command) override {
+    fflush(stdout);
+    if (std::system(command) == -1) {
+      // the result is not checked: lensctl reports its own errors
+    }
+  }
+  void picture(int monochrome) override { set_monochrome(monochrome); }
+  int read_statistics(uint8_t* rgb, uint8_t* cfa) override { return stats_read(iav_fd_, rgb, cfa); }
+  void open_log() override { openlog("irswitchd", LOG_CONS | LOG_NDELAY, LOG_USER); }
+  void log(int priority, const std::string& text) override { syslog(priority, "%s", text.c_str()); }
+  void print(const std::string& text) override {
+    fputs(text.c_str(), stdout);
+    fflush(stdout);
+  }
+  void sleep_second() override { sleep(1); }  // a stop signal cuts it short
+  bool stop_requested() override { return stop_flag != 0; }
+
+ private:
+  int iav_fd_;
+};
+
+void install_stop_handler() {
+  struct sigaction action = {};
+  action.sa_handler = request_stop;
+  sigemptyset(&action.sa_mask);
+  for (int sig : {SIGINT, SIGQUIT, SIGTERM}) sigaction(sig, &action, nullptr);
+}
+
+}  // namespace
+
+void run(const Options& o, Effects& fx) {
+  if (o.force_day) {
+    fx.shell(kDayCommand);
+    fx.picture(0);
+    return;
+  }
+  if (o.force_night) {
+    fx.shell(kNightCommand);
+    fx.picture(o.night_colour ? 0 : 1);
+    return;
+  }
+  if (!o.dry_run) {
+    fx.shell(kDayCommand);
+    fx.picture(0);
+    fx.open_log();
+  }
+  DayNightState state;
+  std::vector<uint8_t> rgb(imagelib::kRgbResultSize);
+  std::vector<uint8_t> cfa(imagelib::kCfaResultSize);
+  while (!fx.stop_requested()) {
+    const int result = fx.read_statistics(rgb.data(), cfa.data());
+    if (result < 0) {
+      if (o.dry_run) {
+        fx.print(format("get stats failed with %ld\n", result, 0, 0));
+      } else {
+        fx.log(LOG_NOTICE, "get stats failed");
+      }
+    } else {
+      reading(o, fx, &state, cfa.data());
+    }
+    fx.sleep_second();
+  }
+}
+
+int irswitchd_main(int argc, char** argv) {
+  Options options;
+  switch (parse_options(argc, argv, &options)) {
+    case ParseResult::kHelp:
+      print_help();
+      return 255;
+    case ParseResult::kError:
+      return 255;
+    case ParseResult::kRun:
+      break;
+  }
+  install_stop_handler();
+  if (imagelib_setup(0, 0) < 0) {
+    perror("error on lib init:");
+    return 255;
+  }
+  const int iav = platform::device_open("/dev/iav", O_RDWR);
+  if (iav < 0) {
+    perror("error opening /dev/iav:");
+    return 255;
+  }
+  platform::DeviceFd iav_fd(iav);
+  SystemEffects effects(iav);
+  run(options, effects);
+  imagelib_teardown();
+  return 0;
+}
+
+}  // namespace irswitchd

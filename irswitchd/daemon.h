@@ -1,0 +1,35 @@
+// irswitchd's start-up, forced modes and once-a-second loop. The world (shell, image server,
+// statistics, syslog, the clock, the stop flag) is reached through Effects.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "irswitchd/options.h"
+
+namespace irswitchd {
+
+constexpr const char* kDayCommand = "/usr/local/bin/lensctl irday";
+constexpr const char* kNightCommand = "/usr/local/bin/lensctl irnight";
+
+class Effects {
+ public:
+  virtual ~Effects() = default;
+  virtual void shell(const char* command) = 0;                  // system(), waited for
+  virtual void picture(int monochrome) = 0;                     // image-server command 43
+  virtual int read_statistics(uint8_t* rgb, uint8_t* cfa) = 0;  // stats_read
+  virtual void open_log() = 0;                                  // openlog
+  virtual void log(int priority, const std::string& text) = 0;  // syslog
+  virtual void print(const std::string& text) = 0;              // standard output
+  virtual void sleep_second() = 0;
+  virtual bool stop_requested() = 0;
+};
+
+// Steps 5 to 7 of the start-up and the loop, until a stop is requested.
+void run(const Options& options, Effects& effects);
+
+// The whole program: options, signals, library and "/dev/iav", run, shutdown. Returns the
+// exit status.
+int irswitchd_main(int argc, char** argv);
+
+}  // namespace irswitchd

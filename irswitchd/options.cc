@@ -1,0 +1,96 @@
+// Option parsing and the help text of irswitchd.
+#include "irswitchd/options.h"
+
+#include <getopt.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace irswitchd {
+
+namespace {
+
+struct OptionText {
+  char letter;
+  const char* name;
+  const char* argument;  // null: takes none
+  const char* help;
+};
+
+constexpr OptionText kOptions[] = {
+    {'n', "night", "0~255", "\tluma threshold for switch to night (should be < day thresh)"},
+    {'d', "day", "0~255", "\tluma threshold for switch to day (should be > night thresh)"},
+    {'D', "forceday", nullptr, "\t\tforce day mode"},
+    {'N', "forcenight", nullptr, "\t\tforce night mode"},
+    {'c', "nightcolor", nullptr, "\t\tmaintain color at night"},
+    {'r', "dryrun", nullptr, "\t\tdry run - print statistics only"},
+    {'v', "verbose", nullptr, "\t\tenable verbose mode"},
+    {'h', "help", nullptr, "\t\tthis help"},
+};
+
+constexpr option kLongOptions[] = {
+    {"night", required_argument, nullptr, 'n'},
+    {"day", required_argument, nullptr, 'd'},
+    {"forceday", no_argument, nullptr, 'D'},
+    {"forcenight", no_argument, nullptr, 'N'},
+    {"nightcolor", no_argument, nullptr, 'c'},
+    {"dryrun", no_argument, nullptr, 'r'},
+    {"verbose", no_argument, nullptr, 'v'},
+    {"help", no_argument, nullptr, 'h'},
+    {nullptr, 0, nullptr, 0},
+};
+
+uint32_t decimal(const char* text) {
+  return static_cast<uint32_t>(std::strtoul(text, nullptr, 10));
+}
+
+}  // namespace
+
+ParseResult parse_options(int argc, char** argv, Options* options) {
+  opterr = 0;
+  optind = 0;  // start afresh (the parser keeps its place between calls)
+  int c;
+  while ((c = getopt_long(argc, argv, "n:d:DNcrvh", kLongOptions, nullptr)) != -1) {
+    switch (c) {
+      case 'n':
+        options->night_threshold = decimal(optarg);
+        break;
+      case 'd':
+        options->day_threshold = decimal(optarg);
+        break;
+      case 'D':
+        options->force_day = true;
+        break;
+      case 'N':
+        options->force_night = true;
+        break;
+      case 'c':
+        options->night_colour = true;
+        break;
+      case 'r':
+        options->dry_run = true;
+        break;
+      case 'v':
+        options->verbose++;
+        break;
+      case 'h':
+        return ParseResult::kHelp;
+      default:
+        return ParseResult::kError;
+    }
+  }
+  return ParseResult::kRun;
+}
+
+void print_help() {
+  printf("irswitchd:\n");
+  for (const OptionText& o : kOptions) {
+    printf("-%c ", o.letter);
+    printf("--%s", o.name);
+    if (o.argument != nullptr) printf(" [%s]", o.argument);
+    printf("\t%s\n", o.help);
+  }
+  printf("\n");
+}
+
+}  // namespace irswitchd

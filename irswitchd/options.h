@@ -1,0 +1,25 @@
+// irswitchd's command line: thresholds, forced modes, night colour, dry run, verbosity, help.
+#pragma once
+
+#include <cstdint>
+
+namespace irswitchd {
+
+struct Options {
+  uint32_t night_threshold = 10;
+  uint32_t day_threshold = 20;
+  bool force_day = false;
+  bool force_night = false;
+  bool night_colour = false;
+  bool dry_run = false;
+  int verbose = 0;
+};
+
+enum class ParseResult { kRun, kHelp, kError };
+
+// Parses argv (option errors are not printed).
+ParseResult parse_options(int argc, char** argv, Options* options);
+// Prints the help text.
+void print_help();
+
+}  // namespace irswitchd

@@ -1,0 +1,167 @@
+// AudioPipe against ALSA's own "file" plugin: "default" is defined by a configuration
+// written here, reading a raw file of known samples.
+#include "soundtap/audio_pipe.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "soundtap/options.h"
+
+namespace soundtap {
+namespace {
+
+class AudioPipeTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char dir_template[] = "/tmp/audio_pipe_test.XXXXXX";
+    ASSERT_NE(mkdtemp(dir_template), nullptr);
+    dir_ = dir_template;
+  }
+  void TearDown() override {
+    AudioPipeClose();
+    SetAacEncoderApi(nullptr);
+    std::remove((dir_ + "/in.raw").c_str());
+    std::remove((dir_ + "/asound.conf").c_str());
+    rmdir(dir_.c_str());
+  }
+
+  // "default" reads the file through a plug (so ALSA converts to the wanted format).
+  void UseDevice(const std::vector<int16_t>& samples, bool missing_file = false) {
+    std::ofstream(dir_ + "/in.raw", std::ios::binary)
+        .write(reinterpret_cast<const char*>(samples.data()), samples.size() * 2);
+    std::ofstream conf(dir_ + "/asound.conf");
+    conf << "pcm.default { type plug slave { pcm { type file slave.pcm { type null } "
+         << "file \"/dev/null\" infile \"" << dir_ << (missing_file ? "/none" : "/in.raw")
+         << "\" format \"raw\" } format S16_LE } }\n";
+    conf.close();
+    setenv("ALSA_CONFIG_PATH", (dir_ + "/asound.conf").c_str(), 1);
+    snd_config_update_free_global();
+  }
+
+  std::string dir_;
+};
+
+std::vector<int16_t> Ramp(size_t n) {
+  std::vector<int16_t> v(n);
+  for (size_t i = 0; i < n; ++i) v[i] = static_cast<int16_t>(i * 7 - 3000);
+  return v;
+}
+
+TEST_F(AudioPipeTest, PcmChunksAreTheDeviceSamplesInOrder) {
+  const std::vector<int16_t> in = Ramp(4096);
+  UseDevice(in);
+  ASSERT_EQ(AudioPipeOpen(kEncodingPcm, 48000, 128000), 0);
+  uint8_t chunk[kAudioChunkBytes];
+  for (size_t c = 0; c < 4; ++c) {
+    ASSERT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 2048);
+    EXPECT_EQ(0, memcmp(chunk, in.data() + c * 1024, 2048)) << c;
+  }
+  EXPECT_EQ(AudioPipeRead(chunk, 1), 0);  // less than one frame
+}
+
+TEST_F(AudioPipeTest, UlawChunksAreG711OfTheSamples) {
+  // Known G.711 mu-law codes of 16-bit linear values.
+  const std::vector<std::pair<int16_t, uint8_t>> known = {
+      {0, 0xFF},    {100, 0xF2},   {-100, 0x72},  {1000, 0xCE},  {-1000, 0x4E},
+      {8000, 0xA0}, {-8000, 0x20}, {32767, 0x80}, {-32768, 0x00}};
+  std::vector<int16_t> in(2048);
+  for (size_t i = 0; i < in.size(); ++i) in[i] = known[i % known.size()].first;
+  UseDevice(in);
+  ASSERT_EQ(AudioPipeOpen(kEncodingUlaw, 48000, 128000), 0);
+  uint8_t chunk[kAudioChunkBytes];
+  ASSERT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 2048);  // 2048 samples of one byte
+  for (size_t i = 0; i < in.size(); ++i) {
+    ASSERT_EQ(chunk[i], known[i % known.size()].second) << in[i];
+  }
+}
+
+TEST_F(AudioPipeTest, DeviceThatCannotOpenReadsNothingUntilTheNextOpen) {
+  UseDevice(Ramp(2048), /*missing_file=*/true);
+  EXPECT_EQ(AudioPipeOpen(kEncodingUlaw, 48000, 128000), 1);
+  uint8_t chunk[kAudioChunkBytes];
+  EXPECT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 0);
+  EXPECT_EQ(AudioPipeClose(), 0);
+  const std::vector<int16_t> in = Ramp(2048);
+  UseDevice(in);
+  ASSERT_EQ(AudioPipeOpen(kEncodingPcm, 48000, 128000), 0);
+  ASSERT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 2048);
+  EXPECT_EQ(0, memcmp(chunk, in.data(), 2048));
+}
+
+// A stand-in encoder that counts its calls and can fail set-up or open.
+struct FakeEncoder {
+  static inline int setups, opens, encodes, closes;
+  static inline int32_t setup_status, open_status;
+  static inline std::vector<int16_t> last_input;
+  static int32_t Setup(AacEncoderConfig* c) {
+    ++setups;
+    EXPECT_EQ(c->work_bytes, kAacWorkBytes);
+    EXPECT_EQ(c->transport, 't');
+    return c->status = setup_status;
+  }
+  static int32_t Open(AacEncoderConfig* c) {
+    ++opens;
+    return c->status = open_status;
+  }
+  static int32_t Encode(AacEncoderConfig* c) {
+    ++encodes;
+    const auto* s = reinterpret_cast<const int16_t*>(c->in_buffer);
+    last_input.assign(s, s + kAacFrameSamples);
+    c->out_buffer[0] = 0xAB;
+    c->out_bits = 13;  // two bytes, rounded up
+    return c->status = kAacOk;
+  }
+  static void Close(AacEncoderConfig*) { ++closes; }
+  static void Reset(int32_t setup, int32_t open) {
+    setups = opens = encodes = closes = 0;
+    setup_status = setup;
+    open_status = open;
+  }
+};
+const AacEncoderApi kFake{FakeEncoder::Setup, FakeEncoder::Open, FakeEncoder::Encode,
+                          FakeEncoder::Close};
+
+TEST_F(AudioPipeTest, AacEncodesEach1024SamplesAndRoundsBitsUp) {
+  const std::vector<int16_t> in = Ramp(4096);
+  UseDevice(in);
+  FakeEncoder::Reset(kAacOk, kAacOk);
+  SetAacEncoderApi(&kFake);
+  ASSERT_EQ(AudioPipeOpen(kEncodingAac, 48000, 96000), 0);
+  EXPECT_EQ(FakeEncoder::setups, 1);
+  EXPECT_EQ(FakeEncoder::opens, 1);
+  uint8_t chunk[kAudioChunkBytes];
+  ASSERT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 2);
+  EXPECT_EQ(chunk[0], 0xAB);
+  ASSERT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 2);
+  EXPECT_EQ(FakeEncoder::last_input, std::vector<int16_t>(in.begin() + 1024, in.begin() + 2048));
+  AudioPipeClose();
+  EXPECT_EQ(FakeEncoder::closes, 1);
+}
+
+TEST_F(AudioPipeTest, EncoderThatFailedIsNeverCalled) {
+  for (int fail_open = 0; fail_open < 2; ++fail_open) {
+    UseDevice(Ramp(4096));
+    FakeEncoder::Reset(fail_open ? kAacOk : kAacNoMemory, fail_open ? kAacOpenFailed : kAacOk);
+    SetAacEncoderApi(&kFake);
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(AudioPipeOpen(kEncodingAac, 48000, 128000), 0);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(FakeEncoder::opens, fail_open);  // open only after a good set-up
+    if (!fail_open) {
+      EXPECT_NE(out.find("aacenc_setup:ErrorStatus :7 \n"), std::string::npos);
+    }
+    uint8_t chunk[kAudioChunkBytes];
+    EXPECT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 0);
+    EXPECT_EQ(FakeEncoder::encodes, 0);
+    AudioPipeClose();
+  }
+}
+
+}  // namespace
+}  // namespace soundtap

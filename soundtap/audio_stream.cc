@@ -1,0 +1,47 @@
+// The consumer table shared by the request loop and audio_thread.
+#include "soundtap/audio_stream.h"
+
+#include <unistd.h>
+
+#include <cstring>
+
+namespace soundtap {
+
+AudioStream Stream;
+std::mutex ConsumerLock;
+std::atomic<int> Quit{0};
+
+void ResetAudioStream() {
+  std::lock_guard<std::mutex> lock(ConsumerLock);
+  Stream.count = 0;
+  Stream.thread = pthread_t{};
+  for (ConsumerSlot& slot : Stream.slots) slot = ConsumerSlot{};
+}
+
+int FindFreeSlot() {
+  for (int i = 0; i < kMaxConsumers; ++i) {
+    if (Stream.slots[i].fd <= 0) return i;
+  }
+  return -1;
+}
+
+int32_t FillSlot(int index, int fd, const std::string& path) {
+  ConsumerSlot& slot = Stream.slots[index];
+  const std::string kept = path.substr(0, kSlotPathChars);
+  memcpy(slot.path, kept.c_str(), kept.size() + 1);
+  slot.stalled = false;
+  slot.fd = fd;
+  return ++Stream.count;
+}
+
+void WaitForConsumer() {
+  std::unique_lock<std::mutex> lock(Stream.mutex);
+  while (!Quit && Stream.count == 0) Stream.cond.wait(lock);
+}
+
+void WakeAudioThread() {
+  std::lock_guard<std::mutex> lock(Stream.mutex);
+  Stream.cond.notify_one();
+}
+
+}  // namespace soundtap

@@ -1,0 +1,24 @@
+#include "soundtap/capture_params.h"
+
+#include <gtest/gtest.h>
+
+namespace soundtap {
+namespace {
+
+TEST(BufferTimes, LongBuffersAreCutToHalfASecond) {
+  const BufferTimes t = ChooseBufferTimes(2000000);
+  EXPECT_EQ(t.buffer_us, 500000u);
+  EXPECT_EQ(t.period_us, 125000u);
+  EXPECT_EQ(ChooseBufferTimes(500001).buffer_us, 500000u);
+}
+
+TEST(BufferTimes, ShortBuffersKeepTheMaximumInQuarters) {
+  const BufferTimes t = ChooseBufferTimes(200000);
+  EXPECT_EQ(t.buffer_us, 200000u);
+  EXPECT_EQ(t.period_us, 50000u);
+  EXPECT_EQ(ChooseBufferTimes(500000).period_us, 125000u);
+  EXPECT_EQ(ChooseBufferTimes(1003).period_us, 250u);  // integer division
+}
+
+}  // namespace
+}  // namespace soundtap

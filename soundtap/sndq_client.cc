@@ -1,0 +1,88 @@
+// sndq-client: a test and diagnostic tool for soundtap's control queues.
+//   sndq-client send TEXT      queue TEXT on "/sndq"
+//   sndq-client ask TEXT [MS]  queue TEXT, then print the reply from "/sndqr" (wait MS, 3000)
+//   sndq-client attr           print the attributes of both queues
+//   sndq-client unlink         remove both queues
+#include <fcntl.h>
+#include <mqueue.h>
+#include <time.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+int Send(const char* text) {
+  mqd_t q = mq_open("/sndq", O_WRONLY | O_NONBLOCK);
+  if (q == static_cast<mqd_t>(-1)) {
+    perror("mq_open /sndq");
+    return 1;
+  }
+  const int rc = mq_send(q, text, strlen(text), 0);
+  if (rc != 0) perror("mq_send");
+  mq_close(q);
+  return rc == 0 ? 0 : 1;
+}
+
+int Ask(const char* text, long wait_ms) {
+  mqd_t r = mq_open("/sndqr", O_RDONLY);
+  if (r == static_cast<mqd_t>(-1)) {
+    perror("mq_open /sndqr");
+    return 1;
+  }
+  if (Send(text) != 0) return 1;
+  struct mq_attr attr = {};
+  mq_getattr(r, &attr);
+  std::vector<char> reply(static_cast<size_t>(attr.mq_msgsize) + 1);
+  struct timespec deadline;
+  clock_gettime(CLOCK_REALTIME, &deadline);
+  deadline.tv_sec += wait_ms / 1000;
+  deadline.tv_nsec += (wait_ms % 1000) * 1000000L;
+  if (deadline.tv_nsec >= 1000000000L) {
+    deadline.tv_sec += 1;
+    deadline.tv_nsec -= 1000000000L;
+  }
+  const ssize_t len = mq_timedreceive(r, reply.data(), reply.size() - 1, nullptr, &deadline);
+  mq_close(r);
+  if (len < 0) {
+    perror("mq_timedreceive");
+    return 1;
+  }
+  // The length is printed too: the reply carries its terminating NUL.
+  printf("%zd %.*s\n", len, static_cast<int>(strnlen(reply.data(), len)), reply.data());
+  return 0;
+}
+
+int Attr() {
+  for (const char* name : {"/sndq", "/sndqr"}) {
+    mqd_t q = mq_open(name, O_RDONLY | O_NONBLOCK);
+    struct mq_attr attr = {};
+    if (q == static_cast<mqd_t>(-1) || mq_getattr(q, &attr) != 0) {
+      perror(name);
+      return 1;
+    }
+    printf("%s maxmsg %ld msgsize %ld\n", name, attr.mq_maxmsg, attr.mq_msgsize);
+    mq_close(q);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 3 && strcmp(argv[1], "send") == 0) return Send(argv[2]);
+  if (argc >= 3 && strcmp(argv[1], "ask") == 0) {
+    return Ask(argv[2], argc >= 4 ? strtol(argv[3], nullptr, 10) : 3000);
+  }
+  if (argc >= 2 && strcmp(argv[1], "attr") == 0) return Attr();
+  if (argc >= 2 && strcmp(argv[1], "unlink") == 0) {
+    mq_unlink("/sndq");
+    mq_unlink("/sndqr");
+    return 0;
+  }
+  fprintf(stderr, "usage: sndq-client send TEXT | ask TEXT [MS] | attr | unlink\n");
+  return 2;
+}

@@ -1,0 +1,104 @@
+// Reading the optics set-up and the scene script.
+#include "testbed/vcam/config.h"
+
+#include <sys/stat.h>
+#include <time.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "testbed/vcam/store.h"
+
+namespace vcam {
+
+namespace {
+
+constexpr int kDayLuma = 120;
+constexpr int kDuskLuma = 15;
+constexpr int kNightLuma = 3;
+
+int default_luma(const std::string& kind) {
+  if (kind == "dusk") return kDuskLuma;
+  if (kind == "night" || kind == "flicker") return kNightLuma;
+  return kDayLuma;
+}
+
+}  // namespace
+
+Optics parse_optics(const std::string& text) {
+  Optics o;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = line.substr(0, eq);
+    const char* value = line.c_str() + eq + 1;
+    const long long n = std::strtoll(value, nullptr, 10);
+    if (key == "slices") o.slices = static_cast<int>(n);
+    if (key == "true_focus") o.true_focus = n;
+    if (key == "width") o.width = std::strtod(value, nullptr);
+    if (key == "texture_min") o.texture_min = static_cast<int>(n);
+    if (key == "texture_max") o.texture_max = static_cast<int>(n);
+    if (key == "blur_floor") o.blur_floor = static_cast<int>(n);
+    if (key == "noise") o.noise = static_cast<int>(n);
+    if (key == "flat") o.flat = n != 0;
+    if (key == "ae_tile_zero") o.ae_tile_zero = n != 0;
+    if (key == "iav_absent") o.iav_absent = n != 0;
+    if (key == "i2c_absent") o.i2c_absent = n != 0;
+    if (key == "seed") o.seed = static_cast<uint32_t>(n);
+  }
+  if (o.slices < 1) o.slices = 1;
+  if (o.slices > 5) o.slices = 5;
+  if (o.width <= 0) o.width = 1;
+  return o;
+}
+
+Optics load_optics() {
+  return parse_optics(read_file("optics"));
+}
+
+std::vector<ScenePart> parse_scene(const std::string& text) {
+  std::vector<ScenePart> scene;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    ScenePart part;
+    if (!(words >> part.kind) || part.kind[0] == '#') continue;
+    words >> part.seconds;
+    part.luma = default_luma(part.kind);
+    int luma;
+    if (words >> luma) part.luma = luma;
+    scene.push_back(part);
+  }
+  return scene;
+}
+
+int scene_luma(const std::vector<ScenePart>& scene, double elapsed, int64_t report) {
+  if (scene.empty()) return kDayLuma;
+  const ScenePart* part = &scene.back();
+  double start = 0;
+  for (const ScenePart& p : scene) {
+    if (elapsed < start + p.seconds) {
+      part = &p;
+      break;
+    }
+    start += p.seconds;
+  }
+  if (part->kind == "flicker" && report % 2 == 1) return kDayLuma;
+  return part->luma;
+}
+
+int current_luma(int64_t report) {
+  const std::string path = dir() + "/scene";
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return kDayLuma;
+  timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  const double elapsed = static_cast<double>(now.tv_sec - st.st_mtim.tv_sec) +
+                         static_cast<double>(now.tv_nsec - st.st_mtim.tv_nsec) / 1e9;
+  return scene_luma(parse_scene(read_file("scene")), elapsed, report);
+}
+
+}  // namespace vcam

@@ -1,0 +1,97 @@
+// The virtual camera: lens and filter moved by expander writes, the scene script, reports.
+#include <gtest/gtest.h>
+
+#include "imagelib/stats_layout.h"
+#include "testbed/vcam/config.h"
+#include "testbed/vcam/expander.h"
+#include "testbed/vcam/slices.h"
+#include "testbed/vcam/store.h"
+
+namespace {
+
+using namespace vcam;
+
+void write_all(State& state, std::initializer_list<int> values) {
+  for (int v : values) expander_write(state, 1, v);
+}
+
+TEST(VcamExpander, PhasesMoveTheLensOnlyWhenConfiguredAsOutputs) {
+  State state;
+  write_all(state, {0x39, 0x3A, 0x36, 0x35});
+  EXPECT_EQ(state.focus, 0);  // all pins are inputs after power-on
+  expander_write(state, 3, 0xC0);
+  write_all(state, {0x39, 0x3A, 0x36, 0x35, 0xFF});
+  EXPECT_EQ(state.focus, -4);
+  write_all(state, {0x35, 0x36, 0x3A, 0x39, 0xFF});  // reversing on 0x35 loses the first pulse
+  EXPECT_EQ(state.focus, -1);
+  write_all(state, {0x35, 0x36});
+  EXPECT_EQ(state.focus, 1);
+  write_all(state, {0x3A, 0x35});  // 0x3A is a far step, then opposite coils: no move
+  EXPECT_EQ(state.focus, 2);
+}
+
+TEST(VcamExpander, FilterFollowsItsDrivePins) {
+  State state;
+  expander_write(state, 3, 0xC0);
+  EXPECT_EQ(state.filter, Filter::kUnknown);
+  const std::string line = expander_write(state, 1, 0x1F);
+  EXPECT_EQ(state.filter, Filter::kNight);
+  EXPECT_NE(line.find("reg=1 val=0x1F"), std::string::npos);
+  expander_write(state, 1, 0xFF);
+  EXPECT_EQ(state.filter, Filter::kNight);
+  expander_write(state, 1, 0x2F);
+  EXPECT_EQ(state.filter, Filter::kDay);
+  expander_write(state, 1, 0x0F);  // both low: no move
+  EXPECT_EQ(state.filter, Filter::kDay);
+}
+
+TEST(VcamState, RoundTrip) {
+  State s;
+  s.focus = -123;
+  s.phase = 2;
+  s.filter = Filter::kNight;
+  s.clock_us = 5000000000LL;
+  const State back = parse_state(format_state(s));
+  EXPECT_EQ(back.focus, -123);
+  EXPECT_EQ(back.phase, 2);
+  EXPECT_EQ(back.filter, Filter::kNight);
+  EXPECT_EQ(back.clock_us, 5000000000LL);
+}
+
+TEST(VcamScene, ScriptTimeline) {
+  const auto scene = parse_scene("day 2\ndusk 1\n# comment\nnight 3 4\nflicker 2\nday 1\n");
+  ASSERT_EQ(scene.size(), 5u);
+  EXPECT_EQ(scene_luma(scene, 0.5, 0), 120);
+  EXPECT_EQ(scene_luma(scene, 2.5, 0), 15);
+  EXPECT_EQ(scene_luma(scene, 3.5, 0), 4);
+  EXPECT_EQ(scene_luma(scene, 6.5, 10), 3);
+  EXPECT_EQ(scene_luma(scene, 6.5, 11), 120);
+  EXPECT_EQ(scene_luma(scene, 100, 0), 120);  // the last part lasts
+  EXPECT_EQ(scene_luma({}, 1, 0), 120);
+}
+
+TEST(VcamOptics, SharpnessPeaksAtTheTrueFocus) {
+  Optics o = parse_optics("true_focus=500\nwidth=200\nnoise=0\n");
+  const int at = tile_sharpness(o, 7, 7, 500, 0);
+  EXPECT_GT(at, tile_sharpness(o, 7, 7, 450, 0));
+  EXPECT_GT(tile_sharpness(o, 7, 7, 450, 0), tile_sharpness(o, 7, 7, 100, 0));
+  EXPECT_EQ(tile_sharpness(o, 7, 7, 300, 0), tile_sharpness(o, 7, 7, 700, 0));
+  o.flat = true;
+  EXPECT_EQ(tile_sharpness(o, 7, 7, -900, 0), tile_sharpness(o, 7, 7, 900, 3));
+}
+
+TEST(VcamReport, SlicesAsTheDriverCutsThem) {
+  using namespace imagelib;
+  std::vector<uint8_t> cfa(kCfaAreaSize), rgb(kRgbAreaSize);
+  Optics o = parse_optics("slices=3\n");
+  fill_report(o, 40, 0, 0, cfa.data(), rgb.data());
+  const uint8_t* slice2 = cfa.data() + 2 * kCfaSliceSize;
+  EXPECT_EQ(slice2[kHdrSliceCount], 3);
+  EXPECT_EQ(slice2[kHdrAeColumns], 4);
+  EXPECT_EQ(slice2[kHdrAfColumns], 5);
+  EXPECT_EQ(slice2[kHdrAwbColumns], 10);
+  const uint8_t* ae = slice2 + kTilesOffset + 10 * 32 * kAwbTileBytes;
+  EXPECT_EQ(get_le16(ae) / 64, 40);
+}
+
+}  // namespace
