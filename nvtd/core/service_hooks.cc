@@ -8,6 +8,7 @@
 #include "nvtd/core/user_table.h"
 #include "nvtd/getset/cam_wait.h"
 #include "nvtd/getset/section_cache.h"
+#include "nvtd/media/profile_store.h"
 #include "nvtd/netconfig/net_system.h"
 
 namespace nvtd {
@@ -29,7 +30,8 @@ void start_discovery_if_enabled() {
 }
 
 void reset_tables() {
-  // Profile store reset; subscription table reset (HttpPort); scope list reset.
+  // Subscription table reset (HttpPort); scope list reset.
+  profile_store_reset();
   user_table_reset();
 }
 
