@@ -267,7 +267,8 @@ def stream_uri(protocol, token="stream2"):
 
 
 def uri_of(answer):
-    return answer.xml().find("s:Body/trt:GetStreamUriResponse/trt:MediaUri/tt:Uri", NS).text
+    uri = answer.xml().find("s:Body/trt:GetStreamUriResponse/trt:MediaUri/tt:Uri", NS)
+    return None if uri is None else uri.text
 
 
 def test_stream_uris(camera):
@@ -278,6 +279,12 @@ def test_stream_uris(camera):
     assert lower.status == "HTTP/1.0 400 Bad Request"
     assert lower.fault() == (
         "Validation constraint violation: data type mismatch  in element 'Protocol'", [])
+    # A created profile whose token names no stream gives stream 1.
+    assert uri_of(stream_uri("RTSP", "custom")) is None
+    created = call("CreateProfile", "<trt:Name>Custom</trt:Name><trt:Token>custom</trt:Token>",
+                   path="/onvif/media_service", prefix="trt")
+    assert created.fault() is None
+    assert uri_of(stream_uri("RTSP", "custom")) == "rtsp://%s/onvif/stream1" % CAMERA
     unknown = stream_uri("RTSP", "no-such-profile")
     assert unknown.status == "HTTP/1.0 400 Bad Request"
     assert unknown.fault()[1] == ["ter:InvalidArgVal", "ter:NoProfile"]
