@@ -5,13 +5,20 @@
 #include "nvtd/core/action_table.h"
 
 #include "nvtd/core/faults.h"
+#include "nvtd/device/capabilities.h"
+#include "nvtd/device/date_time.h"
+#include "nvtd/device/device_info.h"
+#include "nvtd/device/relay_outputs.h"
+#include "nvtd/device/services.h"
 #include "nvtd/device/users.h"
+#include "nvtd/device/wsdl_url.h"
 #include "nvtd/discovery/scope_handlers.h"
 #include "nvtd/media/audio_configs.h"
 #include "nvtd/media/media_replies.h"
 #include "nvtd/media/metadata_configs.h"
 #include "nvtd/media/profile_configs.h"
 #include "nvtd/media/profiles.h"
+#include "nvtd/media/stream_uri.h"
 #include "nvtd/media/video_config_set.h"
 #include "nvtd/media/video_configs.h"
 
@@ -42,16 +49,16 @@ constexpr ConnectionHandler kTodoConnection = handle_not_yet_supported;
 
 constexpr ActionEntry kActions[] = {
     // Open operations: answered before authentication.
-    Open("GetCapabilities", kTodo),         // 1
-    Open("GetHostname", kTodo),             // 2
-    Open("GetServices", kTodo),             // 3
-    Open("GetServiceCapabilities", kTodo),  // 4
-    Open("GetSystemDateAndTime", kTodo),    // 5
+    Open("GetCapabilities", handle_get_capabilities),                 // 1
+    Open("GetHostname", kTodo),                                       // 2
+    Open("GetServices", handle_get_services),                         // 3
+    Open("GetServiceCapabilities", handle_get_service_capabilities),  // 4
+    Open("GetSystemDateAndTime", handle_get_system_date_and_time),    // 5
     // Everything else passes the UsernameToken check first.
-    Part("SetSystemDateAndTime", kTodoText),                                              // 6
-    Plain("GetDeviceInformation", kTodo),                                                 // 7
+    Part("SetSystemDateAndTime", handle_set_system_date_and_time),                        // 6
+    Plain("GetDeviceInformation", handle_get_device_information),                         // 7
     Plain("GetNetworkInterfaces", kTodo),                                                 // 8
-    Plain("GetRelayOutputs", kTodo),                                                      // 9
+    Plain("GetRelayOutputs", handle_get_relay_outputs),                                   // 9
     Plain("GetProfiles", handle_get_profiles),                                            // 10
     Plain("GetMetadataConfigurationOptions", handle_get_metadata_config_options),         // 11
     Plain("GetMetadataConfigurations", handle_get_metadata_configs),                      // 12
@@ -60,9 +67,9 @@ constexpr ActionEntry kActions[] = {
     Plain("AddMetadataConfiguration", handle_add_metadata_config),                        // 15
     Plain("RemoveMetadataConfiguration", handle_remove_metadata_config),                  // 16
     Part("GetCompatibleMetadataConfigurations", handle_get_compatible_metadata_configs),  // 17
-    Plain("GetStreamUri", kTodo),                                                         // 18
+    Plain("GetStreamUri", handle_get_stream_uri),                                         // 18
     Plain("SetNTP", kTodo),                                                               // 19
-    Plain("GetScopes", handle_get_scopes),                                                            // 20
+    Plain("GetScopes", handle_get_scopes),                                                // 20
     Plain("GetDNS", kTodo),                                                               // 21
     Plain("wsdlGetVideoSources", handle_get_video_sources),  // 22 (handler of 23)
     Plain("GetVideoSources", handle_get_video_sources),      // 23
@@ -72,7 +79,7 @@ constexpr ActionEntry kActions[] = {
     Plain("SubscribeRequest", kTodo),                        // 27
     Plain("UnsubscribeRequest", kTodo),                      // 28
     Plain("RenewRequest", kTodo),                            // 29
-    Plain("GetSnapshotUri", kTodo),                          // 30
+    Plain("GetSnapshotUri", handle_get_snapshot_uri),        // 30
     Plain("GetNetworkProtocols", kTodo),                     // 31
     Plain("GetVideoEncoderConfigurationOptions", handle_get_video_encoder_config_options),  // 32
     Plain("GetVideoEncoderConfigurations", handle_get_video_encoder_configs),               // 33
@@ -109,7 +116,7 @@ constexpr ActionEntry kActions[] = {
     Plain("SetHostname", kTodo),                                             // 63
     Plain("SetDNS", kTodo),                                                  // 64
     Plain("SetNetworkDefaultGateway", kTodo),                                // 65
-    Plain("GetWsdlUrl", kTodo),                                              // 66
+    Plain("GetWsdlUrl", handle_get_wsdl_url),                                // 66
     Plain("GetCompatibleVideoSourceConfigurations",
           handle_get_compatible_video_source_configs),  // 67
     Plain("GetCompatibleVideoEncoderConfigurations",
@@ -129,15 +136,15 @@ constexpr ActionEntry kActions[] = {
     Part("DeleteUsers", handle_delete_users),                                             // 80
     Part("SetUser", handle_set_user),                                                     // 81
     Part("GetProfile", handle_get_profile),                                               // 82
-    Plain("StartMulticastStreaming", kTodo),                                              // 83
+    Plain("StartMulticastStreaming", handle_start_multicast_streaming),                   // 83
     Part("SetSynchronizationPointRequest", kTodoText),                  // 84 (event service)
     Part("SetSynchronizationPoint", handle_set_synchronization_point),  // 85 (media service)
     Part("SetNetworkProtocols", kTodoText),                             // 86
-    Part("SetScopes", handle_set_scopes),                                       // 87
-    Part("AddScopes", handle_add_scopes),                                       // 88
-    Part("RemoveScopes", handle_remove_scopes),                                    // 89
-    Part("SetRelayOutputSettings", kTodoText),                          // 90
-    Part("SetRelayOutputState", kTodoText),                             // 91
+    Part("SetScopes", handle_set_scopes),                               // 87
+    Part("AddScopes", handle_add_scopes),                               // 88
+    Part("RemoveScopes", handle_remove_scopes),                         // 89
+    Part("SetRelayOutputSettings", handle_set_relay_output_settings),   // 90
+    Part("SetRelayOutputState", handle_set_relay_output_state),         // 91
 };
 
 static_assert(sizeof(kActions) / sizeof(kActions[0]) == 91, "the action table has 91 entries");
