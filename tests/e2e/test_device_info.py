@@ -12,7 +12,7 @@ import zoneinfo
 import pytest
 
 from camera import program, wait_for
-from onvif_soap import NS, SOAP, TDS, TEV, TMD, TRT, TT, envelope, post, security, serving
+from onvif_soap import NS, TDS, TEV, TMD, TRT, TT, envelope, post, security, serving
 from settingsd import Settingsd
 
 PORT = 8080

@@ -6,46 +6,24 @@ import calendar
 import datetime
 import json
 import os
-import shutil
 import subprocess
 import time
 
 import pytest
 
-from camera import SOURCE_DIR, in_lan, program, wait_for
+from camera import in_lan, program, wait_for
 from onvif_soap import serving
+from onvif_client import onvif_library
 from settingsd import Settingsd
 
 PORT = 8080
 CAMERA = "10.99.0.2"
 USER, PASSWORD = "viewer", "view-secret"
-NODE_DIR = os.path.join(SOURCE_DIR, "tests", "e2e", "node")
-
-
-def onvif_library():
-    """The client library's folder, installed from its lock file when missing; or the reason
-    it cannot be had."""
-    if not shutil.which("node") or not shutil.which("npm"):
-        return None, "node and npm are not installed"
-    if not os.path.isdir(os.path.join(NODE_DIR, "node_modules", "onvif")):
-        try:
-            run = subprocess.run(["npm", "ci", "--prefix", NODE_DIR, "--prefer-offline",
-                                  "--fetch-retries=1", "--no-audit", "--no-fund"],
-                                 capture_output=True, text=True, timeout=180)
-        except subprocess.TimeoutExpired:
-            return None, "npm ci timed out"
-        if run.returncode != 0:
-            return None, ("npm cannot install the onvif package (registry unreachable from the "
-                          "sandbox and not in npm's cache; run `npm ci --prefix tests/e2e/node` "
-                          "outside it): " + run.stderr.strip()[-300:])
-    return NODE_DIR, None
 
 
 @pytest.fixture(scope="module")
 def camera():
-    node_dir, reason = onvif_library()
-    if node_dir is None:
-        pytest.skip(reason)
+    node_dir = onvif_library()
     line = subprocess.run(program("nvtd", "nvtd") + ["useradd", USER, PASSWORD, "user"],
                           capture_output=True, text=True, timeout=10, check=True).stdout
     os.makedirs("/etc/nvtd", exist_ok=True)

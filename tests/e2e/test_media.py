@@ -11,7 +11,8 @@ from xml.sax.saxutils import escape
 
 import pytest
 
-from camera import SOURCE_DIR, in_lan, program, wait_for
+from camera import in_lan, program, wait_for
+from onvif_client import onvif_library
 from settingsd import Settingsd
 
 PORT = 8080
@@ -19,7 +20,6 @@ NO_AUDIO_PORT = 8081
 HWCONFIG = "/etc/olm/factory/hwconfig.txt"
 PEERS = ["1.1.1.2", "2.2.2.3", "3.3.3.4"]
 APP_DIR = "/usr/local/apps/corvane"
-NODE_DIR = os.path.join(SOURCE_DIR, "tests", "e2e", "node")
 NS = {"s": "http://www.w3.org/2003/05/soap-envelope",
       "trt": "http://www.onvif.org/ver10/media/wsdl",
       "tt": "http://www.onvif.org/ver10/schema"}
@@ -319,15 +319,7 @@ def test_configuration_listings_and_refusals(media):
 
 
 def node_client():
-    if shutil.which("node") is None:
-        pytest.skip("node is not installed")
-    if not os.path.isdir(os.path.join(NODE_DIR, "node_modules", "onvif")):
-        try:
-            subprocess.run(["npm", "ci", "--prefix", NODE_DIR], check=True, timeout=120,
-                           capture_output=True)
-        except (OSError, subprocess.SubprocessError) as e:
-            pytest.skip("the onvif package could not be installed (npm unreachable: %s)" % e)
-    return os.path.join(NODE_DIR, "media.js")
+    return os.path.join(onvif_library(), "media.js")
 
 
 def test_an_onvif_client_library_lists_profiles_and_media_addresses(media):
