@@ -1,0 +1,174 @@
+// Request head parsing (server mode) and body reading (every mode).
+#include "nvtd/core/http_io.h"
+
+#include <errno.h>
+#include <poll.h>
+#include <strings.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "nvtd/core/process_state.h"
+#include "nvtd/core/request_env.h"
+#include "nvtd/core/writers.h"
+
+namespace nvtd {
+
+std::string RequestBody;
+int32_t ContentLength = 0;
+std::string HeaderRemainder;
+
+namespace {
+
+// A header line's value starts at a fixed offset: one character after the colon is skipped.
+struct HeaderRule {
+  const char* prefix;
+  size_t compared;
+  size_t value_offset;
+};
+constexpr HeaderRule kContentType = {"Content-Type:", 13, 14};
+constexpr HeaderRule kContentLength = {"Content-Length:", 13, 16};
+constexpr HeaderRule kSoapAction = {"SOAPAction:", 11, 12};
+
+bool line_matches(std::string_view line, const HeaderRule& rule) {
+  return line.size() >= rule.compared && strncasecmp(line.data(), rule.prefix, rule.compared) == 0;
+}
+
+std::string value_of(std::string_view line, const HeaderRule& rule) {
+  if (line.size() <= rule.value_offset) return std::string();
+  return std::string(line.substr(rule.value_offset));
+}
+
+void content_error(const char* message) {
+  if (Server || Persist) {
+    printf("%s", message);
+    return;
+  }
+  send_plain_error("%s\n", message);
+}
+
+long long now_ms() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+}
+
+}  // namespace
+
+int parse_request_head(std::string_view received, RequestHead* head) {
+  size_t blank = received.find("\r\n\r\n");
+  if (blank == std::string_view::npos) return -1;
+  RequestHead h;
+  h.remainder = std::string(received.substr(blank + 4));
+  std::string_view text = received.substr(0, blank);
+  bool first = true;
+  bool has_length = false;
+  while (!text.empty()) {
+    size_t end = text.find_first_of("\r\n");
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (line.empty()) continue;
+    if (first) {
+      if (line.substr(0, 4) != "POST") return -1;
+      first = false;
+      size_t w1 = line.find(' ');
+      h.method = std::string(line.substr(0, w1));
+      if (w1 == std::string_view::npos) continue;
+      std::string_view rest = line.substr(w1);
+      size_t start = rest.find_first_not_of(' ');
+      if (start == std::string_view::npos) continue;
+      rest = rest.substr(start);
+      h.uri = std::string(rest.substr(0, rest.find(' ')));
+    } else if (line_matches(line, kContentType)) {
+      h.content_type = value_of(line, kContentType);
+    } else if (line_matches(line, kContentLength)) {
+      h.content_length = value_of(line, kContentLength);
+      has_length = true;
+    } else if (line_matches(line, kSoapAction)) {
+      h.soap_action = value_of(line, kSoapAction);
+    }
+  }
+  if (first || !has_length) return -1;
+  *head = std::move(h);
+  return 0;
+}
+
+void apply_request_head(const RequestHead& head) {
+  clear_request_variables();
+  setenv("REQUEST_METHOD", head.method.c_str(), 1);
+  if (head.uri) setenv("REQUEST_URI", head.uri->c_str(), 1);
+  if (head.content_type) setenv("CONTENT_TYPE", head.content_type->c_str(), 1);
+  setenv("CONTENT_LENGTH", head.content_length.c_str(), 1);
+  if (head.soap_action) setenv("HTTP_SOAPACTION", head.soap_action->c_str(), 1);
+  HeaderRemainder = head.remainder;
+}
+
+int read_request_head(int fd, int timeout_ms) {
+  HeaderRemainder.clear();
+  std::string received;
+  char buffer[kHeadLimit];
+  long long deadline = now_ms() + timeout_ms;
+  while (received.size() < kHeadLimit && received.find("\r\n\r\n") == std::string::npos) {
+    long long left = deadline - now_ms();
+    if (left <= 0) return -1;
+    pollfd p = {fd, POLLIN, 0};
+    int r = poll(&p, 1, int(left));
+    if (r < 0 && errno == EINTR) {
+      if (StopRequested) return -1;
+      continue;
+    }
+    if (r <= 0) return -1;
+    ssize_t n = read(fd, buffer, kHeadLimit - received.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return -1;
+    received.append(buffer, size_t(n));
+  }
+  RequestHead head;
+  if (parse_request_head(received, &head) < 0) return -1;
+  apply_request_head(head);
+  return 0;
+}
+
+int32_t checked_content_length() {
+  const char* text = getenv("CONTENT_LENGTH");
+  if (text == nullptr) {
+    content_error("need content length!");
+    return -1;
+  }
+  long length = parse_decimal(text);
+  if (length < 1 || length > kMaxContentLength) {
+    content_error("bogus content length!");
+    return -1;
+  }
+  return int32_t(length);
+}
+
+int read_content(int fd) {
+  int32_t length = checked_content_length();
+  if (length < 0) {
+    HeaderRemainder.clear();
+    return -1;
+  }
+  RequestBody.assign(size_t(length), '\0');
+  size_t received =
+      HeaderRemainder.size() < size_t(length) ? HeaderRemainder.size() : size_t(length);
+  RequestBody.replace(0, received, HeaderRemainder, 0, received);
+  HeaderRemainder.clear();
+  while (received < size_t(length)) {
+    ssize_t n = read(fd, &RequestBody[received], size_t(length) - received);
+    if (n < 0 && errno == EINTR && !StopRequested) continue;
+    if (n <= 0) {
+      trace("%s: %d bytes left unread!\n", "read_content", int(size_t(length) - received));
+      break;
+    }
+    received += size_t(n);
+  }
+  // The body ends after what arrived, so no reader looks past it.
+  RequestBody.resize(received);
+  ContentLength = int32_t(received);
+  return 0;
+}
+
+}  // namespace nvtd

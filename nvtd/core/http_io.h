@@ -1,0 +1,53 @@
+// Request input: the HTTP request head in server mode and the body in every mode. The body
+// ends up in RequestBody / ContentLength, which the dispatcher and handlers read.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace nvtd {
+
+// The body of the current request, NUL-terminated (c_str()); replaced by each request.
+// RequestBody.size() == ContentLength.
+extern std::string RequestBody;
+// The body length: CONTENT_LENGTH (1..50000), or fewer bytes when the peer ended early.
+extern int32_t ContentLength;
+// Server mode: the bytes that followed the blank line of the head; the start of the body.
+extern std::string HeaderRemainder;
+
+inline constexpr size_t kHeadLimit = 500;  // the head must arrive within 500 bytes
+inline constexpr int32_t kMaxContentLength = 50000;
+
+// What a usable request head says. Absent lines leave their field empty.
+struct RequestHead {
+  std::string method;
+  std::optional<std::string> uri;
+  std::optional<std::string> content_type;
+  std::string content_length;  // a usable head always has this line
+  std::optional<std::string> soap_action;
+  std::string remainder;  // bytes after the blank line
+};
+
+// Parses received bytes (at most kHeadLimit): the head must end with a blank line, its first
+// line begin with "POST" and it must carry a Content-Length line. Returns 0 or -1 (unusable).
+int parse_request_head(std::string_view received, RequestHead* head);
+
+// Clears the request variables and sets them from the head; keeps the remainder.
+void apply_request_head(const RequestHead& head);
+
+// Reads the head from a connection until the blank line has arrived or kHeadLimit bytes are
+// in, waiting at most timeout_ms in all; parses and applies it. Returns 0 or -1 (unusable
+// head, read error, or timeout).
+int read_request_head(int fd, int timeout_ms);
+
+// Reads the body of CONTENT_LENGTH bytes: HeaderRemainder first, the rest from fd. Returns 0,
+// or -1 after the "need content length!" / "bogus content length!" message.
+int read_content(int fd);
+
+// CONTENT_LENGTH checked: its value, or -1 after the message (to standard output in the server
+// modes, as a text/plain response otherwise).
+int32_t checked_content_length();
+
+}  // namespace nvtd
