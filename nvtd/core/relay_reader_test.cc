@@ -1,0 +1,161 @@
+#include "nvtd/core/relay_reader.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "nvtd/core/http_io.h"
+#include "nvtd/core/output_capture_test_util.h"
+#include "nvtd/core/process_state.h"
+#include "nvtd/core/relay_protocol.h"
+
+namespace nvtd {
+namespace {
+
+class RelayReader : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reset_process_state();
+    Persist = true;
+    ASSERT_EQ(pipe(fds_), 0);
+  }
+  void TearDown() override {
+    close(fds_[0]);
+    if (fds_[1] >= 0) close(fds_[1]);
+    reset_process_state();
+  }
+  template <typename T>
+  void put(const T& value) {
+    ASSERT_EQ(write(fds_[1], &value, sizeof value), ssize_t(sizeof value));
+  }
+  void put_text(const std::string& s) {
+    ASSERT_EQ(write(fds_[1], s.data(), s.size()), ssize_t(s.size()));
+  }
+  void put_header(int32_t type) { put(relay::MessageHeader{type, 12345}); }
+  void end_input() {
+    close(fds_[1]);
+    fds_[1] = -1;
+  }
+  void put_chunks(std::initializer_list<std::string> chunks) {
+    put_header(relay::kContent);
+    for (const std::string& c : chunks) {
+      put(relay::ChunkLength(c.size()));
+      put_text(c);
+    }
+  }
+  int fds_[2] = {-1, -1};
+};
+
+TEST_F(RelayReader, OpenGivesThePid) {
+  put_header(relay::kOpen);
+  put(relay::OpenPayload{4242});
+  int32_t pid = 0;
+  EXPECT_EQ(relay_read_open(fds_[0], &pid), 0);
+  EXPECT_EQ(pid, 4242);
+}
+
+TEST_F(RelayReader, EnvBeforeOpenIsRefusedWithItsType) {
+  put_header(relay::kEnv);
+  int32_t pid = 0;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(relay_read_open(fds_[0], &pid), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "got unexpected fifo message 2, needed OPEN\n");
+}
+
+TEST_F(RelayReader, ShortPiecesAreErrors) {
+  put_text("\x01\x00\x00");  // three bytes of a header
+  end_input();
+  int32_t pid = 0;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(relay_read_open(fds_[0], &pid), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error reading request; discarding\n");
+}
+
+TEST_F(RelayReader, ShortPidIsAnOpenError) {
+  put_header(relay::kOpen);
+  put_text("\x01\x02");
+  end_input();
+  int32_t pid = 0;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(relay_read_open(fds_[0], &pid), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error reading open request; discarding\n");
+}
+
+TEST_F(RelayReader, EnvTextIsReadWhole) {
+  std::string text = "REQUEST_METHOD=POST\nCONTENT_LENGTH=10";
+  put_header(relay::kEnv);
+  put(relay::EnvCounts{2, int32_t(text.size())});
+  put_text(text);
+  std::string got;
+  StdoutCapture traces;
+  EXPECT_EQ(relay_read_env(fds_[0], &got), 0);
+  EXPECT_EQ(got, text);
+  EXPECT_NE(traces.take().find("reading 2 lines, 37 bytes of env\n"), std::string::npos);
+}
+
+TEST_F(RelayReader, AnAbsurdEnvSizeIsRefused) {
+  put_header(relay::kEnv);
+  put(relay::EnvCounts{1, -1});
+  std::string got;
+  StdoutCapture traces;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(relay_read_env(fds_[0], &got), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error reading env request; discarding\n");
+}
+
+TEST_F(RelayReader, ChunksFourZeroSixMakeTheBody) {
+  setenv("CONTENT_LENGTH", "10", 1);
+  put_chunks({"0123", "", "456789"});
+  StdoutCapture traces;
+  EXPECT_EQ(relay_read_content(fds_[0]), 0);
+  traces.take();
+  EXPECT_EQ(RequestBody, "0123456789");
+  EXPECT_EQ(ContentLength, 10);
+}
+
+TEST_F(RelayReader, ChunksSixAndSixAreRefusedAtTheSecond) {
+  setenv("CONTENT_LENGTH", "10", 1);
+  put_chunks({"012345", "678901"});
+  StdoutCapture traces;
+  EXPECT_EQ(relay_read_content(fds_[0]), -1);
+  std::string printed = traces.take();
+  EXPECT_NE(printed.find("reading 6 bytes of content\nread 6\nreading header"
+                         "reading 6 bytes of content\n"
+                         "fifo_read_content: read length is past content length!\n"
+                         "bogus content\n"),
+            std::string::npos)
+      << printed;
+}
+
+TEST_F(RelayReader, NegativeChunkLengthIsRefused) {
+  setenv("CONTENT_LENGTH", "10", 1);
+  put_header(relay::kContent);
+  put(relay::ChunkLength(-4));
+  StdoutCapture traces;
+  EXPECT_EQ(relay_read_content(fds_[0]), -1);
+  traces.take();
+}
+
+TEST_F(RelayReader, ContentNeedsAGoodLength) {
+  unsetenv("CONTENT_LENGTH");
+  put_header(relay::kContent);
+  StdoutCapture traces;
+  EXPECT_EQ(relay_read_content(fds_[0]), -1);
+  EXPECT_EQ(traces.take(), "need content length!bogus content\n");
+}
+
+TEST_F(RelayReader, AShortChunkHeaderIsAnError) {
+  setenv("CONTENT_LENGTH", "10", 1);
+  put_header(relay::kContent);
+  put_text("\x04");
+  end_input();
+  StdoutCapture traces;
+  EXPECT_EQ(relay_read_content(fds_[0]), -1);
+  EXPECT_NE(traces.take().find("reading headerError reading request; discardingbogus content\n"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace nvtd

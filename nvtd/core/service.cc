@@ -1,0 +1,113 @@
+// The nvtd process: start-up order, the three run modes and shutdown.
+#include "nvtd/core/service.h"
+
+#include <signal.h>
+#include <syslog.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "nvtd/core/command_line.h"
+#include "nvtd/core/dispatch.h"
+#include "nvtd/core/http_io.h"
+#include "nvtd/core/hwconfig.h"
+#include "nvtd/core/process_state.h"
+#include "nvtd/core/relay_protocol.h"
+#include "nvtd/core/relay_server.h"
+#include "nvtd/core/service_hooks.h"
+#include "nvtd/core/tcp_server.h"
+#include "nvtd/core/useradd.h"
+#include "nvtd/core/writers.h"
+
+namespace nvtd {
+namespace {
+
+constexpr int kStartupError = 255;
+
+void on_signal(int signo) {
+  if (signo != SIGPIPE) StopRequested = true;
+}
+
+// CGI mode: one request from the environment and standard input, answered on standard output.
+int run_cgi() {
+  OutputFd = 1;
+  if (read_content(0) < 0) {
+    send_text("bogus content");
+    return 0;
+  }
+  if (dispatch_request(-1) == DispatchOutcome::kHandled) stop_discovery();
+  return 0;
+}
+
+// Ends a long-lived mode: the mode's descriptors, the discovery thread, status 255.
+int shut_down(RelayState* relay, int listen_fd) {
+  if (Persist) close_client_fifo(relay);
+  if (Server && listen_fd >= 0) close(listen_fd);
+  trace("waiting for discovery thread...\n");
+  stop_discovery();
+  fflush(stdout);
+  return kStartupError;
+}
+
+}  // namespace
+
+void install_signal_handlers() {
+  struct sigaction action = {};
+  action.sa_handler = on_signal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: a blocked read or select returns and the loop looks
+  for (int signo : {SIGINT, SIGQUIT, SIGTERM, SIGPIPE}) sigaction(signo, &action, nullptr);
+}
+
+int run_nvtd(int argc, const char* const* argv) {
+  Persist = false;
+  openlog("nvtd", LOG_CONS, LOG_USER);
+  RelayState relay;
+  bool cgi = getenv("REQUEST_METHOD") != nullptr;
+  if (!cgi) {
+    CommandLineActions actions;
+    actions.start_persist = [&relay] { return start_persist(&relay, relay::kServerFifo); };
+    actions.useradd = [](const char* user, const char* password, const char* level) {
+      useradd(user, password, level);
+    };
+    switch (parse_command_line(argc, argv, actions)) {
+      case ParseResult::kServe:
+        break;
+      case ParseResult::kExit:
+        return 0;
+      case ParseResult::kUsage:
+        print_usage();
+        return kStartupError;
+      case ParseResult::kStartupError:
+        return kStartupError;
+    }
+    // Traces are read as they happen, line by line.
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+  }
+  install_signal_handlers();
+  wait_for_cam_settings();
+  start_discovery_if_enabled();
+  int listen_fd = -1;
+  if (Server) {
+    listen_fd = open_listen_socket();
+    if (listen_fd < 0) {
+      fprintf(stderr, "failed to start server\n");
+      return kStartupError;
+    }
+  }
+  probe_hardware();
+  reset_tables();
+
+  if (Server) {
+    run_server_loop(listen_fd);
+  } else if (Persist) {
+    while (!StopRequested && serve_relay_request(&relay) == 0) {
+    }
+  } else {
+    return run_cgi();
+  }
+  return shut_down(&relay, listen_fd);
+}
+
+}  // namespace nvtd
