@@ -1,0 +1,92 @@
+// Framing and whole-message socket I/O for the settings-server protocol.
+
+#include "nvtd/getset/settings_wire.h"
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace nvtd {
+
+void put_word(unsigned char* at, uint32_t word) {
+  at[0] = static_cast<unsigned char>(word);
+  at[1] = static_cast<unsigned char>(word >> 8);
+  at[2] = static_cast<unsigned char>(word >> 16);
+  at[3] = static_cast<unsigned char>(word >> 24);
+}
+
+uint32_t get_word(const unsigned char* at) {
+  return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
+         static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
+}
+
+std::string encode_request(uint32_t command, uint32_t text_length, const std::string& section) {
+  unsigned char head[12];
+  put_word(head, command);
+  put_word(head + 4, text_length);
+  put_word(head + 8, static_cast<uint32_t>(section.size()));
+  std::string request(reinterpret_cast<const char*>(head), sizeof head);
+  return request + section;
+}
+
+SettingsReply decode_reply(const unsigned char bytes[kReplyBytes]) {
+  return SettingsReply{get_word(bytes), get_word(bytes + 4)};
+}
+
+size_t write_all(int fd, const void* data, size_t n) {
+  const char* p = static_cast<const char*>(data);
+  size_t done = 0;
+  while (done < n) {
+    ssize_t w = ::send(fd, p + done, n - done, MSG_NOSIGNAL);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) break;
+    done += static_cast<size_t>(w);
+  }
+  return done;
+}
+
+bool read_all(int fd, void* data, size_t n) {
+  char* p = static_cast<char*>(data);
+  size_t done = 0;
+  while (done < n) {
+    ssize_t r = ::recv(fd, p + done, n - done, 0);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return false;
+    done += static_cast<size_t>(r);
+  }
+  return true;
+}
+
+int connect_with_timeout(int fd, const sockaddr* address, socklen_t length, int timeout_s) {
+  int on = 1, off = 0;
+  if (::ioctl(fd, FIONBIO, &on) < 0) return -1;
+  if (::connect(fd, address, length) == 0) {
+    ::ioctl(fd, FIONBIO, &off);
+    return 0;
+  }
+  if (errno != EINPROGRESS) return -1;
+  // poll rather than select: no limit on the descriptor's number.
+  pollfd writable{fd, POLLOUT, 0};
+  int ready;
+  do {
+    ready = ::poll(&writable, 1, timeout_s * 1000);
+  } while (ready < 0 && errno == EINTR);
+  if (ready <= 0) {
+    if (ready == 0) errno = ETIMEDOUT;
+    return -1;
+  }
+  // A refused connection is reported here rather than at the first write, so the
+  // caller can go on to the next address.
+  int error = 0;
+  socklen_t error_length = sizeof error;
+  if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &error_length) < 0 || error != 0) {
+    errno = error != 0 ? error : errno;
+    return -1;
+  }
+  ::ioctl(fd, FIONBIO, &off);
+  return 0;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,89 @@
+// A recording stand-in for the system seam (unit tests): commands are recorded, not run;
+// command output, exit statuses and interface state are scripted.
+#pragma once
+
+#include <arpa/inet.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/ioctl.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "nvtd/netconfig/net_system.h"
+
+namespace nvtd::testing {
+
+struct FakeInterface {
+  short flags = IFF_UP | IFF_RUNNING;
+  std::array<uint8_t, 6> hwaddr{};
+  std::string address;  // empty: no address yet
+  std::string netmask;
+};
+
+class FakeNetSystem : public NetSystem {
+ public:
+  std::vector<std::string> commands;           // every Run and Capture, in order
+  std::map<std::string, std::string> outputs;  // Capture output by exact command
+  std::map<std::string, int> statuses;         // Run status by a part of the command
+  std::map<std::string, FakeInterface> interfaces;
+  std::vector<std::string> traces;
+  int sleeps = 0;
+  bool sockets_fail = false;
+
+  int Run(const std::string& command) override {
+    commands.push_back(command);
+    for (const auto& [part, status] : statuses) {
+      if (command.find(part) != std::string::npos) return status;
+    }
+    return 0;
+  }
+
+  int Capture(const std::string& command, std::string* output) override {
+    commands.push_back(command);
+    auto it = outputs.find(command);
+    *output = it == outputs.end() ? "" : it->second;
+    return 0;
+  }
+
+  int InterfaceRequest(unsigned long request, ifreq* req) override {
+    if (sockets_fail) {
+      errno = EMFILE;
+      return kSocketFailed;
+    }
+    auto it = interfaces.find(req->ifr_name);
+    errno = ENODEV;
+    if (it == interfaces.end()) return kRequestFailed;
+    const FakeInterface& i = it->second;
+    if (request == SIOCGIFFLAGS) {
+      req->ifr_flags = i.flags;
+    } else if (request == SIOCGIFHWADDR) {
+      std::memcpy(req->ifr_hwaddr.sa_data, i.hwaddr.data(), 6);
+    } else if (request == SIOCGIFADDR || request == SIOCGIFNETMASK) {
+      const std::string& text = request == SIOCGIFADDR ? i.address : i.netmask;
+      if (text.empty()) return kRequestFailed;
+      sockaddr_in in{};
+      in.sin_family = AF_INET;
+      inet_pton(AF_INET, text.c_str(), &in.sin_addr);
+      std::memcpy(&req->ifr_addr, &in, sizeof in);
+    }
+    return 0;
+  }
+
+  void Sleep(int seconds) override { sleeps += seconds; }
+  void Trace(const std::string& line) override { traces.push_back(line); }
+
+  // Commands run through Run or Capture that contain part.
+  int CountCommands(const std::string& part) const {
+    int n = 0;
+    for (const std::string& c : commands) n += c.find(part) != std::string::npos;
+    return n;
+  }
+};
+
+}  // namespace nvtd::testing
