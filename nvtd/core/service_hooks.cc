@@ -3,6 +3,9 @@
 // and the subscription table (nvtd/events) fill these in as they land.
 #include "nvtd/core/service_hooks.h"
 
+#include "nvtd/core/process_state.h"
+#include "nvtd/events/event_service.h"
+
 namespace nvtd {
 
 void wait_for_cam_settings() {
@@ -15,8 +18,8 @@ void start_discovery_if_enabled() {
 }
 
 void reset_tables() {
-  // Profile store reset; user table reset; subscription table reset (HttpPort); scope list
-  // reset.
+  // Profile store reset; user table reset; scope list reset.
+  EventInit(HttpPort);
 }
 
 void stop_discovery() {

@@ -1,15 +1,27 @@
 // Where the event service gets the camera's IPv4 address (see camera_address.h).
 #include "nvtd/events/camera_address.h"
 
+#include "nvtd/getset/section_cache.h"
+#include "nvtd/getset/settings_client.h"
+
 namespace nvtd {
 
-// The settings client is not part of this build yet: NETWORK is unavailable.
+static std::string address_of(const SettingsClient& network) {
+  std::string address = kUnknownAddress;  // kept when "ipaddress" is missing
+  network.GetValue("ipaddress", &address, 32);
+  return address;
+}
+
 std::string request_camera_address() {
-  return kUnknownAddress;
+  SettingsClient* network = section(SectionId::kNetwork);
+  if (network == nullptr) return fresh_camera_address();
+  return address_of(*network);
 }
 
 std::string fresh_camera_address() {
-  return kUnknownAddress;
+  SettingsClient network;
+  network.GetSection("NETWORK");
+  return address_of(network);
 }
 
 }  // namespace nvtd
