@@ -69,7 +69,8 @@ int run_nvtd(int argc, const char* const* argv) {
     CommandLineActions actions;
     actions.start_persist = [&relay] { return start_persist(&relay, relay::kServerFifo); };
     actions.useradd = [](const char* user, const char* password, const char* level) {
-      useradd(user, password, level);
+      // A line that could never authenticate is refused: start-up error, status 255.
+      if (useradd(user, password, level) < 0) exit(kStartupError);
     };
     switch (parse_command_line(argc, argv, actions)) {
       case ParseResult::kServe:

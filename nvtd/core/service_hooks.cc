@@ -4,6 +4,7 @@
 #include "nvtd/core/service_hooks.h"
 
 #include "nvtd/core/process_state.h"
+#include "nvtd/core/user_table.h"
 #include "nvtd/events/event_service.h"
 
 namespace nvtd {
@@ -18,7 +19,8 @@ void start_discovery_if_enabled() {
 }
 
 void reset_tables() {
-  // Profile store reset; user table reset; scope list reset.
+  // Profile store reset; scope list reset.
+  user_table_reset();
   EventInit(HttpPort);
 }
 

@@ -1,0 +1,163 @@
+// The action table as data: operation name, call form, handler, open or not. The order is
+// the search order and it matters: "GetProfiles" before "GetProfile",
+// "GetMetadataConfigurationOptions" before "GetMetadataConfigurations" before
+// "GetMetadataConfiguration", "SetSynchronizationPointRequest" before "SetSynchronizationPoint".
+#include "nvtd/core/action_table.h"
+
+#include "nvtd/core/faults.h"
+#include "nvtd/device/users.h"
+
+namespace nvtd {
+namespace {
+
+constexpr ActionEntry Open(const char* name, PlainHandler h) {
+  return {name, CallForm::kPlain, true, h, nullptr, nullptr};
+}
+constexpr ActionEntry Plain(const char* name, PlainHandler h) {
+  return {name, CallForm::kPlain, false, h, nullptr, nullptr};
+}
+constexpr ActionEntry Part(const char* name, TextHandler h) {
+  return {name, CallForm::kBodyPart, false, nullptr, h, nullptr};
+}
+constexpr ActionEntry Whole(const char* name, TextHandler h) {
+  return {name, CallForm::kWholeBody, false, nullptr, h, nullptr};
+}
+constexpr ActionEntry Connection(const char* name, ConnectionHandler h) {
+  return {name, CallForm::kConnection, false, nullptr, nullptr, h};
+}
+
+// Operations whose handlers this build does not have yet answer "Unsupported Command".
+// Operations the dispatcher answers itself ("inline") are plain entries.
+constexpr PlainHandler kTodo = handle_not_yet_supported;
+constexpr TextHandler kTodoText = handle_not_yet_supported;
+constexpr ConnectionHandler kTodoConnection = handle_not_yet_supported;
+
+constexpr ActionEntry kActions[] = {
+    // Open operations: answered before authentication.
+    Open("GetCapabilities", kTodo),         // 1
+    Open("GetHostname", kTodo),             // 2
+    Open("GetServices", kTodo),             // 3
+    Open("GetServiceCapabilities", kTodo),  // 4
+    Open("GetSystemDateAndTime", kTodo),    // 5
+    // Everything else passes the UsernameToken check first.
+    Part("SetSystemDateAndTime", kTodoText),                     // 6
+    Plain("GetDeviceInformation", kTodo),                        // 7
+    Plain("GetNetworkInterfaces", kTodo),                        // 8
+    Plain("GetRelayOutputs", kTodo),                             // 9
+    Plain("GetProfiles", kTodo),                                 // 10
+    Plain("GetMetadataConfigurationOptions", kTodo),             // 11
+    Plain("GetMetadataConfigurations", kTodo),                   // 12
+    Plain("GetMetadataConfiguration", kTodo),                    // 13
+    Part("SetMetadataConfiguration", kTodoText),                 // 14
+    Plain("AddMetadataConfiguration", kTodo),                    // 15
+    Plain("RemoveMetadataConfiguration", kTodo),                 // 16
+    Part("GetCompatibleMetadataConfigurations", kTodoText),      // 17
+    Plain("GetStreamUri", kTodo),                                // 18
+    Plain("SetNTP", kTodo),                                      // 19
+    Plain("GetScopes", kTodo),                                   // 20
+    Plain("GetDNS", kTodo),                                      // 21
+    Plain("wsdlGetVideoSources", kTodo),                         // 22 (handler of 23)
+    Plain("GetVideoSources", kTodo),                             // 23
+    Whole("wsdlGetProfile", kTodoText),                          // 24 (handler of 82)
+    Plain("CreatePullPointSubscriptionRequest", kTodo),          // 25
+    Connection("PullMessagesRequest", kTodoConnection),          // 26
+    Plain("SubscribeRequest", kTodo),                            // 27
+    Plain("UnsubscribeRequest", kTodo),                          // 28
+    Plain("RenewRequest", kTodo),                                // 29
+    Plain("GetSnapshotUri", kTodo),                              // 30
+    Plain("GetNetworkProtocols", kTodo),                         // 31
+    Plain("GetVideoEncoderConfigurationOptions", kTodo),         // 32
+    Plain("GetVideoEncoderConfigurations", kTodo),               // 33
+    Plain("GetVideoEncoderConfiguration", kTodo),                // 34
+    Plain("GetVideoSourceConfigurationOptions", kTodo),          // 35
+    Plain("GetVideoSourceConfigurations", kTodo),                // 36
+    Plain("GetVideoSourceConfiguration", kTodo),                 // 37
+    Plain("GetZeroConfiguration", kTodo),                        // 38
+    Plain("GetEventProperties", kTodo),                          // 39
+    Plain("GetAudioSources", kTodo),                             // 40
+    Part("GetAudioSourceConfigurationOptions", kTodoText),       // 41
+    Plain("GetAudioSourceConfigurations", kTodo),                // 42
+    Part("GetAudioSourceConfiguration", kTodoText),              // 43
+    Plain("GetAudioEncoderConfigurationOptions", kTodo),         // 44
+    Plain("GetAudioEncoderConfigurations", kTodo),               // 45
+    Plain("GetAudioEncoderConfiguration", kTodo),                // 46
+    Plain("GetAudioOutputs", kTodo),                             // 47
+    Plain("GetCompatibleAudioSourceConfigurations", kTodo),      // 48
+    Part("AddAudioSourceConfiguration", kTodoText),              // 49
+    Plain("SetVideoSourceConfiguration", kTodo),                 // 50
+    Part("SetAudioSourceConfiguration", kTodoText),              // 51
+    Plain("SetVideoEncoderConfiguration", kTodo),                // 52
+    Plain("SetAudioEncoderConfiguration", kTodo),                // 53
+    Part("AddVideoEncoderConfiguration", kTodoText),             // 54
+    Part("AddAudioEncoderConfiguration", kTodoText),             // 55
+    Plain("GetNTP", kTodo),                                      // 56
+    Plain("GetNetworkDefaultGateway", kTodo),                    // 57
+    Plain("GetDiscoveryMode", kTodo),                            // 58
+    Plain("SetDiscoveryMode", kTodo),                            // 59
+    Plain("GetUsers", handle_get_users),                         // 60
+    Plain("SystemReboot", kTodo),                                // 61
+    Plain("SetSystemFactoryDefault", kTodo),                     // 62
+    Plain("SetHostname", kTodo),                                 // 63
+    Plain("SetDNS", kTodo),                                      // 64
+    Plain("SetNetworkDefaultGateway", kTodo),                    // 65
+    Plain("GetWsdlUrl", kTodo),                                  // 66
+    Plain("GetCompatibleVideoSourceConfigurations", kTodo),      // 67
+    Plain("GetCompatibleVideoEncoderConfigurations", kTodo),     // 68
+    Plain("GetCompatibleAudioEncoderConfigurations", kTodo),     // 69
+    Part("SetNetworkInterfaces", kTodoText),                     // 70
+    Plain("GetGuaranteedNumberOfVideoEncoderInstances", kTodo),  // 71
+    Part("CreateProfile", kTodoText),                            // 72
+    Part("AddVideoSourceConfiguration", kTodoText),              // 73
+    Part("RemoveVideoSourceConfiguration", kTodoText),           // 74
+    Part("RemoveAudioSourceConfiguration", kTodoText),           // 75
+    Part("RemoveVideoEncoderConfiguration", kTodoText),          // 76
+    Part("RemoveAudioEncoderConfiguration", kTodoText),          // 77
+    Part("DeleteProfile", kTodoText),                            // 78
+    Part("CreateUsers", handle_create_users),                    // 79
+    Part("DeleteUsers", handle_delete_users),                    // 80
+    Part("SetUser", handle_set_user),                            // 81
+    Part("GetProfile", kTodoText),                               // 82
+    Plain("StartMulticastStreaming", kTodo),                     // 83
+    Part("SetSynchronizationPointRequest", kTodoText),           // 84 (event service)
+    Part("SetSynchronizationPoint", kTodoText),                  // 85 (media service)
+    Part("SetNetworkProtocols", kTodoText),                      // 86
+    Part("SetScopes", kTodoText),                                // 87
+    Part("AddScopes", kTodoText),                                // 88
+    Part("RemoveScopes", kTodoText),                             // 89
+    Part("SetRelayOutputSettings", kTodoText),                   // 90
+    Part("SetRelayOutputState", kTodoText),                      // 91
+};
+
+static_assert(sizeof(kActions) / sizeof(kActions[0]) == 91, "the action table has 91 entries");
+
+}  // namespace
+
+const ActionEntry* action_table() {
+  return kActions;
+}
+std::size_t action_table_size() {
+  return sizeof(kActions) / sizeof(kActions[0]);
+}
+
+int handle_not_yet_supported() {
+  send_catalogue_fault(Fault::kUnsupportedCommand);
+  return 0;
+}
+
+int handle_not_yet_supported(const char* /*text*/, int /*length*/) {
+  return handle_not_yet_supported();
+}
+
+int handle_not_yet_supported(int /*connection_fd*/) {
+  handle_not_yet_supported();
+  return -1;  // the connection is not kept
+}
+
+int find_action(std::string_view action_text) {
+  for (std::size_t i = 0; i < action_table_size(); ++i) {
+    if (action_text.find(kActions[i].name) != std::string_view::npos) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,144 @@
+#include "nvtd/core/dispatch.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
+
+#include "nvtd/core/http_io.h"
+#include "nvtd/core/output_capture_test_util.h"
+#include "nvtd/core/process_state.h"
+#include "nvtd/core/request_hooks.h"
+#include "nvtd/core/user_table.h"
+#include "nvtd/core/users_file.h"
+
+namespace nvtd {
+namespace {
+
+int fills = 0;
+int releases = 0;
+void count_fill() {
+  ++fills;
+}
+void count_release() {
+  ++releases;
+}
+
+class DispatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reset_process_state();
+    user_table_reset();
+    unsetenv("HTTP_SOAPACTION");
+    unsetenv("CONTENT_TYPE");
+    // No users file: every guarded operation fails.
+    UsersFilePath = "/nonexistent/nvtd/users";
+    UsersFileFallbackPath = "/nonexistent/nvtd/.users";
+    fills = releases = 0;
+    set_request_hooks(count_fill, count_release);
+  }
+  void TearDown() override {
+    set_request_hooks(nullptr, nullptr);
+    UsersFilePath = "/etc/nvtd/users";
+    UsersFileFallbackPath = "/etc/nvtd/.users";
+    reset_process_state();
+  }
+  DispatchOutcome run(const std::string& body, std::string* out) {
+    RequestBody = body;
+    ContentLength = static_cast<int32_t>(body.size());
+    OutputCapture capture;
+    DispatchOutcome outcome = dispatch_request(-1);
+    *out = capture.take();
+    return outcome;
+  }
+  static bool has(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+  }
+};
+
+TEST_F(DispatchTest, NoActionAndNoBody) {
+  std::string out;
+  EXPECT_EQ(run("", &out), DispatchOutcome::kNoAction);
+  EXPECT_EQ(out, "Content-Type: text/plain\r\n\r\nno action!\n");
+  EXPECT_EQ(fills, 0);
+}
+
+TEST_F(DispatchTest, OpenOperationsNeedNoHeaderAndNoCache) {
+  std::string out;
+  for (const char* op : {"GetCapabilities", "GetHostname", "GetServices", "GetServiceCapabilities",
+                         "GetSystemDateAndTime"}) {
+    EXPECT_EQ(run(std::string("<s:Body><tds:") + op + "/></s:Body>", &out),
+              DispatchOutcome::kOpenOperation)
+        << op;
+    EXPECT_FALSE(has(out, "NotAuthorized") || has(out, "FailedAuthentication")) << op;
+  }
+  EXPECT_EQ(fills + releases, 0);
+}
+
+TEST_F(DispatchTest, GuardedOperationWithoutHeaderIsNotAuthorized) {
+  std::string out;
+  EXPECT_EQ(run("<s:Body><tds:GetDeviceInformation/></s:Body>", &out),
+            DispatchOutcome::kAuthFailed);
+  EXPECT_TRUE(has(out, "ter:NotAuthorized"));
+  EXPECT_EQ(fills + releases, 0);
+  // An unknown operation is checked first, too.
+  EXPECT_EQ(run("<s:Body><tds:Frobnicate/></s:Body>", &out), DispatchOutcome::kAuthFailed);
+}
+
+TEST_F(DispatchTest, NoAuthRunsTheHandlerInsideTheSectionCache) {
+  NoAuth = true;
+  std::string out;
+  EXPECT_EQ(run("<s:Body><tds:GetUsers/></s:Body>", &out), DispatchOutcome::kHandled);
+  EXPECT_TRUE(has(out, "<tds:GetUsersResponse>"));
+  EXPECT_EQ(fills, 1);
+  EXPECT_EQ(releases, 1);
+}
+
+TEST_F(DispatchTest, UnknownOperationGets400InvalidThing) {
+  NoAuth = true;
+  Server = true;
+  std::string out;
+  EXPECT_EQ(run("<s:Body><tds:Frobnicate/></s:Body>", &out), DispatchOutcome::kHandled);
+  EXPECT_EQ(out.rfind("HTTP/1.0 400 Bad Request\r\nContent-Length: ", 0), 0u);
+  EXPECT_TRUE(has(out, "ter:InvalidThing") && has(out, "Unsupported Command"));
+  EXPECT_EQ(releases, 1);
+}
+
+TEST_F(DispatchTest, SoapActionAndContentTypeDecideOverTheBody) {
+  NoAuth = true;
+  std::string out;
+  setenv("HTTP_SOAPACTION", "\"http://www.onvif.org/ver10/device/wsdl/GetUsers\"", 1);
+  EXPECT_EQ(run("<s:Body><tds:Frobnicate/></s:Body>", &out), DispatchOutcome::kHandled);
+  EXPECT_TRUE(has(out, "<tds:GetUsersResponse>"));
+  unsetenv("HTTP_SOAPACTION");
+  setenv("CONTENT_TYPE", "application/soap+xml; action=\"x/wsdl/GetUsers\"", 1);
+  EXPECT_EQ(run("<s:Body><tds:Frobnicate/></s:Body>", &out), DispatchOutcome::kHandled);
+  EXPECT_TRUE(has(out, "<tds:GetUsersResponse>"));
+  // The action parameter names an open operation: no check at all.
+  NoAuth = false;
+  setenv("CONTENT_TYPE", "application/soap+xml; action=\"x/wsdl/GetHostname\"", 1);
+  EXPECT_EQ(run("<s:Body><tds:GetUsers/></s:Body>", &out), DispatchOutcome::kOpenOperation);
+}
+
+TEST_F(DispatchTest, BodyPartOperationWithoutBodyWritesNothing) {
+  NoAuth = true;
+  std::string out;
+  EXPECT_EQ(run("<tds:CreateUsers><tt:Username>x</tt:Username></tds:CreateUsers>", &out),
+            DispatchOutcome::kHandled);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(releases, 1);
+  EXPECT_EQ(user_exists("x"), 0);
+}
+
+TEST_F(DispatchTest, ActionElementIsUsed) {
+  NoAuth = true;
+  std::string out;
+  EXPECT_EQ(run("<s:Header><wsa:Action>http://www.onvif.org/ver10/device/wsdl/GetUsers"
+                "</wsa:Action></s:Header><s:Body><tds:Frobnicate/></s:Body>",
+                &out),
+            DispatchOutcome::kHandled);
+  EXPECT_TRUE(has(out, "<tds:GetUsersResponse>"));
+}
+
+}  // namespace
+}  // namespace nvtd

@@ -1,0 +1,25 @@
+// The two per-request hooks; plain function pointers set once at start-up.
+#include "nvtd/core/request_hooks.h"
+
+namespace nvtd {
+namespace {
+
+RequestHook fill_hook = nullptr;
+RequestHook release_hook = nullptr;
+
+}  // namespace
+
+void set_request_hooks(RequestHook fill, RequestHook release) {
+  fill_hook = fill;
+  release_hook = release;
+}
+
+void run_fill_hook() {
+  if (fill_hook) fill_hook();
+}
+
+void run_release_hook() {
+  if (release_hook) release_hook();
+}
+
+}  // namespace nvtd

@@ -1,0 +1,228 @@
+"""nvtd's request dispatch and UsernameToken authentication over HTTP in server mode: the
+users file written with `nvtd useradd`, digests built as an ONVIF client builds them, the
+open operations and the user table kept by CreateUsers, DeleteUsers and SetUser."""
+import base64
+import hashlib
+import os
+import socket
+import subprocess
+
+import pytest
+
+from camera import program, wait_for
+
+USERS = "/etc/nvtd/users"
+PORT = 8080
+NOAUTH_PORT = 8081
+CREATED = "2026-12-07T10:00:00Z"
+
+WSSE = "http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-secext-1.0.xsd"
+WSU = "http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-utility-1.0.xsd"
+DIGEST_TYPE = ("http://docs.oasis-open.org/wss/2004/01/"
+               "oasis-200401-wss-username-token-profile-1.0#PasswordDigest")
+TEXT_TYPE = ("http://docs.oasis-open.org/wss/2004/01/"
+             "oasis-200401-wss-username-token-profile-1.0#PasswordText")
+
+
+def useradd(name, password, level="user"):
+    return subprocess.run(program("nvtd", "nvtd") + ["useradd", name, password, level],
+                          capture_output=True, text=True, timeout=10)
+
+
+def write_users(*lines):
+    os.makedirs("/etc/nvtd", exist_ok=True)
+    with open(USERS, "w") as f:
+        f.write("".join(line + "\n" for line in lines))
+
+
+def security(user, password, created=CREATED, sent_created=None, nonce=b"0123456789abcdef",
+             kind=DIGEST_TYPE):
+    digest = base64.b64encode(
+        hashlib.sha1(nonce + created.encode() + password.encode()).digest()).decode()
+    if kind == TEXT_TYPE:
+        digest = password
+    return ('<s:Header><wsse:Security xmlns:wsse="%s" xmlns:wsu="%s"><wsse:UsernameToken>'
+            '<wsse:Username>%s</wsse:Username><wsse:Password Type="%s">%s</wsse:Password>'
+            '<wsse:Nonce>%s</wsse:Nonce><wsu:Created>%s</wsu:Created>'
+            '</wsse:UsernameToken></wsse:Security></s:Header>'
+            % (WSSE, WSU, user, kind, digest, base64.b64encode(nonce).decode(),
+               sent_created or created))
+
+
+def envelope(body, header=""):
+    return ('<?xml version="1.0" encoding="UTF-8"?>'
+            '<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope" '
+            'xmlns:tds="http://www.onvif.org/ver10/device/wsdl" '
+            'xmlns:tt="http://www.onvif.org/ver10/schema">%s<s:Body>%s</s:Body></s:Envelope>'
+            % (header, body))
+
+
+def post(body, port=PORT, action=None):
+    data = body.encode()
+    head = ("POST /onvif/device_service HTTP/1.1\r\nHost: camera\r\n"
+            "Content-Type: application/soap+xml; charset=utf-8\r\n"
+            "Content-Length: %d\r\n" % len(data))
+    if action:
+        head += 'SOAPAction: "%s"\r\n' % action
+    with socket.create_connection(("127.0.0.1", port), timeout=10) as s:
+        s.sendall(head.encode() + b"\r\n" + data)
+        chunks = []
+        while True:
+            chunk = s.recv(65536)
+            if not chunk:
+                break
+            chunks.append(chunk)
+    return b"".join(chunks).decode(errors="replace")
+
+
+def call(operation, header="", inner="", port=PORT):
+    return post(envelope("<tds:%s>%s</tds:%s>" % (operation, inner, operation), header), port)
+
+
+def serving(port):
+    try:
+        socket.create_connection(("127.0.0.1", port), timeout=1).close()
+        return True
+    except OSError:
+        return False
+
+
+@pytest.fixture(scope="module")
+def servers():
+    procs = [subprocess.Popen(program("nvtd", "nvtd") + ["--port", str(PORT)],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL),
+             subprocess.Popen(program("nvtd", "nvtd") + ["--noauth", "--port", str(NOAUTH_PORT)],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)]
+    try:
+        # Start-up waits up to ten seconds for the settings server.
+        assert wait_for(lambda: serving(PORT) and serving(NOAUTH_PORT), timeout=30)
+        yield
+    finally:
+        for p in procs:
+            p.terminate()
+        for p in procs:
+            p.wait(timeout=15)
+
+
+def test_useradd_prints_a_users_line_and_refuses_what_cannot_authenticate():
+    out = useradd("viewer", "s3cret", "user")
+    assert out.returncode == 0
+    fields = out.stdout.rstrip("\n").split(":")
+    assert out.stdout.endswith(":a:\n") and out.stdout.count("\n") == 1
+    assert fields[:2] == ["viewer", "user"] and fields[3] == "a"
+    base64.b64decode(fields[2], validate=True)
+    long_pw = useradd("viewer", "p" * 32)
+    assert long_pw.returncode != 0 and long_pw.stdout == ""
+    assert "password" in long_pw.stderr
+    assert useradd("viewer", "p" * 31).returncode == 0
+
+
+def test_digest_with_the_right_password_authenticates(servers):
+    write_users(useradd("viewer", "s3cret").stdout.strip(),
+                useradd("abcdefghijk", "longname", "administrator").stdout.strip())
+    ok = call("GetUsers", security("viewer", "s3cret"))
+    assert ok.startswith("HTTP/1.0 200 OK") and "<tds:GetUsersResponse>" in ok
+    # The user name is compared on its first 11 characters.
+    ok = call("GetUsers", security("abcdefghijkl", "longname"))
+    assert "<tds:GetUsersResponse>" in ok
+    # One changed character of Created, a wrong password, an unknown user.
+    for header in (security("viewer", "s3cret", sent_created=CREATED.replace("10:", "11:")),
+                   security("viewer", "s3creT"), security("nobody", "s3cret")):
+        bad = call("GetUsers", header)
+        assert bad.startswith("HTTP/1.0 400 Bad Request\r\nContent-Length:")
+        assert "wsse:FailedAuthentication" in bad and "GetUsersResponse" not in bad
+
+
+def test_missing_or_clear_text_tokens(servers):
+    bad = call("GetDeviceInformation")
+    assert bad.startswith("HTTP/1.0 400") and "ter:NotAuthorized" in bad
+    bad = call("GetUsers", security("viewer", "s3cret", kind=TEXT_TYPE))
+    assert bad.startswith("HTTP/1.0 400") and "wsse:InvalidSecurity" in bad
+
+
+def test_lines_without_flag_or_secret(servers):
+    # Without the "a" flag the secret is the password in clear; without a secret nothing
+    # authenticates, not even an empty password.
+    write_users("plain:user:clearpw:", "nosecret:user:", "empty:user")
+    assert "<tds:GetUsersResponse>" in call("GetUsers", security("plain", "clearpw"))
+    assert "FailedAuthentication" in call("GetUsers", security("plain", ""))
+    assert "FailedAuthentication" in call("GetUsers", security("nosecret", ""))
+    assert "FailedAuthentication" in call("GetUsers", security("empty", ""))
+
+
+def test_no_users_file_fails_every_guarded_operation(servers):
+    for path in (USERS, "/etc/nvtd/.users"):
+        if os.path.exists(path):
+            os.remove(path)
+    bad = call("GetUsers", security("viewer", "s3cret"))
+    assert bad.startswith("HTTP/1.0 400") and "wsse:FailedAuthentication" in bad
+    bad = call("NoSuchOperation", security("viewer", "s3cret"))
+    assert "wsse:FailedAuthentication" in bad
+
+
+def test_open_operations_answer_without_a_header(servers):
+    for operation in ("GetCapabilities", "GetHostname", "GetServices", "GetServiceCapabilities",
+                      "GetSystemDateAndTime"):
+        answer = call(operation)
+        assert answer.startswith("HTTP/1.0"), operation
+        for fault in ("NotAuthorized", "InvalidSecurity", "FailedAuthentication"):
+            assert fault not in answer, operation
+
+
+def test_soap_action_header_decides_the_operation(servers):
+    write_users(useradd("viewer", "s3cret").stdout.strip())
+    answer = post(envelope("<tds:GetHostname/>", security("viewer", "s3cret")),
+                  action="http://www.onvif.org/ver10/device/wsdl/GetUsers")
+    assert "<tds:GetUsersResponse>" in answer
+    # An unknown operation is refused after authentication.
+    answer = call("FrobnicateWidgets", security("viewer", "s3cret"))
+    assert answer.startswith("HTTP/1.0 400") and "ter:InvalidThing" in answer
+    assert "Unsupported Command" in answer
+
+
+def new_user(name, level="User", password="pw"):
+    return ("<tds:User><tt:Username>%s</tt:Username><tt:Password>%s</tt:Password>"
+            "<tt:UserLevel>%s</tt:UserLevel></tds:User>" % (name, password, level))
+
+
+def listed(answer):
+    return answer.count("<tt:Username>")
+
+
+def test_noauth_and_the_user_table(servers):
+    p = NOAUTH_PORT
+    fresh = call("GetUsers", port=p)
+    assert fresh.startswith("HTTP/1.0 200 OK")
+    assert ("<tt:Username>admin</tt:Username><tt:Password></tt:Password>"
+            "<tt:UserLevel>Administrator</tt:UserLevel>") in fresh
+    assert ("<tt:Username>guest</tt:Username><tt:Password></tt:Password>"
+            "<tt:UserLevel>User</tt:UserLevel>") in fresh
+    assert listed(fresh) == 2
+    # Six new users: five are stored and the answer is still success.
+    six = "".join(new_user("user%d" % i, "Operator") for i in range(6))
+    answer = call("CreateUsers", inner=six, port=p)
+    assert "<tds:CreateUsersResponse></tds:CreateUsersResponse>" in answer
+    users = call("GetUsers", port=p)
+    assert listed(users) == 7 and "user4" in users and "user5" not in users
+    assert "<tt:Password>pw</tt:Password>" not in users
+    # Room for "admin" after one is deleted; the fixed entry stays, so admin is listed twice.
+    assert "DeleteUsersResponse" in call(
+        "DeleteUsers", inner="<tds:Username>user0</tds:Username>", port=p)
+    assert "CreateUsersResponse" in call("CreateUsers", inner=new_user("admin", "User"), port=p)
+    users = call("GetUsers", port=p)
+    assert users.count("<tt:Username>admin</tt:Username>") == 2 and "user0" not in users
+    # Creating an existing name answers UsernameClash; fixed users cannot be deleted.
+    assert "ter:UsernameClash" in call("CreateUsers", inner=new_user("user1"), port=p)
+    assert "ter:FixedUser" in call("DeleteUsers", inner="<tds:Username>guest</tds:Username>",
+                                   port=p)
+    # SetUser naming an unknown user changes nothing, not even the known ones.
+    answer = call("SetUser", inner=new_user("user1", "Administrator") + new_user("nobody"),
+                  port=p)
+    assert "ter:UsernameMissing" in answer
+    users = call("GetUsers", port=p)
+    assert ("<tt:Username>user1</tt:Username><tt:Password></tt:Password>"
+            "<tt:UserLevel>Operator</tt:UserLevel>") in users
+    answer = call("SetUser", inner=new_user("user1", "Administrator"), port=p)
+    assert "<tds:SetUserResponse></tds:SetUserResponse>" in answer
+    assert ("<tt:Username>user1</tt:Username><tt:Password></tt:Password>"
+            "<tt:UserLevel>Administrator</tt:UserLevel>") in call("GetUsers", port=p)
