@@ -64,7 +64,7 @@ CameraUrl request_camera() {
 
 }  // namespace
 
-void handle_create_pull_point_subscription() {
+int handle_create_pull_point_subscription() {
   std::string mid = message_id();
   int duration = duration_element("InitialTerminationTime", kDefaultDuration,
                                   "\tSubscription terminating in %d secs\n");
@@ -72,30 +72,31 @@ void handle_create_pull_point_subscription() {
   int index = EventAddConsumer("", 0, "", "", duration, true);
   if (index < 0) {
     send_catalogue_fault(Fault::kSenderEmpty, 200);
-    return;
+    return -1;
   }
   send_body(
       0, "%s",
       format_create_pull_point_response(request_camera(), mid.c_str(), index, now, now + duration)
           .c_str());
+  return 0;
 }
 
-void handle_subscribe() {
+int handle_subscribe() {
   std::string mid = message_id();
   std::optional<std::string> reference = request_element("ConsumerReference", 256);
   if (!reference) {
     send_plain_error("Consumer not specified\n");
-    return;
+    return -1;
   }
   std::optional<std::string> address = element_text(*reference, "Address", 256);
   if (!address) {
     send_plain_error("Consumer Address not specified in %s\n", reference->c_str());
-    return;
+    return -1;
   }
   ConsumerSpec consumer;
   if (!parse_consumer_address(*address, &consumer)) {
     send_plain_error("consumer address not a url\n");
-    return;
+    return -1;
   }
   int duration = duration_element("InitialTerminationTime", kDefaultDuration,
                                   "\tSubscription terminating in %d secs\n");
@@ -105,11 +106,12 @@ void handle_subscribe() {
                                duration, false);
   if (index < 0) {
     send_catalogue_fault(Fault::kSenderEmpty, 200);
-    return;
+    return -1;
   }
   send_envelope(
       0, "%s",
       format_subscribe_response(request_camera(), mid.c_str(), index, now, now + duration).c_str());
+  return 0;
 }
 
 int handle_pull_messages(int connection_fd) {
@@ -179,21 +181,24 @@ int handle_renew() {
   return 0;
 }
 
-void handle_event_set_synchronization_point(const char* /*body*/, int /*length*/) {
+int handle_event_set_synchronization_point(const char* /*body*/, int /*length*/) {
   // The MessageID sits in the SOAP header, ahead of the body part.
   std::string mid = message_id();
   send_envelope(0, "%s",
                 format_set_synchronization_point_response(request_camera(), mid.c_str()).c_str());
+  return 0;
 }
 
-void handle_get_event_properties() {
+int handle_get_event_properties() {
   send_envelope(0, "%s", event_properties_envelope());
+  return 0;
 }
 
-void handle_event_service_capabilities() {
+int handle_event_service_capabilities() {
   std::string mid = message_id();
   CameraUrl camera{fresh_camera_address(), HttpPort};
   send_body(0, "%s", format_event_service_capabilities(camera, mid.c_str()).c_str());
+  return 0;
 }
 
 }  // namespace nvtd

@@ -5,17 +5,17 @@
 
 namespace nvtd {
 
-void handle_create_pull_point_subscription();
-void handle_subscribe();
+int handle_create_pull_point_subscription();
+int handle_subscribe();
 // connection_fd: the accepted socket (-1 outside server mode). Returns 0 when the
 // connection now belongs to a puller slot (the loop must neither close nor touch it).
 int handle_pull_messages(int connection_fd);
 int handle_unsubscribe();
 int handle_renew();
 // Body part form: body points at "Body" of the request, length bytes to its end.
-void handle_event_set_synchronization_point(const char* body, int length);
-void handle_get_event_properties();
+int handle_event_set_synchronization_point(const char* body, int length);
+int handle_get_event_properties();
 // GetServiceCapabilities when the request URI names "events_service" (before authentication).
-void handle_event_service_capabilities();
+int handle_event_service_capabilities();
 
 }  // namespace nvtd
