@@ -3,7 +3,9 @@
 
 #include <syslog.h>
 
+#include <cctype>
 #include <climits>
+#include <cstdlib>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -42,6 +44,24 @@ int duration_element(const char* name, int fallback, const char* trace_format) {
   int seconds = ParseDuration(text->c_str());
   if (trace_format != nullptr) trace(trace_format, seconds);
   return seconds;
+}
+
+// The subscription a request is about: its SubscriptionId element or, for clients that send
+// only the address they were given (wsa:To or the request URI ending
+// "SubscriptionManager=N"), the number in that address.
+std::optional<std::string> subscription_id() {
+  std::optional<std::string> id = request_element("SubscriptionId", 16);
+  if (id) return id;
+  constexpr char kManager[] = "SubscriptionManager=";
+  std::optional<std::string> to = request_element("To", 256);
+  const char* uri = std::getenv("REQUEST_URI");
+  for (const std::string& address : {to.value_or(""), std::string(uri ? uri : "")}) {
+    size_t at = address.rfind(kManager);
+    if (at == std::string::npos) continue;
+    std::string digits = address.substr(at + sizeof kManager - 1, 15);
+    if (!digits.empty() && std::isdigit(static_cast<unsigned char>(digits[0]))) return digits;
+  }
+  return std::nullopt;
 }
 
 int decimal_value(const std::string& text) {
@@ -116,7 +136,7 @@ int handle_subscribe() {
 
 int handle_pull_messages(int connection_fd) {
   std::optional<std::string> mid = request_element("MessageID", 64);
-  std::optional<std::string> id = request_element("SubscriptionId", 16);
+  std::optional<std::string> id = subscription_id();
   if (!id) return refuse_without_id();
   int timeout = duration_element("Timeout", kDefaultDuration, nullptr);
   std::optional<std::string> limit = request_element("MessageLimit", 16);
@@ -131,7 +151,7 @@ int handle_pull_messages(int connection_fd) {
 
 int handle_unsubscribe() {
   std::string mid = message_id();
-  std::optional<std::string> id = request_element("SubscriptionId", 16);
+  std::optional<std::string> id = subscription_id();
   syslog(LOG_DEBUG, "unsubscribe mid = %s, sid = %s", mid.c_str(), id ? id->c_str() : "");
   if (!id) return refuse_without_id();
   int index = decimal_value(*id);
@@ -147,7 +167,7 @@ int handle_unsubscribe() {
 
 int handle_renew() {
   std::string mid = message_id();
-  std::optional<std::string> id = request_element("SubscriptionId", 16);
+  std::optional<std::string> id = subscription_id();
   if (!id) return refuse_without_id();
   int index = decimal_value(*id);
   std::optional<std::string> wanted = request_element("TerminationTime", 32);

@@ -2,8 +2,10 @@
 """The event service of nvtd in server mode: pull points and their held PullMessages
 connections, push subscriptions with a Notify POSTed to a consumer of the test's own,
 renewal, expiry and the delivery thread's life."""
+import json
 import os
 import re
+import shutil
 import socket
 import subprocess
 import threading
@@ -396,3 +398,33 @@ def test_event_properties_and_synchronization_point(nvtd):
     assert "<wsa5:MessageID>urn:uuid:sync</wsa5:MessageID>" in answer
     assert "http://%s:%d/onvif/event_service</wsa5:To>" % (CAMERA, PORT) in answer
     assert "SetSynchronizationPointResponse" in answer
+
+
+NODE_DIR = os.path.join(SOURCE_DIR, "tests", "e2e", "node")
+
+
+def onvif_library():
+    """The npm "onvif" client library in tests/e2e/node, installed from its lock file when
+    missing (from npm's cache: the sandbox has no way out); None when it cannot be had."""
+    if not shutil.which("node") or not shutil.which("npm"):
+        return None
+    if not os.path.isdir(os.path.join(NODE_DIR, "node_modules", "onvif")):
+        subprocess.run(["npm", "ci", "--offline", "--no-audit", "--no-fund"], cwd=NODE_DIR,
+                       capture_output=True, timeout=120)
+    return NODE_DIR if os.path.isdir(os.path.join(NODE_DIR, "node_modules", "onvif")) else None
+
+
+def test_onvif_client_library_pulls_the_initial_motion_message(nvtd):
+    node_dir = onvif_library()
+    if node_dir is None:
+        pytest.skip("the npm package onvif is not installed and npm cannot reach the registry "
+                    "(run `npm ci` in tests/e2e/node outside the sandbox)")
+    run = subprocess.run(["node", "pull_point.js", CAMERA, str(PORT)], cwd=node_dir,
+                         capture_output=True, text=True, timeout=60)
+    assert run.returncode == 0, run.stdout + run.stderr
+    result = json.loads(run.stdout.strip().splitlines()[-1])
+    assert result["address"] == \
+        "http://%s:%d/onvif/events_service/SubscriptionManager=0" % (CAMERA, PORT)
+    assert result["topic"] == "tns:VideoSource/MotionAlarm"
+    assert result["data"] == {"Name": "State", "Value": False}  # the library reads booleans
+    assert result["source"] == {"Name": "Source", "Value": "HD"}
