@@ -1,6 +1,7 @@
 // The event service's process-wide state and the ConsumerManagerThread (see event_service.h).
 #include "nvtd/events/event_service.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -163,6 +164,7 @@ std::time_t event_expiry(int index) {
 
 void ConsumerManagerThread() {
   EventState& s = state();
+  pthread_setname_np(pthread_self(), "nvtd-events");  // seen in /proc/PID/task/*/comm
   trace("enter %s\n", "ConsumerManagerThread");
   SocketPassIo io;
   std::unique_lock<std::mutex> hold(s.lock);
