@@ -41,9 +41,13 @@ class Nvtd:
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.out = open(self.log_path, "w")
         self.err = open(self.err_path, "w")
+        env = dict(os.environ)
+        # stdbuf preloads its library; the AddressSanitizer build must accept that.
+        env["ASAN_OPTIONS"] = ":".join(
+            filter(None, [env.get("ASAN_OPTIONS"), "verify_asan_link_order=0"]))
         self.proc = subprocess.Popen(
             ["stdbuf", "-oL"] + program("nvtd", "nvtd") + ["--port", str(PORT), "--noauth"],
-            stdout=self.out, stderr=self.err)
+            stdout=self.out, stderr=self.err, env=env)
         assert wait_for(self.listening, timeout=20), "nvtd does not listen on %d" % PORT
 
     @staticmethod
@@ -330,6 +334,20 @@ def test_refusing_consumer_is_tried_once(nvtd):
     time.sleep(2.5)
     assert nvtd.log().count("Connect: connect error") == 1
     assert "RenewResponse" in renew(sid, "PT10S")  # the subscription stays
+
+
+def test_silent_consumer_stalls_no_request(nvtd):
+    with socket.socket() as silent:  # takes the connection and never answers
+        silent.bind(("127.0.0.1", 0))
+        silent.listen(1)
+        subscribe("http://127.0.0.1:%d/onvif/notify" % silent.getsockname()[1])
+        assert wait_for(lambda: "sending" in nvtd.log(), timeout=5)
+        # The thread waits for the consumer's reply: requests are answered meanwhile.
+        sid, _ = create_pull_point()
+        assert sid == 1
+        assert "sent status" not in nvtd.log()
+        # The wait for the reply is bounded.
+        assert wait_for(lambda: "recv failedsent status" in nvtd.log(), timeout=10)
 
 
 def test_subscribe_plain_text_refusals(nvtd):
