@@ -1,5 +1,7 @@
 // Fuzz target: the dispatcher with authentication on, against a fixed users file in a private
-// temporary directory. The input is split into the SOAPAction value and the body.
+// temporary directory. The input is split into the SOAPAction value and the body; when its
+// first byte is odd, a valid UsernameToken header goes before the body, so that fuzzed bodies
+// also reach the handlers of guarded operations.
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -9,6 +11,8 @@
 #include <fstream>
 #include <string>
 
+#include "nvtd/core/auth.h"
+#include "nvtd/core/base64.h"
 #include "nvtd/core/dispatch.h"
 #include "nvtd/core/http_io.h"
 #include "nvtd/core/process_state.h"
@@ -16,6 +20,8 @@
 #include "nvtd/core/users_file.h"
 
 namespace {
+
+std::string valid_header;
 
 void setup() {
   static bool done = false;
@@ -30,6 +36,13 @@ void setup() {
       << nvtd::make_useradd_line("admin", "secret", "administrator", &error).value_or("") << "\n"
       << "clear:user:pw:\n"
       << "bare:user:\n";
+  const std::string nonce = "0123456789abcdef", created = "2026-12-07T10:00:00Z";
+  valid_header =
+      "<s:Header><wsse:UsernameToken><wsse:Username>clear</wsse:Username>"
+      "<wsse:Password Type=\"#PasswordDigest\">" +
+      nvtd::password_digest(nonce, created, "pw") + "</wsse:Password><wsse:Nonce>" +
+      nvtd::base64_encode(nonce) + "</wsse:Nonce><wsu:Created>" + created +
+      "</wsu:Created></wsse:UsernameToken></s:Header>";
   // Responses are written and thrown away.
   nvtd::OutputFd = open("/dev/null", O_WRONLY | O_CLOEXEC);
 }
@@ -38,7 +51,9 @@ void setup() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   setup();
-  std::string input(reinterpret_cast<const char*>(data), size);
+  if (size == 0) return 0;
+  bool authenticated = data[0] & 1;
+  std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
   // Up to the first newline: the SOAPAction header (when the input has one).
   std::size_t nl = input.find('\n');
   if (nl != std::string::npos && nl < 200 && input.find('\0') > nl) {
@@ -47,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     unsetenv("HTTP_SOAPACTION");
   }
-  nvtd::RequestBody = input;
-  nvtd::ContentLength = static_cast<int32_t>(input.size());
+  nvtd::RequestBody = authenticated ? valid_header + input : input;
+  nvtd::ContentLength = static_cast<int32_t>(nvtd::RequestBody.size());
   nvtd::dispatch_request(-1);
   nvtd::RequestBody.clear();
   nvtd::RequestBody.shrink_to_fit();

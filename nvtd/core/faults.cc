@@ -137,7 +137,7 @@ void send_catalogue_fault(Fault fault) {
 void send_catalogue_fault(Fault fault, int http_status) {
   bool complete = fault == Fault::kFailedAuthentication;
   if (http_status == 400) {
-    out_printf("HTTP/1.0 400 Bad Request\r\n");
+    out_printf("%s", kStatusBadRequest);
     if (complete) {
       send_envelope_fault(0, "%s", failed_authentication_envelope().c_str());
     } else {

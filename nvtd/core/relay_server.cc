@@ -94,6 +94,7 @@ int serve_relay_request(RelayState* state) {
   dispatch_request(-1);
   close_client_fifo(state);
   OutputFd = -1;  // nothing may write to the departed reply FIFO's number
+  fflush(stdout);
   return 0;
 }
 

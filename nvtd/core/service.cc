@@ -66,6 +66,8 @@ int run_nvtd(int argc, const char* const* argv) {
   RelayState relay;
   bool cgi = getenv("REQUEST_METHOD") != nullptr;
   if (!cgi) {
+    // Traces are read as they happen, line by line.
+    setvbuf(stdout, nullptr, _IOLBF, 0);
     CommandLineActions actions;
     actions.start_persist = [&relay] { return start_persist(&relay, relay::kServerFifo); };
     actions.useradd = [](const char* user, const char* password, const char* level) {
@@ -83,8 +85,6 @@ int run_nvtd(int argc, const char* const* argv) {
       case ParseResult::kStartupError:
         return kStartupError;
     }
-    // Traces are read as they happen, line by line.
-    setvbuf(stdout, nullptr, _IOLBF, 0);
   }
   install_signal_handlers();
   wait_for_cam_settings();

@@ -106,7 +106,8 @@ void serve_connection(int connection_fd) {
   } else {
     trace_verbose("closed socket\n");
   }
-  OutputFd = -1;  // nothing may write to the connection's number after this
+  OutputFd = -1;   // nothing may write to the connection's number after this
+  fflush(stdout);  // traces without a newline too
 }
 
 void run_server_loop(int listen_fd) {

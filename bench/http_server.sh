@@ -1,0 +1,78 @@
+#!/bin/bash
+# Load run of nvtd's server mode against nginx (one worker) serving a file of the same size
+# as nvtd's answer, both in one camera sandbox on loopback, one request per connection for
+# both (Connection: close). Prints requests/s and latency percentiles of each and the ratio.
+#   bench/http_server.sh [SECONDS] [CONNECTIONS]     (needs bench/install-deps, a host build)
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+src=$(dirname "$here")
+export CAMERA_BUILD_DIR=${CAMERA_BUILD_DIR:-$src/build/host}
+duration=${1:-10}
+connections=${2:-8}
+
+if [ "${SANDBOX:-}" != 1 ]; then
+  [ -x "$CAMERA_BUILD_DIR/nvtd/nvtd" ] || { echo "build first: cmake --build --preset host" >&2; exit 1; }
+  command -v wrk >/dev/null && command -v nginx >/dev/null || { echo "run bench/install-deps" >&2; exit 1; }
+  exec "$src/testbed/sandbox" "$0" "$@"
+fi
+
+work=/tmp/bench; mkdir -p "$work/www" "$work/logs"
+body='<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope"><s:Body><GetFrobnication/></s:Body></s:Envelope>'
+
+"$CAMERA_BUILD_DIR/nvtd/nvtd" --port 8080 >"$work/nvtd.log" 2>&1 &
+nvtd_pid=$!
+trap 'kill $nvtd_pid 2>/dev/null; [ -f $work/nginx.pid ] && kill $(cat $work/nginx.pid) 2>/dev/null; true' EXIT
+for _ in $(seq 50); do curl -s -o /dev/null http://127.0.0.1:8080/ 2>/dev/null && break; sleep 0.1; done
+
+# The baseline file has exactly as many bytes as nvtd's answer body.
+answer_size=$(curl -s -X POST -H 'Content-Type: application/soap+xml' --data-binary "$body" \
+  http://127.0.0.1:8080/onvif/device_service | wc -c)
+head -c "$answer_size" /dev/zero | tr '\0' 'x' >"$work/www/answer.xml"
+
+cat >"$work/nginx.conf" <<CONF
+worker_processes 1;
+daemon on;
+pid $work/nginx.pid;
+error_log $work/logs/error.log;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  default_type application/soap+xml;
+  keepalive_timeout 0;
+  client_body_temp_path $work/body; proxy_temp_path $work/proxy;
+  fastcgi_temp_path $work/fcgi; uwsgi_temp_path $work/uwsgi; scgi_temp_path $work/scgi;
+  server { listen 127.0.0.1:8081; root $work/www; }
+}
+CONF
+nginx -c "$work/nginx.conf" -p "$work"
+for _ in $(seq 50); do curl -s -o /dev/null http://127.0.0.1:8081/answer.xml && break; sleep 0.1; done
+
+cat >"$work/post.lua" <<LUA
+wrk.method = "POST"
+wrk.body = '$body'
+wrk.headers["Content-Type"] = "application/soap+xml; charset=utf-8"
+wrk.headers["Connection"] = "close"
+LUA
+cat >"$work/get.lua" <<LUA
+wrk.headers["Connection"] = "close"
+LUA
+
+run() { # run NAME URL SCRIPT
+  wrk -t1 -c"$connections" -d"${duration}s" --latency -s "$3" "$2" >"$work/$1.txt" 2>&1
+}
+run nvtd http://127.0.0.1:8080/onvif/device_service "$work/post.lua"
+run nginx http://127.0.0.1:8081/answer.xml "$work/get.lua"
+
+field() { # field FILE: requests/s and the latency percentiles
+  awk '/Requests\/sec/ {rps=$2}
+       /^ +50%/ {p50=$2} /^ +75%/ {p75=$2} /^ +90%/ {p90=$2} /^ +99%/ {p99=$2}
+       /Non-2xx/ {non2xx=$NF}
+       END {printf "%s %s %s %s %s %s", rps, p50, p75, p90, p99, (non2xx==""?0:non2xx)}' "$1"
+}
+read -r n_rps n50 n75 n90 n99 n_non <<<"$(field "$work/nvtd.txt")"
+read -r g_rps g50 g75 g90 g99 g_non <<<"$(field "$work/nginx.txt")"
+echo "answer size: $answer_size bytes; wrk -t1 -c$connections -d${duration}s, one request per connection"
+printf "%-6s %12s %9s %9s %9s %9s %9s\n" server "requests/s" p50 p75 p90 p99 "non-2xx"
+printf "%-6s %12s %9s %9s %9s %9s %9s\n" nvtd "$n_rps" "$n50" "$n75" "$n90" "$n99" "$n_non"
+printf "%-6s %12s %9s %9s %9s %9s %9s\n" nginx "$g_rps" "$g50" "$g75" "$g90" "$g99" "$g_non"
+awk -v a="$n_rps" -v b="$g_rps" 'BEGIN { if (b > 0) printf "nvtd/nginx requests/s ratio: %.2f\n", a / b }'
