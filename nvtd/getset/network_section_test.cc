@@ -3,6 +3,7 @@
 #include "nvtd/getset/network_section.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -22,8 +23,10 @@ class NetworkSectionTest : public ::testing::Test {
         IFF_UP | IFF_RUNNING, {0x02, 0, 0x0a, 0x63, 0, 0xab}, "10.99.0.2", "255.255.255.0"};
     fake_.outputs["netstat -rn"] =
         "0.0.0.0         10.99.0.1       0.0.0.0         UG        0 0          0 eth0\n";
-    fake_.hostname_file = ::testing::TempDir() + "network_section_hostname";
-    fake_.resolv_file = ::testing::TempDir() + "network_section_resolv";
+    fake_.hostname_file =
+        ::testing::TempDir() + "network_section_hostname_" + std::to_string(::getpid());
+    fake_.resolv_file =
+        ::testing::TempDir() + "network_section_resolv_" + std::to_string(::getpid());
     std::ofstream(fake_.hostname_file, std::ios::trunc) << "camera\n";
     std::ofstream(fake_.resolv_file, std::ios::trunc) << "nameserver 10.99.0.1\n";
   }

@@ -3,6 +3,7 @@
 #include "nvtd/getset/server_addresses.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -11,7 +12,7 @@ namespace nvtd {
 namespace {
 
 std::string AddressOf(const std::string& contents) {
-  std::string path = ::testing::TempDir() + "address_file_test";
+  std::string path = ::testing::TempDir() + "address_file_test_" + std::to_string(::getpid());
   std::ofstream(path, std::ios::trunc | std::ios::binary) << contents;
   std::string address = read_server_address(path);
   std::remove(path.c_str());

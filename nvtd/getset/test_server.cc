@@ -27,10 +27,11 @@ std::vector<Exchange> Journal::All() {
 }
 
 std::string loopback_address() {
-  static int counter = 0;
-  static const int base = static_cast<int>(::getpid() % 200) + 20;
+  // 127.<pid high>.<pid low>.<counter>: distinct for every test process and call.
+  static int counter = 1;
+  const unsigned pid = static_cast<unsigned>(::getpid());
   ++counter;
-  return "127." + std::to_string(base) + "." + std::to_string((counter / 250) % 250 + 1) + "." +
+  return "127." + std::to_string((pid >> 8) & 0xff) + "." + std::to_string(pid & 0xff) + "." +
          std::to_string(counter % 250 + 2);
 }
 
@@ -110,11 +111,12 @@ void TestServer::Handle(int fd) {
     send_reply(fd, out, script_.pieces);
     return;
   }
-  send_reply(fd, reply(script_.status, 0), script_.pieces);
   if (script_.status != 0) {
     journal_->Add(e);
+    send_reply(fd, reply(script_.status, 0), script_.pieces);
     return;
   }
+  send_reply(fd, reply(script_.status, 0), script_.pieces);
   e.text.resize(text_length & 0xffff);
   if (!read_all(fd, e.text.data(), e.text.size())) return;
   journal_->Add(e);

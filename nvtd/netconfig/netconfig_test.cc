@@ -2,6 +2,7 @@
 // reads from command output and files, and the exact commands of every change.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -25,8 +26,8 @@ class NetconfigTest : public ::testing::Test {
   NetconfigTest() : scoped_(&fake_) {
     fake_.interfaces["eth0"] =
         FakeInterface{kUpRunning, {0x02, 0, 0x0a, 0x63, 0, 0x02}, "10.99.0.2", "255.255.255.0"};
-    fake_.hostname_file = ::testing::TempDir() + "netconfig_hostname";
-    fake_.resolv_file = ::testing::TempDir() + "netconfig_resolv";
+    fake_.hostname_file = ::testing::TempDir() + "netconfig_hostname_" + std::to_string(::getpid());
+    fake_.resolv_file = ::testing::TempDir() + "netconfig_resolv_" + std::to_string(::getpid());
   }
   void WriteFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::trunc) << text;

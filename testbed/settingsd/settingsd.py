@@ -229,7 +229,16 @@ class Server:
                 self.exchange(conn, addr, port, entry)
         except (OSError, EOFError, ValueError) as e:
             entry["error"] = str(e)
+        if not entry.get("logged"):
+            self.log.write(**entry)
+
+    def final(self, conn, entry, data, fault):
+        """Logs a completed exchange, then sends its last reply: a client that has its
+        answer always finds the exchange in the log."""
+        entry["result"] = "ok"
         self.log.write(**entry)
+        entry["logged"] = True
+        send(conn, data, fault)
 
     def exchange(self, conn, addr, port, entry):
         cmd, text_length, name_length = struct.unpack("<III", read_exact(conn, 12))
@@ -252,22 +261,22 @@ class Server:
             entry["status"] = status
             body = text if status == 0 else b""
             entry["length"] = len(body)
-            send(conn, struct.pack("<II", status, len(body)) + body, fault)
+            self.final(conn, entry, struct.pack("<II", status, len(body)) + body, fault)
         elif cmd in (101, 103):
             if not known:
                 status = status or 2
             entry["status"] = status
-            send(conn, struct.pack("<II", status, 0), fault)
             if status != 0:
+                self.final(conn, entry, struct.pack("<II", status, 0), fault)
                 return
+            send(conn, struct.pack("<II", status, 0), fault)
             text = read_exact(conn, text_length).decode("latin-1")
             entry["lines"] = [line for line in text.split("\n") if line]
             self.store.apply(addr, section, text)
-            send(conn, struct.pack("<II", 0, 0), fault)
+            self.final(conn, entry, struct.pack("<II", 0, 0), fault)
         else:
             entry["status"] = 3
-            send(conn, struct.pack("<II", 3, 0), fault)
-        entry["result"] = "ok"
+            self.final(conn, entry, struct.pack("<II", 3, 0), fault)
 
 
 def main():
