@@ -13,6 +13,8 @@
 #include "nvtd/device/users.h"
 #include "nvtd/device/wsdl_url.h"
 #include "nvtd/discovery/scope_handlers.h"
+#include "nvtd/events/event_actions.h"
+#include "nvtd/events/event_handlers.h"
 #include "nvtd/media/audio_configs.h"
 #include "nvtd/media/media_replies.h"
 #include "nvtd/media/metadata_configs.h"
@@ -74,13 +76,13 @@ constexpr ActionEntry kActions[] = {
     Plain("wsdlGetVideoSources", handle_get_video_sources),  // 22 (handler of 23)
     Plain("GetVideoSources", handle_get_video_sources),      // 23
     Whole("wsdlGetProfile", handle_get_profile),             // 24 (handler of 82)
-    Plain("CreatePullPointSubscriptionRequest", kTodo),      // 25
-    Connection("PullMessagesRequest", kTodoConnection),      // 26
-    Plain("SubscribeRequest", kTodo),                        // 27
-    Plain("UnsubscribeRequest", kTodo),                      // 28
-    Plain("RenewRequest", kTodo),                            // 29
-    Plain("GetSnapshotUri", handle_get_snapshot_uri),        // 30
-    Plain("GetNetworkProtocols", kTodo),                     // 31
+    Plain("CreatePullPointSubscriptionRequest", handle_create_pull_point_subscription),     // 25
+    Connection("PullMessagesRequest", handle_pull_messages),                                // 26
+    Plain("SubscribeRequest", handle_subscribe),                                            // 27
+    Plain("UnsubscribeRequest", handle_unsubscribe),                                        // 28
+    Plain("RenewRequest", handle_renew),                                                    // 29
+    Plain("GetSnapshotUri", handle_get_snapshot_uri),                                       // 30
+    Plain("GetNetworkProtocols", kTodo),                                                    // 31
     Plain("GetVideoEncoderConfigurationOptions", handle_get_video_encoder_config_options),  // 32
     Plain("GetVideoEncoderConfigurations", handle_get_video_encoder_configs),               // 33
     Plain("GetVideoEncoderConfiguration", handle_get_video_encoder_config),                 // 34
@@ -88,7 +90,7 @@ constexpr ActionEntry kActions[] = {
     Plain("GetVideoSourceConfigurations", handle_get_video_source_configs),                 // 36
     Plain("GetVideoSourceConfiguration", handle_get_video_source_config),                   // 37
     Plain("GetZeroConfiguration", kTodo),                                                   // 38
-    Plain("GetEventProperties", kTodo),                                                     // 39
+    Plain("GetEventProperties", handle_get_event_properties),                               // 39
     Plain("GetAudioSources", handle_get_audio_sources),                                     // 40
     Part("GetAudioSourceConfigurationOptions", handle_get_audio_source_config_options),     // 41
     Plain("GetAudioSourceConfigurations", handle_get_audio_source_configs),                 // 42
@@ -137,7 +139,8 @@ constexpr ActionEntry kActions[] = {
     Part("SetUser", handle_set_user),                                                     // 81
     Part("GetProfile", handle_get_profile),                                               // 82
     Plain("StartMulticastStreaming", handle_start_multicast_streaming),                   // 83
-    Part("SetSynchronizationPointRequest", kTodoText),                  // 84 (event service)
+    Part("SetSynchronizationPointRequest",
+         handle_event_set_synchronization_point),                       // 84 (event service)
     Part("SetSynchronizationPoint", handle_set_synchronization_point),  // 85 (media service)
     Part("SetNetworkProtocols", kTodoText),                             // 86
     Part("SetScopes", handle_set_scopes),                               // 87
@@ -175,6 +178,11 @@ int handle_not_yet_supported(int /*connection_fd*/) {
 int find_action(std::string_view action_text) {
   for (std::size_t i = 0; i < action_table_size(); ++i) {
     if (action_text.find(kActions[i].name) != std::string_view::npos) return static_cast<int>(i);
+  }
+  // Only when nothing matched: the event operations under their bare names, as many
+  // clients send them ("http://docs.oasis-open.org/wsn/b-2/Subscribe").
+  if (const char* event_operation = event_operation_for(action_text)) {
+    return find_action(event_operation);
   }
   return -1;
 }
