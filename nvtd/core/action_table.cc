@@ -6,6 +6,7 @@
 
 #include "nvtd/core/faults.h"
 #include "nvtd/device/users.h"
+#include "nvtd/discovery/scope_handlers.h"
 
 namespace nvtd {
 namespace {
@@ -54,7 +55,7 @@ constexpr ActionEntry kActions[] = {
     Part("GetCompatibleMetadataConfigurations", kTodoText),      // 17
     Plain("GetStreamUri", kTodo),                                // 18
     Plain("SetNTP", kTodo),                                      // 19
-    Plain("GetScopes", kTodo),                                   // 20
+    Plain("GetScopes", handle_get_scopes),                       // 20
     Plain("GetDNS", kTodo),                                      // 21
     Plain("wsdlGetVideoSources", kTodo),                         // 22 (handler of 23)
     Plain("GetVideoSources", kTodo),                             // 23
@@ -121,9 +122,9 @@ constexpr ActionEntry kActions[] = {
     Part("SetSynchronizationPointRequest", kTodoText),           // 84 (event service)
     Part("SetSynchronizationPoint", kTodoText),                  // 85 (media service)
     Part("SetNetworkProtocols", kTodoText),                      // 86
-    Part("SetScopes", kTodoText),                                // 87
-    Part("AddScopes", kTodoText),                                // 88
-    Part("RemoveScopes", kTodoText),                             // 89
+    Part("SetScopes", handle_set_scopes),                        // 87
+    Part("AddScopes", handle_add_scopes),                        // 88
+    Part("RemoveScopes", handle_remove_scopes),                  // 89
     Part("SetRelayOutputSettings", kTodoText),                   // 90
     Part("SetRelayOutputState", kTodoText),                      // 91
 };

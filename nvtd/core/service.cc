@@ -34,9 +34,11 @@ int run_cgi() {
   OutputFd = 1;
   if (read_content(0) < 0) {
     send_text("bogus content");
-    return 0;
+  } else {
+    dispatch_request(-1);
   }
-  if (dispatch_request(-1) == DispatchOutcome::kHandled) stop_discovery();
+  // Every exit ends the discovery thread first: it wakes at once, so this costs no wait.
+  stop_discovery();
   return 0;
 }
 
@@ -44,8 +46,7 @@ int run_cgi() {
 int shut_down(RelayState* relay, int listen_fd) {
   if (Persist) close_client_fifo(relay);
   if (Server && listen_fd >= 0) close(listen_fd);
-  trace("waiting for discovery thread...\n");
-  stop_discovery();
+  stop_discovery();  // prints "waiting for discovery thread..." when one runs
   fflush(stdout);
   return kStartupError;
 }
@@ -93,6 +94,7 @@ int run_nvtd(int argc, const char* const* argv) {
   if (Server) {
     listen_fd = open_listen_socket();
     if (listen_fd < 0) {
+      stop_discovery();
       fprintf(stderr, "failed to start server\n");
       return kStartupError;
     }

@@ -6,6 +6,8 @@
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/request_hooks.h"
 #include "nvtd/core/user_table.h"
+#include "nvtd/discovery/discovery_thread.h"
+#include "nvtd/discovery/scopes.h"
 #include "nvtd/getset/cam_wait.h"
 #include "nvtd/getset/section_cache.h"
 #include "nvtd/netconfig/net_system.h"
@@ -25,16 +27,18 @@ void wait_for_settings() {
 }
 
 void start_discovery_if_enabled() {
-  // Discovery: if CAM "nvtd_discoverable" is non-zero, StartDiscovery(HttpPort).
+  // A missing key (or CAM not got) reads as -1, which counts as enabled.
+  if (cam_discoverable != 0) StartDiscovery(HttpPort, true);
 }
 
 void reset_tables() {
-  // Profile store reset; subscription table reset (HttpPort); scope list reset.
+  // Profile store reset; subscription table reset (HttpPort).
   user_table_reset();
+  ScopesInit();
 }
 
 void stop_discovery() {
-  // Discovery: StopDiscovery() (sets the stop flag and joins the thread).
+  StopDiscovery();
 }
 
 }  // namespace nvtd

@@ -1,0 +1,142 @@
+// WS-Discovery (2005/04, WS-Addressing 2004/08) Hello, ProbeMatches and fault datagrams,
+// each one SOAP 1.2 envelope formatted from a fixed template into a 4000-byte buffer.
+#include "nvtd/discovery/discovery_messages.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+
+namespace nvtd {
+namespace {
+
+#define NS_SOAP_ENV " xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
+#define NS_SOAP_ENC_11 " xmlns:SOAP-ENC=\"http://schemas.xmlsoap.org/soap/encoding/\""
+#define NS_SOAP_ENC_12 " xmlns:SOAP-ENC=\"http://www.w3.org/2003/05/soap-encoding\""
+#define NS_XS                                                \
+  " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"" \
+  " xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\""
+#define NS_WSA " xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\""
+#define NS_DN " xmlns:dn=\"http://www.onvif.org/ver10/network/wsdl\""
+#define URI_WSD "http://schemas.xmlsoap.org/ws/2005/04/discovery"
+#define NS_BINDINGS                                                               \
+  " xmlns:ns1=\"http://www.onvif.org/ver10/network/wsdl/RemoteDiscoveryBinding\"" \
+  " xmlns:ns2=\"http://www.onvif.org/ver10/network/wsdl/DiscoveryLookupBinding\""
+#define XML_DECL "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+#define DISCOVERY_TO "urn:schemas-xmlsoap-org:ws:2005:04:discovery"
+#define SCOPE "onvif://www.onvif.org/"
+#define ENDPOINT                                                                          \
+  "<wsa:EndpointReference><wsa:Address>urn:uuid:6d2f81c3-4a7e-4b05-9e1d-%s</wsa:Address>" \
+  "</wsa:EndpointReference>"
+#define XADDRS "http://%s:%d/onvif/device_service"
+
+constexpr char kHello[] =
+    XML_DECL "\n<SOAP-ENV:Envelope" NS_SOAP_ENV NS_SOAP_ENC_11 NS_XS NS_WSA NS_DN
+             " xmlns:wsd=\"" URI_WSD "\"" NS_BINDINGS
+             ">"
+             "<SOAP-ENV:Header>"
+             "<wsa:To>" DISCOVERY_TO
+             "</wsa:To>"
+             "<wsa:Action>" URI_WSD
+             "/Hello</wsa:Action>"
+             "<wsa:MessageID>uuid:%08x-5e1a-11e4-9c27-%s</wsa:MessageID>"
+             "<AppSequenceType MessageNumber=\"%d\" InstanceId=\"2\"/>"
+             "</SOAP-ENV:Header>"
+             "<SOAP-ENV:Body><wsd:Hello>" ENDPOINT
+             "<wsd:Types>dn:NetworkVideoTransmitter</wsd:Types>"
+             "<wsd:Scopes>" SCOPE "Profile/Streaming " SCOPE "type/video_encoder " SCOPE
+             "type/audio_encoder " SCOPE "location/usa " SCOPE "hardware/%s " SCOPE
+             "name/%s%s </wsd:Scopes>"
+             "<wsd:XAddrs>" XADDRS
+             "</wsd:XAddrs>"
+             "<wsd:MetadataVersion>1</wsd:MetadataVersion>"
+             "</wsd:Hello></SOAP-ENV:Body></SOAP-ENV:Envelope>\r\n";
+
+constexpr char kProbeMatches[] = XML_DECL
+    "\n<SOAP-ENV:Envelope" NS_SOAP_ENV NS_SOAP_ENC_12 NS_XS NS_WSA NS_DN " xmlns:d=\"" URI_WSD
+    "\">"
+    "<SOAP-ENV:Header>"
+    "<wsa:MessageID>uuid:%08x-a7d2-11e0-8b41-0250c2f3a9e6</wsa:MessageID>"
+    "<wsa:RelatesTo>%s</wsa:RelatesTo>"
+    "<wsa:To SOAP-ENV:mustUnderstand=\"true\">"
+    "http://schemas.xmlsoap.org/ws/2004/08/addressing/role/anonymous</wsa:To>"
+    "<wsa:Action SOAP-ENV:mustUnderstand=\"true\">" URI_WSD
+    "/ProbeMatches</wsa:Action>"
+    "<d:AppSequence SOAP-ENV:mustUnderstand=\"true\" MessageNumber=\"%d\""
+    " InstanceId=\"1315554766\"/>"
+    "</SOAP-ENV:Header>"
+    "<SOAP-ENV:Body><d:ProbeMatches><d:ProbeMatch>" ENDPOINT
+    "<d:Types>dn:NetworkVideoTransmitter</d:Types>"
+    "<d:Scopes>" SCOPE "type/video_encoder  " SCOPE "type/audio_encoder  " SCOPE
+    "hardware/%s " SCOPE "name/%s " SCOPE
+    "location/usa%s </d:Scopes>"
+    "<d:XAddrs>" XADDRS
+    "</d:XAddrs>"
+    "<d:MetadataVersion>1</d:MetadataVersion>"
+    "</d:ProbeMatch></d:ProbeMatches></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+
+constexpr char kFault[] =
+    XML_DECL "<SOAP-ENV:Envelope" NS_SOAP_ENV NS_SOAP_ENC_12 NS_XS NS_WSA NS_DN
+             " xmlns:wsd=\"" URI_WSD "\"" NS_BINDINGS
+             ">"
+             "<SOAP-ENV:Header>"
+             "<wsa:To>" DISCOVERY_TO
+             "</wsa:To>"
+             "<wsa:Action>" URI_WSD
+             "/fault</wsa:Action>"
+             "<wsa:MessageID>uuid:%08x-a7d2-11e0-8b41-0250c2f3a9e6</wsa:MessageID>"
+             "<wsa:RelatesTo>%s</wsa:RelatesTo>"
+             "<AppSequenceType MessageNumber=\"%d\" InstanceId=\"1\"/>"
+             "</SOAP-ENV:Header>"
+             "<SOAP-ENV:Body><SOAP-ENV:Fault>"
+             "<SOAP-ENV:Code><SOAP-ENV:Value>SOAP-ENV:Sender</SOAP-ENV:Value>"
+             "<SOAP-ENV:Subcode><SOAP-ENV:Value>wsd:MatchingRuleNotSupported</SOAP-ENV:Value>"
+             "</SOAP-ENV:Subcode></SOAP-ENV:Code>"
+             "<SOAP-ENV:Reason><SOAP-ENV:Text xml:lang=\"en\">"
+             "The matching rule specified is not supported</SOAP-ENV:Text></SOAP-ENV:Reason>"
+             "</SOAP-ENV:Fault></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+
+// Formats a fixed template into the 4000-byte message buffer (longer output is cut).
+std::string Compose(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Compose(const char* format, ...) {
+  std::array<char, kDiscoveryMessageBytes> buffer;
+  va_list args;
+  va_start(args, format);
+  int n = vsnprintf(buffer.data(), buffer.size(), format, args);
+  va_end(args);
+  if (n < 0) return std::string();
+  return std::string(buffer.data(), std::min<std::size_t>(n, buffer.size() - 1));
+}
+
+}  // namespace
+
+const char* NameScopeValue(bool maker) {
+  return maker ? "Corvane" : "OLM";
+}
+
+bool IsMakerModel(const std::string& model) {
+  return model.size() >= 2 && std::tolower(static_cast<unsigned char>(model[0])) == 'c' &&
+         std::tolower(static_cast<unsigned char>(model[1])) == 'v';
+}
+
+std::string BuildHello(const DiscoveryIdentity& id, uint32_t random, int message_number,
+                       const std::string& user_scopes) {
+  return Compose(kHello, random, id.hwaddr.c_str(), message_number, id.hwaddr.c_str(),
+                 id.model.c_str(), NameScopeValue(id.maker), user_scopes.c_str(),
+                 id.address.c_str(), id.port);
+}
+
+std::string BuildProbeMatches(const DiscoveryIdentity& id, uint32_t random, int message_number,
+                              const std::string& relates_to, const std::string& user_scopes) {
+  return Compose(kProbeMatches, random, relates_to.c_str(), message_number, id.hwaddr.c_str(),
+                 id.model.c_str(), NameScopeValue(id.maker), user_scopes.c_str(),
+                 id.address.c_str(), id.port);
+}
+
+std::string BuildMatchingRuleFault(uint32_t random, int message_number,
+                                   const std::string& relates_to) {
+  return Compose(kFault, random, relates_to.c_str(), message_number);
+}
+
+}  // namespace nvtd

@@ -1,0 +1,87 @@
+// The Hello, ProbeMatches and fault texts: identifiers, scope lists with their blanks,
+// the service address and the message number.
+#include "nvtd/discovery/discovery_messages.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace nvtd {
+namespace {
+
+DiscoveryIdentity Camera() {
+  DiscoveryIdentity id;
+  id.address = "10.99.0.2";
+  id.hwaddr = "02000a630002";
+  id.model = "CV-7000";
+  id.maker = IsMakerModel(id.model);
+  id.port = 8080;
+  return id;
+}
+
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(DiscoveryMessagesTest, HelloCarriesIdentityScopesAndSequence) {
+  std::string hello = BuildHello(Camera(), 0xabc, 7, " user/1 user/2");
+  EXPECT_EQ(hello.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SOAP-ENV:Envelope", 0), 0u);
+  EXPECT_EQ(hello.substr(hello.size() - 2), "\r\n");
+  EXPECT_TRUE(
+      Has(hello, "<wsa:MessageID>uuid:00000abc-5e1a-11e4-9c27-02000a630002</wsa:MessageID>"));
+  EXPECT_TRUE(Has(hello, "<AppSequenceType MessageNumber=\"7\" InstanceId=\"2\"/>"));
+  EXPECT_TRUE(
+      Has(hello, "<wsa:Address>urn:uuid:6d2f81c3-4a7e-4b05-9e1d-02000a630002</wsa:Address>"));
+  EXPECT_TRUE(
+      Has(hello,
+          "<wsd:Scopes>onvif://www.onvif.org/Profile/Streaming "
+          "onvif://www.onvif.org/type/video_encoder onvif://www.onvif.org/type/audio_encoder "
+          "onvif://www.onvif.org/location/usa onvif://www.onvif.org/hardware/CV-7000 "
+          "onvif://www.onvif.org/name/Corvane user/1 user/2 </wsd:Scopes>"));
+  EXPECT_TRUE(Has(hello, "<wsd:XAddrs>http://10.99.0.2:8080/onvif/device_service</wsd:XAddrs>"));
+  EXPECT_TRUE(Has(hello, "xmlns:SOAP-ENC=\"http://schemas.xmlsoap.org/soap/encoding/\""));
+  EXPECT_TRUE(Has(hello, "<wsa:Action>http://schemas.xmlsoap.org/ws/2005/04/discovery/Hello<"));
+}
+
+TEST(DiscoveryMessagesTest, ProbeMatchesOrdersScopesWithItsOwnBlanks) {
+  std::string matches = BuildProbeMatches(Camera(), 0x1234abcd, 3, "uuid:r-1", "");
+  EXPECT_EQ(matches.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", 0), 0u);
+  EXPECT_TRUE(Has(matches, "<wsa:MessageID>uuid:1234abcd-a7d2-11e0-8b41-0250c2f3a9e6<"));
+  EXPECT_TRUE(Has(matches, "<wsa:RelatesTo>uuid:r-1</wsa:RelatesTo>"));
+  EXPECT_TRUE(Has(matches, "MessageNumber=\"3\" InstanceId=\"1315554766\""));
+  EXPECT_TRUE(
+      Has(matches,
+          "<d:Scopes>onvif://www.onvif.org/type/video_encoder  "
+          "onvif://www.onvif.org/type/audio_encoder  onvif://www.onvif.org/hardware/CV-7000 "
+          "onvif://www.onvif.org/name/Corvane onvif://www.onvif.org/location/usa </d:Scopes>"));
+  EXPECT_FALSE(Has(matches, "Profile/Streaming"));
+  EXPECT_TRUE(Has(matches, "xmlns:SOAP-ENC=\"http://www.w3.org/2003/05/soap-encoding\""));
+}
+
+TEST(DiscoveryMessagesTest, FaultNamesTheMatchingRule) {
+  std::string fault = BuildMatchingRuleFault(1, 9, "uuid:r-2");
+  EXPECT_EQ(fault.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?><SOAP-ENV:Envelope", 0), 0u);
+  EXPECT_TRUE(Has(fault, "<wsa:RelatesTo>uuid:r-2</wsa:RelatesTo>"));
+  EXPECT_TRUE(Has(fault, "<AppSequenceType MessageNumber=\"9\" InstanceId=\"1\"/>"));
+  EXPECT_TRUE(Has(fault, "<SOAP-ENV:Value>wsd:MatchingRuleNotSupported</SOAP-ENV:Value>"));
+  EXPECT_TRUE(Has(fault, "The matching rule specified is not supported"));
+}
+
+TEST(DiscoveryMessagesTest, NameScopeFollowsTheModelPrefixInAnyCase) {
+  EXPECT_TRUE(IsMakerModel("CV"));
+  EXPECT_TRUE(IsMakerModel("cV-1"));
+  EXPECT_FALSE(IsMakerModel("XCV"));
+  EXPECT_FALSE(IsMakerModel("c"));
+  DiscoveryIdentity other = Camera();
+  other.model = "IPC-1";
+  other.maker = IsMakerModel(other.model);
+  EXPECT_TRUE(Has(BuildHello(other, 0, 1, ""), "onvif://www.onvif.org/name/OLM </wsd:Scopes>"));
+}
+
+TEST(DiscoveryMessagesTest, OverlongMessageIsCutToTheBuffer) {
+  std::string user(5000, 's');
+  EXPECT_EQ(BuildHello(Camera(), 0, 1, user).size(), kDiscoveryMessageBytes - 1);
+}
+
+}  // namespace
+}  // namespace nvtd

@@ -1,0 +1,70 @@
+// Scope operations: answers from the fixed scopes and the user-scope table, the
+// ScopeOverwrite refusal, and a Hello after every AddScopes and RemoveScopes.
+#include "nvtd/discovery/scope_handlers.h"
+
+#include <string>
+#include <string_view>
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/faults.h"
+#include "nvtd/core/http_io.h"
+#include "nvtd/core/writers.h"
+#include "nvtd/discovery/discovery_thread.h"
+#include "nvtd/discovery/scope_requests.h"
+#include "nvtd/discovery/scopes.h"
+#include "nvtd/getset/section_cache.h"
+
+namespace nvtd {
+namespace {
+
+constexpr std::size_t kScopesBytes = 64;  // SetScopes keeps 63 characters
+
+// The INFO "model" of the request's section cache, at most 23 characters.
+std::string CachedModel() {
+  char model[24] = "";
+  if (const SettingsClient* info = section(SectionId::kInfo)) {
+    info->GetValue("model", model, sizeof model);
+  }
+  return model;
+}
+
+}  // namespace
+
+int handle_get_scopes() {
+  if (RequestBody.find("Body") == std::string::npos) return 0;
+  send_envelope(0, "%s", GetScopesEnvelope(CachedModel()).c_str());
+  return 0;
+}
+
+int handle_set_scopes(const char* text, int length) {
+  std::string_view body(text, length);
+  if (NamesFixedScope(body)) {
+    send_catalogue_fault(Fault::kScopeOverwrite);
+    return 0;
+  }
+  if (std::optional<std::string> scope = element_text(body, "Scopes", kScopesBytes)) {
+    ScopeSet(*scope);
+  }
+  send_body(0,
+            "<SOAP-ENV:Body><tds:SetScopesResponse></tds:SetScopesResponse>"
+            "</SOAP-ENV:Body></SOAP-ENV:Envelope>");
+  return 0;
+}
+
+int handle_add_scopes(const char* text, int length) {
+  ForEachScopeItem(std::string_view(text, length), ScopeAdd);
+  send_body(0,
+            "<SOAP-ENV:Body><tds:AddScopesResponse></tds:AddScopesResponse>"
+            "</SOAP-ENV:Body></SOAP-ENV:Envelope>");
+  RequestHello();
+  return 0;
+}
+
+int handle_remove_scopes(const char* text, int length) {
+  ForEachScopeItem(std::string_view(text, length), ScopeRemove);
+  send_body(0, "%s", RemoveScopesBody(CachedModel(), ScopeItemString()).c_str());
+  RequestHello();
+  return 0;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,63 @@
+// Scope request texts and loops: what SetScopes refuses, how AddScopes and RemoveScopes walk
+// their ScopeItem elements, and the GetScopes and RemoveScopes answers.
+#include "nvtd/discovery/scope_requests.h"
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/discovery/scopes.h"
+
+namespace nvtd {
+namespace {
+
+constexpr std::size_t kScopeItemBytes = 64;  // 63 characters
+constexpr std::size_t kMinBytesLeft = 30;    // a shorter rest cannot hold another item
+
+}  // namespace
+
+bool NamesFixedScope(std::string_view body) {
+  for (std::string_view fixed : {"/Profile/", "/type/video_encoder", "/type/audio_encoder",
+                                 "/location/", "/hardware/", "/name/"}) {
+    if (body.find(fixed) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+void ForEachScopeItem(std::string_view body, int (*each)(std::string_view scope)) {
+  constexpr std::string_view kEndTag = "</ScopeItem>";
+  std::string_view rest = body;
+  while (rest.size() > kMinBytesLeft) {
+    std::optional<std::string> item = element_text(rest, "ScopeItem", kScopeItemBytes);
+    if (!item) break;
+    each(*item);
+    // Only an end tag written without a prefix moves the walk on.
+    std::size_t end = rest.find(kEndTag);
+    if (end == std::string_view::npos) break;
+    rest.remove_prefix(end + kEndTag.size());
+  }
+}
+
+std::string GetScopesEnvelope(std::string_view model) {
+  std::string text =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+      "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
+      " xmlns:tt=\"http://www.onvif.org/ver10/schema\""
+      " xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\">"
+      "<SOAP-ENV:Header></SOAP-ENV:Header><SOAP-ENV:Body><tds:GetScopesResponse>";
+  for (const std::string& scope : FixedScopes(model)) {
+    text += "<tds:Scopes><tt:ScopeDef>Fixed</tt:ScopeDef><tt:ScopeItem>" + scope +
+            "</tt:ScopeItem></tds:Scopes>";
+  }
+  text += "</tds:GetScopesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+  return text;
+}
+
+std::string RemoveScopesBody(std::string_view model, std::string_view user_scope_items) {
+  std::string text = "<SOAP-ENV:Body><tds:RemoveScopesResponse>";
+  for (const std::string& scope : FixedScopes(model)) {
+    text += "<tds:ScopeItem>" + scope + "</tds:ScopeItem>";
+  }
+  text += user_scope_items;
+  text += "</tds:RemoveScopesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+  return text;
+}
+
+}  // namespace nvtd

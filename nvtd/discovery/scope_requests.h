@@ -1,0 +1,22 @@
+// The request side of the scope operations, apart from the writers: the fixed-scope
+// refusal test, the ScopeItem loops of AddScopes and RemoveScopes, and the response texts.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace nvtd {
+
+// True when a SetScopes body names one of the fixed scopes (it is then refused).
+bool NamesFixedScope(std::string_view body);
+
+// Calls each(scope) for every ScopeItem value (at most 63 characters) found by walking the
+// body from element to "</ScopeItem>" text while more than 30 bytes are left.
+void ForEachScopeItem(std::string_view body, int (*each)(std::string_view scope));
+
+// The complete GetScopes envelope: the six fixed scopes with the given model.
+std::string GetScopesEnvelope(std::string_view model);
+// The RemoveScopes body: the six fixed scopes, then user_scope_items (ScopeItemString()).
+std::string RemoveScopesBody(std::string_view model, std::string_view user_scope_items);
+
+}  // namespace nvtd

@@ -1,0 +1,107 @@
+// The scope requests: fixed-scope refusal, the ScopeItem walk of AddScopes and
+// RemoveScopes, and the texts they answer with.
+#include "nvtd/discovery/scope_requests.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "nvtd/discovery/scopes.h"
+
+namespace nvtd {
+namespace {
+
+class ScopeRequestsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ScopesInit(); }
+};
+
+std::string AddBody(const std::string& items) {
+  return "<s:Body><tds:AddScopes>" + items + "</tds:AddScopes></s:Body></s:Envelope>";
+}
+
+TEST_F(ScopeRequestsTest, AddWalksItemsWhoseEndTagsHaveNoPrefix) {
+  ForEachScopeItem(AddBody("<tds:ScopeItem>onvif://www.onvif.org/a</ScopeItem>"
+                           "<tds:ScopeItem>onvif://www.onvif.org/b</ScopeItem>"),
+                   ScopeAdd);
+  EXPECT_EQ(ScopeString(), " onvif://www.onvif.org/a onvif://www.onvif.org/b");
+}
+
+TEST_F(ScopeRequestsTest, AddStopsAfterTheFirstItemWhenEndTagsArePrefixed) {
+  ForEachScopeItem(AddBody("<tds:ScopeItem>onvif://www.onvif.org/a</tds:ScopeItem>"
+                           "<tds:ScopeItem>onvif://www.onvif.org/b</tds:ScopeItem>"),
+                   ScopeAdd);
+  EXPECT_EQ(ScopeString(), " onvif://www.onvif.org/a");
+}
+
+TEST_F(ScopeRequestsTest, SixthItemIsDroppedAndLongItemsAreCut) {
+  std::string items;
+  for (int i = 0; i < 6; ++i) {
+    items += "<ScopeItem>item" + std::to_string(i) + std::string(70, 'z') + "</ScopeItem>";
+  }
+  ForEachScopeItem(AddBody(items), ScopeAdd);
+  std::string expected;
+  for (int i = 0; i < 5; ++i) {
+    expected += " item" + std::to_string(i) + std::string(63 - 5, 'z');
+  }
+  EXPECT_EQ(ScopeString(), expected);
+}
+
+TEST_F(ScopeRequestsTest, WalkStopsWhenThirtyBytesOrFewerAreLeft) {
+  // After the first item only "<ScopeItem>b</ScopeItem>" (24 bytes) is left.
+  ForEachScopeItem("<ScopeItem>a</ScopeItem><ScopeItem>b</ScopeItem>", ScopeAdd);
+  EXPECT_EQ(ScopeString(), " a");
+}
+
+TEST_F(ScopeRequestsTest, RemoveOfTheOnlyUserScopeAnswersTheSixFixedScopes) {
+  ScopeAdd("onvif://www.onvif.org/room/x");
+  ForEachScopeItem(AddBody("<tds:ScopeItem>onvif://www.onvif.org/room/x</ScopeItem>"
+                           "<tds:ScopeItem>onvif://www.onvif.org/unknown</ScopeItem>"),
+                   ScopeRemove);
+  const std::string p = "<tds:ScopeItem>onvif://www.onvif.org/";
+  EXPECT_EQ(RemoveScopesBody("M1", ScopeItemString()),
+            "<SOAP-ENV:Body><tds:RemoveScopesResponse>" + p + "Profile/Streaming</tds:ScopeItem>" +
+                p + "type/video_encoder</tds:ScopeItem>" + p +
+                "type/audio_encoder</tds:ScopeItem>" + p + "location/usa</tds:ScopeItem>" + p +
+                "hardware/M1</tds:ScopeItem>" + p + "name/Corvane</tds:ScopeItem>" +
+                "</tds:RemoveScopesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>");
+}
+
+TEST_F(ScopeRequestsTest, RemoveAnswerEndsWithTheRemainingUserScopes) {
+  ScopeAdd("keep/1");
+  ScopeAdd("drop/2");
+  ForEachScopeItem(AddBody("<ScopeItem>drop/2</ScopeItem>"), ScopeRemove);
+  std::string body = RemoveScopesBody("M1", ScopeItemString());
+  EXPECT_NE(body.find("name/Corvane</tds:ScopeItem><tds:ScopeItem>keep/1</tds:ScopeItem>"
+                      "</tds:RemoveScopesResponse>"),
+            std::string::npos);
+}
+
+TEST(NamesFixedScopeTest, EachFixedPartIsRefusedAnywhereInTheBody) {
+  for (const char* part : {"/Profile/", "/type/video_encoder", "/type/audio_encoder", "/location/",
+                           "/hardware/", "/name/"}) {
+    EXPECT_TRUE(NamesFixedScope(std::string("<Scopes>onvif://www.onvif.org") + part + "x</Scopes>"))
+        << part;
+  }
+  EXPECT_TRUE(NamesFixedScope("<Scopes>new/scope</Scopes><!-- /hardware/ -->"));
+  EXPECT_FALSE(NamesFixedScope("<Scopes>onvif://www.onvif.org/room/7</Scopes>"));
+}
+
+TEST(GetScopesEnvelopeTest, ListsSixFixedScopesOnly) {
+  ScopesInit();
+  ScopeAdd("user/1");
+  std::string text = GetScopesEnvelope("M7");
+  std::size_t count = 0;
+  for (std::size_t at = 0;
+       (at = text.find("<tt:ScopeDef>Fixed</tt:ScopeDef>", at)) != std::string::npos; ++at) {
+    ++count;
+  }
+  EXPECT_EQ(count, 6u);
+  EXPECT_NE(text.find("<tt:ScopeItem>onvif://www.onvif.org/hardware/M7</tt:ScopeItem>"),
+            std::string::npos);
+  EXPECT_EQ(text.find("user/1"), std::string::npos);
+  EXPECT_EQ(text.rfind("<?xml", 0), 0u);
+}
+
+}  // namespace
+}  // namespace nvtd

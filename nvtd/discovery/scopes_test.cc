@@ -1,0 +1,79 @@
+// The user-scope table: first-free-slot allocation, exact-match removal, the derived
+// strings and substring matching.
+#include "nvtd/discovery/scopes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace nvtd {
+namespace {
+
+class ScopesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ScopesInit(); }
+};
+
+TEST_F(ScopesTest, AddTakesLowestFreeEntryAndRefusesASixth) {
+  for (int i = 0; i < kUserScopeCount; ++i) EXPECT_EQ(ScopeAdd("s" + std::to_string(i)), i);
+  EXPECT_EQ(ScopeAdd("extra"), -1);
+  EXPECT_EQ(ScopeString(), " s0 s1 s2 s3 s4");
+  EXPECT_EQ(ScopeRemove("s1"), 0);
+  EXPECT_EQ(ScopeAdd("again"), 1);  // the freed slot, so entry order changes
+  EXPECT_EQ(ScopeString(), " s0 again s2 s3 s4");
+}
+
+TEST_F(ScopesTest, RemoveNeedsAnExactMatchAndFreesOnlyTheFirstDuplicate) {
+  ScopeAdd("onvif://www.onvif.org/room/a");
+  ScopeAdd("onvif://www.onvif.org/room/a");
+  EXPECT_EQ(ScopeRemove("onvif://www.onvif.org/room"), -1);
+  EXPECT_EQ(ScopeRemove("onvif://www.onvif.org/room/a"), 0);
+  EXPECT_EQ(ScopeString(), " onvif://www.onvif.org/room/a");
+  EXPECT_EQ(ScopeRemove("onvif://www.onvif.org/room/a"), 0);
+  EXPECT_EQ(ScopeString(), "");
+  EXPECT_EQ(ScopeItemString(), "");
+}
+
+TEST_F(ScopesTest, DerivedStringsFollowEntryOrder) {
+  ScopeAdd("a/1");
+  ScopeAdd("b/2");
+  EXPECT_EQ(ScopeString(), " a/1 b/2");
+  EXPECT_EQ(ScopeItemString(),
+            "<tds:ScopeItem>a/1</tds:ScopeItem><tds:ScopeItem>b/2</tds:ScopeItem>");
+}
+
+TEST_F(ScopesTest, SetReplacesEveryUserScope) {
+  ScopeAdd("a");
+  ScopeAdd("b");
+  EXPECT_EQ(ScopeSet("c"), 0);
+  EXPECT_EQ(ScopeString(), " c");
+}
+
+TEST_F(ScopesTest, LongScopeIsCutAndFiveLongScopesFitTheStrings) {
+  const std::string long_scope(80, 'x');
+  for (int i = 0; i < kUserScopeCount; ++i) ScopeAdd(long_scope);
+  EXPECT_EQ(ScopeString(), std::string(" ") + std::string(63, 'x') + " " + std::string(63, 'x') +
+                               " " + std::string(63, 'x') + " " + std::string(63, 'x') + " " +
+                               std::string(63, 'x'));
+  EXPECT_EQ(ScopeItemString().size(), 5u * (15 + 63 + 16));
+}
+
+TEST_F(ScopesTest, MatchIsASubstringTestOverInUseEntries) {
+  EXPECT_EQ(ScopeMatch("onvif://www.onvif.org/room/a"), 0);
+  ScopeAdd("onvif://www.onvif.org/room/a");
+  EXPECT_EQ(ScopeMatch("onvif://www.onvif.org/room/abc onvif://x"), 1);
+  EXPECT_EQ(ScopeMatch("onvif://www.onvif.org/room/"), 0);
+  ScopeRemove("onvif://www.onvif.org/room/a");
+  EXPECT_EQ(ScopeMatch("onvif://www.onvif.org/room/abc"), 0);
+}
+
+TEST(FixedScopesTest, SixInOrderWithTheModel) {
+  auto fixed = FixedScopes("CV-100");
+  EXPECT_EQ(fixed[0], "onvif://www.onvif.org/Profile/Streaming");
+  EXPECT_EQ(fixed[3], "onvif://www.onvif.org/location/usa");
+  EXPECT_EQ(fixed[4], "onvif://www.onvif.org/hardware/CV-100");
+  EXPECT_EQ(fixed[5], "onvif://www.onvif.org/name/Corvane");
+}
+
+}  // namespace
+}  // namespace nvtd
