@@ -7,6 +7,8 @@
 #include "nvtd/core/faults.h"
 #include "nvtd/device/users.h"
 #include "nvtd/discovery/scope_handlers.h"
+#include "nvtd/events/event_actions.h"
+#include "nvtd/events/event_handlers.h"
 
 namespace nvtd {
 namespace {
@@ -60,11 +62,11 @@ constexpr ActionEntry kActions[] = {
     Plain("wsdlGetVideoSources", kTodo),                         // 22 (handler of 23)
     Plain("GetVideoSources", kTodo),                             // 23
     Whole("wsdlGetProfile", kTodoText),                          // 24 (handler of 82)
-    Plain("CreatePullPointSubscriptionRequest", kTodo),          // 25
-    Connection("PullMessagesRequest", kTodoConnection),          // 26
-    Plain("SubscribeRequest", kTodo),                            // 27
-    Plain("UnsubscribeRequest", kTodo),                          // 28
-    Plain("RenewRequest", kTodo),                                // 29
+    Plain("CreatePullPointSubscriptionRequest", handle_create_pull_point_subscription),  // 25
+    Connection("PullMessagesRequest", handle_pull_messages),     // 26
+    Plain("SubscribeRequest", handle_subscribe),                 // 27
+    Plain("UnsubscribeRequest", handle_unsubscribe),             // 28
+    Plain("RenewRequest", handle_renew),                         // 29
     Plain("GetSnapshotUri", kTodo),                              // 30
     Plain("GetNetworkProtocols", kTodo),                         // 31
     Plain("GetVideoEncoderConfigurationOptions", kTodo),         // 32
@@ -74,7 +76,7 @@ constexpr ActionEntry kActions[] = {
     Plain("GetVideoSourceConfigurations", kTodo),                // 36
     Plain("GetVideoSourceConfiguration", kTodo),                 // 37
     Plain("GetZeroConfiguration", kTodo),                        // 38
-    Plain("GetEventProperties", kTodo),                          // 39
+    Plain("GetEventProperties", handle_get_event_properties),    // 39
     Plain("GetAudioSources", kTodo),                             // 40
     Part("GetAudioSourceConfigurationOptions", kTodoText),       // 41
     Plain("GetAudioSourceConfigurations", kTodo),                // 42
@@ -119,7 +121,7 @@ constexpr ActionEntry kActions[] = {
     Part("SetUser", handle_set_user),                            // 81
     Part("GetProfile", kTodoText),                               // 82
     Plain("StartMulticastStreaming", kTodo),                     // 83
-    Part("SetSynchronizationPointRequest", kTodoText),           // 84 (event service)
+    Part("SetSynchronizationPointRequest", handle_event_set_synchronization_point),  // 84
     Part("SetSynchronizationPoint", kTodoText),                  // 85 (media service)
     Part("SetNetworkProtocols", kTodoText),                      // 86
     Part("SetScopes", handle_set_scopes),                        // 87
@@ -157,6 +159,11 @@ int handle_not_yet_supported(int /*connection_fd*/) {
 int find_action(std::string_view action_text) {
   for (std::size_t i = 0; i < action_table_size(); ++i) {
     if (action_text.find(kActions[i].name) != std::string_view::npos) return static_cast<int>(i);
+  }
+  // Only when nothing matched: the event operations under their bare names, as many
+  // clients send them ("http://docs.oasis-open.org/wsn/b-2/Subscribe").
+  if (const char* event_operation = event_operation_for(action_text)) {
+    return find_action(event_operation);
   }
   return -1;
 }

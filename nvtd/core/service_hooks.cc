@@ -8,6 +8,7 @@
 #include "nvtd/core/user_table.h"
 #include "nvtd/discovery/discovery_thread.h"
 #include "nvtd/discovery/scopes.h"
+#include "nvtd/events/event_service.h"
 #include "nvtd/getset/cam_wait.h"
 #include "nvtd/getset/section_cache.h"
 #include "nvtd/netconfig/net_system.h"
@@ -32,8 +33,9 @@ void start_discovery_if_enabled() {
 }
 
 void reset_tables() {
-  // Profile store reset; subscription table reset (HttpPort).
+  // Profile store reset.
   user_table_reset();
+  EventInit(HttpPort);
   ScopesInit();
 }
 
