@@ -5,6 +5,7 @@
 #include "nvtd/core/action_table.h"
 
 #include "nvtd/core/faults.h"
+#include "nvtd/device/network_handlers.h"
 #include "nvtd/device/users.h"
 #include "nvtd/discovery/scope_handlers.h"
 #include "nvtd/events/event_actions.h"
@@ -38,14 +39,14 @@ constexpr ConnectionHandler kTodoConnection = handle_not_yet_supported;
 constexpr ActionEntry kActions[] = {
     // Open operations: answered before authentication.
     Open("GetCapabilities", kTodo),         // 1
-    Open("GetHostname", kTodo),             // 2
+    Open("GetHostname", handle_get_hostname),  // 2
     Open("GetServices", kTodo),             // 3
     Open("GetServiceCapabilities", kTodo),  // 4
     Open("GetSystemDateAndTime", kTodo),    // 5
     // Everything else passes the UsernameToken check first.
     Part("SetSystemDateAndTime", kTodoText),                     // 6
     Plain("GetDeviceInformation", kTodo),                        // 7
-    Plain("GetNetworkInterfaces", kTodo),                        // 8
+    Plain("GetNetworkInterfaces", handle_get_net_if),            // 8
     Plain("GetRelayOutputs", kTodo),                             // 9
     Plain("GetProfiles", kTodo),                                 // 10
     Plain("GetMetadataConfigurationOptions", kTodo),             // 11
@@ -56,9 +57,9 @@ constexpr ActionEntry kActions[] = {
     Plain("RemoveMetadataConfiguration", kTodo),                 // 16
     Part("GetCompatibleMetadataConfigurations", kTodoText),      // 17
     Plain("GetStreamUri", kTodo),                                // 18
-    Plain("SetNTP", kTodo),                                      // 19
+    Plain("SetNTP", handle_set_ntp),                             // 19
     Plain("GetScopes", handle_get_scopes),                       // 20
-    Plain("GetDNS", kTodo),                                      // 21
+    Plain("GetDNS", handle_get_dns),                             // 21
     Plain("wsdlGetVideoSources", kTodo),                         // 22 (handler of 23)
     Plain("GetVideoSources", kTodo),                             // 23
     Whole("wsdlGetProfile", kTodoText),                          // 24 (handler of 82)
@@ -68,14 +69,14 @@ constexpr ActionEntry kActions[] = {
     Plain("UnsubscribeRequest", handle_unsubscribe),             // 28
     Plain("RenewRequest", handle_renew),                         // 29
     Plain("GetSnapshotUri", kTodo),                              // 30
-    Plain("GetNetworkProtocols", kTodo),                         // 31
+    Plain("GetNetworkProtocols", handle_get_network_protocols),  // 31
     Plain("GetVideoEncoderConfigurationOptions", kTodo),         // 32
     Plain("GetVideoEncoderConfigurations", kTodo),               // 33
     Plain("GetVideoEncoderConfiguration", kTodo),                // 34
     Plain("GetVideoSourceConfigurationOptions", kTodo),          // 35
     Plain("GetVideoSourceConfigurations", kTodo),                // 36
     Plain("GetVideoSourceConfiguration", kTodo),                 // 37
-    Plain("GetZeroConfiguration", kTodo),                        // 38
+    Plain("GetZeroConfiguration", handle_get_zero_configuration),  // 38
     Plain("GetEventProperties", handle_get_event_properties),    // 39
     Plain("GetAudioSources", kTodo),                             // 40
     Part("GetAudioSourceConfigurationOptions", kTodoText),       // 41
@@ -93,21 +94,21 @@ constexpr ActionEntry kActions[] = {
     Plain("SetAudioEncoderConfiguration", kTodo),                // 53
     Part("AddVideoEncoderConfiguration", kTodoText),             // 54
     Part("AddAudioEncoderConfiguration", kTodoText),             // 55
-    Plain("GetNTP", kTodo),                                      // 56
-    Plain("GetNetworkDefaultGateway", kTodo),                    // 57
-    Plain("GetDiscoveryMode", kTodo),                            // 58
-    Plain("SetDiscoveryMode", kTodo),                            // 59
+    Plain("GetNTP", handle_get_ntp),                             // 56
+    Plain("GetNetworkDefaultGateway", handle_get_network_default_gateway),  // 57
+    Plain("GetDiscoveryMode", handle_get_discovery_mode),        // 58
+    Plain("SetDiscoveryMode", handle_set_discovery_mode),        // 59
     Plain("GetUsers", handle_get_users),                         // 60
-    Plain("SystemReboot", kTodo),                                // 61
-    Plain("SetSystemFactoryDefault", kTodo),                     // 62
-    Plain("SetHostname", kTodo),                                 // 63
-    Plain("SetDNS", kTodo),                                      // 64
-    Plain("SetNetworkDefaultGateway", kTodo),                    // 65
+    Plain("SystemReboot", handle_system_reboot),                 // 61
+    Plain("SetSystemFactoryDefault", handle_set_system_factory_default),  // 62
+    Plain("SetHostname", handle_set_hostname),                   // 63
+    Plain("SetDNS", handle_set_dns),                             // 64
+    Plain("SetNetworkDefaultGateway", handle_set_network_default_gateway),  // 65
     Plain("GetWsdlUrl", kTodo),                                  // 66
     Plain("GetCompatibleVideoSourceConfigurations", kTodo),      // 67
     Plain("GetCompatibleVideoEncoderConfigurations", kTodo),     // 68
     Plain("GetCompatibleAudioEncoderConfigurations", kTodo),     // 69
-    Part("SetNetworkInterfaces", kTodoText),                     // 70
+    Part("SetNetworkInterfaces", handle_set_network_interfaces),  // 70
     Plain("GetGuaranteedNumberOfVideoEncoderInstances", kTodo),  // 71
     Part("CreateProfile", kTodoText),                            // 72
     Part("AddVideoSourceConfiguration", kTodoText),              // 73
@@ -123,7 +124,7 @@ constexpr ActionEntry kActions[] = {
     Plain("StartMulticastStreaming", kTodo),                     // 83
     Part("SetSynchronizationPointRequest", handle_event_set_synchronization_point),  // 84
     Part("SetSynchronizationPoint", kTodoText),                  // 85 (media service)
-    Part("SetNetworkProtocols", kTodoText),                      // 86
+    Part("SetNetworkProtocols", handle_set_network_protocols),   // 86
     Part("SetScopes", handle_set_scopes),                        // 87
     Part("AddScopes", handle_add_scopes),                        // 88
     Part("RemoveScopes", handle_remove_scopes),                  // 89
