@@ -33,6 +33,9 @@ def camera():
     server = start_server(PORT, "--noauth")
     yield server
     server.stop()
+    errors = server.err()
+    for alarm in ("ThreadSanitizer", "AddressSanitizer", "LeakSanitizer", "runtime error"):
+        assert alarm not in errors, errors
     for path, text in saved.items():
         with open(path, "w") as f:
             f.write(text)
