@@ -10,8 +10,10 @@ function(camera_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  # The label list is one property value: its separators are escaped.
+  string(REPLACE ";" "\\;" labels "unit;${T_LABELS}")
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 120 LABELS "unit;${T_LABELS}")
+                       PROPERTIES TIMEOUT 120 LABELS "${labels}")
 endfunction()
 
 # camera_add_e2e(NAME tests/e2e/test_x.py [LABELS ...] [TIMEOUT s])

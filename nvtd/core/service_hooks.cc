@@ -11,6 +11,7 @@
 #include "nvtd/events/event_service.h"
 #include "nvtd/getset/cam_wait.h"
 #include "nvtd/getset/section_cache.h"
+#include "nvtd/media/profile_store.h"
 #include "nvtd/netconfig/net_system.h"
 
 namespace nvtd {
@@ -33,7 +34,7 @@ void start_discovery_if_enabled() {
 }
 
 void reset_tables() {
-  // Profile store reset.
+  profile_store_reset();
   user_table_reset();
   EventInit(HttpPort);
   ScopesInit();

@@ -146,7 +146,8 @@ int handle_pull_messages(int connection_fd) {
     send_catalogue_fault(Fault::kUnsupportedCommand, 200);
     return -1;
   }
-  return 0;  // the connection belongs to the puller slot now
+  // The connection belongs to the puller slot now; outside server mode there is none to keep.
+  return connection_fd >= 0 ? 0 : -1;
 }
 
 int handle_unsubscribe() {

@@ -8,7 +8,8 @@ namespace nvtd {
 int handle_create_pull_point_subscription();
 int handle_subscribe();
 // connection_fd: the accepted socket (-1 outside server mode). Returns 0 when the
-// connection now belongs to a puller slot (the loop must neither close nor touch it).
+// connection now belongs to a puller slot (the loop must neither close nor touch it);
+// outside server mode the parked request has no connection and -1 is returned.
 int handle_pull_messages(int connection_fd);
 int handle_unsubscribe();
 int handle_renew();

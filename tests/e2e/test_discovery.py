@@ -15,10 +15,10 @@ import xml.etree.ElementTree as ET
 import pytest
 
 from camera import SOURCE_DIR, in_lan, program, wait_for
+from onvif_client import onvif_library
 from settingsd import Settingsd
 
 HELPER = os.path.join(os.path.dirname(__file__), "lib", "wsd_probe.py")
-NODE_DIR = os.path.join(os.path.dirname(__file__), "node")
 CAMERA = "10.99.0.2"
 PORT = 8080
 XADDR = "http://%s:%d/onvif/device_service" % (CAMERA, PORT)
@@ -260,15 +260,8 @@ class TestRunningCamera:
         assert wait_for(lambda: len(listener.hellos()) > seen + 1, timeout=15, step=0.2)
 
     def test_onvif_client_finds_the_camera_and_reaches_its_device_service(self, camera):
-        if not shutil.which("node") or not shutil.which("npm"):
-            pytest.skip("node and npm are needed for the onvif client (not installed)")
-        if not os.path.isdir(os.path.join(NODE_DIR, "node_modules")):
-            r = subprocess.run(["npm", "ci", "--prefer-offline", "--no-audit", "--no-fund"],
-                               cwd=NODE_DIR, capture_output=True, text=True, timeout=120)
-            if r.returncode != 0:
-                pytest.skip("npm could not install the onvif client (no registry or cache "
-                            "reachable from the sandbox): " + r.stderr[-300:])
-        r = subprocess.run(in_lan(["node", "discover.js", "lan0", "3000"]), cwd=NODE_DIR,
+        node_dir = onvif_library()
+        r = subprocess.run(in_lan(["node", "discover.js", "lan0", "3000"]), cwd=node_dir,
                            capture_output=True, text=True, timeout=60)
         found = [json.loads(line) for line in r.stdout.splitlines() if line.startswith("{")]
         assert len(found) == 1, r.stdout + r.stderr

@@ -6,7 +6,7 @@ import threading
 
 import pytest
 from camera import in_lan, program, wait_for
-from nvtd_relay import (ENV, ReplyFifo, content_message, env_message, header, open_message,
+from nvtd_relay import (ReplyFifo, content_message, env_message, header, open_message,
                         relay_request, start_persistent)
 
 # nvtd finds its settings at once instead of waiting for CAM.

@@ -1,6 +1,5 @@
 """Small helpers for end-to-end tests: where the programs are, and starting them."""
 import os
-import subprocess
 import time
 
 BUILD_DIR = os.environ.get("CAMERA_BUILD_DIR", "")

@@ -1,0 +1,63 @@
+// GetCapabilities: the category choice, the capability blocks and the reply.
+#include "nvtd/device/capabilities.h"
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/faults.h"
+#include "nvtd/core/http_io.h"
+#include "nvtd/core/process_state.h"
+#include "nvtd/core/writers.h"
+#include "nvtd/device/device_templates.h"
+#include "nvtd/device/format_text.h"
+#include "nvtd/device/service_address.h"
+
+namespace nvtd {
+
+CapabilityCategory choose_capability_category(const std::optional<std::string>& category) {
+  if (!category || category->empty() || *category == "All") return CapabilityCategory::kAll;
+  if (*category == "Device") return CapabilityCategory::kDevice;
+  if (*category == "Media") return CapabilityCategory::kMedia;
+  if (*category == "Events") return CapabilityCategory::kEvents;
+  if (*category == "Analytics" || *category == "PTZ" || *category == "Imaging") {
+    return CapabilityCategory::kNoSuchService;
+  }
+  return CapabilityCategory::kMismatch;
+}
+
+std::string capability_blocks(CapabilityCategory category, const std::string& address) {
+  bool all = category == CapabilityCategory::kAll;
+  std::string blocks;
+  if (all || category == CapabilityCategory::kDevice) {
+    blocks += format_text(kDeviceCapabilities, service_xaddr(address, kDeviceServicePath).c_str(),
+                          RelayCount);
+  }
+  if (all || category == CapabilityCategory::kEvents) {
+    blocks += format_text(kEventsCapabilities, service_xaddr(address, kEventsServicePath).c_str());
+  }
+  if (all || category == CapabilityCategory::kMedia) {
+    blocks += format_text(kMediaCapabilities, service_xaddr(address, kMediaServicePath).c_str());
+  }
+  if (all) {
+    blocks +=
+        format_text(kDeviceIoCapabilities, service_xaddr(address, kDeviceIoServicePath).c_str(),
+                    HwAudio ? 1 : 0, RelayCount);
+  }
+  return blocks;
+}
+
+int handle_get_capabilities() {
+  auto category = element_text(RequestBody, "Category", 32);
+  CapabilityCategory choice = choose_capability_category(category);
+  if (choice == CapabilityCategory::kNoSuchService) {
+    send_catalogue_fault(Fault::kNoSuchService);
+    return 0;
+  }
+  if (choice == CapabilityCategory::kMismatch) {
+    send_catalogue_fault(Fault::kCategoryMismatch);
+    return 0;
+  }
+  std::string blocks = capability_blocks(choice, camera_address_open());
+  send_body(0, kCapabilitiesResponse, blocks.c_str());
+  return 0;
+}
+
+}  // namespace nvtd

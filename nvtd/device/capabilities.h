@@ -1,0 +1,30 @@
+// GetCapabilities: the device, events, media and device I/O capability blocks, all or the
+// one the request's Category names.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace nvtd {
+
+enum class CapabilityCategory {
+  kAll,  // device, events, media and the device I/O extension, in this order
+  kDevice,
+  kMedia,
+  kEvents,
+  kNoSuchService,  // a category the camera does not offer (Analytics, PTZ, Imaging)
+  kMismatch,       // not a category name at all
+};
+
+// The reply chosen by the Category value (nullopt when the element is absent).
+CapabilityCategory choose_capability_category(const std::optional<std::string>& category);
+
+// The blocks of a category (kAll .. kEvents) with the given address, the service port,
+// HwAudio and RelayCount filled in.
+std::string capability_blocks(CapabilityCategory category, const std::string& address);
+
+// GetCapabilities (open operation, plain): reads "Category" (at most 31 characters) and the
+// address through its own NETWORK client.
+int handle_get_capabilities();
+
+}  // namespace nvtd

@@ -1,0 +1,118 @@
+#include "nvtd/device/capabilities.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "nvtd/core/process_state.h"
+#include "nvtd/device/services.h"
+
+namespace nvtd {
+namespace {
+
+int count(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (std::size_t p = text.find(part); p != std::string::npos; p = text.find(part, p + 1)) ++n;
+  return n;
+}
+
+TEST(CapabilityCategory, FollowsTheCategoryTable) {
+  using C = CapabilityCategory;
+  const struct {
+    std::optional<std::string> value;
+    C expected;
+  } cases[] = {
+      {std::nullopt, C::kAll},
+      {"", C::kAll},
+      {"All", C::kAll},
+      {"Device", C::kDevice},
+      {"Media", C::kMedia},
+      {"Events", C::kEvents},
+      {"Analytics", C::kNoSuchService},
+      {"PTZ", C::kNoSuchService},
+      {"Imaging", C::kNoSuchService},
+      {"all", C::kMismatch},
+      {"DEVICE", C::kMismatch},
+      {"All ", C::kMismatch},
+      {"Device Media", C::kMismatch},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(choose_capability_category(c.value), c.expected) << c.value.value_or("(absent)");
+  }
+}
+
+TEST(CapabilityBlocks, FullReplyHasTheFourBlocksInOrderWithThePort) {
+  reset_process_state();
+  HttpPort = 8080;
+  std::string all = capability_blocks(CapabilityCategory::kAll, "10.0.0.7");
+  std::size_t device = all.find("<tt:Device>");
+  std::size_t events = all.find("<tt:Events>");
+  std::size_t media = all.find("<tt:Media>");
+  std::size_t io = all.find("<tt:DeviceIO>");
+  ASSERT_NE(device, std::string::npos);
+  EXPECT_LT(device, events);
+  EXPECT_LT(events, media);
+  EXPECT_LT(media, io);
+  EXPECT_EQ(count(all, "<tt:XAddr>"), 4);
+  EXPECT_EQ(count(all, "<tt:XAddr>http://10.0.0.7:8080/onvif/"), 4);
+  EXPECT_NE(all.find("http://10.0.0.7:8080/onvif/deviceio_service"), std::string::npos);
+  EXPECT_EQ(count(all, "<tt:SupportedVersions>"), 3);
+}
+
+TEST(CapabilityBlocks, SingleCategoriesHaveOnlyTheirBlock) {
+  reset_process_state();
+  std::string device = capability_blocks(CapabilityCategory::kDevice, "a");
+  EXPECT_EQ(count(device, "<tt:XAddr>"), 1);
+  EXPECT_NE(device.find("http://a:80/onvif/device_service"), std::string::npos);
+  std::string media = capability_blocks(CapabilityCategory::kMedia, "a");
+  EXPECT_EQ(count(media, "<tt:XAddr>"), 1);
+  EXPECT_NE(media.find("<tt:Media>"), std::string::npos);
+  std::string events = capability_blocks(CapabilityCategory::kEvents, "a");
+  EXPECT_EQ(count(events, "<tt:XAddr>"), 1);
+  EXPECT_NE(events.find("<tt:Events>"), std::string::npos);
+  EXPECT_EQ(events.find("<tt:DeviceIO>"), std::string::npos);
+}
+
+TEST(CapabilityBlocks, AudioSourcesFollowTheHardwareAndRelaysTheCount) {
+  reset_process_state();
+  HwAudio = true;
+  RelayCount = 0;
+  EXPECT_NE(capability_blocks(CapabilityCategory::kAll, "a").find("<tt:AudioSources>1<"),
+            std::string::npos);
+  HwAudio = false;
+  RelayCount = 2;
+  std::string all = capability_blocks(CapabilityCategory::kAll, "a");
+  EXPECT_NE(all.find("<tt:AudioSources>0<"), std::string::npos);
+  EXPECT_EQ(count(all, "<tt:RelayOutputs>2</tt:RelayOutputs>"), 2);
+  reset_process_state();
+}
+
+TEST(ServiceList, LongFormAddsOneCapabilitiesElementPerService) {
+  reset_process_state();
+  std::string shorter = service_list("a", false);
+  std::string longer = service_list("a", true);
+  EXPECT_EQ(count(shorter, "<tds:Service>"), 4);
+  EXPECT_EQ(count(shorter, "Capabilities"), 0);
+  EXPECT_EQ(count(longer, "<tds:Service>"), 4);
+  EXPECT_EQ(count(longer, "<tds:Capabilities>"), 5);  // four wrappers and the device's own
+  EXPECT_NE(longer.find("<tev:Capabilities "), std::string::npos);
+  EXPECT_NE(longer.find("<trt:Capabilities>"), std::string::npos);
+  EXPECT_NE(longer.find("<tmd:Capabilities RelayOutputs=\"0\""), std::string::npos);
+  // Capabilities sit between XAddr and Version.
+  std::size_t xaddr = longer.find("</tds:XAddr>");
+  EXPECT_LT(xaddr, longer.find("<tds:Capabilities>"));
+  EXPECT_LT(longer.find("<tds:Capabilities>"), longer.find("<tds:Version>"));
+  EXPECT_NE(shorter.find("<tt:Major>1</tt:Major><tt:Minor>5</tt:Minor>"), std::string::npos);
+}
+
+TEST(ServiceForUri, ChosenByTheRequestUriInOrder) {
+  EXPECT_EQ(service_for_uri(nullptr), ServiceKind::kDevice);
+  EXPECT_EQ(service_for_uri("/onvif/device_service"), ServiceKind::kDevice);
+  EXPECT_EQ(service_for_uri("/onvif/media_service"), ServiceKind::kMedia);
+  EXPECT_EQ(service_for_uri("/onvif/events_service"), ServiceKind::kEvents);
+  EXPECT_EQ(service_for_uri("/onvif/deviceio_service"), ServiceKind::kDeviceIo);
+  EXPECT_EQ(service_for_uri("/onvif/event_service"), ServiceKind::kDevice);
+}
+
+}  // namespace
+}  // namespace nvtd

@@ -1,0 +1,103 @@
+// System date and time: the reply built from one reading of the clock, and the validation of
+// a requested date and time.
+#include "nvtd/device/date_time.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/faults.h"
+#include "nvtd/core/writers.h"
+#include "nvtd/device/device_templates.h"
+#include "nvtd/device/format_text.h"
+#include "nvtd/device/tz_rule.h"
+#include "nvtd/device/xml_text.h"
+
+namespace nvtd {
+
+int32_t DaylightSavingSetting = -1;
+
+namespace {
+
+constexpr std::size_t kValueSize = 16;  // each value up to 15 characters
+
+// A decimal number with optional blanks around it and an optional sign; -1 when the
+// element is missing, holds no number or has anything after it.
+int requested_number(std::string_view body, const char* name) {
+  auto value = element_text(body, name, kValueSize);
+  if (!value) return -1;
+  const char* begin = value->c_str();
+  char* end = nullptr;
+  errno = 0;
+  long number = strtol(begin, &end, 10);
+  if (end == begin || errno == ERANGE || number < -1 || number > 1000000) return -1;
+  while (*end == ' ' || *end == '\t' || *end == '\r' || *end == '\n') ++end;
+  return *end == '\0' ? static_cast<int>(number) : -1;
+}
+
+}  // namespace
+
+std::string system_date_time_envelope(std::time_t now, const std::string& tz_rule,
+                                      int32_t daylight_setting) {
+  std::tm utc{};
+  std::tm local{};
+  gmtime_r(&now, &utc);
+  localtime_r(&now, &local);
+  bool daylight = daylight_setting == -1 ? local.tm_isdst > 0 : daylight_setting == 1;
+  return format_text(kSystemDateAndTimeEnvelope, daylight ? "true" : "false",
+                     xml_safe_text(tz_rule).c_str(), utc.tm_hour, utc.tm_min, utc.tm_sec,
+                     utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, local.tm_hour, local.tm_min,
+                     local.tm_sec, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
+
+RequestedDateTime read_requested_date_time(std::string_view body) {
+  RequestedDateTime r;
+  r.hour = requested_number(body, "Hour");
+  r.minute = requested_number(body, "Minute");
+  r.second = requested_number(body, "Second");
+  r.year = requested_number(body, "Year");
+  r.month = requested_number(body, "Month");
+  r.day = requested_number(body, "Day");
+  auto daylight = element_text(body, "DaylightSavings", kValueSize);
+  if (!daylight || *daylight == "false") {
+    r.daylight = 0;
+  } else if (*daylight == "true") {
+    r.daylight = 1;
+  } else {
+    r.daylight = -1;
+  }
+  return r;
+}
+
+bool date_time_valid(const RequestedDateTime& r) {
+  return r.hour >= 0 && r.hour <= 23 && r.minute >= 0 && r.minute <= 59 && r.second >= 0 &&
+         r.second <= 59 && r.year >= 1900 && r.month >= 1 && r.month <= 12 && r.day >= 1 &&
+         r.day <= 31 && r.daylight != -1;
+}
+
+int handle_get_system_date_and_time() {
+  std::time_t now = std::time(nullptr);
+  // The zone may have been changed since the last request: read the rules afresh.
+  tzset();
+  std::string envelope = system_date_time_envelope(now, read_tz_rule(), DaylightSavingSetting);
+  send_envelope(0, "%s", envelope.c_str());
+  return 0;
+}
+
+int handle_set_system_date_and_time(const char* text, int length) {
+  std::string_view body(text, static_cast<std::size_t>(length));
+  if (body.find("INVALIDTIMEZONE") != std::string_view::npos) {
+    send_catalogue_fault(Fault::kInvalidTimeZone);
+    return 0;
+  }
+  RequestedDateTime requested = read_requested_date_time(body);
+  if (!date_time_valid(requested)) {
+    send_catalogue_fault(Fault::kInvalidDateTime);
+    return 0;
+  }
+  DaylightSavingSetting = requested.daylight;
+  send_envelope(0, "%s", kSetSystemDateAndTimeEnvelope);
+  return 0;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,39 @@
+// GetSystemDateAndTime and SetSystemDateAndTime. The clock and the zone are the system's;
+// the only thing kept here is the daylight-saving choice a client sets.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+namespace nvtd {
+
+static_assert(sizeof(std::time_t) >= 8, "times past 2038 need a 64-bit time_t (_TIME_BITS=64)");
+
+// -1 not set (the local rules decide), 1 true, 0 false. Only SetSystemDateAndTime changes it.
+extern int32_t DaylightSavingSetting;
+
+// The GetSystemDateAndTime envelope for the time now: UTC and local time (local from the
+// system's zone rules), the given TZ rule (escaped for XML), and DaylightSavings from the
+// setting or, when it is -1, from the local rules.
+std::string system_date_time_envelope(std::time_t now, const std::string& tz_rule,
+                                      int32_t daylight_setting);
+
+// The values of a SetSystemDateAndTime request; -1 for a missing or non-numeric element.
+struct RequestedDateTime {
+  int hour = -1, minute = -1, second = -1;
+  int year = -1, month = -1, day = -1;
+  int daylight = -1;  // "true" 1, "false" or missing 0, anything else -1
+};
+RequestedDateTime read_requested_date_time(std::string_view body);
+// Hour 0..23, minute and second 0..59, year from 1900, month 1..12, day 1..31 (not checked
+// against the month) and a daylight-saving choice of true or false.
+bool date_time_valid(const RequestedDateTime& requested);
+
+// GetSystemDateAndTime (open, plain). A zone file that cannot be read gives an empty TZ.
+int handle_get_system_date_and_time();
+// SetSystemDateAndTime (body part): validates, keeps the daylight-saving choice, sets nothing.
+int handle_set_system_date_and_time(const char* text, int length);
+
+}  // namespace nvtd

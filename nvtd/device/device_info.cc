@@ -1,0 +1,34 @@
+// GetDeviceInformation from the request's cached INFO section.
+#include "nvtd/device/device_info.h"
+
+#include <string>
+
+#include "nvtd/core/writers.h"
+#include "nvtd/device/device_templates.h"
+#include "nvtd/device/xml_text.h"
+#include "nvtd/getset/section_cache.h"
+
+namespace nvtd {
+namespace {
+
+constexpr char kManufacturer[] = "Corvane";
+
+// A value of the INFO section, at most capacity - 1 characters, empty when missing.
+std::string info_value(const char* key, std::size_t capacity) {
+  std::string value;
+  if (const SettingsClient* info = section(SectionId::kInfo)) {
+    info->GetValue(key, &value, capacity);
+  }
+  return value;
+}
+
+}  // namespace
+
+int handle_get_device_information() {
+  std::string model = xml_safe_text(info_value("model", 24));
+  std::string version = xml_safe_text(info_value("version", 16));
+  send_body(0, kDeviceInformationResponse, kManufacturer, model.c_str(), version.c_str(), "N/A");
+  return 0;
+}
+
+}  // namespace nvtd

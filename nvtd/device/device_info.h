@@ -1,0 +1,10 @@
+// GetDeviceInformation: manufacturer, model and firmware version of the camera.
+#pragma once
+
+namespace nvtd {
+
+// Plain: "Corvane", INFO "model" (at most 23 characters) and "version" (at most 15), both
+// empty when missing, serial number and hardware id "N/A".
+int handle_get_device_information();
+
+}  // namespace nvtd

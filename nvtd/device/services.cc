@@ -1,0 +1,108 @@
+// GetServices and GetServiceCapabilities. Both are answered before authentication and read
+// the camera address through a NETWORK client of their own.
+#include "nvtd/device/services.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/http_io.h"
+#include "nvtd/core/process_state.h"
+#include "nvtd/core/writers.h"
+#include "nvtd/device/device_templates.h"
+#include "nvtd/device/format_text.h"
+#include "nvtd/device/service_address.h"
+#include "nvtd/device/xml_text.h"
+
+namespace nvtd {
+namespace {
+
+struct ServiceRow {
+  const char* name_space;
+  const char* path;
+  int major, minor;
+};
+
+// In the order GetServices lists them.
+constexpr ServiceRow kServices[] = {
+    {kDeviceServiceNamespace, kDeviceServicePath, 1, 4},
+    {kEventsServiceNamespace, kEventsServicePath, 1, 4},
+    {kMediaServiceNamespace, kMediaServicePath, 1, 5},
+    {kDeviceIoServiceNamespace, kDeviceIoServicePath, 1, 4},
+};
+
+// The capabilities of the service in row i of kServices.
+std::string own_capabilities(std::size_t i) {
+  switch (i) {
+    case 0:
+      return kDeviceServiceCapabilities;
+    case 1:
+      return kEventsServiceCapabilities;
+    case 2:
+      return kMediaServiceCapabilities;
+    default:
+      return format_text(kDeviceIoServiceCapabilities, RelayCount);
+  }
+}
+
+void send_events_service_capabilities() {
+  std::string message_id = element_text(RequestBody, "MessageID", 64).value_or("");
+  std::string address = camera_address_open();
+  send_body(0, kEventsServiceCapabilitiesResponse, xml_safe_text(message_id).c_str(),
+            address.c_str(), HttpPort);
+}
+
+}  // namespace
+
+std::string service_list(const std::string& address, bool with_capabilities) {
+  std::string list;
+  for (std::size_t i = 0; i < sizeof kServices / sizeof kServices[0]; ++i) {
+    const ServiceRow& row = kServices[i];
+    std::string capabilities;
+    if (with_capabilities) {
+      capabilities = format_text(kServiceCapabilitiesWrapper, own_capabilities(i).c_str());
+    }
+    list += format_text(kService, row.name_space, service_xaddr(address, row.path).c_str(),
+                        capabilities.c_str(), row.major, row.minor);
+  }
+  return list;
+}
+
+ServiceKind service_for_uri(const char* request_uri) {
+  if (request_uri == nullptr) return ServiceKind::kDevice;
+  if (strstr(request_uri, "deviceio_service") != nullptr) return ServiceKind::kDeviceIo;
+  if (strstr(request_uri, "media_service") != nullptr) return ServiceKind::kMedia;
+  if (strstr(request_uri, "events_service") != nullptr) return ServiceKind::kEvents;
+  return ServiceKind::kDevice;
+}
+
+int handle_get_services() {
+  auto include = element_text(RequestBody, "IncludeCapability", 32);
+  bool with_capabilities = include && !include->empty() && *include != "false";
+  std::string list = service_list(camera_address_open(), with_capabilities);
+  send_body(0, kServicesResponse, list.c_str());
+  return 0;
+}
+
+int handle_get_service_capabilities() {
+  const char* uri = getenv("REQUEST_URI");
+  trace("check GetServiceCapabilities uri %s\n", uri != nullptr ? uri : "");
+  switch (service_for_uri(uri)) {
+    case ServiceKind::kDeviceIo:
+      send_envelope(0, kDeviceIoServiceCapabilitiesEnvelope, RelayCount);
+      break;
+    case ServiceKind::kMedia:
+      send_body(0, kMediaServiceCapabilitiesResponse, kMediaServiceCapabilities);
+      break;
+    case ServiceKind::kEvents:
+      send_events_service_capabilities();
+      break;
+    case ServiceKind::kDevice:
+      trace("default service\n");
+      send_body(0, kDeviceServiceCapabilitiesResponse, kDeviceServiceCapabilities);
+      break;
+  }
+  return 0;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,25 @@
+// GetServices and GetServiceCapabilities: where the device, events, media and device I/O
+// services are, and what each of them can do.
+#pragma once
+
+#include <string>
+
+namespace nvtd {
+
+// The four tds:Service elements (device, events, media, device I/O); with capabilities
+// between each XAddr and Version when with_capabilities is set.
+std::string service_list(const std::string& address, bool with_capabilities);
+
+// The service whose capabilities GetServiceCapabilities reports, chosen by the request URI
+// (nullptr when REQUEST_URI is not set).
+enum class ServiceKind { kDevice, kMedia, kEvents, kDeviceIo };
+ServiceKind service_for_uri(const char* request_uri);
+
+// GetServices (open, plain): "IncludeCapability" (at most 31 characters) present and not
+// "false" gives the long form.
+int handle_get_services();
+
+// GetServiceCapabilities (open, plain): chosen by REQUEST_URI.
+int handle_get_service_capabilities();
+
+}  // namespace nvtd

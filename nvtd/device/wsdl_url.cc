@@ -1,0 +1,19 @@
+// GetWsdlUrl from the cached NETWORK address and the service port.
+#include "nvtd/device/wsdl_url.h"
+
+#include <string>
+
+#include "nvtd/core/process_state.h"
+#include "nvtd/core/writers.h"
+#include "nvtd/device/device_templates.h"
+#include "nvtd/device/service_address.h"
+
+namespace nvtd {
+
+int handle_get_wsdl_url() {
+  std::string address = camera_address_cached();
+  send_body(0, kWsdlUrlResponse, address.c_str(), HttpPort);
+  return 0;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,150 @@
+// Audio source and encoder configurations: the fixed identities with the counts of the
+// profile store and the audio settings of the cached CAM section.
+#include "nvtd/media/audio_configs.h"
+
+#include <string>
+#include <string_view>
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/faults.h"
+#include "nvtd/core/http_io.h"
+#include "nvtd/core/process_state.h"
+#include "nvtd/core/writers.h"
+#include "nvtd/media/config_elements.h"
+#include "nvtd/media/media_replies.h"
+#include "nvtd/media/profile_store.h"
+
+namespace nvtd {
+namespace {
+
+constexpr std::size_t kField = 32;
+
+std::string_view part(const char* text, int length) {
+  return std::string_view(text, length < 0 ? 0 : std::size_t(length));
+}
+
+void no_config() {
+  send_catalogue_fault(Fault::kNoConfig);
+}
+
+}  // namespace
+
+int handle_get_audio_sources() {
+  send_media_body(
+      "<trt:GetAudioSourcesResponse><trt:AudioSources token=\"T-AudioSource-00\">"
+      "<tt:Channels>1</tt:Channels></trt:AudioSources></trt:GetAudioSourcesResponse>");
+  return 0;
+}
+
+int handle_get_audio_source_configs() {
+  send_media_body("<trt:GetAudioSourceConfigurationsResponse>" +
+                  audio_source_configuration("trt:Configurations", 2) +
+                  "</trt:GetAudioSourceConfigurationsResponse>");
+  return 0;
+}
+
+int handle_get_compatible_audio_source_configs() {
+  send_media_body("<trt:GetCompatibleAudioSourceConfigurationsResponse>" +
+                  audio_source_configuration("trt:Configurations", 2) +
+                  "</trt:GetCompatibleAudioSourceConfigurationsResponse>");
+  return 0;
+}
+
+int handle_get_audio_source_config(const char* text, int length) {
+  auto token = element_text(part(text, length), "ConfigurationToken", kField);
+  if (!token || *token != "T-ASConf-00") {
+    no_config();
+    return 0;
+  }
+  send_media_body("<trt:GetAudioSourceConfigurationResponse>" +
+                  audio_source_configuration("trt:Configuration", asc_use_count + 2) +
+                  "</trt:GetAudioSourceConfigurationResponse>");
+  return 0;
+}
+
+int handle_get_audio_source_config_options(const char* text, int length) {
+  auto config = element_text(part(text, length), "ConfigurationToken", kField);
+  if (config && *config != "T-ASConf-00") {
+    no_config();
+    return 0;
+  }
+  auto profile = element_text(part(text, length), "ProfileToken", kField);
+  if (profile && *profile != "stream1" && *profile != "stream2") {
+    send_catalogue_fault(Fault::kNoProfile, 400);
+    return 0;
+  }
+  send_media_body(
+      "<trt:GetAudioSourceConfigurationOptionsResponse><trt:Options>"
+      "<tt:InputTokensAvailable>T-AudioSource-00</tt:InputTokensAvailable></trt:Options>"
+      "</trt:GetAudioSourceConfigurationOptionsResponse>");
+  return 0;
+}
+
+int handle_set_audio_source_config(const char* text, int length) {
+  std::string_view body = part(text, length);
+  if (body.find("T-ASConf-00") == std::string_view::npos) {
+    no_config();
+    return 0;
+  }
+  auto source = element_text(body, "SourceToken", kField);
+  if (!source || *source != "T-AudioSource-00") {
+    send_catalogue_fault(Fault::kConfigModify);
+    return 0;
+  }
+  send_empty_media_response("SetAudioSourceConfigurationResponse");
+  return 0;
+}
+
+int handle_get_audio_encoder_configs() {
+  send_media_body("<trt:GetAudioEncoderConfigurationsResponse>" +
+                  audio_encoder_configuration("trt:Configurations", 2) +
+                  "</trt:GetAudioEncoderConfigurationsResponse>");
+  return 0;
+}
+
+int handle_get_compatible_audio_encoder_configs() {
+  send_media_body("<trt:GetCompatibleAudioEncoderConfigurationsResponse>" +
+                  audio_encoder_configuration("trt:Configurations", 2) +
+                  "</trt:GetCompatibleAudioEncoderConfigurationsResponse>");
+  return 0;
+}
+
+int handle_get_audio_encoder_config() {
+  send_media_body("<trt:GetAudioEncoderConfigurationResponse>" +
+                  audio_encoder_configuration("trt:Configuration", aec_use_count + 2) +
+                  "</trt:GetAudioEncoderConfigurationResponse>");
+  return 0;
+}
+
+int handle_get_audio_encoder_config_options() {
+  if (!HwAudio) {
+    send_catalogue_fault(Fault::kAudioNotSupported);
+    return 0;
+  }
+  send_media_body(
+      "<trt:GetAudioEncoderConfigurationOptionsResponse><trt:Options><tt:Options>"
+      "<tt:Encoding>G711</tt:Encoding><tt:BitrateList><tt:Items>64</tt:Items></tt:BitrateList>"
+      "<tt:SampleRateList><tt:Items>8</tt:Items></tt:SampleRateList></tt:Options>"
+      "</trt:Options></trt:GetAudioEncoderConfigurationOptionsResponse>");
+  return 0;
+}
+
+int handle_set_audio_encoder_config() {
+  if (RequestBody.find("T-AEConf-00") == std::string::npos) {
+    send_plain_error("Invalid configuation token\n");
+    return 0;
+  }
+  auto encoding = element_text(RequestBody, "Encoding", 16);
+  auto bitrate = element_text(RequestBody, "Bitrate", kField);
+  auto rate = element_text(RequestBody, "SampleRate", kField);
+  bool ok =
+      (!encoding || *encoding == "G711") && bitrate && *bitrate == "64" && rate && *rate == "8";
+  if (!ok) {
+    send_catalogue_fault(Fault::kConfigModify);
+    return 0;
+  }
+  send_empty_media_response("SetAudioEncoderConfigurationResponse");
+  return 0;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,32 @@
+// Media reply framing. Built texts are passed as values of a "%s" template, never as formats.
+#include "nvtd/media/media_replies.h"
+
+#include "nvtd/core/writers.h"
+
+namespace nvtd {
+
+void send_media_envelope(const std::string& content) {
+  std::string text = kMediaEnvelopeStart + content + kBodyEnd;
+  send_envelope(0, "%s", text.c_str());
+}
+
+void send_media_body(const std::string& content) {
+  std::string text = kBodyStart + content + kBodyEnd;
+  send_body(0, "%s", text.c_str());
+}
+
+void send_empty_media_response(const char* name) {
+  send_body(0, "<SOAP-ENV:Body><trt:%s></trt:%s></SOAP-ENV:Body></SOAP-ENV:Envelope>", name, name);
+}
+
+int handle_set_synchronization_point(const char* /*text*/, int /*length*/) {
+  send_empty_media_response("SetSynchronizationPointResponse");
+  return 0;
+}
+
+int handle_get_audio_outputs() {
+  send_empty_media_response("GetAudioOutputsResponse");
+  return 0;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,31 @@
+// Reply framing shared by the media handlers: the complete envelope some media responses
+// use, the empty trt response, and the media operations that are answered with one.
+#pragma once
+
+#include <string>
+
+namespace nvtd {
+
+// The complete-envelope start: XML declaration, envelope start tag with the prefixes the
+// media responses use, an empty header and the Body start tag.
+inline constexpr char kMediaEnvelopeStart[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
+    " xmlns:tt=\"http://www.onvif.org/ver10/schema\""
+    " xmlns:trt=\"http://www.onvif.org/ver10/media/wsdl\">"
+    "<SOAP-ENV:Header></SOAP-ENV:Header><SOAP-ENV:Body>";
+inline constexpr char kBodyStart[] = "<SOAP-ENV:Body>";
+inline constexpr char kBodyEnd[] = "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
+
+// send_envelope of kMediaEnvelopeStart, the body's content and kBodyEnd.
+void send_media_envelope(const std::string& content);
+// send_body of "<SOAP-ENV:Body>", the content and kBodyEnd.
+void send_media_body(const std::string& content);
+// send_body of "<SOAP-ENV:Body><trt:NAME></trt:NAME></SOAP-ENV:Body></SOAP-ENV:Envelope>".
+void send_empty_media_response(const char* name);
+
+// SetSynchronizationPoint (media service, body part) and GetAudioOutputs: empty responses.
+int handle_set_synchronization_point(const char* text, int length);
+int handle_get_audio_outputs();
+
+}  // namespace nvtd

@@ -1,0 +1,55 @@
+// Metadata configuration listings (use count 2, and 3 for the single configuration) and the
+// session-timeout check of SetMetadataConfiguration.
+#include "nvtd/media/metadata_configs.h"
+
+#include <string_view>
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/faults.h"
+#include "nvtd/media/config_elements.h"
+#include "nvtd/media/media_replies.h"
+
+namespace nvtd {
+
+int handle_get_metadata_config_options() {
+  send_media_body(
+      "<trt:GetMetadataConfigurationOptionsResponse><trt:Options><tt:PTZStatusFilterOptions>"
+      "<tt:PanTiltStatusSupported>false</tt:PanTiltStatusSupported>"
+      "<tt:ZoomStatusSupported>false</tt:ZoomStatusSupported></tt:PTZStatusFilterOptions>"
+      "</trt:Options></trt:GetMetadataConfigurationOptionsResponse>");
+  return 0;
+}
+
+int handle_get_metadata_configs() {
+  send_media_body("<trt:GetMetadataConfigurationsResponse>" +
+                  metadata_configuration("trt:Configurations", 2) +
+                  "</trt:GetMetadataConfigurationsResponse>");
+  return 0;
+}
+
+int handle_get_metadata_config() {
+  send_media_body("<trt:GetMetadataConfigurationResponse>" +
+                  metadata_configuration("trt:Configuration", 3) +
+                  "</trt:GetMetadataConfigurationResponse>");
+  return 0;
+}
+
+int handle_get_compatible_metadata_configs(const char* /*text*/, int /*length*/) {
+  send_media_body("<trt:GetCompatibleMetadataConfigurationsResponse>" +
+                  metadata_configuration("trt:Configurations", 2) +
+                  "</trt:GetCompatibleMetadataConfigurationsResponse>");
+  return 0;
+}
+
+int handle_set_metadata_config(const char* text, int length) {
+  auto timeout = element_text(std::string_view(text, length < 0 ? 0 : std::size_t(length)),
+                              "SessionTimeout", 32);
+  if (timeout && timeout->compare(0, 2, "PT") != 0) {
+    send_catalogue_fault(Fault::kSessionTimeoutMismatch);  // a 200 fault
+    return 0;
+  }
+  send_empty_media_response("SetMetadataConfigurationResponse");
+  return 0;
+}
+
+}  // namespace nvtd

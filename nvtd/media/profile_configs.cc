@@ -1,0 +1,109 @@
+// The Add and Remove configuration actions. A request without ProfileToken (or an Add without
+// ConfigurationToken) is a client error and gets the ConfigModify fault, like CreateProfile and
+// DeleteProfile; otherwise the success response is sent whatever the store made of it (unknown
+// and fixed profiles, or a profile without that configuration, change nothing).
+#include "nvtd/media/profile_configs.h"
+
+#include <string>
+#include <string_view>
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/faults.h"
+#include "nvtd/core/process_state.h"
+#include "nvtd/media/media_replies.h"
+#include "nvtd/media/profile_store.h"
+
+namespace nvtd {
+namespace {
+
+constexpr std::size_t kField = 32;
+
+struct Kind {
+  const char* traced;  // the words in the trace line
+  int (*attach)(std::string_view, const std::string&);
+  int (*detach)(std::string_view);
+  const char* add_response;
+  const char* remove_response;
+};
+
+constexpr Kind kVideoSource = {"video source", profile_attach_video_source,
+                               profile_detach_video_source, "AddVideoSourceConfigurationResponse",
+                               "RemoveVideoSourceConfigurationResponse"};
+constexpr Kind kVideoEncoder = {
+    "video config", profile_attach_video_encoder, profile_detach_video_encoder,
+    "AddVideoEncoderConfigurationResponse", "RemoveVideoEncoderConfigurationResponse"};
+constexpr Kind kAudioSource = {"audio source", profile_attach_audio_source,
+                               profile_detach_audio_source, "AddAudioSourceConfigurationResponse",
+                               "RemoveAudioSourceConfigurationResponse"};
+constexpr Kind kAudioEncoder = {
+    "audio config", profile_attach_audio_encoder, profile_detach_audio_encoder,
+    "AddAudioEncoderConfigurationResponse", "RemoveAudioEncoderConfigurationResponse"};
+
+std::optional<std::string> read_field(const char* text, int length, const char* name) {
+  return element_text(std::string_view(text, length < 0 ? 0 : std::size_t(length)), name, kField);
+}
+
+int attach_kind(const Kind& kind, const char* text, int length) {
+  auto profile = read_field(text, length, "ProfileToken");
+  auto configuration = read_field(text, length, "ConfigurationToken");
+  if (!profile || !configuration) {
+    send_catalogue_fault(Fault::kConfigModify);
+    return 0;
+  }
+  trace("add %s %s to %s\n", kind.traced, configuration->c_str(), profile->c_str());
+  kind.attach(*profile, *configuration);
+  send_empty_media_response(kind.add_response);
+  return 0;
+}
+
+// The trace names what is removed: "video source", "video encoder", "audio source",
+// "audio encoder".
+int detach_kind(const Kind& kind, const char* removed, const char* text, int length) {
+  auto profile = read_field(text, length, "ProfileToken");
+  if (!profile) {
+    send_catalogue_fault(Fault::kConfigModify);
+    return 0;
+  }
+  trace("remove %s from %s\n", removed, profile->c_str());
+  kind.detach(*profile);
+  send_empty_media_response(kind.remove_response);
+  return 0;
+}
+
+}  // namespace
+
+int handle_add_video_source_config(const char* text, int length) {
+  return attach_kind(kVideoSource, text, length);
+}
+int handle_add_video_encoder_config(const char* text, int length) {
+  return attach_kind(kVideoEncoder, text, length);
+}
+int handle_add_audio_source_config(const char* text, int length) {
+  return attach_kind(kAudioSource, text, length);
+}
+int handle_add_audio_encoder_config(const char* text, int length) {
+  return attach_kind(kAudioEncoder, text, length);
+}
+int handle_remove_video_source_config(const char* text, int length) {
+  return detach_kind(kVideoSource, "video source", text, length);
+}
+int handle_remove_video_encoder_config(const char* text, int length) {
+  return detach_kind(kVideoEncoder, "video encoder", text, length);
+}
+int handle_remove_audio_source_config(const char* text, int length) {
+  return detach_kind(kAudioSource, "audio source", text, length);
+}
+int handle_remove_audio_encoder_config(const char* text, int length) {
+  return detach_kind(kAudioEncoder, "audio encoder", text, length);
+}
+
+int handle_add_metadata_config() {
+  send_empty_media_response("AddMetadataConfigurationResponse");
+  return 0;
+}
+int handle_remove_metadata_config() {
+  send_empty_media_response("RemoveMetadataConfigurationResponse");
+  return 0;
+}
+
+}  // namespace nvtd

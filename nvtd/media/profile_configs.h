@@ -1,0 +1,20 @@
+// Adding configurations to and removing them from created profiles: the Add and Remove
+// actions for video source, video encoder, audio source and audio encoder configurations,
+// and the metadata ones, which change nothing. All are body-part handlers except the two
+// metadata actions (plain).
+#pragma once
+
+namespace nvtd {
+
+int handle_add_video_source_config(const char* text, int length);
+int handle_add_video_encoder_config(const char* text, int length);
+int handle_add_audio_source_config(const char* text, int length);
+int handle_add_audio_encoder_config(const char* text, int length);
+int handle_remove_video_source_config(const char* text, int length);
+int handle_remove_video_encoder_config(const char* text, int length);
+int handle_remove_audio_source_config(const char* text, int length);
+int handle_remove_audio_encoder_config(const char* text, int length);
+int handle_add_metadata_config();
+int handle_remove_metadata_config();
+
+}  // namespace nvtd

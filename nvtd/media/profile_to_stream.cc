@@ -1,0 +1,31 @@
+// Mapping a profile or configuration token to its stream number.
+#include "nvtd/media/profile_to_stream.h"
+
+#include <string>
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/http_io.h"
+
+namespace nvtd {
+
+int stream_of_token(std::string_view token, bool created_profile) {
+  constexpr const char* kStreams[] = {"stream1", "stream2", "stream3", "stream4"};
+  for (int n = 0; n < 4; ++n) {
+    if (token.find(kStreams[n]) != std::string_view::npos) return n + 1;
+  }
+  return created_profile ? 1 : -1;
+}
+
+int profile_to_stream(const char* element_name) {
+  auto token = element_text(RequestBody, element_name, 32);
+  if (!token) return -1;
+  return stream_of_token(*token, profile_exists(token->c_str()) == 1);
+}
+
+// Until the profile store is linked in, no profile has been created. The store's own
+// definition replaces this one.
+__attribute__((weak)) int profile_exists(const char* /*token*/) {
+  return 0;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,99 @@
+// GetStreamUri, GetSnapshotUri and StartMulticastStreaming.
+#include "nvtd/media/stream_uri.h"
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/faults.h"
+#include "nvtd/core/http_io.h"
+#include "nvtd/core/writers.h"
+#include "nvtd/device/format_text.h"
+#include "nvtd/device/service_address.h"
+#include "nvtd/getset/section_cache.h"
+#include "nvtd/media/profile_to_stream.h"
+
+namespace nvtd {
+namespace {
+
+// clang-format off
+// Scheme, address, port suffix, path.
+constexpr char kStreamUriForm[] = "%s://%s%s/%s";
+constexpr char kStreamPath[] = "onvif/stream%d";
+
+// GetStreamUri, a complete envelope with an empty header: the composed URI.
+constexpr char kStreamUriEnvelope[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
+    " xmlns:trt=\"http://www.onvif.org/ver10/media/wsdl\""
+    " xmlns:tt=\"http://www.onvif.org/ver10/schema\">"
+    "<SOAP-ENV:Header></SOAP-ENV:Header><SOAP-ENV:Body>"
+    "<trt:GetStreamUriResponse><trt:MediaUri><tt:Uri>%s</tt:Uri>"
+    "<tt:InvalidAfterConnect>false</tt:InvalidAfterConnect>"
+    "<tt:InvalidAfterReboot>false</tt:InvalidAfterReboot><tt:Timeout>PT0S</tt:Timeout>"
+    "</trt:MediaUri></trt:GetStreamUriResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+
+// GetSnapshotUri, a complete envelope without header: address, port.
+constexpr char kSnapshotUriEnvelope[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
+    " xmlns:trt=\"http://www.onvif.org/ver10/media/wsdl\""
+    " xmlns:tt=\"http://www.onvif.org/ver10/schema\">"
+    "<SOAP-ENV:Body>"
+    "<trt:GetSnapshotUriResponse><trt:MediaUri>"
+    "<tt:Uri>http://%s:%d/onvif/no_image.jpg</tt:Uri>"
+    "<tt:InvalidAfterConnect>true</tt:InvalidAfterConnect>"
+    "<tt:InvalidAfterReboot>false</tt:InvalidAfterReboot><tt:Timeout>PT0S</tt:Timeout>"
+    "</trt:MediaUri></trt:GetSnapshotUriResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+// clang-format on
+
+}  // namespace
+
+std::string stream_uri(const std::string& protocol, const std::string& address, int stream) {
+  const char* scheme;
+  const char* port_suffix;
+  if (protocol == "HTTP") {
+    scheme = "http";
+    port_suffix = ":82";
+  } else if (protocol == "RTSP" || protocol == "UDP") {
+    scheme = "rtsp";  // the streaming server's default port
+    port_suffix = "";
+  } else {
+    return std::string();
+  }
+  std::string path = format_text(kStreamPath, stream);
+  return format_text(kStreamUriForm, scheme, address.c_str(), port_suffix, path.c_str());
+}
+
+int handle_get_stream_uri() {
+  auto protocol = element_text(RequestBody, "Protocol", 16);
+  if (!protocol) {
+    out_printf("Content-Type: %s\r\n\r\n", "text/plain");
+    out_printf("Protocol not specified\n");
+    return 0;
+  }
+  if (*protocol != "HTTP" && *protocol != "RTSP" && *protocol != "UDP") {
+    send_catalogue_fault(Fault::kProtocolMismatch);
+    return 0;
+  }
+  int stream = profile_to_stream("ProfileToken");
+  if (stream < 0) {
+    send_catalogue_fault(Fault::kNoProfile, 400);
+    return 0;
+  }
+  std::string uri = stream_uri(*protocol, camera_address_cached(), stream);
+  send_envelope(0, kStreamUriEnvelope, uri.c_str());
+  return 0;
+}
+
+int handle_get_snapshot_uri() {
+  const SettingsClient* cam = section(SectionId::kCam);
+  int port = cam != nullptr ? cam->GetIntValue("http_port") : -1;
+  std::string address = camera_address_cached();
+  send_envelope(0, kSnapshotUriEnvelope, address.c_str(), port);
+  return 0;
+}
+
+int handle_start_multicast_streaming() {
+  send_catalogue_fault(Fault::kInvalidStreamSetup);
+  return 0;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,20 @@
+// Stream and snapshot addresses of the media service, composed from the camera address and
+// the profile's stream number; the streams themselves are served by other processes.
+#pragma once
+
+#include <string>
+
+namespace nvtd {
+
+// The URI of stream n for a Protocol value: "HTTP" gives http://A:82/onvif/streamN, "RTSP"
+// and "UDP" give rtsp://A/onvif/streamN; any other value (case matters) gives "".
+std::string stream_uri(const std::string& protocol, const std::string& address, int stream);
+
+// GetStreamUri (plain): "Protocol" (at most 15 characters) and "ProfileToken".
+int handle_get_stream_uri();
+// GetSnapshotUri (plain): http://A:P/onvif/no_image.jpg with CAM "http_port" as P.
+int handle_get_snapshot_uri();
+// StartMulticastStreaming (plain): always refused with 400 and ter:InvalidStreamSetup.
+int handle_start_multicast_streaming();
+
+}  // namespace nvtd

@@ -1,0 +1,127 @@
+// SetVideoEncoderConfiguration: refusals are checked in a fixed order before anything is
+// written; each write goes through its own settings client (which repeats stream settings to
+// the peer boards), and the first failed write ends the request with ConfigModify, keeping the
+// writes made before it.
+#include "nvtd/media/video_config_set.h"
+
+#include <syslog.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/faults.h"
+#include "nvtd/core/http_io.h"
+#include "nvtd/core/process_state.h"
+#include "nvtd/core/writers.h"
+#include "nvtd/getset/settings_client.h"
+#include "nvtd/media/media_replies.h"
+#include "nvtd/media/stream_settings.h"
+#include "nvtd/media/xml_text.h"
+
+namespace nvtd {
+namespace {
+
+constexpr std::size_t kField = 32;
+constexpr long kMaxBitrateKbps = 20000;
+
+std::optional<std::string> request_field(const char* name) {
+  return element_text(RequestBody, name, kField);
+}
+
+// strtol rules: leading blanks and sign, leading digits, no digits give 0.
+std::optional<long> request_number(const char* name) {
+  auto value = request_field(name);
+  if (!value) return std::nullopt;
+  return strtol(value->c_str(), nullptr, 10);
+}
+
+bool application_present() {
+  for (const char* dir : kApplicationDirectories) {
+    if (access(dir, X_OK) == 0) return true;
+  }
+  return false;
+}
+
+int refuse() {
+  send_catalogue_fault(Fault::kConfigModify);
+  return 0;
+}
+
+int write_setting(const std::string& section, const std::string& key, long value) {
+  SettingsClient client;
+  return client.SetIntValue(section, key, static_cast<int>(value), true);
+}
+
+}  // namespace
+
+int handle_set_video_encoder_config() {
+  if (application_present()) {
+    send_media_envelope(
+        "<trt:SetVideoEncoderConfigurationResponse>"
+        "</trt:SetVideoEncoderConfigurationResponse>");
+    return 0;
+  }
+  int index;
+  if (RequestBody.find("T-VEConf-stream1") != std::string::npos) {
+    index = 0;
+  } else if (RequestBody.find("T-VEConf-stream2") != std::string::npos) {
+    index = 1;
+  } else {
+    send_plain_error("Invalid configuration token\n");
+    return 0;
+  }
+  auto encoding = request_field("Encoding");
+  if (encoding && *encoding != "JPEG" && *encoding != "H264") return refuse();
+  auto fps = request_number("FrameRateLimit");
+  if (fps && (*fps < 1 || *fps > 30)) {
+    syslog(LOG_DEBUG, "%s: bogus framerate %ld", "handle_set_video_encoder_config", *fps);
+    return refuse();
+  }
+  auto kbps = request_number("BitrateLimit");
+  if (kbps && *kbps > kMaxBitrateKbps) kbps = kMaxBitrateKbps;
+  if (kbps && *kbps < 101) return refuse();
+  auto gov = request_number("GovLength");
+  if (gov && (*gov < 5 || *gov > 30)) return refuse();
+  auto width = request_number("Width");
+  if (width && *width != stream_width(index + 1)) return refuse();
+  auto height = request_number("Height");
+  if (height && *height != stream_height(index + 1)) return refuse();
+
+  std::string stream_section = "STREAM" + std::to_string(index);
+  std::string prefix = "s" + std::to_string(index) + "_";
+  if (fps && write_setting("ENCODE", prefix + "fps", *fps) != 0) return refuse();
+  if (kbps && write_setting(stream_section, prefix + "cbr_avg_bps", *kbps * 1000) != 0) {
+    return refuse();
+  }
+  if (gov && write_setting(stream_section, prefix + "N", *gov) != 0) return refuse();
+  if (encoding) {
+    int type = *encoding == "H264" ? 1 : 2;
+    trace("set encoding to %d\n", type);
+    if (write_setting("ENCODE", prefix + "type", type) != 0) return refuse();
+  }
+  send_media_envelope(
+      "<trt:SetVideoEncoderConfigurationResponse>"
+      "</trt:SetVideoEncoderConfigurationResponse>");
+  return 0;
+}
+
+int handle_set_video_source_config() {
+  std::size_t at = RequestBody.find("Bounds");
+  if (at == std::string::npos) return refuse();
+  std::string_view rest = std::string_view(RequestBody).substr(at);
+  // Each attribute text is formed in a 20-byte buffer, as the bounds are compared as text.
+  char width[20], height[20];
+  snprintf(width, sizeof width, "width=\"%d\"", stream_width(1));
+  snprintf(height, sizeof height, "height=\"%d\"", stream_height(1));
+  for (const char* attribute :
+       {"x=\"0\"", "y=\"0\"", static_cast<const char*>(width), static_cast<const char*>(height)}) {
+    if (rest.find(attribute) == std::string_view::npos) return refuse();
+  }
+  send_empty_media_response("SetVideoSourceConfigurationResponse");
+  return 0;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,17 @@
+// The two video Set operations: SetVideoEncoderConfiguration, the one media operation that
+// writes camera settings (frame rate, bitrate, GOV length and encoding of streams 1 and 2),
+// and SetVideoSourceConfiguration, which only checks the bounds against the fixed source.
+#pragma once
+
+namespace nvtd {
+
+// The directories whose presence (execute access) turns SetVideoEncoderConfiguration into a
+// success that changes nothing: an application on the camera owns the encoder settings.
+inline constexpr const char* kApplicationDirectories[] = {
+    "/usr/local/apps/corvane", "/usr/local/apps/harborlane", "/usr/local/apps/fennick-ridge"};
+
+// Plain handlers: the elements are read from the whole request body.
+int handle_set_video_encoder_config();
+int handle_set_video_source_config();
+
+}  // namespace nvtd

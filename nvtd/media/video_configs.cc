@@ -1,0 +1,156 @@
+// Video source and encoder listings and options, from the stream settings of the request's
+// section cache and the use counters of the profile store.
+#include "nvtd/media/video_configs.h"
+
+#include <cstdio>
+#include <string>
+
+#include "nvtd/core/writers.h"
+#include "nvtd/media/config_elements.h"
+#include "nvtd/media/media_replies.h"
+#include "nvtd/media/profile_store.h"
+#include "nvtd/media/profile_to_stream.h"
+#include "nvtd/media/stream_settings.h"
+#include "nvtd/media/xml_text.h"
+
+namespace nvtd {
+namespace {
+
+std::string encoder_token(int stream) {
+  return "T-VEConf-stream" + std::to_string(stream);
+}
+
+// profile_to_stream of ProfileToken, stream 1 when it names none.
+int profile_stream_or_first() {
+  int n = profile_to_stream("ProfileToken");
+  return n < 0 ? 1 : n;
+}
+
+std::string video_source_of_stream1(const char* tag) {
+  return video_source_configuration(tag, vsc_use_count + 2, stream_width(1), stream_height(1),
+                                    BoundsOrder::kWidthFirst);
+}
+
+}  // namespace
+
+int handle_get_video_sources() {
+  send_media_envelope(
+      strprintf("<trt:GetVideoSourcesResponse><trt:VideoSources token=\"HD\"><tt:Framerate>30"
+                "</tt:Framerate><tt:Resolution><tt:Width>%d</tt:Width><tt:Height>%d</tt:Height>"
+                "</tt:Resolution></trt:VideoSources></trt:GetVideoSourcesResponse>",
+                stream_width(1), stream_height(1)));
+  return 0;
+}
+
+int handle_get_video_source_configs() {
+  send_media_envelope("<trt:GetVideoSourceConfigurationsResponse>" +
+                      video_source_of_stream1("trt:Configurations") +
+                      "</trt:GetVideoSourceConfigurationsResponse>");
+  return 0;
+}
+
+int handle_get_video_source_config() {
+  send_media_envelope("<trt:GetVideoSourceConfigurationResponse>" +
+                      video_source_of_stream1("trt:Configuration") +
+                      "</trt:GetVideoSourceConfigurationResponse>");
+  return 0;
+}
+
+int handle_get_compatible_video_source_configs() {
+  int n = profile_stream_or_first();
+  send_media_body("<trt:GetCompatibleVideoSourceConfigurationsResponse>" +
+                  video_source_configuration("trt:Configurations", vsc_use_count + 2,
+                                             stream_width(n), stream_height(n),
+                                             BoundsOrder::kHeightFirst) +
+                  "</trt:GetCompatibleVideoSourceConfigurationsResponse>");
+  return 0;
+}
+
+int handle_get_video_source_config_options() {
+  int w = stream_width(1), h = stream_height(1);
+  send_media_envelope(strprintf(
+      "<trt:GetVideoSourceConfigurationOptionsResponse><trt:Options><tt:BoundsRange>"
+      "<tt:XRange><tt:Min>0</tt:Min><tt:Max>%d</tt:Max></tt:XRange>"
+      "<tt:YRange><tt:Min>0</tt:Min><tt:Max>%d</tt:Max></tt:YRange>"
+      "<tt:WidthRange><tt:Min>%d</tt:Min><tt:Max>%d</tt:Max></tt:WidthRange>"
+      "<tt:HeightRange><tt:Min>%d</tt:Min><tt:Max>%d</tt:Max></tt:HeightRange></tt:BoundsRange>"
+      "<tt:VideoSourceTokensAvailable>HD</tt:VideoSourceTokensAvailable></trt:Options>"
+      "</trt:GetVideoSourceConfigurationOptionsResponse>",
+      w - 1, h - 1, w, w, h, h));
+  return 0;
+}
+
+int handle_get_video_encoder_configs() {
+  std::string content = "<trt:GetVideoEncoderConfigurationsResponse>";
+  for (int s = 1; s <= 2; ++s) {
+    content +=
+        video_encoder_configuration("trt:Configurations fixed=\"true\"",
+                                    video_encoder_view(encoder_token(s), s, venc_use_count(s) + 2));
+  }
+  content += "</trt:GetVideoEncoderConfigurationsResponse>";
+  send_media_envelope(content);
+  return 0;
+}
+
+int handle_get_video_encoder_config() {
+  int n = profile_to_stream("ConfigurationToken");
+  if (n < 0) {
+    // The header goes to the client, the message only to standard output.
+    out_printf("Content-Type: %s\r\n\r\n", "text/plain");
+    printf("Invalid ConfigurationToken\n");
+    fflush(stdout);
+    return 0;
+  }
+  send_media_body(
+      "<trt:GetVideoEncoderConfigurationResponse>" +
+      video_encoder_configuration("trt:Configuration",
+                                  video_encoder_view(encoder_token(n), n, venc_use_count(n) + 2)) +
+      "</trt:GetVideoEncoderConfigurationResponse>");
+  return 0;
+}
+
+int handle_get_compatible_video_encoder_configs() {
+  int n = profile_stream_or_first();
+  VideoEncoderView view = video_encoder_view(encoder_token(n), n, 2);
+  view.encoding = "JPEG";
+  view.h264_profile = "Main";
+  view.session_timeout = "PT0S";
+  send_media_body("<trt:GetCompatibleVideoEncoderConfigurationsResponse>" +
+                  video_encoder_configuration("trt:Configurations", view) +
+                  "</trt:GetCompatibleVideoEncoderConfigurationsResponse>");
+  return 0;
+}
+
+int handle_get_video_encoder_config_options() {
+  int n = profile_to_stream("ProfileToken");
+  if (n < 0) n = profile_to_stream("ConfigurationToken");
+  if (n < 0) n = 1;
+  int w = stream_width(n), h = stream_height(n);
+  send_media_envelope(strprintf(
+      "<trt:GetVideoEncoderConfigurationOptionsResponse><trt:Options>"
+      "<tt:QualityRange><tt:Min>80</tt:Min><tt:Max>80</tt:Max></tt:QualityRange>"
+      "<tt:JPEG><tt:ResolutionsAvailable><tt:Width>%d</tt:Width><tt:Height>%d</tt:Height>"
+      "</tt:ResolutionsAvailable>"
+      "<tt:FrameRateRange><tt:Min>5</tt:Min><tt:Max>30</tt:Max></tt:FrameRateRange>"
+      "<tt:EncodingIntervalRange><tt:Min>0</tt:Min><tt:Max>1</tt:Max></tt:EncodingIntervalRange>"
+      "</tt:JPEG>"
+      "<tt:H264><tt:ResolutionsAvailable><tt:Width>%d</tt:Width><tt:Height>%d</tt:Height>"
+      "</tt:ResolutionsAvailable>"
+      "<tt:GovLengthRange><tt:Min>5</tt:Min><tt:Max>30</tt:Max></tt:GovLengthRange>"
+      "<tt:FrameRateRange><tt:Min>5</tt:Min><tt:Max>30</tt:Max></tt:FrameRateRange>"
+      "<tt:EncodingIntervalRange><tt:Min>1</tt:Min><tt:Max>1</tt:Max></tt:EncodingIntervalRange>"
+      "<tt:H264ProfilesSupported>Baseline</tt:H264ProfilesSupported></tt:H264>"
+      "</trt:Options></trt:GetVideoEncoderConfigurationOptionsResponse>",
+      w, h, w, h));
+  return 0;
+}
+
+int handle_get_guaranteed_encoders() {
+  send_media_body(
+      "<trt:GetGuaranteedNumberOfVideoEncoderInstancesResponse><trt:TotalNumber>1"
+      "</trt:TotalNumber><trt:JPEG>1</trt:JPEG><trt:H264>1</trt:H264>"
+      "</trt:GetGuaranteedNumberOfVideoEncoderInstancesResponse>");
+  return 0;
+}
+
+}  // namespace nvtd
