@@ -8,6 +8,7 @@
 #include "nvtd/device/capabilities.h"
 #include "nvtd/device/date_time.h"
 #include "nvtd/device/device_info.h"
+#include "nvtd/device/network_handlers.h"
 #include "nvtd/device/relay_outputs.h"
 #include "nvtd/device/services.h"
 #include "nvtd/device/users.h"
@@ -52,14 +53,14 @@ constexpr ConnectionHandler kTodoConnection = handle_not_yet_supported;
 constexpr ActionEntry kActions[] = {
     // Open operations: answered before authentication.
     Open("GetCapabilities", handle_get_capabilities),                 // 1
-    Open("GetHostname", kTodo),                                       // 2
+    Open("GetHostname", handle_get_hostname),                         // 2
     Open("GetServices", handle_get_services),                         // 3
     Open("GetServiceCapabilities", handle_get_service_capabilities),  // 4
     Open("GetSystemDateAndTime", handle_get_system_date_and_time),    // 5
     // Everything else passes the UsernameToken check first.
     Part("SetSystemDateAndTime", handle_set_system_date_and_time),                        // 6
     Plain("GetDeviceInformation", handle_get_device_information),                         // 7
-    Plain("GetNetworkInterfaces", kTodo),                                                 // 8
+    Plain("GetNetworkInterfaces", handle_get_net_if),                                     // 8
     Plain("GetRelayOutputs", handle_get_relay_outputs),                                   // 9
     Plain("GetProfiles", handle_get_profiles),                                            // 10
     Plain("GetMetadataConfigurationOptions", handle_get_metadata_config_options),         // 11
@@ -70,9 +71,9 @@ constexpr ActionEntry kActions[] = {
     Plain("RemoveMetadataConfiguration", handle_remove_metadata_config),                  // 16
     Part("GetCompatibleMetadataConfigurations", handle_get_compatible_metadata_configs),  // 17
     Plain("GetStreamUri", handle_get_stream_uri),                                         // 18
-    Plain("SetNTP", kTodo),                                                               // 19
+    Plain("SetNTP", handle_set_ntp),                                                      // 19
     Plain("GetScopes", handle_get_scopes),                                                // 20
-    Plain("GetDNS", kTodo),                                                               // 21
+    Plain("GetDNS", handle_get_dns),                                                      // 21
     Plain("wsdlGetVideoSources", handle_get_video_sources),  // 22 (handler of 23)
     Plain("GetVideoSources", handle_get_video_sources),      // 23
     Whole("wsdlGetProfile", handle_get_profile),             // 24 (handler of 82)
@@ -82,14 +83,14 @@ constexpr ActionEntry kActions[] = {
     Plain("UnsubscribeRequest", handle_unsubscribe),                                        // 28
     Plain("RenewRequest", handle_renew),                                                    // 29
     Plain("GetSnapshotUri", handle_get_snapshot_uri),                                       // 30
-    Plain("GetNetworkProtocols", kTodo),                                                    // 31
+    Plain("GetNetworkProtocols", handle_get_network_protocols),                             // 31
     Plain("GetVideoEncoderConfigurationOptions", handle_get_video_encoder_config_options),  // 32
     Plain("GetVideoEncoderConfigurations", handle_get_video_encoder_configs),               // 33
     Plain("GetVideoEncoderConfiguration", handle_get_video_encoder_config),                 // 34
     Plain("GetVideoSourceConfigurationOptions", handle_get_video_source_config_options),    // 35
     Plain("GetVideoSourceConfigurations", handle_get_video_source_configs),                 // 36
     Plain("GetVideoSourceConfiguration", handle_get_video_source_config),                   // 37
-    Plain("GetZeroConfiguration", kTodo),                                                   // 38
+    Plain("GetZeroConfiguration", handle_get_zero_configuration),                           // 38
     Plain("GetEventProperties", handle_get_event_properties),                               // 39
     Plain("GetAudioSources", handle_get_audio_sources),                                     // 40
     Part("GetAudioSourceConfigurationOptions", handle_get_audio_source_config_options),     // 41
@@ -108,16 +109,16 @@ constexpr ActionEntry kActions[] = {
     Plain("SetAudioEncoderConfiguration", handle_set_audio_encoder_config),  // 53
     Part("AddVideoEncoderConfiguration", handle_add_video_encoder_config),   // 54
     Part("AddAudioEncoderConfiguration", handle_add_audio_encoder_config),   // 55
-    Plain("GetNTP", kTodo),                                                  // 56
-    Plain("GetNetworkDefaultGateway", kTodo),                                // 57
-    Plain("GetDiscoveryMode", kTodo),                                        // 58
-    Plain("SetDiscoveryMode", kTodo),                                        // 59
+    Plain("GetNTP", handle_get_ntp),                                         // 56
+    Plain("GetNetworkDefaultGateway", handle_get_network_default_gateway),   // 57
+    Plain("GetDiscoveryMode", handle_get_discovery_mode),                    // 58
+    Plain("SetDiscoveryMode", handle_set_discovery_mode),                    // 59
     Plain("GetUsers", handle_get_users),                                     // 60
-    Plain("SystemReboot", kTodo),                                            // 61
-    Plain("SetSystemFactoryDefault", kTodo),                                 // 62
-    Plain("SetHostname", kTodo),                                             // 63
-    Plain("SetDNS", kTodo),                                                  // 64
-    Plain("SetNetworkDefaultGateway", kTodo),                                // 65
+    Plain("SystemReboot", handle_system_reboot),                             // 61
+    Plain("SetSystemFactoryDefault", handle_set_system_factory_default),     // 62
+    Plain("SetHostname", handle_set_hostname),                               // 63
+    Plain("SetDNS", handle_set_dns),                                         // 64
+    Plain("SetNetworkDefaultGateway", handle_set_network_default_gateway),   // 65
     Plain("GetWsdlUrl", handle_get_wsdl_url),                                // 66
     Plain("GetCompatibleVideoSourceConfigurations",
           handle_get_compatible_video_source_configs),  // 67
@@ -125,7 +126,7 @@ constexpr ActionEntry kActions[] = {
           handle_get_compatible_video_encoder_configs),  // 68
     Plain("GetCompatibleAudioEncoderConfigurations",
           handle_get_compatible_audio_encoder_configs),                                   // 69
-    Part("SetNetworkInterfaces", kTodoText),                                              // 70
+    Part("SetNetworkInterfaces", handle_set_network_interfaces),                          // 70
     Plain("GetGuaranteedNumberOfVideoEncoderInstances", handle_get_guaranteed_encoders),  // 71
     Part("CreateProfile", handle_create_profile),                                         // 72
     Part("AddVideoSourceConfiguration", handle_add_video_source_config),                  // 73
@@ -142,7 +143,7 @@ constexpr ActionEntry kActions[] = {
     Part("SetSynchronizationPointRequest",
          handle_event_set_synchronization_point),                       // 84 (event service)
     Part("SetSynchronizationPoint", handle_set_synchronization_point),  // 85 (media service)
-    Part("SetNetworkProtocols", kTodoText),                             // 86
+    Part("SetNetworkProtocols", handle_set_network_protocols),          // 86
     Part("SetScopes", handle_set_scopes),                               // 87
     Part("AddScopes", handle_add_scopes),                               // 88
     Part("RemoveScopes", handle_remove_scopes),                         // 89
