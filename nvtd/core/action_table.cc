@@ -44,12 +44,7 @@ constexpr ActionEntry Connection(const char* name, ConnectionHandler h) {
   return {name, CallForm::kConnection, false, nullptr, nullptr, h};
 }
 
-// Operations whose handlers this build does not have yet answer "Unsupported Command".
 // Operations the dispatcher answers itself ("inline") are plain entries.
-constexpr PlainHandler kTodo = handle_not_yet_supported;
-constexpr TextHandler kTodoText = handle_not_yet_supported;
-constexpr ConnectionHandler kTodoConnection = handle_not_yet_supported;
-
 constexpr ActionEntry kActions[] = {
     // Open operations: answered before authentication.
     Open("GetCapabilities", handle_get_capabilities),                 // 1
@@ -160,20 +155,6 @@ const ActionEntry* action_table() {
 }
 std::size_t action_table_size() {
   return sizeof(kActions) / sizeof(kActions[0]);
-}
-
-int handle_not_yet_supported() {
-  send_catalogue_fault(Fault::kUnsupportedCommand);
-  return 0;
-}
-
-int handle_not_yet_supported(const char* /*text*/, int /*length*/) {
-  return handle_not_yet_supported();
-}
-
-int handle_not_yet_supported(int /*connection_fd*/) {
-  handle_not_yet_supported();
-  return -1;  // the connection is not kept
 }
 
 int find_action(std::string_view action_text) {
