@@ -4,7 +4,6 @@
 // "GetMetadataConfiguration", "SetSynchronizationPointRequest" before "SetSynchronizationPoint".
 #include "nvtd/core/action_table.h"
 
-#include "nvtd/core/faults.h"
 #include "nvtd/device/capabilities.h"
 #include "nvtd/device/date_time.h"
 #include "nvtd/device/device_info.h"
