@@ -1,8 +1,8 @@
 # Helpers shared by every room: unit tests, end-to-end tests, fuzz targets.
 
 # camera_add_test(NAME SOURCES a_test.cc ... LIBS lib ... [LABELS tsan ...])
-# A GoogleTest binary whose cases CTest lists one by one. Label "tsan" marks the
-# threaded daemons' tests, which the ThreadSanitizer build runs.
+# A GoogleTest binary whose cases CTest lists one by one, labelled "unit" or the one label
+# given: "tsan" marks the threaded daemons' tests, which the ThreadSanitizer build runs.
 function(camera_add_test name)
   if(NOT CAMERA_TESTS)
     return()
@@ -10,8 +10,14 @@ function(camera_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  # gtest_discover_tests passes properties on as a flat list, so a test gets one label:
+  # "unit", or the one given (e.g. "tsan").
+  set(label unit)
+  if(T_LABELS)
+    list(GET T_LABELS 0 label)
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 120 LABELS "unit;${T_LABELS}")
+                       PROPERTIES TIMEOUT 120 LABELS ${label})
 endfunction()
 
 # camera_add_e2e(NAME tests/e2e/test_x.py [LABELS ...] [TIMEOUT s])

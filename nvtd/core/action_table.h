@@ -36,10 +36,4 @@ std::size_t action_table_size();
 // Index of the first entry whose name occurs in action_text, or -1.
 int find_action(std::string_view action_text);
 
-// Answers an operation whose handler this build does not have yet: HTTP 400 and the
-// ActionNotSupported / InvalidThing fault, as for an operation not in the table.
-int handle_not_yet_supported();
-int handle_not_yet_supported(const char* text, int length);
-int handle_not_yet_supported(int connection_fd);
-
 }  // namespace nvtd

@@ -8,6 +8,7 @@
 #include "nvtd/core/user_table.h"
 #include "nvtd/discovery/discovery_thread.h"
 #include "nvtd/discovery/scopes.h"
+#include "nvtd/events/event_service.h"
 #include "nvtd/getset/cam_wait.h"
 #include "nvtd/getset/section_cache.h"
 #include "nvtd/media/profile_store.h"
@@ -33,9 +34,9 @@ void start_discovery_if_enabled() {
 }
 
 void reset_tables() {
-  // Subscription table reset (HttpPort).
   profile_store_reset();
   user_table_reset();
+  EventInit(HttpPort);
   ScopesInit();
 }
 

@@ -1,0 +1,48 @@
+// The discovery mode. The flag itself is the discovery thread's `Discoverable`; the
+// setting is written through the request's cached CAM client, write failures unreported.
+#include "nvtd/device/discovery_mode.h"
+
+#include <string>
+#include <string_view>
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/http_io.h"
+#include "nvtd/core/process_state.h"
+#include "nvtd/core/writers.h"
+#include "nvtd/device/network_reply.h"
+#include "nvtd/device/network_templates.h"
+#include "nvtd/discovery/discovery_thread.h"
+#include "nvtd/getset/section_cache.h"
+
+namespace nvtd {
+namespace {
+
+void write_discoverable(int value) {
+  SettingsClient* cam = section(SectionId::kCam);
+  if (cam != nullptr) cam->SetIntValue("CAM", "nvtd_discoverable", value, true);
+}
+
+}  // namespace
+
+int handle_get_discovery_mode() {
+  send_body(0, kGetDiscoveryModeResponse, Discoverable ? "" : "Non");
+  return 0;
+}
+
+int handle_set_discovery_mode() {
+  std::string_view body(RequestBody.data(), static_cast<std::size_t>(ContentLength));
+  std::string mode = element_text(body, "DiscoveryMode", 32).value_or("");
+  if (mode == "NonDiscoverable") {
+    Discoverable = false;
+    StopDiscovery();
+    write_discoverable(0);
+  } else if (mode == "Discoverable") {
+    Discoverable = true;
+    StartDiscovery(HttpPort, false);
+    write_discoverable(1);
+  }
+  send_empty_device_response("SetDiscoveryMode");
+  return 0;
+}
+
+}  // namespace nvtd

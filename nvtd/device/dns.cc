@@ -1,0 +1,54 @@
+// DNS operations. The search domain and whether the name server is manual are kept only
+// in memory; a name server is written to NETWORK, which rewrites the resolver file, so
+// nothing but a dotted-quad address is taken.
+#include "nvtd/device/dns.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/http_io.h"
+#include "nvtd/core/writers.h"
+#include "nvtd/device/network_records.h"
+#include "nvtd/device/network_reply.h"
+#include "nvtd/device/network_state.h"
+#include "nvtd/device/network_templates.h"
+#include "nvtd/netconfig/net_values.h"
+
+namespace nvtd {
+
+int handle_get_dns() {
+  std::string nameserver = cached_network_value("nameserver", 16, "");
+  if (cached_network_int("dhcp") != 0 && !DnsManual) {
+    send_body(0, kGetDnsAddressResponse, "true", "DNSFromDHCP", nameserver.c_str(), "DNSFromDHCP");
+  } else if (!SearchDomain.empty()) {
+    send_body(0, kGetDnsSearchDomainResponse, "false", SearchDomain.c_str());
+  } else {
+    send_body(0, kGetDnsAddressResponse, "false", "DNSManual", nameserver.c_str(), "DNSManual");
+  }
+  return 0;
+}
+
+int handle_set_dns() {
+  std::string_view body(RequestBody.data(), static_cast<std::size_t>(ContentLength));
+  std::optional<std::string> address = element_text(body, "IPv4Address", 32);
+  std::optional<std::string> from_dhcp = element_text(body, "FromDHCP", 32);
+  SearchDomain = element_text(body, "SearchDomain", 64).value_or("");
+  if (from_dhcp.value_or("") == "true") {
+    DnsManual = false;
+    send_empty_device_response("SetDNS");
+    return 0;
+  }
+  if (address) {
+    if (!is_dotted_quad(*address) || write_network_string("nameserver", *address) != 0) {
+      send_text_reply("Failed to set DNS\n");
+      return 0;
+    }
+  }
+  DnsManual = true;
+  send_empty_device_response("SetDNS");
+  return 0;
+}
+
+}  // namespace nvtd

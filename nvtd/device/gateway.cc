@@ -1,0 +1,40 @@
+// The default gateway. A new gateway is written to NETWORK, which applies it as a static
+// setting through the interface scripts, so nothing but a dotted-quad address is taken.
+#include "nvtd/device/gateway.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/http_io.h"
+#include "nvtd/core/writers.h"
+#include "nvtd/device/network_records.h"
+#include "nvtd/device/network_reply.h"
+#include "nvtd/device/network_templates.h"
+#include "nvtd/netconfig/net_values.h"
+
+namespace nvtd {
+
+int handle_get_network_default_gateway() {
+  std::string gateway = cached_network_value("gateway", 32, kAddressPlaceholder);
+  send_body(0, kGetNetworkDefaultGatewayResponse, gateway.c_str());
+  return 0;
+}
+
+int handle_set_network_default_gateway() {
+  std::string_view body(RequestBody.data(), static_cast<std::size_t>(ContentLength));
+  std::optional<std::string> gateway = element_text(body, "IPv4Address", 32);
+  if (!gateway) {
+    send_text_reply("Gateway not specified\n");
+    return 0;
+  }
+  if (!is_dotted_quad(*gateway) || write_network_string("gateway", *gateway) != 0) {
+    send_text_reply("Failed to set gateway\n");
+    return 0;
+  }
+  send_empty_device_response("SetNetworkDefaultGateway");
+  return 0;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,58 @@
+// Host-name operations. The name rule also keeps every character the shell treats
+// specially out of the host-name commands the NETWORK section runs.
+#include "nvtd/device/hostname.h"
+
+#include <optional>
+#include <string_view>
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/faults.h"
+#include "nvtd/core/http_io.h"
+#include "nvtd/core/writers.h"
+#include "nvtd/device/network_records.h"
+#include "nvtd/device/network_reply.h"
+#include "nvtd/device/network_templates.h"
+#include "nvtd/getset/settings_client.h"
+
+namespace nvtd {
+namespace {
+
+bool is_letter_or_digit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+}  // namespace
+
+bool hostname_acceptable(const std::string& name) {
+  if (name.empty() || !is_letter_or_digit(name.front()) || name.back() == '-') return false;
+  for (char c : name) {
+    if (!is_letter_or_digit(c) && c != '-') return false;
+  }
+  return true;
+}
+
+int handle_get_hostname() {
+  SettingsClient network;
+  network.GetSection("NETWORK");
+  char name[64] = "";
+  network.GetValue("hostname", name, sizeof name);
+  send_envelope(0, kGetHostnameEnvelope, name);
+  return 0;
+}
+
+int handle_set_hostname() {
+  std::string_view body(RequestBody.data(), static_cast<std::size_t>(ContentLength));
+  std::optional<std::string> name = element_text(body, "Name", 64);
+  if (!name || !hostname_acceptable(*name)) {
+    send_catalogue_fault(Fault::kInvalidHostname);
+    return 0;
+  }
+  if (write_network_string("hostname", *name) != 0) {
+    send_text_reply("Failed to set hostname\n");
+    return 0;
+  }
+  send_empty_device_response("SetHostname");
+  return 0;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,19 @@
+// GetHostname (an open operation, with a settings client of its own) and SetHostname
+// with the host-name rule.
+#pragma once
+
+#include <string>
+
+namespace nvtd {
+
+// Not empty; first character a letter or digit; further characters letters, digits or
+// "-"; last character not "-" (letters and digits of the C locale).
+bool hostname_acceptable(const std::string& name);
+
+// Plain, answered before authentication: the NETWORK "hostname" in a complete envelope.
+int handle_get_hostname();
+// Plain: writes an acceptable "Name"; a missing or refused one gets the InvalidHostname
+// fault.
+int handle_set_hostname();
+
+}  // namespace nvtd

@@ -1,0 +1,58 @@
+// The reported protocols. Only the first Name, Enabled and Port elements of a request
+// are read: one protocol per request.
+#include "nvtd/device/network_protocols.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/faults.h"
+#include "nvtd/core/process_state.h"
+#include "nvtd/core/writers.h"
+#include "nvtd/device/network_reply.h"
+#include "nvtd/device/network_state.h"
+#include "nvtd/device/network_templates.h"
+
+namespace nvtd {
+
+int port_value(const std::string& text) {
+  long long value = std::strtoll(text.c_str(), nullptr, 10);
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<int>(value);
+}
+
+int handle_get_network_protocols() {
+  send_body(0, kGetNetworkProtocolsResponse, HttpReportedEnabled ? "true" : "false",
+            HttpReportedPort, RtspReportedEnabled ? "true" : "false", RtspReportedPort);
+  return 0;
+}
+
+int handle_set_network_protocols(const char* text, int length) {
+  std::string_view body(text, static_cast<std::size_t>(length));
+  std::optional<std::string> name = element_text(body, "Name", 16);
+  std::optional<std::string> enabled = element_text(body, "Enabled", 16);
+  std::optional<std::string> port = element_text(body, "Port", 16);
+  if (!name || !enabled || !port) {
+    send_catalogue_fault(Fault::kConfigModify);
+    return 0;
+  }
+  if (*name == "HTTP") {
+    HttpReportedPort = port_value(*port);
+    HttpReportedEnabled = *enabled != "false";
+  } else if (*name == "RTSP") {
+    RtspReportedPort = port_value(*port);
+    RtspReportedEnabled = *enabled != "false";
+  } else {
+    trace("%s: %s unsupported\n", "handle_set_network_protocols", name->c_str());
+    send_catalogue_fault(Fault::kServiceNotSupported);
+    return 0;
+  }
+  send_empty_device_response("SetNetworkProtocols");
+  return 0;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,17 @@
+// GetNetworkProtocols and SetNetworkProtocols: the HTTP and RTSP switches and ports kept
+// in memory and reported to clients (no server is changed by them).
+#pragma once
+
+#include <string>
+
+namespace nvtd {
+
+int handle_get_network_protocols();  // plain
+// Body part: the first Name, Enabled and Port of the request.
+int handle_set_network_protocols(const char* text, int length);
+
+// The decimal value of a Port text as strtoll reads it (0 without digits), kept within
+// the 32-bit range.
+int port_value(const std::string& text);
+
+}  // namespace nvtd

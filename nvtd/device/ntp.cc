@@ -1,0 +1,19 @@
+// The NTP operations answer with fixed texts.
+#include "nvtd/device/ntp.h"
+
+#include "nvtd/core/writers.h"
+#include "nvtd/device/network_templates.h"
+
+namespace nvtd {
+
+int handle_get_ntp() {
+  send_body(0, kGetNtpResponse);
+  return 0;
+}
+
+int handle_set_ntp() {
+  send_envelope(0, kSetNtpEnvelope);
+  return 0;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,50 @@
+// Reboot and factory reset. The commands are fixed texts run through the system seam;
+// no request value reaches them. Their exit status is not examined.
+#include "nvtd/device/system_control.h"
+
+#include <strings.h>
+
+#include <optional>
+#include <string_view>
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/http_io.h"
+#include "nvtd/core/writers.h"
+#include "nvtd/device/network_reply.h"
+#include "nvtd/device/network_templates.h"
+#include "nvtd/discovery/discovery_thread.h"
+#include "nvtd/netconfig/net_system.h"
+
+namespace nvtd {
+namespace {
+
+constexpr char kRebootCommand[] = "reboot -d 3";
+
+}  // namespace
+
+std::string factory_reset_command(const std::string& kind) {
+  if (strcasecmp(kind.c_str(), "Hard") == 0) return "/usr/local/bin/reset_factory.sh";
+  return "/usr/local/bin/reset_factory.sh saveip";
+}
+
+int handle_system_reboot() {
+  CancelHellos();
+  send_body(0, kSystemRebootResponse);
+  net_system().Run(kRebootCommand);
+  return 0;
+}
+
+int handle_set_system_factory_default() {
+  std::string_view body(RequestBody.data(), static_cast<std::size_t>(ContentLength));
+  std::optional<std::string> kind = element_text(body, "FactoryDefault", 50);
+  if (!kind) {
+    send_text_reply("Factory reset type not specified\n");
+    return 0;
+  }
+  send_empty_device_response("SetSystemFactoryDefault");
+  net_system().Run(factory_reset_command(*kind));
+  net_system().Run(kRebootCommand);
+  return 0;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,16 @@
+// SystemReboot and SetSystemFactoryDefault: the reply goes out first, then the camera's
+// reset script and "reboot -d 3" (whose delay lets the reply reach the client).
+#pragma once
+
+#include <string>
+
+namespace nvtd {
+
+// The reset command for a FactoryDefault value: the full reset for "Hard" in any case,
+// the reset that keeps the IP settings for anything else.
+std::string factory_reset_command(const std::string& kind);
+
+int handle_system_reboot();               // plain
+int handle_set_system_factory_default();  // plain
+
+}  // namespace nvtd

@@ -1,0 +1,14 @@
+// Zero configuration is reported off, in a complete envelope without a header.
+#include "nvtd/device/zero_configuration.h"
+
+#include "nvtd/core/writers.h"
+#include "nvtd/device/network_templates.h"
+
+namespace nvtd {
+
+int handle_get_zero_configuration() {
+  send_envelope(0, kGetZeroConfigurationEnvelope);
+  return 0;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,32 @@
+// Answers written on held PullMessages connections: the HTTP head, the envelope opening
+// and a body, written without waiting (a connection that cannot take the answer at once
+// counts as failed), so that the table lock is never held across a blocked write.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+#include "nvtd/events/consumer_pass.h"
+#include "nvtd/events/subscription_table.h"
+
+namespace nvtd {
+
+// Writes head, EnvelopeOpening and body on the connection; the Content-Length counts the
+// opening and the body as sent. Returns the last write's result, or -1 when a piece failed.
+int WritePullResponse(int connection, const std::string& body);
+
+// The notification answer with the entry's state on one slot.
+int SendPullResponseMotion(const SubscriptionTable& table, int index, int slot, std::time_t now);
+
+// The empty answer of a slot whose Timeout has passed.
+int SendPullResponseEmpty(const SubscriptionTable& table, int index, int slot, std::time_t now);
+
+// The pass's connections are real sockets.
+class SocketPassIo : public PassIo {
+ public:
+  int send_motion(const SubscriptionTable& table, int index, int slot, std::time_t now) override;
+  int send_empty(const SubscriptionTable& table, int index, int slot, std::time_t now) override;
+  void close_connection(int fd) override;
+};
+
+}  // namespace nvtd
