@@ -112,5 +112,25 @@ TEST(ConsumerPass, TimedOutPullersGetTheEmptyAnswerUnlessAnswered) {
   EXPECT_TRUE(table.entries[index].pullers[2].in_use);
 }
 
+TEST(ConsumerPass, ExpiriesAndPullDeadlinesRunOutAcross2038) {
+  // Made 30 s before 2^31 seconds (2038-01-19T03:14:08Z), the puller's deadline and the
+  // subscription's expiry lie after it: they must run out then, not wrap into the past.
+  const std::time_t before = 2147483648LL - 30;
+  SubscriptionTable table;
+  int index = table_add(table, pull_point(), 60, before);
+  table.entries[index].event_pending = 0;
+  table_add_puller(table, index, 7, 40, nullptr, before);  // expiry renewed to before + 120
+  RecordingIo io;
+  run_pass(table, before + 1, io);
+  run_pass(table, before + 40, io);
+  EXPECT_TRUE(io.log.empty());
+  run_pass(table, before + 41, io);
+  EXPECT_EQ(io.log, (Log{"empty 7", "close 7"}));
+  run_pass(table, before + 120, io);
+  EXPECT_TRUE(table.entries[index].in_use);
+  run_pass(table, before + 121, io);
+  EXPECT_FALSE(table.entries[index].in_use);
+}
+
 }  // namespace
 }  // namespace nvtd
