@@ -18,10 +18,10 @@
 #include <map>
 #include <string>
 
+#include "nvtd/core/unique_fd.h"
 #include "nvtd/getset/section_cache.h"
 #include "nvtd/getset/settings_client.h"
 #include "nvtd/getset/settings_wire.h"
-#include "nvtd/getset/unique_fd.h"
 #include "nvtd/netconfig/config_reads.h"
 #include "nvtd/netconfig/interface_info.h"
 

@@ -3,11 +3,11 @@
 
 #include "nvtd/core/element_reader.h"
 #include "nvtd/core/faults.h"
+#include "nvtd/core/format_text.h"
 #include "nvtd/core/http_io.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/writers.h"
 #include "nvtd/device/device_templates.h"
-#include "nvtd/device/format_text.h"
 #include "nvtd/device/service_address.h"
 
 namespace nvtd {

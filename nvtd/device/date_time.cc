@@ -7,11 +7,11 @@
 
 #include "nvtd/core/element_reader.h"
 #include "nvtd/core/faults.h"
+#include "nvtd/core/format_text.h"
 #include "nvtd/core/writers.h"
+#include "nvtd/core/xml_text.h"
 #include "nvtd/device/device_templates.h"
-#include "nvtd/device/format_text.h"
 #include "nvtd/device/tz_rule.h"
-#include "nvtd/device/xml_text.h"
 
 namespace nvtd {
 
@@ -45,7 +45,7 @@ std::string system_date_time_envelope(std::time_t now, const std::string& tz_rul
   localtime_r(&now, &local);
   bool daylight = daylight_setting == -1 ? local.tm_isdst > 0 : daylight_setting == 1;
   return format_text(kSystemDateAndTimeEnvelope, daylight ? "true" : "false",
-                     xml_safe_text(tz_rule).c_str(), utc.tm_hour, utc.tm_min, utc.tm_sec,
+                     xml_safe(tz_rule).c_str(), utc.tm_hour, utc.tm_min, utc.tm_sec,
                      utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, local.tm_hour, local.tm_min,
                      local.tm_sec, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }

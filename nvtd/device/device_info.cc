@@ -4,8 +4,8 @@
 #include <string>
 
 #include "nvtd/core/writers.h"
+#include "nvtd/core/xml_text.h"
 #include "nvtd/device/device_templates.h"
-#include "nvtd/device/xml_text.h"
 #include "nvtd/getset/section_cache.h"
 
 namespace nvtd {
@@ -25,8 +25,8 @@ std::string info_value(const char* key, std::size_t capacity) {
 }  // namespace
 
 int handle_get_device_information() {
-  std::string model = xml_safe_text(info_value("model", 24));
-  std::string version = xml_safe_text(info_value("version", 16));
+  std::string model = xml_safe(info_value("model", 24));
+  std::string version = xml_safe(info_value("version", 16));
   send_body(0, kDeviceInformationResponse, kManufacturer, model.c_str(), version.c_str(), "N/A");
   return 0;
 }

@@ -12,6 +12,7 @@
 #include "nvtd/device/network_records.h"
 #include "nvtd/device/network_reply.h"
 #include "nvtd/device/network_templates.h"
+#include "nvtd/device/service_address.h"
 #include "nvtd/netconfig/net_values.h"
 
 namespace nvtd {

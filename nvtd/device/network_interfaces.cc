@@ -14,6 +14,7 @@
 #include "nvtd/device/network_records.h"
 #include "nvtd/device/network_reply.h"
 #include "nvtd/device/network_templates.h"
+#include "nvtd/device/service_address.h"
 #include "nvtd/discovery/discovery_thread.h"
 #include "nvtd/events/event_service.h"
 #include "nvtd/netconfig/net_values.h"

@@ -1,5 +1,5 @@
-// Small answers shared by the network configuration handlers: the empty device-service
-// response and the plain-text replies some refusals give.
+// Small answers shared by the device-service handlers (users, network configuration, device
+// control): the empty device-service response and the plain-text replies some refusals give.
 #pragma once
 
 namespace nvtd {

@@ -101,8 +101,8 @@ inline constexpr char kSystemRebootResponse[] =
 
 // clang-format on
 
-// Shown for values the settings do not hold.
-inline constexpr char kAddressPlaceholder[] = "xxx.xxx.xxx.xxx";
+// Shown for a hardware address the settings do not hold (the IPv4 placeholder is in
+// service_address.h).
 inline constexpr char kHwAddressPlaceholder[] = "xx:xx:xx:xx:xx:xx";
 
 }  // namespace nvtd

@@ -1,8 +1,8 @@
 // The camera address for replies, from a NETWORK section of the settings client.
 #include "nvtd/device/service_address.h"
 
+#include "nvtd/core/format_text.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/device/format_text.h"
 #include "nvtd/getset/section_cache.h"
 
 namespace nvtd {

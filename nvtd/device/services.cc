@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "nvtd/core/element_reader.h"
+#include "nvtd/core/format_text.h"
 #include "nvtd/core/http_io.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/writers.h"
+#include "nvtd/core/xml_text.h"
 #include "nvtd/device/device_templates.h"
-#include "nvtd/device/format_text.h"
 #include "nvtd/device/service_address.h"
-#include "nvtd/device/xml_text.h"
 
 namespace nvtd {
 namespace {
@@ -48,8 +48,8 @@ std::string own_capabilities(std::size_t i) {
 void send_events_service_capabilities() {
   std::string message_id = element_text(RequestBody, "MessageID", 64).value_or("");
   std::string address = camera_address_open();
-  send_body(0, kEventsServiceCapabilitiesResponse, xml_safe_text(message_id).c_str(),
-            address.c_str(), HttpPort);
+  send_body(0, kEventsServiceCapabilitiesResponse, xml_safe(message_id).c_str(), address.c_str(),
+            HttpPort);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/user_table.h"
 #include "nvtd/core/writers.h"
+#include "nvtd/device/network_reply.h"
 
 namespace nvtd {
 namespace {
@@ -58,6 +59,28 @@ bool read_entry(std::string_view text, std::size_t pos, UserEntry* entry) {
   return true;
 }
 
+using UserChange = int (*)(const std::string& name, const std::string& password,
+                           const std::string& level);
+
+// Walks the User entries while more than 50 bytes remain and hands each to change; at the
+// first entry change answers -2 for, refused is answered and false returned.
+bool apply_to_entries(std::string_view body, UserChange change, Fault refused) {
+  std::size_t pos = 0;
+  while (body.size() - pos > 50) {
+    UserEntry entry;
+    if (!read_entry(body, pos, &entry)) break;
+    trace("found user %s password %s level %s\n", entry.name.c_str(), entry.password.c_str(),
+          entry.level.c_str());
+    if (change(entry.name, entry.password, entry.level) == -2) {
+      send_catalogue_fault(refused);
+      return false;
+    }
+    if (entry.next == std::string_view::npos) break;
+    pos = entry.next;
+  }
+  return true;
+}
+
 // The Username values from `text` on, each read at the current position while more than
 // `bound` bytes remain; the position steps behind each Username's end tag.
 std::vector<std::string> user_names(std::string_view text, std::size_t bound) {
@@ -71,14 +94,6 @@ std::vector<std::string> user_names(std::string_view text, std::size_t bound) {
     pos += span.end_match + std::string_view("Username").size();
   }
   return names;
-}
-
-int send_empty_response(const char* operation) {
-  send_body(0,
-            "<SOAP-ENV:Body><tds:%sResponse></tds:%sResponse></SOAP-ENV:Body>"
-            "</SOAP-ENV:Envelope>",
-            operation, operation);
-  return 0;
 }
 
 }  // namespace
@@ -100,21 +115,10 @@ int handle_get_users() {
 int handle_create_users(const char* text, int length) {
   std::string_view body(text, length > 0 ? length : 0);
   trace("enter %s with %d\n", __func__, length);
-  std::size_t pos = 0;
-  while (body.size() - pos > 50) {
-    UserEntry entry;
-    if (!read_entry(body, pos, &entry)) break;
-    trace("found user %s password %s level %s\n", entry.name.c_str(), entry.password.c_str(),
-          entry.level.c_str());
-    if (user_add(entry.name, entry.password, entry.level) == -2) {
-      send_catalogue_fault(Fault::kUsernameClash);
-      return 0;
-    }
-    // A full table passes the user over silently.
-    if (entry.next == std::string_view::npos) break;
-    pos = entry.next;
-  }
-  return send_empty_response("CreateUsers");
+  // A user the full table cannot take (-1) is passed over silently.
+  if (!apply_to_entries(body, user_add, Fault::kUsernameClash)) return 0;
+  send_empty_device_response("CreateUsers");
+  return 0;
 }
 
 int handle_delete_users(const char* text, int length) {
@@ -137,7 +141,8 @@ int handle_delete_users(const char* text, int length) {
       return 0;
     }
   }
-  return send_empty_response("DeleteUsers");
+  send_empty_device_response("DeleteUsers");
+  return 0;
 }
 
 int handle_set_user(const char* text, int length) {
@@ -150,20 +155,9 @@ int handle_set_user(const char* text, int length) {
       return 0;
     }
   }
-  std::size_t pos = 0;
-  while (body.size() - pos > 50) {
-    UserEntry entry;
-    if (!read_entry(body, pos, &entry)) break;
-    trace("found user %s password %s level %s\n", entry.name.c_str(), entry.password.c_str(),
-          entry.level.c_str());
-    if (user_modify(entry.name, entry.password, entry.level) == -2) {
-      send_catalogue_fault(Fault::kUsernameMissing);
-      return 0;
-    }
-    if (entry.next == std::string_view::npos) break;
-    pos = entry.next;
-  }
-  return send_empty_response("SetUser");
+  if (!apply_to_entries(body, user_modify, Fault::kUsernameMissing)) return 0;
+  send_empty_device_response("SetUser");
+  return 0;
 }
 
 }  // namespace nvtd

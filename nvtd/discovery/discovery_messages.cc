@@ -2,11 +2,10 @@
 // each one SOAP 1.2 envelope formatted from a fixed template into a 4000-byte buffer.
 #include "nvtd/discovery/discovery_messages.h"
 
-#include <algorithm>
-#include <array>
 #include <cctype>
 #include <cstdarg>
-#include <cstdio>
+
+#include "nvtd/core/writers.h"
 
 namespace nvtd {
 namespace {
@@ -100,13 +99,11 @@ constexpr char kFault[] =
 // Formats a fixed template into the 4000-byte message buffer (longer output is cut).
 std::string Compose(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Compose(const char* format, ...) {
-  std::array<char, kDiscoveryMessageBytes> buffer;
   va_list args;
   va_start(args, format);
-  int n = vsnprintf(buffer.data(), buffer.size(), format, args);
+  std::string text = format_bounded(kDiscoveryMessageBytes, format, args);
   va_end(args);
-  if (n < 0) return std::string();
-  return std::string(buffer.data(), std::min<std::size_t>(n, buffer.size() - 1));
+  return text;
 }
 
 }  // namespace

@@ -1,10 +1,7 @@
 // The event service's message texts (see event_messages.h).
 #include "nvtd/events/event_messages.h"
 
-#include <cstdarg>
-#include <cstdio>
-
-#include "nvtd/core/writers.h"
+#include "nvtd/core/format_text.h"
 #include "nvtd/events/time_text.h"
 
 namespace nvtd {
@@ -193,81 +190,72 @@ constexpr char kEventProperties[] = EVENT_ENVELOPE_START
     "http://www.onvif.org/onvif/ver10/schema/onvif.xsd</tev:MessageContentSchemaLocation>"
     "</tev:GetEventPropertiesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
-std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-
-std::string format(const char* pattern, ...) {
-  va_list args;
-  va_start(args, pattern);
-  std::string text = format_bounded(kResponseBufferSize, pattern, args);
-  va_end(args);
-  return text;
-}
-
 }  // namespace
 
 std::string format_pull_motion_body(const CameraUrl& camera, const PullMotionFields& f) {
   const char* address = camera.address.c_str();
-  return format(kPullMotionBody, f.message_id_header.c_str(), address, camera.port, f.index,
-                kPullMessagesResponseAction, format_utc_time(f.now).c_str(),
-                format_utc_time(f.deadline).c_str(), address, camera.port, f.index,
-                format_utc_time(f.event_time).c_str(), f.motion_state ? "true" : "false");
+  return format_text(kPullMotionBody, f.message_id_header.c_str(), address, camera.port, f.index,
+                     kPullMessagesResponseAction, format_utc_time(f.now).c_str(),
+                     format_utc_time(f.deadline).c_str(), address, camera.port, f.index,
+                     format_utc_time(f.event_time).c_str(), f.motion_state ? "true" : "false");
 }
 
 std::string format_pull_empty_body(const CameraUrl& camera, const std::string& message_id_header,
                                    std::time_t now, std::time_t deadline) {
-  return format(kPullEmptyBody, message_id_header.c_str(), camera.address.c_str(), camera.port,
-                kPullMessagesResponseAction, format_utc_time(now).c_str(),
-                format_utc_time(deadline).c_str());
+  return format_text(kPullEmptyBody, message_id_header.c_str(), camera.address.c_str(), camera.port,
+                     kPullMessagesResponseAction, format_utc_time(now).c_str(),
+                     format_utc_time(deadline).c_str());
 }
 
 std::string format_pull_head(int content_length, std::time_t now) {
-  return format(kPullHead, content_length, kPullMessagesResponseAction,
-                format_http_date(now).c_str());
+  return format_text(kPullHead, content_length, kPullMessagesResponseAction,
+                     format_http_date(now).c_str());
 }
 
 std::string format_notify_body(const CameraUrl& camera, std::time_t event_time, int window,
                                int motion) {
   const char* address = camera.address.c_str();
-  return format(kNotifyBody, kNotifyAction, address, camera.port, address, camera.port,
-                format_utc_time(event_time).c_str(), window, motion);
+  return format_text(kNotifyBody, kNotifyAction, address, camera.port, address, camera.port,
+                     format_utc_time(event_time).c_str(), window, motion);
 }
 
 std::string format_notify_head(const std::string& path, const std::string& host, int port,
                                int body_length) {
   // A consumer URL without a path still needs a request target.
   const char* target = path.empty() ? "/" : path.c_str();
-  return format(kNotifyHead, target, host.c_str(), port, body_length, kNotifyAction);
+  return format_text(kNotifyHead, target, host.c_str(), port, body_length, kNotifyAction);
 }
 
 std::string format_create_pull_point_response(const CameraUrl& camera, const char* message_id,
                                               int index, std::time_t now, std::time_t termination) {
   const char* a = camera.address.c_str();
   int p = camera.port;
-  return format(kCreatePullPointResponse, message_id, a, p, a, p, index, a, p, index,
-                format_utc_time(now).c_str(), format_utc_time(termination).c_str());
+  return format_text(kCreatePullPointResponse, message_id, a, p, a, p, index, a, p, index,
+                     format_utc_time(now).c_str(), format_utc_time(termination).c_str());
 }
 
 std::string format_subscribe_response(const CameraUrl& camera, const char* message_id, int index,
                                       std::time_t now, std::time_t termination) {
   const char* a = camera.address.c_str();
   int p = camera.port;
-  return format(kSubscribeResponse, message_id, a, p, a, p, a, p, index,
-                format_utc_time(now).c_str(), format_utc_time(termination).c_str());
+  return format_text(kSubscribeResponse, message_id, a, p, a, p, a, p, index,
+                     format_utc_time(now).c_str(), format_utc_time(termination).c_str());
 }
 
 std::string format_unsubscribe_response(const CameraUrl& camera, const char* message_id) {
-  return format(kUnsubscribeResponse, message_id, camera.address.c_str(), camera.port);
+  return format_text(kUnsubscribeResponse, message_id, camera.address.c_str(), camera.port);
 }
 
 std::string format_renew_response(const CameraUrl& camera, const char* message_id,
                                   const std::string& termination, const std::string& current) {
-  return format(kRenewResponse, message_id, camera.address.c_str(), camera.port,
-                termination.c_str(), current.c_str());
+  return format_text(kRenewResponse, message_id, camera.address.c_str(), camera.port,
+                     termination.c_str(), current.c_str());
 }
 
 std::string format_set_synchronization_point_response(const CameraUrl& camera,
                                                       const char* message_id) {
-  return format(kSetSynchronizationPointResponse, message_id, camera.address.c_str(), camera.port);
+  return format_text(kSetSynchronizationPointResponse, message_id, camera.address.c_str(),
+                     camera.port);
 }
 
 const char* event_properties_envelope() {
@@ -275,7 +263,7 @@ const char* event_properties_envelope() {
 }
 
 std::string format_event_service_capabilities(const CameraUrl& camera, const char* message_id) {
-  return format(kEventServiceCapabilities, message_id, camera.address.c_str(), camera.port);
+  return format_text(kEventServiceCapabilities, message_id, camera.address.c_str(), camera.port);
 }
 
 }  // namespace nvtd

@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "nvtd/core/unique_fd.h"
 #include "nvtd/getset/settings_wire.h"
-#include "nvtd/getset/unique_fd.h"
 #include "nvtd/getset/value_lookup.h"
 
 namespace nvtd {
@@ -102,7 +102,7 @@ int SettingsClient::Connect(const std::string& address, const char* port, bool i
   timeval limit{setup_.reply_timeout_s, 0};
   ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   ::setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-  *fd_out = fd.Release();
+  *fd_out = fd.release();
   return 0;
 }
 
@@ -175,7 +175,7 @@ int SettingsClient::SetSection(const std::string& section, const std::string& re
     if (!read_all(fd.get(), head, sizeof head)) return -1;
     reply = decode_reply(head);
   }
-  fd.Reset();
+  fd.reset();
   if (reply.status != 0) return -1;
   if (host != nullptr) return 0;
   return replicator_.Repeat(*this, section, records, flag) == 0 ? 0 : -1;

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "nvtd/core/unique_fd.h"
 #include "nvtd/getset/settings_wire.h"
-#include "nvtd/getset/unique_fd.h"
 
 namespace nvtd::testing {
 

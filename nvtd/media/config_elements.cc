@@ -3,8 +3,8 @@
 
 #include <string_view>
 
+#include "nvtd/core/format_text.h"
 #include "nvtd/media/stream_settings.h"
-#include "nvtd/media/xml_text.h"
 
 namespace nvtd {
 namespace {
@@ -26,15 +26,15 @@ std::string video_source_configuration(const char* tag, int use_count, int width
                                        BoundsOrder order) {
   std::string bounds =
       order == BoundsOrder::kWidthFirst
-          ? strprintf("<tt:Bounds width=\"%d\" height=\"%d\" y=\"0\" x=\"0\"></tt:Bounds>", width,
-                      height)
-          : strprintf("<tt:Bounds height=\"%d\" width=\"%d\" y=\"0\" x=\"0\"></tt:Bounds>", height,
-                      width);
-  return strprintf(
+          ? format_text("<tt:Bounds width=\"%d\" height=\"%d\" y=\"0\" x=\"0\"></tt:Bounds>", width,
+                        height)
+          : format_text("<tt:Bounds height=\"%d\" width=\"%d\" y=\"0\" x=\"0\"></tt:Bounds>",
+                        height, width);
+  return format_text(
              "<%s token=\"T-VSConf-00\"><tt:Name>VideoSourceConfiguration-01</tt:Name>"
              "<tt:UseCount>%d</tt:UseCount><tt:SourceToken>HD</tt:SourceToken>",
              tag, use_count) +
-         bounds + strprintf("</%s>", tag_name(tag).c_str());
+         bounds + format_text("</%s>", tag_name(tag).c_str());
 }
 
 VideoEncoderView video_encoder_view(const std::string& token, int stream, int use_count) {
@@ -52,7 +52,7 @@ VideoEncoderView video_encoder_view(const std::string& token, int stream, int us
 }
 
 std::string video_encoder_configuration(const char* tag, const VideoEncoderView& v) {
-  return strprintf(
+  return format_text(
       "<%s token=\"%s\"><tt:Name>VideoEncoderConfiguration-stream%d</tt:Name>"
       "<tt:UseCount>%d</tt:UseCount><tt:Encoding>%s</tt:Encoding><tt:Resolution>"
       "<tt:Width>%d</tt:Width><tt:Height>%d</tt:Height></tt:Resolution>"
@@ -67,14 +67,14 @@ std::string video_encoder_configuration(const char* tag, const VideoEncoderView&
 }
 
 std::string audio_source_configuration(const char* tag, int use_count) {
-  return strprintf(
+  return format_text(
       "<%s token=\"T-ASConf-00\"><tt:Name>AudioSourceConfiguration-00</tt:Name>"
       "<tt:UseCount>%d</tt:UseCount><tt:SourceToken>T-AudioSource-00</tt:SourceToken></%s>",
       tag, use_count, tag_name(tag).c_str());
 }
 
 std::string audio_encoder_configuration(const char* tag, int use_count) {
-  return strprintf(
+  return format_text(
       "<%s token=\"T-AEConf-00\"><tt:Name>AudioEncoderConfiguration-00</tt:Name>"
       "<tt:UseCount>%d</tt:UseCount><tt:Encoding>%s</tt:Encoding><tt:Bitrate>%d</tt:Bitrate>"
       "<tt:SampleRate>%d</tt:SampleRate>%s<tt:SessionTimeout>PT0S</tt:SessionTimeout></%s>",
@@ -83,7 +83,7 @@ std::string audio_encoder_configuration(const char* tag, int use_count) {
 }
 
 std::string metadata_configuration(const char* tag, int use_count) {
-  return strprintf(
+  return format_text(
       "<%s token=\"T-MetadataConf-00\"><tt:Name>MetadataConfiguration-00</tt:Name>"
       "<tt:UseCount>%d</tt:UseCount><tt:PTZStatus><tt:Status>false</tt:Status>"
       "<tt:Position>false</tt:Position></tt:PTZStatus><tt:Events></tt:Events>"

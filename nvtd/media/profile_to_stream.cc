@@ -5,6 +5,7 @@
 
 #include "nvtd/core/element_reader.h"
 #include "nvtd/core/http_io.h"
+#include "nvtd/media/profile_store.h"
 
 namespace nvtd {
 
@@ -20,12 +21,6 @@ int profile_to_stream(const char* element_name) {
   auto token = element_text(RequestBody, element_name, 32);
   if (!token) return -1;
   return stream_of_token(*token, profile_exists(token->c_str()) == 1);
-}
-
-// Until the profile store is linked in, no profile has been created. The store's own
-// definition replaces this one.
-__attribute__((weak)) int profile_exists(const char* /*token*/) {
-  return 0;
 }
 
 }  // namespace nvtd

@@ -13,8 +13,4 @@ int stream_of_token(std::string_view token, bool created_profile);
 // characters); -1 when the element is missing or names no stream.
 int profile_to_stream(const char* element_name);
 
-// Whether a created profile has exactly this token: 1 or 0. The profile store defines it;
-// without a store there are no created profiles.
-int profile_exists(const char* token);
-
 }  // namespace nvtd

@@ -6,13 +6,14 @@
 
 #include "nvtd/core/element_reader.h"
 #include "nvtd/core/faults.h"
+#include "nvtd/core/format_text.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/writers.h"
+#include "nvtd/core/xml_text.h"
 #include "nvtd/media/config_elements.h"
 #include "nvtd/media/media_replies.h"
 #include "nvtd/media/profile_store.h"
 #include "nvtd/media/stream_settings.h"
-#include "nvtd/media/xml_text.h"
 
 namespace nvtd {
 namespace {
@@ -69,8 +70,8 @@ std::string created_profiles(bool with_traces) {
             slot->video_source_token.value_or("").c_str(),
             slot->video_encoder_token.value_or("").c_str());
     }
-    text += strprintf("<trt:Profiles fixed=\"false\" token=\"%s\"><tt:Name>%s</tt:Name>",
-                      xml_safe(slot->token).c_str(), xml_safe(slot->name).c_str());
+    text += format_text("<trt:Profiles fixed=\"false\" token=\"%s\"><tt:Name>%s</tt:Name>",
+                        xml_safe(slot->token).c_str(), xml_safe(slot->name).c_str());
     if (slot->video_source_token) text += created_video_source();
     if (slot->video_encoder_token) text += created_video_encoder(*slot->video_encoder_token);
     text += "</trt:Profiles>";
@@ -118,7 +119,7 @@ int handle_get_profile(const char* text, int length) {
     return 0;
   }
   std::string safe = xml_safe(*token);
-  std::string body = strprintf(
+  std::string body = format_text(
       "<trt:GetProfileResponse><trt:Profile fixed=\"%s\" token=\"%s\"><tt:Name>%s</tt:Name>",
       fixed ? "true" : "false", safe.c_str(), safe.c_str());
   if (source[0] != '\0') body += created_video_source();

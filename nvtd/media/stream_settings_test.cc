@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "nvtd/media/media_test_camera.h"
-#include "nvtd/media/xml_text.h"
 
 namespace nvtd {
 namespace {
@@ -58,18 +57,6 @@ TEST(StreamReaders, WithoutCacheEveryKeyIsMissing) {
   EXPECT_EQ(stream_frame_rate(1), 0);
   EXPECT_STREQ(audio_encoding(), "AAC");
   EXPECT_EQ(audio_bitrate(), 0);
-}
-
-TEST(XmlSafe, EscapesMarkupAndKeepsTheRequestsOwnReferences) {
-  EXPECT_EQ(xml_safe("stream1"), "stream1");
-  EXPECT_EQ(xml_safe("a\"b<c>'d"), "a&quot;b&lt;c&gt;&apos;d");
-  EXPECT_EQ(xml_safe("x&amp;y&#65;&#x42;"), "x&amp;y&#65;&#x42;");
-  // A reference cut by the 31-character read, an unknown one, a forbidden character.
-  EXPECT_EQ(xml_safe("tail&am"), "tail&amp;am");
-  EXPECT_EQ(xml_safe("&nbsp;"), "&amp;nbsp;");
-  EXPECT_EQ(xml_safe("&#0;"), "&amp;#0;");
-  EXPECT_EQ(xml_safe(std::string("a\0b\x01", 4)), "a?b?");
-  EXPECT_EQ(xml_safe("tab\there"), "tab\there");
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 
 #include "nvtd/core/element_reader.h"
 #include "nvtd/core/faults.h"
+#include "nvtd/core/format_text.h"
 #include "nvtd/core/http_io.h"
 #include "nvtd/core/writers.h"
-#include "nvtd/device/format_text.h"
 #include "nvtd/device/service_address.h"
 #include "nvtd/getset/section_cache.h"
 #include "nvtd/media/profile_to_stream.h"

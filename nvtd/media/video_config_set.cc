@@ -19,7 +19,6 @@
 #include "nvtd/getset/settings_client.h"
 #include "nvtd/media/media_replies.h"
 #include "nvtd/media/stream_settings.h"
-#include "nvtd/media/xml_text.h"
 
 namespace nvtd {
 namespace {

@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <string>
 
+#include "nvtd/core/format_text.h"
 #include "nvtd/core/writers.h"
 #include "nvtd/media/config_elements.h"
 #include "nvtd/media/media_replies.h"
 #include "nvtd/media/profile_store.h"
 #include "nvtd/media/profile_to_stream.h"
 #include "nvtd/media/stream_settings.h"
-#include "nvtd/media/xml_text.h"
 
 namespace nvtd {
 namespace {
@@ -35,10 +35,10 @@ std::string video_source_of_stream1(const char* tag) {
 
 int handle_get_video_sources() {
   send_media_envelope(
-      strprintf("<trt:GetVideoSourcesResponse><trt:VideoSources token=\"HD\"><tt:Framerate>30"
-                "</tt:Framerate><tt:Resolution><tt:Width>%d</tt:Width><tt:Height>%d</tt:Height>"
-                "</tt:Resolution></trt:VideoSources></trt:GetVideoSourcesResponse>",
-                stream_width(1), stream_height(1)));
+      format_text("<trt:GetVideoSourcesResponse><trt:VideoSources token=\"HD\"><tt:Framerate>30"
+                  "</tt:Framerate><tt:Resolution><tt:Width>%d</tt:Width><tt:Height>%d</tt:Height>"
+                  "</tt:Resolution></trt:VideoSources></trt:GetVideoSourcesResponse>",
+                  stream_width(1), stream_height(1)));
   return 0;
 }
 
@@ -68,7 +68,7 @@ int handle_get_compatible_video_source_configs() {
 
 int handle_get_video_source_config_options() {
   int w = stream_width(1), h = stream_height(1);
-  send_media_envelope(strprintf(
+  send_media_envelope(format_text(
       "<trt:GetVideoSourceConfigurationOptionsResponse><trt:Options><tt:BoundsRange>"
       "<tt:XRange><tt:Min>0</tt:Min><tt:Max>%d</tt:Max></tt:XRange>"
       "<tt:YRange><tt:Min>0</tt:Min><tt:Max>%d</tt:Max></tt:YRange>"
@@ -126,7 +126,7 @@ int handle_get_video_encoder_config_options() {
   if (n < 0) n = profile_to_stream("ConfigurationToken");
   if (n < 0) n = 1;
   int w = stream_width(n), h = stream_height(n);
-  send_media_envelope(strprintf(
+  send_media_envelope(format_text(
       "<trt:GetVideoEncoderConfigurationOptionsResponse><trt:Options>"
       "<tt:QualityRange><tt:Min>80</tt:Min><tt:Max>80</tt:Max></tt:QualityRange>"
       "<tt:JPEG><tt:ResolutionsAvailable><tt:Width>%d</tt:Width><tt:Height>%d</tt:Height>"

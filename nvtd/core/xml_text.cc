@@ -1,9 +1,7 @@
-// Escaping of echoed request values and a printf into std::string.
-#include "nvtd/media/xml_text.h"
+// Escaping of echoed texts for attributes and element content.
+#include "nvtd/core/xml_text.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 namespace nvtd {
 namespace {
@@ -65,23 +63,6 @@ std::string xml_safe(std::string_view raw) {
         out += (c < 0x20 && !allowed_char(c)) ? '?' : char(c);
     }
   }
-  return out;
-}
-
-std::string strprintf(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  int n = vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  std::string out;
-  if (n > 0) {
-    std::vector<char> buffer(size_t(n) + 1);
-    vsnprintf(buffer.data(), buffer.size(), format, again);
-    out.assign(buffer.data(), size_t(n));
-  }
-  va_end(again);
   return out;
 }
 
