@@ -17,11 +17,16 @@ if [ "${SANDBOX:-}" != 1 ]; then
 fi
 
 work=/tmp/bench; mkdir -p "$work/www" "$work/logs"
-body='<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope"><s:Body><GetFrobnication/></s:Body></s:Envelope>'
+# The first call every ONVIF client makes: an open operation with a full 200 answer.
+body='<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope" xmlns:tds="http://www.onvif.org/ver10/device/wsdl"><s:Body><tds:GetSystemDateAndTime/></s:Body></s:Envelope>'
 
+# The settings stand-in, so that nvtd starts at once (it waits for CAM otherwise).
+/usr/bin/python3 "$src/testbed/settingsd/settingsd.py" --state /run/settingsd >"$work/settingsd.log" 2>&1 &
+settingsd_pid=$!
+for _ in $(seq 50); do grep -q '"event": "ready"' /run/settingsd/log 2>/dev/null && break; sleep 0.1; done
 "$CAMERA_BUILD_DIR/nvtd/nvtd" --port 8080 >"$work/nvtd.log" 2>&1 &
 nvtd_pid=$!
-trap 'kill $nvtd_pid 2>/dev/null; [ -f $work/nginx.pid ] && kill $(cat $work/nginx.pid) 2>/dev/null; true' EXIT
+trap 'kill $nvtd_pid $settingsd_pid 2>/dev/null; [ -f $work/nginx.pid ] && kill $(cat $work/nginx.pid) 2>/dev/null; true' EXIT
 for _ in $(seq 50); do curl -s -o /dev/null http://127.0.0.1:8080/ 2>/dev/null && break; sleep 0.1; done
 
 # The baseline file has exactly as many bytes as nvtd's answer body.
