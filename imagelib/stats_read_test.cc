@@ -45,21 +45,21 @@ bool driver_fails = false;
 
 // Tile values name their slice and place: AWB s*10000+i, AE s*1000+i, AF s*1000+i; the RGB
 // flavour adds 50000 (AE values) or 40000 (AF tiles).
-void write_slice(const SliceSpec& spec, int s, uint8_t* cfa, uint8_t* rgb) {
+void write_slice(const SliceSpec& desc, int s, uint8_t* cfa, uint8_t* rgb) {
   std::memset(cfa, 0, kHeaderSize);
   put_le16(cfa + kHdrAwbTileSize, 60);
   put_le16(cfa + kHdrAwbTileSize + 2, 34);
-  put_le16(cfa + kHdrAeTileSize, static_cast<uint16_t>(spec.ae_tile_width));
+  put_le16(cfa + kHdrAeTileSize, static_cast<uint16_t>(desc.ae_tile_width));
   put_le16(cfa + kHdrAeTileSize + 2, 135);
   put_le16(cfa + kHdrAfTileSize, 120);
   put_le16(cfa + kHdrAfTileSize + 2, 67);
-  const int counts[6] = {spec.awb_c, spec.awb_r, spec.ae_c, spec.ae_r, spec.af_c, spec.af_r};
+  const int counts[6] = {desc.awb_c, desc.awb_r, desc.ae_c, desc.ae_r, desc.af_c, desc.af_r};
   for (int i = 0; i < 6; ++i) cfa[kHdrAwbColumns + i] = static_cast<uint8_t>(counts[i]);
-  cfa[kHdrSliceCount] = static_cast<uint8_t>(spec.count);
+  cfa[kHdrSliceCount] = static_cast<uint8_t>(desc.count);
   std::memcpy(rgb, cfa, kHeaderSize);
-  if (spec.rgb_af_c >= 0) rgb[kHdrAfColumns] = static_cast<uint8_t>(spec.rgb_af_c);
-  if (spec.rgb_af_r >= 0) rgb[kHdrAfRows] = static_cast<uint8_t>(spec.rgb_af_r);
-  const int awb = spec.awb_c * spec.awb_r, ae = spec.ae_c * spec.ae_r, af = spec.af_c * spec.af_r;
+  if (desc.rgb_af_c >= 0) rgb[kHdrAfColumns] = static_cast<uint8_t>(desc.rgb_af_c);
+  if (desc.rgb_af_r >= 0) rgb[kHdrAfRows] = static_cast<uint8_t>(desc.rgb_af_r);
+  const int awb = desc.awb_c * desc.awb_r, ae = desc.ae_c * desc.ae_r, af = desc.af_c * desc.af_r;
   if (kTilesOffset + awb * 10 + (ae + af) * 6 > kCfaSliceSize) return;  // corrupt: header only
   uint8_t* at = cfa + kTilesOffset;
   for (int i = 0; i < awb; ++i, at += 10) put_le16(at, static_cast<uint16_t>(s * 10000 + i));

@@ -29,9 +29,9 @@ class RecordingIo : public PassIo {
 using Log = std::vector<std::string>;
 
 ConsumerSpec pull_point() {
-  ConsumerSpec spec;
-  spec.pull = true;
-  return spec;
+  ConsumerSpec desc;
+  desc.pull = true;
+  return desc;
 }
 
 TEST(ConsumerPass, PendingEventGoesToWaitingPullersOnce) {

@@ -81,8 +81,8 @@ int EventAddConsumer(const std::string& host, int port, const std::string& path,
   EventRefreshAddress();
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
-  ConsumerSpec spec{host, port, path, address, pull};
-  int index = table_add(s.table, spec, duration, std::time(nullptr));
+  ConsumerSpec desc{host, port, path, address, pull};
+  int index = table_add(s.table, desc, duration, std::time(nullptr));
   if (index < 0) return -1;
   if (!s.thread.joinable()) {
     s.stop = false;

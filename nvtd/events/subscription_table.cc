@@ -9,22 +9,22 @@ static bool valid_index(int index) {
   return index >= 0 && index < kMaxSubscriptions;
 }
 
-int table_add(SubscriptionTable& table, const ConsumerSpec& spec, int duration, std::time_t now) {
+int table_add(SubscriptionTable& table, const ConsumerSpec& desc, int duration, std::time_t now) {
   int index = 0;
   while (index < kMaxSubscriptions && table.entries[index].in_use) ++index;
   if (index == kMaxSubscriptions) return -1;
   Subscription& entry = table.entries[index];
   entry = Subscription{};
-  if (spec.pull) {
+  if (desc.pull) {
     entry.pull = true;
     entry.initial_message_pending = true;
     entry.motion_state = 0;
   } else {
-    entry.host = spec.host.substr(0, 31);
-    entry.port = spec.port;
-    entry.port_text = std::to_string(spec.port).substr(0, 15);
-    entry.path = spec.path.substr(0, 63);
-    entry.address = spec.address.substr(0, 127);
+    entry.host = desc.host.substr(0, 31);
+    entry.port = desc.port;
+    entry.port_text = std::to_string(desc.port).substr(0, 15);
+    entry.path = desc.path.substr(0, 63);
+    entry.address = desc.address.substr(0, 127);
   }
   entry.duration = duration;
   entry.expiry = now + duration;

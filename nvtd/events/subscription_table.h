@@ -58,7 +58,7 @@ struct ConsumerSpec {
 };
 
 // Takes the lowest free entry; -1 when all 20 are taken. Raises the consumer count.
-int table_add(SubscriptionTable& table, const ConsumerSpec& spec, int duration, std::time_t now);
+int table_add(SubscriptionTable& table, const ConsumerSpec& desc, int duration, std::time_t now);
 
 // Adds seconds to an in-use entry's expiry: 0, or -2 when the entry is not in use.
 int table_renew(SubscriptionTable& table, int index, int64_t seconds);

@@ -7,9 +7,9 @@ namespace nvtd {
 namespace {
 
 ConsumerSpec pull_point() {
-  ConsumerSpec spec;
-  spec.pull = true;
-  return spec;
+  ConsumerSpec desc;
+  desc.pull = true;
+  return desc;
 }
 
 TEST(SubscriptionTable, LowestFreeEntryAndFullTable) {
