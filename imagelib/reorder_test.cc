@@ -11,21 +11,14 @@
 #include <vector>
 
 #include "imagelib/ops.h"
+#include "imagelib/print_recorder_test_util.h"
 
 namespace {
 
 using imagelib::_reorder_stat_tile;
 
-std::string printed;
-int record_print(const char* format, ...) {
-  char text[256];
-  va_list args;
-  va_start(args, format);
-  const int n = vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  printed += text;
-  return n;
-}
+using imagelib_test::printed;
+using imagelib_test::record_print;
 
 void* no_memory(size_t) {
   return nullptr;

@@ -9,22 +9,15 @@
 #include <string>
 
 #include "imagelib/ops.h"
+#include "imagelib/print_recorder_test_util.h"
 #include "imagelib/stats_layout.h"
 
 namespace {
 
 using namespace imagelib;
 
-std::string printed;
-int record_print(const char* format, ...) {
-  char text[256];
-  va_list args;
-  va_start(args, format);
-  const int n = vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  printed += text;
-  return n;
-}
+using imagelib_test::printed;
+using imagelib_test::record_print;
 
 // An allocator that fails for one size and counts what is outstanding.
 size_t failing_size = 0;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "imagelib/ops.h"
+#include "imagelib/print_recorder_test_util.h"
 #include "imagelib/setup.h"
 #include "imagelib/stats_layout.h"
 
@@ -21,16 +22,8 @@ namespace {
 
 using namespace imagelib;
 
-std::string printed;
-int record_print(const char* format, ...) {
-  char text[256];
-  va_list args;
-  va_start(args, format);
-  const int n = vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  printed += text;
-  return n;
-}
+using imagelib_test::printed;
+using imagelib_test::record_print;
 
 // One slice as the scripted driver reports it.
 struct SliceSpec {
