@@ -145,7 +145,24 @@ int32_t checked_content_length() {
   return int32_t(length);
 }
 
-int read_content(int fd) {
+// Waits until fd is readable before deadline (ms, or < 0 for no limit): false on time-out.
+static bool readable_before(int fd, long long deadline) {
+  if (deadline < 0) return true;
+  for (;;) {
+    long long left = deadline - now_ms();
+    if (left <= 0) return false;
+    pollfd p = {fd, POLLIN, 0};
+    int r = poll(&p, 1, int(left));
+    if (r < 0 && errno == EINTR) {
+      if (StopRequested) return false;
+      continue;
+    }
+    return r != 0;  // readable, hung up, or an error the read reports
+  }
+}
+
+int read_content(int fd, int timeout_ms) {
+  const long long deadline = timeout_ms < 0 ? -1 : now_ms() + timeout_ms;
   int32_t length = checked_content_length();
   if (length < 0) {
     HeaderRemainder.clear();
@@ -157,7 +174,9 @@ int read_content(int fd) {
   RequestBody.replace(0, received, HeaderRemainder, 0, received);
   HeaderRemainder.clear();
   while (received < size_t(length)) {
-    ssize_t n = read(fd, &RequestBody[received], size_t(length) - received);
+    ssize_t n = readable_before(fd, deadline)
+                    ? read(fd, &RequestBody[received], size_t(length) - received)
+                    : 0;
     if (n < 0 && errno == EINTR && !StopRequested) continue;
     if (n <= 0) {
       trace("%s: %d bytes left unread!\n", "read_content", int(size_t(length) - received));

@@ -43,8 +43,10 @@ void apply_request_head(const RequestHead& head);
 int read_request_head(int fd, int timeout_ms);
 
 // Reads the body of CONTENT_LENGTH bytes: HeaderRemainder first, the rest from fd. Returns 0,
-// or -1 after the "need content length!" / "bogus content length!" message.
-int read_content(int fd);
+// or -1 after the "need content length!" / "bogus content length!" message. With timeout_ms
+// >= 0 the whole body must arrive within that time (a client dribbling bytes cannot hold the
+// server); what arrived by then is the body, as when the peer stops early.
+int read_content(int fd, int timeout_ms = -1);
 
 // CONTENT_LENGTH checked: its value, or -1 after the message (to standard output in the server
 // modes, as a text/plain response otherwise).

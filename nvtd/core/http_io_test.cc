@@ -136,6 +136,42 @@ TEST_F(HttpIo, ABodyCutShortEndsAfterWhatArrived) {
   EXPECT_EQ(ContentLength, 5);
 }
 
+TEST_F(HttpIo, ADribblingBodyEndsAtTheDeadline) {
+  Server = true;
+  StdoutCapture traces;
+  setenv("CONTENT_LENGTH", "100", 1);
+  // A byte every 50 ms: each read is quick, the whole would take 5 s.
+  std::thread peer([fd = fds_[1]] {
+    for (int i = 0; i < 100; ++i) {
+      if (send(fd, "x", 1, MSG_NOSIGNAL) != 1) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(read_content(fds_[0], 300), 0);
+  const auto took = std::chrono::steady_clock::now() - start;
+  shutdown(fds_[0], SHUT_RDWR);  // the peer's next write fails, so it stops
+  peer.join();
+  EXPECT_LT(took, std::chrono::seconds(3));
+  EXPECT_GT(ContentLength, 0);
+  EXPECT_LT(ContentLength, 100);
+  EXPECT_EQ(RequestBody, std::string(size_t(ContentLength), 'x'));
+  EXPECT_EQ(traces.take(),
+            "read_content: " + std::to_string(100 - ContentLength) + " bytes left unread!\n");
+}
+
+TEST_F(HttpIo, ABodyWithinTheDeadlineIsReadWhole) {
+  setenv("CONTENT_LENGTH", "6", 1);
+  std::thread peer([this] {
+    send_peer("abc");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    send_peer("def");
+  });
+  ASSERT_EQ(read_content(fds_[0], 5000), 0);
+  peer.join();
+  EXPECT_EQ(RequestBody, "abcdef");
+}
+
 TEST_F(HttpIo, BogusContentLengthsAreRefused) {
   for (const char* bad : {"0", "50001", "-5", "abc"}) {
     setenv("CONTENT_LENGTH", bad, 1);

@@ -99,7 +99,7 @@ void serve_connection(int connection_fd) {
   OutputFd = conn.get();
   if (read_request_head(conn.get(), kConnectionTimeoutMs) < 0) {
     printf("process header fail\n");
-  } else if (read_content(conn.get()) < 0) {
+  } else if (read_content(conn.get(), kBodyTimeoutMs) < 0) {
     send_text("bogus content");
   } else if (dispatch_request(conn.get()) == DispatchOutcome::kHandedOver) {
     conn.release();  // the handler answers it later and closes it

@@ -5,6 +5,8 @@ namespace nvtd {
 
 // How long an accepted connection may take to send its head, and each later read or write.
 inline constexpr int kConnectionTimeoutMs = 5000;
+// How long the whole body may take after the head (the largest body is 50000 bytes).
+inline constexpr int kBodyTimeoutMs = 10000;
 // How long the loop waits for a connection before it looks at StopRequested again.
 inline constexpr int kAcceptWaitSeconds = 5;
 
