@@ -6,9 +6,12 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "soundtap/options.h"
@@ -44,8 +47,24 @@ class AudioPipeTest : public testing::Test {
     snd_config_update_free_global();
   }
 
+  // "default" is the clock-paced capture device, with options narrowing what it offers.
+  void UsePacedDevice(const std::string& options) {
+    std::ofstream conf(dir_ + "/asound.conf");
+    conf << "pcm_type.pacedcap { lib \"" << PACED_CAPTURE_PLUGIN << "\" }\n"
+         << "pcm.default { type pacedcap " << options << " }\n";
+    conf.close();
+    setenv("ALSA_CONFIG_PATH", (dir_ + "/asound.conf").c_str(), 1);
+    snd_config_update_free_global();
+  }
+
   std::string dir_;
 };
+
+uint16_t SampleAt(const uint8_t* chunk, size_t i) {
+  uint16_t v;
+  memcpy(&v, chunk + 2 * i, 2);
+  return v;
+}
 
 std::vector<int16_t> Ramp(size_t n) {
   std::vector<int16_t> v(n);
@@ -161,6 +180,55 @@ TEST_F(AudioPipeTest, EncoderThatFailedIsNeverCalled) {
     EXPECT_EQ(FakeEncoder::encodes, 0);
     AudioPipeClose();
   }
+}
+
+TEST_F(AudioPipeTest, OverrunIsReportedAndCaptureGoesOn) {
+  UsePacedDevice("");
+  ASSERT_EQ(AudioPipeOpen(kEncodingPcm, 48000, 128000), 0);
+  uint8_t chunk[kAudioChunkBytes];
+  ASSERT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 2048);  // waits for the clock
+  EXPECT_EQ(SampleAt(chunk, 0), 0);
+  EXPECT_EQ(SampleAt(chunk, 1023), 1023);
+  // The device holds at most 170 ms at 48 kHz: a reader away for 400 ms overruns it.
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  testing::internal::CaptureStderr();
+  ASSERT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 2048);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err.rfind("overrun!!! (at least ", 0), 0u) << err;
+  EXPECT_EQ(SampleAt(chunk, 0), 1024);  // capture prepared again and delivering
+  EXPECT_EQ(SampleAt(chunk, 1023), 2047);
+}
+
+// Each refused parameter step ends the daemon with its message (on standard output).
+TEST_F(AudioPipeTest, RefusedParametersEndTheProcess) {
+  const struct {
+    const char* options;
+    int32_t encoding;
+    const char* message;
+  } cases[] = {
+      {"", kEncodingUlaw, "Sample format non available"},
+      {"rate 8000", kEncodingPcm, "Rate non available"},
+      {"periods 1 buffer_bytes 4096", kEncodingPcm,
+       "Can't use period equal to buffer size \\(2048 == 2048\\)"},
+  };
+  for (const auto& c : cases) {
+    UsePacedDevice(c.options);
+    EXPECT_EXIT(
+        {
+          dup2(2, 1);
+          AudioPipeOpen(c.encoding, 48000, 128000);
+        },
+        testing::ExitedWithCode(1), c.message)
+        << c.options;
+  }
+}
+
+// A buffer time the device cannot take is a failed check: the assertion's text and an abort.
+TEST_F(AudioPipeTest, BufferTimeTheDeviceRefusesAborts) {
+  UsePacedDevice("periods 1");  // a device of one period refuses the period time asked for
+  EXPECT_DEATH(AudioPipeOpen(kEncodingPcm, 48000, 128000),
+               "AudioPipe:[0-9]+: snd_pcm_uframes_t set_params\\(snd_pcm_t\\*, "
+               "snd_pcm_stream_t\\): Assertion `err >= 0' failed.");
 }
 
 }  // namespace
