@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "soundtap/alsa_time.h"
 #include "soundtap/capture_params.h"
 #include "soundtap/options.h"
 
@@ -104,9 +105,9 @@ void RecoverOverrun() {
   }
   const snd_pcm_state_t state = snd_pcm_status_get_state(status);
   if (state == SND_PCM_STATE_XRUN) {
-    struct timeval now, trigger, diff;
+    struct timeval now, diff;
     gettimeofday(&now, nullptr);
-    snd_pcm_status_get_trigger_tstamp(status, &trigger);
+    const struct timeval trigger = TriggerTstamp(status);
     timersub(&now, &trigger, &diff);
     fprintf(stderr, "%s!!! (at least %.3f ms long)\n", "overrun",
             diff.tv_sec * 1000 + diff.tv_usec / 1000.0);
