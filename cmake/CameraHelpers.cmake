@@ -50,7 +50,8 @@ function(camera_add_e2e name file)
 endfunction()
 
 # camera_add_fuzzer(NAME SOURCES f_fuzz.cc ... LIBS lib ...)
-# A libFuzzer target (CAMERA_FUZZ=ON, clang); CTest runs it briefly on its own.
+# A libFuzzer target (CAMERA_FUZZ=ON, clang); CTest runs it briefly inside the camera
+# sandbox, since fuzzed requests reach handlers that change the system.
 function(camera_add_fuzzer name)
   if(NOT CAMERA_FUZZ)
     return()
@@ -60,7 +61,9 @@ function(camera_add_fuzzer name)
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${F_LIBS})
-  add_test(NAME fuzz_${name} COMMAND ${name} -max_total_time=30 -rss_limit_mb=2048)
+  add_test(NAME fuzz_${name}
+           COMMAND ${PROJECT_SOURCE_DIR}/testbed/sandbox $<TARGET_FILE:${name}>
+                   -max_total_time=30 -rss_limit_mb=2048)
   set_tests_properties(fuzz_${name} PROPERTIES TIMEOUT 120 LABELS fuzz)
 endfunction()
 

@@ -1,7 +1,9 @@
 // Fuzz target: the dispatcher with authentication on, against a fixed users file in a private
 // temporary directory. The input is split into the SOAPAction value and the body; when its
 // first byte is odd, a valid UsernameToken header goes before the body, so that fuzzed bodies
-// also reach the handlers of guarded operations.
+// also reach the handlers of guarded operations. Those handlers reboot, reset and reconfigure
+// the system: every command and interface request goes to a recorder here, and CTest runs the
+// target inside the camera sandbox besides.
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -18,10 +20,12 @@
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/useradd.h"
 #include "nvtd/core/users_file.h"
+#include "nvtd/netconfig/fake_net_system.h"
 
 namespace {
 
 std::string valid_header;
+nvtd::testing::FakeNetSystem recorder;
 
 void setup() {
   static bool done = false;
@@ -31,6 +35,9 @@ void setup() {
   if (mkdtemp(dir) == nullptr) abort();
   nvtd::UsersFilePath = std::string(dir) + "/users";
   nvtd::UsersFileFallbackPath = std::string(dir) + "/.users";
+  recorder.hostname_file = std::string(dir) + "/hostname";
+  recorder.resolv_file = std::string(dir) + "/resolv.conf";
+  static nvtd::ScopedNetSystem no_real_commands(&recorder);
   std::string error;
   std::ofstream(nvtd::UsersFilePath)
       << nvtd::make_useradd_line("admin", "secret", "administrator", &error).value_or("") << "\n"
@@ -65,6 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   nvtd::RequestBody = authenticated ? valid_header + input : input;
   nvtd::ContentLength = static_cast<int32_t>(nvtd::RequestBody.size());
   nvtd::dispatch_request(-1);
+  recorder.commands.clear();
+  recorder.traces.clear();
+  recorder.sleeps = 0;
   nvtd::RequestBody.clear();
   nvtd::RequestBody.shrink_to_fit();
   return 0;
