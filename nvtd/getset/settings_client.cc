@@ -119,6 +119,8 @@ int SettingsClient::GetSection(const std::string& section, const char* host) {
   int rc = Connect(address, port, true, &raw_fd);
   if (rc != 0) return rc;
   UniqueFd fd(raw_fd);
+  // The whole reply within the limit: a server that trickles bytes cannot hold the request.
+  const long long deadline = reply_deadline(setup_.reply_timeout_s);
   std::string request = encode_request(kCommandGet, 0, section);
   size_t wrote = write_all(fd.get(), request.data(), request.size());
   if (wrote != request.size()) {
@@ -127,7 +129,7 @@ int SettingsClient::GetSection(const std::string& section, const char* host) {
     return -4;
   }
   unsigned char head[kReplyBytes];
-  if (!read_all(fd.get(), head, sizeof head)) return -5;
+  if (!read_all(fd.get(), head, sizeof head, deadline)) return -5;
   SettingsReply reply = decode_reply(head);
   if (reply.status != 0) return 0;  // no records: every lookup falls back to its default
   if (reply.length > kMaxTextBytes) {
@@ -137,7 +139,7 @@ int SettingsClient::GetSection(const std::string& section, const char* host) {
     return -6;
   }
   std::string text(reply.length, '\0');
-  if (!read_all(fd.get(), text.data(), text.size())) return -6;
+  if (!read_all(fd.get(), text.data(), text.size(), deadline)) return -6;
   // The text ends at its first NUL, as the server's C strings do.
   text_ = text.substr(0, text.find('\0'));
   return 0;
@@ -154,6 +156,7 @@ int SettingsClient::SetSection(const std::string& section, const std::string& re
   if (rc == -2) return -1;
   if (rc != 0) return -2;
   UniqueFd fd(raw_fd);
+  const long long deadline = reply_deadline(setup_.reply_timeout_s);  // the whole exchange
   std::string request =
       encode_request(flag ? kCommandSet : kCommandSetOther, records.size(), section);
   size_t wrote = write_all(fd.get(), request.data(), request.size());
@@ -163,7 +166,7 @@ int SettingsClient::SetSection(const std::string& section, const std::string& re
     return -1;
   }
   unsigned char head[kReplyBytes];
-  if (!read_all(fd.get(), head, sizeof head)) return -1;
+  if (!read_all(fd.get(), head, sizeof head, deadline)) return -1;
   SettingsReply reply = decode_reply(head);
   if (reply.status == 0) {
     wrote = write_all(fd.get(), records.data(), records.size());
@@ -172,7 +175,7 @@ int SettingsClient::SetSection(const std::string& section, const std::string& re
                   static_cast<int>(records.size()));
       return -1;
     }
-    if (!read_all(fd.get(), head, sizeof head)) return -1;
+    if (!read_all(fd.get(), head, sizeof head, deadline)) return -1;
     reply = decode_reply(head);
   }
   fd.reset();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 
 #include "nvtd/getset/cam_wait.h"
@@ -72,6 +73,21 @@ TEST(GetSection, ReadsTheWholeTextWhenItArrivesByteByByte) {
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].command, kCommandGet);
   EXPECT_EQ(seen[0].section, "ENCODE");
+}
+
+TEST(GetSection, AReplyTricklingPastTheLimitFails) {
+  LoopbackCamera cam;
+  cam.setup.reply_timeout_s = 1;
+  Script script;
+  script.section_text = "s0_fps = 25\n" + std::string(60, '#') + "\n";
+  script.pieces = true;
+  script.piece_delay_us = 50000;  // each byte well within the limit, the whole reply not
+  TestServer server(cam.encoder, 20000, script);
+  SettingsClient client(cam.setup);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(client.GetSection("ENCODE"), -6);  // the head came, the text did not
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+  EXPECT_EQ(client.GetIntValue("s0_fps"), -1);
 }
 
 TEST(GetSection, TextsBeyondTheOldBufferAreKeptWholeUpToTheLimit) {

@@ -4,6 +4,7 @@
 
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -47,10 +48,28 @@ size_t write_all(int fd, const void* data, size_t n) {
   return done;
 }
 
-bool read_all(int fd, void* data, size_t n) {
+static long long monotonic_ms() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+}
+
+long long reply_deadline(int timeout_s) {
+  return monotonic_ms() + timeout_s * 1000LL;
+}
+
+bool read_all(int fd, void* data, size_t n, long long deadline_ms) {
   char* p = static_cast<char*>(data);
   size_t done = 0;
   while (done < n) {
+    if (deadline_ms >= 0) {
+      const long long left = deadline_ms - monotonic_ms();
+      if (left <= 0) return false;
+      pollfd ready = {fd, POLLIN, 0};
+      const int polled = ::poll(&ready, 1, static_cast<int>(left));
+      if (polled < 0 && errno == EINTR) continue;
+      if (polled <= 0) return false;
+    }
     ssize_t r = ::recv(fd, p + done, n - done, 0);
     if (r < 0 && errno == EINTR) continue;
     if (r <= 0) return false;

@@ -29,8 +29,12 @@ uint32_t get_word(const unsigned char* at);
 
 // Writes all n bytes (no SIGPIPE); returns the number written, less than n on failure.
 size_t write_all(int fd, const void* data, size_t n);
-// Reads exactly n bytes; false on error, timeout or end of stream before n bytes.
-bool read_all(int fd, void* data, size_t n);
+// Reads exactly n bytes; false on error, timeout or end of stream before n bytes. With a
+// deadline (from reply_deadline) the bytes must all be in by then, however they trickle in.
+bool read_all(int fd, void* data, size_t n, long long deadline_ms = -1);
+
+// The deadline for a whole reply that may take timeout_s seconds.
+long long reply_deadline(int timeout_s);
 
 // Connects fd to the address, waiting at most timeout_s seconds for the connection to
 // complete. 0 connected, -1 otherwise (errno tells why).

@@ -74,14 +74,14 @@ void TestServer::Serve(int listener) {
 
 namespace {
 
-void send_reply(int fd, const std::string& bytes, bool pieces) {
+void send_reply(int fd, const std::string& bytes, bool pieces, int delay_us) {
   if (!pieces) {
     write_all(fd, bytes.data(), bytes.size());
     return;
   }
   for (char c : bytes) {
-    write_all(fd, &c, 1);
-    ::usleep(200);
+    if (write_all(fd, &c, 1) != 1) return;  // the client has gone
+    ::usleep(static_cast<useconds_t>(delay_us));
   }
 }
 
@@ -108,19 +108,19 @@ void TestServer::Handle(int fd) {
     journal_->Add(e);
     std::string out = reply(script_.status, script_.section_text.size() + script_.announced_extra);
     if (script_.status == 0) out += script_.section_text;
-    send_reply(fd, out, script_.pieces);
+    send_reply(fd, out, script_.pieces, script_.piece_delay_us);
     return;
   }
   if (script_.status != 0) {
     journal_->Add(e);
-    send_reply(fd, reply(script_.status, 0), script_.pieces);
+    send_reply(fd, reply(script_.status, 0), script_.pieces, script_.piece_delay_us);
     return;
   }
-  send_reply(fd, reply(script_.status, 0), script_.pieces);
+  send_reply(fd, reply(script_.status, 0), script_.pieces, script_.piece_delay_us);
   e.text.resize(text_length & 0xffff);
   if (!read_all(fd, e.text.data(), e.text.size())) return;
   journal_->Add(e);
-  send_reply(fd, reply(script_.second_status, 0), script_.pieces);
+  send_reply(fd, reply(script_.second_status, 0), script_.pieces, script_.piece_delay_us);
 }
 
 }  // namespace nvtd::testing

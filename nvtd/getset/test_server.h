@@ -36,6 +36,7 @@ struct Script {
   std::string section_text;      // text of a get
   uint32_t announced_extra = 0;  // announce this many more bytes than are sent
   bool pieces = false;           // send replies one byte at a time
+  int piece_delay_us = 200;      // the pause after each byte sent in pieces
   bool close_at_once = false;    // close without reading or replying
 };
 
