@@ -65,7 +65,7 @@ std::vector<ScenePart> parse_scene(const std::string& text) {
   while (std::getline(in, line)) {
     std::istringstream words(line);
     ScenePart part;
-    if (!(words >> part.kind) || part.kind[0] == '#') continue;
+    if (!(words >> part.kind) || part.kind[0] == '#' || part.kind == "by") continue;
     words >> part.seconds;
     part.luma = default_luma(part.kind);
     int luma;
@@ -98,7 +98,12 @@ int current_luma(int64_t report) {
   clock_gettime(CLOCK_REALTIME, &now);
   const double elapsed = static_cast<double>(now.tv_sec - st.st_mtim.tv_sec) +
                          static_cast<double>(now.tv_nsec - st.st_mtim.tv_nsec) / 1e9;
-  return scene_luma(parse_scene(read_file("scene")), elapsed, report);
+  const std::string text = read_file("scene");
+  // "by readings": the script counts statistics reports instead of seconds.
+  if (text.rfind("by readings\n", 0) == 0) {
+    return scene_luma(parse_scene(text), static_cast<double>(report) + 0.5, report);
+  }
+  return scene_luma(parse_scene(text), elapsed, report);
 }
 
 }  // namespace vcam

@@ -39,8 +39,8 @@ std::vector<ScenePart> parse_scene(const std::string& text);
 // from one report to the next.
 int scene_luma(const std::vector<ScenePart>& scene, double elapsed, int64_t report);
 
-// The luma now: the script from the "scene" file, timed from the file's modification
-// (day light when there is no script).
+// The luma now: the script from the "scene" file, timed from the file's modification, or
+// counted in reports when its first line is "by readings" (day light when there is no script).
 int current_luma(int64_t report);
 
 }  // namespace vcam

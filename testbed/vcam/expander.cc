@@ -50,9 +50,9 @@ std::string expander_write(State& state, int reg, int value) {
   }
   state.writes++;
   char line[160];
-  snprintf(line, sizeof line, "t=%lld reg=%d val=0x%02X focus=%lld filter=%s",
+  snprintf(line, sizeof line, "t=%lld reg=%d val=0x%02X focus=%lld filter=%s reads=%lld",
            static_cast<long long>(state.clock_us), reg, value, static_cast<long long>(state.focus),
-           filter_name(state.filter));
+           filter_name(state.filter), static_cast<long long>(state.reads));
   return line;
 }
 

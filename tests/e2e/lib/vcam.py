@@ -8,6 +8,7 @@ import tempfile
 from camera import BUILD_DIR, program
 
 WRITE = re.compile(r"t=(\d+) reg=(\d+) val=0x([0-9A-F]{2})")
+PULSE = re.compile(r"reg=1 val=0x(1F|2F) .* reads=(\d+)")
 
 
 def sim_build():
@@ -44,6 +45,15 @@ class Vcam:
             with open(os.path.join(self.dir, "i2c.log")) as f:
                 found = (WRITE.search(line) for line in f)
                 return [(int(m[1]), int(m[2]), int(m[3], 16)) for m in found if m]
+        except FileNotFoundError:
+            return []
+
+    def filter_pulses(self):
+        """The filter pulses so far as (value, statistics reports read before it)."""
+        try:
+            with open(os.path.join(self.dir, "i2c.log")) as f:
+                found = (PULSE.search(line) for line in f)
+                return [(int(m[1], 16), int(m[2])) for m in found if m]
         except FileNotFoundError:
             return []
 
