@@ -1,7 +1,9 @@
 // Relay message reader: each header, the pid, the ENV counts and each chunk length are read
-// in one piece; the ENV text and chunk data may arrive in pieces.
+// in one piece; the ENV text and chunk data may arrive in pieces. Once a request has begun,
+// no wait for its next bytes lasts longer than the caller's bound.
 #include "nvtd/core/relay_reader.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,15 +15,43 @@
 namespace nvtd {
 namespace {
 
-// One read of exactly size bytes; anything shorter is a protocol error.
-bool read_piece(int fd, void* out, size_t size) {
-  return read(fd, out, size) == ssize_t(size);
+// What waiting for input came to.
+enum class Wait { kReadable, kTimedOut, kFailed };
+
+// Waits until fd has input (or end-of-file) for at most wait_ms; a negative bound waits for
+// ever. kFailed (a signal, say) is reported by the caller as the read's own failure.
+Wait wait_for_input(int fd, int wait_ms) {
+  if (wait_ms < 0) return Wait::kReadable;
+  pollfd input{fd, POLLIN, 0};
+  int ready = poll(&input, 1, wait_ms);
+  if (ready == 0) return Wait::kTimedOut;
+  return ready > 0 ? Wait::kReadable : Wait::kFailed;
+}
+
+// One read of exactly size bytes: 0, -1 for anything shorter (a protocol error), or
+// kRelayCutShort when nothing came within wait_ms.
+int read_piece(int fd, void* out, size_t size, int wait_ms) {
+  Wait wait = wait_for_input(fd, wait_ms);
+  if (wait == Wait::kTimedOut) return kRelayCutShort;
+  if (wait == Wait::kFailed) return -1;
+  return read(fd, out, size) == ssize_t(size) ? 0 : -1;
+}
+
+// Reads up to size bytes of text or data that may come in pieces: the count read (0 or less
+// ends the piece early, as a read would), or kRelayCutShort when nothing came within wait_ms.
+ssize_t read_some(int fd, void* out, size_t size, int wait_ms) {
+  Wait wait = wait_for_input(fd, wait_ms);
+  if (wait == Wait::kTimedOut) return kRelayCutShort;
+  if (wait == Wait::kFailed) return -1;
+  return read(fd, out, size);
 }
 
 // Reads a header and checks its type; prints the messages of a bad one.
-int read_header(int fd, int32_t wanted, const char* wanted_name) {
+int read_header(int fd, int32_t wanted, const char* wanted_name, int wait_ms) {
   relay::MessageHeader header;
-  if (!read_piece(fd, &header, sizeof header)) {
+  int got = read_piece(fd, &header, sizeof header, wait_ms);
+  if (got == kRelayCutShort) return got;
+  if (got < 0) {
     fprintf(stderr, "Error reading request; discarding\n");
     return -1;
   }
@@ -32,6 +62,20 @@ int read_header(int fd, int32_t wanted, const char* wanted_name) {
   return 0;
 }
 
+// Reads one chunk's data into RequestBody at received: the count read (fewer when a read
+// ends it early), or kRelayCutShort.
+int32_t read_chunk_data(int fd, int32_t received, int32_t chunk, int wait_ms) {
+  int32_t got = 0;
+  while (got < chunk) {
+    ssize_t n = read_some(fd, &RequestBody[size_t(received + got)], size_t(chunk - got), wait_ms);
+    if (n == kRelayCutShort) return kRelayCutShort;
+    if (n <= 0) break;
+    got += int32_t(n);
+    printf("read %d\n", int(n));
+  }
+  return got;
+}
+
 int content_failed() {
   send_text("bogus content");
   return -1;
@@ -39,10 +83,13 @@ int content_failed() {
 
 }  // namespace
 
-int relay_read_open(int fd, int32_t* pid) {
-  if (read_header(fd, relay::kOpen, "OPEN") < 0) return -1;
+int relay_read_open(int fd, int32_t* pid, int wait_ms) {
+  // The wait for a request to begin has no bound.
+  if (read_header(fd, relay::kOpen, "OPEN", -1) < 0) return -1;
   relay::OpenPayload open;
-  if (!read_piece(fd, &open, sizeof open)) {
+  int got = read_piece(fd, &open, sizeof open, wait_ms);
+  if (got == kRelayCutShort) return got;
+  if (got < 0) {
     fprintf(stderr, "Error reading open request; discarding\n");
     return -1;
   }
@@ -50,10 +97,13 @@ int relay_read_open(int fd, int32_t* pid) {
   return 0;
 }
 
-int relay_read_env(int fd, std::string* text) {
-  if (read_header(fd, relay::kEnv, "ENV") < 0) return -1;
+int relay_read_env(int fd, std::string* text, int wait_ms) {
+  int got = read_header(fd, relay::kEnv, "ENV", wait_ms);
+  if (got < 0) return got;
   relay::EnvCounts counts;
-  if (!read_piece(fd, &counts, sizeof counts)) {
+  got = read_piece(fd, &counts, sizeof counts, wait_ms);
+  if (got == kRelayCutShort) return got;
+  if (got < 0) {
     fprintf(stderr, "Error reading env request; discarding\n");
     return -1;
   }
@@ -63,20 +113,22 @@ int relay_read_env(int fd, std::string* text) {
     return -1;
   }
   text->assign(size_t(counts.bytes), '\0');
-  size_t got = 0;
-  while (got < size_t(counts.bytes)) {
-    ssize_t n = read(fd, &(*text)[got], size_t(counts.bytes) - got);
+  size_t done = 0;
+  while (done < size_t(counts.bytes)) {
+    ssize_t n = read_some(fd, &(*text)[done], size_t(counts.bytes) - done, wait_ms);
+    if (n == kRelayCutShort) return kRelayCutShort;
     if (n <= 0) break;
-    got += size_t(n);
+    done += size_t(n);
     printf("read %d of env\n", int(n));
   }
-  text->resize(got);
+  text->resize(done);
   printf("env=\n%s\n", text->c_str());
   return 0;
 }
 
-int relay_read_content(int fd) {
-  if (read_header(fd, relay::kContent, "CONTENT") < 0) return -1;
+int relay_read_content(int fd, int wait_ms) {
+  int header = read_header(fd, relay::kContent, "CONTENT", wait_ms);
+  if (header < 0) return header;
   int32_t length = checked_content_length();
   if (length < 0) return content_failed();
   printf("content length = %d\n", length);
@@ -86,7 +138,9 @@ int relay_read_content(int fd) {
   while (received < length) {
     printf("reading header");
     relay::ChunkLength chunk;
-    if (!read_piece(fd, &chunk, sizeof chunk)) {
+    int piece = read_piece(fd, &chunk, sizeof chunk, wait_ms);
+    if (piece == kRelayCutShort) return kRelayCutShort;
+    if (piece < 0) {
       printf("Error reading request; discarding");
       return content_failed();
     }
@@ -95,13 +149,8 @@ int relay_read_content(int fd) {
       printf("%s: read length is past content length!\n", "fifo_read_content");
       return content_failed();
     }
-    int32_t got = 0;
-    while (got < chunk) {
-      ssize_t n = read(fd, &RequestBody[size_t(received + got)], size_t(chunk - got));
-      if (n <= 0) break;
-      got += int32_t(n);
-      printf("read %d\n", int(n));
-    }
+    int32_t got = read_chunk_data(fd, received, chunk, wait_ms);
+    if (got == kRelayCutShort) return kRelayCutShort;
     received += got;
   }
   RequestBody.resize(size_t(received));

@@ -7,15 +7,23 @@
 
 namespace nvtd {
 
-// Reads the OPEN message; *pid is the forwarder's process id. 0, or -1 after the message
-// (bad header, short pid, or another type).
-int relay_read_open(int fd, int32_t* pid);
+// Once a request's OPEN header has arrived, every wait for its next bytes (the rest of the
+// OPEN message, ENV, CONTENT) lasts at most wait_ms; a forwarder that stopped half-way gives
+// kRelayCutShort instead of a wait for ever. The wait for an OPEN header has no bound.
+inline constexpr int kRelayWaitMs = 5000;
+inline constexpr int kRelayCutShort = -2;
 
-// Reads the ENV message's header, counts and text into *text. 0, or -1 after the message.
-int relay_read_env(int fd, std::string* text);
+// Reads the OPEN message; *pid is the forwarder's process id. 0, kRelayCutShort, or -1 after
+// the message (bad header, short pid, or another type).
+int relay_read_open(int fd, int32_t* pid, int wait_ms = kRelayWaitMs);
+
+// Reads the ENV message's header, counts and text into *text. 0, kRelayCutShort, or -1 after
+// the message.
+int relay_read_env(int fd, std::string* text, int wait_ms = kRelayWaitMs);
 
 // Reads the CONTENT message into RequestBody / ContentLength, taking the length from
-// CONTENT_LENGTH. 0, or -1 after the message and "bogus content".
-int relay_read_content(int fd);
+// CONTENT_LENGTH. 0, kRelayCutShort (nothing sent), or -1 after the message and
+// "bogus content".
+int relay_read_content(int fd, int wait_ms = kRelayWaitMs);
 
 }  // namespace nvtd

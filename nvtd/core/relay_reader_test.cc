@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "nvtd/core/http_io.h"
 #include "nvtd/core/output_capture_test_util.h"
@@ -155,6 +157,81 @@ TEST_F(RelayReader, AShortChunkHeaderIsAnError) {
   EXPECT_EQ(relay_read_content(fds_[0]), -1);
   EXPECT_NE(traces.take().find("reading headerError reading request; discardingbogus content\n"),
             std::string::npos);
+}
+
+// The server keeps a write end of its FIFO, so a forwarder that stops half-way leaves the
+// reads without end-of-file: the write end stays open in these cases.
+constexpr int kShortWaitMs = 50;
+
+TEST_F(RelayReader, AnOpenWithoutItsPidIsCutShort) {
+  put_header(relay::kOpen);
+  int32_t pid = 0;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(relay_read_open(fds_[0], &pid, kShortWaitMs), kRelayCutShort);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(RelayReader, TheWaitForAnOpenHasNoBound) {
+  std::thread late([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10 * kShortWaitMs));
+    put_header(relay::kOpen);
+    put(relay::OpenPayload{77});
+  });
+  int32_t pid = 0;
+  EXPECT_EQ(relay_read_open(fds_[0], &pid, kShortWaitMs), 0);
+  late.join();
+  EXPECT_EQ(pid, 77);
+}
+
+TEST_F(RelayReader, EnvStoppingAnywhereIsCutShort) {
+  std::string text = "REQUEST_METHOD=POST\nCONTENT_LENGTH=10";
+  std::string got;
+  StdoutCapture traces;
+  EXPECT_EQ(relay_read_env(fds_[0], &got, kShortWaitMs), kRelayCutShort);  // no header
+  put_header(relay::kEnv);
+  EXPECT_EQ(relay_read_env(fds_[0], &got, kShortWaitMs), kRelayCutShort);  // no counts
+  put_header(relay::kEnv);
+  put(relay::EnvCounts{2, int32_t(text.size())});
+  put_text(text.substr(0, 12));
+  EXPECT_EQ(relay_read_env(fds_[0], &got, kShortWaitMs), kRelayCutShort);  // half the text
+  // Nothing is left behind: the next message is read from its beginning.
+  put_header(relay::kEnv);
+  put(relay::EnvCounts{2, int32_t(text.size())});
+  put_text(text);
+  EXPECT_EQ(relay_read_env(fds_[0], &got, kShortWaitMs), 0);
+  EXPECT_EQ(got, text);
+  traces.take();
+}
+
+TEST_F(RelayReader, ContentStoppingAnywhereIsCutShortWithoutAnAnswer) {
+  setenv("CONTENT_LENGTH", "10", 1);
+  StdoutCapture traces;
+  EXPECT_EQ(relay_read_content(fds_[0], kShortWaitMs), kRelayCutShort);  // no header
+  put_header(relay::kContent);
+  EXPECT_EQ(relay_read_content(fds_[0], kShortWaitMs), kRelayCutShort);  // no chunk
+  put_chunks({"0123"});
+  EXPECT_EQ(relay_read_content(fds_[0], kShortWaitMs), kRelayCutShort);  // a chunk missing
+  put_header(relay::kContent);
+  put(relay::ChunkLength(10));
+  put_text("01234");
+  EXPECT_EQ(relay_read_content(fds_[0], kShortWaitMs), kRelayCutShort);  // half a chunk
+  EXPECT_EQ(traces.take().find("bogus content"), std::string::npos);
+}
+
+TEST_F(RelayReader, ContentArrivingInPiecesWithinTheBoundIsRead) {
+  setenv("CONTENT_LENGTH", "10", 1);
+  put_header(relay::kContent);
+  put(relay::ChunkLength(10));
+  put_text("01234");
+  std::thread rest([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    put_text("56789");
+  });
+  StdoutCapture traces;
+  EXPECT_EQ(relay_read_content(fds_[0], 10 * 1000), 0);
+  rest.join();
+  traces.take();
+  EXPECT_EQ(RequestBody, "0123456789");
 }
 
 }  // namespace

@@ -70,9 +70,28 @@ void close_client_fifo(RelayState* state) {
   if (state->client_fifo.reset() < 0) perror("close fifo error");
 }
 
+namespace {
+
+// A forwarder stopped half-way: its request is dropped, its reply FIFO closed unanswered.
+int drop_cut_short_request(RelayState* state) {
+  printf("relay: message cut short, request dropped\n");
+  close_client_fifo(state);
+  OutputFd = -1;
+  fflush(stdout);
+  return 0;
+}
+
+// A reader's result as the loop's: a cut-short request is dropped, an error ends the loop.
+int relay_step_failed(RelayState* state, int result) {
+  return result == kRelayCutShort ? drop_cut_short_request(state) : -1;
+}
+
+}  // namespace
+
 int serve_relay_request(RelayState* state) {
   int32_t pid = 0;
-  if (relay_read_open(state->server_fifo.get(), &pid) < 0) return -1;
+  int result = relay_read_open(state->server_fifo.get(), &pid, state->wait_ms);
+  if (result < 0) return relay_step_failed(state, result);
   printf("get open command\n");
   printf("client pid = %d\n", pid);
   char name[relay::kClientFifoNameSize];
@@ -87,10 +106,12 @@ int serve_relay_request(RelayState* state) {
   printf("opened fifo %s\n", name);
 
   std::string env_text;
-  if (relay_read_env(state->server_fifo.get(), &env_text) < 0) return -1;
+  result = relay_read_env(state->server_fifo.get(), &env_text, state->wait_ms);
+  if (result < 0) return relay_step_failed(state, result);
   apply_relay_environment(env_text);
   OutputFd = state->client_fifo.get();
-  if (relay_read_content(state->server_fifo.get()) < 0) return -1;
+  result = relay_read_content(state->server_fifo.get(), state->wait_ms);
+  if (result < 0) return relay_step_failed(state, result);
   dispatch_request(-1);
   close_client_fifo(state);
   OutputFd = -1;  // nothing may write to the departed reply FIFO's number

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "nvtd/core/relay_reader.h"
 #include "nvtd/core/unique_fd.h"
 
 namespace nvtd {
@@ -13,6 +14,7 @@ struct RelayState {
   UniqueFd keep_open;    // a write end nobody uses, so reads never see end-of-file
   UniqueFd client_fifo;  // write end of the current reply FIFO
   std::string client_name;
+  int wait_ms = kRelayWaitMs;  // bound on each wait inside a request that has begun
 };
 
 // How long the server waits for a forwarder to have its reply FIFO open for reading.
@@ -28,7 +30,8 @@ int start_persist(RelayState* state, const char* fifo_path);
 int open_reply_fifo(const char* name, int timeout_ms);
 
 // One iteration of the persistent loop: OPEN, reply FIFO, ENV, CONTENT, dispatch, close.
-// 0 to go on, -1 on a relay protocol error (the server then shuts down).
+// 0 to go on, -1 on a relay protocol error (the server then shuts down). A request whose
+// forwarder stopped sending half-way is dropped unanswered and the loop goes on.
 int serve_relay_request(RelayState* state);
 
 // Closes the current reply FIFO, printing "close fifo %s\n".

@@ -29,15 +29,30 @@ void on_signal(int signo) {
   if (signo != SIGPIPE) StopRequested = true;
 }
 
+// Whether a CGI process stops the discovery thread before it exits: only after a request
+// that passed authentication (or NoAuth) and reached the action table. After an open
+// operation, a failed authentication, "no action!" or an unreadable body it ends at once.
+bool cgi_stops_discovery(DispatchOutcome outcome) {
+  return outcome == DispatchOutcome::kHandled || outcome == DispatchOutcome::kHandedOver;
+}
+
+// Ends a CGI process now, without waiting for the discovery thread or running the static
+// destructors that would join it. The response went out with write(); traces are flushed.
+[[noreturn]] void exit_at_once() {
+  fflush(stdout);
+  fflush(stderr);
+  closelog();
+  _exit(0);
+}
+
 // CGI mode: one request from the environment and standard input, answered on standard output.
 int run_cgi() {
   OutputFd = 1;
   if (read_content(0) < 0) {
     send_text("bogus content");
-  } else {
-    dispatch_request(-1);
+    exit_at_once();
   }
-  // Every exit ends the discovery thread first: it wakes at once, so this costs no wait.
+  if (!cgi_stops_discovery(dispatch_request(-1))) exit_at_once();
   stop_discovery();
   return 0;
 }

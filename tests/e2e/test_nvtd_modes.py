@@ -1,8 +1,10 @@
 """nvtd's command line and CGI mode, run as the camera's init scripts and web server would."""
 import os
 import subprocess
+import time
 
-from camera import program
+from camera import program, wait_for
+from onvif_soap import envelope, security
 import pytest
 
 # nvtd finds its settings at once instead of waiting for CAM.
@@ -104,3 +106,60 @@ def test_hwconfig_is_read_without_trouble():
         f.write("model=" + "X" * 200 + "\nnot a line\naudio=7\n")
     r = cgi()
     assert r.returncode == 0 and b"Content-Length: " in r.stdout
+
+
+# The discovery thread's INFO query is held this long by the settings stand-in; a CGI process
+# that waits for the thread cannot end before that reply has gone out.
+HELD_REPLY_S = 10
+
+
+def cgi_with_held_discovery(settings_server, body):
+    """Runs one CGI request while the discovery thread is stuck in its INFO query: the body
+    is sent only once that query has reached the stand-in. Returns the completed process,
+    the time the held reply was sent and the time the process had ended."""
+    settings_server.set_faults([{"fault": "slow", "section": "INFO", "cmd": 100,
+                                 "delay": HELD_REPLY_S, "count": 1}])
+    try:
+        start = time.time()
+        env = clean_env(REQUEST_METHOD="POST", CONTENT_LENGTH=str(len(body)))
+        proc = subprocess.Popen(NVTD, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, env=env)
+        try:
+            held = wait_for(lambda: [e for e in settings_server.exchanges(section="INFO")
+                                     if e.get("fault") == "slow" and e["t"] >= start],
+                            timeout=20)
+            assert held, "the discovery thread never asked for INFO"
+            out, err = proc.communicate(body, timeout=60)
+            ended = time.time()
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+    finally:
+        settings_server.set_faults([])
+    return subprocess.CompletedProcess(proc.args, proc.returncode, out, err), \
+        held[0]["t"] + HELD_REPLY_S, ended
+
+
+def test_cgi_open_operation_does_not_wait_for_the_discovery_thread(settings_server):
+    body = (b'<?xml version="1.0"?><s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope"'
+            b' xmlns:tds="http://www.onvif.org/ver10/device/wsdl"><s:Body>'
+            b"<tds:GetSystemDateAndTime/></s:Body></s:Envelope>")
+    r, reply_sent, ended = cgi_with_held_discovery(settings_server, body)
+    assert r.returncode == 0
+    assert b"GetSystemDateAndTimeResponse" in r.stdout
+    assert ended < reply_sent, "the process waited for the discovery thread"
+
+
+def test_cgi_authenticated_request_stops_the_discovery_thread_first(settings_server):
+    users = subprocess.run(NVTD + ["useradd", "viewer", "s3cret", "user"], capture_output=True,
+                           text=True, timeout=10, env=clean_env())
+    os.makedirs("/etc/nvtd", exist_ok=True)
+    with open("/etc/nvtd/users", "w") as f:
+        f.write(users.stdout.strip() + "\n")
+    body = envelope("<tds:GetDeviceInformation/>", security("viewer", "s3cret")).encode()
+    r, reply_sent, ended = cgi_with_held_discovery(settings_server, body)
+    assert r.returncode == 0
+    assert b"GetDeviceInformationResponse" in r.stdout
+    # The thread was joined: its held reply went out before the process ended.
+    assert ended >= reply_sent

@@ -198,3 +198,22 @@ def test_busybox_httpd_and_forwarder_answer_curl_from_the_lan(httpd):
     assert r.stdout.startswith(b"HTTP/1.0 400 Bad Request\r\n"), r.stdout[:300]
     assert b"<SOAP-ENV:Text xml:lang=\"en\">Unsupported Command</SOAP-ENV:Text>" in r.stdout
     assert "content length = %d\n" % len(BODY) in server.out()
+
+
+def test_a_forwarder_that_stops_half_way_is_dropped_and_the_next_is_served(persistent):
+    server, fd = persistent
+    env = "REQUEST_METHOD=POST\nCONTENT_LENGTH=%d" % len(BODY)
+    # One forwarder stops inside its ENV text, another inside a CONTENT chunk; neither closes
+    # the server FIFO for nvtd (it keeps a write end of its own anyway).
+    for pid, cut in ((4600, env_message(env)[:-5]),
+                     (4601, env_message(env) + content_message([BODY])[:-7])):
+        reply = ReplyFifo(pid)
+        os.write(fd, open_message(pid))
+        os.write(fd, cut)
+        assert reply.read_all(timeout=30) == b""  # closed unanswered
+        reply.close()
+    r = forward(BODY)
+    assert r.returncode == 0, r.stdout
+    check_fault_reply(r.stdout)
+    assert server.out().count("relay: message cut short, request dropped\n") == 2
+    assert server.proc.poll() is None
