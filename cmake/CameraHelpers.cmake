@@ -22,7 +22,8 @@ endfunction()
 
 # camera_add_e2e(NAME tests/e2e/test_x.py [LABELS ...] [TIMEOUT s])
 # An end-to-end pytest module, run inside its own camera sandbox (testbed/sandbox)
-# against the programs of this build. Label "vcam": the module drives the virtual camera;
+# against the programs of this build. A module whose cases were all skipped ends with
+# exit code 77 (tests/e2e/conftest.py), which CTest reports as "Skipped". Label "vcam": the module drives the virtual camera;
 # in the camera build it runs against the programs' sim variants (vcam-seam/, see
 # camera_sim_variant). CAMERA_SEAM tells the module which device seam it has.
 function(camera_add_e2e name file)
@@ -46,7 +47,8 @@ function(camera_add_e2e name file)
   set_tests_properties(e2e_${name} PROPERTIES
     TIMEOUT ${E_TIMEOUT}
     LABELS "e2e;${E_LABELS}"
-    ENVIRONMENT "CAMERA_BUILD_DIR=${build_dir};CAMERA_SOURCE_DIR=${PROJECT_SOURCE_DIR};CAMERA_SEAM=${seam};CAMERA_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}")
+    SKIP_RETURN_CODE 77
+    ENVIRONMENT "CAMERA_BUILD_DIR=${build_dir};CAMERA_SOURCE_DIR=${PROJECT_SOURCE_DIR};CAMERA_SEAM=${seam};CAMERA_SKIP_RETURN_CODE=77;CAMERA_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}")
 endfunction()
 
 # camera_add_fuzzer(NAME SOURCES f_fuzz.cc ... LIBS lib ...)

@@ -6,6 +6,7 @@ import json
 import os
 import socket
 import subprocess
+import time
 import xml.etree.ElementTree as ET
 
 import pytest
@@ -328,6 +329,49 @@ def test_system_reboot_replies_before_rebooting(camera):
         os.remove(hold)
         for s in socks:
             s.close()
+
+
+def test_system_reboot_drops_the_queued_hellos(camera):
+    if EMULATOR:
+        pytest.skip("qemu-user lacks setsockopt(IP_MULTICAST_IF): no discovery socket")
+    # The discovery loop queues two start-up Hellos, the first due 5 to 10 seconds after it
+    # starts; a reboot requested before then drops them, so none goes out.
+    assert wait_for(lambda: "starting discovery loop\n" in camera.out(), timeout=10)
+    call("SystemReboot").soap()
+    assert wait_for(lambda: "reboot -d 3" in fake_calls(), timeout=10)
+    time.sleep(11)
+    assert "hello bytes" not in camera.out()
+
+
+EVENTS_WSDL = "http://www.onvif.org/ver10/events/wsdl"
+
+
+def events_call(operation, body, header=""):
+    envelope = ('<?xml version="1.0" encoding="UTF-8"?><s:Envelope xmlns:s="%s" '
+                'xmlns:a="http://www.w3.org/2005/08/addressing" xmlns:tev="%s"><s:Header>%s'
+                '</s:Header><s:Body>%s</s:Body></s:Envelope>'
+                % (NS["s"], EVENTS_WSDL, header, body))
+    with socket.create_connection(("127.0.0.1", PORT), timeout=30) as sock:
+        sock.sendall(soap_post(envelope.encode(), action=EVENTS_WSDL + operation,
+                               uri="/onvif/events_service"))
+        return read_reply(sock, early=True).decode(errors="replace")
+
+
+def test_readdressing_queues_a_hello_and_gives_events_the_new_address(camera):
+    answer = events_call("/EventPortType/CreatePullPointSubscriptionRequest",
+                         "<tev:CreatePullPointSubscription/>")
+    assert "http://10.99.0.2:%d/onvif/events_service/SubscriptionManager=0<" % PORT in answer
+    interface("10.99.0.7", "24").soap()
+    # A Hello is queued to announce the new address.
+    assert "pend 1 hello's\n" in camera.out()
+    # The pull point, made before the change, now speaks of the new address.
+    answer = events_call("/PullPointSubscription/PullMessagesRequest",
+                         "<tev:PullMessages><tev:Timeout>PT5S</tev:Timeout><tev:MessageLimit>5"
+                         "</tev:MessageLimit></tev:PullMessages>",
+                         "<SubscriptionId>0</SubscriptionId>"
+                         "<a:MessageID>urn:uuid:pull</a:MessageID>")
+    assert "http://10.99.0.7:%d/onvif/event_service/SubscriptionManager=0<" % PORT in answer
+    assert "10.99.0.2" not in answer
 
 
 def wsd(*args):

@@ -1,5 +1,6 @@
 """nvtd as a stand-alone HTTP server (--port): one request per connection, unusable heads,
 slow and silent clients, and stopping."""
+import re
 import signal
 import socket
 import time
@@ -113,7 +114,10 @@ def test_sigterm_ends_an_idle_server_within_5_seconds():
 def test_useradd_then_port_serves():
     server = start_server(PORT, "useradd", "admin", "pw", "user")
     try:
-        assert "running in server mode on port 8080" in server.out()
+        out = server.out()
+        assert "running in server mode on port 8080" in out
+        # The users line (name:level:enciphered password:a:), and the server still serves.
+        assert re.search(r"^admin:user:[A-Za-z0-9+/]+=*:a:$", out, re.M), out
         raw = http_exchange(PORT, soap_post(BODY))
         assert raw.startswith(b"HTTP/1.0 400")
     finally:
