@@ -6,6 +6,7 @@
 #include <cstdarg>
 
 #include "nvtd/core/writers.h"
+#include "nvtd/core/xml_text.h"
 
 namespace nvtd {
 namespace {
@@ -126,14 +127,14 @@ std::string BuildHello(const DiscoveryIdentity& id, uint32_t random, int message
 
 std::string BuildProbeMatches(const DiscoveryIdentity& id, uint32_t random, int message_number,
                               const std::string& relates_to, const std::string& user_scopes) {
-  return Compose(kProbeMatches, random, relates_to.c_str(), message_number, id.hwaddr.c_str(),
-                 id.model.c_str(), NameScopeValue(id.maker), user_scopes.c_str(),
+  return Compose(kProbeMatches, random, xml_safe(relates_to).c_str(), message_number,
+                 id.hwaddr.c_str(), id.model.c_str(), NameScopeValue(id.maker), user_scopes.c_str(),
                  id.address.c_str(), id.port);
 }
 
 std::string BuildMatchingRuleFault(uint32_t random, int message_number,
                                    const std::string& relates_to) {
-  return Compose(kFault, random, relates_to.c_str(), message_number);
+  return Compose(kFault, random, xml_safe(relates_to).c_str(), message_number);
 }
 
 }  // namespace nvtd

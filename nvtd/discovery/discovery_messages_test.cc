@@ -67,6 +67,15 @@ TEST(DiscoveryMessagesTest, FaultNamesTheMatchingRule) {
   EXPECT_TRUE(Has(fault, "The matching rule specified is not supported"));
 }
 
+TEST(DiscoveryMessagesTest, RelatesToCutInsideAnEntityIsEscaped) {
+  const std::string cut = "uuid:" + std::string(51, 'f') + "&am";  // 59 characters
+  const std::string echoed =
+      "<wsa:RelatesTo>uuid:" + std::string(51, 'f') + "&amp;am</wsa:RelatesTo>";
+  EXPECT_TRUE(Has(BuildProbeMatches(Camera(), 1, 1, cut, ""), echoed));
+  EXPECT_TRUE(Has(BuildMatchingRuleFault(1, 1, cut), echoed));
+  EXPECT_TRUE(Has(BuildMatchingRuleFault(1, 1, "a<b"), "<wsa:RelatesTo>a&lt;b</wsa:RelatesTo>"));
+}
+
 TEST(DiscoveryMessagesTest, NameScopeFollowsTheModelPrefixInAnyCase) {
   EXPECT_TRUE(IsMakerModel("CV"));
   EXPECT_TRUE(IsMakerModel("cV-1"));

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "nvtd/core/process_state.h"
+#include "nvtd/core/xml_text.h"
 
 namespace nvtd {
 namespace {
@@ -15,17 +16,19 @@ std::string scope_string;
 std::string scope_item_string;
 
 // Rebuilds both derived strings from the in-use entries; scope_lock held.
+// The scopes go into XML escaped; escaping can lengthen them past the buffers' bound, and
+// a scope that no longer fits is left out whole rather than cut inside a tag or entity.
 void Rebuild() {
   scope_string.clear();
   scope_item_string.clear();
   for (const UserScope& entry : UserScopes) {
     if (!entry.in_use) continue;
-    scope_string += " " + entry.text;
-    scope_item_string += "<tds:ScopeItem>" + entry.text + "</tds:ScopeItem>";
+    std::string text = xml_safe(entry.text);
+    std::string plain = " " + text;
+    std::string item = "<tds:ScopeItem>" + text + "</tds:ScopeItem>";
+    if (scope_string.size() + plain.size() < kScopeStringBytes) scope_string += plain;
+    if (scope_item_string.size() + item.size() < kScopeStringBytes) scope_item_string += item;
   }
-  // Five scopes of 63 characters fit; the cut only keeps the buffers' bound.
-  scope_string = scope_string.substr(0, kScopeStringBytes - 1);
-  scope_item_string = scope_item_string.substr(0, kScopeStringBytes - 1);
   trace("\tScopeString: %s\n", scope_string.c_str());
   trace("\tScopeItemString: %s\n", scope_item_string.c_str());
 }

@@ -29,9 +29,10 @@ int ScopeAdd(std::string_view scope);
 int ScopeRemove(std::string_view scope);
 // Drops every user scope, then adds this one: the index.
 int ScopeSet(std::string_view scope);
-// " scope" for each user scope, in entry order ("" when there are none).
+// " scope" for each user scope, in entry order ("" when there are none); the scopes
+// are escaped for XML and the text stays under kScopeStringBytes (whole scopes only).
 std::string ScopeString();
-// "<tds:ScopeItem>scope</tds:ScopeItem>" for each user scope, in entry order.
+// "<tds:ScopeItem>scope</tds:ScopeItem>" for each user scope, in entry order, alike.
 std::string ScopeItemString();
 // 1 when the text of any user scope occurs in text, else 0.
 int ScopeMatch(std::string_view text);

@@ -58,6 +58,24 @@ TEST_F(ScopesTest, LongScopeIsCutAndFiveLongScopesFitTheStrings) {
   EXPECT_EQ(ScopeItemString().size(), 5u * (15 + 63 + 16));
 }
 
+TEST_F(ScopesTest, ScopesAreEscapedAndCutOnlyAtWholeScopes) {
+  // SetScopes keeps 63 characters; this cut lands inside "&amp;".
+  ScopeSet(std::string(60, 'r') + "&amp;tail");
+  EXPECT_EQ(ScopeString(), " " + std::string(60, 'r') + "&amp;am");
+  EXPECT_EQ(ScopeItemString(),
+            "<tds:ScopeItem>" + std::string(60, 'r') + "&amp;am</tds:ScopeItem>");
+  EXPECT_EQ(ScopeMatch(std::string(60, 'r') + "&am"), 1);  // matching uses the stored text
+  // Escaped, five scopes of 63 "<" outgrow the bound: only whole scopes are kept.
+  ScopesInit();
+  for (int i = 0; i < kUserScopeCount; ++i) ScopeAdd(std::string(63, '<'));
+  std::string escaped;
+  for (int i = 0; i < 63; ++i) escaped += "&lt;";
+  EXPECT_EQ(ScopeString(), " " + escaped);
+  EXPECT_EQ(ScopeItemString(), "<tds:ScopeItem>" + escaped + "</tds:ScopeItem>");
+  EXPECT_EQ(ScopeRemove(std::string(63, '<')), 0);
+  EXPECT_EQ(ScopeString(), " " + escaped);  // the next one fits now
+}
+
 TEST_F(ScopesTest, MatchIsASubstringTestOverInUseEntries) {
   EXPECT_EQ(ScopeMatch("onvif://www.onvif.org/room/a"), 0);
   ScopeAdd("onvif://www.onvif.org/room/a");

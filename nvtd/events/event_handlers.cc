@@ -16,6 +16,7 @@
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/request_env.h"
 #include "nvtd/core/writers.h"
+#include "nvtd/core/xml_text.h"
 #include "nvtd/events/camera_address.h"
 #include "nvtd/events/consumer_url.h"
 #include "nvtd/events/event_messages.h"
@@ -33,8 +34,9 @@ std::optional<std::string> request_element(const char* name, size_t size) {
   return element_text(std::string_view(RequestBody.data(), size_t(ContentLength)), name, size);
 }
 
+// The request's MessageID (cut to 63 characters) as it is echoed into the reply header.
 std::string message_id() {
-  return request_element("MessageID", 64).value_or("");
+  return xml_safe(request_element("MessageID", 64).value_or(""));
 }
 
 // A duration element: ParseDuration when it starts with "PT", else the default.
@@ -212,13 +214,6 @@ int handle_event_set_synchronization_point(const char* /*body*/, int /*length*/)
 
 int handle_get_event_properties() {
   send_envelope(0, "%s", event_properties_envelope());
-  return 0;
-}
-
-int handle_event_service_capabilities() {
-  std::string mid = message_id();
-  CameraUrl camera{fresh_camera_address(), HttpPort};
-  send_body(0, "%s", format_event_service_capabilities(camera, mid.c_str()).c_str());
   return 0;
 }
 

@@ -1,6 +1,6 @@
 // Request handlers of the event service: subscriptions (push and pull point), PullMessages,
-// Unsubscribe, Renew, the event SetSynchronizationPoint, GetEventProperties and the event
-// service capabilities. They read the current request (RequestBody) and answer on OutputFd.
+// Unsubscribe, Renew, the event SetSynchronizationPoint and GetEventProperties. They read the
+// current request (RequestBody) and answer on OutputFd.
 #pragma once
 
 namespace nvtd {
@@ -16,7 +16,5 @@ int handle_renew();
 // Body part form: body points at "Body" of the request, length bytes to its end.
 int handle_event_set_synchronization_point(const char* body, int length);
 int handle_get_event_properties();
-// GetServiceCapabilities when the request URI names "events_service" (before authentication).
-int handle_event_service_capabilities();
 
 }  // namespace nvtd

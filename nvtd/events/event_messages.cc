@@ -81,7 +81,7 @@ constexpr char kNotifyBody[] =
     "oasis-200401-wss-wssecurity-secext-1.0.xsd\" "
     "xmlns:wsrf-bf=\"http://docs.oasis-open.org/wsrf/bf-2\" "
     "xmlns:wstop=\"http://docs.oasis-open.org/wsn/t-1\" "
-    "xmlns:xmime=\"http://tempuri.org/xmime.xsd\" "
+    "xmlns:xmime=\"http://www.w3.org/2005/05/xmlmime\" "
     "xmlns:wsrf=\"http://docs.oasis-open.org/wsrf/r-2\" "
     "xmlns:wsnt=\"http://docs.oasis-open.org/wsn/b-2\" "
     "xmlns:tns1=\"http://www.onvif.org/ver10/topics\">"
@@ -156,15 +156,6 @@ constexpr char kSetSynchronizationPointResponse[] =
         EVENTS_WSDL "/PullPointSubscription/SetSynchronizationPointResponse")
     "<SOAP-ENV:Body><tev:SetSynchronizationPointResponse></tev:SetSynchronizationPointResponse>"
     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
-
-constexpr char kEventServiceCapabilities[] =
-    REPLY_HEADER(" " MUST, "/onvif/event_service",
-                 EVENTS_WSDL "/EventPortType/GetServiceCapabilitiesResponse")
-    "<SOAP-ENV:Body><tev:GetServiceCapabilitiesResponse><tev:Capabilities "
-    "PersistentNotificationStorage=\"false\" MaxPullPoints=\"10\" "
-    "MaxNotificationProducers=\"10\" WSPausableSubscriptionManagerInterfaceSupport=\"false\" "
-    "WSPullPointSupport=\"false\" WSSubscriptionPolicySupport=\"false\"></tev:Capabilities>"
-    "</tev:GetServiceCapabilitiesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
 constexpr char kEventProperties[] = EVENT_ENVELOPE_START
     "<SOAP-ENV:Header><wsa5:MessageID>urn:uuid:2a7c3e6e-5b1d-4f0a-9c8e-3d9b4f6a1e20"
@@ -260,10 +251,6 @@ std::string format_set_synchronization_point_response(const CameraUrl& camera,
 
 const char* event_properties_envelope() {
   return kEventProperties;
-}
-
-std::string format_event_service_capabilities(const CameraUrl& camera, const char* message_id) {
-  return format_text(kEventServiceCapabilities, message_id, camera.address.c_str(), camera.port);
 }
 
 }  // namespace nvtd

@@ -1,5 +1,5 @@
 // The event service's message texts: pull answers, the Notify POST, the replies to the
-// subscription requests, the event properties and capabilities. Each function formats
+// subscription requests, and the event properties. Each function formats
 // one fixed template with the given values into a bounded text (at most 19999 bytes).
 #pragma once
 
@@ -55,7 +55,5 @@ std::string format_renew_response(const CameraUrl& camera, const char* message_i
 std::string format_set_synchronization_point_response(const CameraUrl& camera,
                                                       const char* message_id);
 const char* event_properties_envelope();
-// Body template (send_body).
-std::string format_event_service_capabilities(const CameraUrl& camera, const char* message_id);
 
 }  // namespace nvtd

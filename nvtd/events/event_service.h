@@ -34,7 +34,7 @@ int EventRemoveConsumer(int index);
 
 // Parks a PullMessages connection (-1 outside server mode) on a pull point; answers it at
 // once while the initial message is pending. 0, or -1 (no such pull point, 10 waiting).
-// message_id may be null. The message limit is accepted and not used.
+// message_id (the request's, raw) may be null. The message limit is accepted and not used.
 int EventAddPuller(int index, int connection, int timeout, const char* message_id,
                    int message_limit);
 

@@ -139,5 +139,24 @@ TEST_F(EventService, RenewByDurationAddsToTheExpiry) {
   EXPECT_NE(out.take().find("HTTP/1.0 400 Bad Request\r\n"), std::string::npos);
 }
 
+// A MessageID cut inside "&amp;" is echoed escaped, so every reply stays one document.
+TEST_F(EventService, RepliesEchoTheCutMessageIdEscaped) {
+  const std::string id = std::string(60, 'x') + "&amp;tail";
+  const std::string echoed = "<wsa5:MessageID>" + std::string(60, 'x') + "&amp;am</wsa5:MessageID>";
+  set_request("<s:Envelope><s:Header><wsa:MessageID>" + id +
+              "</wsa:MessageID></s:Header><s:Body><SubscriptionId>0</SubscriptionId>"
+              "</s:Body></s:Envelope>");
+  auto reply = [](int (*handler)()) {
+    OutputCapture out;
+    EXPECT_EQ(handler(), 0);
+    return out.take();
+  };
+  EXPECT_NE(reply(handle_create_pull_point_subscription).find(echoed), std::string::npos);
+  EXPECT_NE(reply(handle_renew).find(echoed), std::string::npos);
+  EXPECT_NE(reply([] { return handle_event_set_synchronization_point(nullptr, 0); }).find(echoed),
+            std::string::npos);
+  EXPECT_NE(reply(handle_unsubscribe).find(echoed), std::string::npos);
+}
+
 }  // namespace
 }  // namespace nvtd

@@ -2,6 +2,7 @@
 #include "nvtd/events/subscription_table.h"
 
 #include "nvtd/core/process_state.h"
+#include "nvtd/core/xml_text.h"
 
 namespace nvtd {
 
@@ -81,8 +82,10 @@ int table_add_puller(SubscriptionTable& table, int index, int connection, int ti
   puller.deadline = now + timeout;
   puller.in_use = true;
   if (message_id != nullptr) {
+    // The id arrives cut to 63 characters; escaped it may outgrow the old 127-byte header,
+    // and a cut there would leave the element open, so the header is kept whole.
     puller.message_id_header =
-        (std::string("<wsa5:MessageID>") + message_id + "</wsa5:MessageID>").substr(0, 127);
+        std::string("<wsa5:MessageID>") + xml_safe(message_id) + "</wsa5:MessageID>";
   }
   table_renew(table, index, entry.duration);
   return slot;

@@ -20,7 +20,7 @@ struct PullerSlot {
   int timeout = 0;           // the request's Timeout in seconds
   std::time_t deadline = 0;  // parking time + timeout
   bool in_use = false;
-  std::string message_id_header;  // "<wsa5:MessageID>..</wsa5:MessageID>" (<= 127) or empty
+  std::string message_id_header;  // "<wsa5:MessageID>..</wsa5:MessageID>" (id escaped) or empty
   bool answered = false;          // a notification was written on the connection
 };
 

@@ -68,6 +68,22 @@ TEST(SubscriptionTable, EachPullExtendsByTheSubscriptionsOwnDuration) {
   EXPECT_EQ(entry.pullers[1].message_id_header, "");
 }
 
+TEST(SubscriptionTable, TheMessageIdIsEscapedAndItsHeaderKeptWhole) {
+  SubscriptionTable table;
+  int pull = table_add(table, pull_point(), 60, 1000);
+  // An id cut inside "&amp;" and one whose escaping outgrows the old 127-byte header.
+  std::string cut = std::string(60, 'x') + "&am";
+  std::string angles(63, '<');
+  ASSERT_EQ(table_add_puller(table, pull, 5, 10, cut.c_str(), 1000), 0);
+  ASSERT_EQ(table_add_puller(table, pull, 6, 10, angles.c_str(), 1000), 1);
+  const Subscription& entry = table.entries[pull];
+  EXPECT_EQ(entry.pullers[0].message_id_header,
+            "<wsa5:MessageID>" + std::string(60, 'x') + "&amp;am</wsa5:MessageID>");
+  std::string escaped;
+  for (int i = 0; i < 63; ++i) escaped += "&lt;";
+  EXPECT_EQ(entry.pullers[1].message_id_header, "<wsa5:MessageID>" + escaped + "</wsa5:MessageID>");
+}
+
 TEST(SubscriptionTable, RenewalsAddAndAbsoluteExpiriesPass2038) {
   SubscriptionTable table;
   int index = table_add(table, pull_point(), 60, 1000);

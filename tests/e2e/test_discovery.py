@@ -277,6 +277,36 @@ class TestRunningCamera:
         assert len(scopes) == 6 and scopes[0] == SCOPE + "Profile/Streaming"
         assert scopes[5] == SCOPE + "name/Corvane"
 
+    def test_echoes_cut_inside_an_entity_stay_well_formed(self, camera):
+        # The user scope is kept to 63 characters and RelatesTo to 59: both cuts land
+        # inside "&amp;", and every answer that carries them must still parse.
+        _, listener = camera
+        user = SCOPE + "room/" + "r" * 33 + "&amp;tail"
+        kept = SCOPE + "room/" + "r" * 33 + "&am"
+        status, _ = soap("<tds:SetScopes><tds:Scopes>%s</tds:Scopes></tds:SetScopes>" % user)
+        assert status == 200
+        answers = probe(probe_text(message_id="uuid:" + "f" * 51 + "&amp;x",
+                                   body=NVT + "<d:Scopes>%s</d:Scopes>" % user))
+        assert len(answers) == 1
+        envelope = parse(answers[0])
+        assert envelope.find("s:Header/wsa:RelatesTo", NS).text == "uuid:" + "f" * 51 + "&am"
+        scopes = envelope.find("s:Body/d:ProbeMatches/d:ProbeMatch/d:Scopes", NS).text
+        assert scopes.endswith(SCOPE + "location/usa " + kept + " ")
+        seen = len(listener.hellos())
+        added = SCOPE + "floor/<b>"
+        status, _ = soap("<tds:AddScopes><tds:ScopeItem>%s</ScopeItem></tds:AddScopes>"
+                         % added.replace("<", "&lt;").replace(">", "&gt;"))
+        assert status == 200
+        assert wait_for(lambda: len(listener.hellos()) > seen, timeout=15, step=0.2)
+        scopes = parse(listener.hellos()[seen]).find("s:Body/d:Hello/d:Scopes", NS).text
+        assert scopes.endswith("name/OLM %s %s " % (kept, added))
+        status, text = soap("<tds:RemoveScopes><tds:ScopeItem>%s</ScopeItem></tds:RemoveScopes>"
+                            % (SCOPE + "room/none"))
+        assert status == 200
+        items = [e.text for e in ET.fromstring(text.encode()).iter()
+                 if e.tag.endswith("}ScopeItem")]
+        assert items[-2:] == [kept, added]
+
 
 def test_upnp_2_silences_discovery_and_the_process_still_stops(settings):
     set_setting("CAM", "upnp", "2")

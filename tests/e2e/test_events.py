@@ -9,6 +9,7 @@ import socket
 import subprocess
 import threading
 import time
+import xml.etree.ElementTree as ET
 from datetime import datetime, timezone
 from http.server import BaseHTTPRequestHandler, HTTPServer
 
@@ -428,6 +429,32 @@ def test_event_properties_and_synchronization_point(nvtd):
     assert "<wsa5:MessageID>urn:uuid:sync</wsa5:MessageID>" in answer
     assert "http://%s:%d/onvif/event_service</wsa5:To>" % (CAMERA, PORT) in answer
     assert "SetSynchronizationPointResponse" in answer
+
+
+def test_message_ids_cut_inside_an_entity_are_echoed_well_formed(nvtd):
+    # The MessageID is kept to 63 characters: this cut lands inside "&amp;".
+    sent = "<a:MessageID>%s&amp;tail</a:MessageID>" % ("m" * 60)
+    kept = "m" * 60 + "&am"
+    wsa5 = "{http://www.w3.org/2005/08/addressing}MessageID"
+
+    def echoed(body):
+        return ET.fromstring(body.encode()).find(".//" + wsa5).text
+
+    created = call("<tev:CreatePullPointSubscription/>",
+                   EVENTS_WSDL + "/EventPortType/CreatePullPointSubscriptionRequest", sent)
+    assert echoed(created) == kept
+    sid = int(re.search(r"<dom0:SubscriptionId [^>]*>(\d+)<", created).group(1))
+    with pull(sid, "PT30S", "m" * 60 + "&amp;tail") as first:
+        assert echoed(read_answer(first, timeout=3)[1]) == kept
+    answer = call("<wsnt:Renew><wsnt:TerminationTime>PT60S</wsnt:TerminationTime></wsnt:Renew>",
+                  WSNT + "/SubscriptionManager/RenewRequest", sid_header(sid) + sent)
+    assert echoed(answer) == kept
+    answer = call("<tev:SetSynchronizationPoint/>",
+                  EVENTS_WSDL + "/PullPointSubscription/SetSynchronizationPointRequest", sent)
+    assert echoed(answer) == kept
+    answer = call("<wsnt:Unsubscribe/>", WSNT + "/SubscriptionManager/UnsubscribeRequest",
+                  sid_header(sid) + sent)
+    assert echoed(answer) == kept
 
 
 def test_onvif_client_library_pulls_the_initial_motion_message(nvtd):

@@ -170,6 +170,9 @@ def test_created_profiles_names_tokens_and_the_full_store(media):
     assert r.bad_request and r.fault() == "ter:ConfigModify"
     r = call("AddVideoEncoderConfiguration", "<trt:ProfileToken>tok</trt:ProfileToken>")
     assert r.bad_request and r.fault() == "ter:ConfigModify"
+    for kind in ("VideoSource", "VideoEncoder", "AudioSource", "AudioEncoder"):
+        r = call("Remove%sConfiguration" % kind)
+        assert r.bad_request and r.fault() == "ter:ConfigModify", kind
     missing = call("GetProfile", "<trt:ProfileToken>gone</trt:ProfileToken>")
     assert not missing.bad_request and missing.fault() == "ter:NoProfile"
 
@@ -333,9 +336,7 @@ def test_an_onvif_client_library_lists_profiles_and_media_addresses(media):
         ("stream1", True, "T-VEConf-stream1"), ("stream2", True, "T-VEConf-stream2")]
     assert result["profiles"][0]["audio"] and not result["profiles"][1]["audio"]
     assert result["profiles"][0]["width"] == 1920
-    probe = post("<trt:GetStreamUri><trt:ProfileToken>stream1</trt:ProfileToken>"
-                 "</trt:GetStreamUri>")
-    if "Unsupported Command" in probe:
-        pytest.skip("GetStreamUri and GetSnapshotUri are not in this build yet")
-    assert str(result["stream"]).startswith("rtsp://"), result
-    assert str(result["snapshot"]).startswith("http://"), result
+    # The camera's eth0 address (the NETWORK section), the first profile's stream on the
+    # streaming server's default port, and the snapshot on the CAM section's http_port (80).
+    assert result["stream"] == "rtsp://10.99.0.2/onvif/stream1", result
+    assert result["snapshot"] == "http://10.99.0.2:80/onvif/no_image.jpg", result
