@@ -69,14 +69,13 @@ function(camera_add_fuzzer name)
   set_tests_properties(fuzz_${name} PROPERTIES TIMEOUT 120 LABELS fuzz)
 endfunction()
 
-# nvtd_add_room(NAME SOURCES ... LIBS ...): a static library of one nvtd room,
-# registered for the nvtd program and the whole-service tests.
+# nvtd_add_room(NAME SOURCES ... LIBS ...): a static library of one nvtd room and the rooms
+# it uses.
 function(nvtd_add_room name)
   cmake_parse_arguments(R "" "" "SOURCES;LIBS" ${ARGN})
   add_library(${name} STATIC ${R_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${R_LIBS})
-  set_property(GLOBAL APPEND PROPERTY NVTD_LIBS ${name})
 endfunction()
 
 # camera_sim_variant(TARGET): TARGET_sim, the same static library or program built against

@@ -25,7 +25,9 @@ class Effects {
   virtual bool stop_requested() = 0;
 };
 
-// Steps 5 to 7 of the start-up and the loop, until a stop is requested.
+// Everything after the device is open: a forced day or night mode is set and run returns;
+// otherwise the camera starts in day mode with the log open (not in a dry run), then reads
+// the statistics once a second and switches between day and night until a stop is requested.
 void run(const Options& options, Effects& effects);
 
 // The whole program: options, signals, library and "/dev/iav", run, shutdown. Returns the

@@ -13,7 +13,7 @@ std::optional<std::string> find_action_text(const char* soap_action, const char*
   if (content_type != nullptr && std::strstr(content_type, "action=") != nullptr) {
     return std::string(content_type);
   }
-  // The Action element is held in 256 bytes: at most 255 characters.
+  // The Action element is read up to 255 characters; a longer one is cut there.
   if (auto action = element_text(body, "Action", 256)) return action;
   if (!body.empty()) return std::string(body);
   return std::nullopt;

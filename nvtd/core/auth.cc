@@ -53,23 +53,23 @@ AuthResult verify_username_token(std::string_view body) {
   return AuthResult::kPass;
 }
 
-bool check_username_token(std::string_view body) {
+bool check_username_token(std::string_view body, Reply& reply) {
   switch (verify_username_token(body)) {
     case AuthResult::kPass:
       return true;
     case AuthResult::kNoCredentials:
       trace_verbose("no credentials supplied\n");
-      send_catalogue_fault(Fault::kNotAuthorized);
+      send_catalogue_fault(reply, Fault::kNotAuthorized);
       return false;
     case AuthResult::kNoDigest:
       trace_verbose("auth fault\n");
-      send_catalogue_fault(Fault::kInvalidSecurity);
+      send_catalogue_fault(reply, Fault::kInvalidSecurity);
       return false;
     case AuthResult::kFailed:
       break;
   }
   trace_verbose("auth fail\n");
-  send_catalogue_fault(Fault::kFailedAuthentication);
+  send_catalogue_fault(reply, Fault::kFailedAuthentication);
   return false;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "nvtd/core/reply.h"
+
 namespace nvtd {
 
 // Outcome of the check, in the order its steps are taken.
@@ -20,7 +22,7 @@ AuthResult verify_username_token(std::string_view body);
 
 // The check as the dispatcher runs it: on failure writes the fault response and returns
 // false.
-bool check_username_token(std::string_view body);
+bool check_username_token(std::string_view body, Reply& reply);
 
 // Base64(SHA-1(nonce bytes + created + password)), as a client computes it.
 std::string password_digest(std::string_view nonce_bytes, std::string_view created,

@@ -166,28 +166,29 @@ TEST_F(UsersFileTest, FaultsWrittenForEachFailure) {
   Server = true;
   write(UsersFilePath, line("viewer", "s3cret"));
   {
-    OutputCapture out;
-    EXPECT_FALSE(check_username_token("<s:Body/>"));
+    OutputCapture out(RunMode::kServer);
+    EXPECT_FALSE(check_username_token("<s:Body/>", out.reply()));
     std::string text = out.take();
     EXPECT_EQ(text.rfind("HTTP/1.0 400 Bad Request\r\nContent-Length: ", 0), 0u);
     EXPECT_NE(text.find("ter:NotAuthorized"), std::string::npos);
   }
   {
-    OutputCapture out;
-    EXPECT_FALSE(check_username_token(token("viewer", "s3cret", kCreated, "#PasswordText")));
+    OutputCapture out(RunMode::kServer);
+    EXPECT_FALSE(
+        check_username_token(token("viewer", "s3cret", kCreated, "#PasswordText"), out.reply()));
     EXPECT_NE(out.take().find("wsse:InvalidSecurity"), std::string::npos);
   }
   {
-    OutputCapture out;
-    EXPECT_FALSE(check_username_token(signed_by("viewer", "wrong")));
+    OutputCapture out(RunMode::kServer);
+    EXPECT_FALSE(check_username_token(signed_by("viewer", "wrong"), out.reply()));
     std::string text = out.take();
     EXPECT_EQ(text.rfind("HTTP/1.0 400 Bad Request\r\nContent-Length: ", 0), 0u);
     EXPECT_NE(text.find("wsse:FailedAuthentication"), std::string::npos);
     EXPECT_NE(text.find("<SOAP-ENV:Header>"), std::string::npos);
   }
   {
-    OutputCapture out;
-    EXPECT_TRUE(check_username_token(signed_by("viewer", "s3cret")));
+    OutputCapture out(RunMode::kServer);
+    EXPECT_TRUE(check_username_token(signed_by("viewer", "s3cret"), out.reply()));
     EXPECT_EQ(out.take(), "");
   }
   reset_process_state();

@@ -1,17 +1,14 @@
-// Request dispatch: decides the action text, finds the first action-table entry whose name
-// occurs in it, runs the UsernameToken check for all but the open operations, and calls the
-// handler in its call form between the fill and release of the per-request section cache.
+// Request dispatch: decides the action text, finds the operation whose name occurs in it,
+// runs the UsernameToken check for all but the open operations, and calls the handler in its
+// call form between the fill and release of the per-request section cache.
 #include "nvtd/core/dispatch.h"
 
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
-#include "nvtd/core/action_table.h"
 #include "nvtd/core/action_text.h"
 #include "nvtd/core/auth.h"
 #include "nvtd/core/faults.h"
-#include "nvtd/core/http_io.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/request_hooks.h"
 #include "nvtd/core/writers.h"
@@ -28,50 +25,50 @@ class SectionCacheScope {
   SectionCacheScope& operator=(const SectionCacheScope&) = delete;
 };
 
-// Calls the entry's handler; returns true when a connection handler kept the connection.
-bool call_handler(const ActionEntry& entry, std::string_view body, int connection_fd) {
-  switch (entry.form) {
-    case CallForm::kPlain:
-      entry.plain();
+// Calls the operation's handler; returns true when a connection handler kept the connection.
+bool call_handler(const Operation& op, const Request& request, Reply& reply) {
+  switch (op.form) {
+    case CallForm::kRequest:
+      op.handler(request, reply);
       return false;
-    case CallForm::kWholeBody:
-      entry.text(body.data(), static_cast<int>(body.size()));
-      return false;
-    case CallForm::kBodyPart: {
+    case CallForm::kBodyPart:
       // Without "Body" nothing at all is written and the request ends.
-      std::size_t at = body.find("Body");
-      if (at == std::string_view::npos) return false;
-      entry.text(body.data() + at, static_cast<int>(body.size() - at));
+      if (request.body.find("Body") == std::string::npos) return false;
+      op.handler(request, reply);
       return false;
-    }
     case CallForm::kConnection:
-      return entry.connection(connection_fd) == 0;
+      return op.handler(request, reply) == 0;
   }
   return false;
 }
 
+const char* c_str_or_null(const std::optional<std::string>& value) {
+  return value ? value->c_str() : nullptr;
+}
+
 }  // namespace
 
-DispatchOutcome dispatch_request(int connection_fd) {
-  std::string_view body = RequestBody;
-  auto action = find_action_text(std::getenv("HTTP_SOAPACTION"), std::getenv("CONTENT_TYPE"), body);
+DispatchOutcome dispatch_request(const OperationTable& table, const Request& request,
+                                 Reply& reply) {
+  auto action = find_action_text(c_str_or_null(request.soap_action),
+                                 c_str_or_null(request.content_type), request.body);
   if (!action) {
-    send_plain_error("no action!\n");
+    send_plain_error(reply, "no action!\n");
     return DispatchOutcome::kNoAction;
   }
-  int index = find_action(*action);
-  if (index >= 0 && action_table()[index].open) {
-    call_handler(action_table()[index], body, connection_fd);
+  const Operation* op = table.find(*action);
+  if (op != nullptr && op->open()) {
+    call_handler(*op, request, reply);
     return DispatchOutcome::kOpenOperation;
   }
-  if (!NoAuth && !check_username_token(body)) return DispatchOutcome::kAuthFailed;
+  if (!NoAuth && !check_username_token(request.body, reply)) return DispatchOutcome::kAuthFailed;
 
   SectionCacheScope cache;
-  if (index < 0) {
-    send_catalogue_fault(Fault::kUnsupportedCommand);
+  if (op == nullptr) {
+    send_catalogue_fault(reply, Fault::kUnsupportedCommand);
     return DispatchOutcome::kHandled;
   }
-  bool kept = call_handler(action_table()[index], body, connection_fd);
+  bool kept = call_handler(*op, request, reply);
   return kept ? DispatchOutcome::kHandedOver : DispatchOutcome::kHandled;
 }
 

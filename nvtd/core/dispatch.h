@@ -1,6 +1,10 @@
-// Request dispatch: finds the operation of the current request in the action table,
-// checks authentication and calls its handler. Called once per request by the loop.
+// Request dispatch: finds the request's operation in the operation table, checks
+// authentication and calls its handler. Called once per request by the run mode.
 #pragma once
+
+#include "nvtd/core/operation_table.h"
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
 
 namespace nvtd {
 
@@ -13,7 +17,6 @@ enum class DispatchOutcome {
   kHandedOver,     // the handler kept the connection (held PullMessages); do not close it
 };
 
-// connection_fd: the accepted socket in server mode, -1 in the other modes.
-DispatchOutcome dispatch_request(int connection_fd);
+DispatchOutcome dispatch_request(const OperationTable& table, const Request& request, Reply& reply);
 
 }  // namespace nvtd

@@ -130,23 +130,23 @@ std::string failed_authentication_envelope() {
   return kFailedAuthenticationOpening + fault_body(Fault::kFailedAuthentication);
 }
 
-void send_catalogue_fault(Fault fault) {
-  send_catalogue_fault(fault, fault_entry(fault).status);
+void send_catalogue_fault(Reply& reply, Fault fault) {
+  send_catalogue_fault(reply, fault, fault_entry(fault).status);
 }
 
-void send_catalogue_fault(Fault fault, int http_status) {
+void send_catalogue_fault(Reply& reply, Fault fault, int http_status) {
   bool complete = fault == Fault::kFailedAuthentication;
   if (http_status == 400) {
-    out_printf("%s", kStatusBadRequest);
+    reply.append(kStatusBadRequest);
     if (complete) {
-      send_envelope_fault(0, "%s", failed_authentication_envelope().c_str());
+      send_envelope_fault(reply, 0, "%s", failed_authentication_envelope().c_str());
     } else {
-      send_fault(0, "%s", fault_body(fault).c_str());
+      send_fault(reply, 0, "%s", fault_body(fault).c_str());
     }
   } else if (complete) {
-    send_envelope(0, "%s", failed_authentication_envelope().c_str());
+    send_envelope(reply, 0, "%s", failed_authentication_envelope().c_str());
   } else {
-    send_body(0, "%s", fault_body(fault).c_str());
+    send_body(reply, 0, "%s", fault_body(fault).c_str());
   }
 }
 

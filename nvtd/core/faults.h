@@ -5,6 +5,8 @@
 #include <array>
 #include <string>
 
+#include "nvtd/core/reply.h"
+
 namespace nvtd {
 
 enum class Fault {
@@ -57,9 +59,9 @@ std::string failed_authentication_envelope();
 // Sends the fault with the catalogue's status: for 400 "HTTP/1.0 400 Bad Request\r\n" first and
 // then send_fault (or send_envelope_fault for FailedAuthentication) with flag 0; for 200 (and
 // faults not meant for HTTP) send_body like any response.
-void send_catalogue_fault(Fault fault);
+void send_catalogue_fault(Reply& reply, Fault fault);
 // The same with the status the caller chooses (200 or 400), for the faults whose status depends
 // on who sends them (NoProfile, the empty Sender fault).
-void send_catalogue_fault(Fault fault, int http_status);
+void send_catalogue_fault(Reply& reply, Fault fault, int http_status);
 
 }  // namespace nvtd

@@ -56,8 +56,8 @@ TEST(FaultCatalogue, EveryEntryIsWellFormedAndHasItsStatus) {
 
 TEST_F(Faults, A400FaultInServerModeHasOneStatusLineFollowedByContentLength) {
   Server = true;
-  OutputCapture cap;
-  send_catalogue_fault(Fault::kUnsupportedCommand);
+  OutputCapture cap(RunMode::kServer);
+  send_catalogue_fault(cap.reply(), Fault::kUnsupportedCommand);
   std::string out = cap.take();
   EXPECT_EQ(out.rfind("HTTP/1.0 400 Bad Request\r\nContent-Length: ", 0), 0u);
   EXPECT_EQ(out.find("200 OK"), std::string::npos);
@@ -67,21 +67,21 @@ TEST_F(Faults, A400FaultInServerModeHasOneStatusLineFollowedByContentLength) {
 
 TEST_F(Faults, A200FaultIsSentLikeAnyResponse) {
   Server = true;
-  OutputCapture cap;
-  send_catalogue_fault(Fault::kNoSuchService);
+  OutputCapture cap(RunMode::kServer);
+  send_catalogue_fault(cap.reply(), Fault::kNoSuchService);
   EXPECT_EQ(cap.take().rfind("HTTP/1.0 200 OK\r\nServer: OnVIF NVT\r\nContent-Length: ", 0), 0u);
 }
 
 TEST_F(Faults, TheCallerMayChooseTheStatus) {
   Server = true;
-  OutputCapture cap;
-  send_catalogue_fault(Fault::kNoProfile, 200);
+  OutputCapture cap(RunMode::kServer);
+  send_catalogue_fault(cap.reply(), Fault::kNoProfile, 200);
   EXPECT_EQ(cap.take().rfind("HTTP/1.0 200 OK\r\n", 0), 0u);
 }
 
 TEST_F(Faults, FailedAuthenticationIsACompleteEnvelope) {
   OutputCapture cap;
-  send_catalogue_fault(Fault::kFailedAuthentication);
+  send_catalogue_fault(cap.reply(), Fault::kFailedAuthentication);
   std::string out = cap.take();
   std::string envelope = failed_authentication_envelope();
   EXPECT_EQ(out, "HTTP/1.0 400 Bad Request\r\nContent-Length: " + std::to_string(envelope.size()) +

@@ -8,17 +8,12 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/request_env.h"
 #include "nvtd/core/writers.h"
 
 namespace nvtd {
-
-std::string RequestBody;
-int32_t ContentLength = 0;
-std::string HeaderRemainder;
 
 namespace {
 
@@ -41,12 +36,12 @@ std::string value_of(std::string_view line, const HeaderRule& rule) {
   return std::string(line.substr(rule.value_offset));
 }
 
-void content_error(const char* message) {
-  if (Server || Persist) {
+void content_error(Reply& reply, const char* message) {
+  if (reply.mode() != RunMode::kCgi) {
     printf("%s", message);
     return;
   }
-  send_plain_error("%s\n", message);
+  send_plain_error(reply, "%s\n", message);
 }
 
 long long now_ms() {
@@ -95,18 +90,20 @@ int parse_request_head(std::string_view received, RequestHead* head) {
   return 0;
 }
 
-void apply_request_head(const RequestHead& head) {
-  clear_request_variables();
-  setenv("REQUEST_METHOD", head.method.c_str(), 1);
-  if (head.uri) setenv("REQUEST_URI", head.uri->c_str(), 1);
-  if (head.content_type) setenv("CONTENT_TYPE", head.content_type->c_str(), 1);
-  setenv("CONTENT_LENGTH", head.content_length.c_str(), 1);
-  if (head.soap_action) setenv("HTTP_SOAPACTION", head.soap_action->c_str(), 1);
-  HeaderRemainder = head.remainder;
+Request request_from_head(const RequestHead& head) {
+  Request request;
+  request.mode = RunMode::kServer;
+  // Values end at an embedded NUL, as they did when they were C strings.
+  auto text = [](const std::string& value) { return std::string(value.c_str()); };
+  request.method = text(head.method);
+  if (head.uri) request.uri = text(*head.uri);
+  if (head.content_type) request.content_type = text(*head.content_type);
+  request.content_length = text(head.content_length);
+  if (head.soap_action) request.soap_action = text(*head.soap_action);
+  return request;
 }
 
-int read_request_head(int fd, int timeout_ms) {
-  HeaderRemainder.clear();
+int read_request_head(int fd, int timeout_ms, RequestHead* head) {
   std::string received;
   char buffer[kHeadLimit];
   long long deadline = now_ms() + timeout_ms;
@@ -125,21 +122,17 @@ int read_request_head(int fd, int timeout_ms) {
     if (n <= 0) return -1;
     received.append(buffer, size_t(n));
   }
-  RequestHead head;
-  if (parse_request_head(received, &head) < 0) return -1;
-  apply_request_head(head);
-  return 0;
+  return parse_request_head(received, head);
 }
 
-int32_t checked_content_length() {
-  const char* text = getenv("CONTENT_LENGTH");
-  if (text == nullptr) {
-    content_error("need content length!");
+int32_t checked_content_length(const Request& request, Reply& reply) {
+  if (!request.content_length) {
+    content_error(reply, "need content length!");
     return -1;
   }
-  long length = parse_decimal(text);
+  long length = parse_decimal(request.content_length->c_str());
   if (length < 1 || length > kMaxContentLength) {
-    content_error("bogus content length!");
+    content_error(reply, "bogus content length!");
     return -1;
   }
   return int32_t(length);
@@ -161,22 +154,17 @@ static bool readable_before(int fd, long long deadline) {
   }
 }
 
-int read_content(int fd, int timeout_ms) {
+int read_content(int fd, std::string_view already, Request* request, Reply& reply, int timeout_ms) {
   const long long deadline = timeout_ms < 0 ? -1 : now_ms() + timeout_ms;
-  int32_t length = checked_content_length();
-  if (length < 0) {
-    HeaderRemainder.clear();
-    return -1;
-  }
-  RequestBody.assign(size_t(length), '\0');
-  size_t received =
-      HeaderRemainder.size() < size_t(length) ? HeaderRemainder.size() : size_t(length);
-  RequestBody.replace(0, received, HeaderRemainder, 0, received);
-  HeaderRemainder.clear();
+  int32_t length = checked_content_length(*request, reply);
+  if (length < 0) return -1;
+  std::string& body = request->body;
+  body.assign(size_t(length), '\0');
+  size_t received = already.size() < size_t(length) ? already.size() : size_t(length);
+  body.replace(0, received, already.substr(0, received));
   while (received < size_t(length)) {
-    ssize_t n = readable_before(fd, deadline)
-                    ? read(fd, &RequestBody[received], size_t(length) - received)
-                    : 0;
+    ssize_t n =
+        readable_before(fd, deadline) ? read(fd, &body[received], size_t(length) - received) : 0;
     if (n < 0 && errno == EINTR && !StopRequested) continue;
     if (n <= 0) {
       trace("%s: %d bytes left unread!\n", "read_content", int(size_t(length) - received));
@@ -185,8 +173,7 @@ int read_content(int fd, int timeout_ms) {
     received += size_t(n);
   }
   // The body ends after what arrived, so no reader looks past it.
-  RequestBody.resize(received);
-  ContentLength = int32_t(received);
+  body.resize(received);
   return 0;
 }
 

@@ -1,5 +1,5 @@
-// Request input: the HTTP request head in server mode and the body in every mode. The body
-// ends up in RequestBody / ContentLength, which the dispatcher and handlers read.
+// Request input: the HTTP request head in server mode and the body in every mode, read into
+// the request.
 #pragma once
 
 #include <cstdint>
@@ -7,15 +7,10 @@
 #include <string>
 #include <string_view>
 
-namespace nvtd {
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
 
-// The body of the current request, NUL-terminated (c_str()); replaced by each request.
-// RequestBody.size() == ContentLength.
-extern std::string RequestBody;
-// The body length: CONTENT_LENGTH (1..50000), or fewer bytes when the peer ended early.
-extern int32_t ContentLength;
-// Server mode: the bytes that followed the blank line of the head; the start of the body.
-extern std::string HeaderRemainder;
+namespace nvtd {
 
 inline constexpr size_t kHeadLimit = 500;  // the head must arrive within 500 bytes
 inline constexpr int32_t kMaxContentLength = 50000;
@@ -34,22 +29,24 @@ struct RequestHead {
 // line begin with "POST" and it must carry a Content-Length line. Returns 0 or -1 (unusable).
 int parse_request_head(std::string_view received, RequestHead* head);
 
-// Clears the request variables and sets them from the head; keeps the remainder.
-void apply_request_head(const RequestHead& head);
+// A server-mode request with the head's values (the body is still to be read).
+Request request_from_head(const RequestHead& head);
 
 // Reads the head from a connection until the blank line has arrived or kHeadLimit bytes are
-// in, waiting at most timeout_ms in all; parses and applies it. Returns 0 or -1 (unusable
-// head, read error, or timeout).
-int read_request_head(int fd, int timeout_ms);
+// in, waiting at most timeout_ms in all, and parses it. Returns 0 or -1 (unusable head, read
+// error, or timeout).
+int read_request_head(int fd, int timeout_ms, RequestHead* head);
 
-// Reads the body of CONTENT_LENGTH bytes: HeaderRemainder first, the rest from fd. Returns 0,
-// or -1 after the "need content length!" / "bogus content length!" message. With timeout_ms
-// >= 0 the whole body must arrive within that time (a client dribbling bytes cannot hold the
-// server); what arrived by then is the body, as when the peer stops early.
-int read_content(int fd, int timeout_ms = -1);
+// Reads the body of CONTENT_LENGTH bytes into request->body: the bytes already received
+// (after the head) first, the rest from fd. Returns 0, or -1 after the "need content length!"
+// / "bogus content length!" message. With timeout_ms >= 0 the whole body must arrive within
+// that time (a client dribbling bytes cannot hold the server); what arrived by then is the
+// body, as when the peer stops early.
+int read_content(int fd, std::string_view already, Request* request, Reply& reply,
+                 int timeout_ms = -1);
 
 // CONTENT_LENGTH checked: its value, or -1 after the message (to standard output in the server
-// modes, as a text/plain response otherwise).
-int32_t checked_content_length();
+// and relay modes, as a text/plain response in CGI mode).
+int32_t checked_content_length(const Request& request, Reply& reply);
 
 }  // namespace nvtd

@@ -18,7 +18,6 @@ class HttpIo : public ::testing::Test {
  protected:
   void SetUp() override {
     reset_process_state();
-    HeaderRemainder.clear();
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds_), 0);
   }
   void TearDown() override {
@@ -34,6 +33,9 @@ class HttpIo : public ::testing::Test {
     fds_[1] = -1;
   }
   int fds_[2] = {-1, -1};
+  RequestHead head_;
+  Request req_;
+  Reply reply_{-1, RunMode::kCgi};
 };
 
 TEST(RequestHead, ParsesMethodUriAndTheThreeHeaders) {
@@ -70,17 +72,15 @@ TEST(RequestHead, ValuesStartAtAFixedOffset) {
   EXPECT_EQ(h.content_type.value_or("?"), "");  // a line shorter than the offset has no value
 }
 
-TEST_F(HttpIo, ApplyingAHeadClearsThePreviousRequestsVariables) {
-  setenv("HTTP_SOAPACTION", "GetUsers", 1);
-  setenv("CONTENT_TYPE", "x", 1);
+TEST_F(HttpIo, ARequestTakesOnlyItsOwnHeadsValues) {
   RequestHead h;
   ASSERT_EQ(parse_request_head("POST / HTTP/1.0\r\nContent-Length: 3\r\n\r\n", &h), 0);
-  apply_request_head(h);
-  EXPECT_EQ(getenv("HTTP_SOAPACTION"), nullptr);
-  EXPECT_EQ(getenv("CONTENT_TYPE"), nullptr);
-  EXPECT_STREQ(getenv("REQUEST_METHOD"), "POST");
-  EXPECT_STREQ(getenv("REQUEST_URI"), "/");
-  EXPECT_STREQ(getenv("CONTENT_LENGTH"), "3");
+  Request r = request_from_head(h);
+  EXPECT_EQ(r.mode, RunMode::kServer);
+  EXPECT_FALSE(r.soap_action || r.content_type);
+  EXPECT_EQ(r.method.value_or(""), "POST");
+  EXPECT_EQ(r.uri.value_or(""), "/");
+  EXPECT_EQ(r.content_length.value_or(""), "3");
 }
 
 TEST_F(HttpIo, AHeadSplitAcrossSegmentsIsAssembledAndTheBodyFollows) {
@@ -91,55 +91,54 @@ TEST_F(HttpIo, AHeadSplitAcrossSegmentsIsAssembledAndTheBodyFollows) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     send_peer("456789");
   });
-  ASSERT_EQ(read_request_head(fds_[0], 5000), 0);
-  EXPECT_EQ(HeaderRemainder, "0123");
-  ASSERT_EQ(read_content(fds_[0]), 0);
+  RequestHead head;
+  ASSERT_EQ(read_request_head(fds_[0], 5000, &head), 0);
+  EXPECT_EQ(head.remainder, "0123");
+  req_ = request_from_head(head);
+  ASSERT_EQ(read_content(fds_[0], head.remainder, &req_, reply_), 0);
   peer.join();
-  EXPECT_EQ(RequestBody, "0123456789");
-  EXPECT_EQ(ContentLength, 10);
-  EXPECT_EQ(RequestBody.c_str()[10], '\0');
+  EXPECT_EQ(req_.body, "0123456789");
+  EXPECT_EQ(req_.body.size(), 10u);
 }
 
 TEST_F(HttpIo, AHeadLongerThan500BytesIsUnusable) {
   send_peer("POST / HTTP/1.0\r\nX-Pad: " + std::string(600, 'p') + "\r\nContent-Length: 1\r\n\r\n");
-  EXPECT_EQ(read_request_head(fds_[0], 2000), -1);
+  EXPECT_EQ(read_request_head(fds_[0], 2000, &head_), -1);
 }
 
 TEST_F(HttpIo, ASilentPeerTimesOut) {
   send_peer("POST / HTTP/1.0\r\n");
-  EXPECT_EQ(read_request_head(fds_[0], 200), -1);
+  EXPECT_EQ(read_request_head(fds_[0], 200, &head_), -1);
 }
 
 TEST_F(HttpIo, APeerThatClosesBeforeTheBlankLineGivesAnUnusableHead) {
   send_peer("POST / HTTP/1.0\r\nContent-Length: 3\r\n");
   close_peer();
-  EXPECT_EQ(read_request_head(fds_[0], 2000), -1);
+  EXPECT_EQ(read_request_head(fds_[0], 2000, &head_), -1);
 }
 
 TEST_F(HttpIo, ExtraHeadBytesBeyondTheLengthAreNotUsed) {
-  HeaderRemainder = "abcdefgh";
-  setenv("CONTENT_LENGTH", "3", 1);
-  ASSERT_EQ(read_content(fds_[0]), 0);
-  EXPECT_EQ(RequestBody, "abc");
-  EXPECT_TRUE(HeaderRemainder.empty());
+  req_.content_length = "3";
+  ASSERT_EQ(read_content(fds_[0], "abcdefgh", &req_, reply_), 0);
+  EXPECT_EQ(req_.body, "abc");
 }
 
 TEST_F(HttpIo, ABodyCutShortEndsAfterWhatArrived) {
   Server = true;
   StdoutCapture traces;
-  setenv("CONTENT_LENGTH", "20", 1);
+  req_.content_length = "20";
   send_peer("short");
   close_peer();
-  ASSERT_EQ(read_content(fds_[0]), 0);
+  ASSERT_EQ(read_content(fds_[0], "", &req_, reply_), 0);
   EXPECT_EQ(traces.take(), "read_content: 15 bytes left unread!\n");
-  EXPECT_EQ(RequestBody, "short");
-  EXPECT_EQ(ContentLength, 5);
+  EXPECT_EQ(req_.body, "short");
+  EXPECT_EQ(req_.body.size(), 5u);
 }
 
 TEST_F(HttpIo, ADribblingBodyEndsAtTheDeadline) {
   Server = true;
   StdoutCapture traces;
-  setenv("CONTENT_LENGTH", "100", 1);
+  req_.content_length = "100";
   // A byte every 50 ms: each read is quick, the whole would take 5 s.
   std::thread peer([fd = fds_[1]] {
     for (int i = 0; i < 100; ++i) {
@@ -148,56 +147,56 @@ TEST_F(HttpIo, ADribblingBodyEndsAtTheDeadline) {
     }
   });
   const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(read_content(fds_[0], 300), 0);
+  ASSERT_EQ(read_content(fds_[0], "", &req_, reply_, 300), 0);
   const auto took = std::chrono::steady_clock::now() - start;
   shutdown(fds_[0], SHUT_RDWR);  // the peer's next write fails, so it stops
   peer.join();
   EXPECT_LT(took, std::chrono::seconds(3));
-  EXPECT_GT(ContentLength, 0);
-  EXPECT_LT(ContentLength, 100);
-  EXPECT_EQ(RequestBody, std::string(size_t(ContentLength), 'x'));
-  EXPECT_EQ(traces.take(),
-            "read_content: " + std::to_string(100 - ContentLength) + " bytes left unread!\n");
+  EXPECT_GT(int(req_.body.size()), 0);
+  EXPECT_LT(int(req_.body.size()), 100);
+  EXPECT_EQ(req_.body, std::string(size_t(int(req_.body.size())), 'x'));
+  EXPECT_EQ(traces.take(), "read_content: " + std::to_string(100 - int(req_.body.size())) +
+                               " bytes left unread!\n");
 }
 
 TEST_F(HttpIo, ABodyWithinTheDeadlineIsReadWhole) {
-  setenv("CONTENT_LENGTH", "6", 1);
+  req_.content_length = "6";
   std::thread peer([this] {
     send_peer("abc");
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     send_peer("def");
   });
-  ASSERT_EQ(read_content(fds_[0], 5000), 0);
+  ASSERT_EQ(read_content(fds_[0], "", &req_, reply_, 5000), 0);
   peer.join();
-  EXPECT_EQ(RequestBody, "abcdef");
+  EXPECT_EQ(req_.body, "abcdef");
 }
 
 TEST_F(HttpIo, BogusContentLengthsAreRefused) {
   for (const char* bad : {"0", "50001", "-5", "abc"}) {
-    setenv("CONTENT_LENGTH", bad, 1);
+    req_.content_length = bad;
     OutputCapture cap;
-    EXPECT_EQ(read_content(fds_[0]), -1) << bad;
+    EXPECT_EQ(read_content(fds_[0], "", &req_, cap.reply()), -1) << bad;
     EXPECT_EQ(cap.take(), "Content-Type: text/plain\r\n\r\nbogus content length!\n") << bad;
   }
-  setenv("CONTENT_LENGTH", "50000", 1);
+  req_.content_length = "50000";
   send_peer(std::string(50000, 'x'));
-  EXPECT_EQ(read_content(fds_[0]), 0);
-  EXPECT_EQ(ContentLength, 50000);
+  EXPECT_EQ(read_content(fds_[0], "", &req_, reply_), 0);
+  EXPECT_EQ(req_.body.size(), 50000u);
 }
 
 TEST_F(HttpIo, MissingContentLengthInCgiModeIsAPlainTextAnswer) {
-  unsetenv("CONTENT_LENGTH");
+  req_.content_length.reset();
   OutputCapture cap;
-  EXPECT_EQ(read_content(fds_[0]), -1);
+  EXPECT_EQ(read_content(fds_[0], "", &req_, cap.reply()), -1);
   EXPECT_EQ(cap.take(), "Content-Type: text/plain\r\n\r\nneed content length!\n");
 }
 
 TEST_F(HttpIo, ContentErrorsInTheServerModesAreTracesOnly) {
   Persist = true;
-  unsetenv("CONTENT_LENGTH");
-  OutputCapture cap;
+  req_.content_length.reset();
+  OutputCapture cap(RunMode::kRelay);
   StdoutCapture traces;
-  EXPECT_EQ(read_content(fds_[0]), -1);
+  EXPECT_EQ(read_content(fds_[0], "", &req_, cap.reply()), -1);
   EXPECT_EQ(traces.take(), "need content length!");
   EXPECT_EQ(cap.take(), "");
 }

@@ -1,5 +1,5 @@
-// Test helper: points OutputFd (and, if asked, standard output) at a pipe and returns what
-// the writers wrote.
+// Test helpers: requests with a given body, a reply kept in memory, and standard output (the
+// traces) caught in a file.
 #pragma once
 
 #include <fcntl.h>
@@ -7,36 +7,29 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
-#include "nvtd/core/process_state.h"
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
 
 namespace nvtd {
 
+// A request with this body and nothing else.
+inline Request request_with_body(std::string body) {
+  Request request;
+  request.body = std::move(body);
+  return request;
+}
+
 class OutputCapture {
  public:
-  OutputCapture() {
-    if (pipe2(fds_, O_CLOEXEC) == 0) OutputFd = fds_[1];
-  }
-  ~OutputCapture() {
-    OutputFd = 1;
-    for (int fd : fds_) {
-      if (fd >= 0) close(fd);
-    }
-  }
-  // Everything written so far (the writers are done).
-  std::string take() {
-    OutputFd = 1;
-    close(fds_[1]);
-    fds_[1] = -1;
-    std::string out;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(fds_[0], buffer, sizeof buffer)) > 0) out.append(buffer, size_t(n));
-    return out;
-  }
+  explicit OutputCapture(RunMode mode = RunMode::kCgi) : reply_(-1, mode) {}
+  Reply& reply() { return reply_; }
+  // Everything the writers produced so far.
+  std::string take() { return reply_.text(); }
 
  private:
-  int fds_[2] = {-1, -1};
+  Reply reply_;
 };
 
 // Captures standard output (the traces) into a temporary file.

@@ -12,7 +12,6 @@ bool NoAuth = false;
 int32_t Verbose = 0;
 std::atomic<bool> StopRequested{false};
 int32_t HttpPort = 80;
-int OutputFd = 1;
 bool HwAudio = true;
 int32_t RelayCount = 0;
 
@@ -37,7 +36,6 @@ void reset_process_state() {
   Verbose = 0;
   StopRequested = false;
   HttpPort = 80;
-  OutputFd = 1;
   HwAudio = true;
   RelayCount = 0;
 }

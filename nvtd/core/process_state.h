@@ -1,5 +1,5 @@
-// Process-wide state of nvtd: the run-mode flags fixed at start-up, the stop flag set by
-// the signal handler, and the descriptor every response writer writes to.
+// Process-wide state of nvtd: the run-mode flags fixed at start-up and the stop flag set by
+// the signal handler.
 #pragma once
 
 #include <atomic>
@@ -13,7 +13,6 @@ extern bool NoAuth;                      // --noauth: the UsernameToken check is
 extern int32_t Verbose;                  // number of --verbose options
 extern std::atomic<bool> StopRequested;  // set by SIGINT, SIGQUIT, SIGTERM; ends the request loop
 extern int32_t HttpPort;                 // listening port, and the port put into service addresses
-extern int OutputFd;                     // where responses go: stdout, the socket or the reply FIFO
 extern bool HwAudio;                     // the camera has audio (hardware probe)
 extern int32_t RelayCount;               // relay outputs reported in capabilities; always 0
 

@@ -62,12 +62,12 @@ int read_header(int fd, int32_t wanted, const char* wanted_name, int wait_ms) {
   return 0;
 }
 
-// Reads one chunk's data into RequestBody at received: the count read (fewer when a read
-// ends it early), or kRelayCutShort.
-int32_t read_chunk_data(int fd, int32_t received, int32_t chunk, int wait_ms) {
+// Reads one chunk's data into body at received: the count read (fewer when a read ends it
+// early), or kRelayCutShort.
+int32_t read_chunk_data(int fd, std::string& body, int32_t received, int32_t chunk, int wait_ms) {
   int32_t got = 0;
   while (got < chunk) {
-    ssize_t n = read_some(fd, &RequestBody[size_t(received + got)], size_t(chunk - got), wait_ms);
+    ssize_t n = read_some(fd, &body[size_t(received + got)], size_t(chunk - got), wait_ms);
     if (n == kRelayCutShort) return kRelayCutShort;
     if (n <= 0) break;
     got += int32_t(n);
@@ -76,8 +76,8 @@ int32_t read_chunk_data(int fd, int32_t received, int32_t chunk, int wait_ms) {
   return got;
 }
 
-int content_failed() {
-  send_text("bogus content");
+int content_failed(Reply& reply) {
+  send_text(reply, "bogus content");
   return -1;
 }
 
@@ -126,14 +126,14 @@ int relay_read_env(int fd, std::string* text, int wait_ms) {
   return 0;
 }
 
-int relay_read_content(int fd, int wait_ms) {
+int relay_read_content(int fd, Request* request, Reply& reply, int wait_ms) {
   int header = read_header(fd, relay::kContent, "CONTENT", wait_ms);
   if (header < 0) return header;
-  int32_t length = checked_content_length();
-  if (length < 0) return content_failed();
+  int32_t length = checked_content_length(*request, reply);
+  if (length < 0) return content_failed(reply);
   printf("content length = %d\n", length);
-  RequestBody.assign(size_t(length), '\0');
-  ContentLength = length;
+  std::string& body = request->body;
+  body.assign(size_t(length), '\0');
   int32_t received = 0;
   while (received < length) {
     printf("reading header");
@@ -142,19 +142,18 @@ int relay_read_content(int fd, int wait_ms) {
     if (piece == kRelayCutShort) return kRelayCutShort;
     if (piece < 0) {
       printf("Error reading request; discarding");
-      return content_failed();
+      return content_failed(reply);
     }
     printf("reading %d bytes of content\n", chunk);
     if (chunk < 0 || chunk > length - received) {
       printf("%s: read length is past content length!\n", "fifo_read_content");
-      return content_failed();
+      return content_failed(reply);
     }
-    int32_t got = read_chunk_data(fd, received, chunk, wait_ms);
+    int32_t got = read_chunk_data(fd, body, received, chunk, wait_ms);
     if (got == kRelayCutShort) return kRelayCutShort;
     received += got;
   }
-  RequestBody.resize(size_t(received));
-  ContentLength = received;
+  body.resize(size_t(received));
   return 0;
 }
 

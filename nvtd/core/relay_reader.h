@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
+
 namespace nvtd {
 
 // Once a request's OPEN header has arrived, every wait for its next bytes (the rest of the
@@ -21,9 +24,9 @@ int relay_read_open(int fd, int32_t* pid, int wait_ms = kRelayWaitMs);
 // the message.
 int relay_read_env(int fd, std::string* text, int wait_ms = kRelayWaitMs);
 
-// Reads the CONTENT message into RequestBody / ContentLength, taking the length from
+// Reads the CONTENT message into request->body, taking the length from the request's
 // CONTENT_LENGTH. 0, kRelayCutShort (nothing sent), or -1 after the message and
 // "bogus content".
-int relay_read_content(int fd, int wait_ms = kRelayWaitMs);
+int relay_read_content(int fd, Request* request, Reply& reply, int wait_ms = kRelayWaitMs);
 
 }  // namespace nvtd

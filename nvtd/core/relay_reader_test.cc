@@ -28,6 +28,8 @@ class RelayReader : public ::testing::Test {
     if (fds_[1] >= 0) close(fds_[1]);
     reset_process_state();
   }
+  Request req_;
+  Reply reply_{-1, RunMode::kRelay};
   template <typename T>
   void put(const T& value) {
     ASSERT_EQ(write(fds_[1], &value, sizeof value), ssize_t(sizeof value));
@@ -108,20 +110,20 @@ TEST_F(RelayReader, AnAbsurdEnvSizeIsRefused) {
 }
 
 TEST_F(RelayReader, ChunksFourZeroSixMakeTheBody) {
-  setenv("CONTENT_LENGTH", "10", 1);
+  req_.content_length = "10";
   put_chunks({"0123", "", "456789"});
   StdoutCapture traces;
-  EXPECT_EQ(relay_read_content(fds_[0]), 0);
+  EXPECT_EQ(relay_read_content(fds_[0], &req_, reply_), 0);
   traces.take();
-  EXPECT_EQ(RequestBody, "0123456789");
-  EXPECT_EQ(ContentLength, 10);
+  EXPECT_EQ(req_.body, "0123456789");
+  EXPECT_EQ(req_.body.size(), 10u);
 }
 
 TEST_F(RelayReader, ChunksSixAndSixAreRefusedAtTheSecond) {
-  setenv("CONTENT_LENGTH", "10", 1);
+  req_.content_length = "10";
   put_chunks({"012345", "678901"});
   StdoutCapture traces;
-  EXPECT_EQ(relay_read_content(fds_[0]), -1);
+  EXPECT_EQ(relay_read_content(fds_[0], &req_, reply_), -1);
   std::string printed = traces.take();
   EXPECT_NE(printed.find("reading 6 bytes of content\nread 6\nreading header"
                          "reading 6 bytes of content\n"
@@ -132,29 +134,29 @@ TEST_F(RelayReader, ChunksSixAndSixAreRefusedAtTheSecond) {
 }
 
 TEST_F(RelayReader, NegativeChunkLengthIsRefused) {
-  setenv("CONTENT_LENGTH", "10", 1);
+  req_.content_length = "10";
   put_header(relay::kContent);
   put(relay::ChunkLength(-4));
   StdoutCapture traces;
-  EXPECT_EQ(relay_read_content(fds_[0]), -1);
+  EXPECT_EQ(relay_read_content(fds_[0], &req_, reply_), -1);
   traces.take();
 }
 
 TEST_F(RelayReader, ContentNeedsAGoodLength) {
-  unsetenv("CONTENT_LENGTH");
+  req_.content_length.reset();
   put_header(relay::kContent);
   StdoutCapture traces;
-  EXPECT_EQ(relay_read_content(fds_[0]), -1);
+  EXPECT_EQ(relay_read_content(fds_[0], &req_, reply_), -1);
   EXPECT_EQ(traces.take(), "need content length!bogus content\n");
 }
 
 TEST_F(RelayReader, AShortChunkHeaderIsAnError) {
-  setenv("CONTENT_LENGTH", "10", 1);
+  req_.content_length = "10";
   put_header(relay::kContent);
   put_text("\x04");
   end_input();
   StdoutCapture traces;
-  EXPECT_EQ(relay_read_content(fds_[0]), -1);
+  EXPECT_EQ(relay_read_content(fds_[0], &req_, reply_), -1);
   EXPECT_NE(traces.take().find("reading headerError reading request; discardingbogus content\n"),
             std::string::npos);
 }
@@ -204,22 +206,24 @@ TEST_F(RelayReader, EnvStoppingAnywhereIsCutShort) {
 }
 
 TEST_F(RelayReader, ContentStoppingAnywhereIsCutShortWithoutAnAnswer) {
-  setenv("CONTENT_LENGTH", "10", 1);
+  req_.content_length = "10";
   StdoutCapture traces;
-  EXPECT_EQ(relay_read_content(fds_[0], kShortWaitMs), kRelayCutShort);  // no header
+  EXPECT_EQ(relay_read_content(fds_[0], &req_, reply_, kShortWaitMs), kRelayCutShort);  // no header
   put_header(relay::kContent);
-  EXPECT_EQ(relay_read_content(fds_[0], kShortWaitMs), kRelayCutShort);  // no chunk
+  EXPECT_EQ(relay_read_content(fds_[0], &req_, reply_, kShortWaitMs), kRelayCutShort);  // no chunk
   put_chunks({"0123"});
-  EXPECT_EQ(relay_read_content(fds_[0], kShortWaitMs), kRelayCutShort);  // a chunk missing
+  EXPECT_EQ(relay_read_content(fds_[0], &req_, reply_, kShortWaitMs),
+            kRelayCutShort);  // a chunk missing
   put_header(relay::kContent);
   put(relay::ChunkLength(10));
   put_text("01234");
-  EXPECT_EQ(relay_read_content(fds_[0], kShortWaitMs), kRelayCutShort);  // half a chunk
+  EXPECT_EQ(relay_read_content(fds_[0], &req_, reply_, kShortWaitMs),
+            kRelayCutShort);  // half a chunk
   EXPECT_EQ(traces.take().find("bogus content"), std::string::npos);
 }
 
 TEST_F(RelayReader, ContentArrivingInPiecesWithinTheBoundIsRead) {
-  setenv("CONTENT_LENGTH", "10", 1);
+  req_.content_length = "10";
   put_header(relay::kContent);
   put(relay::ChunkLength(10));
   put_text("01234");
@@ -228,10 +232,10 @@ TEST_F(RelayReader, ContentArrivingInPiecesWithinTheBoundIsRead) {
     put_text("56789");
   });
   StdoutCapture traces;
-  EXPECT_EQ(relay_read_content(fds_[0], 10 * 1000), 0);
+  EXPECT_EQ(relay_read_content(fds_[0], &req_, reply_, 10 * 1000), 0);
   rest.join();
   traces.take();
-  EXPECT_EQ(RequestBody, "0123456789");
+  EXPECT_EQ(req_.body, "0123456789");
 }
 
 }  // namespace

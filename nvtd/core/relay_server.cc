@@ -76,7 +76,6 @@ namespace {
 int drop_cut_short_request(RelayState* state) {
   printf("relay: message cut short, request dropped\n");
   close_client_fifo(state);
-  OutputFd = -1;
   fflush(stdout);
   return 0;
 }
@@ -88,7 +87,7 @@ int relay_step_failed(RelayState* state, int result) {
 
 }  // namespace
 
-int serve_relay_request(RelayState* state) {
+int serve_relay_request(RelayState* state, const OperationTable& operations) {
   int32_t pid = 0;
   int result = relay_read_open(state->server_fifo.get(), &pid, state->wait_ms);
   if (result < 0) return relay_step_failed(state, result);
@@ -108,13 +107,14 @@ int serve_relay_request(RelayState* state) {
   std::string env_text;
   result = relay_read_env(state->server_fifo.get(), &env_text, state->wait_ms);
   if (result < 0) return relay_step_failed(state, result);
-  apply_relay_environment(env_text);
-  OutputFd = state->client_fifo.get();
-  result = relay_read_content(state->server_fifo.get(), state->wait_ms);
-  if (result < 0) return relay_step_failed(state, result);
-  dispatch_request(-1);
+  Request request = request_from_relay_environment(env_text);
+  {
+    Reply reply(state->client_fifo.get(), RunMode::kRelay);
+    result = relay_read_content(state->server_fifo.get(), &request, reply, state->wait_ms);
+    if (result < 0) return relay_step_failed(state, result);
+    dispatch_request(operations, request, reply);
+  }  // the reply is written before its FIFO closes
   close_client_fifo(state);
-  OutputFd = -1;  // nothing may write to the departed reply FIFO's number
   fflush(stdout);
   return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "nvtd/core/operation_table.h"
 #include "nvtd/core/relay_reader.h"
 #include "nvtd/core/unique_fd.h"
 
@@ -32,7 +33,7 @@ int open_reply_fifo(const char* name, int timeout_ms);
 // One iteration of the persistent loop: OPEN, reply FIFO, ENV, CONTENT, dispatch, close.
 // 0 to go on, -1 on a relay protocol error (the server then shuts down). A request whose
 // forwarder stopped sending half-way is dropped unanswered and the loop goes on.
-int serve_relay_request(RelayState* state);
+int serve_relay_request(RelayState* state, const OperationTable& operations);
 
 // Closes the current reply FIFO, printing "close fifo %s\n".
 void close_client_fifo(RelayState* state);

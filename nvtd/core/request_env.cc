@@ -1,44 +1,47 @@
-// Request environment: clearing the request variables and applying relay ENV text.
+// Request values from the CGI environment or a relay ENV message.
 #include "nvtd/core/request_env.h"
 
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace nvtd {
 namespace {
 
-constexpr const char* kRequestVariables[] = {"REQUEST_METHOD", "REQUEST_URI", "CONTENT_TYPE",
-                                             "CONTENT_LENGTH", "HTTP_SOAPACTION"};
+// The request field a variable name stands for, or nullptr.
+std::optional<std::string>* field_of(Request& request, std::string_view name) {
+  if (name == "REQUEST_METHOD") return &request.method;
+  if (name == "REQUEST_URI") return &request.uri;
+  if (name == "CONTENT_TYPE") return &request.content_type;
+  if (name == "CONTENT_LENGTH") return &request.content_length;
+  if (name == "HTTP_SOAPACTION") return &request.soap_action;
+  return nullptr;
+}
 
-// Request-describing CGI variables that change nothing but what a handler may read.
-constexpr const char* kHarmlessVariables[] = {
-    "QUERY_STRING",       "REMOTE_ADDR", "REMOTE_PORT",     "SERVER_PORT",
-    "SERVER_NAME",        "SERVER_ADDR", "SERVER_PROTOCOL", "SERVER_SOFTWARE",
-    "GATEWAY_INTERFACE",  "SCRIPT_NAME", "PATH_INFO",       "HTTP_HOST",
-    "HTTP_USER_AGENT",    "HTTP_ACCEPT", "HTTP_CONNECTION", "HTTP_CONTENT_TYPE",
-    "HTTP_CONTENT_LENGTH"};
+std::optional<std::string> variable(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
 
 }  // namespace
 
-void clear_request_variables() {
-  for (const char* name : kRequestVariables) unsetenv(name);
+Request request_from_environment() {
+  Request request;
+  request.mode = RunMode::kCgi;
+  request.method = variable("REQUEST_METHOD");
+  request.uri = variable("REQUEST_URI");
+  request.content_type = variable("CONTENT_TYPE");
+  request.content_length = variable("CONTENT_LENGTH");
+  request.soap_action = variable("HTTP_SOAPACTION");
+  return request;
 }
 
-bool is_relay_variable(std::string_view name) {
-  for (const char* allowed : kRequestVariables) {
-    if (name == allowed) return true;
-  }
-  for (const char* allowed : kHarmlessVariables) {
-    if (name == allowed) return true;
-  }
-  return false;
-}
-
-void apply_relay_environment(std::string_view text) {
-  clear_request_variables();
-  for (const char* name : kHarmlessVariables) unsetenv(name);
+Request request_from_relay_environment(std::string_view text) {
+  Request request;
+  request.mode = RunMode::kRelay;
   while (!text.empty()) {
     size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
@@ -48,12 +51,12 @@ void apply_relay_environment(std::string_view text) {
     printf("got %s\n", piece.c_str());
     size_t eq = piece.find('=');
     if (eq == std::string::npos || eq == 0) continue;
-    std::string name = piece.substr(0, eq);
-    if (!is_relay_variable(name)) continue;
-    // An embedded NUL ends the value, as it would have in the C string.
-    std::string value = piece.substr(eq + 1);
-    setenv(name.c_str(), value.c_str(), 1);
+    std::optional<std::string>* field = field_of(request, std::string_view(piece).substr(0, eq));
+    if (field == nullptr) continue;
+    // An embedded NUL ends the value, as it would have in a C string.
+    *field = std::string(piece.c_str() + eq + 1);
   }
+  return request;
 }
 
 long parse_decimal(const char* text) {

@@ -1,24 +1,21 @@
-// The CGI-style environment that describes the current request. Every mode ends up setting
-// REQUEST_METHOD, REQUEST_URI, CONTENT_TYPE, CONTENT_LENGTH and HTTP_SOAPACTION before a request
-// is dispatched; this module clears them between requests and decides which names a relay
-// client may set.
+// The CGI-style values that describe a request: read once from a CGI program's environment,
+// or taken from a relay ENV message's "NAME=value" lines. Neither writes the environment.
 #pragma once
 
 #include <string_view>
 
+#include "nvtd/core/request.h"
+
 namespace nvtd {
 
-// Removes the five request variables, so that nothing of the previous request survives.
-void clear_request_variables();
+// REQUEST_METHOD, REQUEST_URI, CONTENT_TYPE, CONTENT_LENGTH and HTTP_SOAPACTION of this
+// process's environment (a CGI program's request).
+Request request_from_environment();
 
-// True for the names a relay ENV message may set: the five request variables and harmless CGI
-// variables (QUERY_STRING, REMOTE_ADDR, SERVER_PORT, HTTP_HOST...). Never PATH, LD_*, IFS...
-bool is_relay_variable(std::string_view name);
-
-// Applies a relay ENV text: removes every variable a relay client may set, then sets each
-// "NAME=value" line (separated by "\n") whose name is allowed. Prints "got %s\n" for each
-// non-empty line. The values are copied into the environment.
-void apply_relay_environment(std::string_view text);
+// A relay ENV text: each "NAME=value" line (separated by "\n") naming one of the five request
+// variables sets that value; other names (PATH, LD_*, IFS, QUERY_STRING...) are ignored.
+// Prints "got %s\n" for each non-empty line. An embedded NUL ends a value.
+Request request_from_relay_environment(std::string_view text);
 
 // Atoi-like decimal value of a header or variable text: optional blanks and sign, then digits,
 // the rest ignored; 0 when there are no digits. Saturates instead of overflowing.

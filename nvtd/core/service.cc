@@ -15,7 +15,7 @@
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/relay_protocol.h"
 #include "nvtd/core/relay_server.h"
-#include "nvtd/core/service_hooks.h"
+#include "nvtd/core/request_env.h"
 #include "nvtd/core/tcp_server.h"
 #include "nvtd/core/useradd.h"
 #include "nvtd/core/writers.h"
@@ -46,22 +46,26 @@ bool cgi_stops_discovery(DispatchOutcome outcome) {
 }
 
 // CGI mode: one request from the environment and standard input, answered on standard output.
-int run_cgi() {
-  OutputFd = 1;
-  if (read_content(0) < 0) {
-    send_text("bogus content");
+int run_cgi(const ServiceWiring& wiring) {
+  Request request = request_from_environment();
+  Reply reply(1, RunMode::kCgi);
+  if (read_content(0, "", &request, reply) < 0) {
+    send_text(reply, "bogus content");
+    reply.flush();
     exit_at_once();
   }
-  if (!cgi_stops_discovery(dispatch_request(-1))) exit_at_once();
-  stop_discovery();
+  DispatchOutcome outcome = dispatch_request(wiring.operations, request, reply);
+  reply.flush();
+  if (!cgi_stops_discovery(outcome)) exit_at_once();
+  wiring.stop_discovery();
   return 0;
 }
 
 // Ends a long-lived mode: the mode's descriptors, the discovery thread, status 255.
-int shut_down(RelayState* relay, int listen_fd) {
+int shut_down(const ServiceWiring& wiring, RelayState* relay, int listen_fd) {
   if (Persist) close_client_fifo(relay);
   if (Server && listen_fd >= 0) close(listen_fd);
-  stop_discovery();  // prints "waiting for discovery thread..." when one runs
+  wiring.stop_discovery();  // prints "waiting for discovery thread..." when one runs
   fflush(stdout);
   return kStartupError;
 }
@@ -76,7 +80,7 @@ void install_signal_handlers() {
   for (int signo : {SIGINT, SIGQUIT, SIGTERM, SIGPIPE}) sigaction(signo, &action, nullptr);
 }
 
-int run_nvtd(int argc, const char* const* argv) {
+int run_nvtd(int argc, const char* const* argv, const ServiceWiring& wiring) {
   Persist = false;
   openlog("nvtd", LOG_CONS, LOG_USER);
   RelayState relay;
@@ -103,29 +107,29 @@ int run_nvtd(int argc, const char* const* argv) {
     }
   }
   install_signal_handlers();
-  wait_for_settings();
-  start_discovery_if_enabled();
+  wiring.connect_settings();
+  wiring.start_discovery();
   int listen_fd = -1;
   if (Server) {
     listen_fd = open_listen_socket();
     if (listen_fd < 0) {
-      stop_discovery();
+      wiring.stop_discovery();
       fprintf(stderr, "failed to start server\n");
       return kStartupError;
     }
   }
   probe_hardware();
-  reset_tables();
+  wiring.reset_tables();
 
   if (Server) {
-    run_server_loop(listen_fd);
+    run_server_loop(listen_fd, wiring.operations);
   } else if (Persist) {
-    while (!StopRequested && serve_relay_request(&relay) == 0) {
+    while (!StopRequested && serve_relay_request(&relay, wiring.operations) == 0) {
     }
   } else {
-    return run_cgi();
+    return run_cgi(wiring);
   }
-  return shut_down(&relay, listen_fd);
+  return shut_down(wiring, &relay, listen_fd);
 }
 
 }  // namespace nvtd

@@ -93,24 +93,30 @@ int open_listen_socket() {
   return fd.release();
 }
 
-void serve_connection(int connection_fd) {
+void serve_connection(int connection_fd, const OperationTable& operations) {
   UniqueFd conn(connection_fd);
   set_timeouts(conn.get());
-  OutputFd = conn.get();
-  if (read_request_head(conn.get(), kConnectionTimeoutMs) < 0) {
-    printf("process header fail\n");
-  } else if (read_content(conn.get(), kBodyTimeoutMs) < 0) {
-    send_text("bogus content");
-  } else if (dispatch_request(conn.get()) == DispatchOutcome::kHandedOver) {
-    conn.release();  // the handler answers it later and closes it
-  } else {
-    trace_verbose("closed socket\n");
-  }
-  OutputFd = -1;   // nothing may write to the connection's number after this
+  {
+    Reply reply(conn.get(), RunMode::kServer);
+    RequestHead head;
+    if (read_request_head(conn.get(), kConnectionTimeoutMs, &head) < 0) {
+      printf("process header fail\n");
+    } else {
+      Request request = request_from_head(head);
+      request.connection_fd = conn.get();
+      if (read_content(conn.get(), head.remainder, &request, reply, kBodyTimeoutMs) < 0) {
+        send_text(reply, "bogus content");
+      } else if (dispatch_request(operations, request, reply) == DispatchOutcome::kHandedOver) {
+        conn.release();  // the handler answers it later and closes it
+      } else {
+        trace_verbose("closed socket\n");
+      }
+    }
+  }                // the reply is written before the connection closes
   fflush(stdout);  // traces without a newline too
 }
 
-void run_server_loop(int listen_fd) {
+void run_server_loop(int listen_fd, const OperationTable& operations) {
   while (!StopRequested) {
     if (wait_for_connection(listen_fd) == 0) {
       if (StopRequested) printf("connect failed!\n");
@@ -124,7 +130,7 @@ void run_server_loop(int listen_fd) {
       continue;
     }
     trace_verbose("New connection from %s\n", peer_text(peer).c_str());
-    serve_connection(fd);
+    serve_connection(fd, operations);
   }
 }
 

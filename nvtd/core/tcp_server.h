@@ -1,6 +1,8 @@
 // Server mode: the listening socket and the loop that serves one request per connection.
 #pragma once
 
+#include "nvtd/core/operation_table.h"
+
 namespace nvtd {
 
 // How long an accepted connection may take to send its head, and each later read or write.
@@ -15,9 +17,9 @@ inline constexpr int kAcceptWaitSeconds = 5;
 int open_listen_socket();
 
 // Serves connections until StopRequested or the listening socket fails.
-void run_server_loop(int listen_fd);
+void run_server_loop(int listen_fd, const OperationTable& operations);
 
 // Serves one accepted connection: head, body, dispatch, close (unless handed over).
-void serve_connection(int connection_fd);
+void serve_connection(int connection_fd, const OperationTable& operations);
 
 }  // namespace nvtd

@@ -1,12 +1,14 @@
-// Response writers: every answer nvtd gives goes through these to OutputFd. Templates are
-// printf formats filled into a bounded buffer; the formatted text is never used as a format
-// again, and every Content-Length is the length of what is actually written.
+// Response writers: every answer nvtd gives goes through these into the request's Reply.
+// Templates are printf formats filled into a bounded buffer; the formatted text is never used
+// as a format again, and every Content-Length is the length of what is actually written.
 #pragma once
 
 #include <cstdarg>
 #include <cstddef>
 #include <string>
 #include <string_view>
+
+#include "nvtd/core/reply.h"
 
 namespace nvtd {
 
@@ -19,29 +21,27 @@ inline constexpr char kStatusOk[] = "HTTP/1.0 200 OK\r\nServer: OnVIF NVT\r\n";
 inline constexpr char kStatusBadRequest[] = "HTTP/1.0 400 Bad Request\r\n";
 
 // The formatted text, as is.
-void out_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void out_printf(Reply& reply, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-// Status lines if Server; the headers; EnvelopeOpening; the formatted body template.
+// Status lines in server mode; the headers; EnvelopeOpening; the formatted body template.
 // The status flag is ignored.
-void send_body(int status, const char* body_template, ...) __attribute__((format(printf, 2, 3)));
-// Like send_body, with the status lines only when status is non-zero and Server is set.
-void send_fault(int status, const char* body_template, ...) __attribute__((format(printf, 2, 3)));
-// Status lines if Server; the headers; the formatted complete-envelope template.
-void send_envelope(int status, const char* envelope_template, ...)
-    __attribute__((format(printf, 2, 3)));
-// Like send_envelope, with the status lines only when status is non-zero and Server is set.
-void send_envelope_fault(int status, const char* envelope_template, ...)
-    __attribute__((format(printf, 2, 3)));
+void send_body(Reply& reply, int status, const char* body_template, ...)
+    __attribute__((format(printf, 3, 4)));
+// Like send_body, with the status lines only when status is non-zero in server mode.
+void send_fault(Reply& reply, int status, const char* body_template, ...)
+    __attribute__((format(printf, 3, 4)));
+// Status lines in server mode; the headers; the formatted complete-envelope template.
+void send_envelope(Reply& reply, int status, const char* envelope_template, ...)
+    __attribute__((format(printf, 3, 4)));
+// Like send_envelope, with the status lines only when status is non-zero in server mode.
+void send_envelope_fault(Reply& reply, int status, const char* envelope_template, ...)
+    __attribute__((format(printf, 3, 4)));
 
-// With Persist set the message goes to standard output; otherwise a text/plain response with
+// In the relay mode the message goes to standard output; otherwise a text/plain response with
 // the message and a newline.
-void send_text(const char* message);
+void send_text(Reply& reply, const char* message);
 // A text/plain response with the formatted text (at most 1999 characters).
-void send_plain_error(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-// Writes all of data to fd, retrying short writes and interrupted calls; errors are ignored
-// (the peer may have gone). Used by the writers and by handlers that write their own pieces.
-void write_all(int fd, std::string_view data);
+void send_plain_error(Reply& reply, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Formats into a buffer of buffer_size bytes, cutting what does not fit.
 std::string format_bounded(size_t buffer_size, const char* format, va_list args)

@@ -50,7 +50,7 @@ TEST(EnvelopeOpeningText, IsExactly2607BytesWithEveryPrefix) {
 
 TEST_F(Writers, SendBodyInCgiModeIsACgiResponseStartingWithContentLength) {
   OutputCapture cap;
-  send_body(1, "<SOAP-ENV:Body>%d</SOAP-ENV:Body></SOAP-ENV:Envelope>", 42);
+  send_body(cap.reply(), 1, "<SOAP-ENV:Body>%d</SOAP-ENV:Body></SOAP-ENV:Envelope>", 42);
   std::string out = cap.take();
   std::string body = "<SOAP-ENV:Body>42</SOAP-ENV:Body></SOAP-ENV:Envelope>";
   EXPECT_EQ(out, "Content-Length: " + std::to_string(2607 + body.size()) + "\r\n" + kHeadersTail +
@@ -60,8 +60,8 @@ TEST_F(Writers, SendBodyInCgiModeIsACgiResponseStartingWithContentLength) {
 
 TEST_F(Writers, SendBodyInServerModeStartsWithTheStatusLines) {
   Server = true;
-  OutputCapture cap;
-  send_body(0, "<b/>");
+  OutputCapture cap(RunMode::kServer);
+  send_body(cap.reply(), 0, "<b/>");
   std::string out = cap.take();
   EXPECT_EQ(out.rfind("HTTP/1.0 200 OK\r\nServer: OnVIF NVT\r\nContent-Length: 2611\r\n", 0), 0u);
 }
@@ -69,19 +69,19 @@ TEST_F(Writers, SendBodyInServerModeStartsWithTheStatusLines) {
 TEST_F(Writers, SendFaultWritesStatusLinesOnlyWithFlagInServerMode) {
   {
     Server = true;
-    OutputCapture cap;
-    send_fault(0, "<f/>");
+    OutputCapture cap(RunMode::kServer);
+    send_fault(cap.reply(), 0, "<f/>");
     EXPECT_EQ(cap.take().rfind("Content-Length: 2611\r\n", 0), 0u);
   }
   {
-    OutputCapture cap;
-    send_fault(1, "<f/>");
+    OutputCapture cap(RunMode::kServer);
+    send_fault(cap.reply(), 1, "<f/>");
     EXPECT_EQ(cap.take().rfind("HTTP/1.0 200 OK\r\n", 0), 0u);
   }
   {
     Server = false;
     OutputCapture cap;
-    send_fault(1, "<f/>");
+    send_fault(cap.reply(), 1, "<f/>");
     EXPECT_EQ(cap.take().rfind("Content-Length: 2611\r\n", 0), 0u);
   }
 }
@@ -89,14 +89,14 @@ TEST_F(Writers, SendFaultWritesStatusLinesOnlyWithFlagInServerMode) {
 TEST_F(Writers, SendEnvelopeHasNoOpeningAndCountsOnlyItsText) {
   Server = true;
   {
-    OutputCapture cap;
-    send_envelope(0, "<e>%s</e>", "x");
+    OutputCapture cap(RunMode::kServer);
+    send_envelope(cap.reply(), 0, "<e>%s</e>", "x");
     EXPECT_EQ(cap.take(),
               std::string(kStatusOk) + "Content-Length: 8\r\n" + kHeadersTail + "<e>x</e>");
   }
   {
-    OutputCapture cap;
-    send_envelope_fault(0, "<e/>");
+    OutputCapture cap(RunMode::kServer);
+    send_envelope_fault(cap.reply(), 0, "<e/>");
     EXPECT_EQ(cap.take(), std::string("Content-Length: 4\r\n") + kHeadersTail + "<e/>");
   }
 }
@@ -104,7 +104,7 @@ TEST_F(Writers, SendEnvelopeHasNoOpeningAndCountsOnlyItsText) {
 TEST_F(Writers, LongTextIsCutAndContentLengthCountsWhatIsSent) {
   std::string big(30000, 'a');
   OutputCapture cap;
-  send_body(0, "%s", big.c_str());
+  send_body(cap.reply(), 0, "%s", big.c_str());
   std::string out = cap.take();
   EXPECT_EQ(out.size() - out.find("\r\n\r\n") - 4, 2607u + 19999u);
   expect_length_matches(out);
@@ -112,28 +112,28 @@ TEST_F(Writers, LongTextIsCutAndContentLengthCountsWhatIsSent) {
 
 TEST_F(Writers, RequestTextIsNeverUsedAsAFormat) {
   OutputCapture cap;
-  send_envelope(0, "%s", "%n%s%x%%");
+  send_envelope(cap.reply(), 0, "%s", "%n%s%x%%");
   std::string out = cap.take();
   EXPECT_EQ(out.substr(out.size() - 8), "%n%s%x%%");
 }
 
 TEST_F(Writers, OutPrintfWritesTheTextAsIs) {
   OutputCapture cap;
-  out_printf("HTTP/1.0 400 Bad Request\r\n");
-  out_printf("%s=%d", "a", 7);
+  out_printf(cap.reply(), "HTTP/1.0 400 Bad Request\r\n");
+  out_printf(cap.reply(), "%s=%d", "a", 7);
   EXPECT_EQ(cap.take(), "HTTP/1.0 400 Bad Request\r\na=7");
 }
 
 TEST_F(Writers, SendTextIsPlainTextOrATraceInPersistentMode) {
   {
     OutputCapture cap;
-    send_text("bogus content");
+    send_text(cap.reply(), "bogus content");
     EXPECT_EQ(cap.take(), "Content-Type: text/plain\r\n\r\nbogus content\n");
   }
   Persist = true;
-  OutputCapture cap;
+  OutputCapture cap(RunMode::kRelay);
   StdoutCapture traces;
-  send_text("bogus content");
+  send_text(cap.reply(), "bogus content");
   EXPECT_EQ(traces.take(), "bogus content\n");
   EXPECT_EQ(cap.take(), "");
 }
@@ -141,12 +141,12 @@ TEST_F(Writers, SendTextIsPlainTextOrATraceInPersistentMode) {
 TEST_F(Writers, SendPlainErrorSendsTheWholeTextUpTo1999Characters) {
   {
     OutputCapture cap;
-    send_plain_error("Invalid configuration token\n");
+    send_plain_error(cap.reply(), "Invalid configuration token\n");
     EXPECT_EQ(cap.take(), "Content-Type: text/plain\r\n\r\nInvalid configuration token\n");
   }
   std::string big(3000, 'z');
   OutputCapture cap;
-  send_plain_error("%s", big.c_str());
+  send_plain_error(cap.reply(), "%s", big.c_str());
   EXPECT_EQ(cap.take(), "Content-Type: text/plain\r\n\r\n" + std::string(1999, 'z'));
 }
 

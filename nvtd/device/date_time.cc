@@ -75,28 +75,28 @@ bool date_time_valid(const RequestedDateTime& r) {
          r.day <= 31 && r.daylight != -1;
 }
 
-int handle_get_system_date_and_time() {
+int handle_get_system_date_and_time(const Request&, Reply& reply) {
   std::time_t now = std::time(nullptr);
   // The zone may have been changed since the last request: read the rules afresh.
   tzset();
   std::string envelope = system_date_time_envelope(now, read_tz_rule(), DaylightSavingSetting);
-  send_envelope(0, "%s", envelope.c_str());
+  send_envelope(reply, 0, "%s", envelope.c_str());
   return 0;
 }
 
-int handle_set_system_date_and_time(const char* text, int length) {
-  std::string_view body(text, static_cast<std::size_t>(length));
+int handle_set_system_date_and_time(const Request& request, Reply& reply) {
+  std::string_view body = request.body_part();
   if (body.find("INVALIDTIMEZONE") != std::string_view::npos) {
-    send_catalogue_fault(Fault::kInvalidTimeZone);
+    send_catalogue_fault(reply, Fault::kInvalidTimeZone);
     return 0;
   }
   RequestedDateTime requested = read_requested_date_time(body);
   if (!date_time_valid(requested)) {
-    send_catalogue_fault(Fault::kInvalidDateTime);
+    send_catalogue_fault(reply, Fault::kInvalidDateTime);
     return 0;
   }
   DaylightSavingSetting = requested.daylight;
-  send_envelope(0, "%s", kSetSystemDateAndTimeEnvelope);
+  send_envelope(reply, 0, "%s", kSetSystemDateAndTimeEnvelope);
   return 0;
 }
 

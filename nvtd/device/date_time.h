@@ -7,6 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
+
 namespace nvtd {
 
 static_assert(sizeof(std::time_t) >= 8, "times past 2038 need a 64-bit time_t (_TIME_BITS=64)");
@@ -32,8 +35,8 @@ RequestedDateTime read_requested_date_time(std::string_view body);
 bool date_time_valid(const RequestedDateTime& requested);
 
 // GetSystemDateAndTime (open, plain). A zone file that cannot be read gives an empty TZ.
-int handle_get_system_date_and_time();
+int handle_get_system_date_and_time(const Request& request, Reply& reply);
 // SetSystemDateAndTime (body part): validates, keeps the daylight-saving choice, sets nothing.
-int handle_set_system_date_and_time(const char* text, int length);
+int handle_set_system_date_and_time(const Request& request, Reply& reply);
 
 }  // namespace nvtd

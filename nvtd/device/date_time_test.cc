@@ -137,9 +137,10 @@ class SetDateTimeHandler : public ::testing::Test {
   }
   void TearDown() override { DaylightSavingSetting = -1; }
   std::string call(const std::string& body) {
-    std::vector<char> exact(body.begin(), body.end());
+    Request request;
+    request.body = body;
     OutputCapture out;
-    handle_set_system_date_and_time(exact.data(), static_cast<int>(exact.size()));
+    handle_set_system_date_and_time(request, out.reply());
     return out.take();
   }
 };

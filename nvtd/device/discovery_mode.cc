@@ -24,13 +24,13 @@ void write_discoverable(int value) {
 
 }  // namespace
 
-int handle_get_discovery_mode() {
-  send_body(0, kGetDiscoveryModeResponse, Discoverable ? "" : "Non");
+int handle_get_discovery_mode(const Request&, Reply& reply) {
+  send_body(reply, 0, kGetDiscoveryModeResponse, Discoverable ? "" : "Non");
   return 0;
 }
 
-int handle_set_discovery_mode() {
-  std::string_view body(RequestBody.data(), static_cast<std::size_t>(ContentLength));
+int handle_set_discovery_mode(const Request& request, Reply& reply) {
+  std::string_view body = request.body;
   std::string mode = element_text(body, "DiscoveryMode", 32).value_or("");
   if (mode == "NonDiscoverable") {
     Discoverable = false;
@@ -41,7 +41,7 @@ int handle_set_discovery_mode() {
     StartDiscovery(HttpPort, false);
     write_discoverable(1);
   }
-  send_empty_device_response("SetDiscoveryMode");
+  send_empty_device_response(reply, "SetDiscoveryMode");
   return 0;
 }
 

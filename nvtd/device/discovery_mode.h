@@ -2,11 +2,14 @@
 // probes (WS-Discovery), kept in memory and written to CAM "nvtd_discoverable".
 #pragma once
 
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
+
 namespace nvtd {
 
-int handle_get_discovery_mode();  // plain
+int handle_get_discovery_mode(const Request& request, Reply& reply);  // plain
 // Plain: "NonDiscoverable" stops discovery, "Discoverable" starts it; anything else
 // changes nothing. The empty response in every case.
-int handle_set_discovery_mode();
+int handle_set_discovery_mode(const Request& request, Reply& reply);
 
 }  // namespace nvtd

@@ -18,36 +18,38 @@
 
 namespace nvtd {
 
-int handle_get_dns() {
+int handle_get_dns(const Request&, Reply& reply) {
   std::string nameserver = cached_network_value("nameserver", 16, "");
   if (cached_network_int("dhcp") != 0 && !DnsManual) {
-    send_body(0, kGetDnsAddressResponse, "true", "DNSFromDHCP", nameserver.c_str(), "DNSFromDHCP");
+    send_body(reply, 0, kGetDnsAddressResponse, "true", "DNSFromDHCP", nameserver.c_str(),
+              "DNSFromDHCP");
   } else if (!SearchDomain.empty()) {
-    send_body(0, kGetDnsSearchDomainResponse, "false", SearchDomain.c_str());
+    send_body(reply, 0, kGetDnsSearchDomainResponse, "false", SearchDomain.c_str());
   } else {
-    send_body(0, kGetDnsAddressResponse, "false", "DNSManual", nameserver.c_str(), "DNSManual");
+    send_body(reply, 0, kGetDnsAddressResponse, "false", "DNSManual", nameserver.c_str(),
+              "DNSManual");
   }
   return 0;
 }
 
-int handle_set_dns() {
-  std::string_view body(RequestBody.data(), static_cast<std::size_t>(ContentLength));
+int handle_set_dns(const Request& request, Reply& reply) {
+  std::string_view body = request.body;
   std::optional<std::string> address = element_text(body, "IPv4Address", 32);
   std::optional<std::string> from_dhcp = element_text(body, "FromDHCP", 32);
   SearchDomain = element_text(body, "SearchDomain", 64).value_or("");
   if (from_dhcp.value_or("") == "true") {
     DnsManual = false;
-    send_empty_device_response("SetDNS");
+    send_empty_device_response(reply, "SetDNS");
     return 0;
   }
   if (address) {
     if (!is_dotted_quad(*address) || write_network_string("nameserver", *address) != 0) {
-      send_text_reply("Failed to set DNS\n");
+      send_text_reply(reply, "Failed to set DNS\n");
       return 0;
     }
   }
   DnsManual = true;
-  send_empty_device_response("SetDNS");
+  send_empty_device_response(reply, "SetDNS");
   return 0;
 }
 

@@ -17,24 +17,24 @@
 
 namespace nvtd {
 
-int handle_get_network_default_gateway() {
+int handle_get_network_default_gateway(const Request&, Reply& reply) {
   std::string gateway = cached_network_value("gateway", 32, kAddressPlaceholder);
-  send_body(0, kGetNetworkDefaultGatewayResponse, gateway.c_str());
+  send_body(reply, 0, kGetNetworkDefaultGatewayResponse, gateway.c_str());
   return 0;
 }
 
-int handle_set_network_default_gateway() {
-  std::string_view body(RequestBody.data(), static_cast<std::size_t>(ContentLength));
+int handle_set_network_default_gateway(const Request& request, Reply& reply) {
+  std::string_view body = request.body;
   std::optional<std::string> gateway = element_text(body, "IPv4Address", 32);
   if (!gateway) {
-    send_text_reply("Gateway not specified\n");
+    send_text_reply(reply, "Gateway not specified\n");
     return 0;
   }
   if (!is_dotted_quad(*gateway) || write_network_string("gateway", *gateway) != 0) {
-    send_text_reply("Failed to set gateway\n");
+    send_text_reply(reply, "Failed to set gateway\n");
     return 0;
   }
-  send_empty_device_response("SetNetworkDefaultGateway");
+  send_empty_device_response(reply, "SetNetworkDefaultGateway");
   return 0;
 }
 

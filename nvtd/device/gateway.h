@@ -1,9 +1,12 @@
 // GetNetworkDefaultGateway and SetNetworkDefaultGateway over the NETWORK "gateway" record.
 #pragma once
 
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
+
 namespace nvtd {
 
-int handle_get_network_default_gateway();  // plain
-int handle_set_network_default_gateway();  // plain
+int handle_get_network_default_gateway(const Request& request, Reply& reply);  // plain
+int handle_set_network_default_gateway(const Request& request, Reply& reply);  // plain
 
 }  // namespace nvtd

@@ -31,27 +31,27 @@ bool hostname_acceptable(const std::string& name) {
   return true;
 }
 
-int handle_get_hostname() {
+int handle_get_hostname(const Request&, Reply& reply) {
   SettingsClient network;
   network.GetSection("NETWORK");
   char name[64] = "";
   network.GetValue("hostname", name, sizeof name);
-  send_envelope(0, kGetHostnameEnvelope, name);
+  send_envelope(reply, 0, kGetHostnameEnvelope, name);
   return 0;
 }
 
-int handle_set_hostname() {
-  std::string_view body(RequestBody.data(), static_cast<std::size_t>(ContentLength));
+int handle_set_hostname(const Request& request, Reply& reply) {
+  std::string_view body = request.body;
   std::optional<std::string> name = element_text(body, "Name", 64);
   if (!name || !hostname_acceptable(*name)) {
-    send_catalogue_fault(Fault::kInvalidHostname);
+    send_catalogue_fault(reply, Fault::kInvalidHostname);
     return 0;
   }
   if (write_network_string("hostname", *name) != 0) {
-    send_text_reply("Failed to set hostname\n");
+    send_text_reply(reply, "Failed to set hostname\n");
     return 0;
   }
-  send_empty_device_response("SetHostname");
+  send_empty_device_response(reply, "SetHostname");
   return 0;
 }
 

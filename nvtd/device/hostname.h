@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
+
 namespace nvtd {
 
 // Not empty; first character a letter or digit; further characters letters, digits or
@@ -11,9 +14,9 @@ namespace nvtd {
 bool hostname_acceptable(const std::string& name);
 
 // Plain, answered before authentication: the NETWORK "hostname" in a complete envelope.
-int handle_get_hostname();
+int handle_get_hostname(const Request& request, Reply& reply);
 // Plain: writes an acceptable "Name"; a missing or refused one gets the InvalidHostname
 // fault.
-int handle_set_hostname();
+int handle_set_hostname(const Request& request, Reply& reply);
 
 }  // namespace nvtd

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "nvtd/core/http_io.h"
+#include "nvtd/core/operation.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/device/network_state.h"
@@ -31,9 +31,10 @@ using testing::FakeNetSystem;
 class OrderedNetSystem : public FakeNetSystem {
  public:
   std::vector<long> written_at;
+  int reply_fd = -1;  // where the handler's reply goes
   int Run(const std::string& command) override {
     struct stat st {};
-    written_at.push_back(fstat(OutputFd, &st) == 0 ? static_cast<long>(st.st_size) : -1);
+    written_at.push_back(fstat(reply_fd, &st) == 0 ? static_cast<long>(st.st_size) : -1);
     return FakeNetSystem::Run(command);
   }
 };
@@ -70,18 +71,32 @@ class NetworkHandlersTest : public ::testing::Test {
     set_settings_setup(SettingsSetup{});
   }
 
-  std::string Plain(int (*handler)(), const std::string& body) {
-    RequestBody = body;
-    ContentLength = static_cast<int32_t>(body.size());
+  std::string Plain(Handler handler, const std::string& body) {
+    Request request;
+    request.body = body;
     OutputCapture out;
-    handler();
+    handler(request, out.reply());
     return out.take();
   }
-  std::string Part(int (*handler)(const char*, int), const std::string& body) {
-    std::vector<char> exact(body.begin(), body.end());
-    OutputCapture out;
-    handler(exact.data(), static_cast<int>(exact.size()));
-    return out.take();
+  std::string Part(Handler handler, const std::string& body) { return Plain(handler, body); }
+  // Runs the handler with its reply going to a file the recorder looks at; the file's size.
+  long ReplyToFile(Handler handler, const std::string& body) {
+    char path[] = "/tmp/handlers_reply_XXXXXX";
+    int fd = mkstemp(path);
+    if (fd < 0) return -1;
+    unlink(path);
+    fake_.reply_fd = fd;
+    {
+      Request request;
+      request.body = body;
+      Reply reply(fd, RunMode::kCgi);
+      handler(request, reply);
+    }
+    struct stat st {};
+    fstat(fd, &st);
+    close(fd);
+    fake_.reply_fd = -1;
+    return static_cast<long>(st.st_size);
   }
   // Commands that change the system (the reads run grep, awk and netstat).
   std::vector<std::string> Changes() const {
@@ -146,47 +161,23 @@ TEST_F(NetworkHandlersTest, HostNamesWithShellCharactersAreRefusedWithTheFault) 
 }
 
 TEST_F(NetworkHandlersTest, RebootAndResetRunOnlyAfterTheWholeReply) {
-  char path[] = "/tmp/handlers_reply_XXXXXX";
-  int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  unlink(path);
-  OutputFd = fd;
-  RequestBody = "<s:Body><tds:SystemReboot/></s:Body>";
-  ContentLength = static_cast<int32_t>(RequestBody.size());
-  handle_system_reboot();
-  struct stat st {};
-  fstat(fd, &st);
-  long reboot_reply = static_cast<long>(st.st_size);
-  RequestBody =
+  long reboot_reply = ReplyToFile(handle_system_reboot, "<s:Body><tds:SystemReboot/></s:Body>");
+  long reset_reply = ReplyToFile(
+      handle_set_system_factory_default,
       "<s:Body><tds:SetSystemFactoryDefault><tds:FactoryDefault>hard</tds:FactoryDefault>"
-      "</tds:SetSystemFactoryDefault></s:Body>";
-  ContentLength = static_cast<int32_t>(RequestBody.size());
-  handle_set_system_factory_default();
-  fstat(fd, &st);
-  OutputFd = 1;
-  close(fd);
+      "</tds:SetSystemFactoryDefault></s:Body>");
   EXPECT_EQ(fake_.commands, (std::vector<std::string>{
                                 "reboot -d 3", "/usr/local/bin/reset_factory.sh", "reboot -d 3"}));
   EXPECT_GT(reboot_reply, 0);
-  EXPECT_EQ(fake_.written_at, (std::vector<long>{reboot_reply, static_cast<long>(st.st_size),
-                                                 static_cast<long>(st.st_size)}));
+  EXPECT_GT(reset_reply, 0);
+  EXPECT_EQ(fake_.written_at, (std::vector<long>{reboot_reply, reset_reply, reset_reply}));
 }
 
 TEST_F(NetworkHandlersTest, InterfaceReplyPrecedesTheStaticChange) {
-  char path[] = "/tmp/handlers_reply_XXXXXX";
-  int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  unlink(path);
-  OutputFd = fd;
-  std::string body = interfaces_body("10.99.0.3", "16");
-  handle_set_network_interfaces(body.data(), static_cast<int>(body.size()));
-  struct stat st {};
-  fstat(fd, &st);
-  OutputFd = 1;
-  close(fd);
+  long size = ReplyToFile(handle_set_network_interfaces, interfaces_body("10.99.0.3", "16"));
   ASSERT_FALSE(fake_.written_at.empty());
   EXPECT_GT(fake_.written_at.front(), 0);
-  EXPECT_EQ(fake_.written_at.front(), static_cast<long>(st.st_size));
+  EXPECT_EQ(fake_.written_at.front(), size);
   EXPECT_EQ(fake_.CountCommands("address=10.99.0.3 netmask=255.255.0.0 gateway=10.99.0.1"), 1);
 }
 

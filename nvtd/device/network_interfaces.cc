@@ -36,7 +36,7 @@ std::string colon_pairs(const std::string& digits) {
 
 }  // namespace
 
-int handle_get_net_if() {
+int handle_get_net_if(const Request&, Reply& reply) {
   std::string address = cached_network_value("ipaddress", 16, kAddressPlaceholder);
   int dhcp = cached_network_int("dhcp");  // a missing key (-1) counts as DHCP on
   std::optional<std::string> hwaddr = cached_network_lookup("hwaddr", 13);
@@ -45,16 +45,16 @@ int handle_get_net_if() {
   std::string hw = hwaddr ? colon_pairs(*hwaddr) : kHwAddressPlaceholder;
   trace("%s: dhcp is %d\n", "handle_get_net_if", dhcp);
   const char* element = dhcp != 0 ? "FromDHCP" : "Manual";
-  send_body(0, kGetNetworkInterfacesResponse, hw.c_str(), element, address.c_str(),
+  send_body(reply, 0, kGetNetworkInterfacesResponse, hw.c_str(), element, address.c_str(),
             prefix_length_of(netmask), element, dhcp != 0 ? "true" : "false");
   return 0;
 }
 
-int handle_set_network_interfaces(const char* text, int length) {
-  std::string_view body(text, static_cast<std::size_t>(length));
+int handle_set_network_interfaces(const Request& request, Reply& reply) {
+  std::string_view body = request.body_part();
   std::string token = element_text(body, "InterfaceToken", kField).value_or("");
   if (token != "eth0") {
-    send_text_reply("Invalid interface %s\n", token.c_str());
+    send_text_reply(reply, "Invalid interface %s\n", token.c_str());
     return 0;
   }
   std::optional<std::string> prefix = element_text(body, "PrefixLength", kField);
@@ -62,7 +62,7 @@ int handle_set_network_interfaces(const char* text, int length) {
   if (prefix) {
     int prefix_length = parse_prefix_length(*prefix);
     if (prefix_length < 0) {
-      send_text_reply("Invalid prefix %s\n", prefix->c_str());
+      send_text_reply(reply, "Invalid prefix %s\n", prefix->c_str());
       return 0;
     }
     netmask = netmask_of_prefix(prefix_length);
@@ -72,10 +72,11 @@ int handle_set_network_interfaces(const char* text, int length) {
   // With DHCP requested the address is ignored; otherwise it goes to the interface
   // scripts, so nothing but a dotted-quad address is taken.
   if (!dhcp && address && !is_dotted_quad(*address)) {
-    send_text_reply("Invalid address %s\n", address->c_str());
+    send_text_reply(reply, "Invalid address %s\n", address->c_str());
     return 0;
   }
-  send_body(0, kSetNetworkInterfacesResponse);
+  send_body(reply, 0, kSetNetworkInterfacesResponse);
+  reply.flush();  // the client has its answer before the address changes under it
   if (dhcp) {
     trace("%s: enabling DHCP\n", "handle_set_network_interfaces");
     write_network_int("dhcp", 1);

@@ -25,19 +25,19 @@ int port_value(const std::string& text) {
   return static_cast<int>(value);
 }
 
-int handle_get_network_protocols() {
-  send_body(0, kGetNetworkProtocolsResponse, HttpReportedEnabled ? "true" : "false",
+int handle_get_network_protocols(const Request&, Reply& reply) {
+  send_body(reply, 0, kGetNetworkProtocolsResponse, HttpReportedEnabled ? "true" : "false",
             HttpReportedPort, RtspReportedEnabled ? "true" : "false", RtspReportedPort);
   return 0;
 }
 
-int handle_set_network_protocols(const char* text, int length) {
-  std::string_view body(text, static_cast<std::size_t>(length));
+int handle_set_network_protocols(const Request& request, Reply& reply) {
+  std::string_view body = request.body_part();
   std::optional<std::string> name = element_text(body, "Name", 16);
   std::optional<std::string> enabled = element_text(body, "Enabled", 16);
   std::optional<std::string> port = element_text(body, "Port", 16);
   if (!name || !enabled || !port) {
-    send_catalogue_fault(Fault::kConfigModify);
+    send_catalogue_fault(reply, Fault::kConfigModify);
     return 0;
   }
   if (*name == "HTTP") {
@@ -48,10 +48,10 @@ int handle_set_network_protocols(const char* text, int length) {
     RtspReportedEnabled = *enabled != "false";
   } else {
     trace("%s: %s unsupported\n", "handle_set_network_protocols", name->c_str());
-    send_catalogue_fault(Fault::kServiceNotSupported);
+    send_catalogue_fault(reply, Fault::kServiceNotSupported);
     return 0;
   }
-  send_empty_device_response("SetNetworkProtocols");
+  send_empty_device_response(reply, "SetNetworkProtocols");
   return 0;
 }
 

@@ -6,13 +6,13 @@
 
 namespace nvtd {
 
-int handle_get_ntp() {
-  send_body(0, kGetNtpResponse);
+int handle_get_ntp(const Request&, Reply& reply) {
+  send_body(reply, 0, kGetNtpResponse);
   return 0;
 }
 
-int handle_set_ntp() {
-  send_envelope(0, kSetNtpEnvelope);
+int handle_set_ntp(const Request&, Reply& reply) {
+  send_envelope(reply, 0, kSetNtpEnvelope);
   return 0;
 }
 

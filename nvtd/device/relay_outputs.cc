@@ -6,18 +6,18 @@
 
 namespace nvtd {
 
-int handle_get_relay_outputs() {
-  send_body(0, "%s", kRelayOutputsResponse);
+int handle_get_relay_outputs(const Request&, Reply& reply) {
+  send_body(reply, 0, "%s", kRelayOutputsResponse);
   return 0;
 }
 
-int handle_set_relay_output_settings(const char* /*text*/, int /*length*/) {
-  send_body(0, "%s", kSetRelayOutputSettingsResponse);
+int handle_set_relay_output_settings(const Request&, Reply& reply) {
+  send_body(reply, 0, "%s", kSetRelayOutputSettingsResponse);
   return 0;
 }
 
-int handle_set_relay_output_state(const char* /*text*/, int /*length*/) {
-  send_body(0, "%s", kSetRelayOutputStateResponse);
+int handle_set_relay_output_state(const Request&, Reply& reply) {
+  send_body(reply, 0, "%s", kSetRelayOutputStateResponse);
   return 0;
 }
 

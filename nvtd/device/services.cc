@@ -45,11 +45,11 @@ std::string own_capabilities(std::size_t i) {
   }
 }
 
-void send_events_service_capabilities() {
-  std::string message_id = element_text(RequestBody, "MessageID", 64).value_or("");
+void send_events_service_capabilities(const Request& request, Reply& reply) {
+  std::string message_id = element_text(request.body, "MessageID", 64).value_or("");
   std::string address = camera_address_open();
-  send_body(0, kEventsServiceCapabilitiesResponse, xml_safe(message_id).c_str(), address.c_str(),
-            HttpPort);
+  send_body(reply, 0, kEventsServiceCapabilitiesResponse, xml_safe(message_id).c_str(),
+            address.c_str(), HttpPort);
 }
 
 }  // namespace
@@ -76,30 +76,30 @@ ServiceKind service_for_uri(const char* request_uri) {
   return ServiceKind::kDevice;
 }
 
-int handle_get_services() {
-  auto include = element_text(RequestBody, "IncludeCapability", 32);
+int handle_get_services(const Request& request, Reply& reply) {
+  auto include = element_text(request.body, "IncludeCapability", 32);
   bool with_capabilities = include && !include->empty() && *include != "false";
   std::string list = service_list(camera_address_open(), with_capabilities);
-  send_body(0, kServicesResponse, list.c_str());
+  send_body(reply, 0, kServicesResponse, list.c_str());
   return 0;
 }
 
-int handle_get_service_capabilities() {
-  const char* uri = getenv("REQUEST_URI");
+int handle_get_service_capabilities(const Request& request, Reply& reply) {
+  const char* uri = request.uri ? request.uri->c_str() : nullptr;
   trace("check GetServiceCapabilities uri %s\n", uri != nullptr ? uri : "");
   switch (service_for_uri(uri)) {
     case ServiceKind::kDeviceIo:
-      send_envelope(0, kDeviceIoServiceCapabilitiesEnvelope, RelayCount);
+      send_envelope(reply, 0, kDeviceIoServiceCapabilitiesEnvelope, RelayCount);
       break;
     case ServiceKind::kMedia:
-      send_body(0, kMediaServiceCapabilitiesResponse, kMediaServiceCapabilities);
+      send_body(reply, 0, kMediaServiceCapabilitiesResponse, kMediaServiceCapabilities);
       break;
     case ServiceKind::kEvents:
-      send_events_service_capabilities();
+      send_events_service_capabilities(request, reply);
       break;
     case ServiceKind::kDevice:
       trace("default service\n");
-      send_body(0, kDeviceServiceCapabilitiesResponse, kDeviceServiceCapabilities);
+      send_body(reply, 0, kDeviceServiceCapabilitiesResponse, kDeviceServiceCapabilities);
       break;
   }
   return 0;

@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
+
 namespace nvtd {
 
 // The four tds:Service elements (device, events, media, device I/O); with capabilities
@@ -17,9 +20,9 @@ ServiceKind service_for_uri(const char* request_uri);
 
 // GetServices (open, plain): "IncludeCapability" (at most 31 characters) present and not
 // "false" gives the long form.
-int handle_get_services();
+int handle_get_services(const Request& request, Reply& reply);
 
 // GetServiceCapabilities (open, plain): chosen by REQUEST_URI.
-int handle_get_service_capabilities();
+int handle_get_service_capabilities(const Request& request, Reply& reply);
 
 }  // namespace nvtd

@@ -27,21 +27,23 @@ std::string factory_reset_command(const std::string& kind) {
   return "/usr/local/bin/reset_factory.sh saveip";
 }
 
-int handle_system_reboot() {
+int handle_system_reboot(const Request&, Reply& reply) {
   CancelHellos();
-  send_body(0, kSystemRebootResponse);
+  send_body(reply, 0, kSystemRebootResponse);
+  reply.flush();  // the answer goes out before the camera goes down
   net_system().Run(kRebootCommand);
   return 0;
 }
 
-int handle_set_system_factory_default() {
-  std::string_view body(RequestBody.data(), static_cast<std::size_t>(ContentLength));
+int handle_set_system_factory_default(const Request& request, Reply& reply) {
+  std::string_view body = request.body;
   std::optional<std::string> kind = element_text(body, "FactoryDefault", 50);
   if (!kind) {
-    send_text_reply("Factory reset type not specified\n");
+    send_text_reply(reply, "Factory reset type not specified\n");
     return 0;
   }
-  send_empty_device_response("SetSystemFactoryDefault");
+  send_empty_device_response(reply, "SetSystemFactoryDefault");
+  reply.flush();
   net_system().Run(factory_reset_command(*kind));
   net_system().Run(kRebootCommand);
   return 0;

@@ -4,13 +4,16 @@
 
 #include <string>
 
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
+
 namespace nvtd {
 
 // The reset command for a FactoryDefault value: the full reset for "Hard" in any case,
 // the reset that keeps the IP settings for anything else.
 std::string factory_reset_command(const std::string& kind);
 
-int handle_system_reboot();               // plain
-int handle_set_system_factory_default();  // plain
+int handle_system_reboot(const Request& request, Reply& reply);               // plain
+int handle_set_system_factory_default(const Request& request, Reply& reply);  // plain
 
 }  // namespace nvtd

@@ -64,7 +64,7 @@ using UserChange = int (*)(const std::string& name, const std::string& password,
 
 // Walks the User entries while more than 50 bytes remain and hands each to change; at the
 // first entry change answers -2 for, refused is answered and false returned.
-bool apply_to_entries(std::string_view body, UserChange change, Fault refused) {
+bool apply_to_entries(std::string_view body, UserChange change, Fault refused, Reply& reply) {
   std::size_t pos = 0;
   while (body.size() - pos > 50) {
     UserEntry entry;
@@ -72,7 +72,7 @@ bool apply_to_entries(std::string_view body, UserChange change, Fault refused) {
     trace("found user %s password %s level %s\n", entry.name.c_str(), entry.password.c_str(),
           entry.level.c_str());
     if (change(entry.name, entry.password, entry.level) == -2) {
-      send_catalogue_fault(refused);
+      send_catalogue_fault(reply, refused);
       return false;
     }
     if (entry.next == std::string_view::npos) break;
@@ -98,10 +98,10 @@ std::vector<std::string> user_names(std::string_view text, std::size_t bound) {
 
 }  // namespace
 
-int handle_get_users() {
+int handle_get_users(const Request&, Reply& reply) {
   std::string list;
   user_list(&list, 2000);
-  send_body(0,
+  send_body(reply, 0,
             "<SOAP-ENV:Body><tds:GetUsersResponse>"
             "<tds:User><tt:Username>admin</tt:Username><tt:Password></tt:Password>"
             "<tt:UserLevel>Administrator</tt:UserLevel></tds:User>"
@@ -112,51 +112,51 @@ int handle_get_users() {
   return 0;
 }
 
-int handle_create_users(const char* text, int length) {
-  std::string_view body(text, length > 0 ? length : 0);
-  trace("enter %s with %d\n", __func__, length);
+int handle_create_users(const Request& request, Reply& reply) {
+  std::string_view body = request.body_part();
+  trace("enter %s with %d\n", __func__, int(body.size()));
   // A user the full table cannot take (-1) is passed over silently.
-  if (!apply_to_entries(body, user_add, Fault::kUsernameClash)) return 0;
-  send_empty_device_response("CreateUsers");
+  if (!apply_to_entries(body, user_add, Fault::kUsernameClash, reply)) return 0;
+  send_empty_device_response(reply, "CreateUsers");
   return 0;
 }
 
-int handle_delete_users(const char* text, int length) {
-  std::string_view body(text, length > 0 ? length : 0);
+int handle_delete_users(const Request& request, Reply& reply) {
+  std::string_view body = request.body_part();
   std::vector<std::string> names = user_names(body, 20);
   for (const std::string& name : names) {
     trace("found user %s\n", name.c_str());
     if (name == "admin" || name == "guest") {
-      send_catalogue_fault(Fault::kFixedUser);
+      send_catalogue_fault(reply, Fault::kFixedUser);
       return 0;
     }
     if (!user_exists(name)) {
-      send_catalogue_fault(Fault::kUsernameMissing);
+      send_catalogue_fault(reply, Fault::kUsernameMissing);
       return 0;
     }
   }
   for (const std::string& name : names) {
     if (user_delete(name) == -2) {
-      send_catalogue_fault(Fault::kUsernameMissing);
+      send_catalogue_fault(reply, Fault::kUsernameMissing);
       return 0;
     }
   }
-  send_empty_device_response("DeleteUsers");
+  send_empty_device_response(reply, "DeleteUsers");
   return 0;
 }
 
-int handle_set_user(const char* text, int length) {
-  std::string_view body(text, length > 0 ? length : 0);
+int handle_set_user(const Request& request, Reply& reply) {
+  std::string_view body = request.body_part();
   trace("enter %s\n", __func__);
   // Every user named must exist before anything changes.
   for (const std::string& name : user_names(body, 50)) {
     if (!user_exists(name)) {
-      send_catalogue_fault(Fault::kUsernameMissing);
+      send_catalogue_fault(reply, Fault::kUsernameMissing);
       return 0;
     }
   }
-  if (!apply_to_entries(body, user_modify, Fault::kUsernameMissing)) return 0;
-  send_empty_device_response("SetUser");
+  if (!apply_to_entries(body, user_modify, Fault::kUsernameMissing, reply)) return 0;
+  send_empty_device_response(reply, "SetUser");
   return 0;
 }
 

@@ -2,14 +2,16 @@
 // in-memory user table.
 #pragma once
 
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
+
 namespace nvtd {
 
 // GetUsers (plain): the fixed "admin" and "guest" entries, then the table.
-int handle_get_users();
-// CreateUsers, DeleteUsers, SetUser (body part): `text` points at the body's "Body" and
-// `length` counts the bytes from there to the end of the body.
-int handle_create_users(const char* text, int length);
-int handle_delete_users(const char* text, int length);
-int handle_set_user(const char* text, int length);
+int handle_get_users(const Request& request, Reply& reply);
+// CreateUsers, DeleteUsers, SetUser read the body from its "Body" on.
+int handle_create_users(const Request& request, Reply& reply);
+int handle_delete_users(const Request& request, Reply& reply);
+int handle_set_user(const Request& request, Reply& reply);
 
 }  // namespace nvtd

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "nvtd/core/operation.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/user_table.h"
@@ -28,18 +29,14 @@ class UsersTest : public ::testing::Test {
     reset_process_state();
     user_table_reset();
   }
-  // The handler sees an exact-size copy, so a read past the end is caught by AddressSanitizer.
-  std::string call(int (*handler)(const char*, int), const std::string& text) {
-    std::vector<char> exact(text.begin(), text.end());
+  std::string call(Handler handler, const std::string& text) {
+    Request request;
+    request.body = text;
     OutputCapture out;
-    handler(exact.data(), static_cast<int>(exact.size()));
+    handler(request, out.reply());
     return out.take();
   }
-  std::string get_users() {
-    OutputCapture out;
-    handle_get_users();
-    return out.take();
-  }
+  std::string get_users() { return call(handle_get_users, ""); }
   static int count(const std::string& text, const std::string& part) {
     int n = 0;
     for (std::size_t p = text.find(part); p != std::string::npos; p = text.find(part, p + 1)) ++n;

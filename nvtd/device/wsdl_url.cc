@@ -10,9 +10,9 @@
 
 namespace nvtd {
 
-int handle_get_wsdl_url() {
+int handle_get_wsdl_url(const Request&, Reply& reply) {
   std::string address = camera_address_cached();
-  send_body(0, kWsdlUrlResponse, address.c_str(), HttpPort);
+  send_body(reply, 0, kWsdlUrlResponse, address.c_str(), HttpPort);
   return 0;
 }
 

@@ -1,9 +1,12 @@
 // GetWsdlUrl: where the camera's WSDL would be served.
 #pragma once
 
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
+
 namespace nvtd {
 
 // Plain: "http://A:P/wsdl/onvif" with the cached NETWORK address and the service port.
-int handle_get_wsdl_url();
+int handle_get_wsdl_url(const Request& request, Reply& reply);
 
 }  // namespace nvtd

@@ -6,8 +6,8 @@
 
 namespace nvtd {
 
-int handle_get_zero_configuration() {
-  send_envelope(0, kGetZeroConfigurationEnvelope);
+int handle_get_zero_configuration(const Request&, Reply& reply) {
+  send_envelope(reply, 0, kGetZeroConfigurationEnvelope);
   return 0;
 }
 

@@ -30,39 +30,39 @@ std::string CachedModel() {
 
 }  // namespace
 
-int handle_get_scopes() {
-  if (RequestBody.find("Body") == std::string::npos) return 0;
-  send_envelope(0, "%s", GetScopesEnvelope(CachedModel()).c_str());
+int handle_get_scopes(const Request& request, Reply& reply) {
+  if (request.body.find("Body") == std::string::npos) return 0;
+  send_envelope(reply, 0, "%s", GetScopesEnvelope(CachedModel()).c_str());
   return 0;
 }
 
-int handle_set_scopes(const char* text, int length) {
-  std::string_view body(text, length);
+int handle_set_scopes(const Request& request, Reply& reply) {
+  std::string_view body = request.body_part();
   if (NamesFixedScope(body)) {
-    send_catalogue_fault(Fault::kScopeOverwrite);
+    send_catalogue_fault(reply, Fault::kScopeOverwrite);
     return 0;
   }
   if (std::optional<std::string> scope = element_text(body, "Scopes", kScopesBytes)) {
     ScopeSet(*scope);
   }
-  send_body(0,
+  send_body(reply, 0,
             "<SOAP-ENV:Body><tds:SetScopesResponse></tds:SetScopesResponse>"
             "</SOAP-ENV:Body></SOAP-ENV:Envelope>");
   return 0;
 }
 
-int handle_add_scopes(const char* text, int length) {
-  ForEachScopeItem(std::string_view(text, length), ScopeAdd);
-  send_body(0,
+int handle_add_scopes(const Request& request, Reply& reply) {
+  ForEachScopeItem(request.body_part(), ScopeAdd);
+  send_body(reply, 0,
             "<SOAP-ENV:Body><tds:AddScopesResponse></tds:AddScopesResponse>"
             "</SOAP-ENV:Body></SOAP-ENV:Envelope>");
   RequestHello();
   return 0;
 }
 
-int handle_remove_scopes(const char* text, int length) {
-  ForEachScopeItem(std::string_view(text, length), ScopeRemove);
-  send_body(0, "%s", RemoveScopesBody(CachedModel(), ScopeItemString()).c_str());
+int handle_remove_scopes(const Request& request, Reply& reply) {
+  ForEachScopeItem(request.body_part(), ScopeRemove);
+  send_body(reply, 0, "%s", RemoveScopesBody(CachedModel(), ScopeItemString()).c_str());
   RequestHello();
   return 0;
 }

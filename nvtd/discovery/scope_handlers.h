@@ -1,13 +1,16 @@
 // The device-service scope operations: GetScopes, SetScopes, AddScopes and RemoveScopes.
 #pragma once
 
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
+
 namespace nvtd {
 
 // Plain form: reads RequestBody; answers nothing when it holds no "Body" text.
-int handle_get_scopes();
+int handle_get_scopes(const Request& request, Reply& reply);
 // Body-part form: text points at the request's "Body", length bytes from there to the end.
-int handle_set_scopes(const char* text, int length);
-int handle_add_scopes(const char* text, int length);
-int handle_remove_scopes(const char* text, int length);
+int handle_set_scopes(const Request& request, Reply& reply);
+int handle_add_scopes(const Request& request, Reply& reply);
+int handle_remove_scopes(const Request& request, Reply& reply);
 
 }  // namespace nvtd

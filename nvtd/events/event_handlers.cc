@@ -5,7 +5,6 @@
 
 #include <cctype>
 #include <climits>
-#include <cstdlib>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -30,18 +29,19 @@ constexpr int kDefaultDuration = 60;
 constexpr int kDefaultRenewal = 10;
 
 // The first element of the request with this local name, at most size - 1 characters.
-std::optional<std::string> request_element(const char* name, size_t size) {
-  return element_text(std::string_view(RequestBody.data(), size_t(ContentLength)), name, size);
+std::optional<std::string> request_element(const Request& request, const char* name, size_t size) {
+  return element_text(request.body, name, size);
 }
 
 // The request's MessageID (cut to 63 characters) as it is echoed into the reply header.
-std::string message_id() {
-  return xml_safe(request_element("MessageID", 64).value_or(""));
+std::string message_id(const Request& request) {
+  return xml_safe(request_element(request, "MessageID", 64).value_or(""));
 }
 
 // A duration element: ParseDuration when it starts with "PT", else the default.
-int duration_element(const char* name, int fallback, const char* trace_format) {
-  std::optional<std::string> text = request_element(name, 32);
+int duration_element(const Request& request, const char* name, int fallback,
+                     const char* trace_format) {
+  std::optional<std::string> text = request_element(request, name, 32);
   if (!text || text->compare(0, 2, "PT") != 0) return fallback;
   int seconds = ParseDuration(text->c_str());
   if (trace_format != nullptr) trace(trace_format, seconds);
@@ -51,13 +51,12 @@ int duration_element(const char* name, int fallback, const char* trace_format) {
 // The subscription a request is about: its SubscriptionId element or, for clients that send
 // only the address they were given (wsa:To or the request URI ending
 // "SubscriptionManager=N"), the number in that address.
-std::optional<std::string> subscription_id() {
-  std::optional<std::string> id = request_element("SubscriptionId", 16);
+std::optional<std::string> subscription_id(const Request& request) {
+  std::optional<std::string> id = request_element(request, "SubscriptionId", 16);
   if (id) return id;
   constexpr char kManager[] = "SubscriptionManager=";
-  std::optional<std::string> to = request_element("To", 256);
-  const char* uri = std::getenv("REQUEST_URI");
-  for (const std::string& address : {to.value_or(""), std::string(uri ? uri : "")}) {
+  std::optional<std::string> to = request_element(request, "To", 256);
+  for (const std::string& address : {to.value_or(""), std::string(request.uri_or_empty())}) {
     size_t at = address.rfind(kManager);
     if (at == std::string::npos) continue;
     std::string digits = address.substr(at + sizeof kManager - 1, 15);
@@ -74,9 +73,9 @@ int decimal_value(const std::string& text) {
 }
 
 // "HTTP/1.0 400 Bad Request" and the InvalidThing fault, for requests without an id.
-int refuse_without_id() {
-  trace("no subsc id in %s\n", RequestBody.c_str());
-  send_catalogue_fault(Fault::kUnsupportedCommand, 400);
+int refuse_without_id(const Request& request, Reply& reply) {
+  trace("no subsc id in %s\n", request.body.c_str());
+  send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
   return -1;
 }
 
@@ -86,94 +85,94 @@ CameraUrl request_camera() {
 
 }  // namespace
 
-int handle_create_pull_point_subscription() {
-  std::string mid = message_id();
-  int duration = duration_element("InitialTerminationTime", kDefaultDuration,
+int handle_create_pull_point_subscription(const Request& request, Reply& reply) {
+  std::string mid = message_id(request);
+  int duration = duration_element(request, "InitialTerminationTime", kDefaultDuration,
                                   "\tSubscription terminating in %d secs\n");
   std::time_t now = std::time(nullptr);
   int index = EventAddConsumer("", 0, "", "", duration, true);
   if (index < 0) {
-    send_catalogue_fault(Fault::kSenderEmpty, 200);
+    send_catalogue_fault(reply, Fault::kSenderEmpty, 200);
     return -1;
   }
   send_body(
-      0, "%s",
+      reply, 0, "%s",
       format_create_pull_point_response(request_camera(), mid.c_str(), index, now, now + duration)
           .c_str());
   return 0;
 }
 
-int handle_subscribe() {
-  std::string mid = message_id();
-  std::optional<std::string> reference = request_element("ConsumerReference", 256);
+int handle_subscribe(const Request& request, Reply& reply) {
+  std::string mid = message_id(request);
+  std::optional<std::string> reference = request_element(request, "ConsumerReference", 256);
   if (!reference) {
-    send_plain_error("Consumer not specified\n");
+    send_plain_error(reply, "Consumer not specified\n");
     return -1;
   }
   std::optional<std::string> address = element_text(*reference, "Address", 256);
   if (!address) {
-    send_plain_error("Consumer Address not specified in %s\n", reference->c_str());
+    send_plain_error(reply, "Consumer Address not specified in %s\n", reference->c_str());
     return -1;
   }
   ConsumerSpec consumer;
   if (!parse_consumer_address(*address, &consumer)) {
-    send_plain_error("consumer address not a url\n");
+    send_plain_error(reply, "consumer address not a url\n");
     return -1;
   }
-  int duration = duration_element("InitialTerminationTime", kDefaultDuration,
+  int duration = duration_element(request, "InitialTerminationTime", kDefaultDuration,
                                   "\tSubscription terminating in %d secs\n");
   trace("add subscribe for %s\n", consumer.address.c_str());
   std::time_t now = std::time(nullptr);
   int index = EventAddConsumer(consumer.host, consumer.port, consumer.path, consumer.address,
                                duration, false);
   if (index < 0) {
-    send_catalogue_fault(Fault::kSenderEmpty, 200);
+    send_catalogue_fault(reply, Fault::kSenderEmpty, 200);
     return -1;
   }
   send_envelope(
-      0, "%s",
+      reply, 0, "%s",
       format_subscribe_response(request_camera(), mid.c_str(), index, now, now + duration).c_str());
   return 0;
 }
 
-int handle_pull_messages(int connection_fd) {
-  std::optional<std::string> mid = request_element("MessageID", 64);
-  std::optional<std::string> id = subscription_id();
-  if (!id) return refuse_without_id();
-  int timeout = duration_element("Timeout", kDefaultDuration, nullptr);
-  std::optional<std::string> limit = request_element("MessageLimit", 16);
+int handle_pull_messages(const Request& request, Reply& reply) {
+  std::optional<std::string> mid = request_element(request, "MessageID", 64);
+  std::optional<std::string> id = subscription_id(request);
+  if (!id) return refuse_without_id(request, reply);
+  int timeout = duration_element(request, "Timeout", kDefaultDuration, nullptr);
+  std::optional<std::string> limit = request_element(request, "MessageLimit", 16);
   int message_limit = limit ? decimal_value(*limit) : 1;
-  if (EventAddPuller(decimal_value(*id), connection_fd, timeout, mid ? mid->c_str() : nullptr,
-                     message_limit) < 0) {
-    send_catalogue_fault(Fault::kUnsupportedCommand, 200);
+  if (EventAddPuller(decimal_value(*id), request.connection_fd, timeout,
+                     mid ? mid->c_str() : nullptr, message_limit) < 0) {
+    send_catalogue_fault(reply, Fault::kUnsupportedCommand, 200);
     return -1;
   }
   // The connection belongs to the puller slot now; outside server mode there is none to keep.
-  return connection_fd >= 0 ? 0 : -1;
+  return request.connection_fd >= 0 ? 0 : -1;
 }
 
-int handle_unsubscribe() {
-  std::string mid = message_id();
-  std::optional<std::string> id = subscription_id();
+int handle_unsubscribe(const Request& request, Reply& reply) {
+  std::string mid = message_id(request);
+  std::optional<std::string> id = subscription_id(request);
   syslog(LOG_DEBUG, "unsubscribe mid = %s, sid = %s", mid.c_str(), id ? id->c_str() : "");
-  if (!id) return refuse_without_id();
+  if (!id) return refuse_without_id(request, reply);
   int index = decimal_value(*id);
   syslog(LOG_DEBUG, "removing consumer %d", index);
   if (EventRemoveConsumer(index) < 0) {
     syslog(LOG_DEBUG, "fault");
-    send_catalogue_fault(Fault::kSenderEmpty, 400);
+    send_catalogue_fault(reply, Fault::kSenderEmpty, 400);
     return -1;
   }
-  send_envelope(0, "%s", format_unsubscribe_response(request_camera(), mid.c_str()).c_str());
+  send_envelope(reply, 0, "%s", format_unsubscribe_response(request_camera(), mid.c_str()).c_str());
   return 0;
 }
 
-int handle_renew() {
-  std::string mid = message_id();
-  std::optional<std::string> id = subscription_id();
-  if (!id) return refuse_without_id();
+int handle_renew(const Request& request, Reply& reply) {
+  std::string mid = message_id(request);
+  std::optional<std::string> id = subscription_id(request);
+  if (!id) return refuse_without_id(request, reply);
   int index = decimal_value(*id);
-  std::optional<std::string> wanted = request_element("TerminationTime", 32);
+  std::optional<std::string> wanted = request_element(request, "TerminationTime", 32);
   std::time_t now = std::time(nullptr);
   std::string current = format_utc_time(now);
   std::string termination;
@@ -195,25 +194,25 @@ int handle_renew() {
     if (termination.empty()) termination = format_utc_time(event_expiry(index));
   }
   if (rc < 0) {
-    trace("\t%s: consumer %d not found\n", "handle_renew_request", index);
-    send_catalogue_fault(Fault::kUnsupportedCommand, 400);
+    trace("\t%s: consumer %d not found\n", "handle_renew", index);
+    send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
     return -1;
   }
-  send_envelope(0, "%s",
+  send_envelope(reply, 0, "%s",
                 format_renew_response(request_camera(), mid.c_str(), termination, current).c_str());
   return 0;
 }
 
-int handle_event_set_synchronization_point(const char* /*body*/, int /*length*/) {
+int handle_event_set_synchronization_point(const Request& request, Reply& reply) {
   // The MessageID sits in the SOAP header, ahead of the body part.
-  std::string mid = message_id();
-  send_envelope(0, "%s",
+  std::string mid = message_id(request);
+  send_envelope(reply, 0, "%s",
                 format_set_synchronization_point_response(request_camera(), mid.c_str()).c_str());
   return 0;
 }
 
-int handle_get_event_properties() {
-  send_envelope(0, "%s", event_properties_envelope());
+int handle_get_event_properties(const Request&, Reply& reply) {
+  send_envelope(reply, 0, "%s", event_properties_envelope());
   return 0;
 }
 

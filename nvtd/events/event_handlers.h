@@ -3,18 +3,21 @@
 // current request (RequestBody) and answer on OutputFd.
 #pragma once
 
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
+
 namespace nvtd {
 
-int handle_create_pull_point_subscription();
-int handle_subscribe();
+int handle_create_pull_point_subscription(const Request& request, Reply& reply);
+int handle_subscribe(const Request& request, Reply& reply);
 // connection_fd: the accepted socket (-1 outside server mode). Returns 0 when the
 // connection now belongs to a puller slot (the loop must neither close nor touch it);
 // outside server mode the parked request has no connection and -1 is returned.
-int handle_pull_messages(int connection_fd);
-int handle_unsubscribe();
-int handle_renew();
+int handle_pull_messages(const Request& request, Reply& reply);
+int handle_unsubscribe(const Request& request, Reply& reply);
+int handle_renew(const Request& request, Reply& reply);
 // Body part form: body points at "Body" of the request, length bytes to its end.
-int handle_event_set_synchronization_point(const char* body, int length);
-int handle_get_event_properties();
+int handle_event_set_synchronization_point(const Request& request, Reply& reply);
+int handle_get_event_properties(const Request& request, Reply& reply);
 
 }  // namespace nvtd

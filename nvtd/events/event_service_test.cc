@@ -12,6 +12,7 @@
 
 #include "nvtd/core/envelope.h"
 #include "nvtd/core/http_io.h"
+#include "nvtd/core/operation.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/events/event_handlers.h"
 
@@ -50,9 +51,9 @@ void expect_consistent_length(const std::string& answer) {
   EXPECT_EQ(rest.compare(0, kEnvelopeOpeningLength, EnvelopeOpening), 0);
 }
 
+Request current_request;
 void set_request(const std::string& body) {
-  RequestBody = body;
-  ContentLength = int(body.size());
+  current_request = request_with_body(body);
 }
 
 class EventService : public ::testing::Test {
@@ -116,7 +117,7 @@ TEST_F(EventService, RenewToAnAbsoluteTimeAfter2038) {
       "<wsnt:Renew><wsnt:TerminationTime>2040-01-01T00:00:00Z</wsnt:TerminationTime>"
       "</wsnt:Renew><SubscriptionId>0</SubscriptionId></s:Body></s:Envelope>");
   OutputCapture out;
-  EXPECT_EQ(handle_renew(), 0);
+  EXPECT_EQ(handle_renew(current_request, out.reply()), 0);
   std::string answer = out.take();
   EXPECT_EQ(event_expiry(index), 2208988800);
   EXPECT_NE(answer.find("<wsnt:TerminationTime>2040-01-01T00:00:00Z</wsnt:TerminationTime>"),
@@ -130,12 +131,12 @@ TEST_F(EventService, RenewByDurationAddsToTheExpiry) {
       "<Body><TerminationTime>PT60S</TerminationTime>"
       "<SubscriptionId>0</SubscriptionId></Body>");
   OutputCapture out;
-  EXPECT_EQ(handle_renew(), 0);
+  EXPECT_EQ(handle_renew(current_request, out.reply()), 0);
   EXPECT_EQ(event_expiry(index), before + 60);
   set_request(
       "<Body><TerminationTime>PT60S</TerminationTime>"
       "<SubscriptionId>4</SubscriptionId></Body>");
-  EXPECT_EQ(handle_renew(), -1);
+  EXPECT_EQ(handle_renew(current_request, out.reply()), -1);
   EXPECT_NE(out.take().find("HTTP/1.0 400 Bad Request\r\n"), std::string::npos);
 }
 
@@ -146,15 +147,14 @@ TEST_F(EventService, RepliesEchoTheCutMessageIdEscaped) {
   set_request("<s:Envelope><s:Header><wsa:MessageID>" + id +
               "</wsa:MessageID></s:Header><s:Body><SubscriptionId>0</SubscriptionId>"
               "</s:Body></s:Envelope>");
-  auto reply = [](int (*handler)()) {
+  auto reply = [](Handler handler) {
     OutputCapture out;
-    EXPECT_EQ(handler(), 0);
+    EXPECT_EQ(handler(current_request, out.reply()), 0);
     return out.take();
   };
   EXPECT_NE(reply(handle_create_pull_point_subscription).find(echoed), std::string::npos);
   EXPECT_NE(reply(handle_renew).find(echoed), std::string::npos);
-  EXPECT_NE(reply([] { return handle_event_set_synchronization_point(nullptr, 0); }).find(echoed),
-            std::string::npos);
+  EXPECT_NE(reply(handle_event_set_synchronization_point).find(echoed), std::string::npos);
   EXPECT_NE(reply(handle_unsubscribe).find(echoed), std::string::npos);
 }
 

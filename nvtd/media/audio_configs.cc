@@ -19,109 +19,107 @@ namespace {
 
 constexpr std::size_t kField = 32;
 
-std::string_view part(const char* text, int length) {
-  return std::string_view(text, length < 0 ? 0 : std::size_t(length));
-}
-
-void no_config() {
-  send_catalogue_fault(Fault::kNoConfig);
+void no_config(Reply& reply) {
+  send_catalogue_fault(reply, Fault::kNoConfig);
 }
 
 }  // namespace
 
-int handle_get_audio_sources() {
-  send_media_body(
-      "<trt:GetAudioSourcesResponse><trt:AudioSources token=\"T-AudioSource-00\">"
-      "<tt:Channels>1</tt:Channels></trt:AudioSources></trt:GetAudioSourcesResponse>");
+int handle_get_audio_sources(const Request&, Reply& reply) {
+  send_media_body(reply,
+                  "<trt:GetAudioSourcesResponse><trt:AudioSources token=\"T-AudioSource-00\">"
+                  "<tt:Channels>1</tt:Channels></trt:AudioSources></trt:GetAudioSourcesResponse>");
   return 0;
 }
 
-int handle_get_audio_source_configs() {
-  send_media_body("<trt:GetAudioSourceConfigurationsResponse>" +
-                  audio_source_configuration("trt:Configurations", 2) +
-                  "</trt:GetAudioSourceConfigurationsResponse>");
+int handle_get_audio_source_configs(const Request&, Reply& reply) {
+  send_media_body(reply, "<trt:GetAudioSourceConfigurationsResponse>" +
+                             audio_source_configuration("trt:Configurations", 2) +
+                             "</trt:GetAudioSourceConfigurationsResponse>");
   return 0;
 }
 
-int handle_get_compatible_audio_source_configs() {
-  send_media_body("<trt:GetCompatibleAudioSourceConfigurationsResponse>" +
-                  audio_source_configuration("trt:Configurations", 2) +
-                  "</trt:GetCompatibleAudioSourceConfigurationsResponse>");
+int handle_get_compatible_audio_source_configs(const Request&, Reply& reply) {
+  send_media_body(reply, "<trt:GetCompatibleAudioSourceConfigurationsResponse>" +
+                             audio_source_configuration("trt:Configurations", 2) +
+                             "</trt:GetCompatibleAudioSourceConfigurationsResponse>");
   return 0;
 }
 
-int handle_get_audio_source_config(const char* text, int length) {
-  auto token = element_text(part(text, length), "ConfigurationToken", kField);
+int handle_get_audio_source_config(const Request& request, Reply& reply) {
+  auto token = element_text(request.body_part(), "ConfigurationToken", kField);
   if (!token || *token != "T-ASConf-00") {
-    no_config();
+    no_config(reply);
     return 0;
   }
-  send_media_body("<trt:GetAudioSourceConfigurationResponse>" +
-                  audio_source_configuration("trt:Configuration", asc_use_count + 2) +
-                  "</trt:GetAudioSourceConfigurationResponse>");
+  send_media_body(reply, "<trt:GetAudioSourceConfigurationResponse>" +
+                             audio_source_configuration("trt:Configuration", asc_use_count + 2) +
+                             "</trt:GetAudioSourceConfigurationResponse>");
   return 0;
 }
 
-int handle_get_audio_source_config_options(const char* text, int length) {
-  auto config = element_text(part(text, length), "ConfigurationToken", kField);
+int handle_get_audio_source_config_options(const Request& request, Reply& reply) {
+  auto config = element_text(request.body_part(), "ConfigurationToken", kField);
   if (config && *config != "T-ASConf-00") {
-    no_config();
+    no_config(reply);
     return 0;
   }
-  auto profile = element_text(part(text, length), "ProfileToken", kField);
+  auto profile = element_text(request.body_part(), "ProfileToken", kField);
   if (profile && *profile != "stream1" && *profile != "stream2") {
-    send_catalogue_fault(Fault::kNoProfile, 400);
+    send_catalogue_fault(reply, Fault::kNoProfile, 400);
     return 0;
   }
   send_media_body(
+      reply,
       "<trt:GetAudioSourceConfigurationOptionsResponse><trt:Options>"
       "<tt:InputTokensAvailable>T-AudioSource-00</tt:InputTokensAvailable></trt:Options>"
       "</trt:GetAudioSourceConfigurationOptionsResponse>");
   return 0;
 }
 
-int handle_set_audio_source_config(const char* text, int length) {
-  std::string_view body = part(text, length);
+int handle_set_audio_source_config(const Request& request, Reply& reply) {
+  std::string_view body = request.body_part();
   if (body.find("T-ASConf-00") == std::string_view::npos) {
-    no_config();
+    no_config(reply);
     return 0;
   }
   auto source = element_text(body, "SourceToken", kField);
   if (!source || *source != "T-AudioSource-00") {
-    send_catalogue_fault(Fault::kConfigModify);
+    send_catalogue_fault(reply, Fault::kConfigModify);
     return 0;
   }
-  send_empty_media_response("SetAudioSourceConfigurationResponse");
+  send_empty_media_response(reply, "SetAudioSourceConfigurationResponse");
   return 0;
 }
 
-int handle_get_audio_encoder_configs() {
-  send_media_body("<trt:GetAudioEncoderConfigurationsResponse>" +
-                  audio_encoder_configuration("trt:Configurations", 2) +
-                  "</trt:GetAudioEncoderConfigurationsResponse>");
+int handle_get_audio_encoder_configs(const Request&, Reply& reply) {
+  send_media_body(reply, "<trt:GetAudioEncoderConfigurationsResponse>" +
+                             audio_encoder_configuration("trt:Configurations", 2) +
+                             "</trt:GetAudioEncoderConfigurationsResponse>");
   return 0;
 }
 
-int handle_get_compatible_audio_encoder_configs() {
-  send_media_body("<trt:GetCompatibleAudioEncoderConfigurationsResponse>" +
-                  audio_encoder_configuration("trt:Configurations", 2) +
-                  "</trt:GetCompatibleAudioEncoderConfigurationsResponse>");
+int handle_get_compatible_audio_encoder_configs(const Request&, Reply& reply) {
+  send_media_body(reply, "<trt:GetCompatibleAudioEncoderConfigurationsResponse>" +
+                             audio_encoder_configuration("trt:Configurations", 2) +
+                             "</trt:GetCompatibleAudioEncoderConfigurationsResponse>");
   return 0;
 }
 
-int handle_get_audio_encoder_config() {
-  send_media_body("<trt:GetAudioEncoderConfigurationResponse>" +
-                  audio_encoder_configuration("trt:Configuration", aec_use_count + 2) +
-                  "</trt:GetAudioEncoderConfigurationResponse>");
+int handle_get_audio_encoder_config(const Request&, Reply& reply) {
+  send_media_body(reply, "<trt:GetAudioEncoderConfigurationResponse>" +
+                             audio_encoder_configuration("trt:Configuration", aec_use_count + 2) +
+                             "</trt:GetAudioEncoderConfigurationResponse>");
   return 0;
 }
 
-int handle_get_audio_encoder_config_options() {
+int handle_get_audio_encoder_config_options(const Request&, Reply& reply) {
   if (!HwAudio) {
-    send_catalogue_fault(Fault::kAudioNotSupported);
+    send_catalogue_fault(reply, Fault::kAudioNotSupported);
     return 0;
   }
   send_media_body(
+      reply,
       "<trt:GetAudioEncoderConfigurationOptionsResponse><trt:Options><tt:Options>"
       "<tt:Encoding>G711</tt:Encoding><tt:BitrateList><tt:Items>64</tt:Items></tt:BitrateList>"
       "<tt:SampleRateList><tt:Items>8</tt:Items></tt:SampleRateList></tt:Options>"
@@ -129,21 +127,21 @@ int handle_get_audio_encoder_config_options() {
   return 0;
 }
 
-int handle_set_audio_encoder_config() {
-  if (RequestBody.find("T-AEConf-00") == std::string::npos) {
-    send_plain_error("Invalid configuation token\n");
+int handle_set_audio_encoder_config(const Request& request, Reply& reply) {
+  if (request.body.find("T-AEConf-00") == std::string::npos) {
+    send_plain_error(reply, "Invalid configuation token\n");
     return 0;
   }
-  auto encoding = element_text(RequestBody, "Encoding", 16);
-  auto bitrate = element_text(RequestBody, "Bitrate", kField);
-  auto rate = element_text(RequestBody, "SampleRate", kField);
+  auto encoding = element_text(request.body, "Encoding", 16);
+  auto bitrate = element_text(request.body, "Bitrate", kField);
+  auto rate = element_text(request.body, "SampleRate", kField);
   bool ok =
       (!encoding || *encoding == "G711") && bitrate && *bitrate == "64" && rate && *rate == "8";
   if (!ok) {
-    send_catalogue_fault(Fault::kConfigModify);
+    send_catalogue_fault(reply, Fault::kConfigModify);
     return 0;
   }
-  send_empty_media_response("SetAudioEncoderConfigurationResponse");
+  send_empty_media_response(reply, "SetAudioEncoderConfigurationResponse");
   return 0;
 }
 

@@ -5,27 +5,28 @@
 
 namespace nvtd {
 
-void send_media_envelope(const std::string& content) {
+void send_media_envelope(Reply& reply, const std::string& content) {
   std::string text = kMediaEnvelopeStart + content + kBodyEnd;
-  send_envelope(0, "%s", text.c_str());
+  send_envelope(reply, 0, "%s", text.c_str());
 }
 
-void send_media_body(const std::string& content) {
+void send_media_body(Reply& reply, const std::string& content) {
   std::string text = kBodyStart + content + kBodyEnd;
-  send_body(0, "%s", text.c_str());
+  send_body(reply, 0, "%s", text.c_str());
 }
 
-void send_empty_media_response(const char* name) {
-  send_body(0, "<SOAP-ENV:Body><trt:%s></trt:%s></SOAP-ENV:Body></SOAP-ENV:Envelope>", name, name);
+void send_empty_media_response(Reply& reply, const char* name) {
+  send_body(reply, 0, "<SOAP-ENV:Body><trt:%s></trt:%s></SOAP-ENV:Body></SOAP-ENV:Envelope>", name,
+            name);
 }
 
-int handle_set_synchronization_point(const char* /*text*/, int /*length*/) {
-  send_empty_media_response("SetSynchronizationPointResponse");
+int handle_set_synchronization_point(const Request&, Reply& reply) {
+  send_empty_media_response(reply, "SetSynchronizationPointResponse");
   return 0;
 }
 
-int handle_get_audio_outputs() {
-  send_empty_media_response("GetAudioOutputsResponse");
+int handle_get_audio_outputs(const Request&, Reply& reply) {
+  send_empty_media_response(reply, "GetAudioOutputsResponse");
   return 0;
 }
 

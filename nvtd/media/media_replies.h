@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
+
 namespace nvtd {
 
 // The complete-envelope start: XML declaration, envelope start tag with the prefixes the
@@ -18,14 +21,14 @@ inline constexpr char kBodyStart[] = "<SOAP-ENV:Body>";
 inline constexpr char kBodyEnd[] = "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
 // send_envelope of kMediaEnvelopeStart, the body's content and kBodyEnd.
-void send_media_envelope(const std::string& content);
+void send_media_envelope(Reply& reply, const std::string& content);
 // send_body of "<SOAP-ENV:Body>", the content and kBodyEnd.
-void send_media_body(const std::string& content);
+void send_media_body(Reply& reply, const std::string& content);
 // send_body of "<SOAP-ENV:Body><trt:NAME></trt:NAME></SOAP-ENV:Body></SOAP-ENV:Envelope>".
-void send_empty_media_response(const char* name);
+void send_empty_media_response(Reply& reply, const char* name);
 
 // SetSynchronizationPoint (media service, body part) and GetAudioOutputs: empty responses.
-int handle_set_synchronization_point(const char* text, int length);
-int handle_get_audio_outputs();
+int handle_set_synchronization_point(const Request& request, Reply& reply);
+int handle_get_audio_outputs(const Request& request, Reply& reply);
 
 }  // namespace nvtd

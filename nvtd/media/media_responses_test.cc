@@ -35,7 +35,6 @@ class MediaResponses : public ::testing::Test {
   }
   void TearDown() override {
     profile_store_reset();
-    RequestBody.clear();
     HwAudio = true;
   }
 };
@@ -62,7 +61,7 @@ TEST_F(MediaResponses, LongestProfileListingIsSentWhole) {
     profile_attach_video_encoder(token, std::string(31, '"'));
   }
   OutputCapture capture;
-  handle_get_profiles();
+  handle_get_profiles(Request{}, capture.reply());
   std::string body = checked_body(capture.take());
   EXPECT_EQ(body.compare(body.size() - 20, 20, "</SOAP-ENV:Envelope>"), 0);
   EXPECT_EQ(body, get_profiles_envelope());
@@ -82,7 +81,7 @@ TEST_F(MediaResponses, GetProfileAnswersFixedCreatedUnknownAndMissing) {
   std::string part = "Body><trt:GetProfile><trt:ProfileToken>tok</trt:ProfileToken>";
   {
     OutputCapture capture;
-    handle_get_profile(part.c_str(), int(part.size()));
+    handle_get_profile(request_with_body(part), capture.reply());
     std::string body = checked_body(capture.take());
     EXPECT_NE(body.find("<trt:Profile fixed=\"false\" token=\"tok\"><tt:Name>tok</tt:Name>"),
               std::string::npos);
@@ -96,7 +95,7 @@ TEST_F(MediaResponses, GetProfileAnswersFixedCreatedUnknownAndMissing) {
   HwAudio = false;
   {
     OutputCapture capture;
-    handle_get_profile(part.c_str(), int(part.size()));
+    handle_get_profile(request_with_body(part), capture.reply());
     std::string body = checked_body(capture.take());
     EXPECT_NE(body.find("fixed=\"true\" token=\"stream1\""), std::string::npos);
     EXPECT_EQ(body.find("Audio"), std::string::npos);
@@ -105,7 +104,7 @@ TEST_F(MediaResponses, GetProfileAnswersFixedCreatedUnknownAndMissing) {
   part = "Body><ProfileToken>nope</ProfileToken>";
   {
     OutputCapture capture;
-    handle_get_profile(part.c_str(), int(part.size()));
+    handle_get_profile(request_with_body(part), capture.reply());
     std::string out = capture.take();
     EXPECT_EQ(out.find("400"), std::string::npos);
     EXPECT_NE(out.find("ter:NoProfile"), std::string::npos);
@@ -113,7 +112,7 @@ TEST_F(MediaResponses, GetProfileAnswersFixedCreatedUnknownAndMissing) {
   part = "Body><Other>x</Other>";
   {
     OutputCapture capture;
-    handle_get_profile(part.c_str(), int(part.size()));
+    handle_get_profile(request_with_body(part), capture.reply());
     std::string out = capture.take();
     EXPECT_EQ(out.rfind("HTTP/1.0 400 Bad Request\r\n", 0), 0u);
     EXPECT_NE(out.find("ter:InvalidThing"), std::string::npos);
@@ -140,12 +139,12 @@ TEST_F(MediaResponses, FailedRepetitionEndsTheWritesWithConfigModify) {
   // The peer boards of this camera do not answer: the local server takes the frame rate,
   // the write still counts as failed, and the bitrate is never written.
   testing::CachedCamera camera("s1_resolution = 83886800\n", "");
-  RequestBody =
+  Request request = request_with_body(
       "<Body><SetVideoEncoderConfiguration><Configuration token=\"T-VEConf-stream2\">"
       "<FrameRateLimit>15</FrameRateLimit><BitrateLimit>2048</BitrateLimit>"
-      "</Configuration></SetVideoEncoderConfiguration></Body>";
+      "</Configuration></SetVideoEncoderConfiguration></Body>");
   OutputCapture capture;
-  handle_set_video_encoder_config();
+  handle_set_video_encoder_config(request, capture.reply());
   std::string out = capture.take();
   EXPECT_EQ(out.rfind("HTTP/1.0 400 Bad Request\r\n", 0), 0u);
   EXPECT_NE(out.find("ter:ConfigModify"), std::string::npos);

@@ -11,8 +11,9 @@
 
 namespace nvtd {
 
-int handle_get_metadata_config_options() {
+int handle_get_metadata_config_options(const Request&, Reply& reply) {
   send_media_body(
+      reply,
       "<trt:GetMetadataConfigurationOptionsResponse><trt:Options><tt:PTZStatusFilterOptions>"
       "<tt:PanTiltStatusSupported>false</tt:PanTiltStatusSupported>"
       "<tt:ZoomStatusSupported>false</tt:ZoomStatusSupported></tt:PTZStatusFilterOptions>"
@@ -20,35 +21,34 @@ int handle_get_metadata_config_options() {
   return 0;
 }
 
-int handle_get_metadata_configs() {
-  send_media_body("<trt:GetMetadataConfigurationsResponse>" +
-                  metadata_configuration("trt:Configurations", 2) +
-                  "</trt:GetMetadataConfigurationsResponse>");
+int handle_get_metadata_configs(const Request&, Reply& reply) {
+  send_media_body(reply, "<trt:GetMetadataConfigurationsResponse>" +
+                             metadata_configuration("trt:Configurations", 2) +
+                             "</trt:GetMetadataConfigurationsResponse>");
   return 0;
 }
 
-int handle_get_metadata_config() {
-  send_media_body("<trt:GetMetadataConfigurationResponse>" +
-                  metadata_configuration("trt:Configuration", 3) +
-                  "</trt:GetMetadataConfigurationResponse>");
+int handle_get_metadata_config(const Request&, Reply& reply) {
+  send_media_body(reply, "<trt:GetMetadataConfigurationResponse>" +
+                             metadata_configuration("trt:Configuration", 3) +
+                             "</trt:GetMetadataConfigurationResponse>");
   return 0;
 }
 
-int handle_get_compatible_metadata_configs(const char* /*text*/, int /*length*/) {
-  send_media_body("<trt:GetCompatibleMetadataConfigurationsResponse>" +
-                  metadata_configuration("trt:Configurations", 2) +
-                  "</trt:GetCompatibleMetadataConfigurationsResponse>");
+int handle_get_compatible_metadata_configs(const Request&, Reply& reply) {
+  send_media_body(reply, "<trt:GetCompatibleMetadataConfigurationsResponse>" +
+                             metadata_configuration("trt:Configurations", 2) +
+                             "</trt:GetCompatibleMetadataConfigurationsResponse>");
   return 0;
 }
 
-int handle_set_metadata_config(const char* text, int length) {
-  auto timeout = element_text(std::string_view(text, length < 0 ? 0 : std::size_t(length)),
-                              "SessionTimeout", 32);
+int handle_set_metadata_config(const Request& request, Reply& reply) {
+  auto timeout = element_text(request.body_part(), "SessionTimeout", 32);
   if (timeout && timeout->compare(0, 2, "PT") != 0) {
-    send_catalogue_fault(Fault::kSessionTimeoutMismatch);  // a 200 fault
+    send_catalogue_fault(reply, Fault::kSessionTimeoutMismatch);  // a 200 fault
     return 0;
   }
-  send_empty_media_response("SetMetadataConfigurationResponse");
+  send_empty_media_response(reply, "SetMetadataConfigurationResponse");
   return 0;
 }
 

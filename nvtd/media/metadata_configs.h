@@ -2,12 +2,15 @@
 // options, and SetMetadataConfiguration, which checks the session timeout and stores nothing.
 #pragma once
 
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
+
 namespace nvtd {
 
-int handle_get_metadata_config_options();
-int handle_get_metadata_configs();
-int handle_get_metadata_config();
-int handle_get_compatible_metadata_configs(const char* text, int length);  // body part
-int handle_set_metadata_config(const char* text, int length);              // body part
+int handle_get_metadata_config_options(const Request& request, Reply& reply);
+int handle_get_metadata_configs(const Request& request, Reply& reply);
+int handle_get_metadata_config(const Request& request, Reply& reply);
+int handle_get_compatible_metadata_configs(const Request& request, Reply& reply);  // body part
+int handle_set_metadata_config(const Request& request, Reply& reply);              // body part
 
 }  // namespace nvtd

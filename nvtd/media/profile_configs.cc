@@ -39,70 +39,70 @@ constexpr Kind kAudioEncoder = {
     "audio config", profile_attach_audio_encoder, profile_detach_audio_encoder,
     "AddAudioEncoderConfigurationResponse", "RemoveAudioEncoderConfigurationResponse"};
 
-std::optional<std::string> read_field(const char* text, int length, const char* name) {
-  return element_text(std::string_view(text, length < 0 ? 0 : std::size_t(length)), name, kField);
+std::optional<std::string> read_field(std::string_view text, const char* name) {
+  return element_text(text, name, kField);
 }
 
-int attach_kind(const Kind& kind, const char* text, int length) {
-  auto profile = read_field(text, length, "ProfileToken");
-  auto configuration = read_field(text, length, "ConfigurationToken");
+int attach_kind(const Kind& kind, std::string_view text, Reply& reply) {
+  auto profile = read_field(text, "ProfileToken");
+  auto configuration = read_field(text, "ConfigurationToken");
   if (!profile || !configuration) {
-    send_catalogue_fault(Fault::kConfigModify);
+    send_catalogue_fault(reply, Fault::kConfigModify);
     return 0;
   }
   trace("add %s %s to %s\n", kind.traced, configuration->c_str(), profile->c_str());
   kind.attach(*profile, *configuration);
-  send_empty_media_response(kind.add_response);
+  send_empty_media_response(reply, kind.add_response);
   return 0;
 }
 
 // The trace names what is removed: "video source", "video encoder", "audio source",
 // "audio encoder".
-int detach_kind(const Kind& kind, const char* removed, const char* text, int length) {
-  auto profile = read_field(text, length, "ProfileToken");
+int detach_kind(const Kind& kind, const char* removed, std::string_view text, Reply& reply) {
+  auto profile = read_field(text, "ProfileToken");
   if (!profile) {
-    send_catalogue_fault(Fault::kConfigModify);
+    send_catalogue_fault(reply, Fault::kConfigModify);
     return 0;
   }
   trace("remove %s from %s\n", removed, profile->c_str());
   kind.detach(*profile);
-  send_empty_media_response(kind.remove_response);
+  send_empty_media_response(reply, kind.remove_response);
   return 0;
 }
 
 }  // namespace
 
-int handle_add_video_source_config(const char* text, int length) {
-  return attach_kind(kVideoSource, text, length);
+int handle_add_video_source_config(const Request& request, Reply& reply) {
+  return attach_kind(kVideoSource, request.body_part(), reply);
 }
-int handle_add_video_encoder_config(const char* text, int length) {
-  return attach_kind(kVideoEncoder, text, length);
+int handle_add_video_encoder_config(const Request& request, Reply& reply) {
+  return attach_kind(kVideoEncoder, request.body_part(), reply);
 }
-int handle_add_audio_source_config(const char* text, int length) {
-  return attach_kind(kAudioSource, text, length);
+int handle_add_audio_source_config(const Request& request, Reply& reply) {
+  return attach_kind(kAudioSource, request.body_part(), reply);
 }
-int handle_add_audio_encoder_config(const char* text, int length) {
-  return attach_kind(kAudioEncoder, text, length);
+int handle_add_audio_encoder_config(const Request& request, Reply& reply) {
+  return attach_kind(kAudioEncoder, request.body_part(), reply);
 }
-int handle_remove_video_source_config(const char* text, int length) {
-  return detach_kind(kVideoSource, "video source", text, length);
+int handle_remove_video_source_config(const Request& request, Reply& reply) {
+  return detach_kind(kVideoSource, "video source", request.body_part(), reply);
 }
-int handle_remove_video_encoder_config(const char* text, int length) {
-  return detach_kind(kVideoEncoder, "video encoder", text, length);
+int handle_remove_video_encoder_config(const Request& request, Reply& reply) {
+  return detach_kind(kVideoEncoder, "video encoder", request.body_part(), reply);
 }
-int handle_remove_audio_source_config(const char* text, int length) {
-  return detach_kind(kAudioSource, "audio source", text, length);
+int handle_remove_audio_source_config(const Request& request, Reply& reply) {
+  return detach_kind(kAudioSource, "audio source", request.body_part(), reply);
 }
-int handle_remove_audio_encoder_config(const char* text, int length) {
-  return detach_kind(kAudioEncoder, "audio encoder", text, length);
+int handle_remove_audio_encoder_config(const Request& request, Reply& reply) {
+  return detach_kind(kAudioEncoder, "audio encoder", request.body_part(), reply);
 }
 
-int handle_add_metadata_config() {
-  send_empty_media_response("AddMetadataConfigurationResponse");
+int handle_add_metadata_config(const Request&, Reply& reply) {
+  send_empty_media_response(reply, "AddMetadataConfigurationResponse");
   return 0;
 }
-int handle_remove_metadata_config() {
-  send_empty_media_response("RemoveMetadataConfigurationResponse");
+int handle_remove_metadata_config(const Request&, Reply& reply) {
+  send_empty_media_response(reply, "RemoveMetadataConfigurationResponse");
   return 0;
 }
 

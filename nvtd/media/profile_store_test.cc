@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "nvtd/core/http_io.h"
 #include "nvtd/media/profile_to_stream.h"
 
 namespace nvtd {
@@ -123,8 +122,8 @@ TEST_F(ProfileStore, VideoTokensAreCutToTheirBuffers) {
 
 TEST_F(ProfileStore, ProfileToStreamReadsTheRequestBodyAndAsksTheStore) {
   auto stream_of = [](const std::string& value) {
-    RequestBody = "<s:Body><trt:ProfileToken>" + value + "</trt:ProfileToken></s:Body>";
-    return profile_to_stream("ProfileToken");
+    return profile_to_stream("<s:Body><trt:ProfileToken>" + value + "</trt:ProfileToken></s:Body>",
+                             "ProfileToken");
   };
   EXPECT_EQ(stream_of("stream2"), 2);
   EXPECT_EQ(stream_of("xx-T-VEConf-stream2-yy"), 2);
@@ -135,10 +134,11 @@ TEST_F(ProfileStore, ProfileToStreamReadsTheRequestBodyAndAsksTheStore) {
   EXPECT_EQ(stream_of("mine"), 1);   // a created profile's exact token
   EXPECT_EQ(stream_of("Mine"), -1);  // its name is not its token
   EXPECT_EQ(stream_of("min"), -1);
-  EXPECT_EQ(profile_to_stream("ConfigurationToken"), -1);
+  EXPECT_EQ(profile_to_stream("<s:Body><trt:ProfileToken>stream2</trt:ProfileToken></s:Body>",
+                              "ConfigurationToken"),
+            -1);
   // Only 31 characters are read: "stream2" beyond them is not seen.
   EXPECT_EQ(stream_of(std::string(30, 'x') + "stream2"), -1);
-  RequestBody.clear();
 }
 
 }  // namespace

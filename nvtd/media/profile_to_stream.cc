@@ -4,7 +4,6 @@
 #include <string>
 
 #include "nvtd/core/element_reader.h"
-#include "nvtd/core/http_io.h"
 #include "nvtd/media/profile_store.h"
 
 namespace nvtd {
@@ -17,8 +16,8 @@ int stream_of_token(std::string_view token, bool created_profile) {
   return created_profile ? 1 : -1;
 }
 
-int profile_to_stream(const char* element_name) {
-  auto token = element_text(RequestBody, element_name, 32);
+int profile_to_stream(std::string_view body, const char* element_name) {
+  auto token = element_text(body, element_name, 32);
   if (!token) return -1;
   return stream_of_token(*token, profile_exists(token->c_str()) == 1);
 }

@@ -11,6 +11,6 @@ int stream_of_token(std::string_view token, bool created_profile);
 
 // The stream of the element `element_name` of the whole request body (at most 31
 // characters); -1 when the element is missing or names no stream.
-int profile_to_stream(const char* element_name);
+int profile_to_stream(std::string_view body, const char* element_name);
 
 }  // namespace nvtd

@@ -85,8 +85,8 @@ std::string get_profiles_text(bool with_traces) {
          created + "</trt:GetProfilesResponse>" + kBodyEnd;
 }
 
-std::optional<std::string> read_field(const char* text, int length, const char* name) {
-  return element_text(std::string_view(text, length < 0 ? 0 : std::size_t(length)), name, kField);
+std::optional<std::string> read_field(std::string_view text, const char* name) {
+  return element_text(text, name, kField);
 }
 
 }  // namespace
@@ -95,17 +95,20 @@ std::string get_profiles_envelope() {
   return get_profiles_text(false);
 }
 
-int handle_get_profiles() {
+int handle_get_profiles(const Request&, Reply& reply) {
   trace("printing %d profiles\n", profile_count());
   std::string text = get_profiles_text(true);
-  send_envelope(0, "%s", text.c_str());
+  send_envelope(reply, 0, "%s", text.c_str());
   return 0;
 }
 
-int handle_get_profile(const char* text, int length) {
-  auto token = read_field(text, length, "ProfileToken");
+namespace {
+
+// GetProfile over text, the part of the request that names the profile.
+int answer_get_profile(std::string_view text, Reply& reply) {
+  auto token = read_field(text, "ProfileToken");
   if (!token) {
-    send_catalogue_fault(Fault::kUnsupportedCommand);
+    send_catalogue_fault(reply, Fault::kUnsupportedCommand);
     return 0;
   }
   bool fixed = *token == "stream1" || *token == "stream2";
@@ -115,7 +118,7 @@ int handle_get_profile(const char* text, int length) {
     snprintf(source, sizeof source, "T-VSConf-00");
     snprintf(encoder, sizeof encoder, "T-VEConf-%s", token->c_str());
   } else if (profile_get_video_tokens(*token, source, sizeof source, encoder, sizeof encoder) < 0) {
-    send_catalogue_fault(Fault::kNoProfile, 200);
+    send_catalogue_fault(reply, Fault::kNoProfile, 200);
     return 0;
   }
   std::string safe = xml_safe(*token);
@@ -128,22 +131,32 @@ int handle_get_profile(const char* text, int length) {
   if (audio) body += audio_encoder_configuration(kAudioEncoderTag, 2);
   if (fixed) body += metadata_configuration(kMetadataTag, 2);
   body += "</trt:Profile></trt:GetProfileResponse>";
-  send_media_body(body);
+  send_media_body(reply, body);
   return 0;
 }
 
-int handle_create_profile(const char* text, int length) {
-  auto token = read_field(text, length, "Token");
-  auto name = read_field(text, length, "Name");
+}  // namespace
+
+int handle_get_profile(const Request& request, Reply& reply) {
+  return answer_get_profile(request.body_part(), reply);
+}
+
+int handle_wsdl_get_profile(const Request& request, Reply& reply) {
+  return answer_get_profile(request.body, reply);
+}
+
+int handle_create_profile(const Request& request, Reply& reply) {
+  auto token = read_field(request.body_part(), "Token");
+  auto name = read_field(request.body_part(), "Name");
   if (!token && !name) {
-    send_catalogue_fault(Fault::kConfigModify);
+    send_catalogue_fault(reply, Fault::kConfigModify);
     return 0;
   }
   if (!name) name = token;
   if (!token) token = name;
   trace("create profile %s\n", token->c_str());
   profile_create(*name, *token);  // answered alike when it existed or the store is full
-  send_body(0,
+  send_body(reply, 0,
             "<SOAP-ENV:Body><trt:CreateProfileResponse><trt:Profile fixed=\"false\" "
             "token=\"%s\"><tt:Name>%s</tt:Name></trt:Profile></trt:CreateProfileResponse>"
             "</SOAP-ENV:Body></SOAP-ENV:Envelope>",
@@ -151,15 +164,15 @@ int handle_create_profile(const char* text, int length) {
   return 0;
 }
 
-int handle_delete_profile(const char* text, int length) {
-  auto token = read_field(text, length, "ProfileToken");
+int handle_delete_profile(const Request& request, Reply& reply) {
+  auto token = read_field(request.body_part(), "ProfileToken");
   if (!token) {
-    send_catalogue_fault(Fault::kConfigModify);
+    send_catalogue_fault(reply, Fault::kConfigModify);
     return 0;
   }
   trace("delete profile %s\n", token->c_str());
   profile_delete(*token);  // unknown and fixed tokens are answered alike
-  send_empty_media_response("DeleteProfileResponse");
+  send_empty_media_response(reply, "DeleteProfileResponse");
   return 0;
 }
 

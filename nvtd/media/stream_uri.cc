@@ -62,37 +62,37 @@ std::string stream_uri(const std::string& protocol, const std::string& address, 
   return format_text(kStreamUriForm, scheme, address.c_str(), port_suffix, path.c_str());
 }
 
-int handle_get_stream_uri() {
-  auto protocol = element_text(RequestBody, "Protocol", 16);
+int handle_get_stream_uri(const Request& request, Reply& reply) {
+  auto protocol = element_text(request.body, "Protocol", 16);
   if (!protocol) {
-    out_printf("Content-Type: %s\r\n\r\n", "text/plain");
-    out_printf("Protocol not specified\n");
+    out_printf(reply, "Content-Type: %s\r\n\r\n", "text/plain");
+    out_printf(reply, "Protocol not specified\n");
     return 0;
   }
   if (*protocol != "HTTP" && *protocol != "RTSP" && *protocol != "UDP") {
-    send_catalogue_fault(Fault::kProtocolMismatch);
+    send_catalogue_fault(reply, Fault::kProtocolMismatch);
     return 0;
   }
-  int stream = profile_to_stream("ProfileToken");
+  int stream = profile_to_stream(request.body, "ProfileToken");
   if (stream < 0) {
-    send_catalogue_fault(Fault::kNoProfile, 400);
+    send_catalogue_fault(reply, Fault::kNoProfile, 400);
     return 0;
   }
   std::string uri = stream_uri(*protocol, camera_address_cached(), stream);
-  send_envelope(0, kStreamUriEnvelope, uri.c_str());
+  send_envelope(reply, 0, kStreamUriEnvelope, uri.c_str());
   return 0;
 }
 
-int handle_get_snapshot_uri() {
+int handle_get_snapshot_uri(const Request&, Reply& reply) {
   const SettingsClient* cam = section(SectionId::kCam);
   int port = cam != nullptr ? cam->GetIntValue("http_port") : -1;
   std::string address = camera_address_cached();
-  send_envelope(0, kSnapshotUriEnvelope, address.c_str(), port);
+  send_envelope(reply, 0, kSnapshotUriEnvelope, address.c_str(), port);
   return 0;
 }
 
-int handle_start_multicast_streaming() {
-  send_catalogue_fault(Fault::kInvalidStreamSetup);
+int handle_start_multicast_streaming(const Request&, Reply& reply) {
+  send_catalogue_fault(reply, Fault::kInvalidStreamSetup);
   return 0;
 }
 

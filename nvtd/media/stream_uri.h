@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
+
 namespace nvtd {
 
 // The URI of stream n for a Protocol value: "HTTP" gives http://A:82/onvif/streamN, "RTSP"
@@ -11,10 +14,10 @@ namespace nvtd {
 std::string stream_uri(const std::string& protocol, const std::string& address, int stream);
 
 // GetStreamUri (plain): "Protocol" (at most 15 characters) and "ProfileToken".
-int handle_get_stream_uri();
+int handle_get_stream_uri(const Request& request, Reply& reply);
 // GetSnapshotUri (plain): http://A:P/onvif/no_image.jpg with CAM "http_port" as P.
-int handle_get_snapshot_uri();
+int handle_get_snapshot_uri(const Request& request, Reply& reply);
 // StartMulticastStreaming (plain): always refused with 400 and ter:InvalidStreamSetup.
-int handle_start_multicast_streaming();
+int handle_start_multicast_streaming(const Request& request, Reply& reply);
 
 }  // namespace nvtd

@@ -34,11 +34,10 @@ class StreamUriHandler : public ::testing::Test {
  protected:
   void SetUp() override { reset_process_state(); }
   std::string call(const std::string& inner) {
-    RequestBody = "<s:Envelope><s:Body><trt:GetStreamUri>" + inner +
-                  "</trt:GetStreamUri></s:Body></s:Envelope>";
-    ContentLength = static_cast<int32_t>(RequestBody.size());
+    Request request = request_with_body("<s:Envelope><s:Body><trt:GetStreamUri>" + inner +
+                                        "</trt:GetStreamUri></s:Body></s:Envelope>");
     OutputCapture out;
-    handle_get_stream_uri();
+    handle_get_stream_uri(request, out.reply());
     return out.take();
   }
 };

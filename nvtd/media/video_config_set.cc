@@ -26,13 +26,13 @@ namespace {
 constexpr std::size_t kField = 32;
 constexpr long kMaxBitrateKbps = 20000;
 
-std::optional<std::string> request_field(const char* name) {
-  return element_text(RequestBody, name, kField);
+std::optional<std::string> request_field(const Request& request, const char* name) {
+  return element_text(request.body, name, kField);
 }
 
 // strtol rules: leading blanks and sign, leading digits, no digits give 0.
-std::optional<long> request_number(const char* name) {
-  auto value = request_field(name);
+std::optional<long> request_number(const Request& request, const char* name) {
+  auto value = request_field(request, name);
   if (!value) return std::nullopt;
   return strtol(value->c_str(), nullptr, 10);
 }
@@ -44,8 +44,8 @@ bool application_present() {
   return false;
 }
 
-int refuse() {
-  send_catalogue_fault(Fault::kConfigModify);
+int refuse(Reply& reply) {
+  send_catalogue_fault(reply, Fault::kConfigModify);
   return 0;
 }
 
@@ -56,70 +56,70 @@ int write_setting(const std::string& section, const std::string& key, long value
 
 }  // namespace
 
-int handle_set_video_encoder_config() {
+int handle_set_video_encoder_config(const Request& request, Reply& reply) {
   if (application_present()) {
-    send_media_envelope(
-        "<trt:SetVideoEncoderConfigurationResponse>"
-        "</trt:SetVideoEncoderConfigurationResponse>");
+    send_media_envelope(reply,
+                        "<trt:SetVideoEncoderConfigurationResponse>"
+                        "</trt:SetVideoEncoderConfigurationResponse>");
     return 0;
   }
   int index;
-  if (RequestBody.find("T-VEConf-stream1") != std::string::npos) {
+  if (request.body.find("T-VEConf-stream1") != std::string::npos) {
     index = 0;
-  } else if (RequestBody.find("T-VEConf-stream2") != std::string::npos) {
+  } else if (request.body.find("T-VEConf-stream2") != std::string::npos) {
     index = 1;
   } else {
-    send_plain_error("Invalid configuration token\n");
+    send_plain_error(reply, "Invalid configuration token\n");
     return 0;
   }
-  auto encoding = request_field("Encoding");
-  if (encoding && *encoding != "JPEG" && *encoding != "H264") return refuse();
-  auto fps = request_number("FrameRateLimit");
+  auto encoding = request_field(request, "Encoding");
+  if (encoding && *encoding != "JPEG" && *encoding != "H264") return refuse(reply);
+  auto fps = request_number(request, "FrameRateLimit");
   if (fps && (*fps < 1 || *fps > 30)) {
     syslog(LOG_DEBUG, "%s: bogus framerate %ld", "handle_set_video_encoder_config", *fps);
-    return refuse();
+    return refuse(reply);
   }
-  auto kbps = request_number("BitrateLimit");
+  auto kbps = request_number(request, "BitrateLimit");
   if (kbps && *kbps > kMaxBitrateKbps) kbps = kMaxBitrateKbps;
-  if (kbps && *kbps < 101) return refuse();
-  auto gov = request_number("GovLength");
-  if (gov && (*gov < 5 || *gov > 30)) return refuse();
-  auto width = request_number("Width");
-  if (width && *width != stream_width(index + 1)) return refuse();
-  auto height = request_number("Height");
-  if (height && *height != stream_height(index + 1)) return refuse();
+  if (kbps && *kbps < 101) return refuse(reply);
+  auto gov = request_number(request, "GovLength");
+  if (gov && (*gov < 5 || *gov > 30)) return refuse(reply);
+  auto width = request_number(request, "Width");
+  if (width && *width != stream_width(index + 1)) return refuse(reply);
+  auto height = request_number(request, "Height");
+  if (height && *height != stream_height(index + 1)) return refuse(reply);
 
   std::string stream_section = "STREAM" + std::to_string(index);
   std::string prefix = "s" + std::to_string(index) + "_";
-  if (fps && write_setting("ENCODE", prefix + "fps", *fps) != 0) return refuse();
+  if (fps && write_setting("ENCODE", prefix + "fps", *fps) != 0) return refuse(reply);
   if (kbps && write_setting(stream_section, prefix + "cbr_avg_bps", *kbps * 1000) != 0) {
-    return refuse();
+    return refuse(reply);
   }
-  if (gov && write_setting(stream_section, prefix + "N", *gov) != 0) return refuse();
+  if (gov && write_setting(stream_section, prefix + "N", *gov) != 0) return refuse(reply);
   if (encoding) {
     int type = *encoding == "H264" ? 1 : 2;
     trace("set encoding to %d\n", type);
-    if (write_setting("ENCODE", prefix + "type", type) != 0) return refuse();
+    if (write_setting("ENCODE", prefix + "type", type) != 0) return refuse(reply);
   }
-  send_media_envelope(
-      "<trt:SetVideoEncoderConfigurationResponse>"
-      "</trt:SetVideoEncoderConfigurationResponse>");
+  send_media_envelope(reply,
+                      "<trt:SetVideoEncoderConfigurationResponse>"
+                      "</trt:SetVideoEncoderConfigurationResponse>");
   return 0;
 }
 
-int handle_set_video_source_config() {
-  std::size_t at = RequestBody.find("Bounds");
-  if (at == std::string::npos) return refuse();
-  std::string_view rest = std::string_view(RequestBody).substr(at);
+int handle_set_video_source_config(const Request& request, Reply& reply) {
+  std::size_t at = request.body.find("Bounds");
+  if (at == std::string::npos) return refuse(reply);
+  std::string_view rest = std::string_view(request.body).substr(at);
   // Each attribute text is formed in a 20-byte buffer, as the bounds are compared as text.
   char width[20], height[20];
   snprintf(width, sizeof width, "width=\"%d\"", stream_width(1));
   snprintf(height, sizeof height, "height=\"%d\"", stream_height(1));
   for (const char* attribute :
        {"x=\"0\"", "y=\"0\"", static_cast<const char*>(width), static_cast<const char*>(height)}) {
-    if (rest.find(attribute) == std::string_view::npos) return refuse();
+    if (rest.find(attribute) == std::string_view::npos) return refuse(reply);
   }
-  send_empty_media_response("SetVideoSourceConfigurationResponse");
+  send_empty_media_response(reply, "SetVideoSourceConfigurationResponse");
   return 0;
 }
 

@@ -3,6 +3,9 @@
 // and SetVideoSourceConfiguration, which only checks the bounds against the fixed source.
 #pragma once
 
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
+
 namespace nvtd {
 
 // The directories whose presence (execute access) turns SetVideoEncoderConfiguration into a
@@ -11,7 +14,7 @@ inline constexpr const char* kApplicationDirectories[] = {
     "/usr/local/apps/corvane", "/usr/local/apps/harborlane", "/usr/local/apps/fennick-ridge"};
 
 // Plain handlers: the elements are read from the whole request body.
-int handle_set_video_encoder_config();
-int handle_set_video_source_config();
+int handle_set_video_encoder_config(const Request& request, Reply& reply);
+int handle_set_video_source_config(const Request& request, Reply& reply);
 
 }  // namespace nvtd

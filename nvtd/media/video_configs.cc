@@ -21,8 +21,8 @@ std::string encoder_token(int stream) {
 }
 
 // profile_to_stream of ProfileToken, stream 1 when it names none.
-int profile_stream_or_first() {
-  int n = profile_to_stream("ProfileToken");
+int profile_stream_or_first(const Request& request) {
+  int n = profile_to_stream(request.body, "ProfileToken");
   return n < 0 ? 1 : n;
 }
 
@@ -33,8 +33,9 @@ std::string video_source_of_stream1(const char* tag) {
 
 }  // namespace
 
-int handle_get_video_sources() {
+int handle_get_video_sources(const Request&, Reply& reply) {
   send_media_envelope(
+      reply,
       format_text("<trt:GetVideoSourcesResponse><trt:VideoSources token=\"HD\"><tt:Framerate>30"
                   "</tt:Framerate><tt:Resolution><tt:Width>%d</tt:Width><tt:Height>%d</tt:Height>"
                   "</tt:Resolution></trt:VideoSources></trt:GetVideoSourcesResponse>",
@@ -42,45 +43,47 @@ int handle_get_video_sources() {
   return 0;
 }
 
-int handle_get_video_source_configs() {
-  send_media_envelope("<trt:GetVideoSourceConfigurationsResponse>" +
-                      video_source_of_stream1("trt:Configurations") +
-                      "</trt:GetVideoSourceConfigurationsResponse>");
+int handle_get_video_source_configs(const Request&, Reply& reply) {
+  send_media_envelope(reply, "<trt:GetVideoSourceConfigurationsResponse>" +
+                                 video_source_of_stream1("trt:Configurations") +
+                                 "</trt:GetVideoSourceConfigurationsResponse>");
   return 0;
 }
 
-int handle_get_video_source_config() {
-  send_media_envelope("<trt:GetVideoSourceConfigurationResponse>" +
-                      video_source_of_stream1("trt:Configuration") +
-                      "</trt:GetVideoSourceConfigurationResponse>");
+int handle_get_video_source_config(const Request&, Reply& reply) {
+  send_media_envelope(reply, "<trt:GetVideoSourceConfigurationResponse>" +
+                                 video_source_of_stream1("trt:Configuration") +
+                                 "</trt:GetVideoSourceConfigurationResponse>");
   return 0;
 }
 
-int handle_get_compatible_video_source_configs() {
-  int n = profile_stream_or_first();
-  send_media_body("<trt:GetCompatibleVideoSourceConfigurationsResponse>" +
-                  video_source_configuration("trt:Configurations", vsc_use_count + 2,
-                                             stream_width(n), stream_height(n),
-                                             BoundsOrder::kHeightFirst) +
-                  "</trt:GetCompatibleVideoSourceConfigurationsResponse>");
+int handle_get_compatible_video_source_configs(const Request& request, Reply& reply) {
+  int n = profile_stream_or_first(request);
+  send_media_body(reply, "<trt:GetCompatibleVideoSourceConfigurationsResponse>" +
+                             video_source_configuration("trt:Configurations", vsc_use_count + 2,
+                                                        stream_width(n), stream_height(n),
+                                                        BoundsOrder::kHeightFirst) +
+                             "</trt:GetCompatibleVideoSourceConfigurationsResponse>");
   return 0;
 }
 
-int handle_get_video_source_config_options() {
+int handle_get_video_source_config_options(const Request&, Reply& reply) {
   int w = stream_width(1), h = stream_height(1);
-  send_media_envelope(format_text(
-      "<trt:GetVideoSourceConfigurationOptionsResponse><trt:Options><tt:BoundsRange>"
-      "<tt:XRange><tt:Min>0</tt:Min><tt:Max>%d</tt:Max></tt:XRange>"
-      "<tt:YRange><tt:Min>0</tt:Min><tt:Max>%d</tt:Max></tt:YRange>"
-      "<tt:WidthRange><tt:Min>%d</tt:Min><tt:Max>%d</tt:Max></tt:WidthRange>"
-      "<tt:HeightRange><tt:Min>%d</tt:Min><tt:Max>%d</tt:Max></tt:HeightRange></tt:BoundsRange>"
-      "<tt:VideoSourceTokensAvailable>HD</tt:VideoSourceTokensAvailable></trt:Options>"
-      "</trt:GetVideoSourceConfigurationOptionsResponse>",
-      w - 1, h - 1, w, w, h, h));
+  send_media_envelope(
+      reply,
+      format_text(
+          "<trt:GetVideoSourceConfigurationOptionsResponse><trt:Options><tt:BoundsRange>"
+          "<tt:XRange><tt:Min>0</tt:Min><tt:Max>%d</tt:Max></tt:XRange>"
+          "<tt:YRange><tt:Min>0</tt:Min><tt:Max>%d</tt:Max></tt:YRange>"
+          "<tt:WidthRange><tt:Min>%d</tt:Min><tt:Max>%d</tt:Max></tt:WidthRange>"
+          "<tt:HeightRange><tt:Min>%d</tt:Min><tt:Max>%d</tt:Max></tt:HeightRange></tt:BoundsRange>"
+          "<tt:VideoSourceTokensAvailable>HD</tt:VideoSourceTokensAvailable></trt:Options>"
+          "</trt:GetVideoSourceConfigurationOptionsResponse>",
+          w - 1, h - 1, w, w, h, h));
   return 0;
 }
 
-int handle_get_video_encoder_configs() {
+int handle_get_video_encoder_configs(const Request&, Reply& reply) {
   std::string content = "<trt:GetVideoEncoderConfigurationsResponse>";
   for (int s = 1; s <= 2; ++s) {
     content +=
@@ -88,68 +91,72 @@ int handle_get_video_encoder_configs() {
                                     video_encoder_view(encoder_token(s), s, venc_use_count(s) + 2));
   }
   content += "</trt:GetVideoEncoderConfigurationsResponse>";
-  send_media_envelope(content);
+  send_media_envelope(reply, content);
   return 0;
 }
 
-int handle_get_video_encoder_config() {
-  int n = profile_to_stream("ConfigurationToken");
+int handle_get_video_encoder_config(const Request& request, Reply& reply) {
+  int n = profile_to_stream(request.body, "ConfigurationToken");
   if (n < 0) {
     // The header goes to the client, the message only to standard output.
-    out_printf("Content-Type: %s\r\n\r\n", "text/plain");
+    out_printf(reply, "Content-Type: %s\r\n\r\n", "text/plain");
     printf("Invalid ConfigurationToken\n");
     fflush(stdout);
     return 0;
   }
-  send_media_body(
-      "<trt:GetVideoEncoderConfigurationResponse>" +
-      video_encoder_configuration("trt:Configuration",
-                                  video_encoder_view(encoder_token(n), n, venc_use_count(n) + 2)) +
-      "</trt:GetVideoEncoderConfigurationResponse>");
+  send_media_body(reply, "<trt:GetVideoEncoderConfigurationResponse>" +
+                             video_encoder_configuration(
+                                 "trt:Configuration",
+                                 video_encoder_view(encoder_token(n), n, venc_use_count(n) + 2)) +
+                             "</trt:GetVideoEncoderConfigurationResponse>");
   return 0;
 }
 
-int handle_get_compatible_video_encoder_configs() {
-  int n = profile_stream_or_first();
+int handle_get_compatible_video_encoder_configs(const Request& request, Reply& reply) {
+  int n = profile_stream_or_first(request);
   VideoEncoderView view = video_encoder_view(encoder_token(n), n, 2);
   view.encoding = "JPEG";
   view.h264_profile = "Main";
   view.session_timeout = "PT0S";
-  send_media_body("<trt:GetCompatibleVideoEncoderConfigurationsResponse>" +
-                  video_encoder_configuration("trt:Configurations", view) +
-                  "</trt:GetCompatibleVideoEncoderConfigurationsResponse>");
+  send_media_body(reply, "<trt:GetCompatibleVideoEncoderConfigurationsResponse>" +
+                             video_encoder_configuration("trt:Configurations", view) +
+                             "</trt:GetCompatibleVideoEncoderConfigurationsResponse>");
   return 0;
 }
 
-int handle_get_video_encoder_config_options() {
-  int n = profile_to_stream("ProfileToken");
-  if (n < 0) n = profile_to_stream("ConfigurationToken");
+int handle_get_video_encoder_config_options(const Request& request, Reply& reply) {
+  int n = profile_to_stream(request.body, "ProfileToken");
+  if (n < 0) n = profile_to_stream(request.body, "ConfigurationToken");
   if (n < 0) n = 1;
   int w = stream_width(n), h = stream_height(n);
-  send_media_envelope(format_text(
-      "<trt:GetVideoEncoderConfigurationOptionsResponse><trt:Options>"
-      "<tt:QualityRange><tt:Min>80</tt:Min><tt:Max>80</tt:Max></tt:QualityRange>"
-      "<tt:JPEG><tt:ResolutionsAvailable><tt:Width>%d</tt:Width><tt:Height>%d</tt:Height>"
-      "</tt:ResolutionsAvailable>"
-      "<tt:FrameRateRange><tt:Min>5</tt:Min><tt:Max>30</tt:Max></tt:FrameRateRange>"
-      "<tt:EncodingIntervalRange><tt:Min>0</tt:Min><tt:Max>1</tt:Max></tt:EncodingIntervalRange>"
-      "</tt:JPEG>"
-      "<tt:H264><tt:ResolutionsAvailable><tt:Width>%d</tt:Width><tt:Height>%d</tt:Height>"
-      "</tt:ResolutionsAvailable>"
-      "<tt:GovLengthRange><tt:Min>5</tt:Min><tt:Max>30</tt:Max></tt:GovLengthRange>"
-      "<tt:FrameRateRange><tt:Min>5</tt:Min><tt:Max>30</tt:Max></tt:FrameRateRange>"
-      "<tt:EncodingIntervalRange><tt:Min>1</tt:Min><tt:Max>1</tt:Max></tt:EncodingIntervalRange>"
-      "<tt:H264ProfilesSupported>Baseline</tt:H264ProfilesSupported></tt:H264>"
-      "</trt:Options></trt:GetVideoEncoderConfigurationOptionsResponse>",
-      w, h, w, h));
+  send_media_envelope(
+      reply,
+      format_text(
+          "<trt:GetVideoEncoderConfigurationOptionsResponse><trt:Options>"
+          "<tt:QualityRange><tt:Min>80</tt:Min><tt:Max>80</tt:Max></tt:QualityRange>"
+          "<tt:JPEG><tt:ResolutionsAvailable><tt:Width>%d</tt:Width><tt:Height>%d</tt:Height>"
+          "</tt:ResolutionsAvailable>"
+          "<tt:FrameRateRange><tt:Min>5</tt:Min><tt:Max>30</tt:Max></tt:FrameRateRange>"
+          "<tt:EncodingIntervalRange><tt:Min>0</tt:Min><tt:Max>1</tt:Max></"
+          "tt:EncodingIntervalRange>"
+          "</tt:JPEG>"
+          "<tt:H264><tt:ResolutionsAvailable><tt:Width>%d</tt:Width><tt:Height>%d</tt:Height>"
+          "</tt:ResolutionsAvailable>"
+          "<tt:GovLengthRange><tt:Min>5</tt:Min><tt:Max>30</tt:Max></tt:GovLengthRange>"
+          "<tt:FrameRateRange><tt:Min>5</tt:Min><tt:Max>30</tt:Max></tt:FrameRateRange>"
+          "<tt:EncodingIntervalRange><tt:Min>1</tt:Min><tt:Max>1</tt:Max></"
+          "tt:EncodingIntervalRange>"
+          "<tt:H264ProfilesSupported>Baseline</tt:H264ProfilesSupported></tt:H264>"
+          "</trt:Options></trt:GetVideoEncoderConfigurationOptionsResponse>",
+          w, h, w, h));
   return 0;
 }
 
-int handle_get_guaranteed_encoders() {
-  send_media_body(
-      "<trt:GetGuaranteedNumberOfVideoEncoderInstancesResponse><trt:TotalNumber>1"
-      "</trt:TotalNumber><trt:JPEG>1</trt:JPEG><trt:H264>1</trt:H264>"
-      "</trt:GetGuaranteedNumberOfVideoEncoderInstancesResponse>");
+int handle_get_guaranteed_encoders(const Request&, Reply& reply) {
+  send_media_body(reply,
+                  "<trt:GetGuaranteedNumberOfVideoEncoderInstancesResponse><trt:TotalNumber>1"
+                  "</trt:TotalNumber><trt:JPEG>1</trt:JPEG><trt:H264>1</trt:H264>"
+                  "</trt:GetGuaranteedNumberOfVideoEncoderInstancesResponse>");
   return 0;
 }
 

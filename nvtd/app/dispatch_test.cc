@@ -1,12 +1,10 @@
 #include "nvtd/core/dispatch.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <string>
 
-#include "nvtd/core/http_io.h"
-#include "nvtd/core/output_capture_test_util.h"
+#include "nvtd/app/wiring.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/request_hooks.h"
 #include "nvtd/core/user_table.h"
@@ -29,8 +27,6 @@ class DispatchTest : public ::testing::Test {
   void SetUp() override {
     reset_process_state();
     user_table_reset();
-    unsetenv("HTTP_SOAPACTION");
-    unsetenv("CONTENT_TYPE");
     // No users file: every guarded operation fails.
     UsersFilePath = "/nonexistent/nvtd/users";
     UsersFileFallbackPath = "/nonexistent/nvtd/.users";
@@ -44,13 +40,14 @@ class DispatchTest : public ::testing::Test {
     reset_process_state();
   }
   DispatchOutcome run(const std::string& body, std::string* out) {
-    RequestBody = body;
-    ContentLength = static_cast<int32_t>(body.size());
-    OutputCapture capture;
-    DispatchOutcome outcome = dispatch_request(-1);
-    *out = capture.take();
+    request_.body = body;
+    Reply reply(-1, request_.mode);
+    DispatchOutcome outcome = dispatch_request(table_, request_, reply);
+    *out = reply.text();
     return outcome;
   }
+  OperationTable table_ = make_operation_table();
+  Request request_;
   static bool has(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
   }
@@ -96,7 +93,7 @@ TEST_F(DispatchTest, NoAuthRunsTheHandlerInsideTheSectionCache) {
 
 TEST_F(DispatchTest, UnknownOperationGets400InvalidThing) {
   NoAuth = true;
-  Server = true;
+  request_.mode = RunMode::kServer;
   std::string out;
   EXPECT_EQ(run("<s:Body><tds:Frobnicate/></s:Body>", &out), DispatchOutcome::kHandled);
   EXPECT_EQ(out.rfind("HTTP/1.0 400 Bad Request\r\nContent-Length: ", 0), 0u);
@@ -107,16 +104,16 @@ TEST_F(DispatchTest, UnknownOperationGets400InvalidThing) {
 TEST_F(DispatchTest, SoapActionAndContentTypeDecideOverTheBody) {
   NoAuth = true;
   std::string out;
-  setenv("HTTP_SOAPACTION", "\"http://www.onvif.org/ver10/device/wsdl/GetUsers\"", 1);
+  request_.soap_action = "\"http://www.onvif.org/ver10/device/wsdl/GetUsers\"";
   EXPECT_EQ(run("<s:Body><tds:Frobnicate/></s:Body>", &out), DispatchOutcome::kHandled);
   EXPECT_TRUE(has(out, "<tds:GetUsersResponse>"));
-  unsetenv("HTTP_SOAPACTION");
-  setenv("CONTENT_TYPE", "application/soap+xml; action=\"x/wsdl/GetUsers\"", 1);
+  request_.soap_action.reset();
+  request_.content_type = "application/soap+xml; action=\"x/wsdl/GetUsers\"";
   EXPECT_EQ(run("<s:Body><tds:Frobnicate/></s:Body>", &out), DispatchOutcome::kHandled);
   EXPECT_TRUE(has(out, "<tds:GetUsersResponse>"));
   // The action parameter names an open operation: no check at all.
   NoAuth = false;
-  setenv("CONTENT_TYPE", "application/soap+xml; action=\"x/wsdl/GetHostname\"", 1);
+  request_.content_type = "application/soap+xml; action=\"x/wsdl/GetHostname\"";
   EXPECT_EQ(run("<s:Body><tds:GetUsers/></s:Body>", &out), DispatchOutcome::kOpenOperation);
 }
 

@@ -1,16 +1,18 @@
-// Start-up and shutdown calls into the other parts of nvtd. The settings client (nvtd/getset),
-// discovery (nvtd/discovery), the profile store (nvtd/media), the user table (nvtd/core auth)
-// and the subscription table (nvtd/events) fill these in as they land.
-#include "nvtd/core/service_hooks.h"
+// Assembly of nvtd from its rooms: the operation table and the start-up wiring.
+#include "nvtd/app/wiring.h"
 
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/request_hooks.h"
 #include "nvtd/core/user_table.h"
+#include "nvtd/device/device_operations.h"
+#include "nvtd/discovery/discovery_operations.h"
 #include "nvtd/discovery/discovery_thread.h"
 #include "nvtd/discovery/scopes.h"
+#include "nvtd/events/event_operations.h"
 #include "nvtd/events/event_service.h"
 #include "nvtd/getset/cam_wait.h"
 #include "nvtd/getset/section_cache.h"
+#include "nvtd/media/media_operations.h"
 #include "nvtd/media/profile_store.h"
 #include "nvtd/netconfig/net_system.h"
 
@@ -20,15 +22,13 @@ namespace {
 // CAM "nvtd_discoverable" as read at start-up; -1 when CAM or the key was missing.
 int cam_discoverable = -1;
 
-}  // namespace
-
-void wait_for_settings() {
+void connect_settings() {
   set_net_traces(Server || Persist);  // in CGI mode standard output is the response
   set_request_hooks(section_cache_fill, section_cache_release);
   cam_discoverable = wait_for_cam_settings();
 }
 
-void start_discovery_if_enabled() {
+void start_discovery() {
   // A missing key (or CAM not got) reads as -1, which counts as enabled.
   if (cam_discoverable != 0) StartDiscovery(HttpPort, true);
 }
@@ -40,8 +40,21 @@ void reset_tables() {
   ScopesInit();
 }
 
-void stop_discovery() {
-  StopDiscovery();
+}  // namespace
+
+OperationTable make_operation_table() {
+  return OperationTable{device_operations(), media_operations(), event_operations(),
+                        discovery_operations()};
+}
+
+ServiceWiring make_service_wiring() {
+  ServiceWiring wiring;
+  wiring.operations = make_operation_table();
+  wiring.connect_settings = connect_settings;
+  wiring.start_discovery = start_discovery;
+  wiring.reset_tables = reset_tables;
+  wiring.stop_discovery = StopDiscovery;
+  return wiring;
 }
 
 }  // namespace nvtd

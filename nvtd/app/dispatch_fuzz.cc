@@ -4,7 +4,6 @@
 // also reach the handlers of guarded operations. Those handlers reboot, reset and reconfigure
 // the system: every command and interface request goes to a recorder here, and CTest runs the
 // target inside the camera sandbox besides.
-#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -13,10 +12,10 @@
 #include <fstream>
 #include <string>
 
+#include "nvtd/app/wiring.h"
 #include "nvtd/core/auth.h"
 #include "nvtd/core/base64.h"
 #include "nvtd/core/dispatch.h"
-#include "nvtd/core/http_io.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/useradd.h"
 #include "nvtd/core/users_file.h"
@@ -26,6 +25,7 @@ namespace {
 
 std::string valid_header;
 nvtd::testing::FakeNetSystem recorder;
+nvtd::OperationTable operations;
 
 void setup() {
   static bool done = false;
@@ -50,8 +50,7 @@ void setup() {
       nvtd::password_digest(nonce, created, "pw") + "</wsse:Password><wsse:Nonce>" +
       nvtd::base64_encode(nonce) + "</wsse:Nonce><wsu:Created>" + created +
       "</wsu:Created></wsse:UsernameToken></s:Header>";
-  // Responses are written and thrown away.
-  nvtd::OutputFd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  operations = nvtd::make_operation_table();
 }
 
 }  // namespace
@@ -62,20 +61,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool authenticated = data[0] & 1;
   std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
   // Up to the first newline: the SOAPAction header (when the input has one).
+  nvtd::Request request;
   std::size_t nl = input.find('\n');
   if (nl != std::string::npos && nl < 200 && input.find('\0') > nl) {
-    setenv("HTTP_SOAPACTION", input.substr(0, nl).c_str(), 1);
+    request.soap_action = input.substr(0, nl);
     input.erase(0, nl + 1);
-  } else {
-    unsetenv("HTTP_SOAPACTION");
   }
-  nvtd::RequestBody = authenticated ? valid_header + input : input;
-  nvtd::ContentLength = static_cast<int32_t>(nvtd::RequestBody.size());
-  nvtd::dispatch_request(-1);
+  request.body = authenticated ? valid_header + input : input;
+  // Responses are kept in memory and thrown away.
+  nvtd::Reply reply(-1, nvtd::RunMode::kCgi);
+  nvtd::dispatch_request(operations, request, reply);
   recorder.commands.clear();
   recorder.traces.clear();
   recorder.sleeps = 0;
-  nvtd::RequestBody.clear();
-  nvtd::RequestBody.shrink_to_fit();
   return 0;
 }

@@ -1,0 +1,193 @@
+// The assembled operation table: every operation is reachable by its own name, a name never
+// hides a longer one behind it, and every request reaches the handler it reached before.
+#include "nvtd/core/operation_table.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "nvtd/app/wiring.h"
+#include "nvtd/core/action_text.h"
+
+namespace nvtd {
+namespace {
+
+// The operations the camera answers, in the search order it has always had.
+// clang-format off
+const char* const kSearchOrder[] = {
+    "GetCapabilities", "GetHostname", "GetServices", "GetServiceCapabilities",
+    "GetSystemDateAndTime", "SetSystemDateAndTime", "GetDeviceInformation", "GetNetworkInterfaces",
+    "GetRelayOutputs", "GetProfiles", "GetMetadataConfigurationOptions",
+    "GetMetadataConfigurations", "GetMetadataConfiguration", "SetMetadataConfiguration",
+    "AddMetadataConfiguration", "RemoveMetadataConfiguration",
+    "GetCompatibleMetadataConfigurations", "GetStreamUri", "SetNTP", "GetScopes", "GetDNS",
+    "wsdlGetVideoSources", "GetVideoSources", "wsdlGetProfile",
+    "CreatePullPointSubscriptionRequest", "PullMessagesRequest", "SubscribeRequest",
+    "UnsubscribeRequest", "RenewRequest", "GetSnapshotUri", "GetNetworkProtocols",
+    "GetVideoEncoderConfigurationOptions", "GetVideoEncoderConfigurations",
+    "GetVideoEncoderConfiguration", "GetVideoSourceConfigurationOptions",
+    "GetVideoSourceConfigurations", "GetVideoSourceConfiguration", "GetZeroConfiguration",
+    "GetEventProperties", "GetAudioSources", "GetAudioSourceConfigurationOptions",
+    "GetAudioSourceConfigurations", "GetAudioSourceConfiguration",
+    "GetAudioEncoderConfigurationOptions", "GetAudioEncoderConfigurations",
+    "GetAudioEncoderConfiguration", "GetAudioOutputs", "GetCompatibleAudioSourceConfigurations",
+    "AddAudioSourceConfiguration", "SetVideoSourceConfiguration", "SetAudioSourceConfiguration",
+    "SetVideoEncoderConfiguration", "SetAudioEncoderConfiguration", "AddVideoEncoderConfiguration",
+    "AddAudioEncoderConfiguration", "GetNTP", "GetNetworkDefaultGateway", "GetDiscoveryMode",
+    "SetDiscoveryMode", "GetUsers", "SystemReboot", "SetSystemFactoryDefault", "SetHostname",
+    "SetDNS", "SetNetworkDefaultGateway", "GetWsdlUrl", "GetCompatibleVideoSourceConfigurations",
+    "GetCompatibleVideoEncoderConfigurations", "GetCompatibleAudioEncoderConfigurations",
+    "SetNetworkInterfaces", "GetGuaranteedNumberOfVideoEncoderInstances", "CreateProfile",
+    "AddVideoSourceConfiguration", "RemoveVideoSourceConfiguration",
+    "RemoveAudioSourceConfiguration", "RemoveVideoEncoderConfiguration",
+    "RemoveAudioEncoderConfiguration", "DeleteProfile", "CreateUsers", "DeleteUsers", "SetUser",
+    "GetProfile", "StartMulticastStreaming", "SetSynchronizationPointRequest",
+    "SetSynchronizationPoint", "SetNetworkProtocols", "SetScopes", "AddScopes", "RemoveScopes",
+    "SetRelayOutputSettings", "SetRelayOutputState",
+};
+// clang-format on
+
+std::string found(const OperationTable& table, std::string_view text) {
+  const Operation* op = table.find(text);
+  return op == nullptr ? "<none>" : op->name;
+}
+
+// The name the old first-match search over kSearchOrder finds in text.
+std::string found_in_search_order(std::string_view text) {
+  for (const char* name : kSearchOrder) {
+    if (text.find(name) != std::string_view::npos) return name;
+  }
+  return "<none>";
+}
+
+TEST(OperationTable, NoNameShadowsALaterNameThatContainsIt) {
+  OperationTable table = make_operation_table();
+  const auto& entries = table.entries();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i].match != NameMatch::kSubstring) continue;
+    for (std::size_t j = i + 1; j < entries.size(); ++j) {
+      if (entries[j].match != NameMatch::kSubstring) continue;
+      EXPECT_EQ(std::string_view(entries[j].name).find(entries[i].name), std::string_view::npos)
+          << entries[i].name << " hides " << entries[j].name;
+    }
+  }
+}
+
+TEST(OperationTable, EveryOperationIsThereAndWinsWhereItWonBefore) {
+  OperationTable table = make_operation_table();
+  std::set<std::string> names;
+  for (const Operation& op : table.entries()) {
+    if (op.match == NameMatch::kSubstring) names.insert(op.name);
+    EXPECT_NE(op.handler, nullptr) << op.name;
+  }
+  EXPECT_EQ(names, std::set<std::string>(std::begin(kSearchOrder), std::end(kSearchOrder)));
+  // Each name alone, in an action URI, and next to every name it contains or is contained in.
+  for (const char* a : kSearchOrder) {
+    std::string uri = std::string("http://www.onvif.org/ver10/device/wsdl/") + a;
+    EXPECT_EQ(found(table, a), a);
+    EXPECT_EQ(found(table, uri), found_in_search_order(uri));
+    for (const char* b : kSearchOrder) {
+      if (std::string_view(a).find(b) == std::string_view::npos) continue;
+      std::string both = std::string(b) + " " + a;
+      EXPECT_EQ(found(table, both), found_in_search_order(both)) << both;
+    }
+  }
+  EXPECT_EQ(found(table, "GetFoo"), "<none>");
+  EXPECT_EQ(found(table, "getprofiles"), "<none>");  // names are case-sensitive
+}
+
+TEST(OperationTable, FivePreAuthOperationsAndTheirCallForms) {
+  OperationTable table = make_operation_table();
+  std::set<std::string> open;
+  for (const Operation& op : table.entries()) {
+    if (op.open()) open.insert(op.name);
+  }
+  EXPECT_EQ(open, (std::set<std::string>{"GetCapabilities", "GetHostname", "GetServices",
+                                         "GetServiceCapabilities", "GetSystemDateAndTime"}));
+  EXPECT_EQ(table.find("PullMessagesRequest")->form, CallForm::kConnection);
+  EXPECT_EQ(table.find("CreateUsers")->form, CallForm::kBodyPart);
+  EXPECT_EQ(table.find("GetUsers")->form, CallForm::kRequest);
+  EXPECT_NE(table.find("wsdlGetProfile")->handler, table.find("GetProfile")->handler);
+}
+
+TEST(OperationTable, EventOperationsUnderTheirBareNames) {
+  OperationTable table = make_operation_table();
+  struct Case {
+    const char* text;
+    const char* operation;
+  };
+  const Case cases[] = {
+      {"application/soap+xml; charset=utf-8; "
+       "action=\"http://www.onvif.org/ver10/events/wsdl/CreatePullPointSubscription\"",
+       "CreatePullPointSubscription"},
+      {"action=\"http://www.onvif.org/ver10/events/wsdl/PullMessages\"", "PullMessages"},
+      {"action=\"http://docs.oasis-open.org/wsn/b-2/Subscribe\"", "Subscribe"},
+      {"action=\"http://docs.oasis-open.org/wsn/b-2/Unsubscribe\"", "Unsubscribe"},
+      {"http://docs.oasis-open.org/wsn/b-2/Renew", "Renew"},
+      {"<tev:CreatePullPointSubscription><tev:InitialTerminationTime>",
+       "CreatePullPointSubscription"},
+      // Only whole words count.
+      {"http://docs.oasis-open.org/wsn/b-2/unsubscribe", "<none>"},
+      {"http://example/SubscribeMore", "<none>"},
+      {"http://example/Renewal", "<none>"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(found(table, c.text), c.operation) << c.text;
+  // A bare name reaches the same handler as the full name.
+  EXPECT_EQ(table.find("Renew")->handler, table.find("RenewRequest")->handler);
+  EXPECT_EQ(table.find("PullMessages")->form, CallForm::kConnection);
+}
+
+const char kDeviceInfoBody[] =
+    "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\"><s:Body>"
+    "<GetDeviceInformation xmlns=\"http://www.onvif.org/ver10/device/wsdl\"/>"
+    "</s:Body></s:Envelope>";
+
+TEST(ActionText, SoapActionHeaderWinsWhateverTheBody) {
+  OperationTable table = make_operation_table();
+  auto text = find_action_text("\"http://www.onvif.org/ver10/device/wsdl/GetDeviceInformation\"",
+                               "application/soap+xml; action=\"x/GetScopes\"",
+                               "<a:Action>GetUsers</a:Action><GetHostname/>");
+  ASSERT_TRUE(text);
+  EXPECT_EQ(found(table, *text), "GetDeviceInformation");
+}
+
+TEST(ActionText, ContentTypeActionParameter) {
+  OperationTable table = make_operation_table();
+  auto text = find_action_text(nullptr,
+                               "application/soap+xml; charset=utf-8; "
+                               "action=\"http://www.onvif.org/ver10/device/wsdl/GetScopes\"",
+                               kDeviceInfoBody);
+  ASSERT_TRUE(text);
+  EXPECT_EQ(found(table, *text), "GetScopes");
+  // Without "action=" the content type is not used.
+  text = find_action_text(nullptr, "application/soap+xml; charset=utf-8", kDeviceInfoBody);
+  ASSERT_TRUE(text);
+  EXPECT_EQ(found(table, *text), "GetDeviceInformation");
+}
+
+TEST(ActionText, ActionElementThenBody) {
+  OperationTable table = make_operation_table();
+  auto text = find_action_text(
+      nullptr, nullptr,
+      "<s:Header><wsa:Action s:mustUnderstand=\"1\">http://www.onvif.org/ver10/media/wsdl/"
+      "GetProfiles</wsa:Action></s:Header><s:Body><trt:GetProfile/></s:Body>");
+  ASSERT_TRUE(text);
+  EXPECT_EQ(*text, "http://www.onvif.org/ver10/media/wsdl/GetProfiles");
+  // The Action element is held in 256 bytes.
+  std::string long_action = "<Action>" + std::string(300, 'a') + "</Action>";
+  text = find_action_text(nullptr, nullptr, long_action);
+  ASSERT_TRUE(text);
+  EXPECT_EQ(text->size(), 255u);
+  text = find_action_text(nullptr, nullptr, kDeviceInfoBody);
+  ASSERT_TRUE(text);
+  EXPECT_EQ(found(table, *text), "GetDeviceInformation");
+}
+
+TEST(ActionText, NoActionAndNoBody) {
+  EXPECT_FALSE(find_action_text(nullptr, nullptr, ""));
+  EXPECT_FALSE(find_action_text(nullptr, "text/xml", ""));
+}
+
+}  // namespace
+}  // namespace nvtd

@@ -1,0 +1,16 @@
+// The program layer: the only code that knows every room. It assembles the operation table
+// from the rooms' slices and the start-up and shutdown calls into them.
+#pragma once
+
+#include "nvtd/core/operation_table.h"
+#include "nvtd/core/service.h"
+
+namespace nvtd {
+
+// Device, media, events and discovery operations in one table, in search order.
+OperationTable make_operation_table();
+
+// The table and the calls run_nvtd makes into the rooms.
+ServiceWiring make_service_wiring();
+
+}  // namespace nvtd

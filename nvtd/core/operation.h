@@ -1,0 +1,55 @@
+// What a room tells the dispatcher about one of its operations: the name searched in the
+// action text, who may call it, how the handler is called, and the handler. Rooms export
+// their operations as slices; the program assembles them into one OperationTable.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "nvtd/core/reply.h"
+#include "nvtd/core/request.h"
+
+namespace nvtd {
+
+// The ONVIF access classes. PRE_AUTH operations are answered before authentication.
+enum class AccessClass {
+  kPreAuth,
+  kReadSystem,
+  kReadSystemSensitive,
+  kReadSystemSecret,
+  kWriteSystem,
+  kUnrecoverable,
+  kReadMedia,
+  kActuate,
+};
+
+// How the dispatcher calls a handler.
+enum class CallForm {
+  kRequest,     // the whole request
+  kBodyPart,    // only when the body has "Body"; the handler reads request.body_part()
+  kConnection,  // the whole request, whose connection the handler may keep (held
+                // PullMessages): it returns 0 when it keeps it
+};
+
+// How the name is searched in the action text.
+enum class NameMatch {
+  kSubstring,  // anywhere, case-sensitive; searched first, in table order
+  kWholeWord,  // only as a whole word, and only when no substring entry matched (the bare
+               // names some clients use, "http://docs.oasis-open.org/wsn/b-2/Subscribe")
+};
+
+using Handler = int (*)(const Request& request, Reply& reply);
+
+struct Operation {
+  const char* name;
+  AccessClass access;
+  CallForm form;
+  Handler handler;
+  NameMatch match = NameMatch::kSubstring;
+
+  bool open() const { return access == AccessClass::kPreAuth; }
+};
+
+using OperationSlice = std::vector<Operation>;
+
+}  // namespace nvtd

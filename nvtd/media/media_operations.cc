@@ -1,0 +1,108 @@
+// The media room's operations, in the order their names are searched.
+#include "nvtd/media/media_operations.h"
+
+#include "nvtd/media/audio_configs.h"
+#include "nvtd/media/media_replies.h"
+#include "nvtd/media/metadata_configs.h"
+#include "nvtd/media/profile_configs.h"
+#include "nvtd/media/profiles.h"
+#include "nvtd/media/stream_uri.h"
+#include "nvtd/media/video_config_set.h"
+#include "nvtd/media/video_configs.h"
+
+namespace nvtd {
+
+OperationSlice media_operations() {
+  return {
+      {"GetProfiles", AccessClass::kReadMedia, CallForm::kRequest, handle_get_profiles},
+      {"GetMetadataConfigurationOptions", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_metadata_config_options},
+      {"GetMetadataConfigurations", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_metadata_configs},
+      {"GetMetadataConfiguration", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_metadata_config},
+      {"SetMetadataConfiguration", AccessClass::kActuate, CallForm::kBodyPart,
+       handle_set_metadata_config},
+      {"AddMetadataConfiguration", AccessClass::kActuate, CallForm::kRequest,
+       handle_add_metadata_config},
+      {"RemoveMetadataConfiguration", AccessClass::kActuate, CallForm::kRequest,
+       handle_remove_metadata_config},
+      {"GetCompatibleMetadataConfigurations", AccessClass::kReadMedia, CallForm::kBodyPart,
+       handle_get_compatible_metadata_configs},
+      {"GetStreamUri", AccessClass::kReadMedia, CallForm::kRequest, handle_get_stream_uri},
+      {"wsdlGetVideoSources", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_video_sources},
+      {"GetVideoSources", AccessClass::kReadMedia, CallForm::kRequest, handle_get_video_sources},
+      {"wsdlGetProfile", AccessClass::kReadMedia, CallForm::kRequest, handle_wsdl_get_profile},
+      {"GetSnapshotUri", AccessClass::kReadMedia, CallForm::kRequest, handle_get_snapshot_uri},
+      {"GetVideoEncoderConfigurationOptions", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_video_encoder_config_options},
+      {"GetVideoEncoderConfigurations", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_video_encoder_configs},
+      {"GetVideoEncoderConfiguration", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_video_encoder_config},
+      {"GetVideoSourceConfigurationOptions", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_video_source_config_options},
+      {"GetVideoSourceConfigurations", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_video_source_configs},
+      {"GetVideoSourceConfiguration", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_video_source_config},
+      {"GetAudioSources", AccessClass::kReadMedia, CallForm::kRequest, handle_get_audio_sources},
+      {"GetAudioSourceConfigurationOptions", AccessClass::kReadMedia, CallForm::kBodyPart,
+       handle_get_audio_source_config_options},
+      {"GetAudioSourceConfigurations", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_audio_source_configs},
+      {"GetAudioSourceConfiguration", AccessClass::kReadMedia, CallForm::kBodyPart,
+       handle_get_audio_source_config},
+      {"GetAudioEncoderConfigurationOptions", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_audio_encoder_config_options},
+      {"GetAudioEncoderConfigurations", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_audio_encoder_configs},
+      {"GetAudioEncoderConfiguration", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_audio_encoder_config},
+      {"GetAudioOutputs", AccessClass::kReadMedia, CallForm::kRequest, handle_get_audio_outputs},
+      {"GetCompatibleAudioSourceConfigurations", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_compatible_audio_source_configs},
+      {"AddAudioSourceConfiguration", AccessClass::kActuate, CallForm::kBodyPart,
+       handle_add_audio_source_config},
+      {"SetVideoSourceConfiguration", AccessClass::kActuate, CallForm::kRequest,
+       handle_set_video_source_config},
+      {"SetAudioSourceConfiguration", AccessClass::kActuate, CallForm::kBodyPart,
+       handle_set_audio_source_config},
+      {"SetVideoEncoderConfiguration", AccessClass::kActuate, CallForm::kRequest,
+       handle_set_video_encoder_config},
+      {"SetAudioEncoderConfiguration", AccessClass::kActuate, CallForm::kRequest,
+       handle_set_audio_encoder_config},
+      {"AddVideoEncoderConfiguration", AccessClass::kActuate, CallForm::kBodyPart,
+       handle_add_video_encoder_config},
+      {"AddAudioEncoderConfiguration", AccessClass::kActuate, CallForm::kBodyPart,
+       handle_add_audio_encoder_config},
+      {"GetCompatibleVideoSourceConfigurations", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_compatible_video_source_configs},
+      {"GetCompatibleVideoEncoderConfigurations", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_compatible_video_encoder_configs},
+      {"GetCompatibleAudioEncoderConfigurations", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_compatible_audio_encoder_configs},
+      {"GetGuaranteedNumberOfVideoEncoderInstances", AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_guaranteed_encoders},
+      {"CreateProfile", AccessClass::kActuate, CallForm::kBodyPart, handle_create_profile},
+      {"AddVideoSourceConfiguration", AccessClass::kActuate, CallForm::kBodyPart,
+       handle_add_video_source_config},
+      {"RemoveVideoSourceConfiguration", AccessClass::kActuate, CallForm::kBodyPart,
+       handle_remove_video_source_config},
+      {"RemoveAudioSourceConfiguration", AccessClass::kActuate, CallForm::kBodyPart,
+       handle_remove_audio_source_config},
+      {"RemoveVideoEncoderConfiguration", AccessClass::kActuate, CallForm::kBodyPart,
+       handle_remove_video_encoder_config},
+      {"RemoveAudioEncoderConfiguration", AccessClass::kActuate, CallForm::kBodyPart,
+       handle_remove_audio_encoder_config},
+      {"DeleteProfile", AccessClass::kActuate, CallForm::kBodyPart, handle_delete_profile},
+      {"GetProfile", AccessClass::kReadMedia, CallForm::kBodyPart, handle_get_profile},
+      {"StartMulticastStreaming", AccessClass::kActuate, CallForm::kRequest,
+       handle_start_multicast_streaming},
+      {"SetSynchronizationPoint", AccessClass::kActuate, CallForm::kBodyPart,
+       handle_set_synchronization_point},
+  };
+}
+
+}  // namespace nvtd
