@@ -3,6 +3,8 @@
 // Body templates follow EnvelopeOpening; the complete envelopes carry their own opening.
 #pragma once
 
+#include "nvtd/core/envelope_openings.h"
+
 namespace nvtd {
 
 // Namespaces announced in GetServices (the services' WSDL namespaces).
@@ -215,5 +217,9 @@ inline constexpr char kSetSystemDateAndTimeEnvelope[] =
     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
 // clang-format on
+
+// The complete envelopes above stay whole literals, as the handlers give them to the printf
+// writers; each begins with the one definition of its prefix set.
+static_assert(opens_with(kSetSystemDateAndTimeEnvelope, kTdsEnvelopeOpening));
 
 }  // namespace nvtd

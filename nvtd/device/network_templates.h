@@ -3,6 +3,8 @@
 // carry their own declaration and envelope start tag.
 #pragma once
 
+#include "nvtd/core/envelope_openings.h"
+
 namespace nvtd {
 
 // clang-format off
@@ -100,6 +102,12 @@ inline constexpr char kSystemRebootResponse[] =
     "</tds:SystemRebootResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
 // clang-format on
+
+// The complete envelopes above stay whole literals, as the handlers give them to the printf
+// writers; each begins with the one definition of its prefix set.
+static_assert(opens_with(kGetHostnameEnvelope, kTtTdsEnvelopeOpening));
+static_assert(opens_with(kSetNtpEnvelope, kTdsEnvelopeOpening));
+static_assert(opens_with(kGetZeroConfigurationEnvelope, kTtTdsEnvelopeOpening));
 
 // Shown for a hardware address the settings do not hold (the IPv4 placeholder is in
 // service_address.h).

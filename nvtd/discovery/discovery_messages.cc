@@ -1,11 +1,12 @@
 // WS-Discovery (2005/04, WS-Addressing 2004/08) Hello, ProbeMatches and fault datagrams,
-// each one SOAP 1.2 envelope formatted from a fixed template into a 4000-byte buffer.
+// each one SOAP 1.2 envelope filled from a fixed template and cut to a 4000-byte buffer.
 #include "nvtd/discovery/discovery_messages.h"
 
 #include <cctype>
-#include <cstdarg>
+#include <cstdio>
 
-#include "nvtd/core/writers.h"
+#include "nvtd/core/envelope_openings.h"
+#include "nvtd/core/named_format.h"
 #include "nvtd/core/xml_text.h"
 
 namespace nvtd {
@@ -26,84 +27,91 @@ namespace {
 #define XML_DECL "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
 #define DISCOVERY_TO "urn:schemas-xmlsoap-org:ws:2005:04:discovery"
 #define SCOPE "onvif://www.onvif.org/"
-#define ENDPOINT                                                                          \
-  "<wsa:EndpointReference><wsa:Address>urn:uuid:6d2f81c3-4a7e-4b05-9e1d-%s</wsa:Address>" \
+#define ENDPOINT                                                                                \
+  "<wsa:EndpointReference><wsa:Address>urn:uuid:6d2f81c3-4a7e-4b05-9e1d-{hwaddr}</wsa:Address>" \
   "</wsa:EndpointReference>"
-#define XADDRS "http://%s:%d/onvif/device_service"
+#define XADDRS "http://{address}:{port}/onvif/device_service"
 
-constexpr char kHello[] =
+// The envelope start tags, one per message: each announces its own prefix set.
+constexpr char kHelloOpening[] =
     XML_DECL "\n<SOAP-ENV:Envelope" NS_SOAP_ENV NS_SOAP_ENC_11 NS_XS NS_WSA NS_DN
-             " xmlns:wsd=\"" URI_WSD "\"" NS_BINDINGS
-             ">"
-             "<SOAP-ENV:Header>"
-             "<wsa:To>" DISCOVERY_TO
-             "</wsa:To>"
-             "<wsa:Action>" URI_WSD
-             "/Hello</wsa:Action>"
-             "<wsa:MessageID>uuid:%08x-5e1a-11e4-9c27-%s</wsa:MessageID>"
-             "<AppSequenceType MessageNumber=\"%d\" InstanceId=\"2\"/>"
-             "</SOAP-ENV:Header>"
-             "<SOAP-ENV:Body><wsd:Hello>" ENDPOINT
-             "<wsd:Types>dn:NetworkVideoTransmitter</wsd:Types>"
-             "<wsd:Scopes>" SCOPE "Profile/Streaming " SCOPE "type/video_encoder " SCOPE
-             "type/audio_encoder " SCOPE "location/usa " SCOPE "hardware/%s " SCOPE
-             "name/%s%s </wsd:Scopes>"
-             "<wsd:XAddrs>" XADDRS
-             "</wsd:XAddrs>"
-             "<wsd:MetadataVersion>1</wsd:MetadataVersion>"
-             "</wsd:Hello></SOAP-ENV:Body></SOAP-ENV:Envelope>\r\n";
+             " xmlns:wsd=\"" URI_WSD "\"" NS_BINDINGS ">";
+constexpr char kProbeMatchesOpening[] =
+    XML_DECL "\n<SOAP-ENV:Envelope" NS_SOAP_ENV NS_SOAP_ENC_12 NS_XS NS_WSA NS_DN
+             " xmlns:d=\"" URI_WSD "\">";
+constexpr char kFaultOpening[] =
+    XML_DECL "<SOAP-ENV:Envelope" NS_SOAP_ENV NS_SOAP_ENC_12 NS_XS NS_WSA NS_DN
+             " xmlns:wsd=\"" URI_WSD "\"" NS_BINDINGS ">";
 
-constexpr char kProbeMatches[] = XML_DECL
-    "\n<SOAP-ENV:Envelope" NS_SOAP_ENV NS_SOAP_ENC_12 NS_XS NS_WSA NS_DN " xmlns:d=\"" URI_WSD
-    "\">"
+// Placeholders: {random_hex} (eight hex digits), {hwaddr}, {message_number}, {model}, {name},
+// {user_scopes}, {address}, {port}.
+constexpr char kHelloBody[] =
     "<SOAP-ENV:Header>"
-    "<wsa:MessageID>uuid:%08x-a7d2-11e0-8b41-0250c2f3a9e6</wsa:MessageID>"
-    "<wsa:RelatesTo>%s</wsa:RelatesTo>"
+    "<wsa:To>" DISCOVERY_TO
+    "</wsa:To>"
+    "<wsa:Action>" URI_WSD
+    "/Hello</wsa:Action>"
+    "<wsa:MessageID>uuid:{random_hex}-5e1a-11e4-9c27-{hwaddr}</wsa:MessageID>"
+    "<AppSequenceType MessageNumber=\"{message_number}\" InstanceId=\"2\"/>"
+    "</SOAP-ENV:Header>"
+    "<SOAP-ENV:Body><wsd:Hello>" ENDPOINT
+    "<wsd:Types>dn:NetworkVideoTransmitter</wsd:Types>"
+    "<wsd:Scopes>" SCOPE "Profile/Streaming " SCOPE "type/video_encoder " SCOPE
+    "type/audio_encoder " SCOPE "location/usa " SCOPE "hardware/{model} " SCOPE
+    "name/{name}{user_scopes} </wsd:Scopes>"
+    "<wsd:XAddrs>" XADDRS
+    "</wsd:XAddrs>"
+    "<wsd:MetadataVersion>1</wsd:MetadataVersion>"
+    "</wsd:Hello></SOAP-ENV:Body></SOAP-ENV:Envelope>\r\n";
+constexpr auto kHello = join_text(kHelloOpening, kHelloBody);
+
+// Placeholders as in Hello, and {relates_to}.
+constexpr char kProbeMatchesBody[] =
+    "<SOAP-ENV:Header>"
+    "<wsa:MessageID>uuid:{random_hex}-a7d2-11e0-8b41-0250c2f3a9e6</wsa:MessageID>"
+    "<wsa:RelatesTo>{relates_to}</wsa:RelatesTo>"
     "<wsa:To SOAP-ENV:mustUnderstand=\"true\">"
     "http://schemas.xmlsoap.org/ws/2004/08/addressing/role/anonymous</wsa:To>"
     "<wsa:Action SOAP-ENV:mustUnderstand=\"true\">" URI_WSD
     "/ProbeMatches</wsa:Action>"
-    "<d:AppSequence SOAP-ENV:mustUnderstand=\"true\" MessageNumber=\"%d\""
+    "<d:AppSequence SOAP-ENV:mustUnderstand=\"true\" MessageNumber=\"{message_number}\""
     " InstanceId=\"1315554766\"/>"
     "</SOAP-ENV:Header>"
     "<SOAP-ENV:Body><d:ProbeMatches><d:ProbeMatch>" ENDPOINT
     "<d:Types>dn:NetworkVideoTransmitter</d:Types>"
     "<d:Scopes>" SCOPE "type/video_encoder  " SCOPE "type/audio_encoder  " SCOPE
-    "hardware/%s " SCOPE "name/%s " SCOPE
-    "location/usa%s </d:Scopes>"
+    "hardware/{model} " SCOPE "name/{name} " SCOPE
+    "location/usa{user_scopes} </d:Scopes>"
     "<d:XAddrs>" XADDRS
     "</d:XAddrs>"
     "<d:MetadataVersion>1</d:MetadataVersion>"
     "</d:ProbeMatch></d:ProbeMatches></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+constexpr auto kProbeMatches = join_text(kProbeMatchesOpening, kProbeMatchesBody);
 
-constexpr char kFault[] =
-    XML_DECL "<SOAP-ENV:Envelope" NS_SOAP_ENV NS_SOAP_ENC_12 NS_XS NS_WSA NS_DN
-             " xmlns:wsd=\"" URI_WSD "\"" NS_BINDINGS
-             ">"
-             "<SOAP-ENV:Header>"
-             "<wsa:To>" DISCOVERY_TO
-             "</wsa:To>"
-             "<wsa:Action>" URI_WSD
-             "/fault</wsa:Action>"
-             "<wsa:MessageID>uuid:%08x-a7d2-11e0-8b41-0250c2f3a9e6</wsa:MessageID>"
-             "<wsa:RelatesTo>%s</wsa:RelatesTo>"
-             "<AppSequenceType MessageNumber=\"%d\" InstanceId=\"1\"/>"
-             "</SOAP-ENV:Header>"
-             "<SOAP-ENV:Body><SOAP-ENV:Fault>"
-             "<SOAP-ENV:Code><SOAP-ENV:Value>SOAP-ENV:Sender</SOAP-ENV:Value>"
-             "<SOAP-ENV:Subcode><SOAP-ENV:Value>wsd:MatchingRuleNotSupported</SOAP-ENV:Value>"
-             "</SOAP-ENV:Subcode></SOAP-ENV:Code>"
-             "<SOAP-ENV:Reason><SOAP-ENV:Text xml:lang=\"en\">"
-             "The matching rule specified is not supported</SOAP-ENV:Text></SOAP-ENV:Reason>"
-             "</SOAP-ENV:Fault></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+// {random_hex}, {relates_to}, {message_number}.
+constexpr char kFaultBody[] =
+    "<SOAP-ENV:Header>"
+    "<wsa:To>" DISCOVERY_TO
+    "</wsa:To>"
+    "<wsa:Action>" URI_WSD
+    "/fault</wsa:Action>"
+    "<wsa:MessageID>uuid:{random_hex}-a7d2-11e0-8b41-0250c2f3a9e6</wsa:MessageID>"
+    "<wsa:RelatesTo>{relates_to}</wsa:RelatesTo>"
+    "<AppSequenceType MessageNumber=\"{message_number}\" InstanceId=\"1\"/>"
+    "</SOAP-ENV:Header>"
+    "<SOAP-ENV:Body><SOAP-ENV:Fault>"
+    "<SOAP-ENV:Code><SOAP-ENV:Value>SOAP-ENV:Sender</SOAP-ENV:Value>"
+    "<SOAP-ENV:Subcode><SOAP-ENV:Value>wsd:MatchingRuleNotSupported</SOAP-ENV:Value>"
+    "</SOAP-ENV:Subcode></SOAP-ENV:Code>"
+    "<SOAP-ENV:Reason><SOAP-ENV:Text xml:lang=\"en\">"
+    "The matching rule specified is not supported</SOAP-ENV:Text></SOAP-ENV:Reason>"
+    "</SOAP-ENV:Fault></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+constexpr auto kFault = join_text(kFaultOpening, kFaultBody);
 
-// Formats a fixed template into the 4000-byte message buffer (longer output is cut).
-std::string Compose(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Compose(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::string text = format_bounded(kDiscoveryMessageBytes, format, args);
-  va_end(args);
+// The message id's random part: eight lower-case hex digits.
+std::string random_hex(uint32_t random) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08x", random);
   return text;
 }
 
@@ -120,21 +128,40 @@ bool IsMakerModel(const std::string& model) {
 
 std::string BuildHello(const DiscoveryIdentity& id, uint32_t random, int message_number,
                        const std::string& user_scopes) {
-  return Compose(kHello, random, id.hwaddr.c_str(), message_number, id.hwaddr.c_str(),
-                 id.model.c_str(), NameScopeValue(id.maker), user_scopes.c_str(),
-                 id.address.c_str(), id.port);
+  return named_text(kHello.view(),
+                    {{"random_hex", random_hex(random)},
+                     {"hwaddr", id.hwaddr},
+                     {"message_number", message_number},
+                     {"model", id.model},
+                     {"name", NameScopeValue(id.maker)},
+                     {"user_scopes", user_scopes},
+                     {"address", id.address},
+                     {"port", id.port}},
+                    kDiscoveryMessageBytes);
 }
 
 std::string BuildProbeMatches(const DiscoveryIdentity& id, uint32_t random, int message_number,
                               const std::string& relates_to, const std::string& user_scopes) {
-  return Compose(kProbeMatches, random, xml_safe(relates_to).c_str(), message_number,
-                 id.hwaddr.c_str(), id.model.c_str(), NameScopeValue(id.maker), user_scopes.c_str(),
-                 id.address.c_str(), id.port);
+  return named_text(kProbeMatches.view(),
+                    {{"random_hex", random_hex(random)},
+                     {"relates_to", xml_safe(relates_to)},
+                     {"message_number", message_number},
+                     {"hwaddr", id.hwaddr},
+                     {"model", id.model},
+                     {"name", NameScopeValue(id.maker)},
+                     {"user_scopes", user_scopes},
+                     {"address", id.address},
+                     {"port", id.port}},
+                    kDiscoveryMessageBytes);
 }
 
 std::string BuildMatchingRuleFault(uint32_t random, int message_number,
                                    const std::string& relates_to) {
-  return Compose(kFault, random, xml_safe(relates_to).c_str(), message_number);
+  return named_text(kFault.view(),
+                    {{"random_hex", random_hex(random)},
+                     {"relates_to", xml_safe(relates_to)},
+                     {"message_number", message_number}},
+                    kDiscoveryMessageBytes);
 }
 
 }  // namespace nvtd

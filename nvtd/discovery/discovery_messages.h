@@ -24,7 +24,7 @@ const char* NameScopeValue(bool maker);
 bool IsMakerModel(const std::string& model);
 
 // Each returns the whole datagram text, cut to kDiscoveryMessageBytes - 1 characters.
-// random fills the "%08x" of the message id; user_scopes is ScopeString().
+// random goes into the message id as eight hex digits; user_scopes is ScopeString().
 std::string BuildHello(const DiscoveryIdentity& id, uint32_t random, int message_number,
                        const std::string& user_scopes);
 std::string BuildProbeMatches(const DiscoveryIdentity& id, uint32_t random, int message_number,

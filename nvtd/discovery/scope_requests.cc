@@ -3,6 +3,7 @@
 #include "nvtd/discovery/scope_requests.h"
 
 #include "nvtd/core/element_reader.h"
+#include "nvtd/core/envelope_openings.h"
 #include "nvtd/discovery/scopes.h"
 
 namespace nvtd {
@@ -36,12 +37,8 @@ void ForEachScopeItem(std::string_view body, int (*each)(std::string_view scope)
 }
 
 std::string GetScopesEnvelope(std::string_view model) {
-  std::string text =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-      "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
-      " xmlns:tt=\"http://www.onvif.org/ver10/schema\""
-      " xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\">"
-      "<SOAP-ENV:Header></SOAP-ENV:Header><SOAP-ENV:Body><tds:GetScopesResponse>";
+  std::string text = kTtTdsEnvelopeOpening;
+  text += "<SOAP-ENV:Header></SOAP-ENV:Header><SOAP-ENV:Body><tds:GetScopesResponse>";
   for (const std::string& scope : FixedScopes(model)) {
     text += "<tds:Scopes><tt:ScopeDef>Fixed</tt:ScopeDef><tt:ScopeItem>" + scope +
             "</tt:ScopeItem></tds:Scopes>";

@@ -1,7 +1,8 @@
 // The event service's message texts (see event_messages.h).
 #include "nvtd/events/event_messages.h"
 
-#include "nvtd/core/format_text.h"
+#include "nvtd/core/envelope_openings.h"
+#include "nvtd/core/named_format.h"
 #include "nvtd/events/time_text.h"
 
 namespace nvtd {
@@ -14,59 +15,24 @@ namespace {
 #define EVENTS_WSDL "http://www.onvif.org/ver10/events/wsdl"
 #define BW2 "http://docs.oasis-open.org/wsn/bw-2"
 
+// clang-format off
 // Envelope start of the complete-envelope replies: the prefixes those replies use.
-#define EVENT_ENVELOPE_START                                                       \
-  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"                                     \
-  "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\" " \
-  "xmlns:SOAP-ENC=\"http://www.w3.org/2003/05/soap-encoding\" "                    \
-  "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "                       \
-  "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "                                \
-  "xmlns:wsa5=\"http://www.w3.org/2005/08/addressing\" "                           \
-  "xmlns:tt=\"" ONVIF_SCHEMA                                                       \
-  "\" xmlns:wstop=\"http://docs.oasis-open.org/wsn/t-1\" "                         \
-  "xmlns:wsnt=\"http://docs.oasis-open.org/wsn/b-2\" xmlns:tev=\"" EVENTS_WSDL     \
-  "\" "                                                                            \
-  "xmlns:tns1=\"http://www.onvif.org/ver10/topics\" "                              \
-  "xmlns:tns=\"http://www.onvif.org/ver10/topics\">"
+constexpr char kEventEnvelopeOpening[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\" "
+    "xmlns:SOAP-ENC=\"http://www.w3.org/2003/05/soap-encoding\" "
+    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+    "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
+    "xmlns:wsa5=\"http://www.w3.org/2005/08/addressing\" "
+    "xmlns:tt=\"" ONVIF_SCHEMA "\" "
+    "xmlns:wstop=\"http://docs.oasis-open.org/wsn/t-1\" "
+    "xmlns:wsnt=\"http://docs.oasis-open.org/wsn/b-2\" "
+    "xmlns:tev=\"" EVENTS_WSDL "\" "
+    "xmlns:tns1=\"http://www.onvif.org/ver10/topics\" "
+    "xmlns:tns=\"http://www.onvif.org/ver10/topics\">";
 
-#define MUST "SOAP-ENV:mustUnderstand=\"true\""
-
-constexpr char kPullMotionBody[] =
-    "<SOAP-ENV:Header>%s<wsa5:To " MUST
-    ">http://%s:%d/onvif/event_service/SubscriptionManager=%d"
-    "</wsa5:To><wsa5:Action " MUST
-    ">%s</wsa5:Action></SOAP-ENV:Header>"
-    "<SOAP-ENV:Body><tev:PullMessagesResponse><tev:CurrentTime>%s</tev:CurrentTime>"
-    "<tev:TerminationTime>%s</tev:TerminationTime><wsnt:NotificationMessage>"
-    "<wsnt:SubscriptionReference><wsa5:Address>"
-    "http://%s:%d/onvif/event_service/SubscriptionManager=%d</wsa5:Address>"
-    "</wsnt:SubscriptionReference><wsnt:Topic Dialect=\"" CONCRETE_SET
-    "\">"
-    "tns:VideoSource/MotionAlarm</wsnt:Topic><wsnt:Message>"
-    "<tt:Message UtcTime=\"%s\" PropertyOperation=\"Changed\" xmlns:tt=\"" ONVIF_SCHEMA
-    "\">"
-    "<tt:Source><tt:SimpleItem Name=\"Source\" Value=\"HD\"/></tt:Source>"
-    "<tt:Data><tt:SimpleItem Name=\"State\" Value=\"%s\"/></tt:Data></tt:Message>"
-    "</wsnt:Message></wsnt:NotificationMessage></tev:PullMessagesResponse></SOAP-ENV:Body>"
-    "</SOAP-ENV:Envelope>";
-
-constexpr char kPullEmptyBody[] =
-    "<SOAP-ENV:Header>%s<wsa5:ReplyTo " MUST "><wsa5:Address>" ANONYMOUS
-    "</wsa5:Address>"
-    "</wsa5:ReplyTo><wsa5:To " MUST
-    ">http://%s:%d/onvif/events_service</wsa5:To>"
-    "<wsa5:Action " MUST
-    ">%s</wsa5:Action></SOAP-ENV:Header><SOAP-ENV:Body>"
-    "<tev:PullMessagesResponse><tev:CurrentTime>%s</tev:CurrentTime>"
-    "<tev:TerminationTime>%s</tev:TerminationTime></tev:PullMessagesResponse></SOAP-ENV:Body>"
-    "</SOAP-ENV:Envelope>";
-
-constexpr char kPullHead[] =
-    "HTTP/1.1 200 OK\r\nStatus: 200 OK\r\nServer: gSOAP/2.8\r\nContent-Length: %d\r\n"
-    "Content-Type: application/soap+xml; charset=utf-8; action=\"%s\"\r\n"
-    "Connection: close\r\nDate: %s\r\n\r\n";
-
-constexpr char kNotifyBody[] =
+// Envelope start of the Notify message, a line break after the declaration.
+constexpr char kNotifyEnvelopeOpening[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\" "
     "xmlns:SOAP-ENC=\"http://www.w3.org/2003/05/soap-encoding\" "
@@ -74,90 +40,133 @@ constexpr char kNotifyBody[] =
     "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
     "xmlns:wsa5=\"http://www.w3.org/2005/08/addressing\" "
     "xmlns:c14n=\"http://www.w3.org/2001/10/xml-exc-c14n#\" "
-    "xmlns:wsu=\"http://docs.oasis-open.org/wss/2004/01/"
-    "oasis-200401-wss-wssecurity-utility-1.0.xsd\" "
+    "xmlns:wsu=\"http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-utility-1.0.xsd\" "
     "xmlns:ds=\"http://www.w3.org/2000/09/xmldsig#\" "
-    "xmlns:wsse=\"http://docs.oasis-open.org/wss/2004/01/"
-    "oasis-200401-wss-wssecurity-secext-1.0.xsd\" "
+    "xmlns:wsse=\"http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-secext-1.0.xsd\" "
     "xmlns:wsrf-bf=\"http://docs.oasis-open.org/wsrf/bf-2\" "
     "xmlns:wstop=\"http://docs.oasis-open.org/wsn/t-1\" "
     "xmlns:xmime=\"http://www.w3.org/2005/05/xmlmime\" "
     "xmlns:wsrf=\"http://docs.oasis-open.org/wsrf/r-2\" "
     "xmlns:wsnt=\"http://docs.oasis-open.org/wsn/b-2\" "
-    "xmlns:tns1=\"http://www.onvif.org/ver10/topics\">"
-    "<SOAP-ENV:Header><wsa5:Action>%s</wsa5:Action></SOAP-ENV:Header>"
-    "<SOAP-ENV:Body><wsnt:Notify><wsnt:NotificationMessage><wsnt:SubscriptionReference>"
-    "<wsa5:Address>http://%s:%d/onvif/events_service</wsa5:Address>"
-    "</wsnt:SubscriptionReference><wsnt:Topic Dialect=\"" CONCRETE_SET
-    "\">"
-    "tns1:VideoSource/MotionAlarm</wsnt:Topic><wsnt:ProducerReference>"
-    "<wsa5:Address>http://%s:%d/onvif/events_service/NotificationProducer</wsa5:Address>"
-    "</wsnt:ProducerReference><wsnt:Message>"
-    "<tt:Message UtcTime=\"%s\" PropertyOperation=\"Changed\" xmlns:tt=\"" ONVIF_SCHEMA
-    "\">"
-    "<tt:Source><tt:SimpleItem Name=\"window\" Value=\"%d\"/></tt:Source>"
-    "<tt:Data><tt:SimpleItem Name=\"motion\" Value=\"%d\"/></tt:Data></tt:Message>"
-    "</wsnt:Message></wsnt:NotificationMessage></wsnt:Notify></SOAP-ENV:Body>"
+    "xmlns:tns1=\"http://www.onvif.org/ver10/topics\">";
+// clang-format on
+
+#define MUST "SOAP-ENV:mustUnderstand=\"true\""
+
+// clang-format off
+// Placeholders: {message_id_header} (a complete wsa5:MessageID element or nothing), {address},
+// {port}, {index}, {action}, {now}, {deadline}, {event_time}, {state}.
+constexpr char kPullMotionBody[] =
+    "<SOAP-ENV:Header>{message_id_header}<wsa5:To " MUST
+    ">http://{address}:{port}/onvif/event_service/SubscriptionManager={index}"
+    "</wsa5:To><wsa5:Action " MUST
+    ">{action}</wsa5:Action></SOAP-ENV:Header>"
+    "<SOAP-ENV:Body><tev:PullMessagesResponse><tev:CurrentTime>{now}</tev:CurrentTime>"
+    "<tev:TerminationTime>{deadline}</tev:TerminationTime><wsnt:NotificationMessage>"
+    "<wsnt:SubscriptionReference><wsa5:Address>"
+    "http://{address}:{port}/onvif/event_service/SubscriptionManager={index}</wsa5:Address>"
+    "</wsnt:SubscriptionReference><wsnt:Topic Dialect=\"" CONCRETE_SET "\">"
+    "tns:VideoSource/MotionAlarm</wsnt:Topic><wsnt:Message>"
+    "<tt:Message UtcTime=\"{event_time}\" PropertyOperation=\"Changed\" xmlns:tt=\"" ONVIF_SCHEMA "\">"
+    "<tt:Source><tt:SimpleItem Name=\"Source\" Value=\"HD\"/></tt:Source>"
+    "<tt:Data><tt:SimpleItem Name=\"State\" Value=\"{state}\"/></tt:Data></tt:Message>"
+    "</wsnt:Message></wsnt:NotificationMessage></tev:PullMessagesResponse></SOAP-ENV:Body>"
     "</SOAP-ENV:Envelope>";
 
-constexpr char kNotifyHead[] =
-    "POST %s HTTP/1.1\r\nHost: %s:%d\r\nUser-Agent: gSOAP/2.7\r\n"
-    "Content-Type: application/soap+xml; charset=utf-8\r\nContent-Length: %d\r\n"
-    "Connection: close\r\nAccept-Encoding: gzip, deflate\r\nSOAPAction: \"%s\"\r\n\r\n";
+constexpr char kPullEmptyBody[] =
+    "<SOAP-ENV:Header>{message_id_header}<wsa5:ReplyTo " MUST "><wsa5:Address>" ANONYMOUS
+    "</wsa5:Address>"
+    "</wsa5:ReplyTo><wsa5:To " MUST
+    ">http://{address}:{port}/onvif/events_service</wsa5:To>"
+    "<wsa5:Action " MUST
+    ">{action}</wsa5:Action></SOAP-ENV:Header><SOAP-ENV:Body>"
+    "<tev:PullMessagesResponse><tev:CurrentTime>{now}</tev:CurrentTime>"
+    "<tev:TerminationTime>{deadline}</tev:TerminationTime></tev:PullMessagesResponse></SOAP-ENV:Body>"
+    "</SOAP-ENV:Envelope>";
 
-// Header of the replies to the subscription requests: MessageID, ReplyTo, To, Action.
-#define REPLY_HEADER(attr, to_path, action)                                \
-  "<SOAP-ENV:Header><wsa5:MessageID>%s</wsa5:MessageID><wsa5:ReplyTo" attr \
-  ">"                                                                      \
-  "<wsa5:Address>" ANONYMOUS "</wsa5:Address></wsa5:ReplyTo><wsa5:To" attr \
-  ">"                                                                      \
-  "http://%s:%d" to_path "</wsa5:To><wsa5:Action" attr ">" action          \
-  "</wsa5:Action>"                                                         \
+constexpr char kPullHead[] =
+    "HTTP/1.1 200 OK\r\nStatus: 200 OK\r\nServer: gSOAP/2.8\r\nContent-Length: {content_length}\r\n"
+    "Content-Type: application/soap+xml; charset=utf-8; action=\"{action}\"\r\n"
+    "Connection: close\r\nDate: {date}\r\n\r\n";
+
+constexpr char kNotifyBody[] =
+    "<SOAP-ENV:Header><wsa5:Action>{action}</wsa5:Action></SOAP-ENV:Header>"
+    "<SOAP-ENV:Body><wsnt:Notify><wsnt:NotificationMessage><wsnt:SubscriptionReference>"
+    "<wsa5:Address>http://{address}:{port}/onvif/events_service</wsa5:Address>"
+    "</wsnt:SubscriptionReference><wsnt:Topic Dialect=\"" CONCRETE_SET "\">"
+    "tns1:VideoSource/MotionAlarm</wsnt:Topic><wsnt:ProducerReference>"
+    "<wsa5:Address>http://{address}:{port}/onvif/events_service/NotificationProducer</wsa5:Address>"
+    "</wsnt:ProducerReference><wsnt:Message>"
+    "<tt:Message UtcTime=\"{event_time}\" PropertyOperation=\"Changed\" xmlns:tt=\"" ONVIF_SCHEMA "\">"
+    "<tt:Source><tt:SimpleItem Name=\"window\" Value=\"{window}\"/></tt:Source>"
+    "<tt:Data><tt:SimpleItem Name=\"motion\" Value=\"{motion}\"/></tt:Data></tt:Message>"
+    "</wsnt:Message></wsnt:NotificationMessage></wsnt:Notify></SOAP-ENV:Body>"
+    "</SOAP-ENV:Envelope>";
+constexpr auto kNotify = join_text(kNotifyEnvelopeOpening, kNotifyBody);
+
+constexpr char kNotifyHead[] =
+    "POST {target} HTTP/1.1\r\nHost: {host}:{port}\r\nUser-Agent: gSOAP/2.7\r\n"
+    "Content-Type: application/soap+xml; charset=utf-8\r\nContent-Length: {body_length}\r\n"
+    "Connection: close\r\nAccept-Encoding: gzip, deflate\r\nSOAPAction: \"{action}\"\r\n\r\n";
+
+// Header of the replies to the subscription requests: {message_id}, ReplyTo, To on {address}
+// and {port}, Action.
+#define REPLY_HEADER(attr, to_path, action)                                          \
+  "<SOAP-ENV:Header><wsa5:MessageID>{message_id}</wsa5:MessageID><wsa5:ReplyTo" attr \
+  ">"                                                                                \
+  "<wsa5:Address>" ANONYMOUS "</wsa5:Address></wsa5:ReplyTo><wsa5:To" attr           \
+  ">"                                                                                \
+  "http://{address}:{port}" to_path "</wsa5:To><wsa5:Action" attr ">" action         \
+  "</wsa5:Action>"                                                                   \
   "</SOAP-ENV:Header>"
 
+// Also {index}, {now}, {termination}.
 constexpr char kCreatePullPointResponse[] =
     REPLY_HEADER(" " MUST, "/onvif/events_service",
                  EVENTS_WSDL "/EventPortType/CreatePullPointSubscriptionResponse")
     "<SOAP-ENV:Body><tev:CreatePullPointSubscriptionResponse><tev:SubscriptionReference>"
-    "<wsa5:Address>http://%s:%d/onvif/events_service/SubscriptionManager=%d</wsa5:Address>"
+    "<wsa5:Address>http://{address}:{port}/onvif/events_service/SubscriptionManager={index}</wsa5:Address>"
     "<wsa5:ReferenceParameters><dom0:SubscriptionId "
-    "xmlns:dom0=\"http://%s:%d/onvif/events_service\">%d</dom0:SubscriptionId>"
+    "xmlns:dom0=\"http://{address}:{port}/onvif/events_service\">{index}</dom0:SubscriptionId>"
     "</wsa5:ReferenceParameters></tev:SubscriptionReference>"
-    "<wsnt:CurrentTime>%s</wsnt:CurrentTime><wsnt:TerminationTime>%s</wsnt:TerminationTime>"
+    "<wsnt:CurrentTime>{now}</wsnt:CurrentTime><wsnt:TerminationTime>{termination}</wsnt:TerminationTime>"
     "</tev:CreatePullPointSubscriptionResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
-constexpr char kSubscribeResponse[] =
-    EVENT_ENVELOPE_START REPLY_HEADER("", "/onvif/events_service",
-                                      BW2 "/NotificationProducer/SubscribeResponse")
+// Also {index}, {now}, {termination}.
+constexpr char kSubscribeBody[] =
+    REPLY_HEADER("", "/onvif/events_service", BW2 "/NotificationProducer/SubscribeResponse")
     "<SOAP-ENV:Body><wsnt:SubscribeResponse><wsnt:SubscriptionReference>"
-    "<wsa5:Address>http://%s:%d/onvif/events_service</wsa5:Address>"
+    "<wsa5:Address>http://{address}:{port}/onvif/events_service</wsa5:Address>"
     "<wsa5:ReferenceParameters><dom0:SubscriptionId "
-    "xmlns:dom0=\"http://%s:%d/onvif/events_service\">%d</dom0:SubscriptionId>"
+    "xmlns:dom0=\"http://{address}:{port}/onvif/events_service\">{index}</dom0:SubscriptionId>"
     "</wsa5:ReferenceParameters></wsnt:SubscriptionReference>"
-    "<wsnt:CurrentTime>%s</wsnt:CurrentTime><wsnt:TerminationTime>%s</wsnt:TerminationTime>"
+    "<wsnt:CurrentTime>{now}</wsnt:CurrentTime><wsnt:TerminationTime>{termination}</wsnt:TerminationTime>"
     "</wsnt:SubscribeResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+constexpr auto kSubscribeResponse = join_text(kEventEnvelopeOpening, kSubscribeBody);
 
-constexpr char kUnsubscribeResponse[] =
-    EVENT_ENVELOPE_START REPLY_HEADER("", "/onvif/events_service",
-                                      BW2 "/SubscriptionManager/UnsubscribeResponse")
+constexpr char kUnsubscribeBody[] =
+    REPLY_HEADER("", "/onvif/events_service", BW2 "/SubscriptionManager/UnsubscribeResponse")
     "<SOAP-ENV:Body><wsnt:UnsubscribeResponse></wsnt:UnsubscribeResponse></SOAP-ENV:Body>"
     "</SOAP-ENV:Envelope>";
+constexpr auto kUnsubscribeResponse = join_text(kEventEnvelopeOpening, kUnsubscribeBody);
 
-constexpr char kRenewResponse[] =
-    EVENT_ENVELOPE_START REPLY_HEADER("", "/onvif/events_service",
-                                      BW2 "/SubscriptionManager/RenewResponse")
-    "<SOAP-ENV:Body><wsnt:RenewResponse><wsnt:TerminationTime>%s</wsnt:TerminationTime>"
-    "<wsnt:CurrentTime>%s</wsnt:CurrentTime></wsnt:RenewResponse></SOAP-ENV:Body>"
+// Also {termination}, {current}.
+constexpr char kRenewBody[] =
+    REPLY_HEADER("", "/onvif/events_service", BW2 "/SubscriptionManager/RenewResponse")
+    "<SOAP-ENV:Body><wsnt:RenewResponse><wsnt:TerminationTime>{termination}</wsnt:TerminationTime>"
+    "<wsnt:CurrentTime>{current}</wsnt:CurrentTime></wsnt:RenewResponse></SOAP-ENV:Body>"
     "</SOAP-ENV:Envelope>";
+constexpr auto kRenewResponse = join_text(kEventEnvelopeOpening, kRenewBody);
 
-constexpr char kSetSynchronizationPointResponse[] =
-    EVENT_ENVELOPE_START REPLY_HEADER(
-        " " MUST, "/onvif/event_service",
-        EVENTS_WSDL "/PullPointSubscription/SetSynchronizationPointResponse")
+constexpr char kSetSynchronizationPointBody[] =
+    REPLY_HEADER(" " MUST, "/onvif/event_service",
+                 EVENTS_WSDL "/PullPointSubscription/SetSynchronizationPointResponse")
     "<SOAP-ENV:Body><tev:SetSynchronizationPointResponse></tev:SetSynchronizationPointResponse>"
     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
+constexpr auto kSetSynchronizationPointResponse =
+    join_text(kEventEnvelopeOpening, kSetSynchronizationPointBody);
 
-constexpr char kEventProperties[] = EVENT_ENVELOPE_START
+constexpr char kEventPropertiesBody[] =
     "<SOAP-ENV:Header><wsa5:MessageID>urn:uuid:2a7c3e6e-5b1d-4f0a-9c8e-3d9b4f6a1e20"
     "</wsa5:MessageID><wsa5:ReplyTo><wsa5:Address>" ANONYMOUS
     "</wsa5:Address></wsa5:ReplyTo>"
@@ -180,77 +189,103 @@ constexpr char kEventProperties[] = EVENT_ENVELOPE_START
     "</tev:MessageContentFilterDialect><tev:MessageContentSchemaLocation>"
     "http://www.onvif.org/onvif/ver10/schema/onvif.xsd</tev:MessageContentSchemaLocation>"
     "</tev:GetEventPropertiesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+constexpr auto kEventProperties = join_text(kEventEnvelopeOpening, kEventPropertiesBody);
+// clang-format on
 
 }  // namespace
 
 std::string format_pull_motion_body(const CameraUrl& camera, const PullMotionFields& f) {
-  const char* address = camera.address.c_str();
-  return format_text(kPullMotionBody, f.message_id_header.c_str(), address, camera.port, f.index,
-                     kPullMessagesResponseAction, format_utc_time(f.now).c_str(),
-                     format_utc_time(f.deadline).c_str(), address, camera.port, f.index,
-                     format_utc_time(f.event_time).c_str(), f.motion_state ? "true" : "false");
+  return named_text(kPullMotionBody, {{"message_id_header", f.message_id_header},
+                                      {"address", camera.address},
+                                      {"port", camera.port},
+                                      {"index", f.index},
+                                      {"action", kPullMessagesResponseAction},
+                                      {"now", format_utc_time(f.now)},
+                                      {"deadline", format_utc_time(f.deadline)},
+                                      {"event_time", format_utc_time(f.event_time)},
+                                      {"state", f.motion_state ? "true" : "false"}});
 }
 
 std::string format_pull_empty_body(const CameraUrl& camera, const std::string& message_id_header,
                                    std::time_t now, std::time_t deadline) {
-  return format_text(kPullEmptyBody, message_id_header.c_str(), camera.address.c_str(), camera.port,
-                     kPullMessagesResponseAction, format_utc_time(now).c_str(),
-                     format_utc_time(deadline).c_str());
+  return named_text(kPullEmptyBody, {{"message_id_header", message_id_header},
+                                     {"address", camera.address},
+                                     {"port", camera.port},
+                                     {"action", kPullMessagesResponseAction},
+                                     {"now", format_utc_time(now)},
+                                     {"deadline", format_utc_time(deadline)}});
 }
 
 std::string format_pull_head(int content_length, std::time_t now) {
-  return format_text(kPullHead, content_length, kPullMessagesResponseAction,
-                     format_http_date(now).c_str());
+  return named_text(kPullHead, {{"content_length", content_length},
+                                {"action", kPullMessagesResponseAction},
+                                {"date", format_http_date(now)}});
 }
 
 std::string format_notify_body(const CameraUrl& camera, std::time_t event_time, int window,
                                int motion) {
-  const char* address = camera.address.c_str();
-  return format_text(kNotifyBody, kNotifyAction, address, camera.port, address, camera.port,
-                     format_utc_time(event_time).c_str(), window, motion);
+  return named_text(kNotify.view(), {{"action", kNotifyAction},
+                                     {"address", camera.address},
+                                     {"port", camera.port},
+                                     {"event_time", format_utc_time(event_time)},
+                                     {"window", window},
+                                     {"motion", motion}});
 }
 
 std::string format_notify_head(const std::string& path, const std::string& host, int port,
                                int body_length) {
   // A consumer URL without a path still needs a request target.
-  const char* target = path.empty() ? "/" : path.c_str();
-  return format_text(kNotifyHead, target, host.c_str(), port, body_length, kNotifyAction);
+  return named_text(kNotifyHead, {{"target", path.empty() ? "/" : path.c_str()},
+                                  {"host", host},
+                                  {"port", port},
+                                  {"body_length", body_length},
+                                  {"action", kNotifyAction}});
 }
 
 std::string format_create_pull_point_response(const CameraUrl& camera, const char* message_id,
                                               int index, std::time_t now, std::time_t termination) {
-  const char* a = camera.address.c_str();
-  int p = camera.port;
-  return format_text(kCreatePullPointResponse, message_id, a, p, a, p, index, a, p, index,
-                     format_utc_time(now).c_str(), format_utc_time(termination).c_str());
+  return named_text(kCreatePullPointResponse, {{"message_id", message_id},
+                                               {"address", camera.address},
+                                               {"port", camera.port},
+                                               {"index", index},
+                                               {"now", format_utc_time(now)},
+                                               {"termination", format_utc_time(termination)}});
 }
 
 std::string format_subscribe_response(const CameraUrl& camera, const char* message_id, int index,
                                       std::time_t now, std::time_t termination) {
-  const char* a = camera.address.c_str();
-  int p = camera.port;
-  return format_text(kSubscribeResponse, message_id, a, p, a, p, a, p, index,
-                     format_utc_time(now).c_str(), format_utc_time(termination).c_str());
+  return named_text(kSubscribeResponse.view(), {{"message_id", message_id},
+                                                {"address", camera.address},
+                                                {"port", camera.port},
+                                                {"index", index},
+                                                {"now", format_utc_time(now)},
+                                                {"termination", format_utc_time(termination)}});
 }
 
 std::string format_unsubscribe_response(const CameraUrl& camera, const char* message_id) {
-  return format_text(kUnsubscribeResponse, message_id, camera.address.c_str(), camera.port);
+  return named_text(
+      kUnsubscribeResponse.view(),
+      {{"message_id", message_id}, {"address", camera.address}, {"port", camera.port}});
 }
 
 std::string format_renew_response(const CameraUrl& camera, const char* message_id,
                                   const std::string& termination, const std::string& current) {
-  return format_text(kRenewResponse, message_id, camera.address.c_str(), camera.port,
-                     termination.c_str(), current.c_str());
+  return named_text(kRenewResponse.view(), {{"message_id", message_id},
+                                            {"address", camera.address},
+                                            {"port", camera.port},
+                                            {"termination", termination},
+                                            {"current", current}});
 }
 
 std::string format_set_synchronization_point_response(const CameraUrl& camera,
                                                       const char* message_id) {
-  return format_text(kSetSynchronizationPointResponse, message_id, camera.address.c_str(),
-                     camera.port);
+  return named_text(
+      kSetSynchronizationPointResponse.view(),
+      {{"message_id", message_id}, {"address", camera.address}, {"port", camera.port}});
 }
 
 const char* event_properties_envelope() {
-  return kEventProperties;
+  return kEventProperties.c_str();
 }
 
 }  // namespace nvtd

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "nvtd/core/format_text.h"
+#include "nvtd/core/named_format.h"
 #include "nvtd/media/stream_settings.h"
 
 namespace nvtd {
@@ -52,18 +53,29 @@ VideoEncoderView video_encoder_view(const std::string& token, int stream, int us
 }
 
 std::string video_encoder_configuration(const char* tag, const VideoEncoderView& v) {
-  return format_text(
-      "<%s token=\"%s\"><tt:Name>VideoEncoderConfiguration-stream%d</tt:Name>"
-      "<tt:UseCount>%d</tt:UseCount><tt:Encoding>%s</tt:Encoding><tt:Resolution>"
-      "<tt:Width>%d</tt:Width><tt:Height>%d</tt:Height></tt:Resolution>"
-      "<tt:Quality>80</tt:Quality><tt:RateControl><tt:FrameRateLimit>%d</tt:FrameRateLimit>"
-      "<tt:EncodingInterval>1</tt:EncodingInterval><tt:BitrateLimit>%d</tt:BitrateLimit>"
-      "</tt:RateControl><tt:H264><tt:GovLength>%d</tt:GovLength>"
-      "<tt:H264Profile>%s</tt:H264Profile></tt:H264>%s"
-      "<tt:SessionTimeout>%s</tt:SessionTimeout></%s>",
-      tag, v.token.c_str(), v.stream, v.use_count, v.encoding, v.width, v.height, v.frame_rate,
-      v.bitrate_kbps, v.gov_length, v.h264_profile, kMulticastUnset, v.session_timeout,
-      tag_name(tag).c_str());
+  return named_text(
+      "<{tag} token=\"{token}\"><tt:Name>VideoEncoderConfiguration-stream{stream}</tt:Name>"
+      "<tt:UseCount>{use_count}</tt:UseCount><tt:Encoding>{encoding}</tt:Encoding><tt:Resolution>"
+      "<tt:Width>{width}</tt:Width><tt:Height>{height}</tt:Height></tt:Resolution>"
+      "<tt:Quality>80</tt:Quality><tt:RateControl><tt:FrameRateLimit>{frame_rate}"
+      "</tt:FrameRateLimit><tt:EncodingInterval>1</tt:EncodingInterval>"
+      "<tt:BitrateLimit>{bitrate_kbps}</tt:BitrateLimit></tt:RateControl><tt:H264>"
+      "<tt:GovLength>{gov_length}</tt:GovLength><tt:H264Profile>{h264_profile}</tt:H264Profile>"
+      "</tt:H264>{multicast}<tt:SessionTimeout>{session_timeout}</tt:SessionTimeout></{tag_name}>",
+      {{"tag", tag},
+       {"token", v.token},
+       {"stream", v.stream},
+       {"use_count", v.use_count},
+       {"encoding", v.encoding},
+       {"width", v.width},
+       {"height", v.height},
+       {"frame_rate", v.frame_rate},
+       {"bitrate_kbps", v.bitrate_kbps},
+       {"gov_length", v.gov_length},
+       {"h264_profile", v.h264_profile},
+       {"multicast", kMulticastUnset},
+       {"session_timeout", v.session_timeout},
+       {"tag_name", tag_name(tag)}});
 }
 
 std::string audio_source_configuration(const char* tag, int use_count) {
@@ -74,12 +86,18 @@ std::string audio_source_configuration(const char* tag, int use_count) {
 }
 
 std::string audio_encoder_configuration(const char* tag, int use_count) {
-  return format_text(
-      "<%s token=\"T-AEConf-00\"><tt:Name>AudioEncoderConfiguration-00</tt:Name>"
-      "<tt:UseCount>%d</tt:UseCount><tt:Encoding>%s</tt:Encoding><tt:Bitrate>%d</tt:Bitrate>"
-      "<tt:SampleRate>%d</tt:SampleRate>%s<tt:SessionTimeout>PT0S</tt:SessionTimeout></%s>",
-      tag, use_count, audio_encoding(), audio_bitrate(), audio_sample_rate(), kMulticastUnset,
-      tag_name(tag).c_str());
+  return named_text(
+      "<{tag} token=\"T-AEConf-00\"><tt:Name>AudioEncoderConfiguration-00</tt:Name>"
+      "<tt:UseCount>{use_count}</tt:UseCount><tt:Encoding>{encoding}</tt:Encoding>"
+      "<tt:Bitrate>{bitrate}</tt:Bitrate><tt:SampleRate>{sample_rate}</tt:SampleRate>{multicast}"
+      "<tt:SessionTimeout>PT0S</tt:SessionTimeout></{tag_name}>",
+      {{"tag", tag},
+       {"use_count", use_count},
+       {"encoding", audio_encoding()},
+       {"bitrate", audio_bitrate()},
+       {"sample_rate", audio_sample_rate()},
+       {"multicast", kMulticastUnset},
+       {"tag_name", tag_name(tag)}});
 }
 
 std::string metadata_configuration(const char* tag, int use_count) {
