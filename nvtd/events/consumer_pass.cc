@@ -11,7 +11,7 @@ void answer_slot_with_motion(SubscriptionTable& table, int index, int slot, std:
   PullerSlot& puller = entry.pullers[slot];
   int fd = puller.connection;
   if (io.send_motion(table, index, slot, now) < 0) {
-    trace("%s: write failed to fd %d\n", "SendPullResponseMotion", fd);
+    trace("%s: write failed to fd %d\n", "answer_slot_with_motion", fd);
     trace("close puller %d/%d, fd %d\n", index, slot, fd);
     io.close_connection(table_release_slot(table, index, slot));
     return;
