@@ -6,6 +6,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 
 #include "nvtd/app/wiring.h"
 #include "nvtd/core/action_text.h"
@@ -109,6 +110,32 @@ TEST(OperationTable, FivePreAuthOperationsAndTheirCallForms) {
   EXPECT_EQ(table.find("CreateUsers")->form, CallForm::kBodyPart);
   EXPECT_EQ(table.find("GetUsers")->form, CallForm::kRequest);
   EXPECT_NE(table.find("wsdlGetProfile")->handler, table.find("GetProfile")->handler);
+}
+
+TEST(OperationTable, AccessClassesOfTheOperationsThatMatterMost) {
+  OperationTable table = make_operation_table();
+  using A = AccessClass;
+  const std::pair<const char*, AccessClass> cases[] = {
+      {"GetUsers", A::kReadSystemSecret},
+      {"SetHostname", A::kWriteSystem},
+      {"SetDNS", A::kWriteSystem},
+      {"SetNetworkInterfaces", A::kWriteSystem},
+      {"CreateUsers", A::kWriteSystem},
+      {"SetScopes", A::kWriteSystem},
+      {"SystemReboot", A::kUnrecoverable},
+      {"SetSystemFactoryDefault", A::kUnrecoverable},
+      {"GetDeviceInformation", A::kReadSystem},
+      {"GetProfiles", A::kReadMedia},
+      {"GetStreamUri", A::kReadMedia},
+      {"CreateProfile", A::kActuate},
+      {"SetVideoEncoderConfiguration", A::kActuate},
+      {"CreatePullPointSubscriptionRequest", A::kReadMedia},
+      {"PullMessagesRequest", A::kReadMedia},
+      {"PullMessages", A::kReadMedia},
+  };
+  for (const auto& [name, access] : cases) {
+    EXPECT_EQ(int(table.find(name)->access), int(access)) << name;
+  }
 }
 
 TEST(OperationTable, EventOperationsUnderTheirBareNames) {

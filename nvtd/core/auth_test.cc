@@ -42,11 +42,13 @@ class UsersFileTest : public ::testing::Test {
     dir_ = dir;
     UsersFilePath = dir_ + "/users";
     UsersFileFallbackPath = dir_ + "/.users";
+    TokenWindow = 0;  // these cases are about the digest, with a fixed Created
   }
   void TearDown() override {
     unlink(UsersFilePath.c_str());
     unlink(UsersFileFallbackPath.c_str());
     rmdir(dir_.c_str());
+    TokenWindow = 300;
     UsersFilePath = "/etc/nvtd/users";
     UsersFileFallbackPath = "/etc/nvtd/.users";
   }
@@ -164,6 +166,7 @@ TEST(Useradd, RefusesAccountsThatCouldNeverAuthenticate) {
 TEST_F(UsersFileTest, FaultsWrittenForEachFailure) {
   reset_process_state();
   Server = true;
+  TokenWindow = 0;
   write(UsersFilePath, line("viewer", "s3cret"));
   {
     OutputCapture out(RunMode::kServer);

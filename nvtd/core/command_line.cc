@@ -20,6 +20,17 @@ int parse_port(const char* text) {
   return port >= 1 && port <= 65535 ? port : -1;
 }
 
+// Whole seconds in decimal, 0..86400; -1 for anything else.
+int parse_seconds(const char* text) {
+  if (text == nullptr || *text == '\0' || strlen(text) > 5) return -1;
+  int seconds = 0;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') return -1;
+    seconds = seconds * 10 + (*p - '0');
+  }
+  return seconds <= 86400 ? seconds : -1;
+}
+
 bool is_level(const char* word) {
   return strcmp(word, "administrator") == 0 || strcmp(word, "operator") == 0 ||
          strcmp(word, "user") == 0;
@@ -44,6 +55,11 @@ ParseResult parse_command_line(int argc, const char* const* argv,
       Server = true;
       HttpPort = port;
       printf("running in server mode on port %d\n", HttpPort);
+    } else if (strcmp(arg, "--token-window") == 0) {
+      if (i + 1 >= argc) return ParseResult::kUsage;
+      int seconds = parse_seconds(argv[++i]);
+      if (seconds < 0) return ParseResult::kUsage;
+      TokenWindow = seconds;
     } else if (strcmp(arg, "--noauth") == 0) {
       NoAuth = true;
       if (Server || Persist) printf("running without authentication\n");

@@ -1,5 +1,6 @@
-// The nvtd command line: --port N, --persist, --noauth, --verbose and useradd. It is examined
-// only when REQUEST_METHOD is absent (otherwise the program is a CGI program).
+// The nvtd command line: --port N, --persist, --noauth, --token-window SECONDS, --verbose and
+// useradd. It is examined only when REQUEST_METHOD is absent (otherwise the program is a CGI
+// program).
 #pragma once
 
 #include <functional>

@@ -1,11 +1,13 @@
 // Request dispatch: decides the action text, finds the operation whose name occurs in it,
-// runs the UsernameToken check for all but the open operations, and calls the handler in its
-// call form between the fill and release of the per-request section cache.
+// runs the UsernameToken check for all but the open operations, checks that the account's
+// level may call the operation, and calls the handler in its call form between the fill and
+// release of the per-request section cache.
 #include "nvtd/core/dispatch.h"
 
 #include <string>
 #include <string_view>
 
+#include "nvtd/core/access_policy.h"
 #include "nvtd/core/action_text.h"
 #include "nvtd/core/auth.h"
 #include "nvtd/core/faults.h"
@@ -61,7 +63,16 @@ DispatchOutcome dispatch_request(const OperationTable& table, const Request& req
     call_handler(*op, request, reply);
     return DispatchOutcome::kOpenOperation;
   }
-  if (!NoAuth && !check_username_token(request.body, reply)) return DispatchOutcome::kAuthFailed;
+  if (!NoAuth) {
+    std::optional<std::string> level = check_username_token(request.body, reply);
+    if (!level) return DispatchOutcome::kAuthFailed;
+    // A level that may not call the operation is refused before anything is read or done.
+    if (op != nullptr && !level_allows(*level, op->access)) {
+      trace_verbose("level %s may not call %s\n", level->c_str(), op->name);
+      send_catalogue_fault(reply, Fault::kNotAuthorized);
+      return DispatchOutcome::kAuthFailed;
+    }
+  }
 
   SectionCacheScope cache;
   if (op == nullptr) {

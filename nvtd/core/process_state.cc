@@ -11,6 +11,7 @@ bool Persist = false;
 bool NoAuth = false;
 int32_t Verbose = 0;
 std::atomic<bool> StopRequested{false};
+int32_t TokenWindow = 300;
 int32_t HttpPort = 80;
 bool HwAudio = true;
 int32_t RelayCount = 0;
@@ -35,6 +36,7 @@ void reset_process_state() {
   Server = Persist = NoAuth = false;
   Verbose = 0;
   StopRequested = false;
+  TokenWindow = 300;
   HttpPort = 80;
   HwAudio = true;
   RelayCount = 0;

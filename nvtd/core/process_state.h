@@ -12,6 +12,7 @@ extern bool Persist;                     // persistent FIFO relay mode (--persis
 extern bool NoAuth;                      // --noauth: the UsernameToken check is skipped
 extern int32_t Verbose;                  // number of --verbose options
 extern std::atomic<bool> StopRequested;  // set by SIGINT, SIGQUIT, SIGTERM; ends the request loop
+extern int32_t TokenWindow;              // --token-window: seconds a UsernameToken stays fresh; 0 off
 extern int32_t HttpPort;                 // listening port, and the port put into service addresses
 extern bool HwAudio;                     // the camera has audio (hardware probe)
 extern int32_t RelayCount;               // relay outputs reported in capabilities; always 0

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "nvtd/core/command_line.h"
 #include "nvtd/core/dispatch.h"
@@ -17,6 +18,7 @@
 #include "nvtd/core/relay_server.h"
 #include "nvtd/core/request_env.h"
 #include "nvtd/core/tcp_server.h"
+#include "nvtd/core/token_memory.h"
 #include "nvtd/core/useradd.h"
 #include "nvtd/core/writers.h"
 
@@ -47,6 +49,8 @@ bool cgi_stops_discovery(DispatchOutcome outcome) {
 
 // CGI mode: one request from the environment and standard input, answered on standard output.
 int run_cgi(const ServiceWiring& wiring) {
+  // One request per process: the tokens seen are remembered across processes in a file.
+  set_token_memory(std::make_unique<FileTokenMemory>(kTokenFileDirectory, kTokenFileName));
   Request request = request_from_environment();
   Reply reply(1, RunMode::kCgi);
   if (read_content(0, "", &request, reply) < 0) {

@@ -63,7 +63,7 @@ OperationSlice device_operations() {
       {"SetUser", AccessClass::kWriteSystem, CallForm::kBodyPart, handle_set_user},
       {"SetNetworkProtocols", AccessClass::kWriteSystem, CallForm::kBodyPart,
        handle_set_network_protocols},
-      {"SetRelayOutputSettings", AccessClass::kActuate, CallForm::kBodyPart,
+      {"SetRelayOutputSettings", AccessClass::kWriteSystem, CallForm::kBodyPart,
        handle_set_relay_output_settings},
       {"SetRelayOutputState", AccessClass::kActuate, CallForm::kBodyPart,
        handle_set_relay_output_state},

@@ -10,6 +10,7 @@ import subprocess
 import pytest
 
 from camera import program, wait_for
+from onvif_soap import utc_text
 
 # nvtd finds its settings at once instead of waiting for CAM.
 pytestmark = pytest.mark.usefixtures("settings_server")
@@ -17,7 +18,6 @@ pytestmark = pytest.mark.usefixtures("settings_server")
 USERS = "/etc/nvtd/users"
 PORT = 8080
 NOAUTH_PORT = 8081
-CREATED = "2026-12-07T10:00:00Z"
 
 WSSE = "http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-secext-1.0.xsd"
 WSU = "http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-utility-1.0.xsd"
@@ -27,7 +27,7 @@ TEXT_TYPE = ("http://docs.oasis-open.org/wss/2004/01/"
              "oasis-200401-wss-username-token-profile-1.0#PasswordText")
 
 
-def useradd(name, password, level="user"):
+def useradd(name, password, level="administrator"):
     return subprocess.run(program("nvtd", "nvtd") + ["useradd", name, password, level],
                           capture_output=True, text=True, timeout=10)
 
@@ -38,8 +38,9 @@ def write_users(*lines):
         f.write("".join(line + "\n" for line in lines))
 
 
-def security(user, password, created=CREATED, sent_created=None, nonce=b"0123456789abcdef",
-             kind=DIGEST_TYPE):
+def security(user, password, created=None, sent_created=None, nonce=None, kind=DIGEST_TYPE):
+    created = created or utc_text()
+    nonce = nonce or os.urandom(16)
     digest = base64.b64encode(
         hashlib.sha1(nonce + created.encode() + password.encode()).digest()).decode()
     if kind == TEXT_TYPE:
@@ -129,7 +130,9 @@ def test_digest_with_the_right_password_authenticates(servers):
     ok = call("GetUsers", security("abcdefghijkl", "longname"))
     assert "<tds:GetUsersResponse>" in ok
     # One changed character of Created, a wrong password, an unknown user.
-    for header in (security("viewer", "s3cret", sent_created=CREATED.replace("10:", "11:")),
+    created = utc_text()
+    changed = created[:-2] + ("1" if created[-2] != "1" else "2") + "Z"
+    for header in (security("viewer", "s3cret", created=created, sent_created=changed),
                    security("viewer", "s3creT"), security("nobody", "s3cret")):
         bad = call("GetUsers", header)
         assert bad.startswith("HTTP/1.0 400 Bad Request\r\nContent-Length:")
@@ -146,7 +149,8 @@ def test_missing_or_clear_text_tokens(servers):
 def test_lines_without_flag_or_secret(servers):
     # Without the "a" flag the secret is the password in clear; without a secret nothing
     # authenticates, not even an empty password.
-    write_users("plain:user:clearpw:", "nosecret:user:", "empty:user")
+    write_users("plain:administrator:clearpw:", "nosecret:administrator:",
+                "empty:administrator")
     assert "<tds:GetUsersResponse>" in call("GetUsers", security("plain", "clearpw"))
     assert "FailedAuthentication" in call("GetUsers", security("plain", ""))
     assert "FailedAuthentication" in call("GetUsers", security("nosecret", ""))

@@ -35,7 +35,7 @@ def use_zone(name):
 
 @pytest.fixture(scope="module")
 def camera():
-    line = subprocess.run(program("nvtd", "nvtd") + ["useradd", USER, PASSWORD, "user"],
+    line = subprocess.run(program("nvtd", "nvtd") + ["useradd", USER, PASSWORD, "administrator"],
                           capture_output=True, text=True, timeout=10, check=True).stdout
     os.makedirs("/etc/nvtd", exist_ok=True)
     with open("/etc/nvtd/users", "w") as f:

@@ -24,10 +24,16 @@ NS = {"s": SOAP, "tds": TDS, "trt": TRT, "tev": TEV, "tmd": TMD, "tt": TT, "ter"
       "wsa5": WSA}
 
 
-def security(user, password):
-    """A UsernameToken header with a fresh nonce and the password digest."""
-    nonce = os.urandom(16)
-    created = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%dT%H:%M:%SZ")
+def utc_text(skew=0):
+    """The camera clock's time, moved by skew seconds, as a UsernameToken's Created."""
+    at = datetime.datetime.now(datetime.timezone.utc) + datetime.timedelta(seconds=skew)
+    return at.strftime("%Y-%m-%dT%H:%M:%SZ")
+
+
+def security(user, password, created=None, nonce=None):
+    """A UsernameToken header with the password digest; by default a fresh nonce and now."""
+    nonce = nonce or os.urandom(16)
+    created = created or utc_text()
     digest = base64.b64encode(
         hashlib.sha1(nonce + created.encode() + password.encode()).digest()).decode()
     return ('<s:Header><wsse:Security xmlns:wsse="%s" xmlns:wsu="%s"><wsse:UsernameToken>'

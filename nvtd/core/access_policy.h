@@ -1,0 +1,16 @@
+// Who may call what: the ONVIF default access policy over the level of the users file.
+// "user" reads the system and the media, "operator" also reads sensitive settings and
+// actuates, "administrator" may do everything; any other level only the PRE_AUTH operations.
+#pragma once
+
+#include <string_view>
+
+#include "nvtd/core/operation.h"
+
+namespace nvtd {
+
+// Whether an account of this level (compared without regard to case) may call an operation
+// of this access class.
+bool level_allows(std::string_view level, AccessClass access);
+
+}  // namespace nvtd

@@ -1,0 +1,233 @@
+"""Who may do what, and tokens that count once, in server, relay and CGI mode: accounts of
+the three levels made with `nvtd useradd`, a table of (level, operation, allowed), stale,
+malformed and replayed tokens, --token-window 0, and the bound on remembered tokens."""
+import os
+import subprocess
+
+import pytest
+
+from camera import fake_calls, program, wait_for
+from nvtd_relay import http_exchange, relay_request, soap_post, start_persistent, start_server
+from onvif_soap import envelope, security, utc_text
+
+pytestmark = pytest.mark.usefixtures("settings_server")
+
+PORT = 8090
+ACCOUNTS = {"user": ("viewer", "v-pass"), "operator": ("op", "o-pass"),
+            "administrator": ("boss", "b-pass")}
+DEVICE, MEDIA, EVENTS = ("/onvif/device_service", "/onvif/media_service",
+                         "/onvif/events_service")
+TEV = ' xmlns:tev="http://www.onvif.org/ver10/events/wsdl"'
+# The files a refused request must leave alone.
+WATCHED = ("/etc/hostname", "/etc/resolv.conf", "/etc/network/interfaces", "/etc/nvtd/users")
+
+OPERATIONS = {
+    "GetDeviceInformation": (DEVICE, "<tds:GetDeviceInformation/>"),
+    "GetProfiles": (MEDIA, "<trt:GetProfiles/>"),
+    "GetStreamUri": (MEDIA, "<trt:GetStreamUri><trt:StreamSetup><tt:Stream>RTP-Unicast</tt:Stream>"
+                     "<tt:Transport><tt:Protocol>RTSP</tt:Protocol></tt:Transport></trt:StreamSetup>"
+                     "<trt:ProfileToken>stream1</trt:ProfileToken></trt:GetStreamUri>"),
+    "CreatePullPointSubscription": (EVENTS, "<tev:CreatePullPointSubscription%s/>" % TEV),
+    "PullMessages": (EVENTS + "/SubscriptionManager=0",
+                     "<tev:PullMessages%s><tev:Timeout>PT1S</tev:Timeout>"
+                     "<tev:MessageLimit>1</tev:MessageLimit></tev:PullMessages>" % TEV),
+    "SetHostname": (DEVICE, "<tds:SetHostname><tds:Name>taken</tds:Name></tds:SetHostname>"),
+    "SetDNS": (DEVICE, "<tds:SetDNS><tds:FromDHCP>false</tds:FromDHCP><tds:DNSManual>"
+               "<tt:Type>IPv4</tt:Type><tt:IPv4Address>10.99.0.77</tt:IPv4Address>"
+               "</tds:DNSManual></tds:SetDNS>"),
+    "SetNetworkInterfaces": (DEVICE, "<tds:SetNetworkInterfaces><tds:InterfaceToken>eth0"
+                             "</tds:InterfaceToken><tds:NetworkInterface><tt:IPv4><tt:Manual>"
+                             "<tt:Address>10.99.0.77</tt:Address><tt:PrefixLength>24"
+                             "</tt:PrefixLength></tt:Manual><tt:DHCP>false</tt:DHCP></tt:IPv4>"
+                             "</tds:NetworkInterface></tds:SetNetworkInterfaces>"),
+    "SystemReboot": (DEVICE, "<tds:SystemReboot/>"),
+    "SetSystemFactoryDefault": (DEVICE, "<tds:SetSystemFactoryDefault><tds:FactoryDefault>Hard"
+                                "</tds:FactoryDefault></tds:SetSystemFactoryDefault>"),
+    "CreateUsers": (DEVICE, "<tds:CreateUsers><tds:User><tt:Username>intruder</tt:Username>"
+                    "<tt:Password>pw</tt:Password><tt:UserLevel>Administrator</tt:UserLevel>"
+                    "</tds:User></tds:CreateUsers>"),
+    "GetUsers": (DEVICE, "<tds:GetUsers/>"),
+    "SetVideoEncoderConfiguration": (MEDIA, "<trt:SetVideoEncoderConfiguration><trt:Configuration "
+                                     'token="T-VEConf-stream2"><tt:RateControl><tt:FrameRateLimit>'
+                                     "15</tt:FrameRateLimit></tt:RateControl></trt:Configuration>"
+                                     "</trt:SetVideoEncoderConfiguration>"),
+    "CreateProfile": (MEDIA, "<trt:CreateProfile><trt:Name>mine</trt:Name><trt:Token>mine"
+                      "</trt:Token></trt:CreateProfile>"),
+}
+
+ALLOWED = [("user", op) for op in ("GetDeviceInformation", "GetProfiles", "GetStreamUri",
+                                   "CreatePullPointSubscription", "PullMessages")]
+ALLOWED += [("operator", "CreateProfile"), ("operator", "SetVideoEncoderConfiguration")]
+REFUSED = [("user", op) for op in ("SetHostname", "SetDNS", "SetNetworkInterfaces",
+                                   "SystemReboot", "SetSystemFactoryDefault", "CreateUsers",
+                                   "GetUsers", "SetVideoEncoderConfiguration")]
+REFUSED += [("operator", "SystemReboot"), ("operator", "SetHostname")]
+
+
+class ServerMode:
+    def __init__(self, *args):
+        self.nvtd = start_server(PORT, *args)
+
+    def send(self, uri, body):
+        return http_exchange(PORT, soap_post(body.encode(), uri=uri)).decode(errors="replace")
+
+    def stop(self):
+        self.nvtd.stop()
+
+
+class RelayMode:
+    def __init__(self, *args):
+        self.nvtd, self.fd = start_persistent(*args)
+        self.pid = 41000
+
+    def send(self, uri, body):
+        self.pid += 1
+        data = body.encode()
+        env = ["REQUEST_METHOD=POST", "REQUEST_URI=" + uri, "CONTENT_LENGTH=%d" % len(data),
+               "CONTENT_TYPE=application/soap+xml; charset=utf-8"]
+        return relay_request(self.fd, self.pid, data, env).decode(errors="replace")
+
+    def stop(self):
+        os.close(self.fd)
+        self.nvtd.stop()
+
+
+class CgiMode:
+    """A CGI program takes no options: the window is always the default."""
+
+    def send(self, uri, body):
+        data = body.encode()
+        env = {"PATH": os.environ["PATH"], "REQUEST_METHOD": "POST", "REQUEST_URI": uri,
+               "CONTENT_LENGTH": str(len(data)),
+               "CONTENT_TYPE": "application/soap+xml; charset=utf-8"}
+        out = subprocess.run(program("nvtd", "nvtd"), input=data, env=env, capture_output=True,
+                             timeout=60)
+        return out.stdout.decode(errors="replace")
+
+    def stop(self):
+        pass
+
+
+MODES = {"server": ServerMode, "relay": RelayMode, "cgi": CgiMode}
+
+
+@pytest.fixture(scope="module", autouse=True)
+def accounts():
+    lines = []
+    for level, (name, password) in ACCOUNTS.items():
+        out = subprocess.run(program("nvtd", "nvtd") + ["useradd", name, password, level],
+                             capture_output=True, text=True, timeout=10, check=True)
+        lines.append(out.stdout)
+    os.makedirs("/etc/nvtd", exist_ok=True)
+    with open("/etc/nvtd/users", "w") as f:
+        f.write("".join(lines))
+
+
+@pytest.fixture(params=sorted(MODES))
+def mode(request):
+    m = MODES[request.param]()
+    yield m
+    m.stop()
+
+
+def call(mode, level, operation, header=None):
+    uri, body = OPERATIONS[operation]
+    if header is None:
+        header = security(*ACCOUNTS[level])
+    return mode.send(uri, envelope(body, header))
+
+
+def refused(answer):
+    return "ter:NotAuthorized" in answer or "FailedAuthentication" in answer
+
+
+def snapshot(settings):
+    files = {}
+    for path in WATCHED:
+        with open(path, "rb") as f:
+            files[path] = f.read()
+    sets = [e for e in settings.exchanges() if e.get("cmd") in (101, 103)]
+    return files, len(sets), len(fake_calls())
+
+
+def test_levels_decide_what_an_account_may_call(mode, settings_server):
+    for level, operation in ALLOWED:
+        answer = call(mode, level, operation)
+        assert not refused(answer), (level, operation, answer[:300])
+        # Outside server mode there is no connection to hold a pull on: no answer comes.
+        if isinstance(mode, ServerMode) or operation != "PullMessages":
+            assert "Response>" in answer, (level, operation, answer[:300])
+    before = snapshot(settings_server)
+    for level, operation in REFUSED:
+        answer = call(mode, level, operation)
+        assert "400 Bad Request" in answer and "ter:NotAuthorized" in answer, (level, operation)
+        assert "Response>" not in answer, (level, operation)
+    assert snapshot(settings_server) == before
+    answer = call(mode, "administrator", "GetUsers")
+    assert "<tds:GetUsersResponse>" in answer and "intruder" not in answer
+
+
+def test_a_token_counts_once_and_only_near_the_camera_clock(mode):
+    user = ACCOUNTS["user"]
+    once = security(*user)
+    assert "GetDeviceInformationResponse" in call(mode, "user", "GetDeviceInformation", once)
+    cases = [(once, False), (security(*user, created=utc_text(-360)), False),
+             (security(*user, created=utc_text(360)), False),
+             (security(*user, created=utc_text(-240)), True),
+             (security(*user, created=utc_text(240)), True),
+             (security(*user, created="not a time"), False),
+             (security(*user, created="2026-12-07T10:00:00"), False)]
+    for header, passes in cases:
+        answer = call(mode, "user", "GetDeviceInformation", header)
+        if passes:
+            assert "GetDeviceInformationResponse" in answer, header
+        else:
+            assert "400 Bad Request" in answer and "wsse:FailedAuthentication" in answer, header
+
+
+@pytest.mark.parametrize("kind", ["server", "relay"])
+def test_window_zero_is_the_old_behaviour(kind):
+    m = MODES[kind]("--token-window", "0")
+    try:
+        user = ACCOUNTS["user"]
+        stale = security(*user, created="2001-01-01T00:00:00Z")
+        for header in (stale, stale, security(*user, created="not a time")):
+            assert "GetDeviceInformationResponse" in call(m, "user", "GetDeviceInformation",
+                                                          header)
+    finally:
+        m.stop()
+
+
+def sanitized(pid):
+    """AddressSanitizer keeps freed memory in quarantine: resident size says nothing there."""
+    with open("/proc/%d/maps" % pid) as f:
+        return "libasan" in f.read()
+
+
+def resident_kib(pid):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def test_a_flood_of_fresh_tokens_stays_within_the_table(record_property):
+    # Refused operations authenticate (and remember the token) without touching settings,
+    # so 10,000 go through quickly; past the table's 8192 places tokens are refused.
+    m = ServerMode()
+    try:
+        pid = m.nvtd.proc.pid
+        call(m, "user", "SetHostname")
+        before = resident_kib(pid)
+        answers = [call(m, "user", "SetHostname") for _ in range(10000)]
+        after = resident_kib(pid)
+        record_property("rss_kib_before_after", "%d %d" % (before, after))
+        print("nvtd resident: %d KiB before, %d KiB after 10,000 tokens" % (before, after))
+        assert sum("ter:NotAuthorized" in a for a in answers) == 8191
+        assert sum("wsse:FailedAuthentication" in a for a in answers) == 10000 - 8191
+        if not sanitized(pid):
+            assert after - before < 512
+        assert wait_for(lambda: "fresh-token table full" in m.nvtd.out(), timeout=5)
+    finally:
+        m.stop()
