@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "common/unique_fd.h"
 #include "nvtd/core/relay_reader.h"
-#include "nvtd/core/unique_fd.h"
 
 namespace nvtd {
 
