@@ -18,7 +18,7 @@
 #include <map>
 #include <string>
 
-#include "nvtd/core/unique_fd.h"
+#include "common/unique_fd.h"
 #include "nvtd/getset/section_cache.h"
 #include "nvtd/getset/settings_client.h"
 #include "nvtd/getset/settings_wire.h"
@@ -29,7 +29,7 @@ namespace {
 
 // One get of INFO over a plain socket: connect, request, reply header and text, close.
 bool bare_exchange() {
-  nvtd::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = htons(20004);

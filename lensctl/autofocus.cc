@@ -13,6 +13,8 @@ namespace lensctl {
 
 namespace {
 
+using State = AutofocusState;
+
 constexpr int kCoarseStep = 120;
 
 class Search {
@@ -23,7 +25,7 @@ class Search {
     rig_.measure(&sample_);
     previous_ = peak_ = sample_.value;
     ratio_ = 1000;
-    if (verbose_) progress(0, 0, 0, sample_.value, 0, sample_.value, 1000);
+    if (verbose_) progress(0, State::kStart, 0, sample_.value, 0, sample_.value, 1000);
     if (coarse() && approach()) fine();
     finish();
     return {state_, position_, moves_};
@@ -49,15 +51,15 @@ class Search {
     peak_ = std::max(peak_, sample_.value);
   }
 
-  void progress(int64_t position, int state, int direction, int32_t value, int64_t change,
+  void progress(int64_t position, State state, int direction, int32_t value, int64_t change,
                 int32_t peak, int64_t ratio) {
     char line[160];
     snprintf(line, sizeof line, "%" PRId64 ",%d,%d,%d,%d,%" PRId64 ",%d,%" PRId64 "\n", position,
-             state, direction, value, sample_.contrast, change, peak, ratio);
+             state_number(state), direction, value, sample_.contrast, change, peak, ratio);
     rig_.print(line);
   }
 
-  bool give_up(int state) {
+  bool give_up(State state) {
     rig_.print("didn't find change, giving up\n");
     state_ = state;
     return false;
@@ -70,36 +72,36 @@ class Search {
     int multiplier = 1, limit = 20, i = 0, j = 0;
     for (;;) {
       step(kCoarseStep * direction_, multiplier);
-      state_ = direction_ == 1 ? 1 : 2;
+      state_ = direction_ == 1 ? State::kCoarseFar : State::kCoarseNear;
       if (std::llabs(change_) > 49) {
         if (change_ < 0) {
           reverse();
           reversed_ = true;
-          state_ = 10;
+          state_ = State::kCoarseFellTurned;
         } else {
-          state_ = 11;
+          state_ = State::kCoarseRose;
         }
         return true;
       }
       if (i > 3 && j == 0) {
         if (sample_.contrast < 200) {
           multiplier = 2;
-          state_ = 3;
+          state_ = State::kCoarseWiden;
         } else if (ratio_ < 1000) {
           reverse();
           reversed_ = true;
-          state_ = 12;
+          state_ = State::kCoarseBelowPeakTurned;
           return true;
         }
       }
       ++i;
       if (i > limit) {
         ++j;
-        if (j > 2) return give_up(60);
+        if (j > 2) return give_up(State::kGaveUpCoarse);
         reverse();
         limit = 40;
         i = 0;
-        state_ = 3;
+        state_ = State::kCoarseWiden;
       }
     }
   }
@@ -111,32 +113,32 @@ class Search {
       step(kCoarseStep * direction_, 1);
       const bool high = ratio_ > 980;
       if (reversed_ && !high && std::llabs(change_) <= 50) {
-        state_ = 21;
+        state_ = State::kApproachRetracing;
       } else if (k > 3 && ratio_ < 1000 && change_ >= -49 && change_ <= 49) {
         reverse();
-        state_ = 32;
+        state_ = State::kApproachLevelTurned;
         return true;
       } else {
         reversed_ = false;
         if (near_peak) {
           if (ratio_ < 951) {
             reverse();
-            state_ = 30;
+            state_ = State::kApproachPassedPeak;
             return true;
           }
-          state_ = 26;
+          state_ = State::kApproachOverPeak;
         } else if (high) {
           near_peak = true;
-          state_ = 24;
+          state_ = State::kApproachReachedPeak;
         } else if (change_ < -50) {
           reverse();
-          state_ = 31;
+          state_ = State::kApproachFellTurned;
           return true;
         } else {
-          state_ = 25;
+          state_ = State::kApproachClimbing;
         }
       }
-      if (k == 25) return give_up(61);
+      if (k == 25) return give_up(State::kGaveUpApproach);
     }
   }
 
@@ -150,21 +152,21 @@ class Search {
       step(step_size * direction_, 1);
       if (fine) {
         if (sample_.contrast > 1000) {
-          state_ = change_ <= threshold ? 50 : 40;
+          state_ = change_ <= threshold ? State::kDoneHighContrast : State::kFineStepping;
         } else if (sample_.contrast > 250) {
-          state_ = change_ <= 0 ? 51 : 40;
+          state_ = change_ <= 0 ? State::kDoneMediumContrast : State::kFineStepping;
         } else {
-          state_ = change_ < 0 ? 52 : 40;
+          state_ = change_ < 0 ? State::kDoneLowContrast : State::kFineStepping;
         }
-        if (state_ != 40) return;
+        if (state_ != State::kFineStepping) return;
       } else {
         best_change = std::max(best_change, change_);
         if (n < 2) {
-          state_ = 41;
+          state_ = State::kFineFirstSteps;
         } else if (ratio_ < half) {
-          state_ = 40;
+          state_ = State::kFineStepping;
         } else {
-          state_ = 42;
+          state_ = State::kFineSmallSteps;
           fine = true;
           const FineStep next = fine_step_for(best_change);
           step_size = next.step;
@@ -172,7 +174,7 @@ class Search {
         }
       }
       if (n == 30) {
-        give_up(62);
+        give_up(State::kGaveUpFine);
         return;
       }
     }
@@ -188,7 +190,7 @@ class Search {
   FocusSample sample_;
   int64_t position_ = 0;
   int direction_ = 1;
-  int state_ = 0;
+  State state_ = State::kStart;
   int32_t previous_ = 0;
   int32_t peak_ = 0;
   int64_t change_ = 0;

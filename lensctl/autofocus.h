@@ -37,9 +37,47 @@ struct FineStep {
 // The fine step and done threshold for the best change seen before the switch to fine steps.
 FineStep fine_step_for(int64_t best_change);
 
+// Where the search is; the progress lines print the number. Each move is printed with the state
+// the previous measurement left, and the last line with the final state.
+enum class AutofocusState {
+  kStart = 0,  // the first measurement, before any move
+  // Coarse search: 120-step moves until the focus value changes clearly.
+  kCoarseFar = 1,   // moving far, no clear change yet
+  kCoarseNear = 2,  // moving near, no clear change yet
+  // Widening: double steps on a low-contrast picture, or a longer sweep the other way once a
+  // sweep came to its end.
+  kCoarseWiden = 3,
+  kCoarseFellTurned = 10,       // a clear fall: turned round to approach the other way
+  kCoarseRose = 11,             // a clear rise: approaching on in the same direction
+  kCoarseBelowPeakTurned = 12,  // no clear change but below the peak seen: turned round
+  // Approach: single 120-step moves until the peak is passed.
+  kApproachRetracing = 21,    // after the coarse turn, back over ground seen, little change
+  kApproachReachedPeak = 24,  // within 2% of the peak for the first time
+  kApproachClimbing = 25,     // not yet near the peak
+  kApproachOverPeak = 26,     // near the peak, not yet 5% below it
+  kApproachPassedPeak = 30,   // 5% below the peak after being near it: turned back
+  kApproachFellTurned = 31,   // a clear fall: turned back
+  kApproachLevelTurned = 32,  // level but below the peak: turned back
+  // Fine search: 20-step moves back toward the peak, then smaller ones until it is passed.
+  kFineStepping = 40,        // stepping on
+  kFineFirstSteps = 41,      // the first two 20-step moves
+  kFineSmallSteps = 42,      // close enough: switched to the small steps
+  kDoneHighContrast = 50,    // done: the value stopped rising, contrast above 1000
+  kDoneMediumContrast = 51,  // done: the value stopped rising, contrast 251 to 1000
+  kDoneLowContrast = 52,     // done: the value fell, contrast 250 or less
+  kGaveUpCoarse = 60,        // three sweeps without a clear change
+  kGaveUpApproach = 61,      // 26 approach moves without passing the peak
+  kGaveUpFine = 62,          // 31 fine moves without passing the peak
+};
+
+// The number a progress line prints for a state.
+constexpr int state_number(AutofocusState state) {
+  return static_cast<int>(state);
+}
+
 struct AutofocusResult {
-  int state = 0;         // the final state: 50 to 52 done, 60 to 62 gave up
-  int64_t position = 0;  // signed sum of the steps moved
+  AutofocusState state = AutofocusState::kStart;  // kDone* or kGaveUp*
+  int64_t position = 0;                           // signed sum of the steps moved
   int moves = 0;
 };
 

@@ -81,7 +81,7 @@ TEST(FocusArithmetic, FineStepFromTheBestChange) {
 TEST(Autofocus, FlatFocusGivesUpAfterThreeSweeps) {
   ModelRig rig([](int64_t) { return constant(50000, 500); });
   const AutofocusResult result = autofocus_search(rig, false);
-  EXPECT_EQ(result.state, 60);
+  EXPECT_EQ(result.state, AutofocusState::kGaveUpCoarse);
   ASSERT_EQ(rig.moves.size(), 21u + 41u + 41u);
   for (size_t i = 0; i < rig.moves.size(); ++i) {
     const int expected = i < 21 ? 120 : i < 62 ? -120 : 120;
@@ -95,13 +95,13 @@ TEST(Autofocus, ClearFirstChangeChoosesTheApproachDirection) {
   // Values beyond 2 million: times 1000 they need 64 bits.
   ModelRig falling([](int64_t p) { return constant(p > 0 ? 18000000 : 20000000, 5000); });
   autofocus_search(falling, true);
-  EXPECT_EQ(fields(falling.lines[2])[1], 10);  // state 10 when the next move was taken
+  EXPECT_EQ(fields(falling.lines[2])[1], state_number(AutofocusState::kCoarseFellTurned));
   EXPECT_EQ(fields(falling.lines[2])[2], -1);  // reversed toward near
 
   ModelRig rising([](int64_t p) { return constant(p > 0 ? 22000000 : 20000000, 5000); });
   autofocus_search(rising, true);
   EXPECT_EQ(fields(rising.lines[1])[5], 90);  // (22M - 20M) x 1000 / 22M
-  EXPECT_EQ(fields(rising.lines[2])[1], 11);
+  EXPECT_EQ(fields(rising.lines[2])[1], state_number(AutofocusState::kCoarseRose));
   EXPECT_EQ(fields(rising.lines[2])[2], 1);
 }
 
@@ -110,8 +110,8 @@ TEST(Autofocus, PeakIsFoundFromEitherSide) {
     ModelRig rig(peak_at(600, 300, 8000000));
     rig.position = start;
     const AutofocusResult result = autofocus_search(rig, false);
-    EXPECT_GE(result.state, 50) << "from " << start;
-    EXPECT_LE(result.state, 52) << "from " << start;
+    EXPECT_GE(result.state, AutofocusState::kDoneHighContrast) << "from " << start;
+    EXPECT_LE(result.state, AutofocusState::kDoneLowContrast) << "from " << start;
     EXPECT_LE(std::abs(rig.position - 600), 40) << "from " << start;
     EXPECT_EQ(result.position, rig.position - start);
   }
@@ -126,11 +126,11 @@ TEST(Autofocus, VerboseLinesOnePerMovePlusFirstAndLast) {
   ASSERT_EQ(verbose.lines.size(), static_cast<size_t>(result.moves) + 2);
   const auto first = fields(verbose.lines.front());
   EXPECT_EQ(first[0], 0);
-  EXPECT_EQ(first[1], 0);
+  EXPECT_EQ(first[1], state_number(AutofocusState::kStart));
   EXPECT_EQ(first[5], 0);
   EXPECT_EQ(first[6], first[3]);
   EXPECT_EQ(first[7], 1000);
-  EXPECT_EQ(fields(verbose.lines.back())[1], result.state);
+  EXPECT_EQ(fields(verbose.lines.back())[1], state_number(result.state));
 }
 
 TEST(Autofocus, FailedMoveIsReportedAndNotCounted) {

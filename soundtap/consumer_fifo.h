@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "common/unique_fd.h"
 #include "soundtap/options.h"
-#include "soundtap/unique_fd.h"
 
 namespace soundtap {
 

@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <string>
 
+#include "common/unique_fd.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/relay_reader.h"
 #include "nvtd/core/request_env.h"
-#include "nvtd/core/unique_fd.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   int null_fd = open("/dev/null", O_WRONLY);
@@ -23,9 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 60000) size = 60000;  // fits a pipe, so the writes below never block
   int fds[2];
   if (pipe(fds) != 0) return 0;
-  nvtd::UniqueFd in(fds[0]);
+  UniqueFd in(fds[0]);
   {
-    nvtd::UniqueFd out(fds[1]);
+    UniqueFd out(fds[1]);
     fcntl(out.get(), F_SETPIPE_SZ, 65536);
     if (write(out.get(), data, size) != ssize_t(size)) return 0;
   }

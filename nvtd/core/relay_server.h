@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "common/unique_fd.h"
 #include "nvtd/core/operation_table.h"
 #include "nvtd/core/relay_reader.h"
-#include "nvtd/core/unique_fd.h"
 
 namespace nvtd {
 

@@ -14,10 +14,10 @@
 #include <cstdio>
 #include <string>
 
+#include "common/unique_fd.h"
 #include "nvtd/core/dispatch.h"
 #include "nvtd/core/http_io.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/unique_fd.h"
 #include "nvtd/core/writers.h"
 
 namespace nvtd {

@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/unique_fd.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/unique_fd.h"
 
 namespace nvtd {
 namespace {

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "nvtd/core/unique_fd.h"
+#include "common/unique_fd.h"
 
 namespace nvtd {
 

@@ -23,8 +23,8 @@
 #include <string>
 #include <thread>
 
+#include "common/unique_fd.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/unique_fd.h"
 #include "nvtd/discovery/discovery_messages.h"
 #include "nvtd/discovery/probe_decision.h"
 #include "nvtd/discovery/scopes.h"

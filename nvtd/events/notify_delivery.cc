@@ -9,8 +9,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include "common/unique_fd.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/unique_fd.h"
 #include "nvtd/events/event_messages.h"
 
 namespace nvtd {

@@ -4,7 +4,7 @@
 
 #include <fcntl.h>
 
-#include "nvtd/core/unique_fd.h"
+#include "common/unique_fd.h"
 
 namespace nvtd {
 namespace {

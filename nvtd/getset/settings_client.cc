@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "nvtd/core/unique_fd.h"
+#include "common/unique_fd.h"
 #include "nvtd/getset/settings_wire.h"
 #include "nvtd/getset/value_lookup.h"
 

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "nvtd/core/unique_fd.h"
+#include "common/unique_fd.h"
 #include "nvtd/getset/settings_wire.h"
 
 namespace nvtd::testing {

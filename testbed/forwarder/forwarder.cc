@@ -16,12 +16,11 @@
 #include <cstring>
 #include <string>
 
+#include "common/unique_fd.h"
 #include "nvtd/core/relay_protocol.h"
-#include "nvtd/core/unique_fd.h"
 
 namespace {
 
-using nvtd::UniqueFd;
 namespace relay = nvtd::relay;
 
 constexpr int kLockWaitMs = 30000;

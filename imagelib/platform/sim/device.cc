@@ -1,7 +1,6 @@
-// The device seam on a host: a virtual camera. "/dev/iav" delivers statistics reports built
-// from the virtual lens and scene; "/dev/i2c-0" reaches the virtual expander at 0x73, which
-// moves the lens and filter and logs every write. Pacing waits advance the virtual clock and
-// also take real time unless VCAM_PACE=virtual.
+// The device seam on a host: a virtual camera (platform::sim_backend). "/dev/iav" delivers the
+// statistics reports it builds; "/dev/i2c-0" reaches the devices that answer on its bus. Pacing
+// waits advance its clock and take real time when it says so.
 #include "imagelib/platform/device.h"
 
 #include <fcntl.h>
@@ -10,15 +9,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 
+#include "imagelib/platform/sim_backend.h"
 #include "imagelib/stats_layout.h"
-#include "testbed/vcam/config.h"
-#include "testbed/vcam/expander.h"
-#include "testbed/vcam/slices.h"
-#include "testbed/vcam/store.h"
 
 namespace platform {
 
@@ -53,12 +48,7 @@ int deliver_statistics(void* argument) {
     errno = EFAULT;
     return -1;
   }
-  const vcam::Optics optics = vcam::load_optics();
-  vcam::with_state([&](vcam::State& state) {
-    const int luma = vcam::current_luma(state.reads);
-    vcam::fill_report(optics, luma, state.focus, state.reads, cfa, rgb);
-    state.reads++;
-  });
+  sim_backend().next_statistics(cfa, rgb);
   return 0;
 }
 
@@ -82,8 +72,8 @@ int device_open(const char* path, int flags) {
   const bool iav = std::strcmp(path, "/dev/iav") == 0;
   const bool i2c = std::strcmp(path, "/dev/i2c-0") == 0;
   if (!iav && !i2c) return ::open(path, flags);
-  const vcam::Optics optics = vcam::load_optics();
-  if ((iav && optics.iav_absent) || (i2c && optics.i2c_absent)) {
+  SimBackend& backend = sim_backend();
+  if ((iav && !backend.has_iav()) || (i2c && !backend.has_i2c())) {
     errno = ENOENT;
     return -1;
   }
@@ -112,23 +102,19 @@ int device_ioctl(int fd, unsigned long request, void* argument) {
 ssize_t device_write(int fd, const void* data, size_t size) {
   VirtualDevice* device = find(fd);
   if (device == nullptr || device->kind != Kind::kI2c) return ::write(fd, data, size);
-  // Nothing answers but the expander at its 7-bit address.
-  if (device->tenbit || device->slave != vcam::kExpanderAddress) {
+  // Nothing answers a ten-bit address; at a 7-bit one, what the virtual camera has.
+  if (device->tenbit || !sim_backend().i2c_answers(device->slave)) {
     errno = EREMOTEIO;
     return -1;
   }
   if (size < 2) return static_cast<ssize_t>(size);  // only sets the register pointer
   const auto* bytes = static_cast<const uint8_t*>(data);
-  vcam::with_state([&](vcam::State& state) {
-    vcam::append_log(vcam::expander_write(state, bytes[0], bytes[1]));
-  });
+  sim_backend().i2c_write(device->slave, bytes[0], bytes[1]);
   return static_cast<ssize_t>(size);
 }
 
 void device_pause_us(unsigned long microseconds) {
-  vcam::with_state([&](vcam::State& state) { state.clock_us += microseconds; });
-  const char* pace = std::getenv("VCAM_PACE");
-  if (pace != nullptr && std::strcmp(pace, "virtual") == 0) return;
+  if (!sim_backend().pace(microseconds)) return;
   timespec left = {static_cast<time_t>(microseconds / 1000000),
                    static_cast<long>(microseconds % 1000000) * 1000};
   while (nanosleep(&left, &left) != 0 && errno == EINTR) {

@@ -1,0 +1,56 @@
+// The virtual camera behind the device seam on a host: answers platform::sim_backend from the
+// state, optics and scene in its folder. The lens board's expander is the one device on the
+// I2C bus; every write to it is logged.
+#include "imagelib/platform/sim_backend.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "testbed/vcam/config.h"
+#include "testbed/vcam/expander.h"
+#include "testbed/vcam/slices.h"
+#include "testbed/vcam/store.h"
+
+namespace vcam {
+namespace {
+
+class VirtualCamera final : public platform::SimBackend {
+ public:
+  bool has_iav() override { return !load_optics().iav_absent; }
+  bool has_i2c() override { return !load_optics().i2c_absent; }
+
+  void next_statistics(uint8_t* cfa_area, uint8_t* rgb_area) override {
+    const Optics optics = load_optics();
+    with_state([&](State& state) {
+      const int luma = current_luma(state.reads);
+      fill_report(optics, luma, state.focus, state.reads, cfa_area, rgb_area);
+      state.reads++;
+    });
+  }
+
+  bool i2c_answers(long address) override { return address == kExpanderAddress; }
+
+  void i2c_write(long address, uint8_t reg, uint8_t value) override {
+    if (address != kExpanderAddress) return;
+    with_state([&](State& state) { append_log(expander_write(state, reg, value)); });
+  }
+
+  // Pacing takes real time too unless VCAM_PACE=virtual.
+  bool pace(unsigned long microseconds) override {
+    with_state([&](State& state) { state.clock_us += microseconds; });
+    const char* pace = std::getenv("VCAM_PACE");
+    return pace == nullptr || std::strcmp(pace, "virtual") != 0;
+  }
+};
+
+}  // namespace
+}  // namespace vcam
+
+namespace platform {
+
+SimBackend& sim_backend() {
+  static vcam::VirtualCamera camera;
+  return camera;
+}
+
+}  // namespace platform
