@@ -44,10 +44,4 @@ constexpr JoinedText<(N + ...) - sizeof...(N) + 1> join_text(const char (&... pa
   return joined;
 }
 
-// True when text begins with opening: a template written out in full (a printf format, which
-// must stay a literal) is checked against its kind's opening with this.
-constexpr bool opens_with(std::string_view text, std::string_view opening) {
-  return text.substr(0, opening.size()) == opening;
-}
-
 }  // namespace nvtd
