@@ -14,6 +14,7 @@
 #include "nvtd/events/event_messages.h"
 #include "nvtd/media/config_elements.h"
 #include "nvtd/media/stream_uri.h"
+#include "nvtd/media/video_options.h"
 
 namespace nvtd {
 namespace {
@@ -53,6 +54,8 @@ TEST(NamedFormat, EveryReplyTemplateFillsEachPlaceholder) {
       {"matching rule fault", [] { return BuildMatchingRuleFault(1, 1, "r"); }},
       {"video encoder", [&] { return video_encoder_configuration(kVideoEncoderTag, view); }},
       {"audio encoder", [] { return audio_encoder_configuration(kAudioEncoderTag, 1); }},
+      {"video source options", [] { return video_source_options_response(1280, 720); }},
+      {"video encoder options", [] { return video_encoder_options_response(1280, 720); }},
       {"stream uri", [] { return stream_uri_envelope("rtsp://10.99.0.2/onvif/stream1"); }},
       {"snapshot uri", [] { return snapshot_uri_envelope("10.99.0.2", 80); }},
       {"system date and time", [] { return system_date_time_envelope(0, "UTC0", -1); }},
