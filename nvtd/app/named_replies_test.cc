@@ -7,9 +7,14 @@
 #include <vector>
 
 #include "nvtd/core/named_format.h"
+#include "nvtd/device/date_time_envelope.h"
+#include "nvtd/device/hostname.h"
+#include "nvtd/device/network_interfaces.h"
 #include "nvtd/discovery/discovery_messages.h"
 #include "nvtd/events/event_messages.h"
 #include "nvtd/media/config_elements.h"
+#include "nvtd/media/stream_uri.h"
+#include "nvtd/media/video_options.h"
 
 namespace nvtd {
 namespace {
@@ -30,6 +35,7 @@ TEST(NamedFormat, EveryReplyTemplateFillsEachPlaceholder) {
   id.model = "cv100";
   VideoEncoderView view;
   PullMotionFields motion;
+  InterfaceReport eth0{"00:11:22:33:44:55", "10.99.0.2", 24, false};
   const std::pair<const char*, std::function<std::string()>> replies[] = {
       {"pull motion", [&] { return format_pull_motion_body(camera, motion); }},
       {"pull empty", [&] { return format_pull_empty_body(camera, "", 0, 1); }},
@@ -48,6 +54,13 @@ TEST(NamedFormat, EveryReplyTemplateFillsEachPlaceholder) {
       {"matching rule fault", [] { return BuildMatchingRuleFault(1, 1, "r"); }},
       {"video encoder", [&] { return video_encoder_configuration(kVideoEncoderTag, view); }},
       {"audio encoder", [] { return audio_encoder_configuration(kAudioEncoderTag, 1); }},
+      {"video source options", [] { return video_source_options_response(1280, 720); }},
+      {"video encoder options", [] { return video_encoder_options_response(1280, 720); }},
+      {"stream uri", [] { return stream_uri_envelope("rtsp://10.99.0.2/onvif/stream1"); }},
+      {"snapshot uri", [] { return snapshot_uri_envelope("10.99.0.2", 80); }},
+      {"system date and time", [] { return system_date_time_envelope(0, "UTC0", -1); }},
+      {"network interfaces", [&] { return network_interfaces_body(eth0); }},
+      {"hostname", [] { return hostname_envelope("cam"); }},
   };
   NamedMismatchReporter previous = set_named_mismatch_reporter(record);
   for (const auto& [name, reply] : replies) {

@@ -24,6 +24,13 @@ inline constexpr char kTdsEnvelopeOpening[] =
     "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
     " xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\">";
 
+// SOAP-ENV, trt, tt: GetStreamUri, GetSnapshotUri.
+inline constexpr char kTrtTtEnvelopeOpening[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
+    " xmlns:trt=\"http://www.onvif.org/ver10/media/wsdl\""
+    " xmlns:tt=\"http://www.onvif.org/ver10/schema\">";
+
 // clang-format on
 
 // A fixed text made of parts at compile time; c_str() and view() without the final NUL.
@@ -42,12 +49,6 @@ constexpr JoinedText<(N + ...) - sizeof...(N) + 1> join_text(const char (&... pa
     for (char c : part) joined.chars[at++] = c;
   }
   return joined;
-}
-
-// True when text begins with opening: a template written out in full (a printf format, which
-// must stay a literal) is checked against its kind's opening with this.
-constexpr bool opens_with(std::string_view text, std::string_view opening) {
-  return text.substr(0, opening.size()) == opening;
 }
 
 }  // namespace nvtd

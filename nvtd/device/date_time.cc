@@ -1,15 +1,16 @@
-// System date and time: the reply built from one reading of the clock, and the validation of
+// System date and time: the GetSystemDateAndTime reply for the time now, and the validation of
 // a requested date and time.
 #include "nvtd/device/date_time.h"
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
+#include <string>
 
 #include "nvtd/core/element_reader.h"
 #include "nvtd/core/faults.h"
-#include "nvtd/core/format_text.h"
 #include "nvtd/core/writers.h"
-#include "nvtd/core/xml_text.h"
+#include "nvtd/device/date_time_envelope.h"
 #include "nvtd/device/device_templates.h"
 #include "nvtd/device/tz_rule.h"
 
@@ -36,19 +37,6 @@ int requested_number(std::string_view body, const char* name) {
 }
 
 }  // namespace
-
-std::string system_date_time_envelope(std::time_t now, const std::string& tz_rule,
-                                      int32_t daylight_setting) {
-  std::tm utc{};
-  std::tm local{};
-  gmtime_r(&now, &utc);
-  localtime_r(&now, &local);
-  bool daylight = daylight_setting == -1 ? local.tm_isdst > 0 : daylight_setting == 1;
-  return format_text(kSystemDateAndTimeEnvelope, daylight ? "true" : "false",
-                     xml_safe(tz_rule).c_str(), utc.tm_hour, utc.tm_min, utc.tm_sec,
-                     utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, local.tm_hour, local.tm_min,
-                     local.tm_sec, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-}
 
 RequestedDateTime read_requested_date_time(std::string_view body) {
   RequestedDateTime r;
@@ -96,7 +84,7 @@ int handle_set_system_date_and_time(const Request& request, Reply& reply) {
     return 0;
   }
   DaylightSavingSetting = requested.daylight;
-  send_envelope(reply, 0, "%s", kSetSystemDateAndTimeEnvelope);
+  send_envelope(reply, 0, "%s", kSetSystemDateAndTimeEnvelope.c_str());
   return 0;
 }
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -12,16 +11,8 @@
 
 namespace nvtd {
 
-static_assert(sizeof(std::time_t) >= 8, "times past 2038 need a 64-bit time_t (_TIME_BITS=64)");
-
 // -1 not set (the local rules decide), 1 true, 0 false. Only SetSystemDateAndTime changes it.
 extern int32_t DaylightSavingSetting;
-
-// The GetSystemDateAndTime envelope for the time now: UTC and local time (local from the
-// system's zone rules), the given TZ rule (escaped for XML), and DaylightSavings from the
-// setting or, when it is -1, from the local rules.
-std::string system_date_time_envelope(std::time_t now, const std::string& tz_rule,
-                                      int32_t daylight_setting);
 
 // The values of a SetSystemDateAndTime request; -1 for a missing or non-numeric element.
 struct RequestedDateTime {

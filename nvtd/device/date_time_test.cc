@@ -8,6 +8,7 @@
 
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
+#include "nvtd/device/date_time_envelope.h"
 
 namespace nvtd {
 namespace {

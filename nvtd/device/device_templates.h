@@ -1,6 +1,7 @@
 // The fixed texts of the device-service answers about the device itself: information,
-// capabilities, services, service capabilities, date and time, WSDL address and relay outputs.
-// Body templates follow EnvelopeOpening; the complete envelopes carry their own opening.
+// capabilities, services, service capabilities, the set date and time, WSDL address and relay
+// outputs. Body templates follow EnvelopeOpening; a complete envelope carries its own opening
+// or is joined to the shared one of its prefix set.
 #pragma once
 
 #include "nvtd/core/envelope_openings.h"
@@ -188,38 +189,12 @@ inline constexpr char kSetRelayOutputStateResponse[] =
     "<SOAP-ENV:Body><tds:SetRelayOutputStateResponse></tds:SetRelayOutputStateResponse>"
     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
-// GetSystemDateAndTime, a complete envelope without header: DaylightSavings, TZ, then UTC
-// hour, minute, second, year, month, day, then the same in local time.
-inline constexpr char kSystemDateAndTimeEnvelope[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
-    " xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\""
-    " xmlns:tt=\"http://www.onvif.org/ver10/schema\">"
-    "<SOAP-ENV:Body><tds:GetSystemDateAndTimeResponse><tds:SystemDateAndTime>"
-    "<tt:DateTimeType>Manual</tt:DateTimeType><tt:DaylightSavings>%s</tt:DaylightSavings>"
-    "<tt:TimeZone><tt:TZ>%s</tt:TZ></tt:TimeZone>"
-    "<tt:UTCDateTime><tt:Time><tt:Hour>%d</tt:Hour><tt:Minute>%d</tt:Minute>"
-    "<tt:Second>%d</tt:Second></tt:Time><tt:Date><tt:Year>%d</tt:Year><tt:Month>%d</tt:Month>"
-    "<tt:Day>%d</tt:Day></tt:Date></tt:UTCDateTime>"
-    "<tt:LocalDateTime><tt:Time><tt:Hour>%d</tt:Hour><tt:Minute>%d</tt:Minute>"
-    "<tt:Second>%d</tt:Second></tt:Time><tt:Date><tt:Year>%d</tt:Year><tt:Month>%d</tt:Month>"
-    "<tt:Day>%d</tt:Day></tt:Date></tt:LocalDateTime>"
-    "</tds:SystemDateAndTime></tds:GetSystemDateAndTimeResponse></SOAP-ENV:Body>"
-    "</SOAP-ENV:Envelope>";
-
 // SetSystemDateAndTime success, a complete envelope with an empty header.
-inline constexpr char kSetSystemDateAndTimeEnvelope[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
-    " xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\">"
+inline constexpr auto kSetSystemDateAndTimeEnvelope = join_text(kTdsEnvelopeOpening,
     "<SOAP-ENV:Header></SOAP-ENV:Header>"
     "<SOAP-ENV:Body><tds:SetSystemDateAndTimeResponse></tds:SetSystemDateAndTimeResponse>"
-    "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
+    "</SOAP-ENV:Body></SOAP-ENV:Envelope>");
 
 // clang-format on
-
-// The complete envelopes above stay whole literals, as the handlers give them to the printf
-// writers; each begins with the one definition of its prefix set.
-static_assert(opens_with(kSetSystemDateAndTimeEnvelope, kTdsEnvelopeOpening));
 
 }  // namespace nvtd

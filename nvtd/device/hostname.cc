@@ -8,6 +8,7 @@
 #include "nvtd/core/element_reader.h"
 #include "nvtd/core/faults.h"
 #include "nvtd/core/http_io.h"
+#include "nvtd/core/named_format.h"
 #include "nvtd/core/writers.h"
 #include "nvtd/device/network_records.h"
 #include "nvtd/device/network_reply.h"
@@ -23,6 +24,10 @@ bool is_letter_or_digit(char c) {
 
 }  // namespace
 
+std::string hostname_envelope(const char* name) {
+  return named_text(kGetHostnameEnvelope.view(), {{"name", name}});
+}
+
 bool hostname_acceptable(const std::string& name) {
   if (name.empty() || !is_letter_or_digit(name.front()) || name.back() == '-') return false;
   for (char c : name) {
@@ -36,7 +41,7 @@ int handle_get_hostname(const Request&, Reply& reply) {
   network.GetSection("NETWORK");
   char name[64] = "";
   network.GetValue("hostname", name, sizeof name);
-  send_envelope(reply, 0, kGetHostnameEnvelope, name);
+  send_envelope(reply, 0, "%s", hostname_envelope(name).c_str());
   return 0;
 }
 

@@ -13,6 +13,9 @@ namespace nvtd {
 // "-"; last character not "-" (letters and digits of the C locale).
 bool hostname_acceptable(const std::string& name);
 
+// The GetHostname envelope for a host name, as it is (not escaped).
+std::string hostname_envelope(const char* name);
+
 // Plain, answered before authentication: the NETWORK "hostname" in a complete envelope.
 int handle_get_hostname(const Request& request, Reply& reply);
 // Plain: writes an acceptable "Name"; a missing or refused one gets the InvalidHostname

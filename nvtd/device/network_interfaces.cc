@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "nvtd/core/element_reader.h"
+#include "nvtd/core/named_format.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/writers.h"
 #include "nvtd/device/network_prefix.h"
@@ -36,17 +37,26 @@ std::string colon_pairs(const std::string& digits) {
 
 }  // namespace
 
+std::string network_interfaces_body(const InterfaceReport& report) {
+  return named_text(kGetNetworkInterfacesResponse,
+                    {{"hw_address", report.hw_address},
+                     {"config_kind", report.dhcp ? "FromDHCP" : "Manual"},
+                     {"address", report.address},
+                     {"prefix_length", report.prefix_length},
+                     {"dhcp", report.dhcp ? "true" : "false"}});
+}
+
 int handle_get_net_if(const Request&, Reply& reply) {
-  std::string address = cached_network_value("ipaddress", 16, kAddressPlaceholder);
+  InterfaceReport report;
+  report.address = cached_network_value("ipaddress", 16, kAddressPlaceholder);
   int dhcp = cached_network_int("dhcp");  // a missing key (-1) counts as DHCP on
+  report.dhcp = dhcp != 0;
   std::optional<std::string> hwaddr = cached_network_lookup("hwaddr", 13);
+  report.hw_address = hwaddr ? colon_pairs(*hwaddr) : kHwAddressPlaceholder;
   // A missing netmask reports prefix length 0, like a netmask that is no contiguous mask.
-  std::string netmask = cached_network_value("netmask", 16, "");
-  std::string hw = hwaddr ? colon_pairs(*hwaddr) : kHwAddressPlaceholder;
+  report.prefix_length = prefix_length_of(cached_network_value("netmask", 16, ""));
   trace("%s: dhcp is %d\n", "handle_get_net_if", dhcp);
-  const char* element = dhcp != 0 ? "FromDHCP" : "Manual";
-  send_body(reply, 0, kGetNetworkInterfacesResponse, hw.c_str(), element, address.c_str(),
-            prefix_length_of(netmask), element, dhcp != 0 ? "true" : "false");
+  send_body(reply, 0, "%s", network_interfaces_body(report).c_str());
   return 0;
 }
 

@@ -1,6 +1,6 @@
 // Response templates of the network configuration and device control operations, exactly
-// as clients receive them. Body templates follow EnvelopeOpening; complete envelopes
-// carry their own declaration and envelope start tag.
+// as clients receive them. Body templates follow EnvelopeOpening; complete envelopes are
+// joined to the shared opening of their prefix set.
 #pragma once
 
 #include "nvtd/core/envelope_openings.h"
@@ -9,19 +9,20 @@ namespace nvtd {
 
 // clang-format off
 
-// Hardware address, element name ("FromDHCP" or "Manual"), address, prefix length, the
-// element name again, "true" or "false".
+// Filled by name: {hw_address}, {config_kind} ("FromDHCP" or "Manual", the element around the
+// address), {address}, {prefix_length}, {dhcp} ("true" or "false").
 inline constexpr char kGetNetworkInterfacesResponse[] =
     "<SOAP-ENV:Body><tds:GetNetworkInterfacesResponse><tds:NetworkInterfaces token=\"eth0\">"
     "<tt:Enabled>true</tt:Enabled><tt:Info><tt:Name>eth0</tt:Name>"
-    "<tt:HwAddress>%s</tt:HwAddress><tt:MTU>1500</tt:MTU></tt:Info><tt:Link><tt:AdminSettings>"
+    "<tt:HwAddress>{hw_address}</tt:HwAddress><tt:MTU>1500</tt:MTU></tt:Info>"
+    "<tt:Link><tt:AdminSettings>"
     "<tt:AutoNegotiation>true</tt:AutoNegotiation><tt:Speed>100</tt:Speed>"
     "<tt:Duplex>Full</tt:Duplex></tt:AdminSettings><tt:OperSettings>"
     "<tt:AutoNegotiation>true</tt:AutoNegotiation><tt:Speed>100</tt:Speed>"
     "<tt:Duplex>Full</tt:Duplex></tt:OperSettings><tt:InterfaceType>6</tt:InterfaceType>"
-    "</tt:Link><tt:IPv4><tt:Enabled>true</tt:Enabled><tt:Config><tt:%s>"
-    "<tt:Address>%s</tt:Address><tt:PrefixLength>%d</tt:PrefixLength></tt:%s>"
-    "<tt:DHCP>%s</tt:DHCP></tt:Config></tt:IPv4></tds:NetworkInterfaces>"
+    "</tt:Link><tt:IPv4><tt:Enabled>true</tt:Enabled><tt:Config><tt:{config_kind}>"
+    "<tt:Address>{address}</tt:Address><tt:PrefixLength>{prefix_length}</tt:PrefixLength>"
+    "</tt:{config_kind}><tt:DHCP>{dhcp}</tt:DHCP></tt:Config></tt:IPv4></tds:NetworkInterfaces>"
     "</tds:GetNetworkInterfacesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
 // "true" or "false", the element name ("DNSFromDHCP" or "DNSManual"), the name server, the
@@ -43,29 +44,22 @@ inline constexpr char kGetNetworkDefaultGatewayResponse[] =
     "<tt:IPv4Address>%s</tt:IPv4Address></tds:NetworkGateway>"
     "</tds:GetNetworkDefaultGatewayResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
-// A complete envelope with an empty header: the host name.
-inline constexpr char kGetHostnameEnvelope[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
-    " xmlns:tt=\"http://www.onvif.org/ver10/schema\""
-    " xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\">"
+// A complete envelope with an empty header, filled by name: {name}, the host name.
+inline constexpr auto kGetHostnameEnvelope = join_text(kTtTdsEnvelopeOpening,
     "<SOAP-ENV:Header></SOAP-ENV:Header>"
     "<SOAP-ENV:Body><tds:GetHostnameResponse><tds:HostnameInformation>"
-    "<tt:FromDHCP>false</tt:FromDHCP><tt:Name>%s</tt:Name></tds:HostnameInformation>"
-    "</tds:GetHostnameResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+    "<tt:FromDHCP>false</tt:FromDHCP><tt:Name>{name}</tt:Name></tds:HostnameInformation>"
+    "</tds:GetHostnameResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>");
 
 inline constexpr char kGetNtpResponse[] =
     "<SOAP-ENV:Body><tds:GetNTPResponse><tds:NTPInformation><tt:FromDHCP>false</tt:FromDHCP>"
     "</tds:NTPInformation></tds:GetNTPResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
 // A complete envelope with an empty header.
-inline constexpr char kSetNtpEnvelope[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
-    " xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\">"
+inline constexpr auto kSetNtpEnvelope = join_text(kTdsEnvelopeOpening,
     "<SOAP-ENV:Header></SOAP-ENV:Header>"
     "<SOAP-ENV:Body><tds:SetNTPResponse></tds:SetNTPResponse></SOAP-ENV:Body>"
-    "</SOAP-ENV:Envelope>";
+    "</SOAP-ENV:Envelope>");
 
 // HTTP enabled, HTTP port, RTSP enabled, RTSP port.
 inline constexpr char kGetNetworkProtocolsResponse[] =
@@ -82,15 +76,11 @@ inline constexpr char kGetDiscoveryModeResponse[] =
     "</tds:GetDiscoveryModeResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
 // A complete envelope without a header.
-inline constexpr char kGetZeroConfigurationEnvelope[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
-    " xmlns:tt=\"http://www.onvif.org/ver10/schema\""
-    " xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\">"
+inline constexpr auto kGetZeroConfigurationEnvelope = join_text(kTtTdsEnvelopeOpening,
     "<SOAP-ENV:Body><tds:GetZeroConfigurationResponse><tds:ZeroConfiguration>"
     "<tt:InterfaceToken>eth0</tt:InterfaceToken><tt:Enabled>false</tt:Enabled>"
     "</tds:ZeroConfiguration></tds:GetZeroConfigurationResponse></SOAP-ENV:Body>"
-    "</SOAP-ENV:Envelope>";
+    "</SOAP-ENV:Envelope>");
 
 inline constexpr char kSetNetworkInterfacesResponse[] =
     "<SOAP-ENV:Body><tds:SetNetworkInterfacesResponse><tds:RebootNeeded>false</tds:RebootNeeded>"
@@ -102,12 +92,6 @@ inline constexpr char kSystemRebootResponse[] =
     "</tds:SystemRebootResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
 // clang-format on
-
-// The complete envelopes above stay whole literals, as the handlers give them to the printf
-// writers; each begins with the one definition of its prefix set.
-static_assert(opens_with(kGetHostnameEnvelope, kTtTdsEnvelopeOpening));
-static_assert(opens_with(kSetNtpEnvelope, kTdsEnvelopeOpening));
-static_assert(opens_with(kGetZeroConfigurationEnvelope, kTtTdsEnvelopeOpening));
 
 // Shown for a hardware address the settings do not hold (the IPv4 placeholder is in
 // service_address.h).

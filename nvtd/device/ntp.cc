@@ -12,7 +12,7 @@ int handle_get_ntp(const Request&, Reply& reply) {
 }
 
 int handle_set_ntp(const Request&, Reply& reply) {
-  send_envelope(reply, 0, kSetNtpEnvelope);
+  send_envelope(reply, 0, "%s", kSetNtpEnvelope.c_str());
   return 0;
 }
 

@@ -7,7 +7,7 @@
 namespace nvtd {
 
 int handle_get_zero_configuration(const Request&, Reply& reply) {
-  send_envelope(reply, 0, kGetZeroConfigurationEnvelope);
+  send_envelope(reply, 0, "%s", kGetZeroConfigurationEnvelope.c_str());
   return 0;
 }
 

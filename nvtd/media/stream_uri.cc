@@ -2,9 +2,11 @@
 #include "nvtd/media/stream_uri.h"
 
 #include "nvtd/core/element_reader.h"
+#include "nvtd/core/envelope_openings.h"
 #include "nvtd/core/faults.h"
 #include "nvtd/core/format_text.h"
 #include "nvtd/core/http_io.h"
+#include "nvtd/core/named_format.h"
 #include "nvtd/core/writers.h"
 #include "nvtd/device/service_address.h"
 #include "nvtd/getset/section_cache.h"
@@ -18,30 +20,22 @@ namespace {
 constexpr char kStreamUriForm[] = "%s://%s%s/%s";
 constexpr char kStreamPath[] = "onvif/stream%d";
 
-// GetStreamUri, a complete envelope with an empty header: the composed URI.
-constexpr char kStreamUriEnvelope[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
-    " xmlns:trt=\"http://www.onvif.org/ver10/media/wsdl\""
-    " xmlns:tt=\"http://www.onvif.org/ver10/schema\">"
+// GetStreamUri, a complete envelope with an empty header: {uri}.
+constexpr auto kStreamUriEnvelope = join_text(kTrtTtEnvelopeOpening,
     "<SOAP-ENV:Header></SOAP-ENV:Header><SOAP-ENV:Body>"
-    "<trt:GetStreamUriResponse><trt:MediaUri><tt:Uri>%s</tt:Uri>"
+    "<trt:GetStreamUriResponse><trt:MediaUri><tt:Uri>{uri}</tt:Uri>"
     "<tt:InvalidAfterConnect>false</tt:InvalidAfterConnect>"
     "<tt:InvalidAfterReboot>false</tt:InvalidAfterReboot><tt:Timeout>PT0S</tt:Timeout>"
-    "</trt:MediaUri></trt:GetStreamUriResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+    "</trt:MediaUri></trt:GetStreamUriResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>");
 
-// GetSnapshotUri, a complete envelope without header: address, port.
-constexpr char kSnapshotUriEnvelope[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
-    " xmlns:trt=\"http://www.onvif.org/ver10/media/wsdl\""
-    " xmlns:tt=\"http://www.onvif.org/ver10/schema\">"
+// GetSnapshotUri, a complete envelope without header: {address}, {port}.
+constexpr auto kSnapshotUriEnvelope = join_text(kTrtTtEnvelopeOpening,
     "<SOAP-ENV:Body>"
     "<trt:GetSnapshotUriResponse><trt:MediaUri>"
-    "<tt:Uri>http://%s:%d/onvif/no_image.jpg</tt:Uri>"
+    "<tt:Uri>http://{address}:{port}/onvif/no_image.jpg</tt:Uri>"
     "<tt:InvalidAfterConnect>true</tt:InvalidAfterConnect>"
     "<tt:InvalidAfterReboot>false</tt:InvalidAfterReboot><tt:Timeout>PT0S</tt:Timeout>"
-    "</trt:MediaUri></trt:GetSnapshotUriResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+    "</trt:MediaUri></trt:GetSnapshotUriResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>");
 // clang-format on
 
 }  // namespace
@@ -62,6 +56,14 @@ std::string stream_uri(const std::string& protocol, const std::string& address, 
   return format_text(kStreamUriForm, scheme, address.c_str(), port_suffix, path.c_str());
 }
 
+std::string stream_uri_envelope(const std::string& uri) {
+  return named_text(kStreamUriEnvelope.view(), {{"uri", uri}});
+}
+
+std::string snapshot_uri_envelope(const std::string& address, int port) {
+  return named_text(kSnapshotUriEnvelope.view(), {{"address", address}, {"port", port}});
+}
+
 int handle_get_stream_uri(const Request& request, Reply& reply) {
   auto protocol = element_text(request.body, "Protocol", 16);
   if (!protocol) {
@@ -79,7 +81,7 @@ int handle_get_stream_uri(const Request& request, Reply& reply) {
     return 0;
   }
   std::string uri = stream_uri(*protocol, camera_address_cached(), stream);
-  send_envelope(reply, 0, kStreamUriEnvelope, uri.c_str());
+  send_envelope(reply, 0, "%s", stream_uri_envelope(uri).c_str());
   return 0;
 }
 
@@ -87,7 +89,7 @@ int handle_get_snapshot_uri(const Request&, Reply& reply) {
   const SettingsClient* cam = section(SectionId::kCam);
   int port = cam != nullptr ? cam->GetIntValue("http_port") : -1;
   std::string address = camera_address_cached();
-  send_envelope(reply, 0, kSnapshotUriEnvelope, address.c_str(), port);
+  send_envelope(reply, 0, "%s", snapshot_uri_envelope(address, port).c_str());
   return 0;
 }
 

@@ -13,6 +13,11 @@ namespace nvtd {
 // and "UDP" give rtsp://A/onvif/streamN; any other value (case matters) gives "".
 std::string stream_uri(const std::string& protocol, const std::string& address, int stream);
 
+// The GetStreamUri envelope for a URI, and the GetSnapshotUri envelope for the camera address
+// and its HTTP port.
+std::string stream_uri_envelope(const std::string& uri);
+std::string snapshot_uri_envelope(const std::string& address, int port);
+
 // GetStreamUri (plain): "Protocol" (at most 15 characters) and "ProfileToken".
 int handle_get_stream_uri(const Request& request, Reply& reply);
 // GetSnapshotUri (plain): http://A:P/onvif/no_image.jpg with CAM "http_port" as P.

@@ -12,6 +12,7 @@
 #include "nvtd/media/profile_store.h"
 #include "nvtd/media/profile_to_stream.h"
 #include "nvtd/media/stream_settings.h"
+#include "nvtd/media/video_options.h"
 
 namespace nvtd {
 namespace {
@@ -68,18 +69,7 @@ int handle_get_compatible_video_source_configs(const Request& request, Reply& re
 }
 
 int handle_get_video_source_config_options(const Request&, Reply& reply) {
-  int w = stream_width(1), h = stream_height(1);
-  send_media_envelope(
-      reply,
-      format_text(
-          "<trt:GetVideoSourceConfigurationOptionsResponse><trt:Options><tt:BoundsRange>"
-          "<tt:XRange><tt:Min>0</tt:Min><tt:Max>%d</tt:Max></tt:XRange>"
-          "<tt:YRange><tt:Min>0</tt:Min><tt:Max>%d</tt:Max></tt:YRange>"
-          "<tt:WidthRange><tt:Min>%d</tt:Min><tt:Max>%d</tt:Max></tt:WidthRange>"
-          "<tt:HeightRange><tt:Min>%d</tt:Min><tt:Max>%d</tt:Max></tt:HeightRange></tt:BoundsRange>"
-          "<tt:VideoSourceTokensAvailable>HD</tt:VideoSourceTokensAvailable></trt:Options>"
-          "</trt:GetVideoSourceConfigurationOptionsResponse>",
-          w - 1, h - 1, w, w, h, h));
+  send_media_envelope(reply, video_source_options_response(stream_width(1), stream_height(1)));
   return 0;
 }
 
@@ -128,27 +118,7 @@ int handle_get_video_encoder_config_options(const Request& request, Reply& reply
   int n = profile_to_stream(request.body, "ProfileToken");
   if (n < 0) n = profile_to_stream(request.body, "ConfigurationToken");
   if (n < 0) n = 1;
-  int w = stream_width(n), h = stream_height(n);
-  send_media_envelope(
-      reply,
-      format_text(
-          "<trt:GetVideoEncoderConfigurationOptionsResponse><trt:Options>"
-          "<tt:QualityRange><tt:Min>80</tt:Min><tt:Max>80</tt:Max></tt:QualityRange>"
-          "<tt:JPEG><tt:ResolutionsAvailable><tt:Width>%d</tt:Width><tt:Height>%d</tt:Height>"
-          "</tt:ResolutionsAvailable>"
-          "<tt:FrameRateRange><tt:Min>5</tt:Min><tt:Max>30</tt:Max></tt:FrameRateRange>"
-          "<tt:EncodingIntervalRange><tt:Min>0</tt:Min><tt:Max>1</tt:Max></"
-          "tt:EncodingIntervalRange>"
-          "</tt:JPEG>"
-          "<tt:H264><tt:ResolutionsAvailable><tt:Width>%d</tt:Width><tt:Height>%d</tt:Height>"
-          "</tt:ResolutionsAvailable>"
-          "<tt:GovLengthRange><tt:Min>5</tt:Min><tt:Max>30</tt:Max></tt:GovLengthRange>"
-          "<tt:FrameRateRange><tt:Min>5</tt:Min><tt:Max>30</tt:Max></tt:FrameRateRange>"
-          "<tt:EncodingIntervalRange><tt:Min>1</tt:Min><tt:Max>1</tt:Max></"
-          "tt:EncodingIntervalRange>"
-          "<tt:H264ProfilesSupported>Baseline</tt:H264ProfilesSupported></tt:H264>"
-          "</trt:Options></trt:GetVideoEncoderConfigurationOptionsResponse>",
-          w, h, w, h));
+  send_media_envelope(reply, video_encoder_options_response(stream_width(n), stream_height(n)));
   return 0;
 }
 

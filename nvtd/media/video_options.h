@@ -1,0 +1,14 @@
+// The option texts of the video configurations: the bounds a video source configuration may
+// take, and the resolutions and ranges of the JPEG and H.264 encoders.
+#pragma once
+
+#include <string>
+
+namespace nvtd {
+
+// The GetVideoSourceConfigurationOptionsResponse element for a source of width x height.
+std::string video_source_options_response(int width, int height);
+// The GetVideoEncoderConfigurationOptionsResponse element for a stream of width x height.
+std::string video_encoder_options_response(int width, int height);
+
+}  // namespace nvtd
