@@ -13,9 +13,9 @@ namespace nvtd {
 extern std::string UsersFilePath;          // "/etc/nvtd/users"
 extern std::string UsersFileFallbackPath;  // "/etc/nvtd/.users"
 
-// Passwords hold at most this many characters (the decrypted password buffer is 32 bytes).
+// Passwords hold at most this many characters; a longer one never authenticates.
 constexpr std::size_t kMaxPasswordLength = 31;
-// Request user names are compared on their first 11 characters (a 12-byte buffer).
+// Request user names are compared on their first 11 characters; the rest is cut.
 constexpr std::size_t kMaxUserNameLength = 11;
 
 // One line split into its non-empty ":"-separated fields.

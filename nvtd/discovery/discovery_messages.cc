@@ -1,5 +1,5 @@
 // WS-Discovery (2005/04, WS-Addressing 2004/08) Hello, ProbeMatches and fault datagrams,
-// each one SOAP 1.2 envelope filled from a fixed template and cut to a 4000-byte buffer.
+// each one SOAP 1.2 envelope filled from a fixed template and cut to 3999 bytes.
 #include "nvtd/discovery/discovery_messages.h"
 
 #include <cctype>

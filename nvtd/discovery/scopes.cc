@@ -16,7 +16,7 @@ std::string scope_string;
 std::string scope_item_string;
 
 // Rebuilds both derived strings from the in-use entries; scope_lock held.
-// The scopes go into XML escaped; escaping can lengthen them past the buffers' bound, and
+// The scopes go into XML escaped; escaping can lengthen them past the strings' bound, and
 // a scope that no longer fits is left out whole rather than cut inside a tag or entity.
 void Rebuild() {
   scope_string.clear();

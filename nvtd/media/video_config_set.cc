@@ -111,7 +111,7 @@ int handle_set_video_source_config(const Request& request, Reply& reply) {
   std::size_t at = request.body.find("Bounds");
   if (at == std::string::npos) return refuse(reply);
   std::string_view rest = std::string_view(request.body).substr(at);
-  // Each attribute text is formed in a 20-byte buffer, as the bounds are compared as text.
+  // The bounds are compared as attribute texts (each at most 19 characters).
   char width[20], height[20];
   snprintf(width, sizeof width, "width=\"%d\"", stream_width(1));
   snprintf(height, sizeof height, "height=\"%d\"", stream_height(1));
