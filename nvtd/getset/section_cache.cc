@@ -11,8 +11,18 @@ namespace {
 constexpr const char* kNames[kCachedSections] = {
     "INFO", "IMAGE", "ENCODE", "STREAM0", "STREAM1", "STREAM2", "STREAM3", "NETWORK", "CAM"};
 
-// Owned by the request loop between fill and release.
+// Owned by the request loop between fill and release; a section is got on its first use.
 std::array<std::unique_ptr<SettingsClient>, kCachedSections> cache;
+bool open = false;
+
+SettingsClient* cached(int i) {
+  if (!open) return nullptr;
+  if (!cache[i]) {
+    cache[i] = std::make_unique<SettingsClient>();
+    cache[i]->GetSection(kNames[i]);
+  }
+  return cache[i].get();
+}
 
 }  // namespace
 
@@ -22,27 +32,31 @@ const char* section_name(SectionId id) {
 
 void section_cache_fill() {
   section_cache_release();
-  for (int i = 0; i < kCachedSections; ++i) {
-    cache[i] = std::make_unique<SettingsClient>();
-    cache[i]->GetSection(kNames[i]);
-  }
+  open = true;
 }
 
 void section_cache_release() {
   for (auto& client : cache) client.reset();
+  open = false;
 }
 
 bool section_cache_filled() {
-  return cache[0] != nullptr;
+  return open;
+}
+
+int section_cache_fetched() {
+  int n = 0;
+  for (const auto& client : cache) n += client != nullptr;
+  return n;
 }
 
 SettingsClient* section(SectionId id) {
-  return cache[static_cast<int>(id)].get();
+  return cached(static_cast<int>(id));
 }
 
 SettingsClient* stream_section(int index) {
   if (index < 0 || index > 3) return nullptr;
-  return cache[static_cast<int>(SectionId::kStream0) + index].get();
+  return cached(static_cast<int>(SectionId::kStream0) + index);
 }
 
 }  // namespace nvtd

@@ -1,6 +1,7 @@
 // The section cache: nine settings clients (INFO, IMAGE, ENCODE, STREAM0..STREAM3,
-// NETWORK, CAM) filled for each authenticated request and released after its handler.
-// Handlers read settings from them; nothing may keep a client past the release.
+// NETWORK, CAM) for each authenticated request, each section got the first time the
+// request reads it and all dropped after its handler. Handlers read settings from them;
+// nothing may keep a client past the release.
 #pragma once
 
 #include "nvtd/getset/settings_client.h"
@@ -23,13 +24,15 @@ constexpr int kCachedSections = 9;
 // The section name of an id ("INFO" ... "CAM").
 const char* section_name(SectionId id);
 
-// Creates the nine clients and gets their sections in the order above. Results are
-// ignored: a section that could not be got holds no records.
+// Opens the cache for a request (nothing is got yet) and drops it after the handler.
 void section_cache_fill();
 void section_cache_release();
 bool section_cache_filled();
+// How many sections this request has got so far.
+int section_cache_fetched();
 
-// The cached client of a section; nullptr outside fill ... release.
+// The cached client of a section, got on first use in this request: results are ignored, a
+// section that could not be got holds no records. nullptr outside fill ... release.
 SettingsClient* section(SectionId id);
 // STREAM0..STREAM3 by stream index 0..3; nullptr for another index.
 SettingsClient* stream_section(int index);

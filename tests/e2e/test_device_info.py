@@ -46,7 +46,7 @@ def camera():
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         assert wait_for(lambda: serving(PORT), timeout=30)
-        yield
+        yield settings
     finally:
         nvtd.terminate()
         nvtd.wait(timeout=15)
@@ -166,6 +166,12 @@ def test_device_information_and_wsdl_url_need_authentication(camera):
         ("SerialNumber", "N/A"), ("HardwareId", "N/A")]
     wsdl = call("GetWsdlUrl").xml().find("s:Body/tds:GetWsdlUrlResponse/tds:WsdlUrl", NS)
     assert wsdl.text == "http://%s:%d/wsdl/onvif" % (CAMERA, PORT)
+
+
+def test_a_request_gets_only_the_sections_it_reads(camera):
+    before = len(camera.exchanges())
+    assert "GetDeviceInformationResponse" in call("GetDeviceInformation").text
+    assert [e.get("section") for e in camera.exchanges()[before:]] == ["INFO"]
 
 
 def test_relay_outputs_are_fixed(camera):
