@@ -1,5 +1,5 @@
 // RC2-CBC with a 10-byte key through the EVP cipher interface. OpenSSL 3 keeps RC2 in its
-// legacy provider, which is loaded (with the default one) on first use.
+// legacy provider, which is loaded (with the default one) once per process.
 #include "nvtd/core/password_cipher.h"
 
 #include <openssl/evp.h>
@@ -16,6 +16,8 @@ constexpr int kKeyLength = 10;
 constexpr char kIv[] = " qfmtz:W";
 constexpr int kBlock = 8;
 
+}  // namespace
+
 const EVP_CIPHER* rc2_cbc() {
   static const EVP_CIPHER* cipher = [] {
     // Providers stay loaded for the life of the process.
@@ -25,6 +27,8 @@ const EVP_CIPHER* rc2_cbc() {
   }();
   return cipher;
 }
+
+namespace {
 
 struct CtxFree {
   void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }

@@ -2,7 +2,13 @@
 // and IV built into the program.
 #pragma once
 
+#include <openssl/types.h>
+
 namespace nvtd {
+
+// The cipher, fetched (and the legacy provider loaded) on the first call; nullptr when the
+// library has no RC2. nvtd calls it at start-up so that no request pays for it.
+const EVP_CIPHER* rc2_cbc();
 
 // Enciphers (direction 1) or deciphers (direction 0) in_len bytes of `in` into `out`, which
 // holds out_size bytes. Stores the output length in *out_len and a NUL after the output.

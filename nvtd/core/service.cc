@@ -14,6 +14,7 @@
 #include "nvtd/core/http_io.h"
 #include "nvtd/core/hwconfig.h"
 #include "nvtd/core/process_state.h"
+#include "nvtd/core/password_cipher.h"
 #include "nvtd/core/relay_protocol.h"
 #include "nvtd/core/relay_server.h"
 #include "nvtd/core/request_env.h"
@@ -111,6 +112,7 @@ int run_nvtd(int argc, const char* const* argv, const ServiceWiring& wiring) {
     }
   }
   install_signal_handlers();
+  rc2_cbc();  // providers and cipher once, before the first request needs them
   wiring.connect_settings();
   wiring.start_discovery();
   int listen_fd = -1;
