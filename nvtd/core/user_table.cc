@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "nvtd/core/process_state.h"
+#include "nvtd/core/xml_text.h"
 
 namespace nvtd {
 namespace {
@@ -71,7 +72,7 @@ void user_list(std::string* out, std::size_t size) {
     int n = std::snprintf(entry, sizeof entry,
                           "<tds:User><tt:Username>%s</tt:Username><tt:Password></tt:Password>"
                           "<tt:UserLevel>%s</tt:UserLevel></tds:User>",
-                          slot.name.c_str(), slot.level.c_str());
+                          xml_safe(slot.name).c_str(), xml_safe(slot.level).c_str());
     if (n < 0) continue;
     std::string_view text(entry, std::min<std::size_t>(n, sizeof entry - 1));
     out->append(text.substr(0, size - 1 - std::min(out->size(), size - 1)));

@@ -10,6 +10,7 @@
 #include "nvtd/core/element_reader.h"
 #include "nvtd/core/http_io.h"
 #include "nvtd/core/writers.h"
+#include "nvtd/core/xml_text.h"
 #include "nvtd/device/network_records.h"
 #include "nvtd/device/network_reply.h"
 #include "nvtd/device/network_state.h"
@@ -19,12 +20,13 @@
 namespace nvtd {
 
 int handle_get_dns(const Request&, Reply& reply) {
-  std::string nameserver = cached_network_value("nameserver", 16, "");
+  // Stored values are echoed escaped, like request values.
+  std::string nameserver = xml_safe(cached_network_value("nameserver", 16, ""));
   if (cached_network_int("dhcp") != 0 && !DnsManual) {
     send_body(reply, 0, kGetDnsAddressResponse, "true", "DNSFromDHCP", nameserver.c_str(),
               "DNSFromDHCP");
   } else if (!SearchDomain.empty()) {
-    send_body(reply, 0, kGetDnsSearchDomainResponse, "false", SearchDomain.c_str());
+    send_body(reply, 0, kGetDnsSearchDomainResponse, "false", xml_safe(SearchDomain).c_str());
   } else {
     send_body(reply, 0, kGetDnsAddressResponse, "false", "DNSManual", nameserver.c_str(),
               "DNSManual");

@@ -10,6 +10,7 @@
 #include "nvtd/core/http_io.h"
 #include "nvtd/core/named_format.h"
 #include "nvtd/core/writers.h"
+#include "nvtd/core/xml_text.h"
 #include "nvtd/device/network_records.h"
 #include "nvtd/device/network_reply.h"
 #include "nvtd/device/network_templates.h"
@@ -41,7 +42,7 @@ int handle_get_hostname(const Request&, Reply& reply) {
   network.GetSection("NETWORK");
   char name[64] = "";
   network.GetValue("hostname", name, sizeof name);
-  send_envelope(reply, 0, "%s", hostname_envelope(name).c_str());
+  send_envelope(reply, 0, "%s", hostname_envelope(xml_safe(name).c_str()).c_str());
   return 0;
 }
 
