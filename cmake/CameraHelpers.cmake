@@ -25,7 +25,9 @@ endfunction()
 # against the programs of this build. A module whose cases were all skipped ends with
 # exit code 77 (tests/e2e/conftest.py), which CTest reports as "Skipped". Label "vcam": the module drives the virtual camera;
 # in the camera build it runs against the programs' sim variants (vcam-seam/, see
-# camera_sim_variant). CAMERA_SEAM tells the module which device seam it has.
+# camera_sim_variant). CAMERA_SEAM tells the module which device seam it has. Sanitizer
+# reports of the programs a module starts go to files that tests/e2e/conftest.py turns into
+# a failure.
 function(camera_add_e2e name file)
   if(NOT CAMERA_TESTS)
     return()
@@ -48,7 +50,7 @@ function(camera_add_e2e name file)
     TIMEOUT ${E_TIMEOUT}
     LABELS "e2e;${E_LABELS}"
     SKIP_RETURN_CODE 77
-    ENVIRONMENT "CAMERA_BUILD_DIR=${build_dir};CAMERA_SOURCE_DIR=${PROJECT_SOURCE_DIR};CAMERA_SEAM=${seam};CAMERA_SKIP_RETURN_CODE=77;CAMERA_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}")
+    ENVIRONMENT "CAMERA_BUILD_DIR=${build_dir};CAMERA_SOURCE_DIR=${PROJECT_SOURCE_DIR};CAMERA_SEAM=${seam};CAMERA_SKIP_RETURN_CODE=77;CAMERA_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR};TSAN_OPTIONS=log_path=/run/sanitizer/tsan;ASAN_OPTIONS=log_path=/run/sanitizer/asan;UBSAN_OPTIONS=print_stacktrace=1:log_path=/run/sanitizer/ubsan")
 endfunction()
 
 # camera_add_fuzzer(NAME SOURCES f_fuzz.cc ... LIBS lib ...)

@@ -8,14 +8,33 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "lib"))
 import pytest  # noqa: E402
 
 
+# Sanitizer reports of the programs a module starts (TSAN_OPTIONS/ASAN_OPTIONS log_path, set
+# by CTest) land here, inside the sandbox's /run; any report fails the module.
+SANITIZER_REPORTS = "/run/sanitizer"
+
+
 def pytest_configure(config):
     if os.environ.get("SANDBOX") != "1":
         raise pytest.UsageError("end-to-end tests run only inside testbed/sandbox (use ctest)")
+    os.makedirs(SANITIZER_REPORTS, exist_ok=True)
+
+
+def sanitizer_reports():
+    reports = []
+    for name in sorted(os.listdir(SANITIZER_REPORTS)):
+        with open(os.path.join(SANITIZER_REPORTS, name), errors="replace") as f:
+            reports.append(f.read())
+    return reports
 
 
 def pytest_sessionfinish(session, exitstatus):
-    """pytest ends with 0 when every case was skipped; CTest (which sets
-    CAMERA_SKIP_RETURN_CODE) should report such a module as skipped, not passed."""
+    """A sanitizer report fails the module. pytest ends with 0 when every case was skipped;
+    CTest (which sets CAMERA_SKIP_RETURN_CODE) should report such a module as skipped."""
+    reports = sanitizer_reports()
+    if reports:
+        print("\n".join(["", "sanitizer reports of the programs this module started:"] + reports))
+        session.exitstatus = 1
+        return
     code = os.environ.get("CAMERA_SKIP_RETURN_CODE")
     reporter = session.config.pluginmanager.get_plugin("terminalreporter")
     if not code or reporter is None or exitstatus != 0:
