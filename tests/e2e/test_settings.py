@@ -5,7 +5,7 @@ import subprocess
 
 import pytest
 
-from camera import fake_calls, program
+from camera import fake_calls, program, ptrace_env
 from settingsd import Settingsd
 
 PEERS = ["1.1.1.2", "2.2.2.3", "3.3.3.4"]
@@ -43,14 +43,16 @@ def test_unknown_section_opens_no_socket(settings):
     trace = "/tmp/probe.trace"
     cmd = ["strace", "-f", "-qq", "-e", "trace=socket,connect", "-o", trace] + \
         program("nvtd", "getset", "settings-probe")
-    r = subprocess.run(cmd + ["get", "NOSUCH"], capture_output=True, text=True, timeout=30)
+    r = subprocess.run(cmd + ["get", "NOSUCH"], capture_output=True, text=True, timeout=30,
+                       env=ptrace_env())
     assert r.stdout.startswith("result -1\n")
     assert "failed to map section name NOSUCH\n" in r.stderr
     with open(trace) as f:
         assert "AF_INET" not in f.read()
     assert settings.since() == []
     # The same trace does see the exchange of a known section.
-    r = subprocess.run(cmd + ["get", "INFO"], capture_output=True, text=True, timeout=30)
+    r = subprocess.run(cmd + ["get", "INFO"], capture_output=True, text=True, timeout=30,
+                       env=ptrace_env())
     assert r.stdout.startswith("result 0\n"), r.stdout + r.stderr
     with open(trace) as f:
         assert "AF_INET" in f.read()

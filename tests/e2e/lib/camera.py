@@ -35,3 +35,10 @@ def fake_calls():
             return f.read().splitlines()
     except FileNotFoundError:
         return []
+
+
+def ptrace_env():
+    """The environment for a program run under strace: LeakSanitizer cannot work there."""
+    env = dict(os.environ)
+    env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
+    return env
