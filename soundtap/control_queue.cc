@@ -39,12 +39,16 @@ mqd_t OpenOwnQueue(const char* name, int access) {
       return q;
     }
     q = mq_open(name, access | O_NONBLOCK);
-    struct stat st = {};
-    if (q != static_cast<mqd_t>(-1) && fstat(q, &st) == 0 && IsOwnQueue(q, st)) return q;
-    if (q == static_cast<mqd_t>(-1) && errno == ENOENT) continue;  // removed meanwhile
-    log_message("%s of uid %d, mode %03o, replaced\n", name, static_cast<int>(st.st_uid),
-                static_cast<unsigned>(st.st_mode & 0777));
-    if (q != static_cast<mqd_t>(-1)) mq_close(q);
+    if (q == static_cast<mqd_t>(-1)) {
+      if (errno == ENOENT) continue;  // removed meanwhile
+      log_message("%s cannot be checked (%s), replaced\n", name, strerror(errno));
+    } else {
+      struct stat st = {};
+      if (fstat(q, &st) == 0 && IsOwnQueue(q, st)) return q;
+      log_message("%s of uid %d, mode %03o, replaced\n", name, static_cast<int>(st.st_uid),
+                  static_cast<unsigned>(st.st_mode & 0777));
+      mq_close(q);
+    }
     if (mq_unlink(name) != 0 && errno != ENOENT) {
       log_message("cannot remove %s: %s\n", name, strerror(errno));
       return static_cast<mqd_t>(-1);
