@@ -5,6 +5,7 @@
 #include <syslog.h>
 
 #include <deque>
+#include <string>
 #include <vector>
 
 #include "imagelib/stats_layout.h"
@@ -163,6 +164,36 @@ TEST(IrswitchdOptions, HelpAndErrors) {
   EXPECT_EQ(parse_options(2, argv3, &o), ParseResult::kHelp);
   EXPECT_EQ(irswitchd_main(2, argv3), 255);
   EXPECT_EQ(irswitchd_main(2, argv2), 255);
+}
+
+TEST(IrswitchdOptions, ThresholdsMustBeDecimalNumbers) {
+  const struct {
+    std::vector<std::string> args;
+    ParseResult result;
+    uint32_t night, day;
+  } cases[] = {
+      {{"-n", "7"}, ParseResult::kRun, 7, 20},
+      {{"--day=0", "-n", "300"}, ParseResult::kRun, 300, 0},
+      {{"-n", "abc"}, ParseResult::kError, 10, 20},
+      {{"-n", "-5"}, ParseResult::kError, 10, 20},
+      {{"--night", "+5"}, ParseResult::kError, 10, 20},
+      {{"-d", "12x"}, ParseResult::kError, 10, 20},
+      {{"--day", ""}, ParseResult::kError, 10, 20},
+      {{"-d", " 30"}, ParseResult::kError, 10, 20},
+      {{"-d", "4294967296"}, ParseResult::kError, 10, 20},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> words = {"irswitchd"};
+    words.insert(words.end(), c.args.begin(), c.args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    Options o;
+    EXPECT_EQ(parse_options(static_cast<int>(words.size()), argv.data(), &o), c.result)
+        << c.args.back();
+    EXPECT_EQ(o.night_threshold, c.night) << c.args.back();
+    EXPECT_EQ(o.day_threshold, c.day) << c.args.back();
+  }
 }
 
 TEST(IrswitchdOptions, HelpText) {

@@ -3,8 +3,11 @@
 
 #include <getopt.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace irswitchd {
 
@@ -40,8 +43,14 @@ constexpr option kLongOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-uint32_t decimal(const char* text) {
-  return static_cast<uint32_t>(std::strtoul(text, nullptr, 10));
+// A threshold: decimal digits only (no sign, no blanks) that fit 32 bits.
+bool decimal(const char* text, uint32_t* value) {
+  if (*text == '\0' || std::strspn(text, "0123456789") != std::strlen(text)) return false;
+  errno = 0;
+  const unsigned long long number = std::strtoull(text, nullptr, 10);
+  if (errno == ERANGE || number > UINT32_MAX) return false;
+  *value = static_cast<uint32_t>(number);
+  return true;
 }
 
 }  // namespace
@@ -53,10 +62,10 @@ ParseResult parse_options(int argc, char** argv, Options* options) {
   while ((c = getopt_long(argc, argv, "n:d:DNcrvh", kLongOptions, nullptr)) != -1) {
     switch (c) {
       case 'n':
-        options->night_threshold = decimal(optarg);
+        if (!decimal(optarg, &options->night_threshold)) return ParseResult::kError;
         break;
       case 'd':
-        options->day_threshold = decimal(optarg);
+        if (!decimal(optarg, &options->day_threshold)) return ParseResult::kError;
         break;
       case 'D':
         options->force_day = true;

@@ -17,7 +17,8 @@ struct Options {
 
 enum class ParseResult { kRun, kHelp, kError };
 
-// Parses argv (option errors are not printed).
+// Parses argv (option errors are not printed). A threshold that is not a plain decimal
+// number is an error like an unknown option.
 ParseResult parse_options(int argc, char** argv, Options* options);
 // Prints the help text.
 void print_help();

@@ -4,10 +4,10 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "lensctl/arguments.h"
 #include "lensctl/autofocus.h"
 #include "lensctl/expander.h"
 #include "lensctl/focusval.h"
@@ -26,11 +26,6 @@ int usage(const char* program) {
       "<count>\n\tfocusstepfar <step> <count>\n\tirday\n\tirnight\n\twrite <addr> <data>\n",
       program);
   return 1;
-}
-
-// A decimal argument cut to its low 8 bits.
-uint8_t byte_argument(const char* text) {
-  return static_cast<uint8_t>(std::strtol(text, nullptr, 10));
 }
 
 bool needs_two_numbers(const std::string& command) {
@@ -78,8 +73,9 @@ int lensctl_main(int argc, char** argv) {
   uint8_t a = 0, b = 0;
   if (needs_two_numbers(command)) {
     if (argc < 4) return usage(argv[0]);  // never read arguments that are not there
-    a = byte_argument(argv[2]);
-    b = byte_argument(argv[3]);
+    if (!parse_byte_argument(argv[2], &a) || !parse_byte_argument(argv[3], &b)) {
+      return usage(argv[0]);
+    }
   }
   Expander expander;
   expander.open();

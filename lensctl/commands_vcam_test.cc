@@ -87,6 +87,9 @@ TEST_F(VcamTest, UsageErrors) {
   EXPECT_NE(out.find("\twrite <addr> <data>\n"), std::string::npos);
   EXPECT_EQ(run({"focusstepnear", "10"}, &out), 1);
   EXPECT_EQ(run({"write"}, &out), 1);
+  EXPECT_EQ(run({"focusstepnear", "-1", "3"}, &out), 1);
+  EXPECT_EQ(run({"focusstepfar", "10", "many"}, &out), 1);
+  EXPECT_EQ(out.rfind("usage: lensctl\n", 0), 0u);
   EXPECT_TRUE(writes().empty());  // nothing was touched
   EXPECT_EQ(run({"spin"}, &out), 0);
   EXPECT_EQ(out, "unknown command spin\n");

@@ -1,6 +1,7 @@
 // The consumer table shared by the request loop and audio_thread.
 #include "soundtap/audio_stream.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -23,6 +24,16 @@ int FindFreeSlot() {
     if (Stream.slots[i].fd <= 0) return i;
   }
   return -1;
+}
+
+bool HasConsumerFifo(dev_t dev, ino_t ino) {
+  for (const ConsumerSlot& slot : Stream.slots) {
+    struct stat st;
+    if (slot.fd > 0 && fstat(slot.fd, &st) == 0 && st.st_dev == dev && st.st_ino == ino) {
+      return true;
+    }
+  }
+  return false;
 }
 
 int32_t FillSlot(int index, int fd, const std::string& path) {

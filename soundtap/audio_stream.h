@@ -4,6 +4,7 @@
 #define SOUNDTAP_AUDIO_STREAM_H_
 
 #include <pthread.h>
+#include <sys/types.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -41,6 +42,9 @@ void ResetAudioStream();
 
 // First free slot in index order, or -1. Caller holds ConsumerLock.
 int FindFreeSlot();
+
+// Whether a registered consumer's FIFO is the object dev/ino. Caller holds ConsumerLock.
+bool HasConsumerFifo(dev_t dev, ino_t ino);
 
 // Fills slot index with fd and the first 47 characters of path; returns the new count.
 // Caller holds ConsumerLock.

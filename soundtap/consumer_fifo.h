@@ -1,8 +1,10 @@
-// Registration of a consumer: its FIFO is opened for writing (waiting a little for its
-// reader), placed in the first free slot, and the first consumer opens capture and wakes
-// audio_thread.
+// A consumer's FIFO from its "start audio PATH" request to its slot: the path is looked at
+// without being opened (no link followed, only a FIFO accepted), and the object so checked
+// is the one later opened for writing.
 #ifndef SOUNDTAP_CONSUMER_FIFO_H_
 #define SOUNDTAP_CONSUMER_FIFO_H_
+
+#include <sys/types.h>
 
 #include <string>
 
@@ -11,15 +13,22 @@
 
 namespace soundtap {
 
-constexpr int kOpenAttempts = 12;
-constexpr int kOpenRetryMs = 50;
+struct CheckedFifo {
+  std::string path;
+  UniqueFd object;  // O_PATH: pins the checked FIFO, allows no reading or writing
+  dev_t dev = 0;
+  ino_t ino = 0;
+};
 
-// Opens path write-only and non-blocking, up to kOpenAttempts times while it has no
-// reader. Only FIFOs are accepted: anything else is closed unwritten and refused.
-UniqueFd OpenConsumerFifo(const std::string& path);
+// Opens path with O_PATH | O_NOFOLLOW (which neither follows a final link nor runs a
+// device's open) and keeps it only when fstat shows a FIFO. A link, a device, a directory
+// or a regular file is refused; every refusal is logged.
+bool CheckConsumerPath(const std::string& path, CheckedFifo* fifo);
 
-// Handles "start audio PATH". Returns the slot index, or -1 when nothing was registered.
-int RegisterConsumer(const std::string& path, const Settings& settings);
+// One attempt to open the checked FIFO write-only and non-blocking, through /proc/self/fd
+// so that a name swapped since the check changes nothing. Invalid with errno on failure
+// (ENXIO: no reader yet). Never descriptor 0, which marks a free slot.
+UniqueFd OpenCheckedFifo(const CheckedFifo& fifo);
 
 }  // namespace soundtap
 

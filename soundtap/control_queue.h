@@ -1,5 +1,5 @@
-// The control queues: requests arrive on "/sndq" (polled once a second), "getinfo"
-// replies leave on "/sndqr".
+// The control queues: requests arrive on "/sndq" (read once a second), "getinfo" replies
+// leave on "/sndqr". soundtap makes both itself: a queue of another owner is replaced.
 #ifndef SOUNDTAP_CONTROL_QUEUE_H_
 #define SOUNDTAP_CONTROL_QUEUE_H_
 
@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "soundtap/consumer_opener.h"
 #include "soundtap/options.h"
 
 namespace soundtap {
@@ -15,20 +16,25 @@ constexpr const char* kRequestQueue = "/sndq";
 constexpr const char* kReplyQueue = "/sndqr";
 constexpr long kQueueMessages = 50;
 constexpr long kQueueMessageBytes = 2048;
+constexpr int kRequestPollMs = 1000;
 
 struct ControlQueues {
   mqd_t request = static_cast<mqd_t>(-1);
   mqd_t reply = static_cast<mqd_t>(-1);
 };
 
-// Opens (creating when absent) both queues; returns -1 when either fails.
+// Opens both queues, creating them when absent. An existing queue is kept only when it is
+// this user's, closed to everyone else and of the sizes above (an earlier soundtap's, with
+// its queued requests and the peers that hold it open); any other is removed and made
+// afresh, with a log line. Returns -1 (logged) when either cannot be had.
 int OpenControlQueues(ControlQueues* queues);
 
 // Logs, tokenises and carries out one request text.
-void HandleRequest(const std::string& text, const ControlQueues& queues, const Settings& settings);
+void HandleRequest(const std::string& text, const ControlQueues& queues, const Settings& settings,
+                   ConsumerOpener* opener);
 
-// The request loop: until the quit flag is set, handles every queued request, then sleeps
-// a second.
+// The request loop: until the quit flag is set, handles every queued request, then for a
+// second makes the open attempts of the consumers that wait for their reader.
 void CheckReqFifo(const ControlQueues& queues, const Settings& settings);
 
 }  // namespace soundtap

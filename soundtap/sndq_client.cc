@@ -1,10 +1,14 @@
 // sndq-client: a test and diagnostic tool for soundtap's control queues.
 //   sndq-client send TEXT      queue TEXT on "/sndq"
 //   sndq-client ask TEXT [MS]  queue TEXT, then print the reply from "/sndqr" (wait MS, 3000)
-//   sndq-client attr           print the attributes of both queues
+//   sndq-client attr [NAME...] print the attributes of the queues (both by default)
+//   sndq-client make NAME MODE MAXMSG MSGSIZE [TEXT]
+//                              create queue NAME with octal MODE (sizes 0 0: the system's)
+//                              and queue TEXT in it
 //   sndq-client unlink         remove both queues
 #include <fcntl.h>
 #include <mqueue.h>
+#include <sys/stat.h>
 #include <time.h>
 
 #include <cerrno>
@@ -56,8 +60,8 @@ int Ask(const char* text, long wait_ms) {
   return 0;
 }
 
-int Attr() {
-  for (const char* name : {"/sndq", "/sndqr"}) {
+int Attr(const std::vector<const char*>& names) {
+  for (const char* name : names) {
     mqd_t q = mq_open(name, O_RDONLY | O_NONBLOCK);
     struct mq_attr attr = {};
     if (q == static_cast<mqd_t>(-1) || mq_getattr(q, &attr) != 0) {
@@ -70,6 +74,24 @@ int Attr() {
   return 0;
 }
 
+int Make(int argc, char** argv) {
+  const mode_t mode = static_cast<mode_t>(strtol(argv[3], nullptr, 8));
+  struct mq_attr attr = {};
+  attr.mq_maxmsg = strtol(argv[4], nullptr, 10);
+  attr.mq_msgsize = strtol(argv[5], nullptr, 10);
+  umask(0);
+  mqd_t q = mq_open(argv[2], O_RDWR | O_CREAT | O_EXCL | O_NONBLOCK, mode,
+                    attr.mq_maxmsg > 0 ? &attr : nullptr);
+  if (q == static_cast<mqd_t>(-1)) {
+    perror(argv[2]);
+    return 1;
+  }
+  const int rc = argc >= 7 ? mq_send(q, argv[6], strlen(argv[6]) + 1, 0) : 0;
+  if (rc != 0) perror("mq_send");
+  mq_close(q);
+  return rc == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,12 +99,18 @@ int main(int argc, char** argv) {
   if (argc >= 3 && strcmp(argv[1], "ask") == 0) {
     return Ask(argv[2], argc >= 4 ? strtol(argv[3], nullptr, 10) : 3000);
   }
-  if (argc >= 2 && strcmp(argv[1], "attr") == 0) return Attr();
+  if (argc >= 2 && strcmp(argv[1], "attr") == 0) {
+    if (argc == 2) return Attr({"/sndq", "/sndqr"});
+    return Attr(std::vector<const char*>(argv + 2, argv + argc));
+  }
+  if (argc >= 6 && strcmp(argv[1], "make") == 0) return Make(argc, argv);
   if (argc >= 2 && strcmp(argv[1], "unlink") == 0) {
     mq_unlink("/sndq");
     mq_unlink("/sndqr");
     return 0;
   }
-  fprintf(stderr, "usage: sndq-client send TEXT | ask TEXT [MS] | attr | unlink\n");
+  fprintf(stderr,
+          "usage: sndq-client send TEXT | ask TEXT [MS] | attr [NAME...] | "
+          "make NAME MODE MAXMSG MSGSIZE [TEXT] | unlink\n");
   return 2;
 }

@@ -2,13 +2,16 @@
 reading real FIFOs, the control queues private to the sandbox's IPC namespace."""
 # ctest-labels: tsan
 import os
+import stat
 import subprocess
+import sys
 import wave
 
 import pytest
 
 from camera import program, wait_for
-from soundtap_rig import Soundtap, cyclic, g711_ulaw, read_file, size_at_least, tone_s16
+from soundtap_rig import (CONSUMER, NOBODY, SNDQ, Soundtap, attacker, cyclic, g711_ulaw,
+                          read_file, size_at_least, tone_s16, watch_opens)
 
 RATE = 48000
 ULAW = g711_ulaw(tone_s16(1.5, RATE))  # what the card delivers in u-law mode
@@ -18,8 +21,8 @@ ULAW = g711_ulaw(tone_s16(1.5, RATE))  # what the card delivers in u-law mode
 def soundtap(request):
     daemons = []
 
-    def start(*args, data=ULAW, bytes_per_second=RATE, conf="asound.conf"):
-        d = Soundtap(args, data, bytes_per_second, conf)
+    def start(*args, data=ULAW, bytes_per_second=RATE, conf="asound.conf", before=None):
+        d = Soundtap(args, data, bytes_per_second, conf, before)
         daemons.append(d)
         return d.start()
 
@@ -241,3 +244,129 @@ def test_stop_signal_ends_the_daemon_while_streaming(soundtap):
     st.proc.terminate()
     assert st.proc.wait(timeout=5) == 0
     assert "audio_thread: thread stopping\n" in st.log()
+
+
+INFO = "sample 48000 bitrate 128000 encode ulaw"
+
+
+def remove(*paths):
+    """Clears what an earlier case of the module left in the sandbox's /tmp."""
+    for path in paths:
+        if os.path.lexists(path):
+            os.unlink(path)
+
+
+# Queues made before the daemon by someone else: (queue, maker, mode, sizes, queued text,
+# replaced). Only a queue the daemon could have left itself (root's, 0600, its sizes) stays.
+@pytest.mark.parametrize("name,maker,mode,sizes,text,replaced", [
+    ("/sndq", "nobody", "666", (0, 0), "start video planted", True),
+    ("/sndq", "nobody", "600", (0, 0), "start video planted", True),
+    ("/sndqr", "nobody", "666", (0, 0), "planted reply", True),
+    ("/sndq", "root", "644", (50, 2048), "start video planted", True),
+    ("/sndq", "root", "600", (50, 2048), "start video planted", False),
+])
+def test_queues_made_by_others_are_replaced(soundtap, name, maker, mode, sizes, text, replaced):
+    make = SNDQ + ["make", name, mode, *[str(n) for n in sizes], text]
+    st = soundtap(before=lambda: subprocess.run((NOBODY if maker == "nobody" else []) + make,
+                                                check=True))
+    assert st.ask("getinfo").split(" ", 1)[1] == INFO
+    log = st.log()
+    assert ("%s of uid " % name in log) == replaced
+    assert ("CheckReqFifo: read [start video planted]" in log) == (not replaced)
+    attrs = subprocess.run(SNDQ + ["attr"], capture_output=True, text=True, check=True).stdout
+    assert attrs == "/sndq maxmsg 50 msgsize 2048\n/sndqr maxmsg 50 msgsize 2048\n"
+    for queue in ("/sndq", "/sndqr"):
+        assert attacker(*SNDQ, "attr", queue, check=False).returncode != 0
+
+
+# What the attacker leaves at a consumer path in /tmp (a device node stands in for one
+# whose open acts): none of it is opened, let alone registered.
+@pytest.mark.parametrize("plant,target", [
+    ("link", "/tmp/precious"),  # a link to a root's file
+    ("link", "/tmp/device"),  # a link to a device
+    ("link", "/tmp/victim"),  # a link to another consumer's FIFO, read
+    ("file", "/tmp/evil"),  # the attacker's own file
+    ("none", "/tmp/device"),  # a device named directly
+])
+def test_consumer_path_is_checked_before_it_is_opened(soundtap, plant, target):
+    st = soundtap()
+    remove("/tmp/precious", "/tmp/device", "/tmp/victim", "/tmp/evil")
+    with open("/tmp/precious", "w") as f:
+        f.write("keep me\n")
+    os.mknod("/tmp/device", 0o666 | stat.S_IFCHR, os.makedev(1, 3))
+    os.mkfifo("/tmp/victim")
+    reader = os.open("/tmp/victim", os.O_RDONLY | os.O_NONBLOCK)
+    path = "/tmp/evil"
+    if plant == "link":
+        attacker("ln", "-s", target, path)
+    elif plant == "file":
+        attacker("touch", path)
+    else:
+        path = target
+    watch = watch_opens(target)
+    try:
+        st.send("start audio " + path)
+        st.sync()
+        assert not readable(watch)
+    finally:
+        os.close(watch)
+        os.close(reader)
+    log = st.log()
+    assert "%s is not a FIFO, refused\n" % path in log
+    assert "opened" not in log and not st.device_open()
+    assert read_file("/tmp/precious") == b"keep me\n"
+
+
+# The attacker's FIFO, read by the attacker, asked for twice (by another name the second
+# time, or before its reader came): one slot, each chunk once.
+@pytest.mark.parametrize("second,reader", [
+    ("/tmp/dup", True),
+    ("/tmp//dup", True),
+    ("/tmp/dup-link", True),  # a hard link
+    ("/tmp/dup", False),
+])
+def test_a_registered_fifo_is_refused_the_second_time(soundtap, second, reader):
+    st = soundtap()
+    remove("/tmp/dup", "/tmp/dup-link", "/tmp/dup.out")
+    if reader:
+        out = "/tmp/dup.out"
+        proc = subprocess.Popen(NOBODY + [sys.executable, CONSUMER, "/tmp/dup", out, "--limit",
+                                          str(2 * RATE)])
+        st.consumers.append(proc)
+        assert wait_for(lambda: os.path.exists("/tmp/dup"))
+    else:
+        attacker("mkfifo", "/tmp/dup")
+    attacker("ln", "/tmp/dup", "/tmp/dup-link")
+    st.send_batch(["start audio /tmp/dup", "start audio " + second])
+    if reader:
+        proc.wait(timeout=20)
+        log = st.log()
+        assert log.count("new slot") == 1 and "consumers to 2" not in log
+        got = read_file(out)
+        assert len(got) >= 2 * RATE and got == cyclic(ULAW, len(got))
+    else:
+        assert st.wait_log("ENXIO, attempts expired\n")
+        st.sync()
+        assert st.log().count("opening /tmp/") == 12
+    assert "%s is already registered, refused\n" % second in st.log()
+
+
+def test_fifos_without_readers_do_not_hold_up_a_new_consumer(soundtap):
+    st = soundtap()
+    idle = ["/tmp/idle%d" % i for i in range(40)]
+    attacker("mkfifo", *idle)
+    os.makedirs("/tmp/soundtap", exist_ok=True)
+    os.mkfifo("/tmp/soundtap/fresh")
+    fd = os.open("/tmp/soundtap/fresh", os.O_RDONLY | os.O_NONBLOCK)
+    try:
+        st.send_batch(["start audio " + p for p in idle] + ["start audio /tmp/soundtap/fresh"])
+        assert st.wait_log("opened /tmp/soundtap/fresh\n")
+        assert wait_for(lambda: readable(fd))
+        assert st.wait_log("ENXIO, attempts expired\n", count=40)
+    finally:
+        os.close(fd)
+    log = st.log()
+    assert "read 41 msgs" in log
+    # Its one attempt came while the others were still being retried.
+    assert log.index("opened /tmp/soundtap/fresh\n") < log.index("ENXIO, attempts expired\n")
+    assert log.count("opening /tmp/idle") == 40 * 12

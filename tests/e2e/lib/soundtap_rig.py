@@ -1,6 +1,7 @@
 """soundtap in the sandbox for tests: the test sound card (testbed/alsa) fed with known
-samples, the daemon with its log, consumers as separate processes, and the control queues
-through the sndq-client tool."""
+samples, the daemon with its log, consumers as separate processes, the control queues
+through the sndq-client tool, and a local attacker (an unprivileged user)."""
+import ctypes
 import math
 import os
 import random
@@ -16,6 +17,23 @@ CONSUMER = os.path.join(LIB, "sound_consumer.py")
 FEEDER = os.path.join(SOURCE_DIR, "testbed", "alsa", "feed_sound")
 LOG = "/tmp/soundtap.log"
 OUT = "/tmp/soundtap.out"
+SNDQ = program("soundtap", "sndq-client")
+NOBODY = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
+IN_OPEN = 0x20
+
+
+def attacker(*cmd, check=True):
+    """Runs cmd as the unprivileged local user."""
+    return subprocess.run(NOBODY + [str(c) for c in cmd], capture_output=True, text=True,
+                          check=check)
+
+
+def watch_opens(path):
+    """An inotify descriptor that turns readable once the object at path is opened."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    fd = libc.inotify_init1(os.O_NONBLOCK | os.O_CLOEXEC)
+    assert fd >= 0 and libc.inotify_add_watch(fd, path.encode(), IN_OPEN) >= 0
+    return fd
 
 
 def tone_s16(seconds, rate, freq=1000.0, seed=7):
@@ -42,8 +60,10 @@ def cyclic(data, n):
 
 
 class Soundtap:
-    def __init__(self, args=(), data=b"", bytes_per_second=48000, conf="asound.conf"):
+    def __init__(self, args=(), data=b"", bytes_per_second=48000, conf="asound.conf",
+                 before=None):
         self.args, self.data, self.rate, self.conf = [str(a) for a in args], data, bytes_per_second, conf
+        self.before = before  # called once the old queues are gone, before the daemon starts
         self.proc = self.feeder = None
         self.consumers = []
 
@@ -52,7 +72,9 @@ class Soundtap:
         # without CAP_SYS_RESOURCE; the limit belongs to the sandbox's own IPC namespace.
         with open("/proc/sys/fs/mqueue/msg_max", "w") as f:
             f.write("64")
-        subprocess.run(program("soundtap", "sndq-client") + ["unlink"], check=True)
+        subprocess.run(SNDQ + ["unlink"], check=True)
+        if self.before:
+            self.before()
         env = dict(os.environ, ALSA_CONFIG_PATH=os.path.join(SOURCE_DIR, "testbed", "alsa",
                                                              self.conf))
         if self.conf == "asound.conf":
@@ -97,10 +119,19 @@ class Soundtap:
         return wait_for(lambda: self.log().count(text) >= count, timeout)
 
     def send(self, text):
-        subprocess.run(program("soundtap", "sndq-client") + ["send", text], check=True)
+        subprocess.run(SNDQ + ["send", text], check=True)
+
+    def send_batch(self, texts):
+        """Queues texts while the daemon is stopped, so that one pass handles them all."""
+        self.proc.send_signal(signal.SIGSTOP)
+        try:
+            for text in texts:
+                self.send(text)
+        finally:
+            self.proc.send_signal(signal.SIGCONT)
 
     def ask(self, text, wait_ms=3000):
-        r = subprocess.run(program("soundtap", "sndq-client") + ["ask", text, str(wait_ms)],
+        r = subprocess.run(SNDQ + ["ask", text, str(wait_ms)],
                            capture_output=True, text=True)
         return r.stdout.rstrip("\n")
 
