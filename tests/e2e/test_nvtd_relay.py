@@ -310,10 +310,10 @@ def test_a_planted_reply_path_is_not_written_to(plant, error, secret):
         r = forward(BODY)
         assert r.returncode == 0, r.stdout
         check_fault_reply(r.stdout)
-        assert f"server failed to open {path}, {error}" in server.err()
         with open(SECRET, "rb") as f:
             assert f.read() == secret
         assert os.lstat(path).st_size == planted.st_size
+        assert f"server failed to open {path}, {error}" in server.err()
     finally:
         os.close(fd)
         server.stop()
