@@ -1,4 +1,5 @@
-// Persistent relay mode: set-up of the server FIFO and one request per OPEN/ENV/CONTENT.
+// Persistent relay mode: the server FIFO (made by nvtd itself, made afresh after a broken
+// request) and one request per OPEN/ENV/CONTENT, answered on the forwarder's reply FIFO.
 #include "nvtd/core/relay_server.h"
 
 #include <errno.h>
@@ -18,24 +19,76 @@
 #include "nvtd/core/request_env.h"
 
 namespace nvtd {
+namespace {
+
+bool own_fifo(const struct stat& st) {
+  return S_ISFIFO(st.st_mode) && st.st_uid == geteuid();
+}
+
+// Makes a FIFO at path. An own FIFO already there is kept unless afresh; anything else (a
+// FIFO or file of another user, a link, a directory) is removed first. 0, or -1 with errno.
+int make_fifo(const char* path, bool afresh) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    struct stat st;
+    if (lstat(path, &st) == 0) {
+      if (!afresh && own_fifo(st)) return 0;
+      int removed = S_ISDIR(st.st_mode) ? rmdir(path) : unlink(path);
+      if (removed < 0 && errno != ENOENT) return -1;
+    } else if (errno != ENOENT) {
+      return -1;
+    }
+    if (mkfifo(path, relay::kServerFifoMode) == 0) return 0;
+    if (errno != EEXIST) return -1;  // EEXIST: something came in between; look again
+  }
+  return -1;
+}
+
+// Opens the own FIFO at path for reading (without waiting for a writer) and once more for
+// writing, and gives it the mode forwarders need. Prints the failing step's error text.
+int open_server_ends(const char* path, UniqueFd* read_end, UniqueFd* write_end) {
+  UniqueFd reader(open(path, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+  struct stat st;
+  if (reader.valid() && (fstat(reader.get(), &st) < 0 || !own_fifo(st))) {
+    reader.reset();
+    errno = EPERM;  // replaced after it was made
+  }
+  if (!reader.valid() || fchmod(reader.get(), relay::kServerFifoMode) < 0) {
+    perror("open");
+    return -1;
+  }
+  UniqueFd writer(open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat written;
+  if (writer.valid() && (fstat(writer.get(), &written) < 0 || written.st_dev != st.st_dev ||
+                         written.st_ino != st.st_ino)) {
+    writer.reset();
+    errno = EPERM;
+  }
+  if (!writer.valid()) {
+    perror("open dummy");
+    return -1;
+  }
+  // Reads wait for input; the write end kept open means they never see end-of-file.
+  int flags = fcntl(reader.get(), F_GETFL);
+  if (flags < 0 || fcntl(reader.get(), F_SETFL, flags & ~O_NONBLOCK) < 0) {
+    perror("fcntl");
+    return -1;
+  }
+  *read_end = std::move(reader);
+  *write_end = std::move(writer);
+  return 0;
+}
+
+}  // namespace
 
 int start_persist(RelayState* state, const char* fifo_path) {
   printf("called with persist\n");
   umask(0);
-  if (mkfifo(fifo_path, relay::kServerFifoMode) < 0 && errno != EEXIST) {
+  state->server_name = fifo_path;
+  if (make_fifo(fifo_path, false) < 0) {
     perror("mkfifo");
     return -1;
   }
-  state->server_fifo.reset(open(fifo_path, O_RDONLY | O_CLOEXEC));
-  if (!state->server_fifo.valid()) {
-    perror("open");
-    return -1;
-  }
-  state->keep_open.reset(open(fifo_path, O_WRONLY | O_CLOEXEC));
-  if (!state->keep_open.valid()) {
-    perror("open dummy");
-    return -1;
-  }
+  if (open_server_ends(fifo_path, &state->server_fifo, &state->keep_open) < 0) return -1;
   if (signal(SIGPIPE, SIG_IGN) == SIG_ERR) {
     perror("signal");
     return -1;
@@ -45,14 +98,42 @@ int start_persist(RelayState* state, const char* fifo_path) {
   return 0;
 }
 
+int renew_server_fifo(RelayState* state) {
+  // The new FIFO is made and opened beside the old one, then renamed over it: a forwarder
+  // opening the path finds one or the other, never nothing.
+  std::string fresh = state->server_name + ".new";
+  if (make_fifo(fresh.c_str(), true) < 0) {
+    perror("mkfifo");
+    return -1;
+  }
+  UniqueFd reader;
+  UniqueFd writer;
+  if (open_server_ends(fresh.c_str(), &reader, &writer) < 0) return -1;
+  if (rename(fresh.c_str(), state->server_name.c_str()) < 0) {
+    perror("rename");
+    return -1;
+  }
+  state->server_fifo = std::move(reader);
+  state->keep_open = std::move(writer);
+  return 0;
+}
+
 int open_reply_fifo(const char* name, int timeout_ms) {
   // Non-blocking open fails with ENXIO until the reader is there; poll for it a bounded time.
+  // A link is not followed and only a FIFO is written to: the path is in a directory
+  // everybody may write to.
   for (int waited = 0;; waited += 10) {
-    int fd = open(name, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-      int flags = fcntl(fd, F_GETFL);
-      if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-      return fd;
+    UniqueFd reply(open(name, O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    if (reply.valid()) {
+      struct stat st;
+      if (fstat(reply.get(), &st) < 0) return -1;
+      if (!S_ISFIFO(st.st_mode)) {
+        errno = EINVAL;
+        return -1;
+      }
+      int flags = fcntl(reply.get(), F_GETFL);
+      if (flags >= 0) fcntl(reply.get(), F_SETFL, flags & ~O_NONBLOCK);
+      return reply.release();
     }
     if (errno != ENXIO && errno != EINTR) return -1;
     if (waited >= timeout_ms || StopRequested) {
@@ -72,17 +153,18 @@ void close_client_fifo(RelayState* state) {
 
 namespace {
 
-// A forwarder stopped half-way: its request is dropped, its reply FIFO closed unanswered.
-int drop_cut_short_request(RelayState* state) {
-  printf("relay: message cut short, request dropped\n");
+// A request that stopped half-way or broke the protocol is dropped unanswered. Where its
+// rest would begin in the server FIFO is unknown, so the FIFO is made afresh rather than
+// its rest read as the next request. 0 to go on, -1 to end the loop.
+int drop_broken_request(RelayState* state, int result) {
+  if (StopRequested) return -1;  // a read cut by the stop signal; shut-down closes the rest
+  printf(result == kRelayCutShort ? "relay: message cut short, request dropped\n"
+                                  : "relay: protocol error, request dropped\n");
+  int renewed = renew_server_fifo(state);
   close_client_fifo(state);
+  if (renewed == 0) printf("relay: server fifo made afresh\n");
   fflush(stdout);
-  return 0;
-}
-
-// A reader's result as the loop's: a cut-short request is dropped, an error ends the loop.
-int relay_step_failed(RelayState* state, int result) {
-  return result == kRelayCutShort ? drop_cut_short_request(state) : -1;
+  return renewed;
 }
 
 }  // namespace
@@ -90,7 +172,7 @@ int relay_step_failed(RelayState* state, int result) {
 int serve_relay_request(RelayState* state, const OperationTable& operations) {
   int32_t pid = 0;
   int result = relay_read_open(state->server_fifo.get(), &pid, state->wait_ms);
-  if (result < 0) return relay_step_failed(state, result);
+  if (result < 0) return drop_broken_request(state, result);
   printf("get open command\n");
   printf("client pid = %d\n", pid);
   char name[relay::kClientFifoNameSize];
@@ -98,22 +180,27 @@ int serve_relay_request(RelayState* state, const OperationTable& operations) {
   state->client_name = name;
   int fd = open_reply_fifo(name, kReplyFifoWaitMs);
   if (fd < 0) {
+    // The request is still read to its end, so that its ENV and CONTENT are not taken for
+    // the next request's messages.
     fprintf(stderr, "server failed to open %s, %s", name, strerror(errno));
-    return 0;
+  } else {
+    state->client_fifo.reset(fd);
+    printf("opened fifo %s\n", name);
   }
-  state->client_fifo.reset(fd);
-  printf("opened fifo %s\n", name);
 
   std::string env_text;
   result = relay_read_env(state->server_fifo.get(), &env_text, state->wait_ms);
-  if (result < 0) return relay_step_failed(state, result);
+  if (result < 0) return drop_broken_request(state, result);
   Request request = request_from_relay_environment(env_text);
+  bool answerable = state->client_fifo.valid();
   {
-    Reply reply(state->client_fifo.get(), RunMode::kRelay);
+    // Without a reply FIFO the reply stays in memory and goes with the request.
+    Reply reply(answerable ? state->client_fifo.get() : -1, RunMode::kRelay);
     result = relay_read_content(state->server_fifo.get(), &request, reply, state->wait_ms);
-    if (result < 0) return relay_step_failed(state, result);
-    dispatch_request(operations, request, reply);
+    if (result == 0 && answerable) dispatch_request(operations, request, reply);
   }  // the reply is written before its FIFO closes
+  if (result < 0) return drop_broken_request(state, result);
+  if (!answerable) printf("relay: no reply fifo, request dropped\n");
   close_client_fifo(state);
   fflush(stdout);
   return 0;

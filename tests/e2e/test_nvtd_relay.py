@@ -1,13 +1,14 @@
 """nvtd in persistent mode (--persist): the relay protocol spoken by hand, its errors, and the
 forwarder behind busybox httpd answering curl from the LAN side."""
 import os
+import stat
 import subprocess
 import threading
 
 import pytest
-from camera import in_lan, program, wait_for
-from nvtd_relay import (ReplyFifo, content_message, env_message, header, open_message,
-                        relay_request, start_persistent)
+from camera import EMULATOR, in_lan, program, wait_for
+from nvtd_relay import (SERVER_FIFO, Nvtd, ReplyFifo, content_message, env_message, header,
+                        open_message, own_server_fifo, relay_request, start_persistent)
 
 # nvtd finds its settings at once instead of waiting for CAM.
 pytestmark = pytest.mark.usefixtures("settings_server")
@@ -32,6 +33,18 @@ def check_fault_reply(reply):
     head, _, body = reply[len(status):].partition(b"\r\n\r\n")
     assert int(head.split(b"\r\n")[0].split(b": ")[1]) == len(body)
     assert b"Unsupported Command" in body
+
+
+def check_served_after_protocol_error(server):
+    """The broken request was dropped, the server FIFO made afresh and nvtd still serves."""
+    assert wait_for(lambda: "relay: server fifo made afresh\n" in server.out()
+                    or server.proc.poll() is not None, timeout=10), server.out()
+    assert server.proc.poll() is None, server.err()
+    assert "relay: protocol error, request dropped\n" in server.out()
+    r = forward(BODY)
+    assert r.returncode == 0, r.stdout
+    check_fault_reply(r.stdout)
+    assert server.proc.poll() is None
 
 
 def test_requests_are_answered_on_the_reply_fifo(persistent):
@@ -63,42 +76,50 @@ def test_chunks_6_6_are_rejected_at_the_second(persistent):
     os.write(fd, open_message(4200))
     os.write(fd, env_message("REQUEST_METHOD=POST\nCONTENT_LENGTH=10"))
     os.write(fd, content_message([b"012345", b"678901"]))
-    assert server.wait(timeout=10) == 255
+    assert reply.read_all() == b""  # dropped unanswered
     reply.close()
+    check_served_after_protocol_error(server)
     out = server.out()
     assert "fifo_read_content: read length is past content length!\n" in out
     assert "bogus content\n" in out
     assert "close fifo /tmp/nvtd_cl.4200\n" in out
 
 
-def test_env_before_open_ends_the_server(persistent):
+def test_env_before_open_is_dropped_and_the_next_request_served(persistent):
     server, fd = persistent
     os.write(fd, env_message("CONTENT_LENGTH=10"))
-    assert server.wait(timeout=10) == 255
+    check_served_after_protocol_error(server)
     assert "got unexpected fifo message 2, needed OPEN\n" in server.err()
 
 
-def test_missing_content_length_ends_the_server(persistent):
+def test_missing_content_length_is_dropped_and_the_next_request_served(persistent):
     server, fd = persistent
     reply = ReplyFifo(4300)
     os.write(fd, open_message(4300))
     os.write(fd, env_message("REQUEST_METHOD=POST"))
     os.write(fd, header(3))
-    assert server.wait(timeout=10) == 255
+    assert reply.read_all() == b""
     reply.close()
+    check_served_after_protocol_error(server)
     assert "need content length!bogus content\n" in server.out()
 
 
-def test_reply_fifo_without_reader_is_given_up_and_the_next_request_served(persistent):
+def test_requests_of_dead_forwarders_are_read_and_dropped_and_the_next_is_served(persistent):
+    """A forwarder killed by the web server after sending its request: its reply FIFO is
+    gone, or still there without a reader. Its ENV and CONTENT are read and dropped."""
     server, fd = persistent
-    os.write(fd, open_message(4400))  # no FIFO at all: fails at once
-    path = "/tmp/nvtd_cl.4401"
-    os.mkfifo(path, 0o600)            # a FIFO whose reader never comes
-    os.write(fd, open_message(4401))
-    check_fault_reply(relay_request(fd, 4402, BODY, ENV_LINES))
+    env = "\n".join(ENV_LINES)
+    os.write(fd, open_message(4400) + env_message(env) + content_message([BODY]))  # no FIFO
+    os.mkfifo("/tmp/nvtd_cl.4401", 0o600)  # its FIFO, whose reader is gone
+    os.write(fd, open_message(4401) + env_message(env) + content_message([BODY]))
+    r = forward(BODY)
+    assert r.returncode == 0, r.stdout
+    check_fault_reply(r.stdout)
     err = server.err()
     assert "server failed to open /tmp/nvtd_cl.4400, No such file or directory" in err
     assert "server failed to open /tmp/nvtd_cl.4401, Connection timed out" in err
+    assert server.out().count("relay: no reply fifo, request dropped\n") == 2
+    assert server.proc.poll() is None
 
 
 def test_sigterm_ends_a_persistent_server(persistent):
@@ -201,19 +222,165 @@ def test_busybox_httpd_and_forwarder_answer_curl_from_the_lan(httpd):
 
 
 def test_a_forwarder_that_stops_half_way_is_dropped_and_the_next_is_served(persistent):
-    server, fd = persistent
+    server, _ = persistent
     env = "REQUEST_METHOD=POST\nCONTENT_LENGTH=%d" % len(BODY)
     # One forwarder stops inside its ENV text, another inside a CONTENT chunk; neither closes
-    # the server FIFO for nvtd (it keeps a write end of its own anyway).
+    # the server FIFO for nvtd (it keeps a write end of its own anyway). nvtd makes its FIFO
+    # afresh after each before it closes the reply FIFO, so each opens the one there now.
     for pid, cut in ((4600, env_message(env)[:-5]),
                      (4601, env_message(env) + content_message([BODY])[:-7])):
         reply = ReplyFifo(pid)
+        fd = os.open(SERVER_FIFO, os.O_WRONLY)
         os.write(fd, open_message(pid))
         os.write(fd, cut)
         assert reply.read_all(timeout=30) == b""  # closed unanswered
         reply.close()
+        os.close(fd)
     r = forward(BODY)
     assert r.returncode == 0, r.stdout
     check_fault_reply(r.stdout)
     assert server.out().count("relay: message cut short, request dropped\n") == 2
+    assert server.out().count("relay: server fifo made afresh\n") == 2
     assert server.proc.poll() is None
+
+
+NOBODY = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
+SECRET = "/run/nvtd-test-secret"
+
+
+def as_nobody(*cmd):
+    """Runs cmd as an unprivileged local user."""
+    subprocess.run(NOBODY + list(cmd), check=True, timeout=10)
+
+
+@pytest.fixture
+def secret():
+    """A file only root may read or write, and its text."""
+    text = b"root only\n"
+    with open(SECRET, "wb") as f:
+        f.write(text)
+    os.chmod(SECRET, 0o600)
+    yield text
+    os.unlink(SECRET)
+
+
+def clear(path):
+    if os.path.lexists(path):
+        os.unlink(path)
+
+
+@pytest.mark.parametrize("squat", [
+    ["mkfifo", "-m", "0666", SERVER_FIFO],       # a FIFO the user may read and write
+    ["ln", "-s", SECRET, SERVER_FIFO],           # a link to a root-only file
+    ["sh", "-c", f"echo squat > {SERVER_FIFO}"],  # a plain file
+])
+def test_a_squatted_server_fifo_is_replaced_by_nvtds_own(squat, secret):
+    clear(SERVER_FIFO)
+    as_nobody(*squat)
+    server = Nvtd("--persist", "--noauth")
+    try:
+        assert wait_for(lambda: own_server_fifo() or server.proc.poll() is not None,
+                        timeout=10), os.lstat(SERVER_FIFO)
+        assert server.proc.poll() is None, server.err()
+        assert stat.S_IMODE(os.lstat(SERVER_FIFO).st_mode) == 0o620
+        r = forward(BODY)
+        assert r.returncode == 0, r.stdout
+        check_fault_reply(r.stdout)
+        with open(SECRET, "rb") as f:
+            assert f.read() == secret
+    finally:
+        server.stop()
+
+
+@pytest.mark.parametrize("plant, error", [
+    (["ln", "-s", SECRET], "Too many levels of symbolic links"),  # a link to a root-only file
+    (["touch"], "Invalid argument"),                               # the user's own plain file
+])
+def test_a_planted_reply_path_is_not_written_to(plant, error, secret):
+    path = "/tmp/nvtd_cl.31337"
+    clear(path)
+    clear(SERVER_FIFO)
+    as_nobody(*plant, path)
+    planted = os.lstat(path)
+    server, fd = start_persistent("--noauth")
+    try:
+        # The user's request names the planted path; the next forwarder is served as usual.
+        os.write(fd, open_message(31337) + env_message("\n".join(ENV_LINES))
+                 + content_message([BODY]))
+        r = forward(BODY)
+        assert r.returncode == 0, r.stdout
+        check_fault_reply(r.stdout)
+        with open(SECRET, "rb") as f:
+            assert f.read() == secret
+        assert os.lstat(path).st_size == planted.st_size
+        assert f"server failed to open {path}, {error}" in server.err()
+    finally:
+        os.close(fd)
+        server.stop()
+        clear(path)
+
+
+INIT_SCRIPT = os.path.join(os.environ.get("CAMERA_SOURCE_DIR", ""), "packaging", "init.d",
+                           "S70nvtd")
+INSTALLED_NVTD = "/usr/local/bin/nvtd"  # inside the sandbox: an overlay that goes with it
+
+
+def running(exe=None, args=None):
+    """Pids of live processes running exe, or whose command line holds all of args."""
+    pids = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                if f.read().rpartition(")")[2].split()[0] == "Z":
+                    continue
+            if exe is not None and os.readlink(f"/proc/{entry}/exe") != exe:
+                continue
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                words = f.read().decode(errors="replace").split("\0")
+        except OSError:
+            continue
+        if args is None or all(a in words for a in args):
+            pids.append(int(entry))
+    return pids
+
+
+@pytest.mark.skipif(bool(EMULATOR), reason="the script runs the camera's program directly")
+def test_init_script_starts_nvtd_again_when_it_exits_and_stop_ends_both(tmp_path):
+    import shutil
+    import signal
+
+    shutil.copy(program("nvtd", "nvtd")[0], INSTALLED_NVTD)
+    # The camera's shell and start-stop-daemon are busybox's.
+    applets = tmp_path / "busybox"
+    applets.mkdir()
+    for applet in ("start-stop-daemon", "sleep", "cat", "rm", "dirname", "basename", "logger"):
+        os.symlink(shutil.which("busybox"), applets / applet)
+    env = dict(os.environ, PATH=f"{applets}:{os.environ['PATH']}",
+               NVTD_ARGS="--persist --noauth")
+
+    def script(action):
+        return subprocess.run(["busybox", "sh", INIT_SCRIPT, action], env=env,
+                              capture_output=True, timeout=30)
+
+    def one_nvtd():
+        pids = running(exe=INSTALLED_NVTD)
+        return pids[0] if len(pids) == 1 and own_server_fifo() else None
+
+    clear(SERVER_FIFO)
+    assert script("start").returncode == 0
+    try:
+        first = wait_for(one_nvtd, timeout=10)
+        assert first, running(exe=INSTALLED_NVTD)
+        check_fault_reply(forward(BODY).stdout)
+        os.kill(first, signal.SIGKILL)
+        second = wait_for(lambda: (one_nvtd() or first) != first and one_nvtd(), timeout=20)
+        assert second, "nvtd was not started again"
+        r = forward(BODY)
+        assert r.returncode == 0, r.stdout
+        check_fault_reply(r.stdout)
+    finally:
+        assert script("stop").returncode == 0
+    assert wait_for(lambda: not running(exe=INSTALLED_NVTD)
+                    and not running(args=[INIT_SCRIPT, "respawn"]), timeout=20)

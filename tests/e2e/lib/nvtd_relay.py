@@ -3,6 +3,7 @@ the relay protocol spoken by hand (messages in native byte order), and raw HTTP.
 import os
 import signal
 import socket
+import stat
 import struct
 import subprocess
 import time
@@ -59,10 +60,19 @@ def _listening(port):
         return False
 
 
+def own_server_fifo():
+    """Whether the server FIFO is there and belongs to this (nvtd's) user."""
+    try:
+        st = os.lstat(SERVER_FIFO)
+    except FileNotFoundError:
+        return False
+    return stat.S_ISFIFO(st.st_mode) and st.st_uid == os.geteuid()
+
+
 def start_persistent(*extra):
-    """nvtd --persist and the write end of its server FIFO (opened once nvtd waits on it)."""
+    """nvtd --persist and the write end of its server FIFO (opened once nvtd made it)."""
     server = Nvtd("--persist", *extra)
-    assert wait_for(lambda: os.path.exists(SERVER_FIFO) or server.proc.poll() is not None)
+    assert wait_for(lambda: own_server_fifo() or server.proc.poll() is not None), server.err()
     fd = os.open(SERVER_FIFO, os.O_WRONLY)
     return server, fd
 
