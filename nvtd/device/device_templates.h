@@ -156,12 +156,12 @@ inline constexpr char kDeviceIoServiceCapabilitiesEnvelope[] =
     "</SOAP-ENV:Envelope>";
 
 // GetServiceCapabilities of the events service, with its WS-Addressing header: the request's
-// message id, the camera address and port (the path is "event_service" here).
+// message id, the camera address and port.
 inline constexpr char kEventsServiceCapabilitiesResponse[] =
     "<SOAP-ENV:Header><wsa5:MessageID>%s</wsa5:MessageID>"
     "<wsa5:ReplyTo SOAP-ENV:mustUnderstand=\"true\">"
     "<wsa5:Address>http://www.w3.org/2005/08/addressing/anonymous</wsa5:Address></wsa5:ReplyTo>"
-    "<wsa5:To SOAP-ENV:mustUnderstand=\"true\">http://%s:%d/onvif/event_service</wsa5:To>"
+    "<wsa5:To SOAP-ENV:mustUnderstand=\"true\">http://%s:%d/onvif/events_service</wsa5:To>"
     "<wsa5:Action SOAP-ENV:mustUnderstand=\"true\">"
     "http://www.onvif.org/ver10/events/wsdl/EventPortType/GetServiceCapabilitiesResponse"
     "</wsa5:Action></SOAP-ENV:Header>"

@@ -61,13 +61,13 @@ constexpr char kNotifyEnvelopeOpening[] =
 // declares it on its Topic element, so that the topic reads as clients expect it.
 constexpr char kPullMotionBody[] =
     "<SOAP-ENV:Header>{message_id_header}<wsa5:To " MUST
-    ">http://{address}:{port}/onvif/event_service/SubscriptionManager={index}"
+    ">http://{address}:{port}/onvif/events_service/SubscriptionManager={index}"
     "</wsa5:To><wsa5:Action " MUST
     ">{action}</wsa5:Action></SOAP-ENV:Header>"
     "<SOAP-ENV:Body><tev:PullMessagesResponse><tev:CurrentTime>{now}</tev:CurrentTime>"
     "<tev:TerminationTime>{deadline}</tev:TerminationTime><wsnt:NotificationMessage>"
     "<wsnt:SubscriptionReference><wsa5:Address>"
-    "http://{address}:{port}/onvif/event_service/SubscriptionManager={index}</wsa5:Address>"
+    "http://{address}:{port}/onvif/events_service/SubscriptionManager={index}</wsa5:Address>"
     "</wsnt:SubscriptionReference><wsnt:Topic Dialect=\"" CONCRETE_SET "\" xmlns:tns1=\"" TOPICS "\">"
     "tns1:VideoSource/MotionAlarm</wsnt:Topic><wsnt:Message>"
     "<tt:Message UtcTime=\"{event_time}\" PropertyOperation=\"Changed\" xmlns:tt=\"" ONVIF_SCHEMA "\">"
@@ -162,7 +162,7 @@ constexpr char kRenewBody[] =
 constexpr auto kRenewResponse = join_text(kEventEnvelopeOpening, kRenewBody);
 
 constexpr char kSetSynchronizationPointBody[] =
-    REPLY_HEADER(" " MUST, "/onvif/event_service",
+    REPLY_HEADER(" " MUST, "/onvif/events_service",
                  EVENTS_WSDL "/PullPointSubscription/SetSynchronizationPointResponse")
     "<SOAP-ENV:Body><tev:SetSynchronizationPointResponse></tev:SetSynchronizationPointResponse>"
     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
@@ -173,7 +173,7 @@ constexpr char kEventPropertiesBody[] =
     "<SOAP-ENV:Header><wsa5:MessageID>urn:uuid:2a7c3e6e-5b1d-4f0a-9c8e-3d9b4f6a1e20"
     "</wsa5:MessageID><wsa5:ReplyTo><wsa5:Address>" ANONYMOUS
     "</wsa5:Address></wsa5:ReplyTo>"
-    "<wsa5:To>http://localhost/onvif/event_service</wsa5:To>"
+    "<wsa5:To>http://localhost/onvif/events_service</wsa5:To>"
     "<wsa5:Action>" EVENTS_WSDL
     "/EventPortType/GetEventPropertiesResponse</wsa5:Action>"
     "</SOAP-ENV:Header><SOAP-ENV:Body><tev:GetEventPropertiesResponse>"

@@ -24,6 +24,7 @@ CAMERA = "10.99.0.2"
 
 EVENTS_WSDL = "http://www.onvif.org/ver10/events/wsdl"
 WSNT = "http://docs.oasis-open.org/wsn/b-2"
+TDS = "http://www.onvif.org/ver10/device/wsdl"
 TOPICS = "http://www.onvif.org/ver10/topics"
 SENDER_EMPTY = '<SOAP-ENV:Value>SOAP-ENV:Sender</SOAP-ENV:Value></SOAP-ENV:Code>' \
     '<SOAP-ENV:Reason><SOAP-ENV:Text xml:lang="en"/>'
@@ -104,16 +105,17 @@ def nvtd(tmp_path):
 def envelope(body, header=""):
     return ('<?xml version="1.0" encoding="UTF-8"?>'
             '<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope" '
-            'xmlns:a="http://www.w3.org/2005/08/addressing" xmlns:tev="%s" xmlns:wsnt="%s">'
+            'xmlns:a="http://www.w3.org/2005/08/addressing" xmlns:tev="%s" xmlns:wsnt="%s" '
+            'xmlns:tds="%s">'
             '<s:Header>%s</s:Header><s:Body>%s</s:Body></s:Envelope>'
-            % (EVENTS_WSDL, WSNT, header, body))
+            % (EVENTS_WSDL, WSNT, TDS, header, body))
 
 
-def send(body, action, content_type_action=False):
+def send(body, action, content_type_action=False, path="/onvif/events_service"):
     """Sends one request; returns the connected socket."""
     data = body.encode()
-    head = "POST /onvif/events_service HTTP/1.1\r\nHost: %s\r\nContent-Length: %d\r\n" % (
-        CAMERA, len(data))
+    head = "POST %s HTTP/1.1\r\nHost: %s\r\nContent-Length: %d\r\n" % (
+        path, CAMERA, len(data))
     if content_type_action:
         head += 'Content-Type: application/soap+xml; charset=utf-8; action="%s"\r\n' % action
     else:
@@ -430,8 +432,42 @@ def test_event_properties_and_synchronization_point(nvtd):
                   EVENTS_WSDL + "/PullPointSubscription/SetSynchronizationPointRequest",
                   "<a:MessageID>urn:uuid:sync</a:MessageID>")
     assert "<wsa5:MessageID>urn:uuid:sync</wsa5:MessageID>" in answer
-    assert "http://%s:%d/onvif/event_service</wsa5:To>" % (CAMERA, PORT) in answer
+    assert "http://%s:%d/onvif/events_service</wsa5:To>" % (CAMERA, PORT) in answer
     assert "SetSynchronizationPointResponse" in answer
+
+
+def test_event_addresses_share_one_path(nvtd):
+    consumer = Consumer()
+    try:
+        sid, created = create_pull_point("PT60S")
+        _, subscribed = subscribe("http://127.0.0.1:%d/onvif/notify" % consumer.port)
+        with pull(sid, "PT30S") as held:
+            pulled = read_answer(held, timeout=3)[1]
+        answers = {
+            "CreatePullPointSubscription": created,
+            "Subscribe": subscribed,
+            "PullMessages": pulled,
+            "SetSynchronizationPoint": call(
+                "<tev:SetSynchronizationPoint/>",
+                EVENTS_WSDL + "/PullPointSubscription/SetSynchronizationPointRequest"),
+            "GetEventProperties": call(
+                "<tev:GetEventProperties/>",
+                EVENTS_WSDL + "/EventPortType/GetEventPropertiesRequest"),
+            "GetServiceCapabilities": call(
+                "<tev:GetServiceCapabilities/>",
+                EVENTS_WSDL + "/EventPortType/GetServiceCapabilitiesRequest"),
+            "GetCapabilities": call(
+                "<tds:GetCapabilities><tds:Category>All</tds:Category></tds:GetCapabilities>",
+                TDS + "/GetCapabilities", path="/onvif/device_service"),
+            "GetServices": call(
+                "<tds:GetServices><tds:IncludeCapability>true</tds:IncludeCapability>"
+                "</tds:GetServices>", TDS + "/GetServices", path="/onvif/device_service"),
+        }
+        for name, answer in answers.items():
+            paths = re.findall(r"/onvif/(event[a-z_]*)", answer)
+            assert paths and set(paths) == {"events_service"}, (name, paths)
+    finally:
+        consumer.close()
 
 
 def topics(answer):
