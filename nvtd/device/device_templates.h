@@ -69,7 +69,7 @@ inline constexpr char kDeviceCapabilities[] =
 inline constexpr char kEventsCapabilities[] =
     "<tt:Events><tt:XAddr>%s</tt:XAddr>"
     "<tt:WSSubscriptionPolicySupport>false</tt:WSSubscriptionPolicySupport>"
-    "<tt:WSPullPointSupport>false</tt:WSPullPointSupport>"
+    "<tt:WSPullPointSupport>true</tt:WSPullPointSupport>"
     "<tt:WSPausableSubscriptionManagerInterfaceSupport>false"
     "</tt:WSPausableSubscriptionManagerInterfaceSupport></tt:Events>";
 
@@ -122,7 +122,7 @@ inline constexpr char kDeviceServiceCapabilities[] =
 
 inline constexpr char kEventsServiceCapabilities[] =
     "<tev:Capabilities WSPausableSubscriptionManagerInterfaceSupport=\"false\""
-    " WSPullPointSupport=\"false\" WSSubscriptionPolicySupport=\"false\"></tev:Capabilities>";
+    " WSPullPointSupport=\"true\" WSSubscriptionPolicySupport=\"false\"></tev:Capabilities>";
 
 inline constexpr char kMediaServiceCapabilities[] =
     "<trt:Capabilities>"
@@ -168,7 +168,7 @@ inline constexpr char kEventsServiceCapabilitiesResponse[] =
     "<SOAP-ENV:Body><tev:GetServiceCapabilitiesResponse>"
     "<tev:Capabilities PersistentNotificationStorage=\"false\" MaxPullPoints=\"10\""
     " MaxNotificationProducers=\"10\" WSPausableSubscriptionManagerInterfaceSupport=\"false\""
-    " WSPullPointSupport=\"false\" WSSubscriptionPolicySupport=\"false\"></tev:Capabilities>"
+    " WSPullPointSupport=\"true\" WSSubscriptionPolicySupport=\"false\"></tev:Capabilities>"
     "</tev:GetServiceCapabilitiesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
 // GetWsdlUrl: address, port.

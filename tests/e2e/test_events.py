@@ -25,6 +25,7 @@ CAMERA = "10.99.0.2"
 EVENTS_WSDL = "http://www.onvif.org/ver10/events/wsdl"
 WSNT = "http://docs.oasis-open.org/wsn/b-2"
 TDS = "http://www.onvif.org/ver10/device/wsdl"
+TT = "http://www.onvif.org/ver10/schema"
 TOPICS = "http://www.onvif.org/ver10/topics"
 SENDER_EMPTY = '<SOAP-ENV:Value>SOAP-ENV:Sender</SOAP-ENV:Value></SOAP-ENV:Code>' \
     '<SOAP-ENV:Reason><SOAP-ENV:Text xml:lang="en"/>'
@@ -436,7 +437,7 @@ def test_event_properties_and_synchronization_point(nvtd):
     assert "SetSynchronizationPointResponse" in answer
 
 
-def test_event_addresses_share_one_path(nvtd):
+def test_event_addresses_share_one_path_and_pull_points_are_announced(nvtd):
     consumer = Consumer()
     try:
         sid, created = create_pull_point("PT60S")
@@ -468,6 +469,14 @@ def test_event_addresses_share_one_path(nvtd):
             assert paths and set(paths) == {"events_service"}, (name, paths)
     finally:
         consumer.close()
+
+    def xml(name):
+        return ET.fromstring(answers[name].encode())
+    assert xml("GetCapabilities").find(".//{%s}Events/{%s}WSPullPointSupport" % (TT, TT)).text \
+        == "true"
+    for name in ("GetServiceCapabilities", "GetServices"):
+        announced = xml(name).find(".//{%s}Capabilities[@WSPullPointSupport]" % EVENTS_WSDL)
+        assert announced is not None and announced.get("WSPullPointSupport") == "true", name
 
 
 def topics(answer):
