@@ -69,7 +69,7 @@ inline constexpr char kDeviceCapabilities[] =
 inline constexpr char kEventsCapabilities[] =
     "<tt:Events><tt:XAddr>%s</tt:XAddr>"
     "<tt:WSSubscriptionPolicySupport>false</tt:WSSubscriptionPolicySupport>"
-    "<tt:WSPullPointSupport>false</tt:WSPullPointSupport>"
+    "<tt:WSPullPointSupport>true</tt:WSPullPointSupport>"
     "<tt:WSPausableSubscriptionManagerInterfaceSupport>false"
     "</tt:WSPausableSubscriptionManagerInterfaceSupport></tt:Events>";
 
@@ -122,7 +122,7 @@ inline constexpr char kDeviceServiceCapabilities[] =
 
 inline constexpr char kEventsServiceCapabilities[] =
     "<tev:Capabilities WSPausableSubscriptionManagerInterfaceSupport=\"false\""
-    " WSPullPointSupport=\"false\" WSSubscriptionPolicySupport=\"false\"></tev:Capabilities>";
+    " WSPullPointSupport=\"true\" WSSubscriptionPolicySupport=\"false\"></tev:Capabilities>";
 
 inline constexpr char kMediaServiceCapabilities[] =
     "<trt:Capabilities>"
@@ -156,19 +156,19 @@ inline constexpr char kDeviceIoServiceCapabilitiesEnvelope[] =
     "</SOAP-ENV:Envelope>";
 
 // GetServiceCapabilities of the events service, with its WS-Addressing header: the request's
-// message id, the camera address and port (the path is "event_service" here).
+// message id, the camera address and port.
 inline constexpr char kEventsServiceCapabilitiesResponse[] =
     "<SOAP-ENV:Header><wsa5:MessageID>%s</wsa5:MessageID>"
     "<wsa5:ReplyTo SOAP-ENV:mustUnderstand=\"true\">"
     "<wsa5:Address>http://www.w3.org/2005/08/addressing/anonymous</wsa5:Address></wsa5:ReplyTo>"
-    "<wsa5:To SOAP-ENV:mustUnderstand=\"true\">http://%s:%d/onvif/event_service</wsa5:To>"
+    "<wsa5:To SOAP-ENV:mustUnderstand=\"true\">http://%s:%d/onvif/events_service</wsa5:To>"
     "<wsa5:Action SOAP-ENV:mustUnderstand=\"true\">"
     "http://www.onvif.org/ver10/events/wsdl/EventPortType/GetServiceCapabilitiesResponse"
     "</wsa5:Action></SOAP-ENV:Header>"
     "<SOAP-ENV:Body><tev:GetServiceCapabilitiesResponse>"
     "<tev:Capabilities PersistentNotificationStorage=\"false\" MaxPullPoints=\"10\""
     " MaxNotificationProducers=\"10\" WSPausableSubscriptionManagerInterfaceSupport=\"false\""
-    " WSPullPointSupport=\"false\" WSSubscriptionPolicySupport=\"false\"></tev:Capabilities>"
+    " WSPullPointSupport=\"true\" WSSubscriptionPolicySupport=\"false\"></tev:Capabilities>"
     "</tev:GetServiceCapabilitiesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
 // GetWsdlUrl: address, port.

@@ -14,6 +14,7 @@ namespace {
 #define ONVIF_SCHEMA "http://www.onvif.org/ver10/schema"
 #define EVENTS_WSDL "http://www.onvif.org/ver10/events/wsdl"
 #define BW2 "http://docs.oasis-open.org/wsn/bw-2"
+#define TOPICS "http://www.onvif.org/ver10/topics"
 
 // clang-format off
 // Envelope start of the complete-envelope replies: the prefixes those replies use.
@@ -28,8 +29,8 @@ constexpr char kEventEnvelopeOpening[] =
     "xmlns:wstop=\"http://docs.oasis-open.org/wsn/t-1\" "
     "xmlns:wsnt=\"http://docs.oasis-open.org/wsn/b-2\" "
     "xmlns:tev=\"" EVENTS_WSDL "\" "
-    "xmlns:tns1=\"http://www.onvif.org/ver10/topics\" "
-    "xmlns:tns=\"http://www.onvif.org/ver10/topics\">";
+    "xmlns:tns1=\"" TOPICS "\" "
+    "xmlns:tns=\"" TOPICS "\">";
 
 // Envelope start of the Notify message, a line break after the declaration.
 constexpr char kNotifyEnvelopeOpening[] =
@@ -48,7 +49,7 @@ constexpr char kNotifyEnvelopeOpening[] =
     "xmlns:xmime=\"http://www.w3.org/2005/05/xmlmime\" "
     "xmlns:wsrf=\"http://docs.oasis-open.org/wsrf/r-2\" "
     "xmlns:wsnt=\"http://docs.oasis-open.org/wsn/b-2\" "
-    "xmlns:tns1=\"http://www.onvif.org/ver10/topics\">";
+    "xmlns:tns1=\"" TOPICS "\">";
 // clang-format on
 
 #define MUST "SOAP-ENV:mustUnderstand=\"true\""
@@ -56,17 +57,19 @@ constexpr char kNotifyEnvelopeOpening[] =
 // clang-format off
 // Placeholders: {message_id_header} (a complete wsa5:MessageID element or nothing), {address},
 // {port}, {index}, {action}, {now}, {deadline}, {event_time}, {state}.
+// The pull answers follow the shared EnvelopeOpening, which binds no tns1: the motion answer
+// declares it on its Topic element, so that the topic reads as clients expect it.
 constexpr char kPullMotionBody[] =
     "<SOAP-ENV:Header>{message_id_header}<wsa5:To " MUST
-    ">http://{address}:{port}/onvif/event_service/SubscriptionManager={index}"
+    ">http://{address}:{port}/onvif/events_service/SubscriptionManager={index}"
     "</wsa5:To><wsa5:Action " MUST
     ">{action}</wsa5:Action></SOAP-ENV:Header>"
     "<SOAP-ENV:Body><tev:PullMessagesResponse><tev:CurrentTime>{now}</tev:CurrentTime>"
     "<tev:TerminationTime>{deadline}</tev:TerminationTime><wsnt:NotificationMessage>"
     "<wsnt:SubscriptionReference><wsa5:Address>"
-    "http://{address}:{port}/onvif/event_service/SubscriptionManager={index}</wsa5:Address>"
-    "</wsnt:SubscriptionReference><wsnt:Topic Dialect=\"" CONCRETE_SET "\">"
-    "tns:VideoSource/MotionAlarm</wsnt:Topic><wsnt:Message>"
+    "http://{address}:{port}/onvif/events_service/SubscriptionManager={index}</wsa5:Address>"
+    "</wsnt:SubscriptionReference><wsnt:Topic Dialect=\"" CONCRETE_SET "\" xmlns:tns1=\"" TOPICS "\">"
+    "tns1:VideoSource/MotionAlarm</wsnt:Topic><wsnt:Message>"
     "<tt:Message UtcTime=\"{event_time}\" PropertyOperation=\"Changed\" xmlns:tt=\"" ONVIF_SCHEMA "\">"
     "<tt:Source><tt:SimpleItem Name=\"Source\" Value=\"HD\"/></tt:Source>"
     "<tt:Data><tt:SimpleItem Name=\"State\" Value=\"{state}\"/></tt:Data></tt:Message>"
@@ -159,7 +162,7 @@ constexpr char kRenewBody[] =
 constexpr auto kRenewResponse = join_text(kEventEnvelopeOpening, kRenewBody);
 
 constexpr char kSetSynchronizationPointBody[] =
-    REPLY_HEADER(" " MUST, "/onvif/event_service",
+    REPLY_HEADER(" " MUST, "/onvif/events_service",
                  EVENTS_WSDL "/PullPointSubscription/SetSynchronizationPointResponse")
     "<SOAP-ENV:Body><tev:SetSynchronizationPointResponse></tev:SetSynchronizationPointResponse>"
     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
@@ -170,17 +173,17 @@ constexpr char kEventPropertiesBody[] =
     "<SOAP-ENV:Header><wsa5:MessageID>urn:uuid:2a7c3e6e-5b1d-4f0a-9c8e-3d9b4f6a1e20"
     "</wsa5:MessageID><wsa5:ReplyTo><wsa5:Address>" ANONYMOUS
     "</wsa5:Address></wsa5:ReplyTo>"
-    "<wsa5:To>http://localhost/onvif/event_service</wsa5:To>"
+    "<wsa5:To>http://localhost/onvif/events_service</wsa5:To>"
     "<wsa5:Action>" EVENTS_WSDL
     "/EventPortType/GetEventPropertiesResponse</wsa5:Action>"
     "</SOAP-ENV:Header><SOAP-ENV:Body><tev:GetEventPropertiesResponse>"
     "<tev:TopicNamespaceLocation>http://www.onvif.org/onvif/ver10/topics/topicns.xml"
     "</tev:TopicNamespaceLocation><wsnt:FixedTopicSet>true</wsnt:FixedTopicSet>"
-    "<wstop:TopicSet><tns:VideoSource><MotionAlarm wstop:topic=\"true\">"
+    "<wstop:TopicSet><tns1:VideoSource><MotionAlarm wstop:topic=\"true\">"
     "<tt:MessageDescription IsProperty=\"true\"><tt:Source>"
     "<tt:SimpleItemDescription Name=\"VideoSourceToken\" Type=\"tt:ReferenceToken\"/>"
     "</tt:Source><tt:Data><tt:SimpleItemDescription Name=\"State\" Type=\"xsd:boolean\"/>"
-    "</tt:Data></tt:MessageDescription></MotionAlarm></tns:VideoSource></wstop:TopicSet>"
+    "</tt:Data></tt:MessageDescription></MotionAlarm></tns1:VideoSource></wstop:TopicSet>"
     "<wsnt:TopicExpressionDialect>" CONCRETE_SET
     "</wsnt:TopicExpressionDialect>"
     "<wsnt:TopicExpressionDialect>http://docs.oasis-open.org/wsn/t-1/TopicExpression/Concrete"

@@ -17,7 +17,7 @@ TEST(EventMessages, PullMotionAnswer) {
   f.event_time = 2208988799;
   std::string body = format_pull_motion_body(kCamera, f);
   EXPECT_EQ(body.rfind("<SOAP-ENV:Header><wsa5:MessageID>urn:x</wsa5:MessageID><wsa5:To", 0), 0u);
-  EXPECT_NE(body.find("http://10.99.0.2:8080/onvif/event_service/SubscriptionManager=3</wsa5:To>"),
+  EXPECT_NE(body.find("http://10.99.0.2:8080/onvif/events_service/SubscriptionManager=3</wsa5:To>"),
             std::string::npos);
   EXPECT_NE(body.find("<tev:CurrentTime>2040-01-01T00:00:00Z</tev:CurrentTime>"),
             std::string::npos);

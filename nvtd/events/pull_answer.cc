@@ -27,12 +27,10 @@ static ssize_t send_now(int connection, std::string_view data) {
 
 int WritePullResponse(int connection, const std::string& body) {
   int length = int(kEnvelopeOpeningLength + body.size());
-  std::string head = format_pull_head(length, std::time(nullptr));
-  if (send_now(connection, head) < 0) return -1;
-  if (send_now(connection, std::string_view(EnvelopeOpening, kEnvelopeOpeningLength)) < 0) {
-    return -1;
-  }
-  return int(send_now(connection, body));
+  std::string answer = format_pull_head(length, std::time(nullptr));
+  answer.append(EnvelopeOpening, kEnvelopeOpeningLength);
+  answer += body;
+  return int(send_now(connection, answer));
 }
 
 int SendPullResponseMotion(const SubscriptionTable& table, int index, int slot, std::time_t now) {

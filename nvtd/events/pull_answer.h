@@ -1,6 +1,7 @@
 // Answers written on held PullMessages connections: the HTTP head, the envelope opening
-// and a body, written without waiting (a connection that cannot take the answer at once
-// counts as failed), so that the table lock is never held across a blocked write.
+// and a body, put together and written in one piece without waiting (a connection that
+// cannot take the answer at once counts as failed), so that the table lock is never held
+// across a blocked write.
 #pragma once
 
 #include <ctime>
@@ -11,8 +12,8 @@
 
 namespace nvtd {
 
-// Writes head, EnvelopeOpening and body on the connection; the Content-Length counts the
-// opening and the body as sent. Returns the last write's result, or -1 when a piece failed.
+// Writes head, EnvelopeOpening and body on the connection as one write; the Content-Length
+// counts the opening and the body. Returns the bytes sent, or -1 when the write failed.
 int WritePullResponse(int connection, const std::string& body);
 
 // The notification answer with the entry's state on one slot.

@@ -151,7 +151,7 @@ def test_service_capabilities_by_uri(camera):
                  '<wsa:MessageID xmlns:wsa="%s">urn:uuid:1&amp;2</wsa:MessageID>' % NS["wsa5"])
     assert events.find("s:Header/wsa5:MessageID", NS).text == "urn:uuid:1&2"
     assert events.find("s:Header/wsa5:To", NS).text == \
-        "http://%s:%d/onvif/event_service" % (CAMERA, PORT)
+        "http://%s:%d/onvif/events_service" % (CAMERA, PORT)
     assert events.find("s:Body/tev:GetServiceCapabilitiesResponse/tev:Capabilities",
                        NS).get("MaxPullPoints") == "10"
 

@@ -2,6 +2,7 @@
 """The event service of nvtd in server mode: pull points and their held PullMessages
 connections, push subscriptions with a Notify POSTed to a consumer of the test's own,
 renewal, expiry and the delivery thread's life."""
+import io
 import json
 import os
 import re
@@ -23,6 +24,9 @@ CAMERA = "10.99.0.2"
 
 EVENTS_WSDL = "http://www.onvif.org/ver10/events/wsdl"
 WSNT = "http://docs.oasis-open.org/wsn/b-2"
+TDS = "http://www.onvif.org/ver10/device/wsdl"
+TT = "http://www.onvif.org/ver10/schema"
+TOPICS = "http://www.onvif.org/ver10/topics"
 SENDER_EMPTY = '<SOAP-ENV:Value>SOAP-ENV:Sender</SOAP-ENV:Value></SOAP-ENV:Code>' \
     '<SOAP-ENV:Reason><SOAP-ENV:Text xml:lang="en"/>'
 INVALID_THING = "<SOAP-ENV:Value>ter:InvalidThing</SOAP-ENV:Value>"
@@ -102,16 +106,17 @@ def nvtd(tmp_path):
 def envelope(body, header=""):
     return ('<?xml version="1.0" encoding="UTF-8"?>'
             '<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope" '
-            'xmlns:a="http://www.w3.org/2005/08/addressing" xmlns:tev="%s" xmlns:wsnt="%s">'
+            'xmlns:a="http://www.w3.org/2005/08/addressing" xmlns:tev="%s" xmlns:wsnt="%s" '
+            'xmlns:tds="%s">'
             '<s:Header>%s</s:Header><s:Body>%s</s:Body></s:Envelope>'
-            % (EVENTS_WSDL, WSNT, header, body))
+            % (EVENTS_WSDL, WSNT, TDS, header, body))
 
 
-def send(body, action, content_type_action=False):
+def send(body, action, content_type_action=False, path="/onvif/events_service"):
     """Sends one request; returns the connected socket."""
     data = body.encode()
-    head = "POST /onvif/events_service HTTP/1.1\r\nHost: %s\r\nContent-Length: %d\r\n" % (
-        CAMERA, len(data))
+    head = "POST %s HTTP/1.1\r\nHost: %s\r\nContent-Length: %d\r\n" % (
+        path, CAMERA, len(data))
     if content_type_action:
         head += 'Content-Type: application/soap+xml; charset=utf-8; action="%s"\r\n' % action
     else:
@@ -320,7 +325,7 @@ def test_push_consumer_gets_exactly_one_notify(nvtd):
         assert host == "127.0.0.1:%d" % consumer.port
         assert '<tt:SimpleItem Name="window" Value="0"/>' in body
         assert '<tt:SimpleItem Name="motion" Value="0"/>' in body
-        assert "tns1:VideoSource/MotionAlarm" in body
+        assert topics(body) == [("tns1:VideoSource/MotionAlarm", TOPICS)]
         assert "http://%s:%d/onvif/events_service" % (CAMERA, PORT) in body
     finally:
         consumer.close()
@@ -423,12 +428,74 @@ def test_event_properties_and_synchronization_point(nvtd):
     answer = call("<tev:GetEventProperties/>", EVENTS_WSDL + "/EventPortType/GetEventPropertiesRequest")
     assert "<wsnt:FixedTopicSet>true</wsnt:FixedTopicSet>" in answer
     assert 'Name="State" Type="xsd:boolean"' in answer
+    assert "<wstop:TopicSet><tns1:VideoSource><MotionAlarm " in answer
     answer = call("<tev:SetSynchronizationPoint/>",
                   EVENTS_WSDL + "/PullPointSubscription/SetSynchronizationPointRequest",
                   "<a:MessageID>urn:uuid:sync</a:MessageID>")
     assert "<wsa5:MessageID>urn:uuid:sync</wsa5:MessageID>" in answer
-    assert "http://%s:%d/onvif/event_service</wsa5:To>" % (CAMERA, PORT) in answer
+    assert "http://%s:%d/onvif/events_service</wsa5:To>" % (CAMERA, PORT) in answer
     assert "SetSynchronizationPointResponse" in answer
+
+
+def test_event_addresses_share_one_path_and_pull_points_are_announced(nvtd):
+    consumer = Consumer()
+    try:
+        sid, created = create_pull_point("PT60S")
+        _, subscribed = subscribe("http://127.0.0.1:%d/onvif/notify" % consumer.port)
+        with pull(sid, "PT30S") as held:
+            pulled = read_answer(held, timeout=3)[1]
+        answers = {
+            "CreatePullPointSubscription": created,
+            "Subscribe": subscribed,
+            "PullMessages": pulled,
+            "SetSynchronizationPoint": call(
+                "<tev:SetSynchronizationPoint/>",
+                EVENTS_WSDL + "/PullPointSubscription/SetSynchronizationPointRequest"),
+            "GetEventProperties": call(
+                "<tev:GetEventProperties/>",
+                EVENTS_WSDL + "/EventPortType/GetEventPropertiesRequest"),
+            "GetServiceCapabilities": call(
+                "<tev:GetServiceCapabilities/>",
+                EVENTS_WSDL + "/EventPortType/GetServiceCapabilitiesRequest"),
+            "GetCapabilities": call(
+                "<tds:GetCapabilities><tds:Category>All</tds:Category></tds:GetCapabilities>",
+                TDS + "/GetCapabilities", path="/onvif/device_service"),
+            "GetServices": call(
+                "<tds:GetServices><tds:IncludeCapability>true</tds:IncludeCapability>"
+                "</tds:GetServices>", TDS + "/GetServices", path="/onvif/device_service"),
+        }
+        for name, answer in answers.items():
+            paths = re.findall(r"/onvif/(event[a-z_]*)", answer)
+            assert paths and set(paths) == {"events_service"}, (name, paths)
+    finally:
+        consumer.close()
+
+    def xml(name):
+        return ET.fromstring(answers[name].encode())
+    assert xml("GetCapabilities").find(".//{%s}Events/{%s}WSPullPointSupport" % (TT, TT)).text \
+        == "true"
+    for name in ("GetServiceCapabilities", "GetServices"):
+        announced = xml(name).find(".//{%s}Capabilities[@WSPullPointSupport]" % EVENTS_WSDL)
+        assert announced is not None and announced.get("WSPullPointSupport") == "true", name
+
+
+def topics(answer):
+    """Each Topic element's text with the namespace its prefix is bound to where it stands."""
+    found, scopes, declared = [], [], []
+    for event, item in ET.iterparse(io.BytesIO(answer.encode()), ("start-ns", "start", "end")):
+        if event == "start-ns":
+            declared.append(item)
+        elif event == "start":
+            scopes.append(dict(declared))
+            declared = []
+            if item.tag == "{%s}Topic" % WSNT:
+                bound = {}
+                for scope in scopes:
+                    bound.update(scope)
+                found.append([item, bound])
+        else:
+            scopes.pop()
+    return [(item.text, bound.get(item.text.partition(":")[0])) for item, bound in found]
 
 
 def test_message_ids_cut_inside_an_entity_are_echoed_well_formed(nvtd):
@@ -465,6 +532,7 @@ def test_onvif_client_library_pulls_the_initial_motion_message(nvtd):
     result = json.loads(run.stdout.strip().splitlines()[-1])
     assert result["address"] == \
         "http://%s:%d/onvif/events_service/SubscriptionManager=0" % (CAMERA, PORT)
-    assert result["topic"] == "tns:VideoSource/MotionAlarm"
+    assert result["topic"] == "tns1:VideoSource/MotionAlarm"
+    assert topics(result["pullXml"]) == [("tns1:VideoSource/MotionAlarm", TOPICS)]
     assert result["data"] == {"Name": "State", "Value": False}  # the library reads booleans
     assert result["source"] == {"Name": "Source", "Value": "HD"}

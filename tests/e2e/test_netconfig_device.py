@@ -370,7 +370,7 @@ def test_readdressing_queues_a_hello_and_gives_events_the_new_address(camera):
                          "</tev:MessageLimit></tev:PullMessages>",
                          "<SubscriptionId>0</SubscriptionId>"
                          "<a:MessageID>urn:uuid:pull</a:MessageID>")
-    assert "http://10.99.0.7:%d/onvif/event_service/SubscriptionManager=0<" % PORT in answer
+    assert "http://10.99.0.7:%d/onvif/events_service/SubscriptionManager=0<" % PORT in answer
     assert "10.99.0.2" not in answer
 
 
