@@ -55,7 +55,7 @@ inline constexpr char EnvelopeOpening[] =
     ">";
 // clang-format on
 
-// Its length, 2607 bytes; pull answers that are written in pieces count on it.
+// Its length, 2607 bytes; pull answers count it into their Content-Length.
 inline constexpr size_t kEnvelopeOpeningLength = sizeof(EnvelopeOpening) - 1;
 static_assert(kEnvelopeOpeningLength == 2607, "the envelope opening is 2607 bytes long");
 
