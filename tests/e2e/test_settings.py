@@ -5,7 +5,7 @@ import subprocess
 
 import pytest
 
-from camera import fake_calls, program, ptrace_env
+from camera import fake_calls, program, ptrace_env, wait_for
 from settingsd import Settingsd
 
 PEERS = ["1.1.1.2", "2.2.2.3", "3.3.3.4"]
@@ -206,7 +206,8 @@ def test_interface_choice_with_only_usb0_up_and_with_nothing_up(settings, live_n
     subprocess.run(["ip", "link", "set", "usb0peer", "up"], check=True)
     subprocess.run(["ip", "link", "set", "usb0", "up"], check=True)
     subprocess.run(["ip", "link", "set", "eth0", "down"], check=True)
-    assert probe("net", "iface")[1] == "usb0\n"
+    # A veth is running only once the kernel has seen its peer's carrier: a moment later.
+    assert wait_for(lambda: probe("net", "iface")[1] == "usb0\n", timeout=5)
     values = network_values()
     assert (values["ipaddress"], values["netmask"]) == ("10.77.0.5", "255.255.0.0")
     subprocess.run(["ip", "link", "set", "usb0", "down"], check=True)
