@@ -215,8 +215,25 @@ TEST_F(NetconfigTest, ShellMetacharactersNeverReachAShell) {
   for (const std::string& name : bad_names) EXPECT_EQ(set_host_name(name), -1) << name;
   EXPECT_TRUE(fake_.commands.empty());
   EXPECT_TRUE(is_host_name(std::string(63, 'a')));
-  EXPECT_TRUE(is_dotted_quad("255.255.255.0"));
-  EXPECT_TRUE(is_dotted_quad("0.0.0.0"));
+}
+
+// Only plain decimal quads: a leading zero reads as octal to inet_aton and the resolver.
+TEST_F(NetconfigTest, DottedQuadsWithoutLeadingZeros) {
+  const std::pair<const char*, bool> cases[] = {
+      {"255.255.255.0", true}, {"0.0.0.0", true},     {"10.0.100.9", true}, {"1.20.200.255", true},
+      {"01.02.03.004", false}, {"10.0.0.01", false},  {"010.1.1.1", false}, {"10.00.1.1", false},
+      {"10.1.000.1", false},   {"0x0a.1.1.1", false}, {"10.1.1.1.", false}, {"10..1.1", false},
+      {"+1.1.1.1", false},     {"1.1.1.1000", false}, {"256.1.1.1", false}};
+  for (const auto& [text, ok] : cases) {
+    EXPECT_EQ(is_dotted_quad(text), ok) << text;
+    EXPECT_EQ(set_name_server(text), ok ? 0 : -1) << text;
+    EXPECT_EQ(set_static_address("10.0.0.2", "255.0.0.0", text), ok ? 0 : -1) << text;
+  }
+  for (const auto& [text, ok] : cases) {
+    if (!ok) {
+      EXPECT_EQ(fake_.CountCommands(text), 0) << text;
+    }
+  }
 }
 
 TEST(FgetsLines, LongLinesComeInPieces) {

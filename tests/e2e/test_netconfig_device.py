@@ -425,7 +425,9 @@ def test_non_discoverable_stops_hellos_and_is_written(camera, settings_server):
 
 INJECTIONS = ["1.2.3.4;touch /tmp/x", "$(touch /tmp/x)", "`touch /tmp/x`",
               "1.2.3.4\ntouch /tmp/x", '1.2.3.4" ; touch "/tmp/x', "1.2.3.4' ; touch '/tmp/x",
-              "1.2.3.4 mode=dhcp", "1.2.3.4|touch /tmp/x"]
+              "1.2.3.4 mode=dhcp", "1.2.3.4|touch /tmp/x",
+              # Leading zeros: octal to inet_aton and the resolver.
+              "01.02.03.004", "10.99.0.010"]
 
 
 def test_injection_in_every_address_field_leaves_no_trace(camera):
