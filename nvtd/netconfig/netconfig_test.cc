@@ -16,6 +16,7 @@
 namespace nvtd {
 namespace {
 
+using namespace std::string_literals;
 using testing::FakeInterface;
 using testing::FakeNetSystem;
 
@@ -87,47 +88,99 @@ TEST_F(NetconfigTest, AddressWaitsFifteenSecondsThenFailsWithOutputCleared) {
   EXPECT_EQ(hw, (std::array<uint8_t, 6>{}));
 }
 
-TEST_F(NetconfigTest, DhcpStateFromTheFirstDhcpLine) {
+// Interfaces files with the values `grep dhcp` and `grep gateway | awk '{print $2}'`
+// gave for them (comments count; the first matching line decides). No route table here.
+TEST_F(NetconfigTest, DhcpStateAndFallbackGatewayFromTheInterfacesFile) {
+  struct Case {
+    std::string text;
+    int dhcp_rc;
+    std::string gateway;  // "-" when the read fails
+  };
+  const std::string far(520, 'x');
+  const Case cases[] = {
+      {"auto eth0\niface eth0 inet dhcp\n", 0, "-"},
+      {"# iface eth0 inet dhcp\niface eth0 inet static\n", 0, "-"},
+      {"iface wlan0 inet dhcp\niface eth0 inet dhcp\n", -1, "-"},
+      {"iface eth0 inet DHCP\n", -1, "-"},
+      {"iface eth0 inet dhcp", 0, "-"},
+      {far + " eth0 dhcp\n", -1, "-"},  // the name lies past the first 511 characters
+      {"dhcp eth0 " + far + "\n", 0, "-"},
+      {"iface eth0 inet dhcp\n\0\n"s, -1, "-"},  // a NUL byte: grep prints nothing
+      {"iface eth0 inet static\naddress 10.0.0.2\ngateway 10.0.0.1\n", -1, "10.0.0.1"},
+      {"#gateway 192.168.9.9\ngateway 10.0.0.1\n", -1, "192.168.9.9"},
+      {"# gateway 10.0.0.1\ngateway 10.0.0.2\n", -1, "-"},
+      {"  gateway\t10.0.0.1x\r\n", -1, "10.0.0.1"},
+      {"gateway 10.0.0.1\r\n", -1, "10.0.0.1"},
+      {"gateway\n", -1, "-"},
+      {"gateway\v10.0.0.1\n", -1, "-"},  // only blanks and tabs separate fields
+      {"gateway 1.2.3.4.5\n", -1, "1.2.3.4.5"},
+      {"gateway 10.0.0.1\n\0"s, -1, "-"},
+      {"", -1, "-"},
+  };
+  for (const Case& c : cases) {
+    const std::string& text = c.text;
+    fake_.files[fake_.interfaces_file] = text;
+    int dhcp = -1;
+    EXPECT_EQ(read_dhcp_state(&dhcp), c.dhcp_rc) << text;
+    EXPECT_EQ(dhcp, c.dhcp_rc == 0 ? 1 : 0) << text;
+    std::string gateway = "old";
+    int rc = read_default_gateway(&gateway);
+    EXPECT_EQ(rc == 0 ? gateway : "-", c.gateway) << text;
+    if (rc != 0) {
+      EXPECT_EQ(gateway, "") << text;
+    }
+  }
+  fake_.files.clear();  // no interfaces file at all
   int dhcp = -1;
-  fake_.outputs["grep dhcp /etc/network/interfaces"] = "iface eth0 inet dhcp\n";
-  EXPECT_EQ(read_dhcp_state(&dhcp), 0);
-  EXPECT_EQ(dhcp, 1);
-  fake_.outputs["grep dhcp /etc/network/interfaces"] =
-      "iface wlan0 inet dhcp\niface eth0 inet dhcp\n";
-  EXPECT_EQ(read_dhcp_state(&dhcp), -1);
-  EXPECT_EQ(dhcp, 0);
-  fake_.outputs["grep dhcp /etc/network/interfaces"] = "";
-  EXPECT_EQ(read_dhcp_state(&dhcp), -1);
-}
-
-TEST_F(NetconfigTest, GatewayFromNetstatOnlyForTheActiveInterfaceWithFlagsUG) {
-  const std::string head =
-      "Kernel IP routing table\n"
-      "Destination     Gateway         Genmask         Flags   MSS Window  irtt Iface\n";
-  fake_.outputs["netstat -rn"] = head +
-                                 "0.0.0.0         10.1.1.1        0.0.0.0         UG        0 0 "
-                                 "         0 wlan0\n"
-                                 "0.0.0.0         10.2.2.2        0.0.0.0         UGH       0 0 "
-                                 "         0 eth0\n"
-                                 "0.0.0.0         10.99.0.1       0.0.0.0         UG        0 0 "
-                                 "         0 eth0\r\n";
   std::string gateway;
-  EXPECT_EQ(read_default_gateway(&gateway), 0);
-  EXPECT_EQ(gateway, "10.99.0.1");
-  EXPECT_EQ(fake_.CountCommands("grep gateway"), 0);
-}
-
-TEST_F(NetconfigTest, GatewayFallsBackToTheInterfacesFile) {
-  fake_.outputs["netstat -rn"] =
-      "0.0.0.0         10.2.2.2        0.0.0.0         UGH       0 0          0 eth0\n";
-  const std::string grep = "grep gateway /etc/network/interfaces | awk '{print $2}'";
-  fake_.outputs[grep] = "192.168.7.1x\n";
-  std::string gateway;
-  EXPECT_EQ(read_default_gateway(&gateway), 0);
-  EXPECT_EQ(gateway, "192.168.7.1");
-  fake_.outputs[grep] = "none\n";
+  EXPECT_EQ(read_dhcp_state(&dhcp), -1);
   EXPECT_EQ(read_default_gateway(&gateway), -1);
-  EXPECT_EQ(gateway, "");
+  EXPECT_TRUE(fake_.commands.empty());
+}
+
+// Route tables with the gateway `netstat -rn` showed for them: the first route to 0.0.0.0
+// on the active interface whose flags show as exactly "UG"; else the interfaces file.
+TEST_F(NetconfigTest, GatewayFromTheRouteTable) {
+  const std::string head =
+      "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT"
+      "                                                       \n";
+  auto row = [](const std::string& iface, const std::string& destination,
+                const std::string& gateway, const std::string& flags) {
+    return iface + "\t" + destination + "\t" + gateway + "\t" + flags +
+           "\t0\t0\t0\t00000000\t0\t0\t0                \n";
+  };
+  const std::string subnet = row("eth0", "0063000A", "00000000", "0001");
+  struct Case {
+    std::string table;
+    std::string gateway;
+  };
+  const Case cases[] = {
+      {head + subnet, "192.168.5.1"},  // no default route: the interfaces file's
+      {head + subnet + row("eth0", "00000000", "0100630A", "0003"), "10.99.0.1"},
+      {head + row("wlan0", "00000000", "0101A8C0", "0003") +  // another interface
+           row("eth0", "00000000", "0202000A", "0007") +      // UGH
+           row("eth0", "00000000", "0303000A", "0203") +      // reject
+           row("eth0", "00000000", "0404000A", "0002") +      // not up: not shown
+           row("eth01", "00000000", "0505000A", "0003") +     // another name
+           row("eth0", "0000000A", "0606000A", "0003") +      // not a default route
+           row("eth0", "00000000", "0707000a", "0803") +      // a flag not shown: "UG"
+           row("eth0", "00000000", "0808000A", "0003"),
+       "10.0.7.7"},
+      {head + row("eth0", "00000000", "0909000A", "0013"), "192.168.5.1"},  // UGD
+      {head + row("eth0", "00000000", "0909000A", "0003"), "10.0.9.9"},
+      {head + "eth0\t00000000\t0909000A\t0003\t0\t0\t0\t00000000\t0\n" +  // nine columns
+           "eth0\t00000000\t0A0A000A\t0003\t0\t0\t0\t00000000\t0\t0\n",   // ten are enough
+       "10.0.10.10"},
+      {row("eth0", "00000000", "0163000A", "0003"), "192.168.5.1"},  // no column titles
+  };
+  for (const Case& c : cases) {
+    fake_.files[fake_.route_file] = c.table;
+    fake_.files[fake_.interfaces_file] = "iface eth0 inet static\ngateway 192.168.5.1\n";
+    std::string gateway;
+    EXPECT_EQ(read_default_gateway(&gateway), 0) << c.table;
+    EXPECT_EQ(gateway, c.gateway) << c.table;
+  }
+  EXPECT_TRUE(fake_.commands.empty());
 }
 
 TEST_F(NetconfigTest, NameServerAndHostNameFiles) {
