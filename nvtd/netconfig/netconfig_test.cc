@@ -219,13 +219,16 @@ TEST_F(NetconfigTest, SwitchToDhcpCommands) {
   const std::string restart =
       "/etc/init.d/S98avahi-daemon stop;ip addr flush dev usb0;ifup -f usb0;"
       "/etc/init.d/S98avahi-daemon start";
+  // The new text goes to a fresh file beside the interfaces file, not to a fixed name.
+  EXPECT_EQ(fake_.temp_files, (std::vector<std::string>{"/etc/network/.interfaces.fake01"}));
   EXPECT_EQ(fake_.commands,
             (std::vector<std::string>{
                 "awk -f /usr/local/bin/changeInterface.awk /etc/network/interfaces device=usb0 "
-                "mode=dhcp > /tmp/interfaces.tmp && mv /tmp/interfaces.tmp "
-                "/etc/network/interfaces",
+                "mode=dhcp > /etc/network/.interfaces.fake01 && mv "
+                "/etc/network/.interfaces.fake01 /etc/network/interfaces",
                 restart}));
   EXPECT_EQ(fake_.traces, (std::vector<std::string>{"running " + restart + "\n"}));
+  EXPECT_TRUE(fake_.removed.empty());
 }
 
 TEST_F(NetconfigTest, StaticAddressCommandsAndFailures) {
@@ -233,7 +236,8 @@ TEST_F(NetconfigTest, StaticAddressCommandsAndFailures) {
   const std::string awk =
       "awk -f /usr/local/bin/changeInterface.awk /etc/network/interfaces device=eth0 "
       "mode=static address=192.168.0.9 netmask=255.255.0.0 gateway=192.168.0.1 > "
-      "/tmp/interfaces.tmp && mv /tmp/interfaces.tmp /etc/network/interfaces";
+      "/etc/network/.interfaces.fake01 && mv /etc/network/.interfaces.fake01 "
+      "/etc/network/interfaces";
   ASSERT_EQ(fake_.commands.size(), 3u);
   EXPECT_EQ(fake_.commands[0], "killall udhcpc");
   EXPECT_EQ(fake_.commands[1], awk);
@@ -245,6 +249,7 @@ TEST_F(NetconfigTest, StaticAddressCommandsAndFailures) {
   fake_.statuses["awk -f"] = 512;
   EXPECT_EQ(set_static_address("192.168.0.9", "255.255.0.0", "192.168.0.1"), -1);
   EXPECT_EQ(fake_.CountCommands("ifup"), 0);  // the restart is not attempted
+  EXPECT_EQ(fake_.removed, (std::vector<std::string>{"/etc/network/.interfaces.fake02"}));
   fake_.statuses.erase("awk -f");
   fake_.statuses["ifup"] = 256;
   EXPECT_EQ(set_static_address("192.168.0.9", "255.255.0.0", "192.168.0.1"), -1);
