@@ -21,8 +21,9 @@ class NetworkSectionTest : public ::testing::Test {
   NetworkSectionTest() : scoped_(&fake_) {
     fake_.interfaces["eth0"] = FakeInterface{
         IFF_UP | IFF_RUNNING, {0x02, 0, 0x0a, 0x63, 0, 0xab}, "10.99.0.2", "255.255.255.0"};
-    fake_.outputs["netstat -rn"] =
-        "0.0.0.0         10.99.0.1       0.0.0.0         UG        0 0          0 eth0\n";
+    fake_.files[fake_.route_file] =
+        "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+        "eth0\t00000000\t0100630A\t0003\t0\t0\t0\t00000000\t0\t0\t0\n";
     fake_.hostname_file =
         ::testing::TempDir() + "network_section_hostname_" + std::to_string(::getpid());
     fake_.resolv_file =
@@ -30,14 +31,9 @@ class NetworkSectionTest : public ::testing::Test {
     std::ofstream(fake_.hostname_file, std::ios::trunc) << "camera\n";
     std::ofstream(fake_.resolv_file, std::ios::trunc) << "nameserver 10.99.0.1\n";
   }
-  void OnDhcp() { fake_.outputs["grep dhcp /etc/network/interfaces"] = "iface eth0 inet dhcp\n"; }
-  std::vector<std::string> Changes() {
-    std::vector<std::string> out;
-    for (const std::string& c : fake_.commands) {
-      if (c.find("grep") != 0 && c.find("netstat") != 0) out.push_back(c);
-    }
-    return out;
-  }
+  void OnDhcp() { fake_.files[fake_.interfaces_file] = "iface eth0 inet dhcp\n"; }
+  // Commands run: all of them change the system (the reads run none).
+  std::vector<std::string> Changes() { return fake_.commands; }
 
   FakeNetSystem fake_;
   ScopedNetSystem scoped_;
@@ -57,7 +53,7 @@ TEST_F(NetworkSectionTest, GetBuildsSevenRecordsFromTheLiveConfiguration) {
 
 TEST_F(NetworkSectionTest, FailedReadsLeaveEmptyValues) {
   fake_.interfaces.clear();
-  fake_.outputs.clear();
+  fake_.files.clear();
   std::remove(fake_.resolv_file.c_str());
   std::string text;
   NetworkValues current;

@@ -12,6 +12,7 @@ namespace nvtd {
 namespace {
 
 constexpr size_t kCommandBytes = 512;
+constexpr char kInterfacesTemp[] = "/etc/network/.interfaces.XXXXXX";
 
 // The interface restart shared by the DHCP and static changes.
 int restart_interface(const std::string& name) {
@@ -22,6 +23,21 @@ int restart_interface(const std::string& name) {
                 name.c_str(), name.c_str());
   net_system().Trace(std::string("running ") + command + "\n");
   return net_system().Run(command) == 0 ? 0 : -1;
+}
+
+// Rewrites the interfaces file with the rewriter's operands. The new text goes to a fresh
+// file in the file's own directory (only root writes there; the name is unpredictable and
+// the file made exclusively) and is renamed over it, so no file or link planted by
+// another user is ever written or moved into place.
+int rewrite_interfaces(const std::string& operands, bool traced) {
+  std::string temp;
+  if (net_system().CreateTempFile(kInterfacesTemp, &temp) != 0) return -1;
+  std::string command = "awk -f /usr/local/bin/changeInterface.awk /etc/network/interfaces " +
+                        operands + " > " + temp + " && mv " + temp + " /etc/network/interfaces";
+  if (traced) net_system().Trace("running " + command + "\n");
+  if (net_system().Run(command) == 0) return 0;
+  net_system().RemoveFile(temp);
+  return -1;
 }
 
 }  // namespace
@@ -49,13 +65,7 @@ int set_host_name(const std::string& name) {
 int switch_to_dhcp() {
   std::string name;
   active_interface(&name);
-  char command[kCommandBytes];
-  std::snprintf(command, sizeof command,
-                "awk -f /usr/local/bin/changeInterface.awk /etc/network/interfaces device=%s "
-                "mode=dhcp > /tmp/interfaces.tmp && mv /tmp/interfaces.tmp "
-                "/etc/network/interfaces",
-                name.c_str());
-  if (net_system().Run(command) != 0) return -1;
+  if (rewrite_interfaces("device=" + name + " mode=dhcp", false) != 0) return -1;
   return restart_interface(name);
 }
 
@@ -68,14 +78,11 @@ int set_static_address(const std::string& address, const std::string& netmask,
   active_interface(&name);
   net_system().Trace("killing dhcp client\n");
   net_system().Run("killall udhcpc");
-  char command[kCommandBytes];
-  std::snprintf(command, sizeof command,
-                "awk -f /usr/local/bin/changeInterface.awk /etc/network/interfaces device=%s "
-                "mode=static address=%s netmask=%s gateway=%s > /tmp/interfaces.tmp && mv "
-                "/tmp/interfaces.tmp /etc/network/interfaces",
-                name.c_str(), address.c_str(), netmask.c_str(), gateway.c_str());
-  net_system().Trace(std::string("running ") + command + "\n");
-  if (net_system().Run(command) != 0) return -1;
+  if (rewrite_interfaces("device=" + name + " mode=static address=" + address +
+                             " netmask=" + netmask + " gateway=" + gateway,
+                         true) != 0) {
+    return -1;
+  }
   return restart_interface(name);
 }
 

@@ -1,20 +1,27 @@
-// Reads of the DHCP state, default gateway, name server and host name, from command
-// output and the network files, through the system seam.
+// Reads of the DHCP state, default gateway, name server and host name from the network
+// files and the kernel's route table, through the system seam. No command is run: the
+// values are the ones the camera took from `grep` and `netstat -rn` output before.
 
 #include "nvtd/netconfig/config_reads.h"
 
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include <optional>
 
 #include "nvtd/netconfig/interface_info.h"
+#include "nvtd/netconfig/interfaces_text.h"
 #include "nvtd/netconfig/net_system.h"
+#include "nvtd/netconfig/route_table.h"
 
 namespace nvtd {
 namespace {
 
+// The command output was read in pieces of this many characters less one (the first piece
+// of a line is all that was looked at).
 constexpr size_t kCommandLine = 512;
 constexpr size_t kFileLine = 64;
+// grep reads the whole file; the route table of a camera is a few lines.
+constexpr size_t kMaxTable = 1024 * 1024;
+// The name server and host name reads look at no more than this.
+constexpr size_t kMaxSmallFile = 64 * 1024;
 
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
@@ -26,29 +33,10 @@ std::string digits_and_dots(const std::string& text, size_t from) {
   return text.substr(from, end - from);
 }
 
-// Fields of line separated by any of the given characters (empty fields skipped).
-std::vector<std::string> fields(const std::string& line, const char* separators) {
-  std::vector<std::string> out;
-  size_t at = 0;
-  while ((at = line.find_first_not_of(separators, at)) != std::string::npos) {
-    size_t end = line.find_first_of(separators, at);
-    if (end == std::string::npos) end = line.size();
-    out.push_back(line.substr(at, end - at));
-    at = end;
-  }
-  return out;
-}
-
-std::vector<std::string> file_lines(const std::string& path, size_t buffer_size) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "r"), std::fclose);
-  if (!file) return {};
+std::string file_text(const std::string& path, size_t max_bytes) {
   std::string text;
-  char chunk[512];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0 && text.size() < 65536) {
-    text.append(chunk, n);
-  }
-  return fgets_lines(text, buffer_size);
+  net_system().ReadFile(path, max_bytes, &text);
+  return text;
 }
 
 }  // namespace
@@ -68,12 +56,11 @@ std::vector<std::string> fgets_lines(const std::string& text, size_t buffer_size
 
 int read_dhcp_state(int* dhcp) {
   *dhcp = 0;
-  std::string output;
-  if (net_system().Capture("grep dhcp /etc/network/interfaces", &output) != 0) return -1;
-  std::vector<std::string> lines = fgets_lines(output, kCommandLine);
+  std::optional<std::string> line =
+      first_line_with(file_text(net_system().interfaces_file, kMaxTable), "dhcp");
   std::string name;
   active_interface(&name);
-  if (lines.empty() || lines[0].find(name) == std::string::npos) return -1;
+  if (!line || line->substr(0, kCommandLine - 1).find(name) == std::string::npos) return -1;
   *dhcp = 1;
   return 0;
 }
@@ -82,31 +69,25 @@ int read_default_gateway(std::string* gateway) {
   gateway->clear();
   std::string name;
   active_interface(&name);
-  std::string output;
-  if (net_system().Capture("netstat -rn", &output) == 0) {
-    for (const std::string& line : fgets_lines(output, kCommandLine)) {
-      std::vector<std::string> f = fields(line, " \t");
-      if (f.empty() || f[0] != "0.0.0.0") continue;
-      std::vector<std::string> g = fields(line, " \t\r\n");
-      if (f.size() >= 4 && g.size() >= 8 && g[7] == name && f[3] == "UG") {
-        *gateway = f[1];
-        return 0;
-      }
-    }
+  std::optional<std::string> routed =
+      route_table_gateway(file_text(net_system().route_file, kMaxTable), name);
+  if (routed) {
+    *gateway = *routed;
+    return 0;
   }
-  if (net_system().Capture("grep gateway /etc/network/interfaces | awk '{print $2}'", &output) !=
-      0) {
-    return -1;
-  }
-  std::vector<std::string> lines = fgets_lines(output, kCommandLine);
-  if (lines.empty() || !is_digit(lines[0][0])) return -1;
-  *gateway = digits_and_dots(lines[0], 0);
+  std::optional<std::string> line =
+      first_line_with(file_text(net_system().interfaces_file, kMaxTable), "gateway");
+  if (!line) return -1;
+  std::string field = second_field(*line).substr(0, kCommandLine - 1);
+  if (field.empty() || !is_digit(field[0])) return -1;
+  *gateway = digits_and_dots(field, 0);
   return 0;
 }
 
 int read_name_server(std::string* nameserver) {
   nameserver->clear();
-  for (const std::string& line : file_lines(net_system().resolv_file, kFileLine)) {
+  std::string text = file_text(net_system().resolv_file, kMaxSmallFile);
+  for (const std::string& line : fgets_lines(text, kFileLine)) {
     if (line.compare(0, 10, "nameserver") != 0) continue;
     size_t digit = 0;
     while (digit < line.size() && !is_digit(line[digit])) ++digit;
@@ -118,13 +99,11 @@ int read_name_server(std::string* nameserver) {
 
 int read_host_name(std::string* hostname) {
   hostname->clear();
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(net_system().hostname_file.c_str(), "r"),
-                                             std::fclose);
-  if (!file) return -1;
-  char line[kFileLine];
-  if (std::fgets(line, sizeof line, file.get()) == nullptr) return -1;
-  line[std::strcspn(line, "\r\n")] = '\0';
-  *hostname = line;
+  std::string text = file_text(net_system().hostname_file, kMaxSmallFile);
+  if (text.empty()) return -1;
+  // The first line as fgets gives it, up to its newline, carriage return or NUL.
+  std::string line = fgets_lines(text, kFileLine)[0];
+  *hostname = line.substr(0, line.find_first_of(std::string("\r\n\0", 3)));
   return 0;
 }
 

@@ -1,5 +1,6 @@
-// IP configuration reads from files and command output: DHCP state, default gateway,
-// name server and host name. Each returns 0 or -1 and clears its output first.
+// IP configuration reads from the network files and the kernel's route table: DHCP state,
+// default gateway, name server and host name. Each returns 0 or -1 and clears its output
+// first; none starts a process.
 #pragma once
 
 #include <string>
@@ -7,10 +8,12 @@
 
 namespace nvtd {
 
-// 1 (result 0) when the first "dhcp" line of the interfaces file names the active
-// interface; otherwise 0 with result -1.
+// 1 (result 0) when the first line of the interfaces file that contains "dhcp" (comments
+// too) names the active interface within its first 511 characters; otherwise 0 with -1.
 int read_dhcp_state(int* dhcp);
-// The active interface's "UG" default route from netstat, else the interfaces file.
+// The active interface's default route shown as "UG" by netstat (route_table.h), else
+// the digits and dots that start the second field of the interfaces file's first line
+// containing "gateway".
 int read_default_gateway(std::string* gateway);
 int read_name_server(std::string* nameserver);
 int read_host_name(std::string* hostname);

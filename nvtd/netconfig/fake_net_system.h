@@ -1,5 +1,6 @@
 // A recording stand-in for the system seam (unit tests): commands are recorded, not run;
-// command output, exit statuses and interface state are scripted.
+// exit statuses, interface state and file texts are scripted. The interfaces file and the
+// route table are missing unless a test gives their text.
 #pragma once
 
 #include <arpa/inet.h>
@@ -28,9 +29,11 @@ struct FakeInterface {
 
 class FakeNetSystem : public NetSystem {
  public:
-  std::vector<std::string> commands;           // every Run and Capture, in order
-  std::map<std::string, std::string> outputs;  // Capture output by exact command
-  std::map<std::string, int> statuses;         // Run status by a part of the command
+  std::vector<std::string> commands;         // every Run, in order
+  std::map<std::string, int> statuses;       // Run status by a part of the command
+  std::map<std::string, std::string> files;  // texts by path; other paths are read for real
+  std::vector<std::string> temp_files;       // made by CreateTempFile, in order
+  std::vector<std::string> removed;          // given to RemoveFile, in order
   std::map<std::string, FakeInterface> interfaces;
   std::vector<std::string> traces;
   int sleeps = 0;
@@ -44,12 +47,28 @@ class FakeNetSystem : public NetSystem {
     return 0;
   }
 
-  int Capture(const std::string& command, std::string* output) override {
-    commands.push_back(command);
-    auto it = outputs.find(command);
-    *output = it == outputs.end() ? "" : it->second;
+  FakeNetSystem() {
+    interfaces_file = "/nonexistent/fake-net/interfaces";
+    route_file = "/nonexistent/fake-net/route";
+  }
+
+  bool ReadFile(const std::string& path, size_t max_bytes, std::string* text) override {
+    auto it = files.find(path);
+    if (it == files.end()) return NetSystem::ReadFile(path, max_bytes, text);
+    *text = it->second.substr(0, max_bytes);
+    return true;
+  }
+
+  // Names like mkstemp's, numbered: "/etc/network/.interfaces.XXXXXX" gives
+  // "/etc/network/.interfaces.fake01" first. Nothing is created.
+  int CreateTempFile(const std::string& pattern, std::string* path) override {
+    std::string number = std::to_string(temp_files.size() + 1);
+    if (number.size() < 2) number = "0" + number;
+    *path = pattern.substr(0, pattern.size() - 6) + "fake" + number;
+    temp_files.push_back(*path);
     return 0;
   }
+  void RemoveFile(const std::string& path) override { removed.push_back(path); }
 
   int InterfaceRequest(unsigned long request, ifreq* req) override {
     if (sockets_fail) {
@@ -78,7 +97,7 @@ class FakeNetSystem : public NetSystem {
   void Sleep(int seconds) override { sleeps += seconds; }
   void Trace(const std::string& line) override { traces.push_back(line); }
 
-  // Commands run through Run or Capture that contain part.
+  // Commands run through Run that contain part.
   int CountCommands(const std::string& part) const {
     int n = 0;
     for (const std::string& c : commands) n += c.find(part) != std::string::npos;

@@ -2,14 +2,18 @@
 
 #include "nvtd/netconfig/net_system.h"
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace nvtd {
 namespace {
@@ -17,25 +21,46 @@ namespace {
 NetSystem* installed = nullptr;
 bool traces_on = false;
 
-// Output beyond this is not needed by any operation (they read a few lines).
-constexpr size_t kMaxCapture = 64 * 1024;
-
 }  // namespace
 
 int NetSystem::Run(const std::string& command) {
   return std::system(command.c_str());
 }
 
-int NetSystem::Capture(const std::string& command, std::string* output) {
-  output->clear();
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
-  if (!pipe) return -1;
+bool NetSystem::ReadFile(const std::string& path, size_t max_bytes, std::string* text) {
+  text->clear();
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "re"), std::fclose);
+  if (!file) return false;
   char chunk[512];
   size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, pipe.get())) > 0) {
-    if (output->size() < kMaxCapture) output->append(chunk, n);
+  while (text->size() < max_bytes &&
+         (n = std::fread(chunk, 1, std::min(sizeof chunk, max_bytes - text->size()), file.get())) >
+             0) {
+    text->append(chunk, n);
   }
+  return true;
+}
+
+int NetSystem::CreateTempFile(const std::string& pattern, std::string* path) {
+  path->clear();
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  // O_CREAT|O_EXCL with a random name: never an existing file or a link planted there.
+  int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return -1;
+  // Readable by all like the file it replaces (mkostemp makes it 0600).
+  int rc = ::fchmod(fd, 0644);
+  ::close(fd);
+  if (rc != 0) {
+    ::unlink(name.data());
+    return -1;
+  }
+  *path = name.data();
   return 0;
+}
+
+void NetSystem::RemoveFile(const std::string& path) {
+  ::unlink(path.c_str());
 }
 
 int NetSystem::InterfaceRequest(unsigned long request, ifreq* req) {

@@ -1,10 +1,12 @@
-// The one seam between the IP configuration operations and the system: shell commands
-// (system, popen), interface requests to the kernel, sleeping and the files read
-// directly. Tests install a recorder that returns scripted results instead.
+// The one seam between the IP configuration operations and the system: the shell
+// commands that change it, interface requests to the kernel, sleeping, the temporary file
+// of an interfaces rewrite and the files read directly (at paths tests may replace). Tests
+// install a recorder that returns scripted results instead.
 #pragma once
 
 #include <net/if.h>
 
+#include <cstddef>
 #include <string>
 
 namespace nvtd {
@@ -14,8 +16,12 @@ class NetSystem {
   virtual ~NetSystem() = default;
   // Runs command through the shell; the status as system() reports it (0 is success).
   virtual int Run(const std::string& command);
-  // Runs command and collects its standard output; -1 when it cannot be started.
-  virtual int Capture(const std::string& command, std::string* output);
+  // At most max_bytes of the file at path; false when it cannot be opened.
+  virtual bool ReadFile(const std::string& path, size_t max_bytes, std::string* text);
+  // A new empty file, mode 0644, made exclusively from pattern (ending in "XXXXXX", replaced
+  // by unpredictable characters); 0, or -1 with path cleared.
+  virtual int CreateTempFile(const std::string& pattern, std::string* path);
+  virtual void RemoveFile(const std::string& path);
   // One interface request on a fresh IPv4 datagram socket: 0, kSocketFailed or
   // kRequestFailed (errno set for the message).
   virtual int InterfaceRequest(unsigned long request, ifreq* req);
@@ -29,6 +35,8 @@ class NetSystem {
 
   std::string hostname_file = "/etc/hostname";
   std::string resolv_file = "/etc/resolv.conf";
+  std::string interfaces_file = "/etc/network/interfaces";
+  std::string route_file = "/proc/net/route";
 };
 
 // Traces are off until the service turns them on (its server and persistent modes).

@@ -22,7 +22,8 @@ bool is_dotted_quad(const std::string& text) {
     int value = 0;
     while (i < text.size() && is_digit(text[i]) && i - start < 3)
       value = value * 10 + (text[i++] - '0');
-    if (i == start || value > 255) return false;
+    // "010" is octal 8 to inet_aton and the resolver: a leading zero is refused.
+    if (i == start || value > 255 || (text[start] == '0' && i - start > 1)) return false;
     ++parts;
     if (i == text.size()) return parts == 4;
     if (text[i] != '.' || parts == 4) return false;

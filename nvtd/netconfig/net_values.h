@@ -6,7 +6,7 @@
 
 namespace nvtd {
 
-// Four decimal numbers 0..255 (one to three digits each) separated by dots.
+// Four decimal numbers 0..255 separated by dots, each "0" or without leading zeros.
 bool is_dotted_quad(const std::string& text);
 
 // Letters and digits, inner "-", not starting or ending with "-", 1..63 characters.

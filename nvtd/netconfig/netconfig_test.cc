@@ -16,6 +16,7 @@
 namespace nvtd {
 namespace {
 
+using namespace std::string_literals;
 using testing::FakeInterface;
 using testing::FakeNetSystem;
 
@@ -87,47 +88,99 @@ TEST_F(NetconfigTest, AddressWaitsFifteenSecondsThenFailsWithOutputCleared) {
   EXPECT_EQ(hw, (std::array<uint8_t, 6>{}));
 }
 
-TEST_F(NetconfigTest, DhcpStateFromTheFirstDhcpLine) {
+// Interfaces files with the values `grep dhcp` and `grep gateway | awk '{print $2}'`
+// gave for them (comments count; the first matching line decides). No route table here.
+TEST_F(NetconfigTest, DhcpStateAndFallbackGatewayFromTheInterfacesFile) {
+  struct Case {
+    std::string text;
+    int dhcp_rc;
+    std::string gateway;  // "-" when the read fails
+  };
+  const std::string far(520, 'x');
+  const Case cases[] = {
+      {"auto eth0\niface eth0 inet dhcp\n", 0, "-"},
+      {"# iface eth0 inet dhcp\niface eth0 inet static\n", 0, "-"},
+      {"iface wlan0 inet dhcp\niface eth0 inet dhcp\n", -1, "-"},
+      {"iface eth0 inet DHCP\n", -1, "-"},
+      {"iface eth0 inet dhcp", 0, "-"},
+      {far + " eth0 dhcp\n", -1, "-"},  // the name lies past the first 511 characters
+      {"dhcp eth0 " + far + "\n", 0, "-"},
+      {"iface eth0 inet dhcp\n\0\n"s, -1, "-"},  // a NUL byte: grep prints nothing
+      {"iface eth0 inet static\naddress 10.0.0.2\ngateway 10.0.0.1\n", -1, "10.0.0.1"},
+      {"#gateway 192.168.9.9\ngateway 10.0.0.1\n", -1, "192.168.9.9"},
+      {"# gateway 10.0.0.1\ngateway 10.0.0.2\n", -1, "-"},
+      {"  gateway\t10.0.0.1x\r\n", -1, "10.0.0.1"},
+      {"gateway 10.0.0.1\r\n", -1, "10.0.0.1"},
+      {"gateway\n", -1, "-"},
+      {"gateway\v10.0.0.1\n", -1, "-"},  // only blanks and tabs separate fields
+      {"gateway 1.2.3.4.5\n", -1, "1.2.3.4.5"},
+      {"gateway 10.0.0.1\n\0"s, -1, "-"},
+      {"", -1, "-"},
+  };
+  for (const Case& c : cases) {
+    const std::string& text = c.text;
+    fake_.files[fake_.interfaces_file] = text;
+    int dhcp = -1;
+    EXPECT_EQ(read_dhcp_state(&dhcp), c.dhcp_rc) << text;
+    EXPECT_EQ(dhcp, c.dhcp_rc == 0 ? 1 : 0) << text;
+    std::string gateway = "old";
+    int rc = read_default_gateway(&gateway);
+    EXPECT_EQ(rc == 0 ? gateway : "-", c.gateway) << text;
+    if (rc != 0) {
+      EXPECT_EQ(gateway, "") << text;
+    }
+  }
+  fake_.files.clear();  // no interfaces file at all
   int dhcp = -1;
-  fake_.outputs["grep dhcp /etc/network/interfaces"] = "iface eth0 inet dhcp\n";
-  EXPECT_EQ(read_dhcp_state(&dhcp), 0);
-  EXPECT_EQ(dhcp, 1);
-  fake_.outputs["grep dhcp /etc/network/interfaces"] =
-      "iface wlan0 inet dhcp\niface eth0 inet dhcp\n";
-  EXPECT_EQ(read_dhcp_state(&dhcp), -1);
-  EXPECT_EQ(dhcp, 0);
-  fake_.outputs["grep dhcp /etc/network/interfaces"] = "";
-  EXPECT_EQ(read_dhcp_state(&dhcp), -1);
-}
-
-TEST_F(NetconfigTest, GatewayFromNetstatOnlyForTheActiveInterfaceWithFlagsUG) {
-  const std::string head =
-      "Kernel IP routing table\n"
-      "Destination     Gateway         Genmask         Flags   MSS Window  irtt Iface\n";
-  fake_.outputs["netstat -rn"] = head +
-                                 "0.0.0.0         10.1.1.1        0.0.0.0         UG        0 0 "
-                                 "         0 wlan0\n"
-                                 "0.0.0.0         10.2.2.2        0.0.0.0         UGH       0 0 "
-                                 "         0 eth0\n"
-                                 "0.0.0.0         10.99.0.1       0.0.0.0         UG        0 0 "
-                                 "         0 eth0\r\n";
   std::string gateway;
-  EXPECT_EQ(read_default_gateway(&gateway), 0);
-  EXPECT_EQ(gateway, "10.99.0.1");
-  EXPECT_EQ(fake_.CountCommands("grep gateway"), 0);
-}
-
-TEST_F(NetconfigTest, GatewayFallsBackToTheInterfacesFile) {
-  fake_.outputs["netstat -rn"] =
-      "0.0.0.0         10.2.2.2        0.0.0.0         UGH       0 0          0 eth0\n";
-  const std::string grep = "grep gateway /etc/network/interfaces | awk '{print $2}'";
-  fake_.outputs[grep] = "192.168.7.1x\n";
-  std::string gateway;
-  EXPECT_EQ(read_default_gateway(&gateway), 0);
-  EXPECT_EQ(gateway, "192.168.7.1");
-  fake_.outputs[grep] = "none\n";
+  EXPECT_EQ(read_dhcp_state(&dhcp), -1);
   EXPECT_EQ(read_default_gateway(&gateway), -1);
-  EXPECT_EQ(gateway, "");
+  EXPECT_TRUE(fake_.commands.empty());
+}
+
+// Route tables with the gateway `netstat -rn` showed for them: the first route to 0.0.0.0
+// on the active interface whose flags show as exactly "UG"; else the interfaces file.
+TEST_F(NetconfigTest, GatewayFromTheRouteTable) {
+  const std::string head =
+      "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT"
+      "                                                       \n";
+  auto row = [](const std::string& iface, const std::string& destination,
+                const std::string& gateway, const std::string& flags) {
+    return iface + "\t" + destination + "\t" + gateway + "\t" + flags +
+           "\t0\t0\t0\t00000000\t0\t0\t0                \n";
+  };
+  const std::string subnet = row("eth0", "0063000A", "00000000", "0001");
+  struct Case {
+    std::string table;
+    std::string gateway;
+  };
+  const Case cases[] = {
+      {head + subnet, "192.168.5.1"},  // no default route: the interfaces file's
+      {head + subnet + row("eth0", "00000000", "0100630A", "0003"), "10.99.0.1"},
+      {head + row("wlan0", "00000000", "0101A8C0", "0003") +  // another interface
+           row("eth0", "00000000", "0202000A", "0007") +      // UGH
+           row("eth0", "00000000", "0303000A", "0203") +      // reject
+           row("eth0", "00000000", "0404000A", "0002") +      // not up: not shown
+           row("eth01", "00000000", "0505000A", "0003") +     // another name
+           row("eth0", "0000000A", "0606000A", "0003") +      // not a default route
+           row("eth0", "00000000", "0707000a", "0803") +      // a flag not shown: "UG"
+           row("eth0", "00000000", "0808000A", "0003"),
+       "10.0.7.7"},
+      {head + row("eth0", "00000000", "0909000A", "0013"), "192.168.5.1"},  // UGD
+      {head + row("eth0", "00000000", "0909000A", "0003"), "10.0.9.9"},
+      {head + "eth0\t00000000\t0909000A\t0003\t0\t0\t0\t00000000\t0\n" +  // nine columns
+           "eth0\t00000000\t0A0A000A\t0003\t0\t0\t0\t00000000\t0\t0\n",   // ten are enough
+       "10.0.10.10"},
+      {row("eth0", "00000000", "0163000A", "0003"), "192.168.5.1"},  // no column titles
+  };
+  for (const Case& c : cases) {
+    fake_.files[fake_.route_file] = c.table;
+    fake_.files[fake_.interfaces_file] = "iface eth0 inet static\ngateway 192.168.5.1\n";
+    std::string gateway;
+    EXPECT_EQ(read_default_gateway(&gateway), 0) << c.table;
+    EXPECT_EQ(gateway, c.gateway) << c.table;
+  }
+  EXPECT_TRUE(fake_.commands.empty());
 }
 
 TEST_F(NetconfigTest, NameServerAndHostNameFiles) {
@@ -166,13 +219,16 @@ TEST_F(NetconfigTest, SwitchToDhcpCommands) {
   const std::string restart =
       "/etc/init.d/S98avahi-daemon stop;ip addr flush dev usb0;ifup -f usb0;"
       "/etc/init.d/S98avahi-daemon start";
+  // The new text goes to a fresh file beside the interfaces file, not to a fixed name.
+  EXPECT_EQ(fake_.temp_files, (std::vector<std::string>{"/etc/network/.interfaces.fake01"}));
   EXPECT_EQ(fake_.commands,
             (std::vector<std::string>{
                 "awk -f /usr/local/bin/changeInterface.awk /etc/network/interfaces device=usb0 "
-                "mode=dhcp > /tmp/interfaces.tmp && mv /tmp/interfaces.tmp "
-                "/etc/network/interfaces",
+                "mode=dhcp > /etc/network/.interfaces.fake01 && mv "
+                "/etc/network/.interfaces.fake01 /etc/network/interfaces",
                 restart}));
   EXPECT_EQ(fake_.traces, (std::vector<std::string>{"running " + restart + "\n"}));
+  EXPECT_TRUE(fake_.removed.empty());
 }
 
 TEST_F(NetconfigTest, StaticAddressCommandsAndFailures) {
@@ -180,7 +236,8 @@ TEST_F(NetconfigTest, StaticAddressCommandsAndFailures) {
   const std::string awk =
       "awk -f /usr/local/bin/changeInterface.awk /etc/network/interfaces device=eth0 "
       "mode=static address=192.168.0.9 netmask=255.255.0.0 gateway=192.168.0.1 > "
-      "/tmp/interfaces.tmp && mv /tmp/interfaces.tmp /etc/network/interfaces";
+      "/etc/network/.interfaces.fake01 && mv /etc/network/.interfaces.fake01 "
+      "/etc/network/interfaces";
   ASSERT_EQ(fake_.commands.size(), 3u);
   EXPECT_EQ(fake_.commands[0], "killall udhcpc");
   EXPECT_EQ(fake_.commands[1], awk);
@@ -192,6 +249,7 @@ TEST_F(NetconfigTest, StaticAddressCommandsAndFailures) {
   fake_.statuses["awk -f"] = 512;
   EXPECT_EQ(set_static_address("192.168.0.9", "255.255.0.0", "192.168.0.1"), -1);
   EXPECT_EQ(fake_.CountCommands("ifup"), 0);  // the restart is not attempted
+  EXPECT_EQ(fake_.removed, (std::vector<std::string>{"/etc/network/.interfaces.fake02"}));
   fake_.statuses.erase("awk -f");
   fake_.statuses["ifup"] = 256;
   EXPECT_EQ(set_static_address("192.168.0.9", "255.255.0.0", "192.168.0.1"), -1);
@@ -215,8 +273,25 @@ TEST_F(NetconfigTest, ShellMetacharactersNeverReachAShell) {
   for (const std::string& name : bad_names) EXPECT_EQ(set_host_name(name), -1) << name;
   EXPECT_TRUE(fake_.commands.empty());
   EXPECT_TRUE(is_host_name(std::string(63, 'a')));
-  EXPECT_TRUE(is_dotted_quad("255.255.255.0"));
-  EXPECT_TRUE(is_dotted_quad("0.0.0.0"));
+}
+
+// Only plain decimal quads: a leading zero reads as octal to inet_aton and the resolver.
+TEST_F(NetconfigTest, DottedQuadsWithoutLeadingZeros) {
+  const std::pair<const char*, bool> cases[] = {
+      {"255.255.255.0", true}, {"0.0.0.0", true},     {"10.0.100.9", true}, {"1.20.200.255", true},
+      {"01.02.03.004", false}, {"10.0.0.01", false},  {"010.1.1.1", false}, {"10.00.1.1", false},
+      {"10.1.000.1", false},   {"0x0a.1.1.1", false}, {"10.1.1.1.", false}, {"10..1.1", false},
+      {"+1.1.1.1", false},     {"1.1.1.1000", false}, {"256.1.1.1", false}};
+  for (const auto& [text, ok] : cases) {
+    EXPECT_EQ(is_dotted_quad(text), ok) << text;
+    EXPECT_EQ(set_name_server(text), ok ? 0 : -1) << text;
+    EXPECT_EQ(set_static_address("10.0.0.2", "255.0.0.0", text), ok ? 0 : -1) << text;
+  }
+  for (const auto& [text, ok] : cases) {
+    if (!ok) {
+      EXPECT_EQ(fake_.CountCommands(text), 0) << text;
+    }
+  }
 }
 
 TEST(FgetsLines, LongLinesComeInPieces) {

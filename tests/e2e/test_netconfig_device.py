@@ -1,18 +1,24 @@
 # ctest-labels: tsan
 """Network configuration and device control over HTTP (nvtd --port 8080 --noauth) against
 the sandbox's live eth0, network files and stand-ins (reboot, reset script, ifup, udhcpc,
-killall, the interfaces rewriter), with the settings stand-in for CAM."""
+killall, the interfaces rewriter), with the settings stand-in for CAM; the processes nvtd
+starts while answering reads (strace), and a local user's files planted where a rewrite of
+the interfaces file could pick them up."""
 import json
 import os
+import re
+import signal
 import socket
+import stat
 import subprocess
 import time
 import xml.etree.ElementTree as ET
 
 import pytest
 
-from camera import EMULATOR, SOURCE_DIR, fake_calls, in_lan, wait_for
-from nvtd_relay import soap_post, split_response, start_server
+from camera import EMULATOR, SOURCE_DIR, fake_calls, in_lan, program, wait_for
+from nvtd_relay import http_exchange, soap_post, split_response, start_server
+from onvif_soap import envelope, security
 
 pytestmark = pytest.mark.usefixtures("settings_server")
 
@@ -425,7 +431,9 @@ def test_non_discoverable_stops_hellos_and_is_written(camera, settings_server):
 
 INJECTIONS = ["1.2.3.4;touch /tmp/x", "$(touch /tmp/x)", "`touch /tmp/x`",
               "1.2.3.4\ntouch /tmp/x", '1.2.3.4" ; touch "/tmp/x', "1.2.3.4' ; touch '/tmp/x",
-              "1.2.3.4 mode=dhcp", "1.2.3.4|touch /tmp/x"]
+              "1.2.3.4 mode=dhcp", "1.2.3.4|touch /tmp/x",
+              # Leading zeros: octal to inet_aton and the resolver.
+              "01.02.03.004", "10.99.0.010"]
 
 
 def test_injection_in_every_address_field_leaves_no_trace(camera):
@@ -447,3 +455,120 @@ def test_injection_in_every_address_field_leaves_no_trace(camera):
     assert {p: open(p).read() for p in NETWORK_FILES} == files
     assert eth0_addresses() == ["10.99.0.2/24"] and hostname_now() == "camera"
     assert dns() == {"FromDHCP": "false", "DNSManual": "10.99.0.1"}
+
+
+READS = [("/onvif/device_service", "<tds:GetDeviceInformation/>"),
+         ("/onvif/device_service", "<tds:GetNetworkInterfaces/>"),
+         ("/onvif/device_service", "<tds:GetDNS/>"),
+         ("/onvif/device_service", "<tds:GetNetworkDefaultGateway/>"),
+         ("/onvif/device_service", "<tds:GetHostname/>"),
+         ("/onvif/device_service", "<tds:GetScopes/>"),
+         ("/onvif/media_service", "<trt:GetProfiles/>"),
+         ("/onvif/media_service",
+          "<trt:GetStreamUri><trt:StreamSetup><tt:Stream>RTP-Unicast</tt:Stream><tt:Transport>"
+          "<tt:Protocol>RTSP</tt:Protocol></tt:Transport></trt:StreamSetup>"
+          "<trt:ProfileToken>stream1</trt:ProfileToken></trt:GetStreamUri>")]
+
+
+def started_processes(trace_lines):
+    """Processes (not threads) begun in an strace -f log of clone, clone3, fork, vfork and
+    execve: every fork or vfork, every clone without CLONE_THREAD, every execve."""
+    found = []
+    for line in trace_lines:
+        call = re.match(r"\d+\s+(clone3?|fork|vfork|execve)\(", line)
+        if call and (call.group(1) not in ("clone", "clone3") or "CLONE_THREAD" not in line):
+            found.append(line)
+    return found
+
+
+def test_read_only_requests_start_no_process(settings_server):
+    """100 authenticated reads, the NETWORK section among them, start no process."""
+    users = "/etc/nvtd/users"
+    os.makedirs("/etc/nvtd", exist_ok=True)
+    saved = open(users).read() if os.path.exists(users) else None
+    added = subprocess.run(program("nvtd", "nvtd") + ["useradd", "reader", "r-pass",
+                                                      "administrator"],
+                           capture_output=True, text=True, timeout=10, check=True).stdout
+    with open(users, "w") as f:
+        f.write(added)
+    port, trace = 8095, "/tmp/nvtd-processes.trace"
+    proc = subprocess.Popen(["strace", "-f", "-qq", "-e", "trace=clone,clone3,fork,vfork,execve",
+                             "-o", trace] + program("nvtd", "nvtd") + ["--port", str(port)],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            stdin=subprocess.DEVNULL)
+    try:
+        assert wait_for(lambda: _accepts(port), timeout=20)
+        with open(trace) as f:
+            at_start = len(f.readlines())
+        for i in range(100):
+            uri, body = READS[i % len(READS)]
+            answer = http_exchange(port, soap_post(
+                envelope(body, security("reader", "r-pass")).encode(), uri=uri), timeout=30)
+            assert answer.startswith(b"HTTP/1.0 200 OK"), (body, answer[:300])
+        with open(trace) as f:
+            during = f.read().splitlines()[at_start:]
+        assert started_processes(during) == []
+        # The trace does see processes: nvtd's own execve at the start.
+        with open(trace) as f:
+            assert started_processes(f.read().splitlines()[:at_start])
+    finally:
+        # nvtd is strace's child, the first pid in the log: ending it ends strace.
+        with open(trace) as f:
+            first = f.readline().split()
+        if first and first[0].isdigit():
+            os.kill(int(first[0]), signal.SIGTERM)
+        try:
+            proc.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait(timeout=10)
+        if saved is None:
+            os.remove(users)
+        else:
+            with open(users, "w") as f:
+                f.write(saved)
+
+
+def _accepts(port):
+    try:
+        socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
+        return True
+    except OSError:
+        return False
+
+
+def as_nobody(command):
+    subprocess.run(["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "sh", "-c",
+                    command], check=True, timeout=10)
+
+
+@pytest.mark.parametrize("planted", ["file", "symlink"])
+def test_planted_temporary_file_is_never_used(camera, planted):
+    """A local user's file or link at the old fixed temporary name in /tmp: the rewrite
+    neither moves it into place nor writes through it."""
+    secret = "/etc/root-only"
+    with open(secret, "w") as f:
+        f.write("secret\n")
+    os.chmod(secret, 0o600)
+    if planted == "file":
+        as_nobody("umask 0; echo 'up touch /tmp/owned' > /tmp/interfaces.tmp")
+    else:
+        as_nobody("ln -s %s /tmp/interfaces.tmp" % secret)
+    try:
+        interface("10.99.0.7", "24").soap()
+        assert open(secret).read() == "secret\n"
+        st = os.lstat("/etc/network/interfaces")
+        assert stat.S_ISREG(st.st_mode) and st.st_uid == 0 and st.st_gid == 0
+        assert stat.S_IMODE(st.st_mode) == 0o644
+        assert "address 10.99.0.7\n" in open("/etc/network/interfaces").read()
+        assert os.lstat("/tmp/interfaces.tmp").st_uid != 0  # still the planter's
+        assert [n for n in os.listdir("/etc/network") if n.startswith(".interfaces.")] == []
+    finally:
+        for path in (secret, "/tmp/interfaces.tmp"):
+            if os.path.lexists(path):
+                os.remove(path)
+        # Put a root-owned regular file back for the fixture to refill.
+        if os.path.islink("/etc/network/interfaces") or \
+                os.lstat("/etc/network/interfaces").st_uid != 0:
+            os.remove("/etc/network/interfaces")
+            open("/etc/network/interfaces", "w").close()

@@ -1,6 +1,8 @@
 """The settings client against the settings-server stand-in, and the NETWORK section
-against the sandbox's live network (through the settings-probe test tool)."""
+against the sandbox's live network (through the settings-probe test tool), its DHCP state
+and gateway compared with what grep, awk and netstat show for the same files and routes."""
 import os
+import re
 import subprocess
 
 import pytest
@@ -212,3 +214,108 @@ def test_interface_choice_with_only_usb0_up_and_with_nothing_up(settings, live_n
     assert (values["ipaddress"], values["netmask"]) == ("10.77.0.5", "255.255.0.0")
     subprocess.run(["ip", "link", "set", "usb0", "down"], check=True)
     assert probe("net", "iface")[1] == "eth0\n"
+
+
+# The DHCP state and gateway are read from the interfaces file and the kernel's route table;
+# the camera used to take them from `grep` and `netstat -rn` output. Each case runs in a
+# fresh network and mount namespace (veth eth0 and wlan0, the case's routes, the case's
+# interfaces file bound over the real one) where both are looked at.
+ROUTES = {
+    "none": "",
+    "one": "ip route add default via 10.5.0.1 dev eth0",
+    "several": "ip route add default via 10.6.0.1 dev wlan0 metric 1\n"
+               "ip route add default via 10.5.0.1 dev eth0 metric 5\n"
+               "ip route add default via 10.5.0.9 dev eth0 metric 9",
+    "unreachable first": "ip route add unreachable default metric 1\n"
+                         "ip route add default via 10.5.0.7 dev eth0 metric 5",
+    "host route only": "ip route add 0.0.0.0/32 via 10.5.0.1 dev eth0",
+    "outside the subnet": "ip route add default via 192.0.2.1 dev eth0 onlink",
+    "eth0 down": "ip route add default via 10.5.0.1 dev eth0\nip link set eth0 down\n"
+                 "ip route add default via 10.6.0.1 dev wlan0",
+}
+STATIC = b"auto eth0\niface eth0 inet static\naddress 10.5.0.2\ngateway 192.168.5.1\n"
+INTERFACES = [
+    b"auto eth0\niface eth0 inet dhcp\n",
+    b"# iface eth0 inet dhcp\niface eth0 inet static\n",
+    b"iface wlan0 inet dhcp\niface eth0 inet dhcp\n",
+    b"iface eth0 inet dhcp",
+    b"x" * 520 + b" eth0 dhcp\n",
+    b"dhcp eth0 " + b"x" * 520 + b"\n",
+    b"iface eth0 inet dhcp\n\0\n",
+    b"#gateway 192.168.9.9\ngateway 10.0.0.1\n",
+    b"# gateway 10.0.0.1\ngateway 10.0.0.2\n",
+    b"  gateway\t10.0.0.1x\r\n",
+    b"gateway\n",
+    b"gateway\x0b10.0.0.1\n",
+    b"gateway 1.2.3.4.5\n",
+    b"",
+]
+
+PROBE_AND_COMMANDS = """set -e
+ip link add eth0 type veth peer name eth0peer
+ip link add wlan0 type veth peer name wlan0peer
+for link in eth0peer wlan0peer eth0 wlan0; do ip link set $link up; done
+ip addr add 10.5.0.2/24 dev eth0
+ip addr add 10.6.0.2/24 dev wlan0
+%s
+mount --bind "$1" /etc/network/interfaces
+netstat -rn; echo @@
+grep dhcp /etc/network/interfaces || true; echo @@
+grep gateway /etc/network/interfaces | awk '{print $2}'; echo @@
+shift; "$@" net iface; echo @@; "$@" net dhcp; echo @@; "$@" net gateway
+"""
+
+
+def pieces(text, size=512):
+    """The pieces a C reader gets with fgets into size bytes."""
+    out, at = [], 0
+    while at < len(text):
+        end = text.find("\n", at)
+        end = len(text) if end < 0 else end + 1
+        end = min(end, at + size - 1)
+        out.append(text[at:end])
+        at = end
+    return out
+
+
+def from_commands(netstat, grep_dhcp, awk_gateway, name):
+    """(dhcp, gateway) as the camera took them from the commands' output."""
+    lines = pieces(grep_dhcp)
+    dhcp = "1" if lines and name in lines[0] else "0"
+    for line in pieces(netstat):
+        f = [x for x in re.split("[ \t]", line) if x]
+        g = [x for x in re.split("[ \t\r\n]", line) if x]
+        if f and f[0] == "0.0.0.0" and len(f) >= 4 and len(g) >= 8 and g[7] == name \
+                and f[3] == "UG":
+            return dhcp, f[1]
+    lines = pieces(awk_gateway)
+    if not lines or lines[0][0] not in "0123456789":
+        return dhcp, ""
+    return dhcp, re.match("[0-9.]*", lines[0]).group()
+
+
+def read_both(routes, interfaces):
+    path = "/run/interfaces-case"
+    with open(path, "wb") as f:
+        f.write(interfaces)
+    r = subprocess.run(["unshare", "--mount", "--net", "sh", "-c", PROBE_AND_COMMANDS % routes,
+                        "case", path] + program("nvtd", "getset", "settings-probe"),
+                       capture_output=True, timeout=60)
+    assert r.returncode == 0, r.stderr
+    netstat, grep_dhcp, awk_gateway, iface, dhcp, gateway = \
+        r.stdout.decode("latin-1").split("@@\n")
+    name = iface.split("\n")[1]
+    probed = tuple(text[text.index("result "):].split("\n")[1] for text in (dhcp, gateway))
+    return probed, from_commands(netstat, grep_dhcp, awk_gateway, name)
+
+
+@pytest.mark.parametrize("routes", sorted(ROUTES))
+def test_gateway_is_the_one_netstat_showed(routes):
+    probed, commands = read_both(ROUTES[routes], STATIC)
+    assert probed == commands
+
+
+def test_dhcp_state_and_gateway_are_the_ones_grep_and_awk_gave():
+    for interfaces in INTERFACES:
+        probed, commands = read_both("", interfaces)
+        assert probed == commands, interfaces
