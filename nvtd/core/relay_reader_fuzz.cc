@@ -32,8 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int32_t pid = 0;
   std::string env;
   if (nvtd::relay_read_open(in.get(), &pid) == 0 && nvtd::relay_read_env(in.get(), &env) == 0) {
-    nvtd::apply_relay_environment(env);
-    nvtd::relay_read_content(in.get());
+    nvtd::Request request = nvtd::request_from_relay_environment(env);
+    nvtd::Reply reply(-1, nvtd::RunMode::kRelay);
+    nvtd::relay_read_content(in.get(), &request, reply);
   }
   return 0;
 }

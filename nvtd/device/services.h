@@ -14,7 +14,7 @@ namespace nvtd {
 std::string service_list(const std::string& address, bool with_capabilities);
 
 // The service whose capabilities GetServiceCapabilities reports, chosen by the request URI
-// (nullptr when REQUEST_URI is not set).
+// (nullptr when the request has none).
 enum class ServiceKind { kDevice, kMedia, kEvents, kDeviceIo };
 ServiceKind service_for_uri(const char* request_uri);
 
@@ -22,7 +22,7 @@ ServiceKind service_for_uri(const char* request_uri);
 // "false" gives the long form.
 int handle_get_services(const Request& request, Reply& reply);
 
-// GetServiceCapabilities (open, plain): chosen by REQUEST_URI.
+// GetServiceCapabilities (open, plain): chosen by the request URI.
 int handle_get_service_capabilities(const Request& request, Reply& reply);
 
 }  // namespace nvtd

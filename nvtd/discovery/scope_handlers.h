@@ -6,9 +6,9 @@
 
 namespace nvtd {
 
-// Plain form: reads RequestBody; answers nothing when it holds no "Body" text.
+// Reads the whole body; answers nothing when it holds no "Body" text.
 int handle_get_scopes(const Request& request, Reply& reply);
-// Body-part form: text points at the request's "Body", length bytes from there to the end.
+// Body-part form: read the body from its "Body" on.
 int handle_set_scopes(const Request& request, Reply& reply);
 int handle_add_scopes(const Request& request, Reply& reply);
 int handle_remove_scopes(const Request& request, Reply& reply);

@@ -1,6 +1,6 @@
 // Request handlers of the event service: subscriptions (push and pull point), PullMessages,
 // Unsubscribe, Renew, the event SetSynchronizationPoint and GetEventProperties. They read the
-// current request (RequestBody) and answer on OutputFd.
+// request and write their answer into the reply (PullMessages may keep the connection).
 #pragma once
 
 #include "nvtd/core/reply.h"
@@ -16,7 +16,7 @@ int handle_subscribe(const Request& request, Reply& reply);
 int handle_pull_messages(const Request& request, Reply& reply);
 int handle_unsubscribe(const Request& request, Reply& reply);
 int handle_renew(const Request& request, Reply& reply);
-// Body part form: body points at "Body" of the request, length bytes to its end.
+// Body part form: reads the request from its "Body" on.
 int handle_event_set_synchronization_point(const Request& request, Reply& reply);
 int handle_get_event_properties(const Request& request, Reply& reply);
 

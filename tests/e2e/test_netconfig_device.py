@@ -16,7 +16,7 @@ import xml.etree.ElementTree as ET
 
 import pytest
 
-from camera import EMULATOR, SOURCE_DIR, fake_calls, in_lan, program, wait_for
+from camera import EMULATOR, SOURCE_DIR, fake_calls, in_lan, program, ptrace_env, wait_for
 from nvtd_relay import http_exchange, soap_post, split_response, start_server
 from onvif_soap import envelope, security
 
@@ -495,7 +495,7 @@ def test_read_only_requests_start_no_process(settings_server):
     proc = subprocess.Popen(["strace", "-f", "-qq", "-e", "trace=clone,clone3,fork,vfork,execve",
                              "-o", trace] + program("nvtd", "nvtd") + ["--port", str(port)],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                            stdin=subprocess.DEVNULL)
+                            stdin=subprocess.DEVNULL, env=ptrace_env())
     try:
         assert wait_for(lambda: _accepts(port), timeout=20)
         with open(trace) as f:
