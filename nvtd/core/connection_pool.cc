@@ -41,7 +41,7 @@ std::string ConnectionPool::admit(UniqueFd fd, std::string peer, long long now_m
                                  [](const Connection& a, const Connection& b) {
                                    return a.last_active_ms < b.last_active_ms;
                                  });
-    evicted = idle->peer.empty() ? "?" : idle->peer;
+    evicted = idle->peer;
     connections_.erase(idle);
   }
   set_nonblocking(fd.get());
@@ -54,11 +54,12 @@ std::string ConnectionPool::admit(UniqueFd fd, std::string peer, long long now_m
   return evicted;
 }
 
-void ConnectionPool::drain(UniqueFd fd, long long now_ms) {
+void ConnectionPool::drain(UniqueFd fd, std::string peer, long long now_ms) {
   set_nonblocking(fd.get());
   shutdown(fd.get(), SHUT_WR);
   Connection c;
   c.fd = std::move(fd);
+  c.peer = std::move(peer);
   c.draining = true;
   c.deadline_ms = now_ms + kDrainMs;
   c.last_active_ms = now_ms;

@@ -46,7 +46,7 @@ class ConnectionPool {
 
   // Takes an answered connection: its write side is shut (FIN after the response) and what the
   // client still sends is read and discarded until end of file, kDrainBytes or kDrainMs.
-  void drain(UniqueFd fd, long long now_ms);
+  void drain(UniqueFd fd, std::string peer, long long now_ms);
 
   // Appends one pollfd per connection, in pool order.
   void add_poll_entries(std::vector<pollfd>* entries) const;

@@ -115,9 +115,9 @@ TEST(ConnectionPool, AnAnsweredConnectionDrainsUntilTheClientCloses) {
   Client closes, lingers, floods;
   closes.send_text("pipelined");
   lingers.send_text("more");
-  pool.drain(std::move(closes.server), 0);
-  pool.drain(std::move(lingers.server), 0);
-  pool.drain(std::move(floods.server), 0);
+  pool.drain(std::move(closes.server), "closes", 0);
+  pool.drain(std::move(lingers.server), "lingers", 0);
+  pool.drain(std::move(floods.server), "floods", 0);
   EXPECT_EQ(pool.size(), 3u);
   EXPECT_TRUE(closes.sees_end() && lingers.sees_end());  // the server's end of file came first
   closes.fd.reset();

@@ -91,7 +91,7 @@ void serve_finished(Connection& c, const OperationTable& operations, ConnectionP
     }
   }                // the reply is written before the connection drains
   fflush(stdout);  // traces without a newline too
-  if (c.fd.valid()) pool->drain(std::move(c.fd), monotonic_ms());
+  if (c.fd.valid()) pool->drain(std::move(c.fd), std::move(c.peer), monotonic_ms());
 }
 
 }  // namespace
