@@ -10,25 +10,25 @@
 #include <cstdio>
 
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/request_env.h"
 #include "nvtd/core/writers.h"
 
 namespace nvtd {
 
 namespace {
 
-// A header line's value starts at a fixed offset: one character after the colon is skipped.
+// A header line is one of these when it begins with the whole name and its colon (any case).
+// Its value starts at a fixed offset: one character after the colon is skipped.
 struct HeaderRule {
-  const char* prefix;
-  size_t compared;
+  std::string_view prefix;
   size_t value_offset;
 };
-constexpr HeaderRule kContentType = {"Content-Type:", 13, 14};
-constexpr HeaderRule kContentLength = {"Content-Length:", 13, 16};
-constexpr HeaderRule kSoapAction = {"SOAPAction:", 11, 12};
+constexpr HeaderRule kContentType = {"Content-Type:", 14};
+constexpr HeaderRule kContentLength = {"Content-Length:", 16};
+constexpr HeaderRule kSoapAction = {"SOAPAction:", 12};
 
 bool line_matches(std::string_view line, const HeaderRule& rule) {
-  return line.size() >= rule.compared && strncasecmp(line.data(), rule.prefix, rule.compared) == 0;
+  return line.size() >= rule.prefix.size() &&
+         strncasecmp(line.data(), rule.prefix.data(), rule.prefix.size()) == 0;
 }
 
 std::string value_of(std::string_view line, const HeaderRule& rule) {
@@ -103,26 +103,53 @@ Request request_from_head(const RequestHead& head) {
   return request;
 }
 
-int read_request_head(int fd, int timeout_ms, RequestHead* head) {
-  std::string received;
-  char buffer[kHeadLimit];
-  long long deadline = now_ms() + timeout_ms;
-  while (received.size() < kHeadLimit && received.find("\r\n\r\n") == std::string::npos) {
-    long long left = deadline - now_ms();
-    if (left <= 0) return -1;
-    pollfd p = {fd, POLLIN, 0};
-    int r = poll(&p, 1, int(left));
-    if (r < 0 && errno == EINTR) {
-      if (StopRequested) return -1;
-      continue;
-    }
-    if (r <= 0) return -1;
-    ssize_t n = read(fd, buffer, kHeadLimit - received.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return -1;
-    received.append(buffer, size_t(n));
+size_t RequestAssembler::wanted() const {
+  if (state_ == State::kHead) return kHeadLimit - received_.size();
+  if (state_ == State::kBody) return body_length_ - body_.size();
+  return 0;
+}
+
+void RequestAssembler::add(std::string_view bytes) {
+  if (state_ == State::kBody) {
+    body_.append(bytes.substr(0, wanted()));
+    if (body_.size() == body_length_) state_ = State::kComplete;
+    return;
   }
-  return parse_request_head(received, head);
+  if (state_ != State::kHead) return;
+  received_.append(bytes.substr(0, wanted()));
+  if (received_.size() < kHeadLimit && received_.find("\r\n\r\n") == std::string::npos) return;
+  if (parse_request_head(received_, &head_) < 0) {
+    state_ = State::kUnusableHead;
+    return;
+  }
+  received_.clear();
+  int32_t length = content_length_value(head_.content_length.c_str());
+  if (length < 0) {
+    state_ = State::kComplete;  // read_content refuses the length
+    return;
+  }
+  body_length_ = size_t(length);
+  body_ = head_.remainder.substr(0, body_length_);
+  state_ = body_.size() == body_length_ ? State::kComplete : State::kBody;
+}
+
+void RequestAssembler::end() {
+  if (state_ == State::kHead) state_ = State::kUnusableHead;
+  if (state_ == State::kBody) state_ = State::kComplete;
+}
+
+int32_t content_length_value(std::string_view text) {
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  if (text.empty()) return -1;
+  int64_t length = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    length = length * 10 + (c - '0');
+    if (length > kMaxContentLength) return -1;
+  }
+  return length < 1 ? -1 : int32_t(length);
 }
 
 int32_t checked_content_length(const Request& request, Reply& reply) {
@@ -130,12 +157,12 @@ int32_t checked_content_length(const Request& request, Reply& reply) {
     content_error(reply, "need content length!");
     return -1;
   }
-  long length = parse_decimal(request.content_length->c_str());
-  if (length < 1 || length > kMaxContentLength) {
+  int32_t length = content_length_value(*request.content_length);
+  if (length < 0) {
     content_error(reply, "bogus content length!");
     return -1;
   }
-  return int32_t(length);
+  return length;
 }
 
 // Waits until fd is readable before deadline (ms, or < 0 for no limit): false on time-out.

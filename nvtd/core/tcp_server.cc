@@ -1,20 +1,25 @@
-// Server mode: listening socket, accept loop and one request per connection.
+// Server mode: listening socket and the loop that reads connections and serves their requests
+// one at a time.
 #include "nvtd/core/tcp_server.h"
 
 #include <arpa/inet.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <string.h>
-#include <sys/select.h>
 #include <sys/socket.h>
 #include <syslog.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/unique_fd.h"
+#include "nvtd/core/connection_pool.h"
 #include "nvtd/core/dispatch.h"
 #include "nvtd/core/http_io.h"
 #include "nvtd/core/process_state.h"
@@ -35,19 +40,58 @@ std::string peer_text(const sockaddr_storage& peer) {
   return text;
 }
 
-void set_timeouts(int fd) {
+// A connection that a handler gets is blocking again, with the read and write timeouts, so the
+// response goes out whole (and a held PullMessages connection is as it always was).
+void make_blocking(int fd) {
+  int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   timeval tv = {kConnectionTimeoutMs / 1000, (kConnectionTimeoutMs % 1000) * 1000};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
 }
 
-// Waits up to kAcceptWaitSeconds for a connection: 1 ready, 0 timeout or interruption.
-int wait_for_connection(int listen_fd) {
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(listen_fd, &readable);
-  timeval tv = {kAcceptWaitSeconds, 0};
-  return select(listen_fd + 1, &readable, nullptr, nullptr, &tv) > 0 ? 1 : 0;
+// Takes the connections waiting in the listen queue into the pool.
+void accept_connections(int listen_fd, ConnectionPool* pool) {
+  for (int i = 0; i < kAcceptsPerRound; ++i) {
+    sockaddr_storage peer = {};
+    socklen_t peer_size = sizeof peer;
+    int fd = accept4(listen_fd, reinterpret_cast<sockaddr*>(&peer), &peer_size,
+                     SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0) {
+      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        printf("Failed accepting connection\n");
+      }
+      return;
+    }
+    std::string text = peer_text(peer);
+    trace_verbose("New connection from %s\n", text.c_str());
+    std::string evicted = pool->admit(UniqueFd(fd), std::move(text), monotonic_ms());
+    if (!evicted.empty()) trace_verbose("closed idle connection from %s\n", evicted.c_str());
+  }
+}
+
+// Answers one connection whose request is complete or whose head is unusable; the connection
+// then drains, unless its handler kept it.
+void serve_finished(Connection& c, const OperationTable& operations, ConnectionPool* pool) {
+  using State = RequestAssembler::State;
+  if (c.request.state() == State::kUnusableHead) {
+    printf("process header fail\n");
+  } else {
+    make_blocking(c.fd.get());
+    Reply reply(c.fd.get(), RunMode::kServer);
+    Request request = request_from_head(c.request.head());
+    request.connection_fd = c.fd.get();
+    // The body has arrived already: a short one gets its message and is used as it is.
+    if (read_content(c.fd.get(), c.request.body(), &request, reply, 0) < 0) {
+      send_text(reply, "bogus content");
+    } else if (dispatch_request(operations, request, reply) == DispatchOutcome::kHandedOver) {
+      c.fd.release();  // the handler answers it later and closes it
+    } else {
+      trace_verbose("closed socket\n");
+    }
+  }                // the reply is written before the connection drains
+  fflush(stdout);  // traces without a newline too
+  if (c.fd.valid()) pool->drain(std::move(c.fd), std::move(c.peer), monotonic_ms());
 }
 
 }  // namespace
@@ -64,7 +108,8 @@ int open_listen_socket() {
     fprintf(stderr, "create listen socket failed: %s\n", gai_strerror(rc));
     return -1;
   }
-  UniqueFd fd(socket(list->ai_family, list->ai_socktype | SOCK_CLOEXEC, list->ai_protocol));
+  UniqueFd fd(
+      socket(list->ai_family, list->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, list->ai_protocol));
   if (!fd.valid()) {
     perror("create listen socket failed");
     freeaddrinfo(list);
@@ -86,51 +131,36 @@ int open_listen_socket() {
     return -1;
   }
   freeaddrinfo(list);
-  if (listen(fd.get(), 5) < 0) {
+  if (listen(fd.get(), kListenBacklog) < 0) {
     perror("listen on listen socket failed");
     return -1;
   }
   return fd.release();
 }
 
-void serve_connection(int connection_fd, const OperationTable& operations) {
-  UniqueFd conn(connection_fd);
-  set_timeouts(conn.get());
-  {
-    Reply reply(conn.get(), RunMode::kServer);
-    RequestHead head;
-    if (read_request_head(conn.get(), kConnectionTimeoutMs, &head) < 0) {
-      printf("process header fail\n");
-    } else {
-      Request request = request_from_head(head);
-      request.connection_fd = conn.get();
-      if (read_content(conn.get(), head.remainder, &request, reply, kBodyTimeoutMs) < 0) {
-        send_text(reply, "bogus content");
-      } else if (dispatch_request(operations, request, reply) == DispatchOutcome::kHandedOver) {
-        conn.release();  // the handler answers it later and closes it
-      } else {
-        trace_verbose("closed socket\n");
-      }
-    }
-  }                // the reply is written before the connection closes
-  fflush(stdout);  // traces without a newline too
-}
-
 void run_server_loop(int listen_fd, const OperationTable& operations) {
+  ConnectionPool pool(kMaxConnections, kConnectionTimeoutMs, kBodyTimeoutMs);
+  std::vector<pollfd> entries;
+  std::vector<Connection> finished;
   while (!StopRequested) {
-    if (wait_for_connection(listen_fd) == 0) {
-      if (StopRequested) printf("connect failed!\n");
-      continue;
+    entries.assign(1, pollfd{listen_fd, POLLIN, 0});
+    pool.add_poll_entries(&entries);
+    long long wait = pool.wait_ms(monotonic_ms());
+    if (wait < 0 || wait > kAcceptWaitSeconds * 1000) wait = kAcceptWaitSeconds * 1000;
+    int ready = poll(entries.data(), entries.size(), int(wait));
+    if (ready < 0 && errno != EINTR) {
+      perror("poll");
+      return;
     }
-    sockaddr_storage peer = {};
-    socklen_t peer_size = sizeof peer;
-    int fd = accept4(listen_fd, reinterpret_cast<sockaddr*>(&peer), &peer_size, SOCK_CLOEXEC);
-    if (fd < 0) {
-      printf("Failed accepting connection\n");
-      continue;
+    if (StopRequested) {
+      printf("connect failed!\n");
+      break;
     }
-    trace_verbose("New connection from %s\n", peer_text(peer).c_str());
-    serve_connection(fd, operations);
+    if (ready < 0) continue;
+    finished.clear();
+    pool.service(entries, 1, monotonic_ms(), &finished);
+    if (entries[0].revents != 0) accept_connections(listen_fd, &pool);
+    for (Connection& c : finished) serve_finished(c, operations, &pool);
   }
 }
 

@@ -1,25 +1,27 @@
-// Server mode: the listening socket and the loop that serves one request per connection.
+// Server mode: the listening socket and the loop that reads many connections at once and hands
+// their complete requests to the dispatcher one at a time (one request per connection).
 #pragma once
 
 #include "nvtd/core/operation_table.h"
 
 namespace nvtd {
 
-// How long an accepted connection may take to send its head, and each later read or write.
+// How long an accepted connection may take to send its head, and each write of its response.
 inline constexpr int kConnectionTimeoutMs = 5000;
 // How long the whole body may take after the head (the largest body is 50000 bytes).
 inline constexpr int kBodyTimeoutMs = 10000;
-// How long the loop waits for a connection before it looks at StopRequested again.
+// The longest the loop waits before it looks at StopRequested again.
 inline constexpr int kAcceptWaitSeconds = 5;
+inline constexpr int kListenBacklog = 128;
+// Connections taken from the listen queue each time it is readable.
+inline constexpr int kAcceptsPerRound = 16;
 
-// Opens the listening socket on HttpPort (any address, SO_REUSEADDR, backlog 5). The
-// descriptor, or -1 after the messages.
+// Opens the listening socket on HttpPort (any address, SO_REUSEADDR, backlog kListenBacklog).
+// The descriptor, or -1 after the messages.
 int open_listen_socket();
 
-// Serves connections until StopRequested or the listening socket fails.
+// Serves connections until StopRequested or poll fails. A request goes to the dispatcher once
+// it has arrived whole; a held PullMessages connection leaves the loop with its handler.
 void run_server_loop(int listen_fd, const OperationTable& operations);
-
-// Serves one accepted connection: head, body, dispatch, close (unless handed over).
-void serve_connection(int connection_fd, const OperationTable& operations);
 
 }  // namespace nvtd

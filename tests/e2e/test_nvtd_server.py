@@ -1,8 +1,11 @@
 """nvtd as a stand-alone HTTP server (--port): one request per connection, unusable heads,
-slow and silent clients, and stopping."""
+slow and silent clients served side by side, the bounded pool of connections, strict header
+parsing, closing with FIN after draining, responses in one piece, and stopping."""
 import re
+import select
 import signal
 import socket
+import subprocess
 import time
 
 import pytest
@@ -122,3 +125,149 @@ def test_useradd_then_port_serves():
         assert raw.startswith(b"HTTP/1.0 400")
     finally:
         server.stop()
+
+
+TIME_BODY = (b'<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope" '
+             b'xmlns:tds="http://www.onvif.org/ver10/device/wsdl"><s:Body>'
+             b'<tds:GetSystemDateAndTime/></s:Body></s:Envelope>')
+POOL_SIZE = 32  # kMaxConnections
+
+
+def connect():
+    return socket.create_connection(("127.0.0.1", PORT), timeout=15)
+
+
+def closed_by_server(s):
+    """True when the server has ended the connection (end of file or reset), without waiting."""
+    if not select.select([s], [], [], 0)[0]:
+        return False
+    try:
+        return s.recv(1, socket.MSG_PEEK) == b""
+    except ConnectionResetError:
+        return True
+
+
+def read_to_end(s):
+    """All the server sends until its end of file; a reset raises ConnectionResetError."""
+    raw = b""
+    for _ in range(1000):
+        chunk = s.recv(65536)
+        if not chunk:
+            return raw
+        raw += chunk
+    raise AssertionError("no end of file")
+
+
+def content_length(head):
+    return next(int(line.split(": ")[1]) for line in head if line.startswith("Content-Length: "))
+
+
+def test_requests_are_answered_while_slow_and_idle_clients_wait(server):
+    request = soap_post(BODY)
+    head_end = request.index(b"\r\n\r\n") + 4
+    silent = [connect() for _ in range(2)]
+    slow_head, slow_body = connect(), connect()
+    slow_head.sendall(request[:9])
+    slow_body.sendall(request[:head_end + 5])
+    waiting = silent + [slow_head, slow_body]
+    try:
+        time.sleep(0.3)  # all of them are accepted and being read
+        # Answered before any waiting client's time is up (they are all still open).
+        raw = http_exchange(PORT, request, timeout=40)
+        assert raw.startswith(b"HTTP/1.0 400 Bad Request\r\n")
+        assert [closed_by_server(s) for s in waiting] == [False] * len(waiting)
+        # The slow ones kept what they sent and are answered once the rest arrives.
+        slow_body.sendall(request[head_end + 5:])
+        slow_head.sendall(request[9:])
+        for s in (slow_body, slow_head):
+            assert b"Unsupported Command" in read_to_end(s)
+        assert [closed_by_server(s) for s in silent] == [False, False]
+    finally:
+        for s in waiting:
+            s.close()
+    assert "bytes left unread" not in server.out()
+
+
+def listen_backlog(port):
+    out = subprocess.run(["ss", "-Hltn", f"sport = :{port}"], capture_output=True, text=True,
+                         timeout=10).stdout
+    return max(int(line.split()[2]) for line in out.splitlines())
+
+
+def test_a_full_pool_closes_the_connection_idle_longest(server):
+    assert listen_backlog(PORT) >= 128
+    idle = []
+    try:
+        for _ in range(POOL_SIZE + 1):
+            idle.append(connect())
+            time.sleep(0.02)  # accepted in this order
+        assert wait_for(lambda: closed_by_server(idle[0]), timeout=3)
+        raw = http_exchange(PORT, soap_post(BODY), timeout=15)
+        assert raw.startswith(b"HTTP/1.0 400 Bad Request\r\n")
+        # The request pushed out the next oldest; the others still wait for their heads.
+        assert closed_by_server(idle[1])
+        assert not any(closed_by_server(s) for s in idle[2:])
+    finally:
+        for s in idle:
+            s.close()
+    assert "closed idle connection from 127.0.0.1" in server.out()
+
+
+@pytest.mark.parametrize("head, answer, message", [
+    # Only the whole name counts: without a Content-Length line the head is unusable.
+    (b"Content-LengtZ: %d\r\n", b"", "process header fail"),
+    (b"Content-Lengthy: %d\r\n", b"", "process header fail"),
+    # A length must be digits only.
+    (b"Content-Length: %dabc\r\n", b"Content-Type: text/plain\r\n\r\nbogus content\n",
+     "bogus content length!"),
+    (b"Content-Length: +%d\r\n", b"Content-Type: text/plain\r\n\r\nbogus content\n",
+     "bogus content length!"),
+], ids=["LengtZ", "Lengthy", "digits then letters", "plus sign"])
+def test_header_names_whole_and_lengths_in_digits(server, head, answer, message):
+    request = b"POST /onvif/device_service HTTP/1.1\r\n" + head % len(BODY) + b"\r\n" + BODY
+    assert http_exchange(PORT, request) == answer
+    assert wait_for(lambda: message in server.out())
+
+
+@pytest.mark.parametrize("extra, answers", [
+    (b"x" * 20000, 1),                    # a body longer than its Content-Length
+    (soap_post(BODY) * 3, 1),             # pipelined requests: only the first is answered
+    (None, 0),                            # a head over 500 bytes, followed by more
+], ids=["long body", "pipelined", "long head"])
+def test_unread_bytes_are_drained_and_the_close_is_not_a_reset(server, extra, answers):
+    if extra is None:
+        data = b"POST / HTTP/1.0\r\nX-Pad: " + b"p" * 3000 + b"\r\nContent-Length: 3\r\n\r\nabc"
+    else:
+        data = soap_post(BODY) + extra
+    with connect() as s:
+        s.sendall(data)
+        raw = read_to_end(s)  # raises on a reset
+    assert raw.count(b"HTTP/1.0 400 Bad Request\r\n") == answers
+    if answers:
+        head, body = split_response(raw)
+        assert content_length(head) == len(body)
+
+
+@pytest.mark.parametrize("body, action, start", [
+    (TIME_BODY, None, b"HTTP/1.0 200 OK\r\n"),
+    (BODY, "http://example/GetFrobnication", b"HTTP/1.0 400 Bad Request\r\n"),
+    (b"<s:Envelope><s:Body><tds:GetCapabilities/></s:Body></s:Envelope>", None,
+     b"HTTP/1.0 200 OK\r\n"),
+    (None, None, b"Content-Type: text/plain\r\n\r\nbogus content\n"),
+], ids=["200", "fault", "large 200", "bogus content"])
+def test_each_response_arrives_in_one_read(server, body, action, start):
+    if body is None:
+        request = b"POST / HTTP/1.0\r\nContent-Length: 0\r\n\r\n"
+    else:
+        request = soap_post(body, action=action)
+    with connect() as s:
+        s.sendall(request)
+        waiter = select.poll()
+        waiter.register(s, select.POLLRDHUP)
+        assert waiter.poll(15000)  # the server has written and shut its side
+        raw = s.recv(65536)
+        rest = read_to_end(s)
+    assert raw.startswith(start) and rest == b""
+    head, answer = split_response(raw)
+    if head[0].startswith("HTTP/1.0 "):
+        assert content_length(head) == len(answer) > 0

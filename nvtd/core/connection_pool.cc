@@ -1,0 +1,139 @@
+// Server mode: reading many connections at once, their deadlines, eviction and draining.
+#include "nvtd/core/connection_pool.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <time.h>
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace nvtd {
+namespace {
+
+constexpr size_t kReadChunk = 16 * 1024;
+
+void set_nonblocking(int fd) {
+  int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+}
+
+bool finished(const Connection& c) {
+  using State = RequestAssembler::State;
+  return !c.draining &&
+         (c.request.state() == State::kComplete || c.request.state() == State::kUnusableHead);
+}
+
+}  // namespace
+
+long long monotonic_ms() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+}
+
+std::string ConnectionPool::admit(UniqueFd fd, std::string peer, long long now_ms) {
+  std::string evicted;
+  if (connections_.size() >= capacity_ && !connections_.empty()) {
+    auto idle = std::min_element(connections_.begin(), connections_.end(),
+                                 [](const Connection& a, const Connection& b) {
+                                   return a.last_active_ms < b.last_active_ms;
+                                 });
+    evicted = idle->peer;
+    connections_.erase(idle);
+  }
+  set_nonblocking(fd.get());
+  Connection c;
+  c.fd = std::move(fd);
+  c.peer = std::move(peer);
+  c.deadline_ms = now_ms + head_ms_;
+  c.last_active_ms = now_ms;
+  connections_.push_back(std::move(c));
+  return evicted;
+}
+
+void ConnectionPool::drain(UniqueFd fd, std::string peer, long long now_ms) {
+  set_nonblocking(fd.get());
+  shutdown(fd.get(), SHUT_WR);
+  Connection c;
+  c.fd = std::move(fd);
+  c.peer = std::move(peer);
+  c.draining = true;
+  c.deadline_ms = now_ms + kDrainMs;
+  c.last_active_ms = now_ms;
+  // Most clients have closed or will close at once: try now before taking a place.
+  if (!read_ready(c, now_ms)) return;
+  if (connections_.size() >= capacity_) return;  // no place: close now
+  connections_.push_back(std::move(c));
+}
+
+void ConnectionPool::add_poll_entries(std::vector<pollfd>* entries) const {
+  for (const Connection& c : connections_) entries->push_back({c.fd.get(), POLLIN, 0});
+}
+
+bool ConnectionPool::read_ready(Connection& c, long long now_ms) {
+  std::array<char, kReadChunk> buffer;
+  if (c.draining) {
+    // Everything the client sent is read and dropped, up to the limit.
+    while (c.drained < kDrainBytes) {
+      ssize_t n = recv(c.fd.get(), buffer.data(), buffer.size(), 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+      if (n <= 0) return false;
+      c.drained += size_t(n);
+      c.last_active_ms = now_ms;
+    }
+    return false;
+  }
+  size_t wanted = std::min(c.request.wanted(), buffer.size());
+  if (wanted == 0) return true;
+  ssize_t n = recv(c.fd.get(), buffer.data(), wanted, 0);
+  if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+  if (n <= 0) {
+    c.request.end();  // the client closed or failed: the request ends where it is
+    return true;
+  }
+  c.request.add(std::string_view(buffer.data(), size_t(n)));
+  c.last_active_ms = now_ms;
+  return true;
+}
+
+void ConnectionPool::service(const std::vector<pollfd>& entries, size_t first, long long now_ms,
+                             std::vector<Connection>* done) {
+  std::vector<Connection> kept;
+  kept.reserve(connections_.size());
+  for (size_t i = 0; i < connections_.size(); ++i) {
+    Connection& c = connections_[i];
+    size_t at = first + i;
+    bool ready = at < entries.size() && entries[at].fd == c.fd.get() && entries[at].revents != 0;
+    auto before = c.request.state();
+    if (ready && !read_ready(c, now_ms)) continue;  // closed
+    if (before == RequestAssembler::State::kHead &&
+        c.request.state() == RequestAssembler::State::kBody) {
+      c.deadline_ms = now_ms + body_ms_;  // the body has its own time from the head's end
+    }
+    if (!finished(c) && now_ms >= c.deadline_ms) {
+      if (c.draining) continue;  // drained long enough: close
+      c.request.end();
+    }
+    if (finished(c)) {
+      done->push_back(std::move(c));
+    } else {
+      kept.push_back(std::move(c));
+    }
+  }
+  connections_ = std::move(kept);
+}
+
+long long ConnectionPool::wait_ms(long long now_ms) const {
+  long long wait = -1;
+  for (const Connection& c : connections_) {
+    long long left = std::max(0LL, c.deadline_ms - now_ms);
+    if (wait < 0 || left < wait) wait = left;
+  }
+  return wait;
+}
+
+}  // namespace nvtd
