@@ -320,6 +320,7 @@ class TestRunningCamera:
 
     def test_hello_probe_matches_get_scopes_and_remove_scopes_carry_one_scope_set(self, camera):
         _, listener = camera
+        assert wait_for(lambda: listener.hellos(), timeout=20, step=0.2)  # the service is up
         user = SCOPE + "room/one-set"
         status, _ = soap("<tds:SetScopes><tds:Scopes>%s</tds:Scopes></tds:SetScopes>" % user)
         assert status == 200
