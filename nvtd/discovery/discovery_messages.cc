@@ -2,7 +2,6 @@
 // each one SOAP 1.2 envelope filled from a fixed template and cut to 3999 bytes.
 #include "nvtd/discovery/discovery_messages.h"
 
-#include <cctype>
 #include <cstdio>
 
 #include "nvtd/core/envelope_openings.h"
@@ -26,7 +25,6 @@ namespace {
   " xmlns:ns2=\"http://www.onvif.org/ver10/network/wsdl/DiscoveryLookupBinding\""
 #define XML_DECL "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
 #define DISCOVERY_TO "urn:schemas-xmlsoap-org:ws:2005:04:discovery"
-#define SCOPE "onvif://www.onvif.org/"
 #define ENDPOINT                                                                                \
   "<wsa:EndpointReference><wsa:Address>urn:uuid:6d2f81c3-4a7e-4b05-9e1d-{hwaddr}</wsa:Address>" \
   "</wsa:EndpointReference>"
@@ -43,8 +41,8 @@ constexpr char kFaultOpening[] =
     XML_DECL "<SOAP-ENV:Envelope" NS_SOAP_ENV NS_SOAP_ENC_12 NS_XS NS_WSA NS_DN
              " xmlns:wsd=\"" URI_WSD "\"" NS_BINDINGS ">";
 
-// Placeholders: {random_hex} (eight hex digits), {hwaddr}, {message_number}, {model}, {name},
-// {user_scopes}, {address}, {port}.
+// Placeholders: {random_hex} (eight hex digits), {hwaddr}, {message_number}, {scopes},
+// {address}, {port}.
 constexpr char kHelloBody[] =
     "<SOAP-ENV:Header>"
     "<wsa:To>" DISCOVERY_TO
@@ -56,9 +54,7 @@ constexpr char kHelloBody[] =
     "</SOAP-ENV:Header>"
     "<SOAP-ENV:Body><wsd:Hello>" ENDPOINT
     "<wsd:Types>dn:NetworkVideoTransmitter</wsd:Types>"
-    "<wsd:Scopes>" SCOPE "Profile/Streaming " SCOPE "type/video_encoder " SCOPE
-    "type/audio_encoder " SCOPE "location/usa " SCOPE "hardware/{model} " SCOPE
-    "name/{name}{user_scopes} </wsd:Scopes>"
+    "<wsd:Scopes>{scopes}</wsd:Scopes>"
     "<wsd:XAddrs>" XADDRS
     "</wsd:XAddrs>"
     "<wsd:MetadataVersion>1</wsd:MetadataVersion>"
@@ -79,9 +75,7 @@ constexpr char kProbeMatchesBody[] =
     "</SOAP-ENV:Header>"
     "<SOAP-ENV:Body><d:ProbeMatches><d:ProbeMatch>" ENDPOINT
     "<d:Types>dn:NetworkVideoTransmitter</d:Types>"
-    "<d:Scopes>" SCOPE "type/video_encoder  " SCOPE "type/audio_encoder  " SCOPE
-    "hardware/{model} " SCOPE "name/{name} " SCOPE
-    "location/usa{user_scopes} </d:Scopes>"
+    "<d:Scopes>{scopes}</d:Scopes>"
     "<d:XAddrs>" XADDRS
     "</d:XAddrs>"
     "<d:MetadataVersion>1</d:MetadataVersion>"
@@ -117,24 +111,13 @@ std::string random_hex(uint32_t random) {
 
 }  // namespace
 
-const char* NameScopeValue(bool maker) {
-  return maker ? "Corvane" : "OLM";
-}
-
-bool IsMakerModel(const std::string& model) {
-  return model.size() >= 2 && std::tolower(static_cast<unsigned char>(model[0])) == 'c' &&
-         std::tolower(static_cast<unsigned char>(model[1])) == 'v';
-}
-
 std::string BuildHello(const DiscoveryIdentity& id, uint32_t random, int message_number,
                        const std::string& user_scopes) {
   return named_text(kHello.view(),
                     {{"random_hex", random_hex(random)},
                      {"hwaddr", id.hwaddr},
                      {"message_number", message_number},
-                     {"model", id.model},
-                     {"name", NameScopeValue(id.maker)},
-                     {"user_scopes", user_scopes},
+                     {"scopes", ScopeListText(id.model, user_scopes)},
                      {"address", id.address},
                      {"port", id.port}},
                     kDiscoveryMessageBytes);
@@ -147,9 +130,7 @@ std::string BuildProbeMatches(const DiscoveryIdentity& id, uint32_t random, int 
                      {"relates_to", xml_safe(relates_to)},
                      {"message_number", message_number},
                      {"hwaddr", id.hwaddr},
-                     {"model", id.model},
-                     {"name", NameScopeValue(id.maker)},
-                     {"user_scopes", user_scopes},
+                     {"scopes", ScopeListText(id.model, user_scopes)},
                      {"address", id.address},
                      {"port", id.port}},
                     kDiscoveryMessageBytes);

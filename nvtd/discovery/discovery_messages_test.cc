@@ -14,7 +14,6 @@ DiscoveryIdentity Camera() {
   id.address = "10.99.0.2";
   id.hwaddr = "02000a630002";
   id.model = "CV-7000";
-  id.maker = IsMakerModel(id.model);
   id.port = 8080;
   return id;
 }
@@ -43,18 +42,18 @@ TEST(DiscoveryMessagesTest, HelloCarriesIdentityScopesAndSequence) {
   EXPECT_TRUE(Has(hello, "<wsa:Action>http://schemas.xmlsoap.org/ws/2005/04/discovery/Hello<"));
 }
 
-TEST(DiscoveryMessagesTest, ProbeMatchesOrdersScopesWithItsOwnBlanks) {
-  std::string matches = BuildProbeMatches(Camera(), 0x1234abcd, 3, "uuid:r-1", "");
+TEST(DiscoveryMessagesTest, ProbeMatchesCarriesTheScopesOfHello) {
+  std::string matches = BuildProbeMatches(Camera(), 0x1234abcd, 3, "uuid:r-1", " user/1");
   EXPECT_EQ(matches.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", 0), 0u);
   EXPECT_TRUE(Has(matches, "<wsa:MessageID>uuid:1234abcd-a7d2-11e0-8b41-0250c2f3a9e6<"));
   EXPECT_TRUE(Has(matches, "<wsa:RelatesTo>uuid:r-1</wsa:RelatesTo>"));
   EXPECT_TRUE(Has(matches, "MessageNumber=\"3\" InstanceId=\"1315554766\""));
   EXPECT_TRUE(
       Has(matches,
-          "<d:Scopes>onvif://www.onvif.org/type/video_encoder  "
-          "onvif://www.onvif.org/type/audio_encoder  onvif://www.onvif.org/hardware/CV-7000 "
-          "onvif://www.onvif.org/name/Corvane onvif://www.onvif.org/location/usa </d:Scopes>"));
-  EXPECT_FALSE(Has(matches, "Profile/Streaming"));
+          "<d:Scopes>onvif://www.onvif.org/Profile/Streaming "
+          "onvif://www.onvif.org/type/video_encoder onvif://www.onvif.org/type/audio_encoder "
+          "onvif://www.onvif.org/location/usa onvif://www.onvif.org/hardware/CV-7000 "
+          "onvif://www.onvif.org/name/Corvane user/1 </d:Scopes>"));
   EXPECT_TRUE(Has(matches, "xmlns:SOAP-ENC=\"http://www.w3.org/2003/05/soap-encoding\""));
 }
 
@@ -83,8 +82,9 @@ TEST(DiscoveryMessagesTest, NameScopeFollowsTheModelPrefixInAnyCase) {
   EXPECT_FALSE(IsMakerModel("c"));
   DiscoveryIdentity other = Camera();
   other.model = "IPC-1";
-  other.maker = IsMakerModel(other.model);
   EXPECT_TRUE(Has(BuildHello(other, 0, 1, ""), "onvif://www.onvif.org/name/OLM </wsd:Scopes>"));
+  EXPECT_TRUE(
+      Has(BuildProbeMatches(other, 0, 1, "r", ""), "onvif://www.onvif.org/name/OLM </d:Scopes>"));
 }
 
 TEST(DiscoveryMessagesTest, OverlongMessageIsCutToTheBuffer) {

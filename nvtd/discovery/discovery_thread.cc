@@ -1,6 +1,6 @@
 // DiscoveryThread: reads the camera's identity from the settings server, joins the
 // WS-Discovery group, sends the queued Hellos at least 5 seconds apart and answers each
-// datagram as DecideProbe says. A failed send or receive is reported and dropped.
+// datagram as AnswerDatagram says. A failed send or receive is reported and dropped.
 #include "nvtd/discovery/discovery_thread.h"
 
 #include <arpa/inet.h>
@@ -19,14 +19,13 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <random>
 #include <string>
 #include <thread>
 
 #include "common/unique_fd.h"
 #include "nvtd/core/process_state.h"
+#include "nvtd/discovery/datagram_answer.h"
 #include "nvtd/discovery/discovery_messages.h"
-#include "nvtd/discovery/probe_decision.h"
 #include "nvtd/discovery/scopes.h"
 #include "nvtd/getset/settings_client.h"
 
@@ -53,9 +52,8 @@ std::atomic<bool> dump_flag{false};
 UniqueFd wake_fd;
 
 // The discovery thread's own state.
-DiscoveryIdentity identity;
-int32_t message_number = 1;
-std::minstd_rand random_generator;
+DiscoveryResponder responder;
+DiscoveryIdentity& identity = responder.identity;
 sockaddr_in group_address{};
 
 // A clock that setting the date does not move, so a clock set back cannot hold up Hellos.
@@ -100,7 +98,6 @@ bool ReadIdentity() {
   SettingsClient info;
   info.GetSection("INFO");
   identity.model = ReadValue(info, "model", "", 24);
-  identity.maker = IsMakerModel(identity.model);
   identity.port = http_port.load();
   return true;
 }
@@ -156,10 +153,6 @@ UniqueFd OpenGroupSocket() {
   return fd;
 }
 
-uint32_t NextRandom() {
-  return static_cast<uint32_t>(random_generator());
-}
-
 // One Hello from a fresh socket; a failed set-up skips it.
 void SendHello() {
   last_hello_time = Now();
@@ -171,7 +164,8 @@ void SendHello() {
     perror("Opening datagram socket error");
   } else if (SetSendOptions(fd.get()) == 0) {
     identity.port = http_port.load();
-    std::string hello = BuildHello(identity, NextRandom(), message_number++, ScopeString());
+    std::string hello = BuildHello(identity, static_cast<uint32_t>(responder.random()),
+                                   responder.message_number++, ScopeString());
     int length = static_cast<int>(hello.size());
     trace("sending %d hello bytes\n", length);
     ssize_t sent = sendto(fd.get(), hello.data(), hello.size(), 0,
@@ -191,7 +185,13 @@ bool SocketBroken(int error) {
   return error == EBADF || error == ENOTSOCK || error == EFAULT || error == EINVAL;
 }
 
-// Receives one datagram and answer it. -1 only when the socket is broken.
+// Before a ProbeMatches: the current address and the service port.
+void RefreshForAnswer(DiscoveryIdentity& answering) {
+  RefreshIPaddr();
+  answering.port = http_port.load();
+}
+
+// Receives one datagram and answers it. -1 only when the socket is broken.
 int HandleDatagram(int fd) {
   std::array<char, kBufferBytes> buffer;
   sockaddr_in source{};
@@ -207,18 +207,9 @@ int HandleDatagram(int fd) {
     trace("got %d bytes\n", static_cast<int>(n));
     trace("%s\n", buffer.data());
   }
-  ProbeDecision decision = DecideProbe(std::string_view(buffer.data(), n), ScopeMatch);
-  std::string answer;
-  if (decision.answer == ProbeAnswer::kProbeMatches) {
-    RefreshIPaddr();
-    identity.port = http_port.load();
-    answer = BuildProbeMatches(identity, NextRandom(), message_number++, decision.relates_to,
-                               ScopeString());
-  } else if (decision.answer == ProbeAnswer::kMatchingRuleFault) {
-    answer = BuildMatchingRuleFault(NextRandom(), message_number++, decision.relates_to);
-  } else {
-    return 0;
-  }
+  std::string answer = AnswerDatagram(responder, std::string_view(buffer.data(), n),
+                                      ntohl(source.sin_addr.s_addr), Now(), RefreshForAnswer);
+  if (answer.empty()) return 0;
   // A sender the camera cannot answer (a broadcast source, say) costs this answer only.
   if (sendto(fd, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&source),
              source_length) < 0) {
@@ -231,9 +222,10 @@ int DiscoveryThread() {
   if (!ReadIdentity()) return 0;
   UniqueFd fd = OpenGroupSocket();
   if (!fd.valid()) return -1;
-  message_number = 1;
+  responder.message_number = 1;
+  responder.limiter = SourceLimiter();
   pending_hellos = 2;
-  random_generator.seed(static_cast<uint32_t>(std::time(nullptr)));
+  responder.random.seed(static_cast<uint32_t>(std::time(nullptr)));
   last_hello_time = Now();
   trace("starting discovery loop\n");
   while (!stop_flag) {

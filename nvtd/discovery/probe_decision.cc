@@ -1,5 +1,6 @@
-// The datagram decision: MessageID for RelatesTo, then the Scopes/Types tests in their fixed
-// order. Nothing is parsed beyond substring tests, so every step reads the raw text.
+// The datagram decision: is it a Probe, its MessageID for RelatesTo, then the Scopes/Types
+// tests in their fixed order and last the RFC 3986 scope rule. Apart from the start tags of
+// Body, Probe and Scopes nothing is parsed, so every step reads the raw text.
 #include "nvtd/discovery/probe_decision.h"
 
 #include <algorithm>
@@ -8,12 +9,69 @@
 
 #include "nvtd/core/element_reader.h"
 #include "nvtd/core/process_state.h"
+#include "nvtd/discovery/scope_match.h"
 
 namespace nvtd {
 namespace {
 
 constexpr std::size_t kRelatesToBytes = 60;  // 59 characters
 constexpr std::size_t kTypesBytes = 500;     // 499 characters, Types and Scopes alike
+
+bool EndsName(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/' || c == '>';
+}
+
+// Where the first start tag at or after from with the local name local (any prefix) begins,
+// or npos.
+std::size_t FindStartTag(std::string_view text, std::string_view local, std::size_t from) {
+  for (std::size_t at = text.find('<', from); at != std::string_view::npos;
+       at = text.find('<', at + 1)) {
+    std::size_t name_end = at + 1;
+    while (name_end < text.size() && !EndsName(text[name_end]) && text[name_end] != '<') {
+      ++name_end;
+    }
+    std::string_view name = text.substr(at + 1, name_end - at - 1);
+    std::size_t colon = name.rfind(':');
+    if (colon != std::string_view::npos) name.remove_prefix(colon + 1);
+    if (name == local && name_end < text.size() && EndsName(text[name_end])) return at;
+  }
+  return std::string_view::npos;
+}
+
+// The MatchBy value in a start tag, or "" when it has none.
+std::string_view MatchBy(std::string_view tag) {
+  constexpr std::string_view kName = "MatchBy";
+  for (std::size_t at = tag.find(kName); at != std::string_view::npos;
+       at = tag.find(kName, at + 1)) {
+    if (at == 0 || !(tag[at - 1] == ' ' || tag[at - 1] == '\t' || tag[at - 1] == '\r' ||
+                     tag[at - 1] == '\n')) {
+      continue;
+    }
+    std::size_t i = at + kName.size();
+    while (i < tag.size() && (tag[i] == ' ' || tag[i] == '\t')) ++i;
+    if (i >= tag.size() || tag[i] != '=') continue;
+    ++i;
+    while (i < tag.size() && (tag[i] == ' ' || tag[i] == '\t')) ++i;
+    if (i >= tag.size() || (tag[i] != '"' && tag[i] != '\'')) continue;
+    std::size_t close = tag.find(tag[i], i + 1);
+    if (close == std::string_view::npos) return tag.substr(i + 1);
+    return tag.substr(i + 1, close - i - 1);
+  }
+  return {};
+}
+
+// The default rule: the Scopes element's MatchBy is absent or names the RFC 3986 (2005:
+// RFC 2396) prefix rule, and each of its scopes matches one of the camera's.
+bool DefaultRuleMatches(std::string_view text, const std::vector<std::string>& camera_scopes) {
+  ElementSpan span;
+  if (!find_element(text, "Scopes", &span)) return false;
+  std::size_t tag_begin = text.rfind('<', span.value_begin - 1);
+  if (tag_begin == std::string_view::npos) return false;
+  std::string_view rule = MatchBy(text.substr(tag_begin, span.value_begin - tag_begin));
+  if (!rule.empty() && rule != kMatchByRfc2396 && rule != kMatchByRfc3986) return false;
+  return EveryScopeMatches(text.substr(span.value_begin, span.value_end - span.value_begin),
+                           camera_scopes);
+}
 
 bool Contains(std::string_view text, std::string_view what) {
   return text.find(what) != std::string_view::npos;
@@ -36,7 +94,8 @@ ProbeAnswer FinalTest(std::string_view text) {
   return ProbeAnswer::kProbeMatches;
 }
 
-ProbeAnswer Decide(std::string_view text, int (*user_scope_match)(std::string_view)) {
+ProbeAnswer Decide(std::string_view text, const std::vector<std::string>& camera_scopes,
+                   int (*user_scope_match)(std::string_view)) {
   // An empty, self-closed Scopes element asks for any device.
   if (Contains(text, "Scopes /")) return ProbeAnswer::kProbeMatches;
   std::optional<std::string> types = element_text(text, "Types", kTypesBytes);
@@ -53,19 +112,30 @@ ProbeAnswer Decide(std::string_view text, int (*user_scope_match)(std::string_vi
   if (Contains(*scopes, "video_encoder") || Contains(*scopes, "hardware")) return FinalTest(text);
   trace("discovery: no fixed scopes\n");
   if (user_scope_match(*scopes)) return FinalTest(text);
-  trace("discovery: no matching user scopes in %s\n", scopes->c_str());
+  if (DefaultRuleMatches(text, camera_scopes)) return FinalTest(text);
+  trace("discovery: no matching scopes in %s\n", scopes->c_str());
   return ProbeAnswer::kNone;
 }
 
 }  // namespace
 
-ProbeDecision DecideProbe(std::string_view datagram,
+bool IsProbeMessage(std::string_view text) {
+  std::size_t body = FindStartTag(text, "Body", 0);
+  return body != std::string_view::npos &&
+         FindStartTag(text, "Probe", body + 1) != std::string_view::npos;
+}
+
+ProbeDecision DecideProbe(std::string_view datagram, const std::vector<std::string>& camera_scopes,
                           int (*user_scope_match)(std::string_view scopes)) {
   std::string_view text = datagram.substr(0, datagram.find('\0'));
   ProbeDecision decision;
   decision.relates_to =
       element_text(text, "MessageID", kRelatesToBytes).value_or(kDefaultRelatesTo);
-  decision.answer = Decide(text, user_scope_match);
+  if (!IsProbeMessage(text)) {
+    trace("discovery: not a Probe\n");
+    return decision;
+  }
+  decision.answer = Decide(text, camera_scopes, user_scope_match);
   return decision;
 }
 

@@ -1,9 +1,11 @@
-// How the camera answers a datagram that reached the WS-Discovery group: plain text tests
-// on the raw datagram decide between ProbeMatches, the matching-rule fault and silence.
+// How the camera answers a datagram that reached the WS-Discovery group: only a Probe (a
+// Probe element in the SOAP Body) is answered; plain text tests on the raw datagram and the
+// RFC 3986 scope rule decide between ProbeMatches, the matching-rule fault and silence.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nvtd {
 
@@ -17,10 +19,15 @@ struct ProbeDecision {
   std::string relates_to;  // the datagram's MessageID (at most 59 characters) or the default
 };
 
+// True when the text holds a Body start tag followed by a Probe start tag (any prefix).
+bool IsProbeMessage(std::string_view text);
+
 // Decides the answer to one datagram (its text up to the first NUL byte counts).
-// user_scope_match says whether a user scope occurs in a probe's Scopes text; the
-// process-wide one is ScopeMatch.
-ProbeDecision DecideProbe(std::string_view datagram,
+// camera_scopes is the camera's scope set (CameraScopes()); a probe whose Scopes use the
+// default matching rule is answered when each of them matches one of these. The older text
+// tests come first and answer what they answer; user_scope_match says whether a user scope
+// occurs in a probe's Scopes text (the process-wide one is ScopeMatch).
+ProbeDecision DecideProbe(std::string_view datagram, const std::vector<std::string>& camera_scopes,
                           int (*user_scope_match)(std::string_view scopes));
 
 }  // namespace nvtd

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace nvtd {
 namespace {
@@ -23,6 +24,10 @@ std::string Probe(const std::string& header, const std::string& probe) {
          "</a:Action></s:Header><s:Body><d:Probe>" +
          probe + "</d:Probe></s:Body></s:Envelope>";
 }
+const std::vector<std::string> kCamera = {
+    "onvif://www.onvif.org/Profile/Streaming", "onvif://www.onvif.org/type/video_encoder",
+    "onvif://www.onvif.org/location/usa", "onvif://www.onvif.org/name/OLM",
+    "onvif://www.onvif.org/room/7"};
 const std::string kId = "<a:MessageID>uuid:0a1b2c3d-0000-4000-8000-123456789abc</a:MessageID>";
 const std::string kNvt = "<d:Types>dn:NetworkVideoTransmitter</d:Types>";
 
@@ -59,26 +64,67 @@ TEST(DecideProbeTest, Steps) {
       {"empty scopes element", Probe(kId, kNvt + "<d:Scopes></d:Scopes>"), matches},
       {"text after a NUL is not read", Probe(kId, "") + std::string(1, '\0') + "<!-- invalid -->",
        matches},
+      // The default scope rule, after the text tests.
+      {"announced Profile/Streaming",
+       Probe(kId, kNvt + "<d:Scopes>onvif://www.onvif.org/Profile/Streaming</d:Scopes>"), matches},
+      {"prefixes of two announced scopes",
+       Probe(kId,
+             "<d:Scopes>\n ONVIF://www.onvif.org/Profile onvif://www.onvif.org/name "
+             "</d:Scopes>"),
+       matches},
+      {"one of two scopes unknown",
+       Probe(kId,
+             "<d:Scopes>onvif://www.onvif.org/name onvif://www.onvif.org/location/nowhere"
+             "</d:Scopes>"),
+       none},
+      {"the RFC 3986 rule named",
+       Probe(kId,
+             "<d:Scopes MatchBy=\"http://docs.oasis-open.org/ws-dd/ns/discovery/2009/01/"
+             "rfc3986\">onvif://www.onvif.org/name/OLM</d:Scopes>"),
+       matches},
+      {"the 2005 name of the rule",
+       Probe(kId,
+             "<d:Scopes MatchBy='http://schemas.xmlsoap.org/ws/2005/04/discovery/rfc2396'>"
+             "onvif://www.onvif.org/location</d:Scopes>"),
+       matches},
+      {"another rule keeps the text tests only",
+       Probe(kId,
+             "<d:Scopes MatchBy=\"http://schemas.xmlsoap.org/ws/2005/04/discovery/strcmp0\">"
+             "onvif://www.onvif.org/Profile/Streaming</d:Scopes>"),
+       none},
+      {"matching scopes still lose to invalid",
+       Probe(kId, "<d:Scopes>onvif://www.onvif.org/Profile</d:Scopes>") + "<!-- invalid -->", none},
+      {"a prefix that is not a whole segment",
+       Probe(kId, "<d:Scopes>onvif://www.onvif.org/Prof</d:Scopes>"), none},
+      // Only a Probe in the Body is answered at all.
+      {"one byte", "x", none},
+      {"an envelope without Probe",
+       "<s:Envelope xmlns:s=\"x\"><s:Header/><s:Body><d:Resolve/></s:Body></s:Envelope>", none},
+      {"ProbeMatches is not a Probe",
+       "<s:Envelope><s:Body><d:ProbeMatches><d:Scopes /></d:ProbeMatches></s:Body></s:Envelope>",
+       none},
+      {"Probe outside the Body", "<s:Envelope><s:Header><d:Probe/></s:Header></s:Envelope>", none},
+      {"Probe without a prefix", "<Envelope><Body>\n<Probe>\n</Probe></Body></Envelope>", matches},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(DecideProbe(c.datagram, NoUserScope).answer, c.answer) << c.name;
+    EXPECT_EQ(DecideProbe(c.datagram, kCamera, NoUserScope).answer, c.answer) << c.name;
   }
 }
 
 TEST(DecideProbeTest, UserScopeMatchAnswersAnUnknownScope) {
   std::string datagram =
       Probe(kId, kNvt + "<d:Scopes>onvif://www.onvif.org/room/77 onvif://x/y</d:Scopes>");
-  EXPECT_EQ(DecideProbe(datagram, RoomUserScope).answer, ProbeAnswer::kProbeMatches);
-  EXPECT_EQ(DecideProbe(datagram, NoUserScope).answer, ProbeAnswer::kNone);
+  EXPECT_EQ(DecideProbe(datagram, {}, RoomUserScope).answer, ProbeAnswer::kProbeMatches);
+  EXPECT_EQ(DecideProbe(datagram, {}, NoUserScope).answer, ProbeAnswer::kNone);
 }
 
 TEST(DecideProbeTest, RelatesToIsTheMessageIdOrTheFixedValue) {
-  EXPECT_EQ(DecideProbe(Probe(kId, ""), NoUserScope).relates_to,
+  EXPECT_EQ(DecideProbe(Probe(kId, ""), {}, NoUserScope).relates_to,
             "uuid:0a1b2c3d-0000-4000-8000-123456789abc");
-  EXPECT_EQ(DecideProbe(Probe("", ""), NoUserScope).relates_to,
+  EXPECT_EQ(DecideProbe(Probe("", ""), {}, NoUserScope).relates_to,
             "uuid:3b8e5a01-f2c4-4d97-a6e0-91bd27c4f85e");
   std::string long_id = "<a:MessageID>uuid:" + std::string(80, 'f') + "</a:MessageID>";
-  EXPECT_EQ(DecideProbe(Probe(long_id, ""), NoUserScope).relates_to,
+  EXPECT_EQ(DecideProbe(Probe(long_id, ""), {}, NoUserScope).relates_to,
             "uuid:" + std::string(54, 'f'));
 }
 

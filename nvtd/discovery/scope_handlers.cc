@@ -1,4 +1,4 @@
-// Scope operations: answers from the fixed scopes and the user-scope table, the
+// Scope operations: answers from the camera's scope set (fixed and user scopes), the
 // ScopeOverwrite refusal, and a Hello after every AddScopes and RemoveScopes.
 #include "nvtd/discovery/scope_handlers.h"
 
@@ -32,7 +32,7 @@ std::string CachedModel() {
 
 int handle_get_scopes(const Request& request, Reply& reply) {
   if (request.body.find("Body") == std::string::npos) return 0;
-  send_envelope(reply, 0, "%s", GetScopesEnvelope(CachedModel()).c_str());
+  send_envelope(reply, 0, "%s", GetScopesEnvelope(CachedModel(), UserScopeList()).c_str());
   return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include "nvtd/core/element_reader.h"
 #include "nvtd/core/envelope_openings.h"
+#include "nvtd/core/xml_text.h"
 #include "nvtd/discovery/scopes.h"
 
 namespace nvtd {
@@ -36,11 +37,15 @@ void ForEachScopeItem(std::string_view body, int (*each)(std::string_view scope)
   }
 }
 
-std::string GetScopesEnvelope(std::string_view model) {
+std::string GetScopesEnvelope(std::string_view model, const std::vector<std::string>& user_scopes) {
   std::string text = kTtTdsEnvelopeOpening;
   text += "<SOAP-ENV:Header></SOAP-ENV:Header><SOAP-ENV:Body><tds:GetScopesResponse>";
   for (const std::string& scope : FixedScopes(model)) {
-    text += "<tds:Scopes><tt:ScopeDef>Fixed</tt:ScopeDef><tt:ScopeItem>" + scope +
+    text += "<tds:Scopes><tt:ScopeDef>Fixed</tt:ScopeDef><tt:ScopeItem>" + xml_safe(scope) +
+            "</tt:ScopeItem></tds:Scopes>";
+  }
+  for (const std::string& scope : user_scopes) {
+    text += "<tds:Scopes><tt:ScopeDef>Configurable</tt:ScopeDef><tt:ScopeItem>" + xml_safe(scope) +
             "</tt:ScopeItem></tds:Scopes>";
   }
   text += "</tds:GetScopesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
@@ -50,7 +55,7 @@ std::string GetScopesEnvelope(std::string_view model) {
 std::string RemoveScopesBody(std::string_view model, std::string_view user_scope_items) {
   std::string text = "<SOAP-ENV:Body><tds:RemoveScopesResponse>";
   for (const std::string& scope : FixedScopes(model)) {
-    text += "<tds:ScopeItem>" + scope + "</tds:ScopeItem>";
+    text += "<tds:ScopeItem>" + xml_safe(scope) + "</tds:ScopeItem>";
   }
   text += user_scope_items;
   text += "</tds:RemoveScopesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";

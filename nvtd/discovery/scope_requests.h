@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nvtd {
 
@@ -14,8 +15,9 @@ bool NamesFixedScope(std::string_view body);
 // body from element to "</ScopeItem>" text while more than 30 bytes are left.
 void ForEachScopeItem(std::string_view body, int (*each)(std::string_view scope));
 
-// The complete GetScopes envelope: the six fixed scopes with the given model.
-std::string GetScopesEnvelope(std::string_view model);
+// The complete GetScopes envelope: the six fixed scopes with the given model (ScopeDef
+// Fixed), then user_scopes (UserScopeList(); ScopeDef Configurable), each escaped.
+std::string GetScopesEnvelope(std::string_view model, const std::vector<std::string>& user_scopes);
 // The RemoveScopes body: the six fixed scopes, then user_scope_items (ScopeItemString()).
 std::string RemoveScopesBody(std::string_view model, std::string_view user_scope_items);
 

@@ -54,6 +54,7 @@ TEST_F(ScopeRequestsTest, WalkStopsWhenThirtyBytesOrFewerAreLeft) {
 }
 
 TEST_F(ScopeRequestsTest, RemoveOfTheOnlyUserScopeAnswersTheSixFixedScopes) {
+  // "M1" is outside the maker's line: the name scope is OLM, as in Hello.
   ScopeAdd("onvif://www.onvif.org/room/x");
   ForEachScopeItem(AddBody("<tds:ScopeItem>onvif://www.onvif.org/room/x</ScopeItem>"
                            "<tds:ScopeItem>onvif://www.onvif.org/unknown</ScopeItem>"),
@@ -63,7 +64,7 @@ TEST_F(ScopeRequestsTest, RemoveOfTheOnlyUserScopeAnswersTheSixFixedScopes) {
             "<SOAP-ENV:Body><tds:RemoveScopesResponse>" + p + "Profile/Streaming</tds:ScopeItem>" +
                 p + "type/video_encoder</tds:ScopeItem>" + p +
                 "type/audio_encoder</tds:ScopeItem>" + p + "location/usa</tds:ScopeItem>" + p +
-                "hardware/M1</tds:ScopeItem>" + p + "name/Corvane</tds:ScopeItem>" +
+                "hardware/M1</tds:ScopeItem>" + p + "name/OLM</tds:ScopeItem>" +
                 "</tds:RemoveScopesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>");
 }
 
@@ -72,7 +73,7 @@ TEST_F(ScopeRequestsTest, RemoveAnswerEndsWithTheRemainingUserScopes) {
   ScopeAdd("drop/2");
   ForEachScopeItem(AddBody("<ScopeItem>drop/2</ScopeItem>"), ScopeRemove);
   std::string body = RemoveScopesBody("M1", ScopeItemString());
-  EXPECT_NE(body.find("name/Corvane</tds:ScopeItem><tds:ScopeItem>keep/1</tds:ScopeItem>"
+  EXPECT_NE(body.find("name/OLM</tds:ScopeItem><tds:ScopeItem>keep/1</tds:ScopeItem>"
                       "</tds:RemoveScopesResponse>"),
             std::string::npos);
 }
@@ -87,19 +88,21 @@ TEST(NamesFixedScopeTest, EachFixedPartIsRefusedAnywhereInTheBody) {
   EXPECT_FALSE(NamesFixedScope("<Scopes>onvif://www.onvif.org/room/7</Scopes>"));
 }
 
-TEST(GetScopesEnvelopeTest, ListsSixFixedScopesOnly) {
-  ScopesInit();
-  ScopeAdd("user/1");
-  std::string text = GetScopesEnvelope("M7");
+TEST(GetScopesEnvelopeTest, ListsTheFixedThenTheUserScopes) {
+  std::string text = GetScopesEnvelope("cv7", {"user/1", "a<b"});
   std::size_t count = 0;
   for (std::size_t at = 0;
        (at = text.find("<tt:ScopeDef>Fixed</tt:ScopeDef>", at)) != std::string::npos; ++at) {
     ++count;
   }
   EXPECT_EQ(count, 6u);
-  EXPECT_NE(text.find("<tt:ScopeItem>onvif://www.onvif.org/hardware/M7</tt:ScopeItem>"),
+  EXPECT_NE(text.find("<tt:ScopeItem>onvif://www.onvif.org/hardware/cv7</tt:ScopeItem>"),
             std::string::npos);
-  EXPECT_EQ(text.find("user/1"), std::string::npos);
+  EXPECT_NE(text.find("name/Corvane</tt:ScopeItem></tds:Scopes><tds:Scopes><tt:ScopeDef>"
+                      "Configurable</tt:ScopeDef><tt:ScopeItem>user/1</tt:ScopeItem></tds:Scopes>"
+                      "<tds:Scopes><tt:ScopeDef>Configurable</tt:ScopeDef><tt:ScopeItem>a&lt;b"
+                      "</tt:ScopeItem></tds:Scopes></tds:GetScopesResponse>"),
+            std::string::npos);
   EXPECT_EQ(text.rfind("<?xml", 0), 0u);
 }
 

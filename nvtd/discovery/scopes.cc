@@ -2,6 +2,7 @@
 // from it, rebuilt under the scope lock after every change so readers see whole values.
 #include "nvtd/discovery/scopes.h"
 
+#include <cctype>
 #include <mutex>
 
 #include "nvtd/core/process_state.h"
@@ -14,20 +15,27 @@ std::mutex scope_lock;  // guards UserScopes, scope_string and scope_item_string
 std::array<UserScope, kUserScopeCount> UserScopes;
 std::string scope_string;
 std::string scope_item_string;
+std::vector<std::string> announced;  // the user scopes both strings carry
 
-// Rebuilds both derived strings from the in-use entries; scope_lock held.
-// The scopes go into XML escaped; escaping can lengthen them past the strings' bound, and
-// a scope that no longer fits is left out whole rather than cut inside a tag or entity.
+// Rebuilds the derived strings and the announced list from the in-use entries; scope_lock
+// held. The scopes go into XML escaped; escaping can lengthen them past the strings' bound,
+// and a scope that no longer fits either string is left out of all of them, whole rather
+// than cut inside a tag or entity, so every message carries the same set.
 void Rebuild() {
   scope_string.clear();
   scope_item_string.clear();
+  announced.clear();
   for (const UserScope& entry : UserScopes) {
     if (!entry.in_use) continue;
     std::string text = xml_safe(entry.text);
     std::string plain = " " + text;
     std::string item = "<tds:ScopeItem>" + text + "</tds:ScopeItem>";
-    if (scope_string.size() + plain.size() < kScopeStringBytes) scope_string += plain;
-    if (scope_item_string.size() + item.size() < kScopeStringBytes) scope_item_string += item;
+    if (scope_string.size() + plain.size() < kScopeStringBytes &&
+        scope_item_string.size() + item.size() < kScopeStringBytes) {
+      scope_string += plain;
+      scope_item_string += item;
+      announced.push_back(entry.text);
+    }
   }
   trace("\tScopeString: %s\n", scope_string.c_str());
   trace("\tScopeItemString: %s\n", scope_item_string.c_str());
@@ -53,6 +61,7 @@ void ScopesInit() {
   for (UserScope& entry : UserScopes) entry = UserScope{};
   scope_string.clear();
   scope_item_string.clear();
+  announced.clear();
 }
 
 int ScopeAdd(std::string_view scope) {
@@ -90,12 +99,26 @@ std::string ScopeItemString() {
   return scope_item_string;
 }
 
+std::vector<std::string> UserScopeList() {
+  std::lock_guard<std::mutex> hold(scope_lock);
+  return announced;
+}
+
 int ScopeMatch(std::string_view text) {
   std::lock_guard<std::mutex> hold(scope_lock);
   for (const UserScope& entry : UserScopes) {
     if (entry.in_use && text.find(entry.text) != std::string_view::npos) return 1;
   }
   return 0;
+}
+
+bool IsMakerModel(std::string_view model) {
+  return model.size() >= 2 && std::tolower(static_cast<unsigned char>(model[0])) == 'c' &&
+         std::tolower(static_cast<unsigned char>(model[1])) == 'v';
+}
+
+const char* NameScopeValue(bool maker) {
+  return maker ? "Corvane" : "OLM";
 }
 
 std::array<std::string, 6> FixedScopes(std::string_view model) {
@@ -105,7 +128,25 @@ std::array<std::string, 6> FixedScopes(std::string_view model) {
           p + "type/audio_encoder",
           p + "location/usa",
           p + "hardware/" + std::string(model),
-          p + "name/Corvane"};
+          p + "name/" + NameScopeValue(IsMakerModel(model))};
+}
+
+std::vector<std::string> CameraScopes(std::string_view model) {
+  std::array<std::string, 6> fixed = FixedScopes(model);
+  std::vector<std::string> scopes(fixed.begin(), fixed.end());
+  for (std::string& user : UserScopeList()) scopes.push_back(std::move(user));
+  return scopes;
+}
+
+std::string ScopeListText(std::string_view model, std::string_view user_scopes) {
+  std::string text;
+  for (const std::string& scope : FixedScopes(model)) {
+    if (!text.empty()) text += ' ';
+    text += xml_safe(scope);
+  }
+  text += user_scopes;
+  text += ' ';
+  return text;
 }
 
 }  // namespace nvtd

@@ -1,10 +1,12 @@
 // The camera's ONVIF scopes: the fixed ones built from constants and the model, and the
 // user scopes that clients set, add and remove (memory only, guarded by the scope lock).
+// Hello, ProbeMatches, GetScopes and RemoveScopes all carry this one set.
 #pragma once
 
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nvtd {
 
@@ -29,16 +31,31 @@ int ScopeAdd(std::string_view scope);
 int ScopeRemove(std::string_view scope);
 // Drops every user scope, then adds this one: the index.
 int ScopeSet(std::string_view scope);
-// " scope" for each user scope, in entry order ("" when there are none); the scopes
-// are escaped for XML and the text stays under kScopeStringBytes (whole scopes only).
+// The announced user scopes are those whose escaped text still fits both derived strings
+// below (whole scopes only, in entry order).
+
+// " scope" for each announced user scope ("" when there are none), escaped for XML; the
+// text stays under kScopeStringBytes.
 std::string ScopeString();
-// "<tds:ScopeItem>scope</tds:ScopeItem>" for each user scope, in entry order, alike.
+// "<tds:ScopeItem>scope</tds:ScopeItem>" for each announced user scope, alike.
 std::string ScopeItemString();
+// The announced user scopes as stored (not escaped).
+std::vector<std::string> UserScopeList();
 // 1 when the text of any user scope occurs in text, else 0.
 int ScopeMatch(std::string_view text);
 
+// True when model begins with "cv" in any letter case: the maker's own line.
+bool IsMakerModel(std::string_view model);
+// The name scope's value: "Corvane" for the maker's own models, otherwise "OLM".
+const char* NameScopeValue(bool maker);
+
 // The six fixed scopes in their order, as ONVIF scope URIs: Profile/Streaming,
-// type/video_encoder, type/audio_encoder, location/usa, hardware/<model>, name/Corvane.
+// type/video_encoder, type/audio_encoder, location/usa, hardware/<model>, name/<NameScopeValue>.
 std::array<std::string, 6> FixedScopes(std::string_view model);
+// The camera's whole scope set: the fixed scopes, then UserScopeList().
+std::vector<std::string> CameraScopes(std::string_view model);
+// The text of a WS-Discovery Scopes element: the fixed scopes (escaped) separated by blanks,
+// then user_scopes (ScopeString(): each with its leading blank) and a closing blank.
+std::string ScopeListText(std::string_view model, std::string_view user_scopes);
 
 }  // namespace nvtd

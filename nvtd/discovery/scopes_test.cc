@@ -85,12 +85,31 @@ TEST_F(ScopesTest, MatchIsASubstringTestOverInUseEntries) {
   EXPECT_EQ(ScopeMatch("onvif://www.onvif.org/room/abc"), 0);
 }
 
-TEST(FixedScopesTest, SixInOrderWithTheModel) {
+TEST(FixedScopesTest, SixInOrderWithTheModelAndItsName) {
   auto fixed = FixedScopes("CV-100");
   EXPECT_EQ(fixed[0], "onvif://www.onvif.org/Profile/Streaming");
   EXPECT_EQ(fixed[3], "onvif://www.onvif.org/location/usa");
   EXPECT_EQ(fixed[4], "onvif://www.onvif.org/hardware/CV-100");
   EXPECT_EQ(fixed[5], "onvif://www.onvif.org/name/Corvane");
+  EXPECT_EQ(FixedScopes("TQLM-R204")[5], "onvif://www.onvif.org/name/OLM");
+}
+
+TEST_F(ScopesTest, CameraScopesAreTheFixedThenTheAnnouncedUserScopes) {
+  ScopeAdd("room/7");
+  ScopeAdd(std::string(63, '<'));
+  ScopeAdd(std::string(63, '<'));  // escaped, the second no longer fits: not announced
+  ScopeAdd("<b>");
+  auto scopes = CameraScopes("x");
+  ASSERT_EQ(scopes.size(), 9u);
+  EXPECT_EQ(scopes[5], "onvif://www.onvif.org/name/OLM");
+  EXPECT_EQ(scopes[6], "room/7");
+  EXPECT_EQ(scopes[7], std::string(63, '<'));
+  EXPECT_EQ(scopes[8], "<b>");
+  EXPECT_EQ(ScopeListText("a&b", " room/7 &lt;b&gt;"),
+            "onvif://www.onvif.org/Profile/Streaming onvif://www.onvif.org/type/video_encoder "
+            "onvif://www.onvif.org/type/audio_encoder onvif://www.onvif.org/location/usa "
+            "onvif://www.onvif.org/hardware/a&amp;b onvif://www.onvif.org/name/OLM room/7 "
+            "&lt;b&gt; ");
 }
 
 }  // namespace

@@ -56,10 +56,15 @@ def write_run_file(name, text):
     return path
 
 
-def probe(text, seconds=1.5):
-    """Sends text to the group from the LAN; the camera's answers (parsed JSON lines)."""
+def probe(text, seconds=1.5, local=None, count=None):
+    """Sends text to the group from the LAN (from local, an address of lan0, or count times at
+    once); the camera's answers (parsed JSON lines)."""
     path = write_run_file("probe.xml", text)
-    out = subprocess.run(in_lan(["/usr/bin/python3", HELPER, "probe", str(seconds), path]),
+    if count:
+        args = ["burst", str(count), str(seconds), path]
+    else:
+        args = ["probe", str(seconds), path] + ([local] if local else [])
+    out = subprocess.run(in_lan(["/usr/bin/python3", HELPER] + args),
                          capture_output=True, text=True, timeout=30).stdout
     return [m for m in map(json.loads, out.splitlines()) if m["from"].startswith(CAMERA + ":")]
 
@@ -197,9 +202,9 @@ class TestRunningCamera:
             "uuid:0a0b0c0d-1111-4222-8333-444455556666"
         match = envelope.find("s:Body/d:ProbeMatches/d:ProbeMatch", NS)
         assert match.find("d:XAddrs", NS).text == XADDR
-        assert match.find("d:Scopes", NS).text == (
-            SCOPE + "type/video_encoder  " + SCOPE + "type/audio_encoder  " + SCOPE +
-            "hardware/TQLM-R204 " + SCOPE + "name/OLM " + SCOPE + "location/usa ")
+        assert match.find("d:Scopes", NS).text == " ".join(
+            SCOPE + s for s in ["Profile/Streaming", "type/video_encoder", "type/audio_encoder",
+                                "location/usa", "hardware/TQLM-R204", "name/OLM"]) + " "
 
     def test_probe_without_message_id_gets_the_fixed_relates_to(self, camera):
         answers = probe(probe_text(message_id=None))
@@ -241,9 +246,10 @@ class TestRunningCamera:
         answers = probe(probe_text(body=NVT + "<d:Scopes>%s/annex</d:Scopes>" % user))
         assert len(answers) == 1
         scopes = parse(answers[0]).find("s:Body/d:ProbeMatches/d:ProbeMatch/d:Scopes", NS).text
-        assert scopes.endswith(SCOPE + "location/usa " + user + " ")
+        assert scopes.endswith(SCOPE + "name/OLM " + user + " ")
         status, text = soap("<tds:GetScopes/>")
-        assert status == 200 and text.count("<tt:ScopeItem>") == 6 and user not in text
+        assert status == 200 and text.count("<tt:ScopeItem>") == 7
+        assert "<tt:ScopeDef>Configurable</tt:ScopeDef><tt:ScopeItem>%s<" % user in text
         status, text = soap("<tds:SetScopes><tds:Scopes>%shardware/x</tds:Scopes>"
                             "</tds:SetScopes>" % SCOPE)
         assert status == 400 and "ter:ScopeOverwrite" in text
@@ -261,7 +267,7 @@ class TestRunningCamera:
                             % (SCOPE + "room/e2e-7"))
         assert status == 200
         assert text.count("<tds:ScopeItem>") == 7
-        assert ("name/Corvane</tds:ScopeItem><tds:ScopeItem>%s</tds:ScopeItem>"
+        assert ("name/OLM</tds:ScopeItem><tds:ScopeItem>%s</tds:ScopeItem>"
                 "</tds:RemoveScopesResponse>" % added) in text
         assert wait_for(lambda: len(listener.hellos()) > seen + 1, timeout=15, step=0.2)
 
@@ -274,8 +280,10 @@ class TestRunningCamera:
         assert found[0]["xaddrs"] == XADDR
         assert found[0]["error"] is None
         scopes = found[0]["scopes"]
-        assert len(scopes) == 6 and scopes[0] == SCOPE + "Profile/Streaming"
-        assert scopes[5] == SCOPE + "name/Corvane"
+        assert scopes[:6] == [SCOPE + s for s in [
+            "Profile/Streaming", "type/video_encoder", "type/audio_encoder", "location/usa",
+            "hardware/TQLM-R204", "name/OLM"]]
+        assert scopes[6:] == [SCOPE + "floor/e2e-3"]  # the user scope the tests above left
 
     def test_echoes_cut_inside_an_entity_stay_well_formed(self, camera):
         # The user scope is kept to 63 characters and RelatesTo to 59: both cuts land
@@ -291,7 +299,7 @@ class TestRunningCamera:
         envelope = parse(answers[0])
         assert envelope.find("s:Header/wsa:RelatesTo", NS).text == "uuid:" + "f" * 51 + "&am"
         scopes = envelope.find("s:Body/d:ProbeMatches/d:ProbeMatch/d:Scopes", NS).text
-        assert scopes.endswith(SCOPE + "location/usa " + kept + " ")
+        assert scopes.endswith(SCOPE + "name/OLM " + kept + " ")
         seen = len(listener.hellos())
         added = SCOPE + "floor/<b>"
         status, _ = soap("<tds:AddScopes><tds:ScopeItem>%s</ScopeItem></tds:AddScopes>"
@@ -306,6 +314,67 @@ class TestRunningCamera:
         items = [e.text for e in ET.fromstring(text.encode()).iter()
                  if e.tag.endswith("}ScopeItem")]
         assert items[-2:] == [kept, added]
+
+    # The cases below change the user scopes and spend the LAN address's answer allowance,
+    # so they come last.
+
+    def test_hello_probe_matches_get_scopes_and_remove_scopes_carry_one_scope_set(self, camera):
+        _, listener = camera
+        assert wait_for(lambda: listener.hellos(), timeout=20, step=0.2)  # the service is up
+        user = SCOPE + "room/one-set"
+        status, _ = soap("<tds:SetScopes><tds:Scopes>%s</tds:Scopes></tds:SetScopes>" % user)
+        assert status == 200
+        seen = len(listener.hellos())
+        status, _ = soap("<tds:AddScopes><tds:ScopeItem>%s</ScopeItem></tds:AddScopes>"
+                         % (SCOPE + "room/two"))
+        assert status == 200
+        assert wait_for(lambda: len(listener.hellos()) > seen, timeout=15, step=0.2)
+        hello = parse(listener.hellos()[seen]).find("s:Body/d:Hello/d:Scopes", NS).text.split()
+        answers = probe(probe_text())
+        assert len(answers) == 1
+        matches = parse(answers[0]).find(
+            "s:Body/d:ProbeMatches/d:ProbeMatch/d:Scopes", NS).text.split()
+        status, text = soap("<tds:GetScopes/>")
+        assert status == 200
+        get = [e.text for e in ET.fromstring(text.encode()).iter() if e.tag.endswith("}ScopeItem")]
+        status, text = soap("<tds:RemoveScopes><tds:ScopeItem>%s</ScopeItem></tds:RemoveScopes>"
+                            % (SCOPE + "room/none"))
+        assert status == 200
+        removed = [e.text for e in ET.fromstring(text.encode()).iter()
+                   if e.tag.endswith("}ScopeItem")]
+        assert hello[5:] == [SCOPE + "name/OLM", user, SCOPE + "room/two"]  # the model: not cv...
+        assert matches == hello and get == hello and removed == hello
+
+    def test_probe_naming_an_announced_scope_is_answered(self, camera):
+        _, listener = camera
+        assert wait_for(lambda: listener.hellos(), timeout=20, step=0.2)
+        announced = parse(listener.hellos()[-1]).find("s:Body/d:Hello/d:Scopes", NS).text.split()
+        cases = [(scope, True) for scope in announced] + [
+            (SCOPE + "Profile", True), (SCOPE + "location/nowhere", False),
+            (SCOPE + "Profile/Streaming " + SCOPE + "location/nowhere", False)]
+        got = []
+        for scopes, _ in cases:
+            answers = probe(probe_text(body=NVT + "<d:Scopes>%s</d:Scopes>" % scopes), seconds=1)
+            got.append((scopes, len(answers) == 1 and "<d:ProbeMatches>" in answers[0]["text"]))
+        assert got == cases
+
+    @pytest.mark.parametrize("datagram", [
+        "x",
+        probe_text().replace("d:Probe>", "d:Resolve>"),
+        probe_text().replace("d:Probe>", "d:ProbeMatches>"),
+    ], ids=["one-byte", "envelope-without-probe", "probe-matches"])
+    def test_datagram_that_is_not_a_probe_gets_no_answer(self, camera, datagram):
+        assert probe(datagram, seconds=1) == []
+
+    def test_burst_from_one_source_is_limited_and_another_source_is_answered(self, camera):
+        other = "10.99.0.3"
+        subprocess.run(in_lan(["ip", "addr", "add", other + "/24", "dev", "lan0"]), check=True)
+        try:
+            answers = probe(probe_text(), seconds=1, count=100)
+            assert 1 <= len(answers) <= 20
+            assert len(probe(probe_text(), seconds=1, local=other)) == 1
+        finally:
+            subprocess.run(in_lan(["ip", "addr", "del", other + "/24", "dev", "lan0"]))
 
 
 def test_upnp_2_silences_discovery_and_the_process_still_stops(settings):

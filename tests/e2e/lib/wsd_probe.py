@@ -4,7 +4,11 @@
 {"t": seconds since start, "from": "addr:port", "text": datagram}.
 
   wsd_probe.py listen SECONDS          join 239.255.255.250:3702 on lan0 and print datagrams
-  wsd_probe.py probe SECONDS FILE      send FILE's text to the group, print the answers
+  wsd_probe.py probe SECONDS FILE [LOCAL]
+                                       send FILE's text to the group (from LOCAL, an address
+                                       of lan0; default 10.99.0.1), print the answers
+  wsd_probe.py burst COUNT SECONDS FILE
+                                       send FILE's text COUNT times at once, print the answers
   wsd_probe.py spoof SOURCE FILE       send FILE's text to the group from SOURCE (raw socket)
 """
 import json
@@ -49,11 +53,13 @@ def listen(seconds):
     receive(sock, seconds)
 
 
-def probe(seconds, text):
+def probe(seconds, text, local=LOCAL, count=1):
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    sock.setsockopt(socket.IPPROTO_IP, socket.IP_MULTICAST_IF, socket.inet_aton(LOCAL))
-    sock.bind((LOCAL, 0))
-    sock.sendto(text, (GROUP, PORT))
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1 << 20)
+    sock.setsockopt(socket.IPPROTO_IP, socket.IP_MULTICAST_IF, socket.inet_aton(local))
+    sock.bind((local, 0))
+    for _ in range(count):
+        sock.sendto(text, (GROUP, PORT))
     receive(sock, seconds)
 
 
@@ -82,7 +88,10 @@ def main(argv):
         listen(float(argv[2]))
     elif argv[1] == "probe":
         with open(argv[3], "rb") as f:
-            probe(float(argv[2]), f.read())
+            probe(float(argv[2]), f.read(), *argv[4:5])
+    elif argv[1] == "burst":
+        with open(argv[4], "rb") as f:
+            probe(float(argv[3]), f.read(), count=min(int(argv[2]), 1000))
     elif argv[1] == "spoof":
         with open(argv[3], "rb") as f:
             spoof(argv[2], f.read())

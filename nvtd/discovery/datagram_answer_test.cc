@@ -1,0 +1,91 @@
+// One datagram's answer: nothing for what is not a Probe, the camera's whole scope set in
+// ProbeMatches, and the per-source limit.
+#include "nvtd/discovery/datagram_answer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "nvtd/discovery/scopes.h"
+
+namespace nvtd {
+namespace {
+
+std::string Probe(const std::string& scopes) {
+  return "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\"><s:Header>"
+         "<a:MessageID>uuid:1</a:MessageID></s:Header><s:Body><d:Probe>" +
+         scopes + "</d:Probe></s:Body></s:Envelope>";
+}
+
+class DatagramAnswerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ScopesInit();
+    responder.identity.model = "TQLM-R204";
+  }
+  DiscoveryResponder responder;
+};
+
+TEST_F(DatagramAnswerTest, OnlyProbesAreAnswered) {
+  const struct {
+    const char* name;
+    std::string datagram;
+    const char* answer;  // a text the answer holds, or nullptr for none
+  } cases[] = {
+      {"one byte", "x", nullptr},
+      {"empty", "", nullptr},
+      {"envelope without Probe",
+       "<s:Envelope><s:Header><a:MessageID>uuid:2</a:MessageID></s:Header><s:Body><d:Resolve>"
+       "</d:Resolve></s:Body></s:Envelope>",
+       nullptr},
+      {"probe", Probe(""), "<d:ProbeMatches>"},
+      {"probe for an announced scope",
+       Probe("<d:Scopes>onvif://www.onvif.org/Profile/Streaming</d:Scopes>"), "<d:ProbeMatches>"},
+      {"probe for an unknown location",
+       Probe("<d:Scopes>onvif://www.onvif.org/location/nowhere</d:Scopes>"), nullptr},
+      {"probe with an unknown rule",
+       Probe("<d:Scopes MatchBy=\"InvalidMatchRule\">onvif://x/y</d:Scopes>"),
+       "MatchingRuleNotSupported"},
+  };
+  uint32_t source = 1;
+  for (const auto& c : cases) {
+    std::string answer = AnswerDatagram(responder, c.datagram, source++, 0, nullptr);
+    if (c.answer == nullptr) {
+      EXPECT_EQ(answer, "") << c.name;
+    } else {
+      EXPECT_NE(answer.find(c.answer), std::string::npos) << c.name;
+    }
+  }
+}
+
+TEST_F(DatagramAnswerTest, ProbeMatchesCarriesTheScopeSetOfHello) {
+  ScopeAdd("onvif://www.onvif.org/room/7");
+  auto refresh = [](DiscoveryIdentity& id) { id.address = "10.99.0.2"; };
+  std::string answer = AnswerDatagram(responder, Probe(""), 1, 0, refresh);
+  const std::string scopes = ScopeListText("TQLM-R204", ScopeString());
+  EXPECT_NE(answer.find("<d:Scopes>" + scopes + "</d:Scopes>"), std::string::npos) << answer;
+  EXPECT_NE(answer.find("http://10.99.0.2:80/onvif/device_service"), std::string::npos);
+  EXPECT_NE(BuildHello(responder.identity, 1, 1, ScopeString()).find(scopes), std::string::npos);
+  EXPECT_NE(scopes.find("name/OLM onvif://www.onvif.org/room/7 "), std::string::npos);
+  // A user scope is matched by the default rule too.
+  EXPECT_NE(AnswerDatagram(responder, Probe("<d:Scopes>onvif://www.onvif.org/room</d:Scopes>"), 2,
+                           0, nullptr),
+            "");
+}
+
+TEST_F(DatagramAnswerTest, AnswersToOneSourceAreLimited) {
+  int answered = 0;
+  for (int i = 0; i < 100; ++i) {
+    answered += !AnswerDatagram(responder, Probe(""), 7, 0, nullptr).empty();
+  }
+  EXPECT_EQ(answered, SourceLimiter::kBurst);
+  EXPECT_NE(AnswerDatagram(responder, Probe(""), 8, 0, nullptr), "");
+  // What gets no answer costs the source nothing.
+  EXPECT_EQ(AnswerDatagram(responder, "x", 9, 0, nullptr), "");
+  for (int i = 0; i < SourceLimiter::kBurst; ++i) {
+    EXPECT_NE(AnswerDatagram(responder, Probe(""), 9, 0, nullptr), "") << i;
+  }
+}
+
+}  // namespace
+}  // namespace nvtd
