@@ -1,7 +1,8 @@
 #!/bin/bash
 # Load run of nvtd's server mode against nginx (one worker) serving a file of the same size
 # as nvtd's answer, both in one camera sandbox on loopback, one request per connection for
-# both (Connection: close). Prints requests/s and latency percentiles of each and the ratio.
+# both (Connection: close). Prints requests/s and latency percentiles of each and the ratio,
+# then authenticated loads on the same nvtd against these figures (bench/auth_load.sh).
 #   bench/http_server.sh [SECONDS] [CONNECTIONS]     (needs bench/install-deps, a host build)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -11,7 +12,9 @@ duration=${1:-10}
 connections=${2:-8}
 
 if [ "${SANDBOX:-}" != 1 ]; then
-  [ -x "$CAMERA_BUILD_DIR/nvtd/nvtd" ] || { echo "build first: cmake --build --preset host" >&2; exit 1; }
+  for program in nvtd/nvtd testbed/settingsd-native/settingsd-native; do
+    [ -x "$CAMERA_BUILD_DIR/$program" ] || { echo "build first: cmake --build --preset host" >&2; exit 1; }
+  done
   command -v wrk >/dev/null && command -v nginx >/dev/null || { echo "run bench/install-deps" >&2; exit 1; }
   exec "$src/testbed/sandbox" "$0" "$@"
 fi
@@ -20,10 +23,12 @@ work=/tmp/bench; mkdir -p "$work/www" "$work/logs"
 # The first call every ONVIF client makes: an open operation with a full 200 answer.
 body='<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope" xmlns:tds="http://www.onvif.org/ver10/device/wsdl"><s:Body><tds:GetSystemDateAndTime/></s:Body></s:Envelope>'
 
-# The settings stand-in, so that nvtd starts at once (it waits for CAM otherwise).
-/usr/bin/python3 "$src/testbed/settingsd/settingsd.py" --state /run/settingsd >"$work/settingsd.log" 2>&1 &
+# The settings stand-in, so that nvtd starts at once (it waits for CAM otherwise): the
+# compiled one, so that the authenticated loads measure nvtd and not the stand-in.
+"$CAMERA_BUILD_DIR/testbed/settingsd-native/settingsd-native" --state /run/settingsd \
+  >"$work/settingsd.log" 2>&1 &
 settingsd_pid=$!
-for _ in $(seq 50); do grep -q '"event": "ready"' /run/settingsd/log 2>/dev/null && break; sleep 0.1; done
+for _ in $(seq 50); do [ -f /run/settingsd/ready ] && break; sleep 0.1; done
 "$CAMERA_BUILD_DIR/nvtd/nvtd" --port 8080 >"$work/nvtd.log" 2>&1 &
 nvtd_pid=$!
 trap 'kill $nvtd_pid $settingsd_pid 2>/dev/null; [ -f $work/nginx.pid ] && kill $(cat $work/nginx.pid) 2>/dev/null; true' EXIT
@@ -81,3 +86,7 @@ printf "%-6s %12s %9s %9s %9s %9s %9s\n" server "requests/s" p50 p75 p90 p99 "no
 printf "%-6s %12s %9s %9s %9s %9s %9s\n" nvtd "$n_rps" "$n50" "$n75" "$n90" "$n99" "$n_non"
 printf "%-6s %12s %9s %9s %9s %9s %9s\n" nginx "$g_rps" "$g50" "$g75" "$g90" "$g99" "$g_non"
 awk -v a="$n_rps" -v b="$g_rps" 'BEGIN { if (b > 0) printf "nvtd/nginx requests/s ratio: %.2f\n", a / b }'
+
+# Authenticated loads on the same nvtd, against the figures above (bench/auth_load.sh).
+. "$here/auth_load.sh"
+auth_loads "$n_rps" "$g_rps"

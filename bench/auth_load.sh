@@ -1,0 +1,52 @@
+# Authenticated loads on nvtd in server mode, sourced by bench/http_server.sh after its open
+# load (not run alone): GetDeviceInformation, GetProfiles and pull-point cycles
+# (CreatePullPointSubscription, PullMessages with Timeout PT0S, Unsubscribe), each with
+# wrk -t1 -c$connections for $duration seconds, one request per connection as the open load.
+# Each request carries its own UsernameToken, made by bench/onvif_auth.lua (a small SHA-1 in
+# Lua): nvtd refuses a replayed token, and a fresh token per request measures the whole
+# check (digest, freshness, the replay table) as clients meet it, which a fixed token with
+# --token-window 0 would skip. Every figure is printed next to the open and nginx figures
+# of the same run, with the ratios auth/open and open/nginx.
+#   auth_loads OPEN_RPS NGINX_RPS
+# Uses from http_server.sh: $work, $here, $duration, $connections, $CAMERA_BUILD_DIR, and
+# nvtd listening on 127.0.0.1:8080 with the settings stand-in serving.
+
+auth_field() { # auth_field FILE: requests/s, p50, p99, non-2xx, cycles/s, unexpected answers
+  awk '/Requests\/sec/ {rps=$2} /^ +50%/ {p50=$2} /^ +99%/ {p99=$2} /Non-2xx/ {non2xx=$NF}
+       /Cycles\/sec/ {cycles=$2} /Unexpected answers/ {odd=$NF}
+       END {printf "%s %s %s %s %s %s", rps, p50, p99, (non2xx==""?0:non2xx),
+            (cycles==""?"-":cycles), (odd==""?0:odd)}' "$1"
+}
+
+auth_loads() {
+  local open_rps=$1 nginx_rps=$2 user=bench password=bench-pass
+  mkdir -p /etc/nvtd  # the sandbox's /etc: an overlay that vanishes with it
+  "$CAMERA_BUILD_DIR/nvtd/nvtd" useradd "$user" "$password" administrator >>/etc/nvtd/users
+  echo
+  echo "authenticated, wrk -t1 -c$connections -d${duration}s, one request per connection," \
+    "a fresh token each; load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+  printf "%-22s %10s %9s %9s %8s %10s %11s %9s %10s\n" load "requests/s" p50 p99 non-2xx \
+    "open req/s" "nginx req/s" auth/open open/nginx
+  local mode name rps p50 p99 non cycles odd cycle_line=""
+  for mode in device profiles events; do
+    case $mode in
+      device) name=GetDeviceInformation ;;
+      profiles) name=GetProfiles ;;
+      events) name="pull-point cycle" ;;
+    esac
+    wrk -t1 -c"$connections" -d"${duration}s" --latency -s "$here/onvif_auth.lua" \
+      http://127.0.0.1:8080/ -- "$mode" "$user" "$password" >"$work/auth-$mode.txt" 2>&1 || true
+    read -r rps p50 p99 non cycles odd <<<"$(auth_field "$work/auth-$mode.txt")"
+    printf "%-22s %10s %9s %9s %8s %10s %11s" "$name" "$rps" "$p50" "$p99" "$non" \
+      "$open_rps" "$nginx_rps"
+    awk -v a="$rps" -v o="$open_rps" -v g="$nginx_rps" \
+      'BEGIN { printf " %9.3f %10.2f\n", (o > 0 ? a / o : 0), (g > 0 ? o / g : 0) }'
+    if [ "$mode" = events ]; then
+      cycle_line="pull-point cycles/s: $cycles (three requests each); unexpected answers: $odd"
+    fi
+    [ "$non" = 0 ] && [ "$odd" = 0 ] || echo "  WARNING: $name had refused or unexpected answers" \
+      "(see $work/auth-$mode.txt, $work/nvtd.log)"
+  done
+  echo "$cycle_line"
+  echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+}
