@@ -1,7 +1,8 @@
 // bench-libs: nvtd_getset
-// The cost of one authenticated request's section cache: eight settings-server
-// connections plus the NETWORK build, against the settings stand-in on loopback, with
-// one bare connect-and-get as the baseline. Runs inside the camera sandbox:
+// The cost of one authenticated request's section cache: at most eight settings-server
+// connections plus the NETWORK build (each section got on first use), against the settings
+// stand-in on loopback, with one bare connect-and-get as the baseline. Runs inside the camera
+// sandbox:
 //   testbed/sandbox build/host/bench/section_cache_bench
 
 #include <arpa/inet.h>
@@ -66,7 +67,7 @@ void BM_NetworkBuild(benchmark::State& state) {
 }
 BENCHMARK(BM_NetworkBuild)->UseRealTime();
 
-// The parts of the NETWORK build: the kernel requests and the two commands it runs.
+// The parts of the NETWORK build: the kernel requests and the two files it reads.
 void BM_NetworkKernelReads(benchmark::State& state) {
   std::string text;
   for (auto _ : state) {
@@ -76,17 +77,17 @@ void BM_NetworkKernelReads(benchmark::State& state) {
 }
 BENCHMARK(BM_NetworkKernelReads)->UseRealTime();
 
-void BM_NetworkDhcpGrep(benchmark::State& state) {
+void BM_NetworkDhcpFromInterfacesFile(benchmark::State& state) {
   int dhcp;
   for (auto _ : state) nvtd::read_dhcp_state(&dhcp);
 }
-BENCHMARK(BM_NetworkDhcpGrep)->UseRealTime();
+BENCHMARK(BM_NetworkDhcpFromInterfacesFile)->UseRealTime();
 
-void BM_NetworkNetstat(benchmark::State& state) {
+void BM_NetworkGatewayFromRouteTable(benchmark::State& state) {
   std::string gateway;
   for (auto _ : state) nvtd::read_default_gateway(&gateway);
 }
-BENCHMARK(BM_NetworkNetstat)->UseRealTime();
+BENCHMARK(BM_NetworkGatewayFromRouteTable)->UseRealTime();
 
 // Every section read once in one request: the most a request can cost.
 void BM_SectionCacheFill(benchmark::State& state) {
