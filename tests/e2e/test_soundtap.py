@@ -10,8 +10,8 @@ import wave
 import pytest
 
 from camera import program, wait_for
-from soundtap_rig import (CONSUMER, NOBODY, SNDQ, Soundtap, attacker, cyclic, g711_ulaw,
-                          read_file, size_at_least, tone_s16, watch_opens)
+from soundtap_rig import (CONSUMER, NOBODY, SNDQ, Soundtap, attacker, cyclic, for_nobody,
+                          g711_ulaw, read_file, size_at_least, tone_s16, watch_opens)
 
 RATE = 48000
 ULAW = g711_ulaw(tone_s16(1.5, RATE))  # what the card delivers in u-law mode
@@ -266,9 +266,9 @@ def remove(*paths):
     ("/sndq", "root", "600", (50, 2048), "start video planted", False),
 ])
 def test_queues_made_by_others_are_replaced(soundtap, name, maker, mode, sizes, text, replaced):
-    make = SNDQ + ["make", name, mode, *[str(n) for n in sizes], text]
-    st = soundtap(before=lambda: subprocess.run((NOBODY if maker == "nobody" else []) + make,
-                                                check=True))
+    client = NOBODY + for_nobody(SNDQ) if maker == "nobody" else SNDQ
+    make = client + ["make", name, mode, *[str(n) for n in sizes], text]
+    st = soundtap(before=lambda: subprocess.run(make, check=True))
     assert st.ask("getinfo").split(" ", 1)[1] == INFO
     log = st.log()
     assert ("%s of uid " % name in log) == replaced
@@ -330,8 +330,8 @@ def test_a_registered_fifo_is_refused_the_second_time(soundtap, second, reader):
     remove("/tmp/dup", "/tmp/dup-link", "/tmp/dup.out")
     if reader:
         out = "/tmp/dup.out"
-        proc = subprocess.Popen(NOBODY + [sys.executable, CONSUMER, "/tmp/dup", out, "--limit",
-                                          str(2 * RATE)])
+        proc = subprocess.Popen(NOBODY + [sys.executable] + for_nobody([CONSUMER]) +
+                                ["/tmp/dup", out, "--limit", str(2 * RATE)])
         st.consumers.append(proc)
         assert wait_for(lambda: os.path.exists("/tmp/dup"))
     else:

@@ -5,6 +5,7 @@ import ctypes
 import math
 import os
 import random
+import shutil
 import signal
 import struct
 import subprocess
@@ -20,6 +21,17 @@ OUT = "/tmp/soundtap.out"
 SNDQ = program("soundtap", "sndq-client")
 NOBODY = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
 IN_OPEN = 0x20
+
+
+def for_nobody(cmd):
+    """cmd with its program (the last path of a command prefix) copied where nobody can run it:
+    the source tree and the build may sit under a directory only root may enter."""
+    cmd = list(cmd)
+    os.makedirs("/tmp/nobody-bin", mode=0o755, exist_ok=True)
+    copy = os.path.join("/tmp/nobody-bin", os.path.basename(cmd[-1]))
+    shutil.copy(cmd[-1], copy)
+    os.chmod(copy, 0o755)
+    return cmd[:-1] + [copy]
 
 
 def attacker(*cmd, check=True):
