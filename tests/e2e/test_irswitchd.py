@@ -108,8 +108,12 @@ def test_help_and_start_up_failures():
     run = subprocess.run(IRSWITCHD + ["-h"], env=cam.env(), capture_output=True, text=True)
     assert run.returncode == 255
     assert run.stdout.startswith("irswitchd:\n-n --night [0~255]\t\tluma threshold")
-    run = subprocess.run(IRSWITCHD + ["-x"], env=cam.env(), capture_output=True, text=True)
-    assert (run.returncode, run.stdout, run.stderr) == (255, "", "")
+    # Thresholds that are not plain decimal numbers are option errors like an unknown option
+    # (they used to read as 4294967291 or 12 and start the daemon).
+    for args in (["-x"], ["-n", "abc"], ["-n", "-5"], ["-d", "12x"]):
+        run = subprocess.run(IRSWITCHD + args, env=cam.env(), capture_output=True, text=True,
+                             timeout=10)
+        assert (run.returncode, run.stdout, run.stderr) == (255, "", ""), args
     cam.write("optics", "iav_absent=1\n")
     run = subprocess.run(IRSWITCHD, env=cam.env(), capture_output=True, text=True, timeout=10)
     assert run.returncode == 255

@@ -34,6 +34,15 @@ def test_focus_step_near_writes_thirty_phases_then_idle():
     assert cam.state()["focus"] == "-30"
 
 
+def test_counts_that_are_not_plain_numbers_get_the_usage_and_move_nothing():
+    cam = Vcam()
+    for words in (("focusstepnear", "-1", "3"), ("zoomstepin", "10", "abc"),
+                  ("focusstepfar", "+5", "3"), ("write", "12x", "1")):
+        run = lensctl(cam, *words)
+        assert run.returncode == 1 and run.stdout.startswith("usage: "), words
+    assert cam.writes() == []
+
+
 def test_lens_position_outlives_each_run():
     cam = Vcam()
     lensctl(cam, "focusstepfar", "10", "4")
