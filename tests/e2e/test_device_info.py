@@ -11,7 +11,7 @@ import zoneinfo
 
 import pytest
 
-from camera import program, wait_for
+from camera import program, wait_for, write_accounts
 from onvif_soap import NS, TDS, TEV, TMD, TRT, TT, envelope, post, security, serving
 from settingsd import Settingsd
 
@@ -35,11 +35,7 @@ def use_zone(name):
 
 @pytest.fixture(scope="module")
 def camera():
-    line = subprocess.run(program("nvtd", "nvtd") + ["useradd", USER, PASSWORD, "administrator"],
-                          capture_output=True, text=True, timeout=10, check=True).stdout
-    os.makedirs("/etc/nvtd", exist_ok=True)
-    with open("/etc/nvtd/users", "w") as f:
-        f.write(line)
+    write_accounts((USER, PASSWORD, "administrator"))
     use_zone("Europe/Berlin")
     settings = Settingsd()
     nvtd = subprocess.Popen(program("nvtd", "nvtd") + ["--port", str(PORT)],

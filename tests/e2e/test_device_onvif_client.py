@@ -5,13 +5,12 @@ made with `nvtd useradd`."""
 import calendar
 import datetime
 import json
-import os
 import subprocess
 import time
 
 import pytest
 
-from camera import in_lan, program, wait_for
+from camera import in_lan, program, wait_for, write_accounts
 from onvif_soap import serving
 from onvif_client import onvif_library
 from settingsd import Settingsd
@@ -24,11 +23,7 @@ USER, PASSWORD = "viewer", "view-secret"
 @pytest.fixture(scope="module")
 def camera():
     node_dir = onvif_library()
-    line = subprocess.run(program("nvtd", "nvtd") + ["useradd", USER, PASSWORD, "user"],
-                          capture_output=True, text=True, timeout=10, check=True).stdout
-    os.makedirs("/etc/nvtd", exist_ok=True)
-    with open("/etc/nvtd/users", "w") as f:
-        f.write(line)
+    write_accounts((USER, PASSWORD, "user"))
     settings = Settingsd()
     nvtd = subprocess.Popen(program("nvtd", "nvtd") + ["--port", str(PORT)],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

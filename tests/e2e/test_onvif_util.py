@@ -16,7 +16,7 @@ import subprocess
 
 import pytest
 
-from camera import EMULATOR, SOURCE_DIR, in_lan, program, wait_for
+from camera import EMULATOR, SOURCE_DIR, in_lan, program, wait_for, write_accounts
 from onvif_soap import serving
 from settingsd import Settingsd
 
@@ -101,11 +101,7 @@ def session(commands, password=PASSWORD):
 def camera():
     if not shutil.which("onvif-util"):
         pytest.skip("onvif-util is not installed (testbed/install-deps installs onvif-tools)")
-    line = subprocess.run(program("nvtd", "nvtd") + ["useradd", USER, PASSWORD, "administrator"],
-                          capture_output=True, text=True, timeout=10, check=True).stdout
-    os.makedirs("/etc/nvtd", exist_ok=True)
-    with open("/etc/nvtd/users", "w") as f:
-        f.write(line)
+    write_accounts((USER, PASSWORD, "administrator"))
     settings = Settingsd()
     nvtd = subprocess.Popen(
         program("nvtd", "nvtd") + ["--port", str(PORT), "--token-window", "0"],

@@ -1,11 +1,10 @@
 """Stored values come back escaped: every setter gets markup in every field it stores, and
 every getter's reply must still parse as one XML document."""
-import os
 import subprocess
 
 import pytest
 
-from camera import program, wait_for
+from camera import program, wait_for, write_accounts
 from onvif_soap import envelope, post, security, serving
 
 pytestmark = pytest.mark.usefixtures("settings_server")
@@ -41,11 +40,7 @@ GETTERS = [
 
 @pytest.fixture(scope="module")
 def camera():
-    line = subprocess.run(program("nvtd", "nvtd") + ["useradd", USER, PASSWORD, "administrator"],
-                          capture_output=True, text=True, timeout=10, check=True).stdout
-    os.makedirs("/etc/nvtd", exist_ok=True)
-    with open("/etc/nvtd/users", "w") as f:
-        f.write(line)
+    write_accounts((USER, PASSWORD, "administrator"))
     nvtd = subprocess.Popen(program("nvtd", "nvtd") + ["--port", str(PORT)],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:

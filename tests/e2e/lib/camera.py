@@ -1,5 +1,6 @@
 """Small helpers for end-to-end tests: where the programs are, and starting them."""
 import os
+import subprocess
 import time
 
 BUILD_DIR = os.environ.get("CAMERA_BUILD_DIR", "")
@@ -42,3 +43,12 @@ def ptrace_env():
     env = dict(os.environ)
     env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
     return env
+
+
+def write_accounts(*accounts):
+    """Makes /etc/nvtd/users from (name, password, level) accounts with `nvtd useradd`."""
+    lines = [subprocess.run(program("nvtd", "nvtd") + ["useradd", *account], capture_output=True,
+                            text=True, timeout=10, check=True).stdout for account in accounts]
+    os.makedirs("/etc/nvtd", exist_ok=True)
+    with open("/etc/nvtd/users", "w") as f:
+        f.write("".join(lines))
