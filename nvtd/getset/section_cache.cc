@@ -4,6 +4,9 @@
 
 #include <array>
 #include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace nvtd {
 namespace {
@@ -12,15 +15,21 @@ constexpr const char* kNames[kCachedSections] = {
     "INFO", "IMAGE", "ENCODE", "STREAM0", "STREAM1", "STREAM2", "STREAM3", "NETWORK", "CAM"};
 
 // Owned by the request loop between fill and release; a section is got on its first use.
+// The server addresses are read once per request, when the first client is made.
 std::array<std::unique_ptr<SettingsClient>, kCachedSections> cache;
+std::optional<ServerAddresses> addresses;
 bool open = false;
+
+SettingsClient& new_client(int i) {
+  const SettingsSetup& setup = settings_setup();
+  if (!addresses) addresses = read_server_addresses(setup);
+  cache[i] = std::make_unique<SettingsClient>(setup, *addresses);
+  return *cache[i];
+}
 
 SettingsClient* cached(int i) {
   if (!open) return nullptr;
-  if (!cache[i]) {
-    cache[i] = std::make_unique<SettingsClient>();
-    cache[i]->GetSection(kNames[i]);
-  }
+  if (!cache[i]) new_client(i).GetSection(kNames[i]);
   return cache[i].get();
 }
 
@@ -37,6 +46,7 @@ void section_cache_fill() {
 
 void section_cache_release() {
   for (auto& client : cache) client.reset();
+  addresses.reset();
   open = false;
 }
 
@@ -57,6 +67,16 @@ SettingsClient* section(SectionId id) {
 SettingsClient* stream_section(int index) {
   if (index < 0 || index > 3) return nullptr;
   return cached(static_cast<int>(SectionId::kStream0) + index);
+}
+
+void section_cache_prefetch(const std::vector<SectionId>& ids) {
+  if (!open) return;
+  std::vector<std::pair<int, SettingsClient::PendingGet>> sent;
+  for (SectionId id : ids) {
+    const int i = static_cast<int>(id);
+    if (!cache[i]) sent.emplace_back(i, new_client(i).SendGet(kNames[i]));
+  }
+  for (auto& [i, pending] : sent) cache[i]->ReceiveGet(kNames[i], std::move(pending));
 }
 
 }  // namespace nvtd

@@ -1,8 +1,10 @@
 // The section cache: nine settings clients (INFO, IMAGE, ENCODE, STREAM0..STREAM3,
 // NETWORK, CAM) for each authenticated request, each section got the first time the
-// request reads it and all dropped after its handler. Handlers read settings from them;
-// nothing may keep a client past the release.
+// request reads it (or a handler prefetches it) and all dropped after its handler.
+// Handlers read settings from them; nothing may keep a client past the release.
 #pragma once
+
+#include <vector>
 
 #include "nvtd/getset/settings_client.h"
 
@@ -36,5 +38,10 @@ int section_cache_fetched();
 SettingsClient* section(SectionId id);
 // STREAM0..STREAM3 by stream index 0..3; nullptr for another index.
 SettingsClient* stream_section(int index);
+
+// For a handler about to read several sections: gets those of ids not got yet in this
+// request side by side, so that the request waits for the settings server once rather than
+// once per section. Each is still got at most once per request.
+void section_cache_prefetch(const std::vector<SectionId>& ids);
 
 }  // namespace nvtd

@@ -44,4 +44,8 @@ std::string read_server_address(const std::string& path) {
   return address.substr(0, kAddressFieldChars);
 }
 
+ServerAddresses read_server_addresses(const SettingsSetup& setup) {
+  return {read_server_address(setup.encoder_file), read_server_address(setup.mainboard_file)};
+}
+
 }  // namespace nvtd

@@ -23,6 +23,13 @@ struct SettingsSetup {
 const SettingsSetup& settings_setup();
 void set_settings_setup(const SettingsSetup& setup);
 
+// The encoder and mainboard addresses, as a client's constructor reads them.
+struct ServerAddresses {
+  std::string encoder;
+  std::string mainboard;
+};
+ServerAddresses read_server_addresses(const SettingsSetup& setup);
+
 // The leading run of digits and dots of an address file (at most 32 bytes read);
 // "127.0.0.1" when the file cannot be opened or is empty.
 std::string read_server_address(const std::string& path);

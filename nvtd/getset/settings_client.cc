@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "common/unique_fd.h"
 #include "nvtd/getset/settings_wire.h"
@@ -54,10 +55,13 @@ int ConnectWithTimeout(int fd, const sockaddr* address, socklen_t length) {
 SettingsClient::SettingsClient() : SettingsClient(settings_setup()) {}
 
 SettingsClient::SettingsClient(const SettingsSetup& setup)
+    : SettingsClient(setup, read_server_addresses(setup)) {}
+
+SettingsClient::SettingsClient(const SettingsSetup& setup, ServerAddresses addresses)
     : setup_(setup),
       replicator_(setup.peer_boards),
-      encoder_address_(read_server_address(setup.encoder_file)),
-      mainboard_address_(read_server_address(setup.mainboard_file)) {}
+      encoder_address_(std::move(addresses.encoder)),
+      mainboard_address_(std::move(addresses.mainboard)) {}
 
 std::string SettingsClient::ServerFor(const std::string& section, const char* host) const {
   if (on_mainboard(section)) return mainboard_address_;
@@ -107,29 +111,46 @@ int SettingsClient::Connect(const std::string& address, const char* port, bool i
 }
 
 int SettingsClient::GetSection(const std::string& section, const char* host) {
-  if (section == "NETWORK") return build_network_section(&current_, &text_);
+  return ReceiveGet(section, SendGet(section, host));
+}
+
+SettingsClient::PendingGet SettingsClient::SendGet(const std::string& section, const char* host) {
+  PendingGet pending;
+  if (section == "NETWORK") {
+    pending.result = build_network_section(&current_, &text_);
+    return pending;
+  }
   text_.clear();
   const std::string address = ServerFor(section, host);
   const char* port = SectionPort(section);
   if (port == nullptr) {
     std::fprintf(stderr, "failed to map section name %s\n", section.c_str());
-    return -1;
+    pending.result = -1;
+    return pending;
   }
   int raw_fd = -1;
-  int rc = Connect(address, port, true, &raw_fd);
-  if (rc != 0) return rc;
+  pending.result = Connect(address, port, true, &raw_fd);
+  if (pending.result != 0) return pending;
   UniqueFd fd(raw_fd);
   // The whole reply within the limit: a server that trickles bytes cannot hold the request.
-  const long long deadline = reply_deadline(setup_.reply_timeout_s);
+  pending.deadline = reply_deadline(setup_.reply_timeout_s);
   std::string request = encode_request(kCommandGet, 0, section);
   size_t wrote = write_all(fd.get(), request.data(), request.size());
   if (wrote != request.size()) {
     std::printf("GetSection: only wrote %d of %d for section %s\n", static_cast<int>(wrote),
                 static_cast<int>(request.size()), section.c_str());
-    return -4;
+    pending.result = -4;
+    return pending;
   }
+  pending.connection = std::move(fd);
+  return pending;
+}
+
+int SettingsClient::ReceiveGet(const std::string& section, PendingGet pending) {
+  if (!pending.connection.valid()) return pending.result;
+  const int fd = pending.connection.get();
   unsigned char head[kReplyBytes];
-  if (!read_all(fd.get(), head, sizeof head, deadline)) return -5;
+  if (!read_all(fd, head, sizeof head, pending.deadline)) return -5;
   SettingsReply reply = decode_reply(head);
   if (reply.status != 0) return 0;  // no records: every lookup falls back to its default
   if (reply.length > kMaxTextBytes) {
@@ -139,7 +160,7 @@ int SettingsClient::GetSection(const std::string& section, const char* host) {
     return -6;
   }
   std::string text(reply.length, '\0');
-  if (!read_all(fd.get(), text.data(), text.size(), deadline)) return -6;
+  if (!read_all(fd, text.data(), text.size(), pending.deadline)) return -6;
   // The text ends at its first NUL, as the server's C strings do.
   text_ = text.substr(0, text.find('\0'));
   return 0;

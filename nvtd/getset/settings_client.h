@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 
+#include "common/unique_fd.h"
 #include "nvtd/getset/network_section.h"
 #include "nvtd/getset/server_addresses.h"
 #include "nvtd/getset/settings_replicator.h"
@@ -26,6 +27,8 @@ class SettingsClient {
   // Reads the server addresses from the setup's address files.
   SettingsClient();
   explicit SettingsClient(const SettingsSetup& setup);
+  // With the addresses already read (by a caller that makes several clients at once).
+  SettingsClient(const SettingsSetup& setup, ServerAddresses addresses);
 
   SettingsClient(const SettingsClient&) = delete;
   SettingsClient& operator=(const SettingsClient&) = delete;
@@ -34,6 +37,16 @@ class SettingsClient {
   // -5 reply header read error; -6 section text read error (or text beyond kMaxTextBytes).
   // A non-zero status gives 0 and an empty text. host replaces the encoder address.
   int GetSection(const std::string& section, const char* host = nullptr);
+  // GetSection in two halves, so that several gets can wait for their replies together:
+  // SendGet connects and sends the request (NETWORK is built at once, leaving nothing to
+  // receive), ReceiveGet reads the reply and gives GetSection's result.
+  struct PendingGet {
+    UniqueFd connection;
+    long long deadline = -1;
+    int result = 0;
+  };
+  PendingGet SendGet(const std::string& section, const char* host = nullptr);
+  int ReceiveGet(const std::string& section, PendingGet pending);
   // 0, or -1 (no port, resolver, write, read, non-zero status, failed repetition);
   // -2 no connection. flag true: command 101, false: 103. With a host, no repetition.
   int SetSection(const std::string& section, const std::string& records, bool flag,

@@ -61,19 +61,22 @@ long long reply_deadline(int timeout_s) {
 bool read_all(int fd, void* data, size_t n, long long deadline_ms) {
   char* p = static_cast<char*>(data);
   size_t done = 0;
+  // With a deadline, take what is there already and wait only when nothing is.
+  const int flags = deadline_ms >= 0 ? MSG_DONTWAIT : 0;
   while (done < n) {
-    if (deadline_ms >= 0) {
-      const long long left = deadline_ms - monotonic_ms();
-      if (left <= 0) return false;
-      pollfd ready = {fd, POLLIN, 0};
-      const int polled = ::poll(&ready, 1, static_cast<int>(left));
-      if (polled < 0 && errno == EINTR) continue;
-      if (polled <= 0) return false;
+    ssize_t r = ::recv(fd, p + done, n - done, flags);
+    if (r > 0) {
+      done += static_cast<size_t>(r);
+      continue;
     }
-    ssize_t r = ::recv(fd, p + done, n - done, 0);
     if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) return false;
-    done += static_cast<size_t>(r);
+    if (r == 0 || deadline_ms < 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
+    const long long left = deadline_ms - monotonic_ms();
+    if (left <= 0) return false;
+    pollfd ready = {fd, POLLIN, 0};
+    const int polled = ::poll(&ready, 1, static_cast<int>(left));
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled <= 0) return false;
   }
   return true;
 }

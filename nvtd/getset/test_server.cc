@@ -63,12 +63,21 @@ void TestServer::Serve(int listener) {
   while (!stop_) {
     pollfd p{listener, POLLIN, 0};
     if (::poll(&p, 1, 20) <= 0) continue;
-    UniqueFd fd(::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC));
-    if (!fd.valid()) continue;
-    ++connections_;
-    timeval limit{2, 0};
-    ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    if (!script_.close_at_once) Handle(fd.get());
+    std::vector<UniqueFd> batch;
+    batch.emplace_back(::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC));
+    if (!batch[0].valid()) continue;
+    while (script_.gather_ms > 0 && ::poll(&p, 1, script_.gather_ms) > 0) {
+      UniqueFd more(::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC));
+      if (!more.valid()) break;
+      batch.push_back(std::move(more));
+    }
+    connections_ += static_cast<int>(batch.size());
+    if (static_cast<int>(batch.size()) > most_at_once_) most_at_once_ = batch.size();
+    for (UniqueFd& fd : batch) {
+      timeval limit{2, 0};
+      ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+      if (!script_.close_at_once) Handle(fd.get());
+    }
   }
 }
 

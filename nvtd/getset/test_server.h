@@ -38,6 +38,7 @@ struct Script {
   bool pieces = false;           // send replies one byte at a time
   int piece_delay_us = 200;      // the pause after each byte sent in pieces
   bool close_at_once = false;    // close without reading or replying
+  int gather_ms = 0;  // before answering, take further connections until none comes this long
 };
 
 // A distinct 127.x.y.z address per call, so parallel tests do not share ports.
@@ -50,6 +51,8 @@ class TestServer {
   ~TestServer();
   const std::shared_ptr<Journal>& journal() const { return journal_; }
   int connections() const { return connections_; }
+  // The most connections open at once (taken together under gather_ms, else 1).
+  int most_at_once() const { return most_at_once_; }
 
  private:
   void Serve(int listener);
@@ -60,6 +63,7 @@ class TestServer {
   std::shared_ptr<Journal> journal_;
   std::atomic<bool> stop_{false};
   std::atomic<int> connections_{0};
+  std::atomic<int> most_at_once_{0};
   std::thread thread_;
 };
 

@@ -39,6 +39,7 @@ std::string video_source_configuration(const char* tag, int use_count, int width
 }
 
 VideoEncoderView video_encoder_view(const std::string& token, int stream, int use_count) {
+  prefetch_stream_settings({stream});
   VideoEncoderView view;
   view.token = token;
   view.stream = stream;

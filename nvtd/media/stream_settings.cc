@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "nvtd/getset/section_cache.h"
 
@@ -51,6 +52,17 @@ int kbps_of(int bits_per_second) {
 
 int gov_length_of(int n) {
   return n < 0 ? 0 : n;
+}
+
+void prefetch_stream_settings(std::initializer_list<int> streams, bool audio) {
+  std::vector<SectionId> ids = {SectionId::kEncode};
+  for (int stream : streams) {
+    if (stream >= 1 && stream <= 4) {
+      ids.push_back(static_cast<SectionId>(static_cast<int>(SectionId::kStream0) + stream - 1));
+    }
+  }
+  if (audio) ids.push_back(SectionId::kCam);
+  section_cache_prefetch(ids);
 }
 
 const char* stream_encoding(int stream) {

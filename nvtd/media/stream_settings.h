@@ -3,6 +3,8 @@
 // service reports it. Streams are numbered 1..4; their settings keys use 0..3.
 #pragma once
 
+#include <initializer_list>
+
 namespace nvtd {
 
 // Conversions of raw setting values (a missing key reads as -1).
@@ -17,6 +19,10 @@ int kbps_of(int bits_per_second);  // below 1 gives 0; else truncated thousands
 int gov_length_of(int n);          // negative gives 0
 
 // Stream n (1..4) from the section cache; outside a request (no cache) every key is missing.
+// For a handler about to read several streams: gets ENCODE, the streams' own sections
+// (streams 1 to 4) and, with audio, CAM side by side, each at most once per request.
+void prefetch_stream_settings(std::initializer_list<int> streams, bool audio = false);
+
 const char* stream_encoding(int stream);
 int stream_width(int stream);
 int stream_height(int stream);

@@ -75,6 +75,7 @@ int handle_get_video_source_config_options(const Request&, Reply& reply) {
 
 int handle_get_video_encoder_configs(const Request&, Reply& reply) {
   std::string content = "<trt:GetVideoEncoderConfigurationsResponse>";
+  prefetch_stream_settings({1, 2});
   for (int s = 1; s <= 2; ++s) {
     content +=
         video_encoder_configuration("trt:Configurations fixed=\"true\"",
