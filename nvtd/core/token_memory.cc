@@ -114,12 +114,20 @@ std::optional<std::int64_t> parse_created(std::string_view text) {
 TokenAdmission admit_token(TokenSlot* slots, std::size_t count,
                            const std::array<unsigned char, 16>& key, std::int64_t forget_at,
                            std::int64_t now) {
+  // Every slot is looked at, so the loop compares the keys' first eight bytes as one word
+  // and the rest only when those agree.
+  std::uint64_t head;
+  std::memcpy(&head, key.data(), sizeof head);
   TokenSlot* free_slot = nullptr;
   for (std::size_t i = 0; i < count; ++i) {
     TokenSlot& slot = slots[i];
-    bool live = slot.forget_at >= now;
-    if (live && slot.key == key) return TokenAdmission::kReplayed;
-    if (!live && free_slot == nullptr) free_slot = &slot;
+    if (slot.forget_at < now) {
+      if (free_slot == nullptr) free_slot = &slot;
+      continue;
+    }
+    std::uint64_t slot_head;
+    std::memcpy(&slot_head, slot.key.data(), sizeof slot_head);
+    if (slot_head == head && slot.key == key) return TokenAdmission::kReplayed;
   }
   if (free_slot == nullptr) return TokenAdmission::kFull;
   free_slot->key = key;
