@@ -34,9 +34,13 @@ bool line_break(unsigned char c) {
 SectionStore::SectionStore(std::string sections, std::string state, std::vector<std::string> peers)
     : sections_(std::move(sections)), state_(std::move(state)), peers_(std::move(peers)) {}
 
-std::string SectionStore::board(const std::string& address) {
+std::string SectionStore::board_path(const std::string& address) const {
   bool peer = std::find(peers_.begin(), peers_.end(), address) != peers_.end();
-  std::string dir = state_ + "/boards/" + (peer ? address : std::string("camera"));
+  return state_ + "/boards/" + (peer ? address : std::string("camera"));
+}
+
+std::string SectionStore::board(const std::string& address) {
+  std::string dir = board_path(address);
   std::error_code error;
   if (!fs::is_directory(dir, error)) {
     fs::create_directories(fs::path(dir).parent_path(), error);
@@ -47,12 +51,27 @@ std::string SectionStore::board(const std::string& address) {
 
 std::optional<std::string> SectionStore::get(const std::string& address,
                                              const std::string& section) {
-  return read_file(board(address) + "/" + section);
+  const std::string path = board_path(address) + "/" + section;
+  struct stat now;
+  if (::stat(path.c_str(), &now) != 0 || !S_ISREG(now.st_mode)) {
+    return read_file(board(address) + "/" + section);  // seeds a new board
+  }
+  auto kept = kept_.find(path);
+  if (kept != kept_.end() && kept->second.file.st_ino == now.st_ino &&
+      kept->second.file.st_dev == now.st_dev && kept->second.file.st_size == now.st_size &&
+      kept->second.file.st_mtim.tv_sec == now.st_mtim.tv_sec &&
+      kept->second.file.st_mtim.tv_nsec == now.st_mtim.tv_nsec) {
+    return kept->second.text;
+  }
+  std::optional<std::string> text = read_file(path);
+  if (text) kept_[path] = Kept{now, *text};
+  return text;
 }
 
 bool SectionStore::apply(const std::string& address, const std::string& section,
                          const std::string& text) {
   const std::string path = board(address) + "/" + section;
+  kept_.erase(path);
   std::vector<std::string> lines = split_lines(read_file(path).value_or(""));
   for (const std::string& record : split_lines(text)) {
     const std::string key = record_key(record);

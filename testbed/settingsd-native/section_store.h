@@ -1,8 +1,12 @@
 // The section texts of the native settings stand-in: the camera's copy and one per peer
 // board under STATE/boards/, each seeded from the section directory on first use, laid out
 // as testbed/settingsd keeps them so that either stand-in can serve the other's state.
+// Texts are kept in memory while their file's identity, size and time stay the same.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,8 +25,15 @@ class SectionStore {
   bool apply(const std::string& address, const std::string& section, const std::string& text);
 
  private:
-  std::string board(const std::string& address);
+  struct Kept {
+    struct stat file;
+    std::string text;
+  };
 
+  std::string board(const std::string& address);
+  std::string board_path(const std::string& address) const;
+
+  std::map<std::string, Kept> kept_;
   std::string sections_;
   std::string state_;
   std::vector<std::string> peers_;
