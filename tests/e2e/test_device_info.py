@@ -164,10 +164,14 @@ def test_device_information_and_wsdl_url_need_authentication(camera):
     assert wsdl.text == "http://%s:%d/wsdl/onvif" % (CAMERA, PORT)
 
 
-def test_a_request_gets_only_the_sections_it_reads(camera):
+@pytest.mark.parametrize("operation,path,prefix,sections", [
+    ("GetDeviceInformation", "/onvif/device_service", "tds", ["INFO"]),
+    ("GetProfiles", "/onvif/media_service", "trt", ["CAM", "ENCODE", "STREAM0", "STREAM1"]),
+])
+def test_a_request_gets_only_the_sections_it_reads(camera, operation, path, prefix, sections):
     before = len(camera.exchanges())
-    assert "GetDeviceInformationResponse" in call("GetDeviceInformation").text
-    assert [e.get("section") for e in camera.exchanges()[before:]] == ["INFO"]
+    assert operation + "Response" in call(operation, path=path, prefix=prefix).text
+    assert sorted(e.get("section") for e in camera.exchanges()[before:]) == sections
 
 
 def test_relay_outputs_are_fixed(camera):
