@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Footprint of one build's programs, run inside the camera sandbox by bench/footprint.sh:
 stripped sizes of the four programs and the image library, and resident memory of nvtd in
-server mode over 10,000 requests (after 1,000 and after 10,000: no growth allowed), of
+server mode over 10,000 requests (after 1,000 and after 10,000: no growth allowed) and over
+1,000 authenticated ones, as clients send them (each with a fresh UsernameToken), of
 soundtap feeding six u-law consumers and one AAC consumer, and of irswitchd running.
 
 Under the emulator the figures are the camera program's own: the resident pages of the
@@ -37,8 +38,9 @@ os.environ.update(CAMERA_BUILD_DIR=BUILD, CAMERA_SOURCE_DIR=SOURCE, CAMERA_EMULA
 if EMULATOR:
     os.environ["QEMU_GUEST_BASE"] = hex(GUEST_BASE)
 sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e", "lib"))
-from camera import program, wait_for  # noqa: E402
+from camera import program, wait_for, write_accounts  # noqa: E402
 from nvtd_relay import http_exchange, soap_post  # noqa: E402
+from onvif_soap import security  # noqa: E402
 from settingsd import Settingsd  # noqa: E402
 from soundtap_rig import Soundtap, g711_ulaw, tone_s16  # noqa: E402
 from vcam import ImageServer, Vcam, catch_console  # noqa: E402
@@ -118,15 +120,23 @@ REQUESTS = [
 ]
 ENVELOPE = ('<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope" '
             'xmlns:tds="http://www.onvif.org/ver10/device/wsdl" '
-            'xmlns:trt="http://www.onvif.org/ver10/media/wsdl"><s:Body>%s</s:Body></s:Envelope>')
-PREPARED = [soap_post((ENVELOPE % body).encode(), action=action) for action, body in REQUESTS]
+            'xmlns:trt="http://www.onvif.org/ver10/media/wsdl">%s<s:Body>%s</s:Body></s:Envelope>')
+PREPARED = [soap_post((ENVELOPE % ("", body)).encode(), action=action)
+            for action, body in REQUESTS]
+ACCOUNT = ("footprint", "footprint-pass", "administrator")
 
 
-def serve(count, start):
-    """count requests on fresh connections; returns how many were answered."""
+def serve(count, start, auth=False):
+    """count requests on fresh connections; returns how many were answered (with auth:
+    how many were answered 200)."""
     answered = 0
     for i in range(start, start + count):
-        if http_exchange(8080, PREPARED[i % len(PREPARED)]).startswith(b"HTTP/1.0 "):
+        if auth:
+            action, body = REQUESTS[i % len(REQUESTS)]
+            header = security(ACCOUNT[0], ACCOUNT[1])
+            request = soap_post((ENVELOPE % (header, body)).encode(), action=action)
+            answered += http_exchange(8080, request).startswith(b"HTTP/1.0 200 ")
+        elif http_exchange(8080, PREPARED[i % len(PREPARED)]).startswith(b"HTTP/1.0 "):
             answered += 1
     return answered
 
@@ -159,6 +169,26 @@ def nvtd_figures():
         proc.wait(timeout=15)
         settings.stop()
     return answered, at_1000, at_10000, seconds
+
+
+def nvtd_authenticated_figures(count=1000):
+    """Resident and peak memory after count authenticated requests (the cipher and the
+    fresh-token table in use, as on a camera that clients log in to)."""
+    write_accounts(ACCOUNT)
+    settings = Settingsd(state="/run/settingsd-footprint-auth")
+    proc = subprocess.Popen(program("nvtd", "nvtd") + ["--port", "8080"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        assert wait_for(listening, timeout=30), "nvtd does not listen"
+        sampler = Sampler(proc.pid)
+        ok = serve(count, 0, auth=True)
+        figures = (resident_kb(proc.pid), sampler.peak())
+        sampler.stop()
+    finally:
+        proc.send_signal(signal.SIGTERM)
+        proc.wait(timeout=15)
+        settings.stop()
+    return ok, figures
 
 
 def soundtap_figure(args, consumers, data, rate, seconds=8):
@@ -216,6 +246,10 @@ def main():
     print("nvtd after 10000 requests: resident %6d kB, peak %6d kB" % (rss10, hwm10))
     growth = rss10 - rss1
     print("nvtd growth 1000 -> 10000 requests: %+d kB" % growth)
+    # GetFrobnication is no operation: four of the five kinds are answered 200.
+    ok, (rss_auth, hwm_auth) = nvtd_authenticated_figures()
+    print("nvtd after 1000 authenticated requests (%d answered 200): resident %6d kB, peak %6d kB"
+          % (ok, rss_auth, hwm_auth))
 
     rate = 8000
     ulaw = g711_ulaw(tone_s16(1.0, rate))
@@ -229,7 +263,7 @@ def main():
     print("irswitchd (virtual camera):   peak %6d kB (%s statistics reads, filter %s)" %
           (peak, reads, position))
     # Allocator noise is a few pages; a leak per request would be tens of kB by 10,000.
-    return 0 if answered == 10000 and growth <= 16 else 1
+    return 0 if answered == 10000 and growth <= 16 and ok == 800 else 1
 
 
 if __name__ == "__main__":

@@ -135,9 +135,13 @@ TokenAdmission admit_token(TokenSlot* slots, std::size_t count,
   return TokenAdmission::kAdmitted;
 }
 
+ProcessTokenMemory::ProcessTokenMemory(std::size_t slots)
+    : slots_(static_cast<TokenSlot*>(std::calloc(slots, sizeof(TokenSlot)))),
+      count_(slots_ ? slots : 0) {}
+
 TokenAdmission ProcessTokenMemory::admit(const std::array<unsigned char, 16>& key,
                                          std::int64_t forget_at, std::int64_t now) {
-  return admit_token(slots_.data(), slots_.size(), key, forget_at, now);
+  return admit_token(slots_.get(), count_, key, forget_at, now);
 }
 
 TokenAdmission FileTokenMemory::admit(const std::array<unsigned char, 16>& key,

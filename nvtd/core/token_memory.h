@@ -6,12 +6,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace nvtd {
 
@@ -44,15 +44,21 @@ class TokenMemory {
                                std::int64_t now) = 0;
 };
 
-// Slots in this process (server and relay modes).
+// Slots in this process (server and relay modes), from zeroed pages that become resident
+// only as tokens are written to them (a scan of untouched ones reads the kernel's zero page).
+// Without memory every token is refused as by a full table.
 class ProcessTokenMemory : public TokenMemory {
  public:
-  explicit ProcessTokenMemory(std::size_t slots = kTokenSlots) : slots_(slots) {}
+  explicit ProcessTokenMemory(std::size_t slots = kTokenSlots);
   TokenAdmission admit(const std::array<unsigned char, 16>& key, std::int64_t forget_at,
                        std::int64_t now) override;
 
  private:
-  std::vector<TokenSlot> slots_;
+  struct Free {
+    void operator()(TokenSlot* slots) const { std::free(slots); }
+  };
+  std::unique_ptr<TokenSlot[], Free> slots_;
+  std::size_t count_;
 };
 
 // Slots in a file of fixed size that every CGI process opens under an exclusive flock. The
