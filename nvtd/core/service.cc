@@ -112,7 +112,7 @@ int run_nvtd(int argc, const char* const* argv, const ServiceWiring& wiring) {
     }
   }
   install_signal_handlers();
-  rc2_cbc();  // providers and cipher once, before the first request needs them
+  if (!NoAuth) rc2_cbc();  // providers and cipher once, before the first request needs them
   wiring.connect_settings();
   wiring.start_discovery();
   int listen_fd = -1;

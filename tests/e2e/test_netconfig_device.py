@@ -482,7 +482,8 @@ def started_processes(trace_lines):
 
 
 def test_read_only_requests_start_no_process(settings_server):
-    """100 authenticated reads, the NETWORK section among them, start no process."""
+    """100 authenticated reads, the NETWORK section among them, start no process; the
+    password cipher's provider was loaded before them, at start-up."""
     users = "/etc/nvtd/users"
     os.makedirs("/etc/nvtd", exist_ok=True)
     saved = open(users).read() if os.path.exists(users) else None
@@ -492,7 +493,8 @@ def test_read_only_requests_start_no_process(settings_server):
     with open(users, "w") as f:
         f.write(added)
     port, trace = 8095, "/tmp/nvtd-processes.trace"
-    proc = subprocess.Popen(["strace", "-f", "-qq", "-e", "trace=clone,clone3,fork,vfork,execve",
+    proc = subprocess.Popen(["strace", "-f", "-qq", "-e",
+                             "trace=clone,clone3,fork,vfork,execve,openat",
                              "-o", trace] + program("nvtd", "nvtd") + ["--port", str(port)],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                             stdin=subprocess.DEVNULL, env=ptrace_env())
@@ -508,9 +510,12 @@ def test_read_only_requests_start_no_process(settings_server):
         with open(trace) as f:
             during = f.read().splitlines()[at_start:]
         assert started_processes(during) == []
-        # The trace does see processes: nvtd's own execve at the start.
+        assert [line for line in during if "legacy.so" in line] == []
+        # The trace does see processes (nvtd's own execve) and the provider at the start.
         with open(trace) as f:
-            assert started_processes(f.read().splitlines()[:at_start])
+            before = f.read().splitlines()[:at_start]
+        assert started_processes(before)
+        assert [line for line in before if "legacy.so" in line]
     finally:
         # nvtd is strace's child, the first pid in the log: ending it ends strace.
         with open(trace) as f:
