@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <vector>
 
 #include "common/unique_fd.h"
@@ -24,7 +25,34 @@ std::string tz_rule_from_zone_text(std::string_view file) {
   return std::string(rule);
 }
 
+namespace {
+
+// The rule last read, and the identity of the file it came from.
+struct KeptRule {
+  std::string path;
+  struct stat file {};
+  std::string rule;
+};
+
+bool same_file(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+}  // namespace
+
 std::string read_tz_rule(const char* path) {
+  // The file is read again only when it changed (as the C library decides for its own
+  // reading of the zone).
+  thread_local std::optional<KeptRule> kept;
+  struct stat now;
+  if (stat(path, &now) != 0) {
+    kept.reset();
+    return std::string();
+  }
+  if (kept && kept->path == path && same_file(kept->file, now)) return kept->rule;
+  kept.reset();
   UniqueFd fd(open(path, O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return std::string();
   struct stat st;
@@ -41,7 +69,8 @@ std::string read_tz_rule(const char* path) {
     if (n == 0) break;
     filled += std::size_t(n);
   }
-  return tz_rule_from_zone_text(std::string_view(buffer.data(), filled));
+  kept = KeptRule{path, st, tz_rule_from_zone_text(std::string_view(buffer.data(), filled))};
+  return kept->rule;
 }
 
 }  // namespace nvtd

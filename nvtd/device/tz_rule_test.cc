@@ -46,11 +46,16 @@ class TzRuleFile : public ::testing::Test {
   char path_[64];
 };
 
-TEST_F(TzRuleFile, ReadsTheRuleAndAnEmptyOneWhenTheFileIsMissing) {
+TEST_F(TzRuleFile, ReadsTheRuleAgainWhenTheFileChangesAndEmptyWhenItIsMissing) {
   write(zone_file("EST5EDT,M3.2.0,M11.1.0"));
   EXPECT_EQ(read_tz_rule(path_), "EST5EDT,M3.2.0,M11.1.0");
+  EXPECT_EQ(read_tz_rule(path_), "EST5EDT,M3.2.0,M11.1.0");
+  write(zone_file("UTC0"));
+  EXPECT_EQ(read_tz_rule(path_), "UTC0");
   unlink(path_);
   EXPECT_EQ(read_tz_rule(path_), "");
+  write(zone_file("UTC0"));
+  EXPECT_EQ(read_tz_rule(path_), "UTC0");
 }
 
 TEST_F(TzRuleFile, AFileLongerThanTheLimitIsReadFromItsEnd) {
