@@ -17,7 +17,7 @@ constexpr size_t kReadChunk = 16 * 1024;
 
 void set_nonblocking(int fd) {
   int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+  if (flags >= 0 && (flags & O_NONBLOCK) == 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
 }
 
 bool finished(const Connection& c) {

@@ -13,6 +13,7 @@
 #include "nvtd/core/faults.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/request_hooks.h"
+#include "nvtd/core/tcp_server.h"
 #include "nvtd/core/writers.h"
 
 namespace nvtd {
@@ -39,6 +40,8 @@ bool call_handler(const Operation& op, const Request& request, Reply& reply) {
       op.handler(request, reply);
       return false;
     case CallForm::kConnection:
+      // The handler may keep the connection and answer it later from another thread.
+      if (request.connection_fd >= 0) make_connection_blocking(request.connection_fd);
       return op.handler(request, reply) == 0;
   }
   return false;

@@ -2,6 +2,7 @@
 #include "nvtd/core/reply.h"
 
 #include <errno.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace nvtd {
@@ -10,6 +11,12 @@ void write_all(int fd, std::string_view data) {
   while (!data.empty()) {
     ssize_t n = ::write(fd, data.data(), data.size());
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // A non-blocking connection: wait a bounded time for the client to take more.
+      pollfd writable{fd, POLLOUT, 0};
+      if (::poll(&writable, 1, kReplyWriteWaitMs) > 0) continue;
+      return;
+    }
     if (n <= 0) return;
     data.remove_prefix(size_t(n));
   }

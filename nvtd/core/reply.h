@@ -32,8 +32,10 @@ class Reply {
   std::string pending_;
 };
 
-// Writes all of data to fd, retrying short writes and interrupted calls; errors are ignored
-// (the peer may have gone).
+// Writes all of data to fd, retrying short writes and interrupted calls, and waiting up to
+// kReplyWriteWaitMs each time a non-blocking fd takes nothing; errors are ignored (the peer
+// may have gone).
+inline constexpr int kReplyWriteWaitMs = 5000;
 void write_all(int fd, std::string_view data);
 
 }  // namespace nvtd

@@ -40,16 +40,6 @@ std::string peer_text(const sockaddr_storage& peer) {
   return text;
 }
 
-// A connection that a handler gets is blocking again, with the read and write timeouts, so the
-// response goes out whole (and a held PullMessages connection is as it always was).
-void make_blocking(int fd) {
-  int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  timeval tv = {kConnectionTimeoutMs / 1000, (kConnectionTimeoutMs % 1000) * 1000};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-}
-
 // Takes the connections waiting in the listen queue into the pool.
 void accept_connections(int listen_fd, ConnectionPool* pool) {
   for (int i = 0; i < kAcceptsPerRound; ++i) {
@@ -77,7 +67,6 @@ void serve_finished(Connection& c, const OperationTable& operations, ConnectionP
   if (c.request.state() == State::kUnusableHead) {
     printf("process header fail\n");
   } else {
-    make_blocking(c.fd.get());
     Reply reply(c.fd.get(), RunMode::kServer);
     Request request = request_from_head(c.request.head());
     request.connection_fd = c.fd.get();
@@ -95,6 +84,14 @@ void serve_finished(Connection& c, const OperationTable& operations, ConnectionP
 }
 
 }  // namespace
+
+void make_connection_blocking(int fd) {
+  int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  timeval tv = {kConnectionTimeoutMs / 1000, (kConnectionTimeoutMs % 1000) * 1000};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+}
 
 int open_listen_socket() {
   addrinfo hints = {};

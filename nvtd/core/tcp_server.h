@@ -20,6 +20,11 @@ inline constexpr int kAcceptsPerRound = 16;
 // The descriptor, or -1 after the messages.
 int open_listen_socket();
 
+// Makes a connection blocking, with kConnectionTimeoutMs for each read and write: for a
+// handler that may keep it (PullMessages). Other answers are written to the non-blocking
+// connection, waiting at most kConnectionTimeoutMs for it to take more.
+void make_connection_blocking(int fd);
+
 // Serves connections until StopRequested or poll fails. A request goes to the dispatcher once
 // it has arrived whole; a held PullMessages connection leaves the loop with its handler.
 void run_server_loop(int listen_fd, const OperationTable& operations);

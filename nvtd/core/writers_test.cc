@@ -1,7 +1,15 @@
 #include "nvtd/core/writers.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "common/unique_fd.h"
 #include "nvtd/core/envelope.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
@@ -152,3 +160,28 @@ TEST_F(Writers, SendPlainErrorSendsTheWholeTextUpTo1999Characters) {
 
 }  // namespace
 }  // namespace nvtd
+
+// A server-mode answer goes to a non-blocking connection: when the client reads slowly, the
+// reply waits for room instead of stopping at the first full buffer.
+TEST(ReplyWrite, ANonBlockingConnectionGetsTheWholeReplyFromASlowReader) {
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+  UniqueFd ours(pair[0]), theirs(pair[1]);
+  int small = 4096;
+  setsockopt(ours.get(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+  fcntl(ours.get(), F_SETFL, fcntl(ours.get(), F_GETFL) | O_NONBLOCK);
+  const std::string answer(256 * 1024, 'a');
+  std::string got;
+  std::thread reader([&] {
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(theirs.get(), buffer, sizeof buffer)) > 0) {
+      got.append(buffer, size_t(n));
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  nvtd::write_all(ours.get(), answer);
+  ours.reset();
+  reader.join();
+  EXPECT_EQ(got.size(), answer.size());
+}
