@@ -87,16 +87,17 @@ bool ConnectionPool::read_ready(Connection& c, long long now_ms) {
     }
     return false;
   }
-  size_t wanted = std::min(c.request.wanted(), buffer.size());
-  if (wanted == 0) return true;
-  ssize_t n = recv(c.fd.get(), buffer.data(), wanted, 0);
-  if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return true;
-  if (n <= 0) {
-    c.request.end();  // the client closed or failed: the request ends where it is
-    return true;
+  // As much as has arrived, never beyond the request (the head limit, then its body).
+  for (size_t wanted; (wanted = std::min(c.request.wanted(), buffer.size())) > 0;) {
+    ssize_t n = recv(c.fd.get(), buffer.data(), wanted, 0);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    if (n <= 0) {
+      c.request.end();  // the client closed or failed: the request ends where it is
+      return true;
+    }
+    c.request.add(std::string_view(buffer.data(), size_t(n)));
+    c.last_active_ms = now_ms;
   }
-  c.request.add(std::string_view(buffer.data(), size_t(n)));
-  c.last_active_ms = now_ms;
   return true;
 }
 
