@@ -3,13 +3,14 @@
 # as nvtd's answer, both in one camera sandbox on loopback, one request per connection for
 # both (Connection: close). Prints requests/s and latency percentiles of each and the ratio,
 # then authenticated loads on the same nvtd against these figures (bench/auth_load.sh).
-#   bench/http_server.sh [SECONDS] [CONNECTIONS]     (needs bench/install-deps, a host build)
+#   [ROUNDS=3] bench/http_server.sh [SECONDS] [CONNECTIONS]   (needs bench/install-deps, a host build)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(dirname "$here")
 export CAMERA_BUILD_DIR=${CAMERA_BUILD_DIR:-$src/build/host}
 duration=${1:-10}
 connections=${2:-8}
+rounds=${ROUNDS:-3}
 
 if [ "${SANDBOX:-}" != 1 ]; then
   for program in nvtd/nvtd testbed/settingsd-native/settingsd-native; do
@@ -70,22 +71,35 @@ LUA
 run() { # run NAME URL SCRIPT
   wrk -t1 -c"$connections" -d"${duration}s" --latency -s "$3" "$2" >"$work/$1.txt" 2>&1
 }
-run nvtd http://127.0.0.1:8080/onvif/device_service "$work/post.lua"
-run nginx http://127.0.0.1:8081/answer.xml "$work/get.lua"
-
 field() { # field FILE: requests/s and the latency percentiles
   awk '/Requests\/sec/ {rps=$2}
        /^ +50%/ {p50=$2} /^ +75%/ {p75=$2} /^ +90%/ {p90=$2} /^ +99%/ {p99=$2}
        /Non-2xx/ {non2xx=$NF}
        END {printf "%s %s %s %s %s %s", rps, p50, p75, p90, p99, (non2xx==""?0:non2xx)}' "$1"
 }
-read -r n_rps n50 n75 n90 n99 n_non <<<"$(field "$work/nvtd.txt")"
-read -r g_rps g50 g75 g90 g99 g_non <<<"$(field "$work/nginx.txt")"
-echo "answer size: $answer_size bytes; wrk -t1 -c$connections -d${duration}s, one request per connection"
-printf "%-6s %12s %9s %9s %9s %9s %9s\n" server "requests/s" p50 p75 p90 p99 "non-2xx"
-printf "%-6s %12s %9s %9s %9s %9s %9s\n" nvtd "$n_rps" "$n50" "$n75" "$n90" "$n99" "$n_non"
-printf "%-6s %12s %9s %9s %9s %9s %9s\n" nginx "$g_rps" "$g50" "$g75" "$g90" "$g99" "$g_non"
-awk -v a="$n_rps" -v b="$g_rps" 'BEGIN { if (b > 0) printf "nvtd/nginx requests/s ratio: %.2f\n", a / b }'
+median_round() { # median_round NAME: the round whose requests/s is the median
+  for r in $(seq "$rounds"); do echo "$(field "$work/$1-$r.txt" | cut -d' ' -f1) $r"; done |
+    sort -n | awk '{r[NR]=$2} END {print r[int((NR + 1) / 2)]}'
+}
+
+# nvtd and nginx in turn, $rounds times, so that both meet the machine's ups and downs; the
+# median round of each is the figure.
+echo "answer size: $answer_size bytes; wrk -t1 -c$connections -d${duration}s, one request per connection;" \
+  "$rounds rounds each, in turn"
+printf "%-6s %5s %12s %9s %9s %9s %9s %9s\n" server round "requests/s" p50 p75 p90 p99 "non-2xx"
+for r in $(seq "$rounds"); do
+  run "nvtd-$r" http://127.0.0.1:8080/onvif/device_service "$work/post.lua"
+  run "nginx-$r" http://127.0.0.1:8081/answer.xml "$work/get.lua"
+  for name in nvtd nginx; do
+    read -r rps p50 p75 p90 p99 non <<<"$(field "$work/$name-$r.txt")"
+    printf "%-6s %5s %12s %9s %9s %9s %9s %9s\n" "$name" "$r" "$rps" "$p50" "$p75" "$p90" "$p99" "$non"
+  done
+done
+read -r n_rps n50 n75 n90 n99 n_non <<<"$(field "$work/nvtd-$(median_round nvtd).txt")"
+read -r g_rps g50 g75 g90 g99 g_non <<<"$(field "$work/nginx-$(median_round nginx).txt")"
+printf "%-6s %5s %12s %9s %9s %9s %9s %9s\n" nvtd median "$n_rps" "$n50" "$n75" "$n90" "$n99" "$n_non"
+printf "%-6s %5s %12s %9s %9s %9s %9s %9s\n" nginx median "$g_rps" "$g50" "$g75" "$g90" "$g99" "$g_non"
+awk -v a="$n_rps" -v b="$g_rps" 'BEGIN { if (b > 0) printf "nvtd/nginx requests/s ratio (medians): %.2f\n", a / b }'
 
 # Authenticated loads on the same nvtd, against the figures above (bench/auth_load.sh).
 . "$here/auth_load.sh"
