@@ -3,8 +3,9 @@
 -- (Nonce, Created) pair only once. Arguments after "--": MODE USER PASSWORD, where MODE is
 --   device    GetDeviceInformation
 --   profiles  GetProfiles
---   events    pull-point cycles: CreatePullPointSubscription, PullMessages (PT0S, answered
---             at once with the initial state), Unsubscribe; prints the cycles per second
+--   events    pull-point cycles: CreatePullPointSubscription (ending after 5 s), PullMessages
+--             (PT0S, answered at once with the initial state), Unsubscribe; prints the cycles
+--             per second
 -- Created lies 300 s behind the clock, at the edge of nvtd's window: nvtd then forgets each
 -- accepted pair when the second ends, so that its table of 8192 remembered pairs never fills
 -- during a run (a token Created now would be remembered for 300 s). In the last 50 ms of a
@@ -170,7 +171,7 @@ local function events_request()
   end
   return post("/onvif/events_service",
               TEV .. "/EventPortType/CreatePullPointSubscriptionRequest", "",
-              "<tev:CreatePullPointSubscription><tev:InitialTerminationTime>PT60S" ..
+              "<tev:CreatePullPointSubscription><tev:InitialTerminationTime>PT5S" ..
               "</tev:InitialTerminationTime></tev:CreatePullPointSubscription>")
 end
 
