@@ -65,9 +65,12 @@ bool date_time_valid(const RequestedDateTime& r) {
 
 int handle_get_system_date_and_time(const Request&, Reply& reply) {
   std::time_t now = std::time(nullptr);
-  // The zone may have been changed since the last request: read the rules afresh.
-  tzset();
-  std::string envelope = system_date_time_envelope(now, read_tz_rule(), DaylightSavingSetting);
+  // The zone may have been changed since the last request: its rules are read afresh when
+  // the zone file changed (the C library's rules too).
+  bool reread = false;
+  std::string rule = read_tz_rule(kZoneFile, &reread);
+  if (reread) tzset();
+  std::string envelope = system_date_time_envelope(now, rule, DaylightSavingSetting);
   send_envelope(reply, 0, "%s", envelope.c_str());
   return 0;
 }

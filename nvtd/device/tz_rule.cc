@@ -42,16 +42,19 @@ bool same_file(const struct stat& a, const struct stat& b) {
 
 }  // namespace
 
-std::string read_tz_rule(const char* path) {
+std::string read_tz_rule(const char* path, bool* reread) {
   // The file is read again only when it changed (as the C library decides for its own
   // reading of the zone).
   thread_local std::optional<KeptRule> kept;
   struct stat now;
   if (stat(path, &now) != 0) {
+    if (reread != nullptr) *reread = true;
     kept.reset();
     return std::string();
   }
-  if (kept && kept->path == path && same_file(kept->file, now)) return kept->rule;
+  const bool same = kept && kept->path == path && same_file(kept->file, now);
+  if (reread != nullptr) *reread = !same;
+  if (same) return kept->rule;
   kept.reset();
   UniqueFd fd(open(path, O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return std::string();

@@ -17,7 +17,8 @@ inline constexpr std::size_t kZoneFileLimit = 20000;
 std::string tz_rule_from_zone_text(std::string_view file);
 
 // The rule of the zone file at path (its last kZoneFileLimit bytes); empty when the file
-// cannot be read.
-std::string read_tz_rule(const char* path = kZoneFile);
+// cannot be read. The file is read again only when it changed; *reread (when given) tells
+// whether this call did not answer from the last reading.
+std::string read_tz_rule(const char* path = kZoneFile, bool* reread = nullptr);
 
 }  // namespace nvtd
