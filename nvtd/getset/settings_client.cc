@@ -5,7 +5,6 @@
 
 #include <netdb.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 
 #include <cctype>
 #include <cstdio>
@@ -86,12 +85,14 @@ int SettingsClient::Connect(const std::string& address, const char* port, bool i
   }
   UniqueFd fd;
   for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
-    UniqueFd s(::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol));
+    // Non-blocking throughout: every wait of the exchange is a poll against its deadline.
+    UniqueFd s(
+        ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol));
     if (!s.valid()) {
       std::perror("client: socket");
       continue;
     }
-    if (connect_with_timeout(s.get(), a->ai_addr, a->ai_addrlen, setup_.connect_timeout_s) != 0) {
+    if (connect_nonblocking(s.get(), a->ai_addr, a->ai_addrlen, setup_.connect_timeout_s) != 0) {
       std::perror("client: connect");
       continue;
     }
@@ -103,9 +104,6 @@ int SettingsClient::Connect(const std::string& address, const char* port, bool i
     std::fprintf(stderr, "client: failed to connect\n");
     return -3;
   }
-  timeval limit{setup_.reply_timeout_s, 0};
-  ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  ::setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
   *fd_out = fd.release();
   return 0;
 }
@@ -135,7 +133,7 @@ SettingsClient::PendingGet SettingsClient::SendGet(const std::string& section, c
   // The whole reply within the limit: a server that trickles bytes cannot hold the request.
   pending.deadline = reply_deadline(setup_.reply_timeout_s);
   std::string request = encode_request(kCommandGet, 0, section);
-  size_t wrote = write_all(fd.get(), request.data(), request.size());
+  size_t wrote = write_all(fd.get(), request.data(), request.size(), pending.deadline);
   if (wrote != request.size()) {
     std::printf("GetSection: only wrote %d of %d for section %s\n", static_cast<int>(wrote),
                 static_cast<int>(request.size()), section.c_str());
@@ -180,7 +178,7 @@ int SettingsClient::SetSection(const std::string& section, const std::string& re
   const long long deadline = reply_deadline(setup_.reply_timeout_s);  // the whole exchange
   std::string request =
       encode_request(flag ? kCommandSet : kCommandSetOther, records.size(), section);
-  size_t wrote = write_all(fd.get(), request.data(), request.size());
+  size_t wrote = write_all(fd.get(), request.data(), request.size(), deadline);
   if (wrote != request.size()) {
     std::printf("%s line %d: only wrote %d of %d\n", "getset", __LINE__, static_cast<int>(wrote),
                 static_cast<int>(request.size()));
@@ -190,7 +188,7 @@ int SettingsClient::SetSection(const std::string& section, const std::string& re
   if (!read_all(fd.get(), head, sizeof head, deadline)) return -1;
   SettingsReply reply = decode_reply(head);
   if (reply.status == 0) {
-    wrote = write_all(fd.get(), records.data(), records.size());
+    wrote = write_all(fd.get(), records.data(), records.size(), deadline);
     if (wrote != records.size()) {
       std::printf("%s line %d: only wrote %d of %d\n", "getset", __LINE__, static_cast<int>(wrote),
                   static_cast<int>(records.size()));

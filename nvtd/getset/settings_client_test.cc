@@ -270,6 +270,29 @@ TEST(SetSection, FailureCodes) {
   EXPECT_EQ(client.SetSection("CAM", "a = 1\n", true), -1);
 }
 
+TEST(SetSection, ATextLargerThanTheSocketBuffersWaitsForTheServerUntilTheDeadline) {
+  LoopbackCamera cam;
+  cam.setup.reply_timeout_s = 1;
+  const std::string records(3000000, 'x');  // beyond what the buffers hold
+  for (int pause_ms : {200, 1500}) {
+    Script slow;
+    slow.slow_read_ms = pause_ms;
+    TestServer server(cam.encoder, 20004, slow);
+    SettingsClient client(cam.setup);
+    const auto start = std::chrono::steady_clock::now();
+    const int rc = client.SetSection("CAM", records, true);
+    const auto took = std::chrono::steady_clock::now() - start;
+    if (pause_ms < 1000) {
+      EXPECT_EQ(rc, 0);
+      ASSERT_EQ(server.journal()->All().size(), 1u);
+      EXPECT_EQ(server.journal()->All()[0].text, records);
+    } else {
+      EXPECT_EQ(rc, -1);  // the whole exchange is over its second
+      EXPECT_LT(took, std::chrono::milliseconds(1400));
+    }
+  }
+}
+
 TEST(SetValue, RecordFormsAndRefusals) {
   LoopbackCamera cam;
   TestServer server(cam.encoder, 20004, Script{});

@@ -36,18 +36,6 @@ SettingsReply decode_reply(const unsigned char bytes[kReplyBytes]) {
   return SettingsReply{get_word(bytes), get_word(bytes + 4)};
 }
 
-size_t write_all(int fd, const void* data, size_t n) {
-  const char* p = static_cast<const char*>(data);
-  size_t done = 0;
-  while (done < n) {
-    ssize_t w = ::send(fd, p + done, n - done, MSG_NOSIGNAL);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) break;
-    done += static_cast<size_t>(w);
-  }
-  return done;
-}
-
 static long long monotonic_ms() {
   timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
@@ -56,6 +44,37 @@ static long long monotonic_ms() {
 
 long long reply_deadline(int timeout_s) {
   return monotonic_ms() + timeout_s * 1000LL;
+}
+
+// Waits until fd is ready for events or the deadline passes; false when it passed.
+static bool wait_until(int fd, short events, long long deadline_ms) {
+  for (;;) {
+    const long long left = deadline_ms - monotonic_ms();
+    if (left <= 0) return false;
+    pollfd ready = {fd, events, 0};
+    const int polled = ::poll(&ready, 1, static_cast<int>(left));
+    if (polled > 0) return true;
+    if (polled == 0 || errno != EINTR) return false;
+  }
+}
+
+size_t write_all(int fd, const void* data, size_t n, long long deadline_ms) {
+  const char* p = static_cast<const char*>(data);
+  size_t done = 0;
+  while (done < n) {
+    ssize_t w = ::send(fd, p + done, n - done, MSG_NOSIGNAL);
+    if (w > 0) {
+      done += static_cast<size_t>(w);
+      continue;
+    }
+    if (w < 0 && errno == EINTR) continue;
+    if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && deadline_ms >= 0 &&
+        wait_until(fd, POLLOUT, deadline_ms)) {
+      continue;
+    }
+    break;
+  }
+  return done;
 }
 
 bool read_all(int fd, void* data, size_t n, long long deadline_ms) {
@@ -71,23 +90,13 @@ bool read_all(int fd, void* data, size_t n, long long deadline_ms) {
     }
     if (r < 0 && errno == EINTR) continue;
     if (r == 0 || deadline_ms < 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
-    const long long left = deadline_ms - monotonic_ms();
-    if (left <= 0) return false;
-    pollfd ready = {fd, POLLIN, 0};
-    const int polled = ::poll(&ready, 1, static_cast<int>(left));
-    if (polled < 0 && errno == EINTR) continue;
-    if (polled <= 0) return false;
+    if (!wait_until(fd, POLLIN, deadline_ms)) return false;
   }
   return true;
 }
 
-int connect_with_timeout(int fd, const sockaddr* address, socklen_t length, int timeout_s) {
-  int on = 1, off = 0;
-  if (::ioctl(fd, FIONBIO, &on) < 0) return -1;
-  if (::connect(fd, address, length) == 0) {
-    ::ioctl(fd, FIONBIO, &off);
-    return 0;
-  }
+int connect_nonblocking(int fd, const sockaddr* address, socklen_t length, int timeout_s) {
+  if (::connect(fd, address, length) == 0) return 0;
   if (errno != EINPROGRESS) return -1;
   // poll rather than select: no limit on the descriptor's number.
   pollfd writable{fd, POLLOUT, 0};
@@ -99,6 +108,7 @@ int connect_with_timeout(int fd, const sockaddr* address, socklen_t length, int 
     if (ready == 0) errno = ETIMEDOUT;
     return -1;
   }
+  if ((writable.revents & (POLLERR | POLLHUP)) == 0) return 0;
   // A refused connection is reported here rather than at the first write, so the
   // caller can go on to the next address.
   int error = 0;
@@ -107,8 +117,17 @@ int connect_with_timeout(int fd, const sockaddr* address, socklen_t length, int 
     errno = error != 0 ? error : errno;
     return -1;
   }
-  ::ioctl(fd, FIONBIO, &off);
   return 0;
+}
+
+int connect_with_timeout(int fd, const sockaddr* address, socklen_t length, int timeout_s) {
+  int on = 1, off = 0;
+  if (::ioctl(fd, FIONBIO, &on) < 0) return -1;
+  const int result = connect_nonblocking(fd, address, length, timeout_s);
+  const int saved = errno;
+  ::ioctl(fd, FIONBIO, &off);
+  errno = saved;
+  return result;
 }
 
 }  // namespace nvtd

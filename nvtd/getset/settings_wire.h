@@ -27,8 +27,9 @@ SettingsReply decode_reply(const unsigned char bytes[kReplyBytes]);
 void put_word(unsigned char* at, uint32_t word);
 uint32_t get_word(const unsigned char* at);
 
-// Writes all n bytes (no SIGPIPE); returns the number written, less than n on failure.
-size_t write_all(int fd, const void* data, size_t n);
+// Writes all n bytes (no SIGPIPE); returns the number written, less than n on failure. With a
+// deadline a non-blocking socket that is full is waited for until then.
+size_t write_all(int fd, const void* data, size_t n, long long deadline_ms = -1);
 // Reads exactly n bytes; false on error, timeout or end of stream before n bytes. With a
 // deadline (from reply_deadline) the bytes must all be in by then, however they trickle in.
 bool read_all(int fd, void* data, size_t n, long long deadline_ms = -1);
@@ -37,7 +38,10 @@ bool read_all(int fd, void* data, size_t n, long long deadline_ms = -1);
 long long reply_deadline(int timeout_s);
 
 // Connects fd to the address, waiting at most timeout_s seconds for the connection to
-// complete. 0 connected, -1 otherwise (errno tells why).
+// complete; fd is blocking again afterwards. 0 connected, -1 otherwise (errno tells why).
 int connect_with_timeout(int fd, const sockaddr* address, socklen_t length, int timeout_s);
+// The same for a socket that is and stays non-blocking (made with SOCK_NONBLOCK): no mode
+// switches, and the connection's error is asked for only when there is one.
+int connect_nonblocking(int fd, const sockaddr* address, socklen_t length, int timeout_s);
 
 }  // namespace nvtd

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -41,6 +42,10 @@ TestServer::TestServer(std::string address, int port, Script script,
   int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   int on = 1;
   ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  if (script_.slow_read_ms > 0) {
+    int small = 4096;  // taken over by every accepted connection
+    ::setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+  }
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = htons(static_cast<uint16_t>(port));
@@ -126,7 +131,8 @@ void TestServer::Handle(int fd) {
     return;
   }
   send_reply(fd, reply(script_.status, 0), script_.pieces, script_.piece_delay_us);
-  e.text.resize(text_length & 0xffff);
+  e.text.resize(text_length & 0x3fffff);
+  std::this_thread::sleep_for(std::chrono::milliseconds(script_.slow_read_ms));
   if (!read_all(fd, e.text.data(), e.text.size())) return;
   journal_->Add(e);
   send_reply(fd, reply(script_.second_status, 0), script_.pieces, script_.piece_delay_us);

@@ -38,7 +38,8 @@ struct Script {
   bool pieces = false;           // send replies one byte at a time
   int piece_delay_us = 200;      // the pause after each byte sent in pieces
   bool close_at_once = false;    // close without reading or replying
-  int gather_ms = 0;  // before answering, take further connections until none comes this long
+  int gather_ms = 0;     // before answering, take further connections until none comes this long
+  int slow_read_ms = 0;  // a small receive buffer, and this pause before reading a set's text
 };
 
 // A distinct 127.x.y.z address per call, so parallel tests do not share ports.
