@@ -23,7 +23,8 @@ for _ in $(seq 50); do grep -q '"event": "ready"' /run/settingsd/log 2>/dev/null
 "$CAMERA_BUILD_DIR/nvtd/nvtd" --port 8080 >"$work/nvtd.log" 2>&1 &
 nvtd_pid=$!
 trap 'kill $nvtd_pid $settingsd_pid 2>/dev/null; true' EXIT
-for _ in $(seq 50); do curl -s -o /dev/null http://127.0.0.1:8080/ 2>/dev/null && break; sleep 0.1; done
+# Listening is enough (nvtd answers no GET, so curl would fail every time).
+for _ in $(seq 50); do (: <>/dev/tcp/127.0.0.1/8080) 2>/dev/null && break; sleep 0.1; done
 
 /usr/bin/python3 - "$requests" "$idle" <<'PY'
 import select, socket, statistics, sys, threading, time
