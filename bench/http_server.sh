@@ -72,6 +72,11 @@ LUA
 run() { # run NAME URL SCRIPT
   wrk -t1 -c"$connections" -d"${duration}s" --latency -s "$3" "$2" >"$work/$1.txt" 2>&1
 }
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }  # a process's user + system time
+per_request() { # per_request TICKS WRK_FILE: microseconds of that time per request answered
+  awk -v t="$1" -v hz="$(getconf CLK_TCK)" '/requests in/ {n=$1}
+      END {printf "%.0f", (n > 0 ? t * 1e6 / hz / n : 0)}' "$2"
+}
 field() { # field FILE: requests/s and the latency percentiles
   awk '/Requests\/sec/ {rps=$2}
        /^ +50%/ {p50=$2} /^ +75%/ {p75=$2} /^ +90%/ {p90=$2} /^ +99%/ {p99=$2}
@@ -89,18 +94,23 @@ echo "answer size: $answer_size bytes; wrk -t1 -c$connections -d${duration}s, on
   "$rounds rounds each, in turn"
 printf "%-6s %5s %12s %9s %9s %9s %9s %9s\n" server round "requests/s" p50 p75 p90 p99 "non-2xx"
 for r in $(seq "$rounds"); do
+  before=$(ticks $nvtd_pid)
   run "nvtd-$r" http://127.0.0.1:8080/onvif/device_service "$work/post.lua"
+  echo $(($(ticks $nvtd_pid) - before)) >"$work/nvtd-$r.cpu"
   run "nginx-$r" http://127.0.0.1:8081/answer.xml "$work/get.lua"
   for name in nvtd nginx; do
     read -r rps p50 p75 p90 p99 non <<<"$(field "$work/$name-$r.txt")"
     printf "%-6s %5s %12s %9s %9s %9s %9s %9s\n" "$name" "$r" "$rps" "$p50" "$p75" "$p90" "$p99" "$non"
   done
 done
-read -r n_rps n50 n75 n90 n99 n_non <<<"$(field "$work/nvtd-$(median_round nvtd).txt")"
+n_round=$(median_round nvtd)
+read -r n_rps n50 n75 n90 n99 n_non <<<"$(field "$work/nvtd-$n_round.txt")"
 read -r g_rps g50 g75 g90 g99 g_non <<<"$(field "$work/nginx-$(median_round nginx).txt")"
 printf "%-6s %5s %12s %9s %9s %9s %9s %9s\n" nvtd median "$n_rps" "$n50" "$n75" "$n90" "$n99" "$n_non"
 printf "%-6s %5s %12s %9s %9s %9s %9s %9s\n" nginx median "$g_rps" "$g50" "$g75" "$g90" "$g99" "$g_non"
 awk -v a="$n_rps" -v b="$g_rps" 'BEGIN { if (b > 0) printf "nvtd/nginx requests/s ratio (medians): %.2f\n", a / b }'
+echo "nvtd's CPU time per open request (median round):" \
+  "$(per_request "$(cat "$work/nvtd-$n_round.cpu")" "$work/nvtd-$n_round.txt") us"
 
 # Authenticated loads on the same nvtd, against the figures above (bench/auth_load.sh).
 . "$here/auth_load.sh"
