@@ -24,14 +24,19 @@ IN_OPEN = 0x20
 
 
 def for_nobody(cmd):
-    """cmd with its program (the last path of a command prefix) copied where nobody can run it:
-    the source tree and the build may sit under a directory only root may enter."""
-    cmd = list(cmd)
+    """cmd with its program and the emulator before it (the paths of a command prefix) copied
+    where nobody can run them: the source tree and the build may sit under a directory only
+    root may enter."""
     os.makedirs("/tmp/nobody-bin", mode=0o755, exist_ok=True)
-    copy = os.path.join("/tmp/nobody-bin", os.path.basename(cmd[-1]))
-    shutil.copy(cmd[-1], copy)
-    os.chmod(copy, 0o755)
-    return cmd[:-1] + [copy]
+    out = []
+    for part in cmd:
+        if os.path.isfile(part):
+            copy = os.path.join("/tmp/nobody-bin", os.path.basename(part))
+            shutil.copy(part, copy)
+            os.chmod(copy, 0o755)
+            part = copy
+        out.append(part)
+    return out
 
 
 def attacker(*cmd, check=True):
