@@ -1,6 +1,7 @@
 """nvtd in persistent mode (--persist): the relay protocol spoken by hand, its errors, and the
 forwarder behind busybox httpd answering curl from the LAN side."""
 import os
+import shlex
 import stat
 import subprocess
 import threading
@@ -188,7 +189,7 @@ def httpd(persistent):
     os.makedirs(f"{root}/cgi-bin", exist_ok=True)
     script = f"{root}/cgi-bin/onvif"
     with open(script, "w") as f:
-        f.write("#!/bin/sh\nexec " + " ".join(FORWARDER) + "\n")
+        f.write("#!/bin/sh\nexec " + shlex.join(FORWARDER) + "\n")
     os.chmod(script, 0o755)
     proc = subprocess.Popen(["busybox", "httpd", "-f", "-p", "8088", "-h", root],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -92,8 +92,10 @@ class Soundtap:
         subprocess.run(SNDQ + ["unlink"], check=True)
         if self.before:
             self.before()
-        env = dict(os.environ, ALSA_CONFIG_PATH=os.path.join(SOURCE_DIR, "testbed", "alsa",
-                                                             self.conf))
+        # ALSA reads a list of paths there: a copy at a plain path, wherever the tree is.
+        conf = os.path.join("/tmp", "alsa-" + self.conf)
+        shutil.copy(os.path.join(SOURCE_DIR, "testbed", "alsa", self.conf), conf)
+        env = dict(os.environ, ALSA_CONFIG_PATH=conf)
         if self.conf == "asound.conf":
             with open("/tmp/sound-data", "wb") as f:
                 f.write(self.data)
