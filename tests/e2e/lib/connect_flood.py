@@ -4,7 +4,7 @@ head and body travel apart (as with Nagle and delayed ACK).
 
   connect_flood.py flood HOST PORT COUNT SECONDS
         keeps COUNT connections open that send nothing and opens a new one at once for each
-        the server closes, for SECONDS; prints {"opened": N}
+        the server closes, for SECONDS or until SIGTERM; prints {"opened": N}
   connect_flood.py split HOST PORT TRIES GAP_MS
         TRIES requests one after another, each head and body GAP_MS apart; prints
         {"answered": N, "tries": TRIES, "failures": [...]} (answered: a whole HTTP answer)
@@ -12,6 +12,7 @@ head and body travel apart (as with Nagle and delayed ACK).
 import errno
 import json
 import selectors
+import signal
 import socket
 import sys
 import time
@@ -38,8 +39,9 @@ def flood(host, port, count, seconds):
         selector.register(s, selectors.EVENT_READ)
         opened += 1
 
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
+    deadline = [time.monotonic() + seconds]
+    signal.signal(signal.SIGTERM, lambda *_: deadline.__setitem__(0, 0))
+    while time.monotonic() < deadline[0]:
         for _ in range(count - len(selector.get_map())):
             open_one()
         for key, _ in selector.select(timeout=0.05):
