@@ -1,4 +1,4 @@
-// Server mode: reading many connections at once, their deadlines, eviction and draining.
+// Server mode: reading many connections at once, their deadlines, fair places and draining.
 #include "nvtd/core/connection_pool.h"
 
 #include <errno.h>
@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
+#include <string_view>
 #include <utility>
 
 namespace nvtd {
@@ -34,24 +36,61 @@ long long monotonic_ms() {
   return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
 }
 
-std::string ConnectionPool::admit(UniqueFd fd, std::string peer, long long now_ms) {
-  std::string evicted;
-  if (connections_.size() >= capacity_ && !connections_.empty()) {
-    auto idle = std::min_element(connections_.begin(), connections_.end(),
-                                 [](const Connection& a, const Connection& b) {
-                                   return a.last_active_ms < b.last_active_ms;
-                                 });
-    evicted = idle->peer;
-    connections_.erase(idle);
+long ConnectionPool::victim_for(const std::string& peer) const {
+  std::map<std::string_view, size_t> waiting;  // connections still reading a request, per peer
+  for (const Connection& c : connections_) {
+    if (!c.draining) ++waiting[c.peer];
+  }
+  auto silent = [](const Connection& c) { return !c.draining && c.received == 0; };
+  long best = -1;
+  auto take_if_better = [&](size_t i) {
+    const Connection& c = connections_[i];
+    if (best >= 0) {
+      const Connection& b = connections_[size_t(best)];
+      size_t held = waiting[c.peer], best_held = waiting[b.peer];
+      if (held < best_held || (held == best_held && c.admitted_ms >= b.admitted_ms)) return;
+    }
+    best = long(i);
+  };
+  if (waiting[peer] >= per_peer_) {  // the peer makes room among its own
+    for (size_t i = 0; i < connections_.size(); ++i) {
+      if (silent(connections_[i]) && connections_[i].peer == peer) take_if_better(i);
+    }
+    return best;
+  }
+  if (connections_.size() < capacity_) return long(connections_.size());
+  for (size_t i = 0; i < connections_.size(); ++i) {
+    if (silent(connections_[i])) take_if_better(i);
+  }
+  if (best >= 0) return best;
+  for (size_t i = 0; i < connections_.size(); ++i) {  // answered ones, oldest first
+    if (connections_[i].draining &&
+        (best < 0 || connections_[i].admitted_ms < connections_[size_t(best)].admitted_ms)) {
+      best = long(i);
+    }
+  }
+  return best;
+}
+
+Admission ConnectionPool::admit(UniqueFd fd, std::string peer, long long now_ms) {
+  Admission result;
+  long victim = victim_for(peer);
+  if (victim < 0) {
+    result.admitted = false;
+    return result;  // fd closes here
+  }
+  if (size_t(victim) < connections_.size()) {
+    result.closed = connections_[size_t(victim)].peer;
+    connections_.erase(connections_.begin() + victim);
   }
   set_nonblocking(fd.get());
   Connection c;
   c.fd = std::move(fd);
   c.peer = std::move(peer);
   c.deadline_ms = now_ms + head_ms_;
-  c.last_active_ms = now_ms;
+  c.admitted_ms = now_ms;
   connections_.push_back(std::move(c));
-  return evicted;
+  return result;
 }
 
 void ConnectionPool::drain(UniqueFd fd, std::string peer, long long now_ms) {
@@ -62,9 +101,9 @@ void ConnectionPool::drain(UniqueFd fd, std::string peer, long long now_ms) {
   c.peer = std::move(peer);
   c.draining = true;
   c.deadline_ms = now_ms + kDrainMs;
-  c.last_active_ms = now_ms;
+  c.admitted_ms = now_ms;
   // Most clients have closed or will close at once: try now before taking a place.
-  if (!read_ready(c, now_ms)) return;
+  if (!read_ready(c)) return;
   if (connections_.size() >= capacity_) return;  // no place: close now
   connections_.push_back(std::move(c));
 }
@@ -73,7 +112,7 @@ void ConnectionPool::add_poll_entries(std::vector<pollfd>* entries) const {
   for (const Connection& c : connections_) entries->push_back({c.fd.get(), POLLIN, 0});
 }
 
-bool ConnectionPool::read_ready(Connection& c, long long now_ms) {
+bool ConnectionPool::read_ready(Connection& c) {
   std::array<char, kReadChunk> buffer;
   if (c.draining) {
     // Everything the client sent is read and dropped, up to the limit.
@@ -83,7 +122,6 @@ bool ConnectionPool::read_ready(Connection& c, long long now_ms) {
       if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
       if (n <= 0) return false;
       c.drained += size_t(n);
-      c.last_active_ms = now_ms;
     }
     return false;
   }
@@ -96,7 +134,7 @@ bool ConnectionPool::read_ready(Connection& c, long long now_ms) {
       return true;
     }
     c.request.add(std::string_view(buffer.data(), size_t(n)));
-    c.last_active_ms = now_ms;
+    c.received += size_t(n);
   }
   return true;
 }
@@ -110,7 +148,7 @@ void ConnectionPool::service(const std::vector<pollfd>& entries, size_t first, l
     size_t at = first + i;
     bool ready = at < entries.size() && entries[at].fd == c.fd.get() && entries[at].revents != 0;
     auto before = c.request.state();
-    if (ready && !read_ready(c, now_ms)) continue;  // closed
+    if (ready && !read_ready(c)) continue;  // closed
     if (before == RequestAssembler::State::kHead &&
         c.request.state() == RequestAssembler::State::kBody) {
       c.deadline_ms = now_ms + body_ms_;  // the body has its own time from the head's end

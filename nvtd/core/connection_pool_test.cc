@@ -46,23 +46,95 @@ std::vector<Connection> round(ConnectionPool& pool, long long now) {
 
 const std::string kHead = "POST / HTTP/1.0\r\nContent-Length: 5\r\n\r\n";
 
-TEST(ConnectionPool, AFullPoolClosesTheConnectionIdleLongest) {
-  ConnectionPool pool(3, 1000, 1000);
-  Client a, b, c, d, e;
-  EXPECT_EQ(pool.admit(std::move(a.server), "a", 0), "");
-  EXPECT_EQ(pool.admit(std::move(b.server), "b", 10), "");
-  EXPECT_EQ(pool.admit(std::move(c.server), "c", 20), "");
-  a.send_text("POST");  // a is the oldest but spoke last
-  EXPECT_TRUE(round(pool, 30).empty());
-  EXPECT_EQ(pool.admit(std::move(d.server), "d", 40), "b");
-  EXPECT_EQ(pool.admit(std::move(e.server), "e", 50), "c");
-  EXPECT_EQ(pool.size(), 3u);
-  EXPECT_TRUE(b.sees_end() && c.sees_end());
-  EXPECT_FALSE(a.sees_end() || d.sees_end() || e.sees_end());
+// The connections in a pool before a newcomer arrives, in the order they came (10 ms apart,
+// each read 5 ms after it came).
+struct Existing {
+  const char* peer;
+  const char* sends;  // request bytes it has sent
+  bool answered;      // draining instead of waiting for a request
+};
+
+struct EvictionCase {
+  const char* name;
+  size_t capacity, per_peer;
+  std::vector<Existing> existing;
+  const char* newcomer;
+  int closed;  // index of the connection closed for the newcomer, or -1
+  bool admitted;
+};
+
+TEST(ConnectionPool, NewcomersTakeThePlaceOfSilentConnectionsOfTheBiggestPeer) {
+  const Existing silent_a{"a", "", false}, silent_b{"b", "", false}, partial_a{"a", "PO", false},
+      partial_b{"b", "POST", false}, answered_c{"c", "", true};
+  const EvictionCase cases[] = {
+      {"room left", 4, 4, {silent_a}, "b", -1, true},
+      {"a partial request outlasts a newer silent one", 2, 2, {partial_a, silent_b}, "c", 1, true},
+      {"the peer holding the most pays first", 3, 3, {silent_a, silent_b, silent_b}, "c", 1, true},
+      {"partial requests are never closed for a newcomer",
+       2,
+       2,
+       {partial_a, partial_b},
+       "c",
+       -1,
+       false},
+      {"a peer at its limit replaces its own silent one",
+       8,
+       2,
+       {silent_b, silent_a, silent_b},
+       "b",
+       0,
+       true},
+      {"a peer at its limit with partial requests waits",
+       8,
+       2,
+       {partial_b, silent_a, partial_b},
+       "b",
+       -1,
+       false},
+      {"answered connections do not count for the limit",
+       8,
+       2,
+       {answered_c, silent_b},
+       "c",
+       -1,
+       true},
+      {"a full pool of requests drops an answered one",
+       3,
+       3,
+       {partial_a, answered_c, partial_b},
+       "a",
+       1,
+       true},
+  };
+  for (const EvictionCase& t : cases) {
+    ConnectionPool pool(t.capacity, t.per_peer, 1000, 1000);
+    std::vector<Client> clients(t.existing.size() + 1);
+    for (size_t i = 0; i < t.existing.size(); ++i) {
+      const Existing& e = t.existing[i];
+      if (e.answered) {
+        pool.drain(std::move(clients[i].server), e.peer, long(i) * 10);
+      } else {
+        pool.admit(std::move(clients[i].server), e.peer, long(i) * 10);
+        if (*e.sends != '\0') clients[i].send_text(e.sends);
+      }
+      EXPECT_TRUE(round(pool, long(i) * 10 + 5).empty()) << t.name;
+    }
+    Admission got = pool.admit(std::move(clients.back().server), t.newcomer, 200);
+    EXPECT_EQ(got.admitted, t.admitted) << t.name;
+    EXPECT_EQ(got.closed, t.closed < 0 ? "" : t.existing[size_t(t.closed)].peer) << t.name;
+    for (size_t i = 0; i < t.existing.size(); ++i) {
+      if (!t.existing[i].answered) {
+        EXPECT_EQ(clients[i].sees_end(), int(i) == t.closed) << t.name << " #" << i;
+      }
+    }
+    EXPECT_EQ(clients.back().sees_end(), !t.admitted) << t.name;
+    EXPECT_EQ(pool.size(), t.existing.size() + (t.admitted ? 1 : 0) - (t.closed < 0 ? 0 : 1))
+        << t.name;
+  }
 }
 
 TEST(ConnectionPool, EachConnectionKeepsItsOwnHeadAndBodyDeadlines) {
-  ConnectionPool pool(8, 100, 200);
+  ConnectionPool pool(8, 8, 100, 200);
   Client slow_head, slow_body, quick;
   pool.admit(std::move(slow_head.server), "head", 0);
   pool.admit(std::move(slow_body.server), "body", 0);
@@ -92,7 +164,7 @@ TEST(ConnectionPool, EachConnectionKeepsItsOwnHeadAndBodyDeadlines) {
 }
 
 TEST(ConnectionPool, AClientThatClosesEndsItsRequest) {
-  ConnectionPool pool(8, 1000, 1000);
+  ConnectionPool pool(8, 8, 1000, 1000);
   Client early, cut;
   pool.admit(std::move(early.server), "early", 0);
   pool.admit(std::move(cut.server), "cut", 0);
@@ -111,7 +183,7 @@ TEST(ConnectionPool, AClientThatClosesEndsItsRequest) {
 }
 
 TEST(ConnectionPool, AnAnsweredConnectionDrainsUntilTheClientCloses) {
-  ConnectionPool pool(8, 1000, 1000);
+  ConnectionPool pool(8, 8, 1000, 1000);
   Client closes, lingers, floods;
   closes.send_text("pipelined");
   lingers.send_text("more");

@@ -55,8 +55,11 @@ void accept_connections(int listen_fd, ConnectionPool* pool) {
     }
     std::string text = peer_text(peer);
     trace_verbose("New connection from %s\n", text.c_str());
-    std::string evicted = pool->admit(UniqueFd(fd), std::move(text), monotonic_ms());
-    if (!evicted.empty()) trace_verbose("closed idle connection from %s\n", evicted.c_str());
+    Admission admission = pool->admit(UniqueFd(fd), text, monotonic_ms());
+    if (!admission.closed.empty()) {
+      trace_verbose("closed silent connection from %s\n", admission.closed.c_str());
+    }
+    if (!admission.admitted) trace_verbose("no place for a connection from %s\n", text.c_str());
   }
 }
 
@@ -136,7 +139,7 @@ int open_listen_socket() {
 }
 
 void run_server_loop(int listen_fd, const OperationTable& operations) {
-  ConnectionPool pool(kMaxConnections, kConnectionTimeoutMs, kBodyTimeoutMs);
+  ConnectionPool pool(kMaxConnections, kMaxPerPeer, kConnectionTimeoutMs, kBodyTimeoutMs);
   std::vector<pollfd> entries;
   std::vector<Connection> finished;
   while (!StopRequested) {

@@ -1,5 +1,6 @@
-// One datagram's answer: decision first (cheap text tests), then the source's allowance,
-// then the message, so an answer is counted against its source only when it would go out.
+// One datagram's answer: decision first, then the source's allowance (charged for every
+// probe that would be answered), then the message, counted against the budget of all sources
+// (its size known) and numbered only when it goes out.
 #include "nvtd/discovery/datagram_answer.h"
 
 #include "nvtd/core/process_state.h"
@@ -15,16 +16,24 @@ std::string AnswerDatagram(DiscoveryResponder& responder, std::string_view datag
       DecideProbe(datagram, CameraScopes(responder.identity.model), ScopeMatch);
   if (decision.answer == ProbeAnswer::kNone) return "";
   if (!responder.limiter.Allow(source, now_ms)) {
-    trace("discovery: answer limit reached for a source\n");
+    trace_verbose("discovery: answer limit reached for a source\n");
     return "";
   }
   uint32_t random = static_cast<uint32_t>(responder.random());
+  std::string answer;
   if (decision.answer == ProbeAnswer::kMatchingRuleFault) {
-    return BuildMatchingRuleFault(random, responder.message_number++, decision.relates_to);
+    answer = BuildMatchingRuleFault(random, responder.message_number, decision.relates_to);
+  } else {
+    if (refresh != nullptr) refresh(responder.identity);
+    answer = BuildProbeMatches(responder.identity, random, responder.message_number,
+                               decision.relates_to, ScopeString());
   }
-  if (refresh != nullptr) refresh(responder.identity);
-  return BuildProbeMatches(responder.identity, random, responder.message_number++,
-                           decision.relates_to, ScopeString());
+  if (!responder.budget.Allow(answer.size(), now_ms)) {
+    trace_verbose("discovery: answer budget of all sources reached\n");
+    return "";
+  }
+  ++responder.message_number;
+  return answer;
 }
 
 }  // namespace nvtd

@@ -1,5 +1,5 @@
 // One datagram's answer: nothing for what is not a Probe, the camera's whole scope set in
-// ProbeMatches, and the per-source limit.
+// ProbeMatches, the per-source limit and the budget across sources.
 #include "nvtd/discovery/datagram_answer.h"
 
 #include <gtest/gtest.h>
@@ -11,10 +11,15 @@
 namespace nvtd {
 namespace {
 
+const std::string kNamespaces =
+    " xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\""
+    " xmlns:a=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\""
+    " xmlns:d=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\"";
+
 std::string Probe(const std::string& scopes) {
-  return "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\"><s:Header>"
-         "<a:MessageID>uuid:1</a:MessageID></s:Header><s:Body><d:Probe>" +
-         scopes + "</d:Probe></s:Body></s:Envelope>";
+  return "<s:Envelope" + kNamespaces +
+         "><s:Header><a:MessageID>uuid:1</a:MessageID></s:Header><s:Body><d:Probe>" + scopes +
+         "</d:Probe></s:Body></s:Envelope>";
 }
 
 class DatagramAnswerTest : public ::testing::Test {
@@ -35,8 +40,9 @@ TEST_F(DatagramAnswerTest, OnlyProbesAreAnswered) {
       {"one byte", "x", nullptr},
       {"empty", "", nullptr},
       {"envelope without Probe",
-       "<s:Envelope><s:Header><a:MessageID>uuid:2</a:MessageID></s:Header><s:Body><d:Resolve>"
-       "</d:Resolve></s:Body></s:Envelope>",
+       "<s:Envelope" + kNamespaces +
+           "><s:Header><a:MessageID>uuid:2</a:MessageID></s:Header><s:Body><d:Resolve>"
+           "</d:Resolve></s:Body></s:Envelope>",
        nullptr},
       {"probe", Probe(""), "<d:ProbeMatches>"},
       {"probe for an announced scope",
@@ -85,6 +91,21 @@ TEST_F(DatagramAnswerTest, AnswersToOneSourceAreLimited) {
   for (int i = 0; i < SourceLimiter::kBurst; ++i) {
     EXPECT_NE(AnswerDatagram(responder, Probe(""), 9, 0, nullptr), "") << i;
   }
+}
+
+TEST_F(DatagramAnswerTest, SourcesTakingTurnsDrawAtMostTheBudgetAndANewcomerIsAnswered) {
+  // 40 addresses take turns at 600 probes a second for 5 s; a newcomer probes three times in
+  // the last second.
+  int answered = 0, newcomer = 0;
+  for (int64_t i = 0; i < 3000; ++i) {
+    int64_t now = i * 5 / 3;  // ms
+    answered += !AnswerDatagram(responder, Probe(""), 100 + uint32_t(i % 40), now, nullptr).empty();
+    if (i >= 2400 && i % 200 == 0) {
+      newcomer += !AnswerDatagram(responder, Probe(""), 7, now, nullptr).empty();
+    }
+  }
+  EXPECT_LE(answered, AnswerBudget::kAnswersPerSecond * 6);  // a second's burst and 5 s
+  EXPECT_GE(newcomer, 1);
 }
 
 }  // namespace

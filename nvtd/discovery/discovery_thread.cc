@@ -224,6 +224,7 @@ int DiscoveryThread() {
   if (!fd.valid()) return -1;
   responder.message_number = 1;
   responder.limiter = SourceLimiter();
+  responder.budget = AnswerBudget();
   pending_hellos = 2;
   responder.random.seed(static_cast<uint32_t>(std::time(nullptr)));
   last_hello_time = Now();

@@ -1,6 +1,6 @@
-// The datagram decision: is it a Probe, its MessageID for RelatesTo, then the Scopes/Types
-// tests in their fixed order and last the RFC 3986 scope rule. Apart from the start tags of
-// Body, Probe and Scopes nothing is parsed, so every step reads the raw text.
+// The datagram decision: is it a Probe envelope, its MessageID for RelatesTo, then the
+// Scopes/Types tests in their fixed order and last the RFC 3986 scope rule. Past the envelope
+// check (probe_envelope.cc) every step reads the raw text.
 #include "nvtd/discovery/probe_decision.h"
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 
 #include "nvtd/core/element_reader.h"
 #include "nvtd/core/process_state.h"
+#include "nvtd/discovery/probe_envelope.h"
 #include "nvtd/discovery/scope_match.h"
 
 namespace nvtd {
@@ -16,27 +17,6 @@ namespace {
 
 constexpr std::size_t kRelatesToBytes = 60;  // 59 characters
 constexpr std::size_t kTypesBytes = 500;     // 499 characters, Types and Scopes alike
-
-bool EndsName(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/' || c == '>';
-}
-
-// Where the first start tag at or after from with the local name local (any prefix) begins,
-// or npos.
-std::size_t FindStartTag(std::string_view text, std::string_view local, std::size_t from) {
-  for (std::size_t at = text.find('<', from); at != std::string_view::npos;
-       at = text.find('<', at + 1)) {
-    std::size_t name_end = at + 1;
-    while (name_end < text.size() && !EndsName(text[name_end]) && text[name_end] != '<') {
-      ++name_end;
-    }
-    std::string_view name = text.substr(at + 1, name_end - at - 1);
-    std::size_t colon = name.rfind(':');
-    if (colon != std::string_view::npos) name.remove_prefix(colon + 1);
-    if (name == local && name_end < text.size() && EndsName(text[name_end])) return at;
-  }
-  return std::string_view::npos;
-}
 
 // The MatchBy value in a start tag, or "" when it has none.
 std::string_view MatchBy(std::string_view tag) {
@@ -119,19 +99,13 @@ ProbeAnswer Decide(std::string_view text, const std::vector<std::string>& camera
 
 }  // namespace
 
-bool IsProbeMessage(std::string_view text) {
-  std::size_t body = FindStartTag(text, "Body", 0);
-  return body != std::string_view::npos &&
-         FindStartTag(text, "Probe", body + 1) != std::string_view::npos;
-}
-
 ProbeDecision DecideProbe(std::string_view datagram, const std::vector<std::string>& camera_scopes,
                           int (*user_scope_match)(std::string_view scopes)) {
   std::string_view text = datagram.substr(0, datagram.find('\0'));
   ProbeDecision decision;
   decision.relates_to =
       element_text(text, "MessageID", kRelatesToBytes).value_or(kDefaultRelatesTo);
-  if (!IsProbeMessage(text)) {
+  if (!IsProbeEnvelope(text)) {
     trace("discovery: not a Probe\n");
     return decision;
   }

@@ -1,6 +1,7 @@
 // How the camera answers a datagram that reached the WS-Discovery group: only a Probe (a
-// Probe element in the SOAP Body) is answered; plain text tests on the raw datagram and the
-// RFC 3986 scope rule decide between ProbeMatches, the matching-rule fault and silence.
+// well-formed SOAP envelope whose Body is a WS-Discovery Probe) is answered; plain text tests
+// on the raw datagram and the RFC 3986 scope rule decide between ProbeMatches, the
+// matching-rule fault and silence.
 #pragma once
 
 #include <string>
@@ -18,9 +19,6 @@ struct ProbeDecision {
   ProbeAnswer answer = ProbeAnswer::kNone;
   std::string relates_to;  // the datagram's MessageID (at most 59 characters) or the default
 };
-
-// True when the text holds a Body start tag followed by a Probe start tag (any prefix).
-bool IsProbeMessage(std::string_view text);
 
 // Decides the answer to one datagram (its text up to the first NUL byte counts).
 // camera_scopes is the camera's scope set (CameraScopes()); a probe whose Scopes use the

@@ -16,10 +16,13 @@ int RoomUserScope(std::string_view scopes) {
   return scopes.find("onvif://www.onvif.org/room/7") != std::string_view::npos;
 }
 
+const std::string kNamespaces =
+    " xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\""
+    " xmlns:a=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\""
+    " xmlns:d=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\"";
+
 std::string Probe(const std::string& header, const std::string& probe) {
-  return "<?xml version=\"1.0\"?><s:Envelope xmlns:s=\"x\" xmlns:a=\"y\" xmlns:d=\"z\">"
-         "<s:Header>" +
-         header +
+  return "<?xml version=\"1.0\"?><s:Envelope" + kNamespaces + "><s:Header>" + header +
          "<a:Action>http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe"
          "</a:Action></s:Header><s:Body><d:Probe>" +
          probe + "</d:Probe></s:Body></s:Envelope>";
@@ -96,15 +99,43 @@ TEST(DecideProbeTest, Steps) {
        Probe(kId, "<d:Scopes>onvif://www.onvif.org/Profile</d:Scopes>") + "<!-- invalid -->", none},
       {"a prefix that is not a whole segment",
        Probe(kId, "<d:Scopes>onvif://www.onvif.org/Prof</d:Scopes>"), none},
-      // Only a Probe in the Body is answered at all.
+      // Only a well-formed SOAP envelope whose Body is a WS-Discovery Probe is answered.
       {"one byte", "x", none},
-      {"an envelope without Probe",
-       "<s:Envelope xmlns:s=\"x\"><s:Header/><s:Body><d:Resolve/></s:Body></s:Envelope>", none},
-      {"ProbeMatches is not a Probe",
-       "<s:Envelope><s:Body><d:ProbeMatches><d:Scopes /></d:ProbeMatches></s:Body></s:Envelope>",
+      {"a bare Body and Probe", "<Body><Probe>", none},
+      {"Body and Probe in no namespace", "<Envelope><Body>\n<Probe>\n</Probe></Body></Envelope>",
        none},
-      {"Probe outside the Body", "<s:Envelope><s:Header><d:Probe/></s:Header></s:Envelope>", none},
-      {"Probe without a prefix", "<Envelope><Body>\n<Probe>\n</Probe></Body></Envelope>", matches},
+      {"an envelope without Probe",
+       "<s:Envelope" + kNamespaces + "><s:Header/><s:Body><d:Resolve/></s:Body></s:Envelope>",
+       none},
+      {"ProbeMatches is not a Probe",
+       "<s:Envelope" + kNamespaces +
+           "><s:Body><d:ProbeMatches><d:Scopes /></d:ProbeMatches></s:Body></s:Envelope>",
+       none},
+      {"Probe outside the Body",
+       "<s:Envelope" + kNamespaces + "><s:Header><d:Probe/></s:Header><s:Body/></s:Envelope>",
+       none},
+      {"Probe of another namespace",
+       "<s:Envelope" + kNamespaces + "><s:Body><a:Probe/></s:Body></s:Envelope>", none},
+      {"undeclared prefixes", "<s:Envelope><s:Body><d:Probe/></s:Body></s:Envelope>", none},
+      {"not closed", Probe(kId, "").substr(0, Probe(kId, "").size() - 1), none},
+      {"a second element in the Body",
+       "<s:Envelope" + kNamespaces + "><s:Body><d:Probe/><d:Probe/></s:Body></s:Envelope>", none},
+      {"text in the Body",
+       "<s:Envelope" + kNamespaces + "><s:Body>x<d:Probe/></s:Body></s:Envelope>", none},
+      {"an element after the Body",
+       "<s:Envelope" + kNamespaces + "><s:Body><d:Probe/></s:Body><s:Body/></s:Envelope>", none},
+      {"a document type",
+       "<!DOCTYPE s:Envelope [<!ENTITY e \"x\">]><s:Envelope" + kNamespaces +
+           "><s:Body><d:Probe/></s:Body></s:Envelope>",
+       none},
+      {"default namespaces, no header",
+       "<Envelope xmlns=\"http://www.w3.org/2003/05/soap-envelope\"><Body>\n<Probe "
+       "xmlns=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\"/>\n</Body></Envelope>",
+       matches},
+      {"SOAP 1.1 and WS-Discovery 1.1",
+       "<e:Envelope xmlns:e=\"http://schemas.xmlsoap.org/soap/envelope/\"><e:Body><p:Probe "
+       "xmlns:p=\"http://docs.oasis-open.org/ws-dd/ns/discovery/2009/01\"/></e:Body></e:Envelope>",
+       matches},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(DecideProbe(c.datagram, kCamera, NoUserScope).answer, c.answer) << c.name;

@@ -1,5 +1,6 @@
-// The per-source token buckets: refilled from the time since the address was last seen,
-// capped at the burst; one token per answer.
+// The per-source token buckets: refilled from the time since the address was last seen at
+// its share of the answers (kSharedPerSecond over the active addresses, at most kPerSecond),
+// capped at the burst; one token per probe that would be answered.
 #include "nvtd/discovery/source_limiter.h"
 
 #include <algorithm>
@@ -12,32 +13,38 @@ constexpr int64_t kFull = SourceLimiter::kBurst * kToken;
 
 }  // namespace
 
-bool SourceLimiter::Allow(uint32_t source, int64_t now_ms) {
-  Entry* entry = nullptr;
+SourceLimiter::Entry& SourceLimiter::Find(uint32_t source, int64_t now_ms, int64_t* active) {
+  Entry* found = nullptr;
+  Entry* place = nullptr;  // a free one, else the least recently seen
+  *active = 1;             // this source
   for (Entry& e : entries_) {
-    if (e.in_use && e.source == source) {
-      entry = &e;
-      break;
+    if (!e.in_use) {
+      if (place == nullptr || place->in_use) place = &e;
+      continue;
     }
-  }
-  if (entry == nullptr) {
-    entry = &entries_[0];
-    for (Entry& e : entries_) {
-      if (!e.in_use) {
-        entry = &e;
-        break;
-      }
-      if (e.seen_ms < entry->seen_ms) entry = &e;
+    if (e.source == source) {
+      found = &e;
+    } else if (now_ms - e.seen_ms < kActiveMs) {
+      ++*active;
     }
-    *entry = Entry{source, now_ms, kFull, true};
+    if (place == nullptr || (place->in_use && e.seen_ms < place->seen_ms)) place = &e;
   }
-  // A full bucket refills in kBurst / kPerSecond seconds; a longer gap adds nothing more,
-  // and a clock that went back adds nothing.
-  int64_t elapsed = std::clamp<int64_t>(now_ms - entry->seen_ms, 0, 3600 * 1000);
-  entry->milli_tokens = std::min(kFull, entry->milli_tokens + elapsed * kPerSecond);
-  entry->seen_ms = now_ms;
-  if (entry->milli_tokens < kToken) return false;
-  entry->milli_tokens -= kToken;
+  if (found != nullptr) return *found;
+  *place = Entry{source, now_ms, kFull, true};
+  return *place;
+}
+
+bool SourceLimiter::Allow(uint32_t source, int64_t now_ms) {
+  int64_t active = 0;
+  Entry& entry = Find(source, now_ms, &active);
+  // A full bucket refills in a second at kPerSecond; a longer gap adds nothing more, and a
+  // clock that went back adds nothing.
+  int64_t elapsed = std::clamp<int64_t>(now_ms - entry.seen_ms, 0, 3600 * 1000);
+  int64_t earned = std::min<int64_t>(elapsed * kPerSecond, elapsed * kSharedPerSecond / active);
+  entry.milli_tokens = std::min(kFull, entry.milli_tokens + earned);
+  entry.seen_ms = now_ms;
+  if (entry.milli_tokens < kToken) return false;
+  entry.milli_tokens -= kToken;
   return true;
 }
 

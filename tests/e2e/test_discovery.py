@@ -34,6 +34,8 @@ NS = {"s": "http://www.w3.org/2003/05/soap-envelope",
 SCOPE = "onvif://www.onvif.org/"
 FIXED_RELATES_TO = "uuid:3b8e5a01-f2c4-4d97-a6e0-91bd27c4f85e"
 STATE = "/run/settingsd"
+ROTATING = 40
+NOBODY = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
 
 
 def probe_text(message_id="uuid:5f3c1d2e-0000-4000-8000-00000000e2e1", body="", extra=""):
@@ -360,9 +362,12 @@ class TestRunningCamera:
 
     @pytest.mark.parametrize("datagram", [
         "x",
+        "<Body><Probe>",
+        probe_text().replace(NS["d"], "urn:other"),
         probe_text().replace("d:Probe>", "d:Resolve>"),
         probe_text().replace("d:Probe>", "d:ProbeMatches>"),
-    ], ids=["one-byte", "envelope-without-probe", "probe-matches"])
+    ], ids=["one-byte", "bare-body-and-probe", "probe-of-another-namespace",
+            "envelope-without-probe", "probe-matches"])
     def test_datagram_that_is_not_a_probe_gets_no_answer(self, camera, datagram):
         assert probe(datagram, seconds=1) == []
 
@@ -375,6 +380,34 @@ class TestRunningCamera:
             assert len(probe(probe_text(), seconds=1, local=other)) == 1
         finally:
             subprocess.run(in_lan(["ip", "addr", "del", other + "/24", "dev", "lan0"]))
+
+
+    def test_sources_taking_turns_draw_at_most_the_budget_and_a_client_is_answered(self, camera):
+        # 40 addresses (an unprivileged sender) take turns at 600 probes a second for 3 s; a
+        # client at another address probes three times in a second meanwhile.
+        attackers = ["10.99.0.%d" % n for n in range(100, 100 + ROTATING)]
+        client = "10.99.0.4"
+        for address in attackers + [client]:
+            subprocess.run(in_lan(["ip", "addr", "add", address + "/24", "dev", "lan0"]),
+                           check=True)
+        path = write_run_file("rotate.xml", probe_text())
+        try:
+            with open(HELPER) as script:
+                flood = subprocess.Popen(
+                    in_lan(NOBODY + ["/usr/bin/python3", "-", "rotate", CAMERA, attackers[0],
+                                     str(ROTATING), "600", "3", path]),
+                    stdin=script, stdout=subprocess.PIPE, text=True)
+            time.sleep(1.2)
+            answered = [len(probe(probe_text(), seconds=0.3, local=client)) for _ in range(3)]
+            drawn = json.loads(flood.communicate(timeout=60)[0])
+        finally:
+            for address in attackers + [client]:
+                subprocess.run(in_lan(["ip", "addr", "del", address + "/24", "dev", "lan0"]))
+        assert drawn["sent"] >= 1500
+        # A second's burst and 3 s at the budget (50 answers, 80000 bytes a second).
+        assert drawn["answers"] <= 50 * 4 and drawn["bytes"] <= 80000 * 4, drawn
+        assert sum(answered) >= 1, answered
+        time.sleep(1.5)  # the budget fills again for the next test
 
 
 def test_upnp_2_silences_discovery_and_the_process_still_stops(settings):

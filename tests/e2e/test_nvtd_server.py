@@ -1,6 +1,9 @@
 """nvtd as a stand-alone HTTP server (--port): one request per connection, unusable heads,
-slow and silent clients served side by side, the bounded pool of connections, strict header
-parsing, closing with FIN after draining, responses in one piece, and stopping."""
+slow and silent clients served side by side, the bounded pool of connections and its places
+per peer, strict header parsing, closing with FIN after draining, responses in one piece, and
+stopping."""
+import json
+import os
 import re
 import select
 import signal
@@ -130,7 +133,10 @@ def test_useradd_then_port_serves():
 TIME_BODY = (b'<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope" '
              b'xmlns:tds="http://www.onvif.org/ver10/device/wsdl"><s:Body>'
              b'<tds:GetSystemDateAndTime/></s:Body></s:Envelope>')
-POOL_SIZE = 32  # kMaxConnections
+PER_PEER = 8  # kMaxPerPeer
+CAMERA = "10.99.0.2"
+FLOOD = os.path.join(os.path.dirname(__file__), "lib", "connect_flood.py")
+NOBODY = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
 
 
 def connect():
@@ -194,23 +200,41 @@ def listen_backlog(port):
     return max(int(line.split()[2]) for line in out.splitlines())
 
 
-def test_a_full_pool_closes_the_connection_idle_longest(server):
+def test_one_peer_waits_on_at_most_8_connections(server):
     assert listen_backlog(PORT) >= 128
     idle = []
     try:
-        for _ in range(POOL_SIZE + 1):
+        for _ in range(PER_PEER + 2):
             idle.append(connect())
             time.sleep(0.02)  # accepted in this order
-        assert wait_for(lambda: closed_by_server(idle[0]), timeout=3)
-        raw = http_exchange(PORT, soap_post(BODY), timeout=15)
-        assert raw.startswith(b"HTTP/1.0 400 Bad Request\r\n")
-        # The request pushed out the next oldest; the others still wait for their heads.
-        assert closed_by_server(idle[1])
+        # Each beyond the limit took the place of the peer's own oldest silent connection.
+        assert wait_for(lambda: closed_by_server(idle[1]), timeout=3)
+        assert closed_by_server(idle[0])
         assert not any(closed_by_server(s) for s in idle[2:])
+        raw = http_exchange(PORT, soap_post(BODY), host=CAMERA, timeout=15)  # another peer
+        assert raw.startswith(b"HTTP/1.0 400 Bad Request\r\n")
     finally:
         for s in idle:
             s.close()
-    assert "closed idle connection from 127.0.0.1" in server.out()
+    assert "closed silent connection from 127.0.0.1" in server.out()
+
+
+def test_split_requests_are_answered_while_a_peer_floods_empty_connections(server):
+    # The flood comes from an unprivileged process on 127.0.0.1, the client from the LAN.
+    with open(FLOOD) as script:
+        flood = subprocess.Popen(NOBODY + ["/usr/bin/python3", "-", "flood", "127.0.0.1",
+                                           str(PORT), "100", "40"],
+                                 stdin=script, stdout=subprocess.PIPE, text=True)
+    try:
+        flooding = lambda: server.out().count("New connection from 127.0.0.1") > 200
+        assert wait_for(flooding, timeout=20)
+        out = subprocess.run(in_lan(["/usr/bin/python3", FLOOD, "split", CAMERA, str(PORT), "5",
+                                     "40"]), capture_output=True, text=True, timeout=120).stdout
+        assert json.loads(out)["answered"] == 5, out
+        assert flood.poll() is None  # the flood ran all along
+    finally:
+        flood.kill()
+        flood.wait()
 
 
 @pytest.mark.parametrize("head, answer, message", [

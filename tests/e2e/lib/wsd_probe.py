@@ -10,8 +10,15 @@
   wsd_probe.py burst COUNT SECONDS FILE
                                        send FILE's text COUNT times at once, print the answers
   wsd_probe.py spoof SOURCE FILE       send FILE's text to the group from SOURCE (raw socket)
+  wsd_probe.py rotate TARGET FIRST SOURCES RATE SECONDS FILE
+                                       send FILE's text to TARGET:3702 from SOURCES addresses
+                                       (FIRST and the next ones, each already on an interface)
+                                       in turn, RATE datagrams a second in all for SECONDS;
+                                       print {"sent", "answers", "bytes"} received back
 """
+import ipaddress
 import json
+import selectors
 import socket
 import struct
 import sys
@@ -83,6 +90,38 @@ def spoof(source, text):
     sock.sendto(header + udp, (GROUP, 0))
 
 
+def rotate(target, first, sources, rate, seconds, text):
+    selector = selectors.DefaultSelector()
+    socks = []
+    for n in range(sources):
+        sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        sock.bind((str(ipaddress.IPv4Address(first) + n), 0))
+        sock.setblocking(False)
+        selector.register(sock, selectors.EVENT_READ)
+        socks.append(sock)
+    sent = answers = size = 0
+    start = time.monotonic()
+    while True:
+        now = time.monotonic() - start
+        if now >= seconds + 0.5:  # late answers included
+            break
+        while now < seconds and sent < now * rate:
+            try:
+                socks[sent % sources].sendto(text, (target, PORT))
+            except OSError:
+                pass
+            sent += 1
+        for key, _ in selector.select(timeout=0.002):
+            try:
+                while True:
+                    data = key.fileobj.recv(65535)
+                    answers += 1
+                    size += len(data)
+            except BlockingIOError:
+                pass
+    print(json.dumps({"sent": sent, "answers": answers, "bytes": size}), flush=True)
+
+
 def main(argv):
     if argv[1] == "listen":
         listen(float(argv[2]))
@@ -92,6 +131,10 @@ def main(argv):
     elif argv[1] == "burst":
         with open(argv[4], "rb") as f:
             probe(float(argv[3]), f.read(), count=min(int(argv[2]), 1000))
+    elif argv[1] == "rotate":
+        with open(argv[7], "rb") as f:
+            rotate(argv[2], argv[3], int(argv[4]), float(argv[5]), min(float(argv[6]), 600),
+                   f.read())
     elif argv[1] == "spoof":
         with open(argv[3], "rb") as f:
             spoof(argv[2], f.read())
