@@ -14,7 +14,7 @@ using Cells = std::array<bool, kTiles>;      // which tiles may count (ActiveCel
 
 struct Settings {
   int sensitivity = 50;        // 0 (only strong change) to 100 (the faintest)
-  int min_count = 2;           // adjacent active tiles that make motion (MinCount)
+  int min_count = 3;           // adjacent active tiles that make motion (MinCount)
   int on_delay_ms = 200;       // motion must last this long before the state turns true
   int off_delay_ms = 2000;     // and be gone this long before it turns false
   int scene_quiet_ms = 1000;   // quiet after the whole scene changed

@@ -71,22 +71,22 @@ bool never(int) {
 
 TEST(MotionDecision, Scenes) {
   const std::vector<Scene> scenes = {
-      {"object of 2 x 1 tiles for 4 s: on after the on delay, off after the off delay", defaults,
-       [](int k) { return object(k, 20, 20, 2, 1, 40); }, never, 80, 21, 50},
+      {"object of 3 x 1 tiles for 4 s: on after the on delay, off after the off delay", defaults,
+       [](int k) { return object(k, 20, 20, 3, 1, 40); }, never, 80, 21, 50},
       {"the same with noise", defaults,
        [](int k) {
-         Picture p = object(k, 20, 20, 2, 1, 40);
+         Picture p = object(k, 20, 20, 3, 1, 40);
          p.noise = 24;
          return p;
        },
        never, 80, 21, 50},
-      {"one tile: below the minimum count", defaults,
-       [](int k) { return object(k, 20, 20, 1, 1, 40); }, never, 80, -1, -1},
+      {"two tiles: below the minimum count", defaults,
+       [](int k) { return object(k, 20, 20, 2, 1, 40); }, never, 80, -1, -1},
       {"one tile with a minimum count of 1", [](Settings& s) { s.min_count = 1; },
        [](int k) { return object(k, 20, 20, 1, 1, 40); }, never, 80, 21, 50},
       {"an object outside the active cells",
        [](Settings& s) { parse_cells("fffffffff000000fffffffff", &s.cells); },
-       [](int k) { return object(k, 20, 20, 2, 1, 40); }, never, 80, -1, -1},
+       [](int k) { return object(k, 20, 20, 3, 1, 40); }, never, 80, -1, -1},
       {"half a second with an on delay of 1 s", [](Settings& s) { s.on_delay_ms = 1000; },
        [](int k) { return object(k, 20, 3, 2, 2, 40); }, never, 80, -1, -1},
       {"faint object (7%) at sensitivity 0", [](Settings& s) { s.sensitivity = 0; },

@@ -21,7 +21,7 @@ struct OptionText {
 
 constexpr OptionText kOptions[] = {
     {'s', "sensitivity", "0~100", "\tfaintest change that counts (default 50)"},
-    {'m', "mincount", "1~96", "\tadjacent active tiles that make motion (default 2)"},
+    {'m', "mincount", "1~96", "\tadjacent active tiles that make motion (default 3)"},
     {'o', "ondelay", "ms", "\t\tmotion lasts this long before the alarm (default 200)"},
     {'f', "offdelay", "ms", "\t\tstill this long before the alarm ends (default 2000)"},
     {'c', "cells", "24 hex", "\ttiles that count, 12 x 8 bits row-major (default all)"},
