@@ -26,14 +26,17 @@ const char* text_of(bool motion) {
 // The state the file should say, and what it says.
 struct Written {
   bool wanted = false;
-  bool known = false;  // the file says wanted
+  bool known = false;    // the file says wanted
+  bool failing = false;  // the last write failed (logged once, retried every sample)
 };
 
 void publish(Effects& fx, Written* w) {
   if (w->known) return;
   if (fx.write_motion(w->wanted) == 0) {
     w->known = true;
-  } else {
+    w->failing = false;
+  } else if (!w->failing) {
+    w->failing = true;
     fx.log(LOG_WARNING, std::string("cannot write the motion state ") + text_of(w->wanted));
   }
 }
@@ -133,7 +136,8 @@ void run(const Options& o, Effects& fx) {
     fx.wait_until_ms(next);
   }
   if (written.wanted) {
-    written = Written{};
+    written.wanted = false;
+    written.known = false;
     publish(fx, &written);
   }
 }
