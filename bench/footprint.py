@@ -95,8 +95,8 @@ def stripped_sizes():
     prefix = "arm-linux-gnueabihf-" if EMULATOR else ""
     scratch = tempfile.mkdtemp(dir="/tmp")
     rows = []
-    for part in ("nvtd/nvtd", "soundtap/soundtap", "irswitchd/irswitchd", "lensctl/lensctl",
-                 "imagelib/libimagelib.a"):
+    for part in ("nvtd/nvtd", "soundtap/soundtap", "irswitchd/irswitchd", "motiond/motiond",
+                 "lensctl/lensctl", "imagelib/libimagelib.a"):
         copy = os.path.join(scratch, os.path.basename(part))
         shutil.copy(os.path.join(BUILD, part), copy)
         # A library keeps the symbols it is linked by; only its debug sections go.

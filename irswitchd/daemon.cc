@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "common/state_file.h"
 #include "imagelib/img_queue.h"
 #include "imagelib/platform/device.h"
 #include "imagelib/setup.h"
@@ -30,6 +31,7 @@ std::string format(const char* f, long a, long b, long c) {
 void to_night(const Options& o, Effects& fx, uint32_t average) {
   fx.log(LOG_INFO, format("lum %ld < night thresh %ld for %ld counts, switching to night mode\n",
                           average, o.night_threshold, kSwitchCount));
+  fx.announce("night");
   fx.shell(kNightCommand);
   fx.picture(o.night_colour ? 0 : 1);
 }
@@ -37,6 +39,7 @@ void to_night(const Options& o, Effects& fx, uint32_t average) {
 void to_day(const Options& o, Effects& fx, uint32_t average) {
   fx.log(LOG_INFO, format("lum %ld > day thresh %ld for %ld counts, switching to day mode\n",
                           average, o.day_threshold, kSwitchCount));
+  fx.announce("day");
   fx.shell(kDayCommand);
   fx.picture(0);
 }
@@ -82,6 +85,12 @@ class SystemEffects : public Effects {
     }
   }
   void picture(int monochrome) override { set_monochrome(monochrome); }
+  // Before the filter moves, so that motion detection knows the picture is about to change.
+  void announce(const char* mode) override {
+    if (camera_state::write(camera_state::kDirectory, "daynight", mode) != 0) {
+      syslog(LOG_WARNING, "cannot write the daynight state %s", mode);
+    }
+  }
   int read_statistics(uint8_t* rgb, uint8_t* cfa) override { return stats_read(iav_fd_, rgb, cfa); }
   void open_log() override { openlog("irswitchd", LOG_CONS | LOG_NDELAY, LOG_USER); }
   void log(int priority, const std::string& text) override { syslog(priority, "%s", text.c_str()); }
@@ -117,6 +126,7 @@ void run(const Options& o, Effects& fx) {
     return;
   }
   if (!o.dry_run) {
+    fx.announce("day");
     fx.shell(kDayCommand);
     fx.picture(0);
     fx.open_log();

@@ -17,6 +17,7 @@ class Effects {
   virtual ~Effects() = default;
   virtual void shell(const char* command) = 0;                  // system(), waited for
   virtual void picture(int monochrome) = 0;                     // image-server command 43
+  virtual void announce(const char* mode) = 0;                  // the "daynight" camera state
   virtual int read_statistics(uint8_t* rgb, uint8_t* cfa) = 0;  // stats_read
   virtual void open_log() = 0;                                  // openlog
   virtual void log(int priority, const std::string& text) = 0;  // syslog

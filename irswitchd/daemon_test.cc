@@ -23,6 +23,7 @@ class RecordedEffects : public Effects {
     events.push_back("sh " + c.substr(c.rfind(' ') + 1));
   }
   void picture(int monochrome) override { events.push_back("pic " + std::to_string(monochrome)); }
+  void announce(const char* mode) override { announced.push_back(mode); }
   int read_statistics(uint8_t*, uint8_t* cfa) override {
     const int average = averages_.front();
     averages_.pop_front();
@@ -41,6 +42,7 @@ class RecordedEffects : public Effects {
   bool stop_requested() override { return averages_.empty(); }
 
   std::vector<std::string> events;
+  std::vector<std::string> announced;  // the "daynight" states written
   std::vector<std::string> printed;
   int sleeps = 0;
 
@@ -64,6 +66,7 @@ TEST(Irswitchd, StartsInDayAndSwitchesToNightOnTheEighthDarkReading) {
       "openlog",    "log6 lum 9 < night thresh 10 for 8 counts, switching to night mode\n",
       "sh irnight", "pic 1"};
   EXPECT_EQ(fx.events, expected);
+  EXPECT_EQ(fx.announced, (std::vector<std::string>{"day", "night"}));
   EXPECT_EQ(fx.sleeps, 8);
   EXPECT_TRUE(fx.printed.empty());
 }
@@ -84,6 +87,7 @@ TEST(Irswitchd, BackToDayAfterEightBrightReadings) {
   run(defaults(), fx);
   EXPECT_EQ(fx.events.back(), "pic 0");
   EXPECT_EQ(fx.events[fx.events.size() - 2], "sh irday");
+  EXPECT_EQ(fx.announced, (std::vector<std::string>{"day", "night", "day"}));
   EXPECT_EQ(fx.events[fx.events.size() - 3],
             "log6 lum 21 > day thresh 20 for 8 counts, switching to day mode\n");
 }
@@ -94,6 +98,7 @@ TEST(Irswitchd, DryRunPrintsEveryReadingAndSwitchesNothing) {
   RecordedEffects fx({0, 0, 0, 0, 0, 0, 0, 0, 0, -1});
   run(o, fx);
   EXPECT_TRUE(fx.events.empty());  // no command, no message, no syslog, not even at start
+  EXPECT_TRUE(fx.announced.empty());
   ASSERT_EQ(fx.printed.size(), 10u);
   EXPECT_EQ(fx.printed[0], "Luma Sum = 0, Luma Avg = 0\n");
   EXPECT_EQ(fx.printed[9], "get stats failed with -1\n");

@@ -38,6 +38,8 @@ RULES = [
     ("soundtap", ["nvtd/"], []),
     ("lensctl", ["nvtd/"], []),
     ("irswitchd", ["nvtd/"], []),
+    # motiond reads the camera through the image library only, as irswitchd does.
+    ("motiond", ["nvtd/", "testbed/"], []),
 ]
 
 SOURCE_SUFFIXES = (".h", ".hh", ".hpp", ".c", ".cc", ".cpp")

@@ -42,6 +42,8 @@ Optics parse_optics(const std::string& text) {
     if (key == "texture_max") o.texture_max = static_cast<int>(n);
     if (key == "blur_floor") o.blur_floor = static_cast<int>(n);
     if (key == "noise") o.noise = static_cast<int>(n);
+    if (key == "luma_noise") o.luma_noise = static_cast<int>(n);
+    if (key == "night_gain") o.night_gain = static_cast<int>(n);
     if (key == "flat") o.flat = n != 0;
     if (key == "ae_tile_zero") o.ae_tile_zero = n != 0;
     if (key == "iav_absent") o.iav_absent = n != 0;
@@ -66,6 +68,7 @@ std::vector<ScenePart> parse_scene(const std::string& text) {
     std::istringstream words(line);
     ScenePart part;
     if (!(words >> part.kind) || part.kind[0] == '#' || part.kind == "by") continue;
+    if (part.kind == "object") continue;
     words >> part.seconds;
     part.luma = default_luma(part.kind);
     int luma;
@@ -79,31 +82,54 @@ int scene_luma(const std::vector<ScenePart>& scene, double elapsed, int64_t repo
   if (scene.empty()) return kDayLuma;
   const ScenePart* part = &scene.back();
   double start = 0;
+  int before = kDayLuma;
   for (const ScenePart& p : scene) {
     if (elapsed < start + p.seconds) {
       part = &p;
       break;
     }
     start += p.seconds;
+    before = p.luma;
   }
   if (part->kind == "flicker" && report % 2 == 1) return kDayLuma;
+  if (part->kind == "ramp" && part->seconds > 0 && elapsed < start + part->seconds) {
+    const double done = (elapsed - start) / part->seconds;
+    return static_cast<int>(before + (part->luma - before) * done + 0.5);
+  }
   return part->luma;
 }
 
-int current_luma(int64_t report) {
+std::vector<SceneObject> parse_objects(const std::string& text) {
+  std::vector<SceneObject> objects;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::string kind;
+    SceneObject o;
+    if (!(words >> kind) || kind != "object") continue;
+    if (!(words >> o.from >> o.seconds >> o.x >> o.y >> o.width >> o.height >> o.luma)) continue;
+    words >> o.speed_x >> o.speed_y;
+    objects.push_back(o);
+  }
+  return objects;
+}
+
+SceneNow current_scene(int64_t report) {
+  SceneNow now;
   const std::string path = dir() + "/scene";
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return kDayLuma;
-  timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  const double elapsed = static_cast<double>(now.tv_sec - st.st_mtim.tv_sec) +
-                         static_cast<double>(now.tv_nsec - st.st_mtim.tv_nsec) / 1e9;
+  if (stat(path.c_str(), &st) != 0) return now;
+  timespec clock;
+  clock_gettime(CLOCK_REALTIME, &clock);
+  now.elapsed = static_cast<double>(clock.tv_sec - st.st_mtim.tv_sec) +
+                static_cast<double>(clock.tv_nsec - st.st_mtim.tv_nsec) / 1e9;
   const std::string text = read_file("scene");
   // "by readings": the script counts statistics reports instead of seconds.
-  if (text.rfind("by readings\n", 0) == 0) {
-    return scene_luma(parse_scene(text), static_cast<double>(report) + 0.5, report);
-  }
-  return scene_luma(parse_scene(text), elapsed, report);
+  if (text.rfind("by readings\n", 0) == 0) now.elapsed = static_cast<double>(report) + 0.5;
+  now.luma = scene_luma(parse_scene(text), now.elapsed, report);
+  now.objects = parse_objects(text);
+  return now;
 }
 
 }  // namespace vcam

@@ -22,8 +22,8 @@ class VirtualCamera final : public platform::SimBackend {
   void next_statistics(uint8_t* cfa_area, uint8_t* rgb_area) override {
     const Optics optics = load_optics();
     with_state([&](State& state) {
-      const int luma = current_luma(state.reads);
-      fill_report(optics, luma, state.focus, state.reads, cfa_area, rgb_area);
+      const SceneNow scene = current_scene(state.reads);
+      fill_report(optics, scene, state.filter, state.focus, state.reads, cfa_area, rgb_area);
       state.reads++;
     });
   }

@@ -13,7 +13,6 @@ namespace {
 using namespace imagelib;
 
 constexpr int kAwbColumns = 32, kAwbRows = 32;
-constexpr int kAeColumns = 12, kAeRows = 8;
 constexpr int kAfColumns = 16, kAfRows = 16;
 
 uint64_t mix(uint64_t x) {  // splitmix64
@@ -55,10 +54,28 @@ void write_header(uint8_t* h, const Optics& optics, const Strip& strip) {
   h[kHdrSliceCount] = static_cast<uint8_t>(optics.slices);
 }
 
-uint16_t ae_value(int luma, int column, int row) {
+uint16_t ae_value(double luma, int column, int row, double noise) {
   // Every tile keeps the luma in its upper bits; the low six bits vary across the picture.
-  const int value = std::clamp(luma, 0, 1023) * 64 + (row * kAeColumns + column) * 7 % 64;
-  return static_cast<uint16_t>(value);
+  const double value = std::clamp(luma, 0.0, 1023.0) * 64 + (row * kAeColumns + column) * 7 % 64;
+  return static_cast<uint16_t>(std::clamp(value + noise, 0.0, 65535.0));
+}
+
+// Sensor noise of a tile in a report: -1 to 1, more often near 0 (the sum of two uniforms).
+double noise_unit(const Optics& o, int tile, int64_t report) {
+  const uint64_t r = mix(mix(o.seed * 7919ULL + static_cast<uint64_t>(report)) + tile);
+  return (static_cast<double>(r % 2001) + static_cast<double>((r >> 32) % 2001)) / 2000.0 - 1.0;
+}
+
+// The part of a tile's light the filter's night side passes: night_gain per mille on the
+// average, more or less for each tile as its surfaces reflect infrared (0.7 to 1.3 of it).
+double night_part(const Optics& o, int tile) {
+  if (o.night_gain == 1000) return 1;
+  const double reflect = static_cast<double>(mix(o.seed * 31ULL + tile) % 1001) / 1000;
+  return o.night_gain / 1000.0 * (0.7 + 0.6 * reflect);
+}
+
+double overlap(double a, double length, int tile) {
+  return std::max(0.0, std::min(a + length, tile + 1.0) - std::max(a, static_cast<double>(tile)));
 }
 
 }  // namespace
@@ -81,8 +98,36 @@ int tile_sharpness(const Optics& o, int column, int row, int64_t focus, int64_t 
   return std::clamp(static_cast<int>(value), 0, 65535);
 }
 
+AeLumas picture_lumas(const SceneNow& scene) {
+  AeLumas lumas;
+  lumas.fill(scene.luma);
+  for (const SceneObject& o : scene.objects) {
+    const double t = scene.elapsed - o.from;
+    if (t < 0 || t >= o.seconds) continue;
+    const double x = o.x + o.speed_x * t, y = o.y + o.speed_y * t;
+    for (int row = 0; row < kAeRows; ++row) {
+      for (int c = 0; c < kAeColumns; ++c) {
+        const double cover = overlap(x, o.width, c) * overlap(y, o.height, row);
+        double& tile = lumas[row * kAeColumns + c];
+        tile += (o.luma - tile) * cover;
+      }
+    }
+  }
+  return lumas;
+}
+
 void fill_report(const Optics& optics, int luma, int64_t focus, int64_t report, uint8_t* cfa_area,
                  uint8_t* rgb_area) {
+  SceneNow scene;
+  scene.luma = luma;
+  fill_report(optics, scene, Filter::kDay, focus, report, cfa_area, rgb_area);
+}
+
+void fill_report(const Optics& optics, const SceneNow& scene, Filter filter, int64_t focus,
+                 int64_t report, uint8_t* cfa_area, uint8_t* rgb_area) {
+  const bool night = filter == Filter::kNight;
+  const AeLumas lumas = picture_lumas(scene);
+  const uint16_t colour[5] = {560, 512, 470, 512, 512};
   const Strip strip = strip_of(optics.slices);
   for (int s = 0; s < std::min(optics.slices, kMaxSlices); ++s) {
     uint8_t* cfa = cfa_area + s * kCfaSliceSize;
@@ -92,13 +137,16 @@ void fill_report(const Optics& optics, int luma, int64_t focus, int64_t report, 
     uint8_t* at = cfa + kTilesOffset;
     for (int row = 0; row < kAwbRows; ++row) {
       for (int c = 0; c < strip.awb; ++c, at += kAwbTileBytes) {
-        for (int v = 0; v < 5; ++v) put_le16(at + 2 * v, 512);
+        for (int v = 0; v < 5; ++v) put_le16(at + 2 * v, night ? 512 : colour[v]);
       }
     }
     uint8_t* rgb_ae = rgb + kTilesOffset + strip.af * kAfRows * kAfTileBytes;
     for (int row = 0; row < kAeRows; ++row) {
       for (int c = 0; c < strip.ae; ++c, at += kAeTileBytes, rgb_ae += kRgbAeValueBytes) {
-        const uint16_t value = ae_value(luma, s * strip.ae + c, row);
+        const int column = s * strip.ae + c, tile = row * kAeColumns + column;
+        const double noise = optics.luma_noise * noise_unit(optics, tile, report);
+        const double gain = night ? night_part(optics, tile) : 1.0;
+        const uint16_t value = ae_value(lumas[tile] * gain, column, row, noise);
         put_tile(at, value, 256, 256);
         put_le16(rgb_ae, value);
       }

@@ -68,6 +68,25 @@ TEST(VcamScene, ScriptTimeline) {
   EXPECT_EQ(scene_luma(scene, 6.5, 11), 120);
   EXPECT_EQ(scene_luma(scene, 100, 0), 120);  // the last part lasts
   EXPECT_EQ(scene_luma({}, 1, 0), 120);
+  const auto ramp = parse_scene("day 2 100\nobject 1 2 0 0 1 1 10\nramp 4 20\nnight 1\n");
+  ASSERT_EQ(ramp.size(), 3u);
+  EXPECT_EQ(scene_luma(ramp, 3, 0), 80);  // a quarter of the way from 100 to 20
+  EXPECT_EQ(scene_luma(ramp, 6.5, 0), 3);
+}
+
+TEST(VcamScene, ObjectsCoverTheirTilesAsTheyMove) {
+  SceneNow scene;
+  scene.luma = 100;
+  scene.objects = parse_objects("day 9\nobject 2 3 1.5 2 2 1 20 2\nobject 0 1 0 0 1 1 0\n");
+  ASSERT_EQ(scene.objects.size(), 2u);
+  scene.elapsed = 2.5;  // the first now at column 2.5, row 2; the second gone
+  const AeLumas at = picture_lumas(scene);
+  EXPECT_DOUBLE_EQ(at[2 * kAeColumns + 2], 60);  // half covered
+  EXPECT_DOUBLE_EQ(at[2 * kAeColumns + 3], 20);
+  EXPECT_DOUBLE_EQ(at[2 * kAeColumns + 4], 60);
+  EXPECT_DOUBLE_EQ(at[0], 100);
+  scene.elapsed = 5;  // its time is over
+  EXPECT_DOUBLE_EQ(picture_lumas(scene)[2 * kAeColumns + 3], 100);
 }
 
 TEST(VcamOptics, SharpnessPeaksAtTheTrueFocus) {
@@ -92,6 +111,16 @@ TEST(VcamReport, SlicesAsTheDriverCutsThem) {
   EXPECT_EQ(slice2[kHdrAwbColumns], 10);
   const uint8_t* ae = slice2 + kTilesOffset + 10 * 32 * kAwbTileBytes;
   EXPECT_EQ(get_le16(ae) / 64, 40);
+  // The night side of the filter: darker by about night_gain, and grey (equal colour sums).
+  o = parse_optics("night_gain=500\nluma_noise=0\n");
+  SceneNow scene;
+  scene.luma = 40;
+  fill_report(o, scene, Filter::kNight, 0, 0, cfa.data(), rgb.data());
+  const int night = get_le16(cfa.data() + kTilesOffset + 32 * 32 * kAwbTileBytes) / 64;
+  EXPECT_TRUE(night >= 14 && night <= 26) << night;
+  EXPECT_EQ(get_le16(cfa.data() + kTilesOffset), get_le16(cfa.data() + kTilesOffset + 4));
+  fill_report(o, scene, Filter::kDay, 0, 0, cfa.data(), rgb.data());
+  EXPECT_NE(get_le16(cfa.data() + kTilesOffset), get_le16(cfa.data() + kTilesOffset + 4));
 }
 
 }  // namespace

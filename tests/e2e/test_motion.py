@@ -1,0 +1,98 @@
+"""motiond on the virtual camera: one person crossing the picture makes the "motion" camera
+state true and then false again; a switch of irswitchd from day to night with nothing moving
+makes no motion. (The event service turns the state into MotionAlarm events.)"""
+# ctest-labels: vcam
+import os
+import signal
+import subprocess
+import time
+
+import pytest
+
+from camera import program, wait_for
+from vcam import ImageServer, Vcam, catch_console, sim_build
+
+pytestmark = pytest.mark.skipif(not sim_build(), reason="needs the virtual camera (sim build)")
+
+MOTIOND = program("motiond", "motiond")
+IRSWITCHD = program("irswitchd", "irswitchd")
+STATES = "/run/camera-state"
+
+
+def state(name):
+    try:
+        with open(os.path.join(STATES, name)) as f:
+            return f.read().strip()
+    except FileNotFoundError:
+        return None
+
+
+def watch(name, until, timeout):
+    """The values a state file takes (each change once) until until(values) or timeout."""
+    values = []
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline and not until(values):
+        value = state(name)
+        if value is not None and (not values or values[-1] != value):
+            values.append(value)
+        time.sleep(0.02)
+    return values
+
+
+def stop(proc):
+    proc.send_signal(signal.SIGTERM)
+    proc.communicate(timeout=10)
+    return proc.returncode
+
+
+@pytest.fixture(autouse=True)
+def fresh_states():
+    catch_console()
+    subprocess.run(["rm", "-rf", STATES], check=True)
+
+
+def test_one_person_crossing_is_one_episode():
+    cam = Vcam()
+    # Still for four seconds, then a person walks in from the left edge and out at the right.
+    cam.write("optics", "luma_noise=16\n")
+    cam.write("scene", "day 1000\nobject 4 7 -1.5 3 1.5 2.5 40 2.5\n")
+    proc = subprocess.Popen(MOTIOND, env=cam.env())
+    try:
+        values = watch("motion", lambda v: v[-2:] == ["true", "false"], timeout=40)
+        assert values == ["false", "true", "false"]
+        assert state("motion") == "false"
+    finally:
+        assert stop(proc) == 0
+
+
+def test_day_to_night_without_an_object_is_no_motion():
+    cam = Vcam(pace="virtual")
+    # The light falls below irswitchd's night threshold; eight readings later it switches,
+    # and the filter's night side makes the picture darker, more in some tiles than others.
+    cam.write("optics", "luma_noise=16\nnight_gain=500\n")
+    cam.write("scene", "day 2 60\ndusk 1000 8\n")
+    server = ImageServer()
+    irswitchd = subprocess.Popen(IRSWITCHD, env=cam.env())
+    motiond = subprocess.Popen(MOTIOND, env=cam.env())
+    try:
+        night = watch("daynight", lambda v: "night" in v, timeout=40)
+        assert night == ["day", "night"]
+        assert wait_for(lambda: cam.state().get("filter") == "night", timeout=10)
+        # Long enough for the filter's change and its quiet window to pass.
+        values = watch("motion", lambda v: False, timeout=8)
+        assert values == ["false"]
+    finally:
+        assert stop(motiond) == 0
+        stop(irswitchd)
+        server.stop()
+
+
+def test_help_and_refused_options():
+    cam = Vcam()
+    run = subprocess.run(MOTIOND + ["-h"], env=cam.env(), capture_output=True, text=True)
+    assert run.returncode == 255
+    assert run.stdout.startswith("motiond:\n-s --sensitivity [0~100]")
+    for args in (["-x"], ["-s", "101"], ["-m", "0"], ["-r", "5x"], ["-c", "fff"], ["extra"]):
+        run = subprocess.run(MOTIOND + args, env=cam.env(), capture_output=True, text=True,
+                             timeout=10)
+        assert (run.returncode, run.stdout, run.stderr) == (255, "", ""), args
