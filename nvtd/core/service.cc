@@ -1,6 +1,7 @@
 // The nvtd process: start-up order, the three run modes and shutdown.
 #include "nvtd/core/service.h"
 
+#include <pthread.h>
 #include <signal.h>
 #include <syslog.h>
 #include <unistd.h>
@@ -28,8 +29,14 @@ namespace {
 
 constexpr int kStartupError = 255;
 
+// The request loop's thread: a stop signal that lands in another thread (one that did not
+// block it) is passed on, so that the loop's blocking read, poll or select returns.
+pthread_t loop_thread;
+
 void on_signal(int signo) {
-  if (signo != SIGPIPE) StopRequested = true;
+  if (signo == SIGPIPE) return;
+  StopRequested = true;
+  if (!pthread_equal(pthread_self(), loop_thread)) pthread_kill(loop_thread, signo);
 }
 
 // Whether a CGI process stops the discovery thread before it exits: only after a request
@@ -79,6 +86,7 @@ int shut_down(const ServiceWiring& wiring, RelayState* relay, int listen_fd) {
 }  // namespace
 
 void install_signal_handlers() {
+  loop_thread = pthread_self();
   struct sigaction action = {};
   action.sa_handler = on_signal;
   sigemptyset(&action.sa_mask);
