@@ -4,6 +4,7 @@
 #include "nvtd/core/relay_reader.h"
 
 #include <poll.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -163,10 +164,18 @@ int relay_read_content(int fd, Request* request, Reply& reply, RelayWait wait) {
 size_t relay_drain(int fd, int quiet_ms) {
   char buffer[4096];
   size_t dropped = 0;
+  timespec start;
+  clock_gettime(CLOCK_MONOTONIC, &start);
   while (dropped < kRelayDrainLimit && wait_for_input(fd, RelayWait(quiet_ms)) == Wait::kReadable) {
     ssize_t n = read(fd, buffer, sizeof buffer);
     if (n <= 0) break;
     dropped += size_t(n);
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    if ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000 >=
+        kRelayWaitMs) {
+      break;  // a writer that never stops: what comes later is read as requests and dropped
+    }
   }
   return dropped;
 }

@@ -38,7 +38,8 @@ int relay_read_env(int fd, std::string* text, RelayWait wait = {});
 int relay_read_content(int fd, Request* request, Reply& reply, RelayWait wait = {});
 
 // Reads and drops what is waiting on fd until nothing more comes for quiet_ms (at most
-// kRelayDrainLimit bytes): the rest of a broken message. The count dropped.
+// kRelayDrainLimit bytes, for at most kRelayWaitMs): the rest of a broken message. The count
+// dropped.
 inline constexpr int kRelayDrainQuietMs = 100;
 inline constexpr size_t kRelayDrainLimit = 1 << 20;
 size_t relay_drain(int fd, int quiet_ms = kRelayDrainQuietMs);
