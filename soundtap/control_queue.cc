@@ -18,8 +18,14 @@
 namespace soundtap {
 namespace {
 
-// Removing a foreign queue and creating ours races with whoever made it: a few rounds.
-constexpr int kCreateRounds = 3;
+// Removing a foreign queue and creating ours races with whoever made it: a few tries a
+// round, then a pause that grows to a bound, for as long as the race goes on.
+constexpr int kTriesPerRound = 3;
+constexpr int64_t kFirstPauseMs = 50;
+constexpr int64_t kLongestPauseMs = 1000;
+
+// What one try to get a queue came to.
+enum class Got { kQueue, kRaced, kFailed };
 
 bool IsOwnQueue(mqd_t q, const struct stat& st) {
   struct mq_attr attr = {};
@@ -27,35 +33,51 @@ bool IsOwnQueue(mqd_t q, const struct stat& st) {
          attr.mq_maxmsg == kQueueMessages && attr.mq_msgsize == kQueueMessageBytes;
 }
 
-mqd_t OpenOwnQueue(const char* name, int access) {
+// Creates the queue, or takes an own one already there, or removes another's (logged) so
+// that the next try may create it. kRaced when the name was someone else's at some step.
+Got TryOwnQueue(const char* name, int access, mqd_t* out) {
   struct mq_attr attr = {};
   attr.mq_maxmsg = kQueueMessages;
   attr.mq_msgsize = kQueueMessageBytes;
-  for (int round = 0; round < kCreateRounds; ++round) {
-    mqd_t q = mq_open(name, access | O_NONBLOCK | O_CREAT | O_EXCL, 0600, &attr);
-    if (q != static_cast<mqd_t>(-1)) return q;
-    if (errno != EEXIST) {
-      log_message("cannot create %s: %s\n", name, strerror(errno));
-      return q;
-    }
-    q = mq_open(name, access | O_NONBLOCK);
-    if (q == static_cast<mqd_t>(-1)) {
-      if (errno == ENOENT) continue;  // removed meanwhile
-      log_message("%s cannot be checked (%s), replaced\n", name, strerror(errno));
-    } else {
-      struct stat st = {};
-      if (fstat(q, &st) == 0 && IsOwnQueue(q, st)) return q;
-      log_message("%s of uid %d, mode %03o, replaced\n", name, static_cast<int>(st.st_uid),
-                  static_cast<unsigned>(st.st_mode & 0777));
-      mq_close(q);
-    }
-    if (mq_unlink(name) != 0 && errno != ENOENT) {
-      log_message("cannot remove %s: %s\n", name, strerror(errno));
-      return static_cast<mqd_t>(-1);
-    }
+  mqd_t q = mq_open(name, access | O_NONBLOCK | O_CREAT | O_EXCL, 0600, &attr);
+  if (q != static_cast<mqd_t>(-1)) {
+    *out = q;
+    return Got::kQueue;
   }
-  log_message("%s was made again by someone else each time it was removed\n", name);
-  return static_cast<mqd_t>(-1);
+  if (errno != EEXIST) {
+    log_message("cannot create %s: %s\n", name, strerror(errno));
+    return Got::kFailed;
+  }
+  q = mq_open(name, access | O_NONBLOCK);
+  if (q == static_cast<mqd_t>(-1)) {
+    if (errno == ENOENT) return Got::kRaced;  // removed meanwhile
+    log_message("%s cannot be checked (%s), replaced\n", name, strerror(errno));
+  } else {
+    struct stat st = {};
+    if (fstat(q, &st) == 0 && IsOwnQueue(q, st)) {
+      *out = q;
+      return Got::kQueue;
+    }
+    log_message("%s of uid %d, mode %03o, replaced\n", name, static_cast<int>(st.st_uid),
+                static_cast<unsigned>(st.st_mode & 0777));
+    mq_close(q);
+  }
+  if (mq_unlink(name) != 0 && errno != ENOENT) {
+    log_message("cannot remove %s: %s\n", name, strerror(errno));
+    return Got::kFailed;
+  }
+  return Got::kRaced;
+}
+
+// One try at each queue not had yet; kQueue once both are had.
+Got TryBothQueues(ControlQueues* queues) {
+  constexpr mqd_t kNone = static_cast<mqd_t>(-1);
+  if (queues->request == kNone) {
+    const Got got = TryOwnQueue(kRequestQueue, O_RDWR, &queues->request);
+    if (got != Got::kQueue) return got;
+  }
+  if (queues->reply == kNone) return TryOwnQueue(kReplyQueue, O_WRONLY, &queues->reply);
+  return Got::kQueue;
 }
 
 int64_t NowMs() {
@@ -94,11 +116,18 @@ void HandleQueuedRequests(const ControlQueues& queues, const Settings& settings,
 }  // namespace
 
 int OpenControlQueues(ControlQueues* queues) {
-  queues->request = OpenOwnQueue(kRequestQueue, O_RDWR);
-  if (queues->request == static_cast<mqd_t>(-1)) return -1;
-  queues->reply = OpenOwnQueue(kReplyQueue, O_WRONLY);
-  if (queues->reply == static_cast<mqd_t>(-1)) return -1;
-  return 0;
+  int64_t pause_ms = kFirstPauseMs;
+  for (int round = 1; !Quit; ++round) {
+    for (int tries = 0; tries < kTriesPerRound; ++tries) {
+      const Got got = TryBothQueues(queues);
+      if (got != Got::kRaced) return got == Got::kQueue ? 0 : -1;
+    }
+    log_message("round %d: the queues were taken again by someone else; next try in %d ms\n", round,
+                static_cast<int>(pause_ms));
+    SleepUntilMs(NowMs() + pause_ms);
+    pause_ms = std::min(pause_ms * 2, kLongestPauseMs);
+  }
+  return -1;
 }
 
 void HandleRequest(const std::string& text, const ControlQueues& queues, const Settings& settings,

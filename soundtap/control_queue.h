@@ -26,7 +26,10 @@ struct ControlQueues {
 // Opens both queues, creating them when absent. An existing queue is kept only when it is
 // this user's, closed to everyone else and of the sizes above (an earlier soundtap's, with
 // its queued requests and the peers that hold it open); any other is removed and made
-// afresh, with a log line. Returns -1 (logged) when either cannot be had.
+// afresh, with a log line. While someone else makes them again each time, it keeps trying:
+// a few tries a round, a log line and a pause (50 ms, doubling up to 1 s) after each round,
+// until it has both or the quit flag is set. Returns -1 (logged) when a queue cannot be
+// created or removed for another reason, or on quit.
 int OpenControlQueues(ControlQueues* queues);
 
 // Logs, tokenises and carries out one request text.

@@ -69,6 +69,7 @@ int RunSoundtap(int argc, const char* const* argv) {
 
   ControlQueues queues;
   if (OpenControlQueues(&queues) != 0) {
+    if (Quit) return 0;  // stopped while someone else held the queues' names
     log_message("failed to create message queue!\n");
     return 1;
   }

@@ -5,6 +5,8 @@
 //   sndq-client make NAME MODE MAXMSG MSGSIZE [TEXT]
 //                              create queue NAME with octal MODE (sizes 0 0: the system's)
 //                              and queue TEXT in it
+//   sndq-client squat NAME MS  for MS milliseconds, create queue NAME (mode 0666) again
+//                              whenever it is gone, as fast as possible; print the count
 //   sndq-client unlink         remove both queues
 #include <fcntl.h>
 #include <mqueue.h>
@@ -12,6 +14,7 @@
 #include <time.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -92,6 +95,26 @@ int Make(int argc, char** argv) {
   return rc == 0 ? 0 : 1;
 }
 
+int64_t NowMs() {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+int Squat(const char* name, long ms) {
+  umask(0);
+  long made = 0;
+  const int64_t end = NowMs() + ms;
+  for (long round = 0; (round & 1023) != 0 || NowMs() < end; ++round) {
+    mqd_t q = mq_open(name, O_RDWR | O_CREAT | O_EXCL | O_NONBLOCK, 0666, nullptr);
+    if (q == static_cast<mqd_t>(-1)) continue;
+    mq_close(q);
+    ++made;
+  }
+  printf("%ld\n", made);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -104,6 +127,8 @@ int main(int argc, char** argv) {
     return Attr(std::vector<const char*>(argv + 2, argv + argc));
   }
   if (argc >= 6 && strcmp(argv[1], "make") == 0) return Make(argc, argv);
+  if (argc >= 4 && strcmp(argv[1], "squat") == 0)
+    return Squat(argv[2], strtol(argv[3], nullptr, 10));
   if (argc >= 2 && strcmp(argv[1], "unlink") == 0) {
     mq_unlink("/sndq");
     mq_unlink("/sndqr");
@@ -111,6 +136,6 @@ int main(int argc, char** argv) {
   }
   fprintf(stderr,
           "usage: sndq-client send TEXT | ask TEXT [MS] | attr [NAME...] | "
-          "make NAME MODE MAXMSG MSGSIZE [TEXT] | unlink\n");
+          "make NAME MODE MAXMSG MSGSIZE [TEXT] | squat NAME MS | unlink\n");
   return 2;
 }

@@ -238,5 +238,31 @@ TEST_F(RelayReader, ContentArrivingInPiecesWithinTheBoundIsRead) {
   EXPECT_EQ(req_.body, "0123456789");
 }
 
+// A forwarder that dies closes its reply FIFO's read end: the wait for its next bytes ends
+// then, not at the bound (an hour here), once what it wrote before is read.
+TEST_F(RelayReader, AWaitEndsWhenTheForwarderIsGone) {
+  int reply[2];
+  ASSERT_EQ(pipe(reply), 0);
+  close(reply[0]);
+  put_header(relay::kEnv);
+  put(relay::EnvCounts{1, 40});
+  put_text("REQUEST_METHOD=POST");
+  std::string got;
+  StdoutCapture traces;
+  EXPECT_EQ(relay_read_env(fds_[0], &got, RelayWait(3600 * 1000, reply[1])), kRelayCutShort);
+  traces.take();
+  close(reply[1]);
+}
+
+TEST_F(RelayReader, ADrainTakesAllThatIsWaiting) {
+  put_text(std::string(10000, 'x'));
+  EXPECT_EQ(relay_drain(fds_[0], kShortWaitMs), size_t(10000));
+  put_header(relay::kOpen);
+  put(relay::OpenPayload{78});
+  int32_t pid = 0;
+  EXPECT_EQ(relay_read_open(fds_[0], &pid), 0);
+  EXPECT_EQ(pid, 78);
+}
+
 }  // namespace
 }  // namespace nvtd

@@ -4,8 +4,10 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -13,6 +15,7 @@
 #include <cstdio>
 
 #include "nvtd/core/dispatch.h"
+#include "nvtd/core/path_claim.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/relay_protocol.h"
 #include "nvtd/core/relay_reader.h"
@@ -25,21 +28,36 @@ bool own_fifo(const struct stat& st) {
   return S_ISFIFO(st.st_mode) && st.st_uid == geteuid();
 }
 
-// Makes a FIFO at path. An own FIFO already there is kept unless afresh; anything else (a
-// FIFO or file of another user, a link, a directory) is removed first. 0, or -1 with errno.
-int make_fifo(const char* path, bool afresh) {
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    struct stat st;
-    if (lstat(path, &st) == 0) {
-      if (!afresh && own_fifo(st)) return 0;
-      int removed = S_ISDIR(st.st_mode) ? rmdir(path) : unlink(path);
-      if (removed < 0 && errno != ENOENT) return -1;
-    } else if (errno != ENOENT) {
-      return -1;
-    }
+bool own_lock(const struct stat& st) {
+  return S_ISREG(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 07777) == 0600 &&
+         st.st_nlink == 1;
+}
+
+// Makes the server FIFO at path; an own FIFO already there is kept. 0, or -1 with errno.
+int make_fifo(const char* path) {
+  for (int round = 0; round < kClaimRounds; ++round) {
+    int cleared = clear_path(path, own_fifo);
+    if (cleared != 0) return cleared > 0 ? 0 : -1;
     if (mkfifo(path, relay::kServerFifoMode) == 0) return 0;
     if (errno != EEXIST) return -1;  // EEXIST: something came in between; look again
   }
+  errno = EEXIST;
+  return -1;
+}
+
+// Makes the forwarders' lock file at path (root's, 0600); an own one already there is kept.
+// 0, or -1 with errno.
+int make_lock(const char* path) {
+  for (int round = 0; round < kClaimRounds; ++round) {
+    int cleared = clear_path(path, own_lock);
+    if (cleared < 0) return -1;
+    int flags = O_RDWR | O_NOFOLLOW | O_CLOEXEC | (cleared > 0 ? 0 : O_CREAT | O_EXCL);
+    UniqueFd lock(open(path, flags, 0600));
+    struct stat st;
+    if (lock.valid() && fstat(lock.get(), &st) == 0 && own_lock(st)) return 0;
+    if (!lock.valid() && errno != EEXIST && errno != ENOENT && errno != ELOOP) return -1;
+  }
+  errno = EEXIST;
   return -1;
 }
 
@@ -80,12 +98,17 @@ int open_server_ends(const char* path, UniqueFd* read_end, UniqueFd* write_end) 
 
 }  // namespace
 
-int start_persist(RelayState* state, const char* fifo_path) {
+int start_persist(RelayState* state, const char* fifo_path, const char* lock_path) {
   printf("called with persist\n");
   umask(0);
   state->server_name = fifo_path;
-  if (make_fifo(fifo_path, false) < 0) {
+  state->lock_name = lock_path;
+  if (make_fifo(fifo_path) < 0) {
     perror("mkfifo");
+    return -1;
+  }
+  if (make_lock(lock_path) < 0) {
+    perror("relay lock");
     return -1;
   }
   if (open_server_ends(fifo_path, &state->server_fifo, &state->keep_open) < 0) return -1;
@@ -95,26 +118,6 @@ int start_persist(RelayState* state, const char* fifo_path) {
   }
   printf("persisting\n");
   Persist = true;
-  return 0;
-}
-
-int renew_server_fifo(RelayState* state) {
-  // The new FIFO is made and opened beside the old one, then renamed over it: a forwarder
-  // opening the path finds one or the other, never nothing.
-  std::string fresh = state->server_name + ".new";
-  if (make_fifo(fresh.c_str(), true) < 0) {
-    perror("mkfifo");
-    return -1;
-  }
-  UniqueFd reader;
-  UniqueFd writer;
-  if (open_server_ends(fresh.c_str(), &reader, &writer) < 0) return -1;
-  if (rename(fresh.c_str(), state->server_name.c_str()) < 0) {
-    perror("rename");
-    return -1;
-  }
-  state->server_fifo = std::move(reader);
-  state->keep_open = std::move(writer);
   return 0;
 }
 
@@ -153,23 +156,50 @@ void close_client_fifo(RelayState* state) {
 
 namespace {
 
-// A request that stopped half-way or broke the protocol is dropped unanswered. Where its
-// rest would begin in the server FIFO is unknown, so the FIFO is made afresh rather than
-// its rest read as the next request. 0 to go on, -1 to end the loop.
+// Marks nvtd as reading a request (see relay_server.h). A forwarder only tests the lock for
+// a moment; should one keep it, nvtd reads anyway after a short wait.
+void begin_reading(const RelayState& state) {
+  for (int tries = 0; tries < 100; ++tries) {
+    if (flock(state.server_fifo.get(), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) return;
+    timespec step = {0, 1000 * 1000};
+    nanosleep(&step, nullptr);
+  }
+}
+
+// The request is read (or dropped): forwarders may write the next one.
+void end_reading(const RelayState& state) {
+  flock(state.server_fifo.get(), LOCK_UN);
+}
+
+// A request that stopped half-way or broke the protocol is dropped unanswered with the rest
+// of it: all that is in the server FIFO now or comes before it falls quiet (no well-behaved
+// forwarder writes meanwhile). 0 to go on, -1 to end the loop.
 int drop_broken_request(RelayState* state, int result) {
   if (StopRequested) return -1;  // a read cut by the stop signal; shut-down closes the rest
   printf(result == kRelayCutShort ? "relay: message cut short, request dropped\n"
                                   : "relay: protocol error, request dropped\n");
-  int renewed = renew_server_fifo(state);
+  size_t dropped = relay_drain(state->server_fifo.get());
+  printf("relay: %zu bytes of the broken request dropped\n", dropped);
+  end_reading(*state);
   close_client_fifo(state);
-  if (renewed == 0) printf("relay: server fifo made afresh\n");
   fflush(stdout);
-  return renewed;
+  return 0;
+}
+
+// Waits for the next request's first bytes; false when a stop was requested.
+bool wait_for_request(const RelayState& state) {
+  pollfd input = {state.server_fifo.get(), POLLIN, 0};
+  while (poll(&input, 1, -1) < 0) {
+    if (errno != EINTR || StopRequested) return false;
+  }
+  return !StopRequested;
 }
 
 }  // namespace
 
 int serve_relay_request(RelayState* state, const OperationTable& operations) {
+  if (!wait_for_request(*state)) return -1;
+  begin_reading(*state);
   int32_t pid = 0;
   int result = relay_read_open(state->server_fifo.get(), &pid, state->wait_ms);
   if (result < 0) return drop_broken_request(state, result);
@@ -188,15 +218,18 @@ int serve_relay_request(RelayState* state, const OperationTable& operations) {
     printf("opened fifo %s\n", name);
   }
 
+  // A forwarder that dies closes its reply FIFO: the waits for its next bytes end then.
+  RelayWait wait(state->wait_ms, state->client_fifo.valid() ? state->client_fifo.get() : -1);
   std::string env_text;
-  result = relay_read_env(state->server_fifo.get(), &env_text, state->wait_ms);
+  result = relay_read_env(state->server_fifo.get(), &env_text, wait);
   if (result < 0) return drop_broken_request(state, result);
   Request request = request_from_relay_environment(env_text);
   bool answerable = state->client_fifo.valid();
   {
     // Without a reply FIFO the reply stays in memory and goes with the request.
     Reply reply(answerable ? state->client_fifo.get() : -1, RunMode::kRelay);
-    result = relay_read_content(state->server_fifo.get(), &request, reply, state->wait_ms);
+    result = relay_read_content(state->server_fifo.get(), &request, reply, wait);
+    if (result == 0) end_reading(*state);
     if (result == 0 && answerable) dispatch_request(operations, request, reply);
   }  // the reply is written before its FIFO closes
   if (result < 0) return drop_broken_request(state, result);

@@ -1,5 +1,5 @@
-// Persistent mode: the server FIFO "/tmp/nvtd_sv" and the loop step that serves one relayed
-// request on the forwarder's reply FIFO.
+// Persistent mode: the server FIFO "/tmp/nvtd_sv", the relay lock, and the loop step that
+// serves one relayed request on the forwarder's reply FIFO.
 #pragma once
 
 #include <string>
@@ -12,6 +12,7 @@ namespace nvtd {
 
 struct RelayState {
   std::string server_name;  // path of the server FIFO
+  std::string lock_name;    // path of the forwarders' lock file
   UniqueFd server_fifo;     // read end of the server FIFO
   UniqueFd keep_open;       // a write end nobody uses, so reads never see end-of-file
   UniqueFd client_fifo;     // write end of the current reply FIFO
@@ -22,16 +23,17 @@ struct RelayState {
 // How long the server waits for a forwarder to have its reply FIFO open for reading.
 inline constexpr int kReplyFifoWaitMs = 5000;
 
-// The --persist step: makes the server FIFO at fifo_path (anything there that is not a FIFO
-// of this user is removed first; the FIFO gets relay::kServerFifoMode), opens it for reading
-// and once more for writing, ignores SIGPIPE. Forwarders may write to it once "persisting"
-// is printed. Prints the messages; returns 0, or -1 after the C library's error text.
-int start_persist(RelayState* state, const char* fifo_path);
+// The --persist step: makes the server FIFO at fifo_path and the forwarders' lock file at
+// lock_path (anything of another user, or not of the right kind, is moved aside first, see
+// path_claim.h; the FIFO gets relay::kServerFifoMode, the lock 0600), opens the FIFO for
+// reading and once more for writing, ignores SIGPIPE. Forwarders may write to it once
+// "persisting" is printed. Prints the messages; returns 0, or -1 after the C library's
+// error text.
+int start_persist(RelayState* state, const char* fifo_path, const char* lock_path);
 
-// Replaces the server FIFO by a new, empty one at the same path and opens that: bytes of a
-// broken request left in the old one are gone, and forwarders still writing to the old one
-// get EPIPE. 0, or -1 after the C library's error text.
-int renew_server_fifo(RelayState* state);
+// While nvtd reads a request it holds an exclusive flock on the server FIFO; a forwarder
+// writes only while that lock is free and the FIFO empty (and it holds the relay lock), so
+// the rest of a broken request can be told from the next one: it is all that is left.
 
 // Opens a reply FIFO for writing without following a link, waiting at most timeout_ms for
 // its reader. The descriptor, or -1 with errno set: ETIMEDOUT when no reader came, ELOOP for
@@ -40,8 +42,9 @@ int open_reply_fifo(const char* name, int timeout_ms);
 
 // One iteration of the persistent loop: OPEN, reply FIFO, ENV, CONTENT, dispatch, close.
 // A request whose reply FIFO cannot be opened is still read to its end, then dropped. A
-// request that stops half-way or breaks the protocol is dropped unanswered and the server
-// FIFO made afresh. 0 to go on; -1 when a stop was requested or the FIFO could not be made.
+// request that breaks the protocol, or stops half-way (nothing more within the wait bound,
+// or its forwarder gone), is dropped unanswered with whatever is left of it. 0 to go on; -1
+// when a stop was requested.
 int serve_relay_request(RelayState* state, const OperationTable& operations);
 
 // Closes the current reply FIFO, printing "close fifo %s\n".

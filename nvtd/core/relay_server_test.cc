@@ -1,5 +1,6 @@
 #include "nvtd/core/relay_server.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
@@ -30,7 +32,7 @@ class RelayServer : public ::testing::Test {
   }
   void TearDown() override {
     umask(saved_umask_);
-    for (const char* name : {"/sv", "/sv.new", "/target", "/reply"}) {
+    for (const char* name : {"/sv", "/lock", "/target", "/reply"}) {
       std::string path = dir_ + name;
       if (unlink(path.c_str()) < 0) rmdir(path.c_str());
     }
@@ -39,7 +41,7 @@ class RelayServer : public ::testing::Test {
   }
   int start(RelayState* state) {
     StdoutCapture traces;
-    return start_persist(state, fifo_.c_str());
+    return start_persist(state, fifo_.c_str(), (dir_ + "/lock").c_str());
   }
   std::string dir_;
   std::string fifo_;
@@ -52,39 +54,62 @@ struct stat lstat_of(const std::string& path) {
   return st;
 }
 
-bool readable_now(int fd) {
-  pollfd p = {fd, POLLIN, 0};
-  return poll(&p, 1, 0) == 1;
+// The one name "<path>.aside.*" beside path, or "".
+std::string moved_aside(const std::string& path) {
+  std::string dir = path.substr(0, path.rfind('/'));
+  std::string prefix = path.substr(dir.size() + 1) + ".aside.";
+  std::string found;
+  DIR* listing = opendir(dir.c_str());
+  while (dirent* entry = listing ? readdir(listing) : nullptr) {
+    if (std::string(entry->d_name).rfind(prefix, 0) == 0) found = dir + "/" + entry->d_name;
+  }
+  if (listing) closedir(listing);
+  return found;
 }
 
-TEST_F(RelayServer, StartMakesItsOwnFifoWhateverStoodAtThePath) {
+// What a local user may leave at the FIFO's and the lock's paths: each is moved aside whole
+// (a directory with its contents, a link without touching its target) and nvtd's own made.
+TEST_F(RelayServer, StartMovesAsideWhateverStoodAtItsPaths) {
   std::string target = dir_ + "/target";
   UniqueFd file(open(target.c_str(), O_WRONLY | O_CREAT, 0666));
-  struct Case {
-    const char* what;
-    int (*plant)(const std::string& path, const std::string& target);
-  };
-  const Case cases[] = {
+  using Plant = int (*)(const std::string& path, const std::string& target);
+  const std::pair<const char*, Plant> plants[] = {
       {"a link",
        [](const std::string& p, const std::string& t) { return symlink(t.c_str(), p.c_str()); }},
       {"a file",
        [](const std::string& p, const std::string&) {
          return close(open(p.c_str(), O_WRONLY | O_CREAT, 0666));
        }},
-      {"a directory",
-       [](const std::string& p, const std::string&) { return mkdir(p.c_str(), 0777); }},
+      {"a directory with something in it",
+       [](const std::string& p, const std::string&) {
+         return mkdir(p.c_str(), 0777) == 0 ? mkdir((p + "/in").c_str(), 0777) : -1;
+       }},
+      {"a FIFO of another user",
+       [](const std::string& p, const std::string&) {
+         return mkfifo(p.c_str(), 0666) == 0 ? lchown(p.c_str(), 65534, 65534) : -1;
+       }},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ASSERT_EQ(c.plant(fifo_, target), 0);
-    RelayState state;
-    ASSERT_EQ(start(&state), 0);
-    struct stat st = lstat_of(fifo_);
-    EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    EXPECT_EQ(st.st_mode & 07777, mode_t(relay::kServerFifoMode));
-    EXPECT_EQ(lstat_of(target).st_size, 0);
-    state = RelayState();
-    ASSERT_EQ(unlink(fifo_.c_str()), 0);
+  const std::string lock = dir_ + "/lock";
+  for (const auto& [what, plant] : plants) {
+    for (const std::string& path : {fifo_, lock}) {
+      SCOPED_TRACE(std::string(what) + " at " + path);
+      ASSERT_EQ(plant(path, target), 0);
+      struct stat planted = lstat_of(path);
+      RelayState state;
+      ASSERT_EQ(start(&state), 0);
+      struct stat fifo = lstat_of(fifo_);
+      EXPECT_TRUE(S_ISFIFO(fifo.st_mode) && fifo.st_uid == geteuid());
+      EXPECT_EQ(fifo.st_mode & 07777, mode_t(relay::kServerFifoMode));
+      struct stat made = lstat_of(lock);
+      EXPECT_TRUE(S_ISREG(made.st_mode) && made.st_uid == geteuid());
+      EXPECT_EQ(made.st_mode & 07777, mode_t(0600));
+      EXPECT_EQ(lstat_of(target).st_size, 0);
+      std::string aside = moved_aside(path);
+      ASSERT_FALSE(aside.empty());
+      EXPECT_EQ(lstat_of(aside).st_ino, planted.st_ino);
+      state = RelayState();
+      ASSERT_EQ(system(("rm -rf '" + aside + "' '" + fifo_ + "' '" + lock + "'").c_str()), 0);
+    }
   }
 }
 
@@ -95,24 +120,6 @@ TEST_F(RelayServer, StartKeepsAnOwnFifo) {
   ASSERT_EQ(start(&state), 0);
   EXPECT_EQ(lstat_of(fifo_).st_ino, before);
   EXPECT_EQ(lstat_of(fifo_).st_mode & 07777, mode_t(relay::kServerFifoMode));
-}
-
-TEST_F(RelayServer, ARenewedFifoHoldsNoneOfTheOldBytes) {
-  RelayState state;
-  ASSERT_EQ(start(&state), 0);
-  UniqueFd old_writer(open(fifo_.c_str(), O_WRONLY));
-  ASSERT_EQ(write(old_writer.get(), "half a message", 14), 14);
-  ino_t before = lstat_of(fifo_).st_ino;
-  ASSERT_EQ(renew_server_fifo(&state), 0);
-  EXPECT_NE(lstat_of(fifo_).st_ino, before);
-  EXPECT_FALSE(readable_now(state.server_fifo.get()));
-  // A forwarder still writing to the old FIFO finds no reader; the path leads to the new one.
-  EXPECT_EQ(write(old_writer.get(), "x", 1), -1);
-  EXPECT_EQ(errno, EPIPE);
-  UniqueFd new_writer(open(fifo_.c_str(), O_WRONLY | O_NONBLOCK));
-  ASSERT_TRUE(new_writer.valid());
-  ASSERT_EQ(write(new_writer.get(), "y", 1), 1);
-  EXPECT_TRUE(readable_now(state.server_fifo.get()));
 }
 
 TEST_F(RelayServer, AReplyFifoIsOpenedOnlyWhenItIsOne) {

@@ -1,6 +1,7 @@
 // The nvtd process: start-up order, the three run modes and shutdown.
 #include "nvtd/core/service.h"
 
+#include <pthread.h>
 #include <signal.h>
 #include <syslog.h>
 #include <unistd.h>
@@ -13,8 +14,8 @@
 #include "nvtd/core/dispatch.h"
 #include "nvtd/core/http_io.h"
 #include "nvtd/core/hwconfig.h"
-#include "nvtd/core/process_state.h"
 #include "nvtd/core/password_cipher.h"
+#include "nvtd/core/process_state.h"
 #include "nvtd/core/relay_protocol.h"
 #include "nvtd/core/relay_server.h"
 #include "nvtd/core/request_env.h"
@@ -28,8 +29,14 @@ namespace {
 
 constexpr int kStartupError = 255;
 
+// The request loop's thread: a stop signal that lands in another thread (one that did not
+// block it) is passed on, so that the loop's blocking read, poll or select returns.
+pthread_t loop_thread;
+
 void on_signal(int signo) {
-  if (signo != SIGPIPE) StopRequested = true;
+  if (signo == SIGPIPE) return;
+  StopRequested = true;
+  if (!pthread_equal(pthread_self(), loop_thread)) pthread_kill(loop_thread, signo);
 }
 
 // Whether a CGI process stops the discovery thread before it exits: only after a request
@@ -66,18 +73,20 @@ int run_cgi(const ServiceWiring& wiring) {
   return 0;
 }
 
-// Ends a long-lived mode: the mode's descriptors, the discovery thread, status 255.
+// Ends a long-lived mode: the mode's descriptors, the discovery thread. Status 0 when a stop
+// signal ended it (whatever requests were in progress or held), 255 when the loop failed.
 int shut_down(const ServiceWiring& wiring, RelayState* relay, int listen_fd) {
   if (Persist) close_client_fifo(relay);
   if (Server && listen_fd >= 0) close(listen_fd);
   wiring.stop_discovery();  // prints "waiting for discovery thread..." when one runs
   fflush(stdout);
-  return kStartupError;
+  return StopRequested ? 0 : kStartupError;
 }
 
 }  // namespace
 
 void install_signal_handlers() {
+  loop_thread = pthread_self();
   struct sigaction action = {};
   action.sa_handler = on_signal;
   sigemptyset(&action.sa_mask);
@@ -94,7 +103,9 @@ int run_nvtd(int argc, const char* const* argv, const ServiceWiring& wiring) {
     // Traces are read as they happen, line by line.
     setvbuf(stdout, nullptr, _IOLBF, 0);
     CommandLineActions actions;
-    actions.start_persist = [&relay] { return start_persist(&relay, relay::kServerFifo); };
+    actions.start_persist = [&relay] {
+      return start_persist(&relay, relay::kServerFifo, relay::kRelayLock);
+    };
     actions.useradd = [](const char* user, const char* password, const char* level) {
       // A line that could never authenticate is refused: start-up error, status 255.
       if (useradd(user, password, level) < 0) exit(kStartupError);

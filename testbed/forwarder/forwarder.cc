@@ -1,12 +1,14 @@
 // nvtd-forwarder: a CGI program that relays one request to the persistent nvtd. It creates
-// its reply FIFO, sends OPEN, ENV and CONTENT on the server FIFO (holding the relay lock so
-// that two requests never interleave) and copies the reply to standard output until the
-// server closes it. Exit status 0 when an answer was relayed, 1 otherwise.
+// its reply FIFO, sends OPEN, ENV and CONTENT on the server FIFO (holding the relay lock, so
+// that two requests never interleave, and only once nvtd has read all before, so that the
+// rest of a broken request is never taken for this one) and copies the reply to standard
+// output until the server closes it. Exit status 0 when an answer was relayed, 1 otherwise.
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -54,12 +56,38 @@ void sleep_ms(long ms) {
   nanosleep(&ts, nullptr);
 }
 
-// Holds the relay lock for the exchange; false when it could not be had in time.
-bool take_relay_lock(UniqueFd* lock) {
-  lock->reset(open(relay::kRelayLock, O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+// Opens one of nvtd's paths in /tmp without following a link; only what root made, of the
+// kind given and closed to others, is used (a local user's file there is nvtd's to move).
+int open_roots(const char* path, int flags, mode_t kind) {
+  UniqueFd fd(open(path, flags | O_NOFOLLOW | O_CLOEXEC));
+  struct stat st;
+  if (!fd.valid() || fstat(fd.get(), &st) < 0) return -1;
+  if ((st.st_mode & S_IFMT) != kind || st.st_uid != 0 || (st.st_mode & 002) != 0) return -1;
+  return fd.release();
+}
+
+// Holds the relay lock (made by nvtd) for the exchange; false when it could not be had by
+// the deadline.
+bool take_relay_lock(UniqueFd* lock, long* waited) {
+  lock->reset(open_roots(relay::kRelayLock, O_RDWR, S_IFREG));
   if (!lock->valid()) return false;
-  for (int waited = 0; waited < kLockWaitMs; waited += 10) {
+  for (; *waited < kLockWaitMs; *waited += 10) {
     if (flock(lock->get(), LOCK_EX | LOCK_NB) == 0) return true;
+    sleep_ms(10);
+  }
+  return false;
+}
+
+// Waits (holding the relay lock) until nvtd reads no request and none waits in its FIFO:
+// nvtd holds a flock on the FIFO while it reads one. False when that did not come by the
+// deadline.
+bool wait_until_idle(int server, long* waited) {
+  for (; *waited < kLockWaitMs; *waited += 10) {
+    int queued = 0;
+    if (flock(server, LOCK_SH | LOCK_NB) == 0) {
+      flock(server, LOCK_UN);
+      if (ioctl(server, FIONREAD, &queued) == 0 && queued == 0) return true;
+    }
     sleep_ms(10);
   }
   return false;
@@ -163,9 +191,10 @@ int run() {
   UniqueFd lock;
   UniqueFd server;
   bool sent = false;
-  if (reply.valid() && take_relay_lock(&lock)) {
-    server.reset(open(relay::kServerFifo, O_WRONLY | O_NONBLOCK | O_CLOEXEC));
-    if (server.valid()) {
+  long waited = 0;
+  if (reply.valid() && take_relay_lock(&lock, &waited)) {
+    server.reset(open_roots(relay::kServerFifo, O_WRONLY | O_NONBLOCK, S_IFIFO));
+    if (server.valid() && wait_until_idle(server.get(), &waited)) {
       fcntl(server.get(), F_SETFL, fcntl(server.get(), F_GETFL) & ~O_NONBLOCK);
       int lines = 0;
       std::string env = env_text(body.size(), &lines);

@@ -174,7 +174,7 @@ class TestRunningCamera:
         nvtd = Nvtd()
         yield nvtd, listener
         listener.stop()
-        assert nvtd.stop() == 255
+        assert nvtd.stop() == 0
 
     def test_two_hellos_after_start_numbered_1_and_2(self, camera):
         nvtd, listener = camera
@@ -423,7 +423,7 @@ def test_upnp_2_silences_discovery_and_the_process_still_stops(settings):
         listener.stop()
         set_setting("CAM", "upnp", "1")
         status = nvtd.stop()
-    assert status == 255
+    assert status == 0
     assert "waiting for discovery thread" in nvtd.output()
 
 

@@ -1,10 +1,15 @@
 """nvtd in persistent mode (--persist): the relay protocol spoken by hand, its errors, and the
 forwarder behind busybox httpd answering curl from the LAN side."""
+import glob
 import os
 import shlex
+import signal
 import stat
 import subprocess
+import struct
+import sys
 import threading
+import time
 
 import pytest
 from camera import EMULATOR, in_lan, program, wait_for
@@ -37,8 +42,8 @@ def check_fault_reply(reply):
 
 
 def check_served_after_protocol_error(server):
-    """The broken request was dropped, the server FIFO made afresh and nvtd still serves."""
-    assert wait_for(lambda: "relay: server fifo made afresh\n" in server.out()
+    """The broken request was dropped with its rest and nvtd still serves."""
+    assert wait_for(lambda: "bytes of the broken request dropped\n" in server.out()
                     or server.proc.poll() is not None, timeout=10), server.out()
     assert server.proc.poll() is None, server.err()
     assert "relay: protocol error, request dropped\n" in server.out()
@@ -123,12 +128,15 @@ def test_requests_of_dead_forwarders_are_read_and_dropped_and_the_next_is_served
     assert server.proc.poll() is None
 
 
-def test_sigterm_ends_a_persistent_server(persistent):
-    import signal
+def test_sigterm_ends_a_persistent_server_with_status_0_even_inside_a_request(persistent):
     server, fd = persistent
     check_fault_reply(relay_request(fd, 4500, BODY, ENV_LINES))  # the loop is running now
+    reply = ReplyFifo(4501)
+    os.write(fd, open_message(4501))  # a request begun and not ended
+    assert wait_for(lambda: "opened fifo /tmp/nvtd_cl.4501\n" in server.out(), timeout=10)
     server.proc.send_signal(signal.SIGTERM)
-    assert server.wait(timeout=10) == 255
+    assert server.wait(timeout=10) == 0
+    reply.close()
 
 
 FORWARDER = program("testbed", "forwarder", "nvtd-forwarder")
@@ -226,8 +234,7 @@ def test_a_forwarder_that_stops_half_way_is_dropped_and_the_next_is_served(persi
     server, _ = persistent
     env = "REQUEST_METHOD=POST\nCONTENT_LENGTH=%d" % len(BODY)
     # One forwarder stops inside its ENV text, another inside a CONTENT chunk; neither closes
-    # the server FIFO for nvtd (it keeps a write end of its own anyway). nvtd makes its FIFO
-    # afresh after each before it closes the reply FIFO, so each opens the one there now.
+    # the server FIFO for nvtd (it keeps a write end of its own anyway) nor its reply FIFO.
     for pid, cut in ((4600, env_message(env)[:-5]),
                      (4601, env_message(env) + content_message([BODY])[:-7])):
         reply = ReplyFifo(pid)
@@ -241,8 +248,57 @@ def test_a_forwarder_that_stops_half_way_is_dropped_and_the_next_is_served(persi
     assert r.returncode == 0, r.stdout
     check_fault_reply(r.stdout)
     assert server.out().count("relay: message cut short, request dropped\n") == 2
-    assert server.out().count("relay: server fifo made afresh\n") == 2
     assert server.proc.poll() is None
+
+
+# A sender of one broken request: its reply FIFO open for reading, the first part at once,
+# the second after a pause, then alive (reading nothing) until killed.
+BROKEN_SENDER = """
+import os, sys, time
+pid, first, second = os.getpid(), bytes.fromhex(sys.argv[1]), bytes.fromhex(sys.argv[2])
+path = "/tmp/nvtd_cl.%d" % pid
+os.mkfifo(path, 0o600)
+reply = os.open(path, os.O_RDONLY | os.O_NONBLOCK)
+server = os.open("/tmp/nvtd_sv", os.O_WRONLY)
+os.write(server, first.replace(b"PID!", pid.to_bytes(4, sys.byteorder)))
+print("sent", flush=True)
+time.sleep(0.5)
+os.write(server, second)
+time.sleep(60)
+"""
+OPEN_PID = header(1) + b"PID!"
+WHOLE_ENV = env_message("\n".join(ENV_LINES))
+
+
+@pytest.mark.parametrize("first, second, kill, dropped", [
+    # an unknown message type where ENV belongs
+    (OPEN_PID, header(9) + b"\0" * 16, False, "protocol error"),
+    # ENV counts with a negative byte count, then text
+    (OPEN_PID, header(2) + struct.pack("=ii", 1, -20) + b"REQUEST_METHOD=POST\n", False,
+     "protocol error"),
+    # a forwarder killed in the middle of its body
+    (OPEN_PID + WHOLE_ENV + content_message([BODY])[:-20], b"", True, "message cut short"),
+], ids=["unknown type", "negative count", "killed mid-body"])
+def test_a_broken_request_costs_only_itself(persistent, first, second, kill, dropped):
+    """The next forwarder, started 0.2 s after the broken one, is answered: the rest of the
+    broken request is dropped, never read as the start of the next."""
+    server, _ = persistent
+    sender = subprocess.Popen([sys.executable, "-c", BROKEN_SENDER, first.hex(), second.hex()],
+                              stdout=subprocess.PIPE, text=True)
+    try:
+        assert sender.stdout.readline() == "sent\n"
+        time.sleep(0.2)
+        if kill:
+            threading.Timer(0.3, sender.kill).start()
+        r = forward(BODY)
+        assert r.returncode == 0, (r.stdout, server.out())
+        check_fault_reply(r.stdout)
+        assert f"relay: {dropped}, request dropped\n" in server.out()
+        assert server.proc.poll() is None
+    finally:
+        sender.kill()
+        sender.wait()
+        clear(f"/tmp/nvtd_cl.{sender.pid}")
 
 
 NOBODY = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
@@ -385,3 +441,54 @@ def test_init_script_starts_nvtd_again_when_it_exits_and_stop_ends_both(tmp_path
         assert script("stop").returncode == 0
     assert wait_for(lambda: not running(exe=INSTALLED_NVTD)
                     and not running(args=[INIT_SCRIPT, "respawn"]), timeout=20)
+
+
+LOCK = SERVER_FIFO + ".lock"
+
+
+def clear_tree(path):
+    subprocess.run(["rm", "-rf", path], check=True, timeout=10)
+
+
+@pytest.mark.parametrize("path", [SERVER_FIFO, SERVER_FIFO + ".new", LOCK])
+def test_nothing_a_user_leaves_at_the_relay_paths_stops_the_relay(path):
+    """A directory full of the user's files at the FIFO paths, and a lock file of the user's
+    held for ever: nvtd starts, moves them aside untouched (logged) and serves forwarders,
+    also after a broken request."""
+    for old in [SERVER_FIFO, SERVER_FIFO + ".new", LOCK] + glob.glob("/tmp/nvtd_sv*.aside.*"):
+        clear_tree(old)
+    holder = None
+    if path == LOCK:
+        as_nobody("touch", LOCK)
+        holder = subprocess.Popen(NOBODY + ["flock", LOCK, "sleep", "120"],
+                                  start_new_session=True)
+        assert wait_for(lambda: subprocess.run(["flock", "-n", LOCK, "true"]).returncode != 0)
+    else:
+        as_nobody("mkdir", "-p", path + "/inside")
+    server = Nvtd("--persist", "--noauth")
+    try:
+        assert wait_for(lambda: own_server_fifo() or server.proc.poll() is not None,
+                        timeout=10), server.err()
+        assert server.proc.poll() is None, server.err()
+        lock = os.lstat(LOCK)
+        assert stat.S_ISREG(lock.st_mode) and lock.st_uid == 0
+        assert stat.S_IMODE(lock.st_mode) == 0o600
+        fd = os.open(SERVER_FIFO, os.O_WRONLY)
+        os.write(fd, env_message("CONTENT_LENGTH=10"))  # a broken request first
+        os.close(fd)
+        r = forward(BODY)
+        assert r.returncode == 0, (r.stdout, server.out(), server.err())
+        check_fault_reply(r.stdout)
+        assert server.proc.poll() is None
+        if path != SERVER_FIFO + ".new":  # a name nvtd has no use for
+            aside = glob.glob(path + ".aside.*")
+            assert len(aside) == 1 and os.lstat(aside[0]).st_uid != 0
+            assert f"{path}: {'a file' if path == LOCK else 'a directory'} of uid " in server.out()
+            assert path == LOCK or os.path.isdir(aside[0] + "/inside")
+    finally:
+        server.stop()
+        if holder:
+            os.killpg(holder.pid, signal.SIGKILL)
+            holder.wait()
+        for old in [path] + glob.glob("/tmp/nvtd_sv*.aside.*"):
+            clear_tree(old)

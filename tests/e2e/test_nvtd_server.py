@@ -112,9 +112,44 @@ def test_sigterm_ends_an_idle_server_within_5_seconds():
     server = start_server(PORT)
     time.sleep(0.5)
     server.proc.send_signal(signal.SIGTERM)
-    assert server.wait(timeout=7) == 255
+    assert server.wait(timeout=7) == 0
     assert "connect failed!" in server.out()
     assert "waiting for discovery thread..." in server.out()
+
+
+EVENTS = "http://www.onvif.org/ver10/events/wsdl"
+
+
+def events_envelope(body, header=""):
+    return (f'<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope" xmlns:tev="{EVENTS}">'
+            f"<s:Header>{header}</s:Header><s:Body>{body}</s:Body></s:Envelope>").encode()
+
+
+def test_sigterm_ends_the_server_with_status_0_while_pull_points_are_held():
+    server = start_server(PORT, "--noauth")
+    held = []
+    try:
+        for _ in range(2):
+            created = http_exchange(PORT, soap_post(
+                events_envelope("<tev:CreatePullPointSubscription/>"),
+                EVENTS + "/EventPortType/CreatePullPointSubscriptionRequest",
+                "/onvif/events_service"))
+            sid = re.search(rb"SubscriptionId [^>]*>(\d+)<", created).group(1).decode()
+            for _ in range(2):  # the first pull is answered at once, the second is held
+                s = socket.create_connection(("127.0.0.1", PORT), timeout=10)
+                s.sendall(soap_post(events_envelope(
+                    "<tev:PullMessages><tev:Timeout>PT60S</tev:Timeout><tev:MessageLimit>5"
+                    "</tev:MessageLimit></tev:PullMessages>",
+                    f"<SubscriptionId>{sid}</SubscriptionId>"),
+                    EVENTS + "/PullPointSubscription/PullMessagesRequest", "/onvif/events_service"))
+                held.append(s)
+        time.sleep(1)
+        server.proc.send_signal(signal.SIGTERM)
+        assert server.wait(timeout=15) == 0, server.err()
+    finally:
+        server.stop()
+        for s in held:
+            s.close()
 
 
 def test_useradd_then_port_serves():

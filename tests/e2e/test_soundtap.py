@@ -21,8 +21,8 @@ ULAW = g711_ulaw(tone_s16(1.5, RATE))  # what the card delivers in u-law mode
 def soundtap(request):
     daemons = []
 
-    def start(*args, data=ULAW, bytes_per_second=RATE, conf="asound.conf", before=None):
-        d = Soundtap(args, data, bytes_per_second, conf, before)
+    def start(*args, data=ULAW, bytes_per_second=RATE, conf="asound.conf", before=None, wrap=()):
+        d = Soundtap(args, data, bytes_per_second, conf, before, wrap)
         daemons.append(d)
         return d.start()
 
@@ -370,3 +370,39 @@ def test_fifos_without_readers_do_not_hold_up_a_new_consumer(soundtap):
     # Its one attempt came while the others were still being retried.
     assert log.index("opened /tmp/soundtap/fresh\n") < log.index("ENXIO, attempts expired\n")
     assert log.count("opening /tmp/idle") == 40 * 12
+
+
+# Each mq_open of the daemon held up 20 ms (strace), as on a busy camera or under the
+# emulator: the user wins each race between the daemon's removing its queue and making its own.
+SLOW_MQ_OPEN = ["strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=mq_open",
+                "-e", "inject=mq_open:delay_enter=20000"]
+
+
+def test_a_squatter_racing_for_the_queues_only_delays_the_start(soundtap):
+    """A local user makes both queues again whenever they are gone, for three seconds from
+    before the daemon starts: the daemon keeps trying (a log line a round, no exit) and
+    serves once the queues are its own."""
+    squatters = []
+    client = NOBODY + for_nobody(SNDQ)
+
+    def squat():
+        for name in ("/sndq", "/sndqr"):
+            squatters.append(subprocess.Popen(client + ["squat", name, "3000"],
+                                              stdout=subprocess.PIPE, text=True))
+        assert wait_for(lambda: subprocess.run(SNDQ + ["attr"], capture_output=True).returncode
+                        == 0)
+
+    try:
+        st = soundtap(before=squat, wrap=SLOW_MQ_OPEN)
+        made = [int(s.communicate(timeout=20)[0]) for s in squatters]
+        assert made[0] > 3, made  # the user won races
+        assert st.proc.poll() is None
+        assert "round 2: the queues were taken again by someone else; next try in 100 ms\n" \
+            in st.log()
+        assert st.ask("getinfo").split(" ", 1)[1] == INFO
+        for queue in ("/sndq", "/sndqr"):
+            assert attacker(*SNDQ, "attr", queue, check=False).returncode != 0
+    finally:
+        for s in squatters:
+            s.kill()
+            s.wait()
