@@ -46,10 +46,20 @@ std::string token_material(const TokenUse& use) {
   return material.append(use.created->fraction);
 }
 
+// 24 bits, never 0 for a known address.
 std::uint32_t peer_hash(const unsigned char* secret, std::string_view peer) {
   if (peer.empty()) return 0;
-  std::uint32_t h = read_at<std::uint32_t>(keyed_hash(secret, "peer:" + std::string(peer)), 0);
+  Digest d = keyed_hash(secret, "peer:" + std::string(peer));
+  std::uint32_t h = read_at<std::uint32_t>(d, 0) & 0xffffff;
   return h == 0 ? 1 : h;
+}
+
+std::uint32_t peer_of(const TokenSlot& slot) {
+  return slot.peer_account >> 8;
+}
+
+std::size_t account_of(const TokenSlot& slot) {
+  return slot.peer_account & 0xff;
 }
 
 bool live(const TokenSlot& slot, std::uint32_t now) {
@@ -98,7 +108,7 @@ int TokenTable::account_index(std::string_view name, std::uint32_t now) {
 }
 
 void TokenTable::release(TokenSlot& slot) {
-  TokenAccount& a = accounts_[slot.account % kTokenAccounts];
+  TokenAccount& a = accounts_[account_of(slot)];
   if (a.count > 0) --a.count;
   slot = TokenSlot{};
 }
@@ -112,7 +122,7 @@ void TokenTable::sweep(std::uint32_t now) {
     if (slot.forget_at < now) {
       slot = TokenSlot{};
     } else {
-      ++accounts_[slot.account % kTokenAccounts].count;
+      ++accounts_[account_of(slot)].count;
     }
   }
   header_->last_sweep = now;
@@ -130,14 +140,14 @@ TokenSlot* TokenTable::make_room(std::size_t g1, std::size_t g2, int account, st
         victim = &s;
         continue;
       }
-      std::uint32_t held = accounts_[s.account % kTokenAccounts].count;
-      std::uint32_t victim_held = accounts_[victim->account % kTokenAccounts].count;
+      std::uint32_t held = accounts_[account_of(s)].count;
+      std::uint32_t victim_held = accounts_[account_of(*victim)].count;
       if (held > victim_held || (held == victim_held && s.forget_at < victim->forget_at)) {
         victim = &s;
       }
     }
   }
-  TokenAccount& heaviest = accounts_[victim->account % kTokenAccounts];
+  TokenAccount& heaviest = accounts_[account_of(*victim)];
   if (heaviest.count <= accounts_[account].count) return nullptr;
   heaviest.floor = std::max(heaviest.floor, victim->forget_at);
   release(*victim);
@@ -148,7 +158,7 @@ TokenAdmission TokenTable::admit(const TokenUse& use, std::int64_t now_ms) {
   const std::uint32_t now = std::uint32_t(now_ms / 1000);
   const std::uint32_t now_ms32 = std::uint32_t(now_ms);
   const Digest digest = keyed_hash(header_->secret, token_material(use));
-  const std::uint64_t key = read_at<std::uint64_t>(digest, 0);
+  const std::uint32_t key = read_at<std::uint32_t>(digest, 0);
   const std::size_t g1 = read_at<std::uint32_t>(digest, 8) % groups_;
   const std::size_t g2 = read_at<std::uint32_t>(digest, 12) % groups_;
   const std::uint32_t peer = peer_hash(header_->secret, use.peer);
@@ -168,7 +178,7 @@ TokenAdmission TokenTable::admit(const TokenUse& use, std::int64_t now_ms) {
       ++used[n];
       if (s.key != key) continue;
       bool repeat =
-          peer != 0 && s.peer == peer && std::uint32_t(now_ms32 - s.first_ms) < kTokenRepeatMs;
+          peer != 0 && peer_of(s) == peer && std::uint32_t(now_ms32 - s.first_ms) < kTokenRepeatMs;
       return repeat ? TokenAdmission::kRepeated : TokenAdmission::kReplayed;
     }
   }
@@ -179,7 +189,8 @@ TokenAdmission TokenTable::admit(const TokenUse& use, std::int64_t now_ms) {
   if (place == nullptr) place = free_place[0] != nullptr ? free_place[0] : free_place[1];
   if (place == nullptr) place = make_room(g1, g2, account, now);
   if (place == nullptr) return TokenAdmission::kFull;
-  *place = TokenSlot{key, std::uint32_t(use.forget_at), now_ms32, peer, std::uint16_t(account), 0};
+  *place =
+      TokenSlot{key, std::uint32_t(use.forget_at), now_ms32, peer << 8 | std::uint32_t(account)};
   ++accounts_[account].count;
   return TokenAdmission::kAdmitted;
 }

@@ -33,14 +33,17 @@ enum class TokenAdmission {
   kForgotten,  // older than tokens of this account given up to make room: refused
 };
 
+// 16 bytes. The key is 32 bits of the keyed hash: a token is compared only with the 32 places
+// of its two groups, which another token matches by chance once in 2^27 or so.
 struct TokenSlot {
-  std::uint64_t key;
-  std::uint32_t forget_at;  // 0: free
-  std::uint32_t first_ms;   // wall clock of the first use, milliseconds modulo 2^32
-  std::uint32_t peer;       // keyed hash of the first user's address; 0 unknown
-  std::uint16_t account;
-  std::uint16_t spare;
+  std::uint32_t key;
+  std::uint32_t forget_at;     // 0: free
+  std::uint32_t first_ms;      // wall clock of the first use, milliseconds modulo 2^32
+  std::uint32_t peer_account;  // 24 bits of a keyed hash of the first user's address (0:
+                               // unknown), then the account's index
 };
+
+static_assert(sizeof(TokenSlot) == 16 && kTokenAccounts <= 256, "a slot holds the index in 8 bits");
 
 struct TokenAccount {
   char name[12];        // NUL-padded; all zero when free
