@@ -99,8 +99,10 @@ std::optional<VerifiedToken> check_username_token(std::string_view body, Reply& 
 
 bool remember_token(const VerifiedToken& token, const Request& request, Reply& reply) {
   if (TokenWindow <= 0) return true;
+  std::string_view peer;
+  if (request.remote_addr) peer = *request.remote_addr;
   const TokenUse use{token.nonce, &token.created, token.created.seconds + TokenWindow, token.user,
-                     request.remote_addr ? *request.remote_addr : ""};
+                     peer};
   if (token_counts(use, token_memory(), wall_clock_ms())) return true;
   send_failed(reply);
   return false;
