@@ -7,7 +7,7 @@
 --             (PT0S, answered at once with the initial state), Unsubscribe; prints the cycles
 --             per second
 -- Created lies 300 s behind the clock, at the edge of nvtd's window: nvtd then forgets each
--- accepted pair when the second ends, so that its table of 8192 remembered pairs never fills
+-- accepted pair when the second ends, so that its table of remembered tokens never fills
 -- during a run (a token Created now would be remembered for 300 s). In the last 50 ms of a
 -- second the next second is used, so that no token turns stale on its way.
 local bit = require("bit")

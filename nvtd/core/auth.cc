@@ -1,7 +1,8 @@
 // The UsernameToken check: Username, Password, Nonce and Created are read from the body, the
 // user's password is recovered from the users file (read afresh for every request), the
 // SHA-1 digest over nonce, creation time and password is compared in constant time, and the
-// token must be fresh and not seen before.
+// token must be fresh; once its request has passed the access check it must not have been
+// seen before.
 #include "nvtd/core/auth.h"
 
 #include <openssl/crypto.h>
@@ -33,7 +34,16 @@ std::string password_digest(std::string_view nonce_bytes, std::string_view creat
       std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
 }
 
-AuthResult verify_username_token(std::string_view body, std::string* level) {
+namespace {
+
+void send_failed(Reply& reply) {
+  trace_verbose("auth fail\n");
+  send_catalogue_fault(reply, Fault::kFailedAuthentication);
+}
+
+}  // namespace
+
+AuthResult verify_username_token(std::string_view body, VerifiedToken* token) {
   // Buffer sizes of the request fields: longer values are cut to size - 1.
   auto username = element_text(body, "Username", 12);
   auto password = element_text(body, "Password", 48);
@@ -43,30 +53,35 @@ AuthResult verify_username_token(std::string_view body, std::string* level) {
   auto created = element_text(body, "Created", 48);
   if (!nonce || !created) return AuthResult::kNoCredentials;
 
+  // One spelling of the nonce only, so that one token cannot be sent again as another.
+  std::optional<std::string> nonce_bytes = base64_decode_strict(*nonce);
   // An unknown user costs a digest like a known one, so the time tells nothing apart.
   UsersLine line;
   bool known = find_users_line(*username, &line) == 1;
   std::optional<std::string> stored = known ? users_line_password(line) : std::nullopt;
   std::string expected =
-      password_digest(base64_decode(*nonce), *created, stored ? *stored : std::string(32, 'x'));
+      password_digest(nonce_bytes.value_or(""), *created, stored ? *stored : std::string(32, 'x'));
   if (stored) OPENSSL_cleanse(stored->data(), stored->size());
   bool digest_right = expected.size() == password->size() &&
                       CRYPTO_memcmp(expected.data(), password->data(), expected.size()) == 0;
-  if (!stored || !digest_right) return AuthResult::kFailed;
-  // Only a token that proves the password takes a place among the remembered ones.
-  if (!token_is_fresh(*nonce, *created, TokenWindow, std::int64_t(std::time(nullptr)),
-                      token_memory())) {
+  if (!stored || !digest_right || !nonce_bytes) return AuthResult::kFailed;
+  std::optional<CreatedTime> at = parse_created(*created);
+  if (TokenWindow > 0 &&
+      (!at || !created_in_window(*at, TokenWindow, std::int64_t(std::time(nullptr))))) {
     return AuthResult::kFailed;
   }
-  if (level != nullptr) *level = line.level;
+  if (token != nullptr) {
+    *token = VerifiedToken{*username, line.level, std::move(*nonce_bytes),
+                           at.value_or(CreatedTime{0, ""})};
+  }
   return AuthResult::kPass;
 }
 
-std::optional<std::string> check_username_token(std::string_view body, Reply& reply) {
-  std::string level;
-  switch (verify_username_token(body, &level)) {
+std::optional<VerifiedToken> check_username_token(std::string_view body, Reply& reply) {
+  VerifiedToken token;
+  switch (verify_username_token(body, &token)) {
     case AuthResult::kPass:
-      return level;
+      return token;
     case AuthResult::kNoCredentials:
       trace_verbose("no credentials supplied\n");
       send_catalogue_fault(reply, Fault::kNotAuthorized);
@@ -78,9 +93,19 @@ std::optional<std::string> check_username_token(std::string_view body, Reply& re
     case AuthResult::kFailed:
       break;
   }
-  trace_verbose("auth fail\n");
-  send_catalogue_fault(reply, Fault::kFailedAuthentication);
+  send_failed(reply);
   return std::nullopt;
+}
+
+bool remember_token(const VerifiedToken& token, const Request& request, Reply& reply) {
+  if (TokenWindow <= 0) return true;
+  std::string_view peer;
+  if (request.remote_addr) peer = *request.remote_addr;
+  const TokenUse use{token.nonce, &token.created, token.created.seconds + TokenWindow, token.user,
+                     peer};
+  if (token_counts(use, token_memory(), wall_clock_ms())) return true;
+  send_failed(reply);
+  return false;
 }
 
 }  // namespace nvtd

@@ -76,6 +76,21 @@ TEST_F(UsersFileTest, RightDigestPassesAndAnyChangeFails) {
   EXPECT_EQ(verify_username_token(body), AuthResult::kFailed);
 }
 
+TEST_F(UsersFileTest, OnlyTheCanonicalSpellingOfTheNonceAuthenticates) {
+  write(UsersFilePath, line("viewer", "s3cret"));
+  const std::string body = signed_by("viewer", "s3cret"), canonical = base64_encode(kNonce);
+  ASSERT_EQ(canonical.back(), '=');  // 16 bytes: one "=" of padding
+  EXPECT_EQ(verify_username_token(body), AuthResult::kPass);
+  // The same bytes under other spellings once passed the same digest as other tokens.
+  for (const std::string& other : {canonical + "=", canonical + "!", canonical + " A",
+                                   canonical.substr(0, canonical.size() - 1) + "~1",
+                                   canonical.substr(0, canonical.size() - 1), " " + canonical}) {
+    std::string variant = body;
+    variant.replace(variant.find(canonical), canonical.size(), other);
+    EXPECT_EQ(verify_username_token(variant), AuthResult::kFailed) << other;
+  }
+}
+
 TEST_F(UsersFileTest, StepsInOrder) {
   write(UsersFilePath, line("viewer", "s3cret"));
   EXPECT_EQ(verify_username_token("<s:Body><tds:GetUsers/></s:Body>"), AuthResult::kNoCredentials);

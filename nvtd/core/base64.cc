@@ -1,4 +1,5 @@
-// Base64 encoding and the lenient decoder that stops at the first non-alphabet character.
+// Base64 encoding, the lenient decoder that stops at the first non-alphabet character, and
+// the strict one that takes only the canonical spelling.
 #include "nvtd/core/base64.h"
 
 namespace nvtd {
@@ -67,6 +68,32 @@ std::string base64_decode(std::string_view text) {
   int n = base64_decode(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size(), text.data(),
                         text.size());
   bytes.resize(size_t(n));
+  return bytes;
+}
+
+std::optional<std::string> base64_decode_strict(std::string_view text) {
+  if (text.size() % 4 != 0) return std::nullopt;
+  size_t padding = 0;
+  while (padding < 2 && padding < text.size() && text[text.size() - 1 - padding] == '=') {
+    ++padding;
+  }
+  std::string bytes;
+  bytes.reserve(text.size() / 4 * 3);
+  unsigned bits = 0;
+  int nbits = 0;
+  for (size_t i = 0; i < text.size() - padding; ++i) {
+    int v = sextet(text[i]);
+    if (v < 0) return std::nullopt;
+    bits = (bits << 6) | unsigned(v);
+    nbits += 6;
+    if (nbits >= 8) {
+      nbits -= 8;
+      bytes.push_back(static_cast<char>((bits >> nbits) & 0xff));
+    }
+  }
+  // What is left over are the unused low bits of the last character: zero in the one
+  // spelling an encoder writes.
+  if ((bits & ((1u << nbits) - 1)) != 0) return std::nullopt;
   return bytes;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,10 @@ int base64_decode(unsigned char* out, size_t out_size, const char* in, size_t co
 
 std::string base64_encode(std::string_view bytes);
 std::string base64_decode(std::string_view text);
+
+// The bytes of exactly one canonical spelling: alphabet characters in groups of four, "="
+// only as the last one or two characters of the last group, unused bits zero, nothing else
+// (no blanks). nullopt for any other text, so that no two texts give the same bytes.
+std::optional<std::string> base64_decode_strict(std::string_view text);
 
 }  // namespace nvtd

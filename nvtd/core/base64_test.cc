@@ -39,6 +39,25 @@ TEST(Base64, DecodeStopsAtTheFirstCharacterOutsideTheAlphabet) {
   EXPECT_EQ(base64_decode("*Zm9v"), "");
 }
 
+TEST(Base64, StrictDecodeTakesTheOneCanonicalSpellingOnly) {
+  struct Case {
+    const char* text;
+    const char* bytes;  // nullptr: refused
+  };
+  const Case cases[] = {
+      {"Zm9v", "foo"},    {"Zm8=", "fo"},      {"Zg==", "f"},      {"", ""},
+      {"Zm9v=", nullptr}, {"Zm9v==", nullptr}, {"Zm8", nullptr},   {"Zm8==", nullptr},
+      {"Zg=", nullptr},   {"Zh==", nullptr},   {"Zm9=", nullptr},  {"Z===", nullptr},
+      {"Zm9v!", nullptr}, {"Zm9v A", nullptr}, {" Zm9v", nullptr}, {"Zm9v~1", nullptr},
+      {"Zm=v", nullptr},  {"Zm9v\n", nullptr}, {"Zm-_", nullptr},
+  };
+  for (const Case& c : cases) {
+    std::optional<std::string> got = base64_decode_strict(c.text);
+    EXPECT_EQ(got.has_value(), c.bytes != nullptr) << c.text;
+    EXPECT_EQ(got.value_or("-"), c.bytes ? c.bytes : "-") << c.text;
+  }
+}
+
 TEST(Base64, DecodeNeverWritesPastItsBuffer) {
   unsigned char out[3];
   EXPECT_EQ(base64_decode(out, sizeof out, "Zm9vYmFy", 8), 2);  // two bytes and the NUL

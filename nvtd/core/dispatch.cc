@@ -1,7 +1,7 @@
 // Request dispatch: decides the action text, finds the operation whose name occurs in it,
 // runs the UsernameToken check for all but the open operations, checks that the account's
-// level may call the operation, and calls the handler in its call form between the fill and
-// release of the per-request section cache.
+// level may call the operation, remembers the token, and calls the handler in its call form between
+// the fill and release of the per-request section cache.
 #include "nvtd/core/dispatch.h"
 
 #include <string>
@@ -67,14 +67,16 @@ DispatchOutcome dispatch_request(const OperationTable& table, const Request& req
     return DispatchOutcome::kOpenOperation;
   }
   if (!NoAuth) {
-    std::optional<std::string> level = check_username_token(request.body, reply);
-    if (!level) return DispatchOutcome::kAuthFailed;
-    // A level that may not call the operation is refused before anything is read or done.
-    if (op != nullptr && !level_allows(*level, op->access)) {
-      trace_verbose("level %s may not call %s\n", level->c_str(), op->name);
+    std::optional<VerifiedToken> token = check_username_token(request.body, reply);
+    if (!token) return DispatchOutcome::kAuthFailed;
+    // A level that may not call the operation is refused before anything is read or done,
+    // and its token is not remembered: only served requests take places in the memory.
+    if (op != nullptr && !level_allows(token->level, op->access)) {
+      trace_verbose("level %s may not call %s\n", token->level.c_str(), op->name);
       send_catalogue_fault(reply, Fault::kNotAuthorized);
       return DispatchOutcome::kAuthFailed;
     }
+    if (!remember_token(*token, request, reply)) return DispatchOutcome::kAuthFailed;
   }
 
   SectionCacheScope cache;

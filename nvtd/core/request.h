@@ -20,6 +20,9 @@ struct Request {
   std::optional<std::string> content_type;
   std::optional<std::string> content_length;
   std::optional<std::string> soap_action;
+  // The client's address: REMOTE_ADDR in the CGI and relay modes, the connection's peer in
+  // server mode; absent when not known.
+  std::optional<std::string> remote_addr;
   // The body as it arrived: at most CONTENT_LENGTH bytes, fewer when the peer ended early.
   std::string body;
   // Server mode: the accepted connection, which a held PullMessages keeps; -1 otherwise.

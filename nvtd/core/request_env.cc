@@ -17,6 +17,7 @@ std::optional<std::string>* field_of(Request& request, std::string_view name) {
   if (name == "CONTENT_TYPE") return &request.content_type;
   if (name == "CONTENT_LENGTH") return &request.content_length;
   if (name == "HTTP_SOAPACTION") return &request.soap_action;
+  if (name == "REMOTE_ADDR") return &request.remote_addr;
   return nullptr;
 }
 
@@ -36,6 +37,7 @@ Request request_from_environment() {
   request.content_type = variable("CONTENT_TYPE");
   request.content_length = variable("CONTENT_LENGTH");
   request.soap_action = variable("HTTP_SOAPACTION");
+  request.remote_addr = variable("REMOTE_ADDR");
   return request;
 }
 

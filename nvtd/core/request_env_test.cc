@@ -26,6 +26,7 @@ TEST(RelayEnvironment, TakesTheRequestVariablesAndWritesNoEnvironment) {
   EXPECT_EQ(r.soap_action.value_or(""), "\"http://www.onvif.org/ver10/device/wsdl/GetScopes\"");
   EXPECT_EQ(r.uri.value_or(""), "/onvif/media_service");
   EXPECT_EQ(r.content_type.value_or(""), "a");  // an embedded NUL ends the value
+  EXPECT_EQ(r.remote_addr.value_or(""), "1.2.3.4");
   EXPECT_STREQ(getenv("PATH"), "/usr/bin:/bin");
   EXPECT_EQ(getenv("LD_PRELOAD"), nullptr);
   EXPECT_EQ(getenv("REQUEST_METHOD"), nullptr);
@@ -35,7 +36,7 @@ TEST(RelayEnvironment, TakesTheRequestVariablesAndWritesNoEnvironment) {
 TEST(RelayEnvironment, AbsentAndMalformedLinesLeaveValuesUnset) {
   StdoutCapture traces;
   Request r = request_from_relay_environment("CONTENT_LENGTH=7\n\nNOEQUALS\n=x\n");
-  EXPECT_FALSE(r.soap_action || r.content_type || r.uri || r.method);
+  EXPECT_FALSE(r.soap_action || r.content_type || r.uri || r.method || r.remote_addr);
   EXPECT_EQ(r.content_length.value_or(""), "7");
 }
 

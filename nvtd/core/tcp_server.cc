@@ -73,6 +73,7 @@ void serve_finished(Connection& c, const OperationTable& operations, ConnectionP
     Reply reply(c.fd.get(), RunMode::kServer);
     Request request = request_from_head(c.request.head());
     request.connection_fd = c.fd.get();
+    request.remote_addr = c.peer;
     // The body has arrived already: a short one gets its message and is used as it is.
     if (read_content(c.fd.get(), c.request.body(), &request, reply, 0) < 0) {
       send_text(reply, "bogus content");

@@ -1,8 +1,8 @@
-// Created-time parsing, the slot table and its two homes (process memory, a locked file).
+// The token table's two homes (process memory, a locked file shared by CGI processes) and
+// the checks the UsernameToken check makes with them.
 #include "nvtd/core/token_memory.h"
 
 #include <fcntl.h>
-#include <openssl/sha.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <ctime>
 
 #include "common/unique_fd.h"
 #include "nvtd/core/process_state.h"
@@ -18,135 +18,45 @@
 namespace nvtd {
 namespace {
 
-// Reads exactly n digits at text[*at]; advances *at.
-bool digits(std::string_view text, std::size_t* at, int n, int* value) {
-  if (*at + n > text.size()) return false;
-  int v = 0;
-  for (int i = 0; i < n; ++i) {
-    char c = text[*at + i];
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-  }
-  *at += n;
-  *value = v;
-  return true;
-}
-
-bool expect(std::string_view text, std::size_t* at, char c) {
-  if (*at >= text.size() || text[*at] != c) return false;
-  ++*at;
-  return true;
-}
-
-bool leap(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int days_in_month(int year, int month) {
-  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && leap(year) ? 29 : kDays[month - 1];
-}
-
-// Days from 1970-01-01 to the date (proleptic Gregorian calendar).
-std::int64_t days_from_civil(int y, int m, int d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int yoe = y - int(era * 400);
-  const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-std::array<unsigned char, 16> token_key(std::string_view nonce, std::string_view created) {
-  std::string material(nonce);
-  material.push_back('\0');
-  material.append(created);
-  unsigned char digest[SHA_DIGEST_LENGTH];
-  SHA1(reinterpret_cast<const unsigned char*>(material.data()), material.size(), digest);
-  std::array<unsigned char, 16> key;
-  std::memcpy(key.data(), digest, key.size());
-  return key;
-}
-
 std::unique_ptr<TokenMemory>& memory_slot() {
   static std::unique_ptr<TokenMemory> memory = std::make_unique<ProcessTokenMemory>();
   return memory;
 }
 
+// The opened file of groups' size, made afresh (empty, a new secret) when it holds no table
+// of that size. False when it is unusable.
+bool prepare_file(int fd, std::size_t groups, const std::string& path) {
+  const off_t size = off_t(token_table_size(groups));
+  struct stat file {};
+  if (fstat(fd, &file) < 0 || !S_ISREG(file.st_mode) || file.st_uid != geteuid()) return false;
+  if (file.st_size == size) {
+    TokenTableHeader header{};
+    if (pread(fd, &header, sizeof header, 0) == ssize_t(sizeof header) &&
+        TokenTable(&header, groups).valid()) {
+      return true;
+    }
+  }
+  if (file.st_size != 0) syslog(LOG_WARNING, "token file %s made afresh", path.c_str());
+  if (ftruncate(fd, 0) < 0 || ftruncate(fd, size) < 0) return false;
+  TokenTableHeader header{};
+  if (!TokenTable(&header, groups).initialize()) return false;
+  return pwrite(fd, &header, sizeof header, 0) == ssize_t(sizeof header);
+}
+
 }  // namespace
 
-std::optional<std::int64_t> parse_created(std::string_view text) {
-  std::size_t at = 0;
-  int year, month, day, hour, minute, second;
-  if (!digits(text, &at, 4, &year) || !expect(text, &at, '-') || !digits(text, &at, 2, &month) ||
-      !expect(text, &at, '-') || !digits(text, &at, 2, &day) || !expect(text, &at, 'T') ||
-      !digits(text, &at, 2, &hour) || !expect(text, &at, ':') || !digits(text, &at, 2, &minute) ||
-      !expect(text, &at, ':') || !digits(text, &at, 2, &second)) {
-    return std::nullopt;
-  }
-  if (month < 1 || month > 12 || day < 1 || day > days_in_month(year, month) || hour > 23 ||
-      minute > 59 || second > 59) {
-    return std::nullopt;
-  }
-  if (at < text.size() && text[at] == '.') {
-    std::size_t start = ++at;
-    while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
-    if (at == start) return std::nullopt;
-  }
-  int offset = 0;
-  if (expect(text, &at, 'Z')) {
-    offset = 0;
-  } else if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-    int sign = text[at++] == '-' ? -1 : 1;
-    int oh, om;
-    if (!digits(text, &at, 2, &oh) || !expect(text, &at, ':') || !digits(text, &at, 2, &om) ||
-        oh > 14 || om > 59) {
-      return std::nullopt;
-    }
-    offset = sign * (oh * 3600 + om * 60);
-  } else {
-    return std::nullopt;
-  }
-  if (at != text.size()) return std::nullopt;
-  return days_from_civil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offset;
+ProcessTokenMemory::ProcessTokenMemory(std::size_t groups)
+    : block_(std::calloc(1, token_table_size(groups))), groups_(groups) {
+  if (block_ && !TokenTable(block_.get(), groups_).initialize()) block_.reset();
 }
 
-TokenAdmission admit_token(TokenSlot* slots, std::size_t count,
-                           const std::array<unsigned char, 16>& key, std::int64_t forget_at,
-                           std::int64_t now) {
-  // Every slot is looked at, so the loop compares the keys' first eight bytes as one word
-  // and the rest only when those agree.
-  std::uint64_t head;
-  std::memcpy(&head, key.data(), sizeof head);
-  TokenSlot* free_slot = nullptr;
-  for (std::size_t i = 0; i < count; ++i) {
-    TokenSlot& slot = slots[i];
-    if (slot.forget_at < now) {
-      if (free_slot == nullptr) free_slot = &slot;
-      continue;
-    }
-    std::uint64_t slot_head;
-    std::memcpy(&slot_head, slot.key.data(), sizeof slot_head);
-    if (slot_head == head && slot.key == key) return TokenAdmission::kReplayed;
-  }
-  if (free_slot == nullptr) return TokenAdmission::kFull;
-  free_slot->key = key;
-  free_slot->forget_at = forget_at;
-  return TokenAdmission::kAdmitted;
+TokenAdmission ProcessTokenMemory::admit(const TokenUse& use, std::int64_t now_ms) {
+  if (!block_) return TokenAdmission::kFull;
+  return TokenTable(block_.get(), groups_).admit(use, now_ms);
 }
 
-ProcessTokenMemory::ProcessTokenMemory(std::size_t slots)
-    : slots_(static_cast<TokenSlot*>(std::calloc(slots, sizeof(TokenSlot)))),
-      count_(slots_ ? slots : 0) {}
-
-TokenAdmission ProcessTokenMemory::admit(const std::array<unsigned char, 16>& key,
-                                         std::int64_t forget_at, std::int64_t now) {
-  return admit_token(slots_.get(), count_, key, forget_at, now);
-}
-
-TokenAdmission FileTokenMemory::admit(const std::array<unsigned char, 16>& key,
-                                      std::int64_t forget_at, std::int64_t now) {
-  // Refused (as a full table) whenever the file cannot be trusted or used.
+TokenAdmission FileTokenMemory::admit(const TokenUse& use, std::int64_t now_ms) {
+  // Refused (as by a full table) whenever the file cannot be trusted or used.
   const uid_t me = geteuid();
   if (mkdir(directory_.c_str(), 0700) < 0 && errno != EEXIST) return TokenAdmission::kFull;
   struct stat dir {};
@@ -158,18 +68,15 @@ TokenAdmission FileTokenMemory::admit(const std::array<unsigned char, 16>& key,
   const std::string path = directory_ + "/" + name_;
   UniqueFd fd(open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!fd.valid() || flock(fd.get(), LOCK_EX) < 0) return TokenAdmission::kFull;
-  const off_t size = off_t(slots_ * sizeof(TokenSlot));
-  struct stat file {};
-  if (fstat(fd.get(), &file) < 0 || !S_ISREG(file.st_mode) || file.st_uid != me ||
-      (file.st_size != 0 && file.st_size != size) ||
-      (file.st_size == 0 && ftruncate(fd.get(), size) < 0)) {
+  if (!prepare_file(fd.get(), groups_, path)) {
     syslog(LOG_WARNING, "token file %s is unusable, tokens refused", path.c_str());
     return TokenAdmission::kFull;
   }
-  void* map = mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
+  const size_t size = token_table_size(groups_);
+  void* map = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
   if (map == MAP_FAILED) return TokenAdmission::kFull;
-  TokenAdmission result = admit_token(static_cast<TokenSlot*>(map), slots_, key, forget_at, now);
-  munmap(map, size_t(size));
+  TokenAdmission result = TokenTable(map, groups_).admit(use, now_ms);
+  munmap(map, size);
   return result;  // the lock goes with the descriptor
 }
 
@@ -181,22 +88,31 @@ void set_token_memory(std::unique_ptr<TokenMemory> memory) {
   memory_slot() = std::move(memory);
 }
 
-bool token_is_fresh(std::string_view nonce, std::string_view created, int window, std::int64_t now,
-                    TokenMemory& memory) {
-  if (window <= 0) return true;
-  std::optional<std::int64_t> at = parse_created(created);
-  if (!at || *at < now - window || *at > now + window) return false;
-  switch (memory.admit(token_key(nonce, created), *at + window, now)) {
+bool created_in_window(const CreatedTime& created, int window, std::int64_t now) {
+  return created.seconds >= now - window && created.seconds <= now + window;
+}
+
+bool token_counts(const TokenUse& use, TokenMemory& memory, std::int64_t now_ms) {
+  switch (memory.admit(use, now_ms)) {
     case TokenAdmission::kAdmitted:
+    case TokenAdmission::kRepeated:
       return true;
     case TokenAdmission::kReplayed:
       return false;
     case TokenAdmission::kFull:
+    case TokenAdmission::kForgotten:
       break;
   }
-  syslog(LOG_WARNING, "fresh-token table full: request refused");
-  trace("fresh-token table full: request refused\n");
+  std::string account(use.account);
+  syslog(LOG_WARNING, "token memory full: token of %s refused", account.c_str());
+  trace("token memory full: token of %s refused\n", account.c_str());
   return false;
+}
+
+std::int64_t wall_clock_ms() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return std::int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 }  // namespace nvtd

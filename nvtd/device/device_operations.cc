@@ -55,7 +55,7 @@ OperationSlice device_operations() {
       {"SetDNS", AccessClass::kWriteSystem, CallForm::kRequest, handle_set_dns},
       {"SetNetworkDefaultGateway", AccessClass::kWriteSystem, CallForm::kRequest,
        handle_set_network_default_gateway},
-      {"GetWsdlUrl", AccessClass::kReadSystem, CallForm::kRequest, handle_get_wsdl_url},
+      {"GetWsdlUrl", AccessClass::kPreAuth, CallForm::kRequest, handle_get_wsdl_url},
       {"SetNetworkInterfaces", AccessClass::kWriteSystem, CallForm::kBodyPart,
        handle_set_network_interfaces},
       {"CreateUsers", AccessClass::kWriteSystem, CallForm::kBodyPart, handle_create_users},

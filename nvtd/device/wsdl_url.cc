@@ -1,4 +1,5 @@
-// GetWsdlUrl from the cached NETWORK address and the service port.
+// GetWsdlUrl, answered before authentication (PRE_AUTH), from the NETWORK address and the
+// service port.
 #include "nvtd/device/wsdl_url.h"
 
 #include <string>
@@ -11,7 +12,7 @@
 namespace nvtd {
 
 int handle_get_wsdl_url(const Request&, Reply& reply) {
-  std::string address = camera_address_cached();
+  std::string address = camera_address_open();
   send_body(reply, 0, kWsdlUrlResponse, address.c_str(), HttpPort);
   return 0;
 }

@@ -6,7 +6,8 @@
 
 namespace nvtd {
 
-// Plain: "http://A:P/wsdl/onvif" with the cached NETWORK address and the service port.
+// Plain: "http://A:P/wsdl/onvif" with the NETWORK address (read through a client of its own:
+// no section cache exists before authentication) and the service port.
 int handle_get_wsdl_url(const Request& request, Reply& reply);
 
 }  // namespace nvtd

@@ -167,13 +167,23 @@ def test_no_users_file_fails_every_guarded_operation(servers):
     assert "wsse:FailedAuthentication" in bad
 
 
-def test_open_operations_answer_without_a_header(servers):
+VALIDATE = "/work/shared/tools/onvif-validate"
+
+
+def test_open_operations_answer_without_a_header(servers, tmp_path):
     for operation in ("GetCapabilities", "GetHostname", "GetServices", "GetServiceCapabilities",
-                      "GetSystemDateAndTime"):
+                      "GetSystemDateAndTime", "GetWsdlUrl"):
         answer = call(operation)
         assert answer.startswith("HTTP/1.0"), operation
         for fault in ("NotAuthorized", "InvalidSecurity", "FailedAuthentication"):
             assert fault not in answer, operation
+    # GetWsdlUrl is PRE_AUTH in ONVIF's default policy: a client asks before it logs in.
+    answer = call("GetWsdlUrl")
+    assert answer.startswith("HTTP/1.0 200 OK") and "/wsdl/onvif</tds:WsdlUrl>" in answer
+    saved = tmp_path / "wsdl_url.xml"
+    saved.write_text(answer)
+    check = subprocess.run([VALIDATE, str(saved)], capture_output=True, text=True, timeout=60)
+    assert check.returncode == 0, check.stdout + check.stderr
 
 
 def test_soap_action_header_decides_the_operation(servers):
