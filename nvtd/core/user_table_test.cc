@@ -241,6 +241,15 @@ TEST_F(UsersFileUpdate, TheFallbackFileIsChangedWhenItIsTheOneRead) {
   EXPECT_EQ(lines(), (std::vector<std::string>{"old", "new"}));
 }
 
+TEST_F(UsersFileUpdate, AMissingDirectoryIsMadeForTheFirstAccount) {
+  UsersFilePath = dir_ + "/nvtd/users";
+  ASSERT_EQ(append("first"), 0);
+  EXPECT_EQ(lines(), std::vector<std::string>{"first"});
+  unlink((dir_ + "/nvtd/users").c_str());
+  unlink((dir_ + "/nvtd/users.lock").c_str());
+  rmdir((dir_ + "/nvtd").c_str());
+}
+
 TEST_F(UsersFileUpdate, ConcurrentProcessesLoseNoChange) {
   constexpr int kProcesses = 6, kEach = 15;
   std::vector<pid_t> children;

@@ -27,11 +27,16 @@ std::string directory_of(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The lock file, made by this process (root) if missing; one of another owner, or anything
-// but a regular file, is not used.
+// The lock file, made by this process (root) if missing, with its directory when that is
+// missing too (a first account); one of another owner, or anything but a regular file, is not
+// used.
 UniqueFd take_lock() {
   std::string path = UsersFilePath + ".lock";
-  UniqueFd fd(open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+  constexpr int kFlags = O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC;
+  UniqueFd fd(open(path.c_str(), kFlags, 0600));
+  if (!fd.valid() && errno == ENOENT && mkdir(directory_of(path).c_str(), 0755) == 0) {
+    fd.reset(open(path.c_str(), kFlags, 0600));
+  }
   struct stat st;
   if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
     trace("users file lock %s unusable\n", path.c_str());

@@ -17,11 +17,12 @@ std::string users_file_in_use();
 // file). Returns 0, or -1 when a file exists but cannot be read.
 int read_users_lines(std::vector<std::string>* lines);
 
-// Takes the lock (UsersFilePath + ".lock", a root-only file, waited for at most 5 s), reads
-// the file in use, hands its lines to `change` and, when change returns 0, writes the lines
-// back: a temporary file in the same directory (mode 0600), fsync, rename over the file,
-// fsync of the directory. Returns change's result, or -1 when the lock, the read or the
-// write failed (the file is then as it was, and no temporary file is left).
+// Takes the lock (UsersFilePath + ".lock", a root-only file made with its directory when
+// missing; waited for at most 5 s), reads the file in use, hands its lines to `change` and,
+// when change returns 0 and changed them, writes the lines back: a temporary file in the same
+// directory (mode 0600), fsync, rename over the file, fsync of the directory. Returns change's
+// result (its own refusals are positive), or -1 when the lock, the read or the write failed
+// (the file is then as it was, and no temporary file is left).
 int update_users_file(const std::function<int(std::vector<std::string>&)>& change);
 
 }  // namespace nvtd
