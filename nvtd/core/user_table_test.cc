@@ -241,6 +241,15 @@ TEST_F(UsersFileUpdate, TheFallbackFileIsChangedWhenItIsTheOneRead) {
   EXPECT_EQ(lines(), (std::vector<std::string>{"old", "new"}));
 }
 
+TEST_F(UsersFileUpdate, AUsersFileKeptElsewhereThroughALinkStaysThere) {
+  std::ofstream(dir_ + "/kept") << "old\n";
+  ASSERT_EQ(symlink("kept", UsersFilePath.c_str()), 0);
+  ASSERT_EQ(append("new"), 0);
+  char target[64] = {};
+  EXPECT_EQ(readlink(UsersFilePath.c_str(), target, sizeof target - 1), 4);
+  EXPECT_EQ(lines(), (std::vector<std::string>{"old", "new"}));
+}
+
 TEST_F(UsersFileUpdate, AMissingDirectoryIsMadeForTheFirstAccount) {
   UsersFilePath = dir_ + "/nvtd/users";
   ASSERT_EQ(append("first"), 0);

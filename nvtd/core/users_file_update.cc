@@ -62,10 +62,15 @@ bool write_all(int fd, const std::string& text) {
   return true;
 }
 
-// Writes the lines to a temporary file beside `path` and renames it over `path`.
-int replace_file(const std::string& path, const std::vector<std::string>& lines) {
+// Writes the lines to a temporary file beside `path` and renames it over `path` (over the file
+// a link there names, so a users file kept elsewhere through a link stays there).
+int replace_file(std::string path, const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text.append(line).push_back('\n');
+  if (char* real = realpath(path.c_str(), nullptr)) {
+    path = real;
+    free(real);
+  }
   std::string dir = directory_of(path);
   std::string temp = dir + "/.users.XXXXXX";
   UniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));  // mode 0600

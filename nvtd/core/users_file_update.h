@@ -20,9 +20,9 @@ int read_users_lines(std::vector<std::string>* lines);
 // Takes the lock (UsersFilePath + ".lock", a root-only file made with its directory when
 // missing; waited for at most 5 s), reads the file in use, hands its lines to `change` and,
 // when change returns 0 and changed them, writes the lines back: a temporary file in the same
-// directory (mode 0600), fsync, rename over the file, fsync of the directory. Returns change's
-// result (its own refusals are positive), or -1 when the lock, the read or the write failed
-// (the file is then as it was, and no temporary file is left).
+// directory (mode 0600), fsync, rename over the file (over the one a link names), fsync of
+// the directory. Returns change's result (its own refusals are positive), or -1 when the
+// lock, the read or the write failed (the file is then as it was, no temporary file left).
 int update_users_file(const std::function<int(std::vector<std::string>&)>& change);
 
 }  // namespace nvtd
