@@ -3,7 +3,6 @@
 
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/request_hooks.h"
-#include "nvtd/core/user_table.h"
 #include "nvtd/device/device_operations.h"
 #include "nvtd/discovery/discovery_operations.h"
 #include "nvtd/discovery/discovery_thread.h"
@@ -35,7 +34,6 @@ void start_discovery() {
 
 void reset_tables() {
   profile_store_reset();
-  user_table_reset();
   EventInit(HttpPort);
   ScopesInit();
 }

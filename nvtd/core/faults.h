@@ -20,8 +20,16 @@ enum class Fault {
   kProtocolMismatch,          // type mismatch in element 'Protocol'
   kSenderEmpty,               // Sender with an empty reason text
   kUsernameClash,             // ter:OperationProhibited / ter:UsernameClash
-  kFixedUser,                 // ter:InvalidArgVal / ter:FixedUser
   kUsernameMissing,           // ter:InvalidArgVal / ter:UsernameMissing
+  kUsernameTooLong,           // ter:OperationProhibited / ter:UsernameTooLong
+  kUsernameTooShort,          // ter:OperationProhibited / ter:UsernameTooShort
+  kPasswordTooLong,           // ter:OperationProhibited / ter:PasswordTooLong
+  kPasswordTooWeak,           // ter:OperationProhibited / ter:PasswordTooWeak
+  kAnonymousNotAllowed,       // ter:OperationProhibited / ter:AnonymousNotAllowed
+  kTooManyUsers,              // Receiver ter:Action / ter:TooManyUsers
+  kLastAdministrator,         // ter:InvalidArgVal / ter:FixedUser (the last administrator)
+  kUserValueInvalid,          // ter:InvalidArgVal (a user value the users file cannot hold)
+  kUsersNotWritten,           // Receiver ter:Action (the users file could not be changed)
   kNoProfile,                 // ter:InvalidArgVal / ter:NoProfile
   kNoConfig,                  // ter:InvalidArgVal / ter:NoConfig
   kConfigModify,              // ter:InvalidArgVal / ter:ConfigModify

@@ -1,40 +1,70 @@
-// The in-memory user accounts kept by CreateUsers, DeleteUsers and SetUser and reported by
-// GetUsers: five slots, cleared at start-up, never written to a file and never used to
-// authenticate.
+// The accounts that CreateUsers, DeleteUsers, SetUser and GetUsers work on: those of the
+// users file, as authentication reads it (the first line naming an account decides), with
+// the file's levels shown as ONVIF's UserLevel. Changes are checked whole before the file is
+// rewritten, so a request changes every account it names or none.
 #pragma once
 
-#include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace nvtd {
 
-struct UserSlot {
-  std::string name;
-  std::string password;  // as received, in clear
-  std::string level;     // the UserLevel text as received
-  bool in_use = false;
+// Why a change is refused (kNone: it was made).
+enum class AccountRefusal {
+  kNone,
+  kNameClash,          // CreateUsers: the name exists, or is named twice
+  kNameMissing,        // SetUser, DeleteUsers: no such account (or named twice to delete)
+  kNameTooLong,        // over kMaxUserNameLength characters
+  kNameEmpty,          // an empty user name
+  kValueInvalid,       // a name with ":", "&", "<", ">" or a control character; an unknown
+                       // level; a value the request does not spell as plain text
+  kPasswordTooLong,    // over kMaxPasswordLength characters
+  kPasswordMissing,    // CreateUsers without a password; an empty password
+  kLevelAnonymous,     // UserLevel Anonymous
+  kLastAdministrator,  // the change would leave no administrator
+  kTooManyUsers,       // CreateUsers beyond kMaxAccounts accounts
+  kStorage,            // the users file could not be locked, read or written
 };
 
-constexpr int kUserSlots = 5;
-using UserTable = std::array<UserSlot, kUserSlots>;
+// At most this many accounts are made through CreateUsers and listed by GetUsers.
+constexpr std::size_t kMaxAccounts = 64;
 
-// The process's table (lives as long as the process).
-UserTable& user_table();
+// One account as GetUsers shows it; level is "Administrator", "Operator", "User", or
+// "Anonymous" for any other level of the file (such an account may call only the open
+// operations).
+struct Account {
+  std::string name;
+  std::string level;
+};
 
-// Clears every slot (start-up).
-void user_table_reset();
+// One User entry of a request: level as ONVIF's UserLevel text, password decoded (absent
+// when the entry has none: SetUser then keeps the account's password).
+struct AccountEntry {
+  std::string name;
+  std::optional<std::string> password;
+  std::string level;
+};
 
-// 0; -2 when a slot in use has that name; -1 when all slots are in use.
-int user_add(const std::string& name, const std::string& password, const std::string& level);
-// 0, or -2 when no slot in use has that name.
-int user_modify(const std::string& name, const std::string& password, const std::string& level);
-// 0, or -2 when no slot in use has that name.
-int user_delete(const std::string& name);
-// 1 or 0.
-int user_exists(const std::string& name);
-// Appends one tds:User entry per slot in use, in slot order, to `out`; stops after an entry
-// once fewer than 250 bytes of `size` remain. `out` never grows beyond size - 1 bytes.
-void user_list(std::string* out, std::size_t size);
+// The users-file level ("administrator", ...) for an ONVIF UserLevel, or "" when none.
+std::string file_level(const std::string& user_level);
+
+// The accounts of the file's lines, in file order, one per name; lines with no name or a
+// name authentication never matches (over kMaxUserNameLength) are passed over.
+std::vector<Account> accounts_of(const std::vector<std::string>& lines);
+
+// The changes over the file's lines: on kNone the lines hold the change, otherwise they are
+// as they were.
+AccountRefusal create_in(std::vector<std::string>& lines, const std::vector<AccountEntry>& add);
+AccountRefusal set_in(std::vector<std::string>& lines, const std::vector<AccountEntry>& change);
+AccountRefusal delete_in(std::vector<std::string>& lines, const std::vector<std::string>& names);
+
+// The same over the users file itself (read, changed and rewritten under its lock), and the
+// list of its accounts (at most kMaxAccounts).
+AccountRefusal create_accounts(const std::vector<AccountEntry>& add);
+AccountRefusal set_accounts(const std::vector<AccountEntry>& change);
+AccountRefusal delete_accounts(const std::vector<std::string>& names);
+std::vector<Account> list_accounts();
 
 }  // namespace nvtd

@@ -1,5 +1,5 @@
 // Device-service user operations: GetUsers, CreateUsers, DeleteUsers and SetUser over the
-// in-memory user table.
+// accounts of the users file, the accounts authentication checks against.
 #pragma once
 
 #include "nvtd/core/reply.h"
@@ -7,9 +7,10 @@
 
 namespace nvtd {
 
-// GetUsers (plain): the fixed "admin" and "guest" entries, then the table.
+// GetUsers (plain): every account of the users file with its UserLevel, never a password.
 int handle_get_users(const Request& request, Reply& reply);
-// CreateUsers, DeleteUsers, SetUser read the body from its "Body" on.
+// CreateUsers, DeleteUsers, SetUser read the body from its "Body" on; each changes every
+// account it names or, with a fault, none.
 int handle_create_users(const Request& request, Reply& reply);
 int handle_delete_users(const Request& request, Reply& reply);
 int handle_set_user(const Request& request, Reply& reply);

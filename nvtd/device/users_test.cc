@@ -1,14 +1,19 @@
 #include "nvtd/device/users.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <string>
-#include <vector>
 
+#include "nvtd/core/auth.h"
+#include "nvtd/core/base64.h"
 #include "nvtd/core/operation.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/user_table.h"
+#include "nvtd/core/useradd.h"
+#include "nvtd/core/users_file.h"
 
 namespace nvtd {
 namespace {
@@ -23,11 +28,32 @@ std::string part(const std::string& operation, const std::string& inner) {
   return "Body><tds:" + operation + ">" + inner + "</tds:" + operation + "></s:Body></s:Envelope>";
 }
 
+std::string names(std::initializer_list<const char*> list) {
+  std::string out;
+  for (const char* n : list) out += std::string("<tds:Username>") + n + "</tds:Username>";
+  return part("DeleteUsers", out);
+}
+
 class UsersTest : public ::testing::Test {
  protected:
   void SetUp() override {
     reset_process_state();
-    user_table_reset();
+    TokenWindow = 0;  // the digest is what these cases are about
+    char dir[] = "/tmp/nvtd_users_test.XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    dir_ = dir;
+    UsersFilePath = dir_ + "/users";
+    UsersFileFallbackPath = dir_ + "/.users";
+    std::string error;
+    std::ofstream(UsersFilePath) << *make_useradd_line("boss", "b-pass", "administrator", &error)
+                                 << "\n";
+  }
+  void TearDown() override {
+    for (const char* name : {"/users", "/users.lock", "/.users"}) unlink((dir_ + name).c_str());
+    rmdir(dir_.c_str());
+    UsersFilePath = "/etc/nvtd/users";
+    UsersFileFallbackPath = "/etc/nvtd/.users";
+    reset_process_state();
   }
   std::string call(Handler handler, const std::string& text) {
     Request request;
@@ -37,129 +63,118 @@ class UsersTest : public ::testing::Test {
     return out.take();
   }
   std::string get_users() { return call(handle_get_users, ""); }
-  static int count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (std::size_t p = text.find(part); p != std::string::npos; p = text.find(part, p + 1)) ++n;
-    return n;
+  // Whether a token with this name and password authenticates now.
+  bool logs_in(const std::string& name, const std::string& password) {
+    std::string nonce = "nonce-" + std::to_string(++nonces_);
+    std::string created = "2026-12-07T10:00:00Z";
+    std::string body = "<wsse:UsernameToken><wsse:Username>" + name +
+                       "</wsse:Username><wsse:Password Type=\"x#PasswordDigest\">" +
+                       password_digest(nonce, created, password) + "</wsse:Password><wsse:Nonce>" +
+                       base64_encode(nonce) + "</wsse:Nonce><wsu:Created>" + created +
+                       "</wsu:Created></wsse:UsernameToken>";
+    return verify_username_token(body) == AuthResult::kPass;
   }
+  std::string dir_;
+  int nonces_ = 0;
 };
 
-TEST_F(UsersTest, FreshTableListsTheFixedUsers) {
+TEST_F(UsersTest, AnAccountMadeHereAuthenticatesUntilDeleted) {
+  // The password is spelled with references; the client digests the decoded text.
+  std::string out =
+      call(handle_create_users, part("CreateUsers", user("op", "Operator", "o&amp;p&lt;&#x41;")));
+  EXPECT_NE(out.find("<tds:CreateUsersResponse></tds:CreateUsersResponse>"), std::string::npos);
+  EXPECT_TRUE(logs_in("op", "o&p<A"));
+  EXPECT_FALSE(logs_in("op", "o&amp;p&lt;&#x41;"));
+  out = call(handle_set_user, part("SetUser", user("op", "Operator", "second")));
+  EXPECT_NE(out.find("<tds:SetUserResponse></tds:SetUserResponse>"), std::string::npos);
+  EXPECT_FALSE(logs_in("op", "o&p<A"));
+  EXPECT_TRUE(logs_in("op", "second"));
+  // A SetUser without a password changes the level only.
+  call(handle_set_user, part("SetUser",
+                             "<tds:User><tt:Username>op</tt:Username>"
+                             "<tt:UserLevel>User</tt:UserLevel></tds:User>"));
+  EXPECT_TRUE(logs_in("op", "second"));
+  EXPECT_NE(get_users().find("<tt:Username>op</tt:Username><tt:UserLevel>User</tt:UserLevel>"),
+            std::string::npos);
+  out = call(handle_delete_users, names({"op"}));
+  EXPECT_NE(out.find("<tds:DeleteUsersResponse></tds:DeleteUsersResponse>"), std::string::npos);
+  EXPECT_FALSE(logs_in("op", "second"));
+  EXPECT_TRUE(logs_in("boss", "b-pass"));
+}
+
+TEST_F(UsersTest, GetUsersListsTheFileWithoutPasswords) {
+  std::ofstream(UsersFilePath, std::ios::app) << "a&b:operator:pw:\nodd:guest:pw:a:\n";
   std::string out = get_users();
   EXPECT_NE(out.find("<SOAP-ENV:Body><tds:GetUsersResponse>"
-                     "<tds:User><tt:Username>admin</tt:Username><tt:Password></tt:Password>"
+                     "<tds:User><tt:Username>boss</tt:Username>"
                      "<tt:UserLevel>Administrator</tt:UserLevel></tds:User>"
-                     "<tds:User><tt:Username>guest</tt:Username><tt:Password></tt:Password>"
-                     "<tt:UserLevel>User</tt:UserLevel></tds:User>"
+                     "<tds:User><tt:Username>a&amp;b</tt:Username>"
+                     "<tt:UserLevel>Operator</tt:UserLevel></tds:User>"
+                     "<tds:User><tt:Username>odd</tt:Username>"
+                     "<tt:UserLevel>Anonymous</tt:UserLevel></tds:User>"
                      "</tds:GetUsersResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>"),
-            std::string::npos);
+            std::string::npos)
+      << out;
+  EXPECT_EQ(out.find("Password"), std::string::npos);
 }
 
-TEST_F(UsersTest, CreateSixStoresFiveAndSucceeds) {
-  std::string six;
-  for (int i = 0; i < 6; ++i) six += user("user" + std::to_string(i), "Operator");
-  std::string out = call(handle_create_users, part("CreateUsers", six));
-  EXPECT_NE(out.find("<SOAP-ENV:Body><tds:CreateUsersResponse></tds:CreateUsersResponse>"
-                     "</SOAP-ENV:Body></SOAP-ENV:Envelope>"),
-            std::string::npos);
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(user_exists("user" + std::to_string(i)), 1);
-  EXPECT_EQ(user_exists("user5"), 0);
-  out = get_users();
-  EXPECT_EQ(count(out, "<tds:User>"), 7);
-  EXPECT_EQ(count(out, "<tt:Password></tt:Password>"), 7);  // never the passwords
-  EXPECT_NE(out.find("<tt:Username>user0</tt:Username><tt:Password></tt:Password>"
-                     "<tt:UserLevel>Operator</tt:UserLevel>"),
-            std::string::npos);
-}
-
-TEST_F(UsersTest, CreateAdminListsItTwice) {
-  call(handle_create_users, part("CreateUsers", user("admin", "User")));
-  EXPECT_EQ(count(get_users(), "<tt:Username>admin</tt:Username>"), 2);
-}
-
-TEST_F(UsersTest, ClashKeepsTheUsersBeforeIt) {
-  user_add("taken", "x", "User");
-  std::string out =
-      call(handle_create_users, part("CreateUsers", user("first") + user("taken") + user("last")));
-  EXPECT_NE(out.find("ter:UsernameClash"), std::string::npos);
-  EXPECT_EQ(out.find("HTTP/1.0 400"), std::string::npos);  // a 200 fault
-  EXPECT_EQ(user_exists("first"), 1);
-  EXPECT_EQ(user_exists("last"), 0);
-}
-
-TEST_F(UsersTest, UnprefixedUserElementsToo) {
-  std::string body = part("CreateUsers",
-                          "<User><Username>a</Username><Password>p</Password>"
-                          "<UserLevel>User</UserLevel></User><User><Username>b</Username>"
-                          "<Password>p</Password><UserLevel>User</UserLevel></User>");
-  call(handle_create_users, body);
-  EXPECT_EQ(user_exists("a") + user_exists("b"), 2);
-}
-
-TEST_F(UsersTest, ValuesCutTo31Characters) {
-  call(handle_create_users, part("CreateUsers", user(std::string(40, 'n'), std::string(40, 'L'))));
-  EXPECT_EQ(user_exists(std::string(31, 'n')), 1);
-  EXPECT_EQ(user_table()[0].level, std::string(31, 'L'));
-}
-
-TEST_F(UsersTest, DeleteRefusesFixedAndUnknownUsersBeforeDeletingAny) {
-  user_add("a", "p", "User");
-  user_add("b", "p", "User");
-  std::string out = call(handle_delete_users, part("DeleteUsers",
-                                                   "<tds:Username>a</tds:Username>"
-                                                   "<tds:Username>guest</tds:Username>"));
-  EXPECT_NE(out.find("ter:FixedUser"), std::string::npos);
-  EXPECT_EQ(user_exists("a"), 1);
-  out = call(handle_delete_users, part("DeleteUsers",
-                                       "<tds:Username>a</tds:Username>"
-                                       "<tds:Username>zz</tds:Username>"));
-  EXPECT_NE(out.find("ter:UsernameMissing"), std::string::npos);
-  EXPECT_EQ(user_exists("a"), 1);
-  out = call(handle_delete_users, part("DeleteUsers",
-                                       "<tds:Username>a</tds:Username>"
-                                       "<tds:Username>b</tds:Username>"));
-  EXPECT_NE(out.find("<tds:DeleteUsersResponse></tds:DeleteUsersResponse>"), std::string::npos);
-  EXPECT_EQ(user_exists("a") + user_exists("b"), 0);
-}
-
-TEST_F(UsersTest, SetUserWithAnUnknownNameChangesNothing) {
-  user_add("a", "p", "User");
-  std::string out =
-      call(handle_set_user, part("SetUser", user("a", "Administrator", "q") + user("zz")));
-  EXPECT_NE(out.find("ter:UsernameMissing"), std::string::npos);
-  EXPECT_EQ(user_table()[0].level, "User");
-  EXPECT_EQ(user_table()[0].password, "p");
-  out = call(handle_set_user, part("SetUser", user("a", "Administrator", "q")));
-  EXPECT_NE(out.find("<tds:SetUserResponse></tds:SetUserResponse>"), std::string::npos);
-  EXPECT_EQ(user_table()[0].level, "Administrator");
-  EXPECT_EQ(user_table()[0].password, "q");
-}
-
-TEST_F(UsersTest, TruncatedAndEmptyBodiesStayInside) {
-  std::string full = part("CreateUsers", user("a") + user("b"));
-  for (std::size_t n = 0; n <= full.size(); ++n) {
-    user_table_reset();
-    std::string cut = full.substr(0, n);
-    call(handle_create_users, cut);
-    call(handle_set_user, cut);
-    call(handle_delete_users, cut);
+TEST_F(UsersTest, EachRefusalHasItsFaultAndChangesNothing) {
+  struct Case {
+    Handler handler;
+    std::string body;
+    const char* subcodes;
+  };
+  const std::string too_long = std::string(40, 'n');  // read whole, never cut to fit
+  const Case cases[] = {
+      {handle_create_users, part("CreateUsers", user("a") + user("boss")),
+       "ter:OperationProhibited</SOAP-ENV:Value><SOAP-ENV:Subcode><SOAP-ENV:Value>"
+       "ter:UsernameClash"},
+      {handle_create_users, part("CreateUsers", user(too_long)), "ter:UsernameTooLong"},
+      {handle_create_users, part("CreateUsers", user("")), "ter:UsernameTooShort"},
+      {handle_create_users, part("CreateUsers", user("a:b")), "ter:InvalidArgVal"},
+      {handle_create_users, part("CreateUsers", user("a", "User", std::string(32, 'p'))),
+       "ter:PasswordTooLong"},
+      {handle_create_users, part("CreateUsers", user("a", "User", "")), "ter:PasswordTooWeak"},
+      {handle_create_users, part("CreateUsers", user("a", "Anonymous")), "ter:AnonymousNotAllowed"},
+      {handle_create_users, part("CreateUsers", user("a", "Superuser")), "ter:InvalidArgVal"},
+      {handle_create_users, part("CreateUsers", user("a", "User", "p<b/>")), "ter:InvalidArgVal"},
+      {handle_create_users, part("CreateUsers", user("a", "User", "p&nbsp;")), "ter:InvalidArgVal"},
+      {handle_set_user, part("SetUser", user("nobody")), "ter:UsernameMissing"},
+      {handle_set_user, part("SetUser", user("boss", "Operator")),
+       "ter:InvalidArgVal</SOAP-ENV:Value><SOAP-ENV:Subcode><SOAP-ENV:Value>ter:FixedUser"},
+      {handle_delete_users, names({"boss"}), "ter:FixedUser"},
+      {handle_delete_users, names({"nobody"}), "ter:UsernameMissing"},
+  };
+  std::ifstream in(UsersFilePath);
+  std::string before((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const Case& c : cases) {
+    std::string out = call(c.handler, c.body);
+    EXPECT_NE(out.find(c.subcodes), std::string::npos) << c.body << "\n" << out;
+    EXPECT_EQ(out.find("Response>"), std::string::npos) << c.body;
+    std::ifstream now(UsersFilePath);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(now)), std::istreambuf_iterator<char>()),
+              before)
+        << c.body;
   }
-  // A body cut inside the first user's values creates nobody.
-  user_table_reset();
-  call(handle_create_users, full.substr(0, full.find("</tt:UserLevel>")));
-  EXPECT_EQ(user_exists("a"), 0);
-  call(handle_create_users, full);
-  EXPECT_EQ(user_exists("a") + user_exists("b"), 2);
 }
 
-TEST_F(UsersTest, TracesOnlyInTheServerModes) {
+TEST_F(UsersTest, AFileThatCannotBeWrittenIsAFault) {
+  UsersFilePath = "/nonexistent/nvtd/users";
+  std::string out = call(handle_create_users, part("CreateUsers", user("a")));
+  EXPECT_NE(out.find("<SOAP-ENV:Value>SOAP-ENV:Receiver</SOAP-ENV:Value><SOAP-ENV:Subcode>"
+                     "<SOAP-ENV:Value>ter:Action</SOAP-ENV:Value>"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(out.find("Response>"), std::string::npos);
+}
+
+TEST_F(UsersTest, TracesNameUsersButNeverPasswords) {
   Server = true;
   StdoutCapture trace_out;
-  call(handle_create_users, part("CreateUsers", user("a", "User", "pw")));
+  call(handle_create_users, part("CreateUsers", user("a", "User", "secret-pw")));
   std::string traced = trace_out.take();
-  EXPECT_NE(traced.find("enter handle_create_users with "), std::string::npos);
-  EXPECT_NE(traced.find("found user a password pw level User\n"), std::string::npos);
-  EXPECT_NE(traced.find("created user a (0)\n"), std::string::npos);
+  EXPECT_NE(traced.find("created user a\n"), std::string::npos);
+  EXPECT_EQ(traced.find("secret-pw"), std::string::npos);
 }
 
 }  // namespace

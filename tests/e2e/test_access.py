@@ -1,7 +1,8 @@
 """Who may do what, and tokens that count once, in server, relay and CGI mode: accounts of
 the three levels made with `nvtd useradd`, a table of (level, operation, allowed), stale,
 malformed and replayed tokens, other spellings of one token, the same token again from the
-same address, --token-window 0, and a flood of tokens that must not lock others out."""
+same address, --token-window 0, a flood of tokens that must not lock others out, and
+accounts made, changed and deleted through ONVIF that authentication uses at once."""
 import datetime
 import os
 import re
@@ -307,3 +308,66 @@ def test_a_flood_of_fresh_tokens_locks_no_one_out(record_property):
         assert "token memory full" not in m.nvtd.out()
     finally:
         m.stop()
+
+
+def onvif_validate(answers, folder):
+    """Each answer (its HTTP or CGI head, then one SOAP envelope) passes onvif-validate."""
+    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    tool = next(p for p in (os.path.join(root, "..", "shared", "tools", "onvif-validate"),
+                            "/work/shared/tools/onvif-validate") if os.path.exists(p))
+    files = []
+    for i, answer in enumerate(answers):
+        files.append(str(folder / ("answer%d.xml" % i)))
+        with open(files[-1], "w") as f:
+            f.write(answer)
+    out = subprocess.run([tool] + files, capture_output=True, text=True, timeout=120)
+    assert out.returncode == 0, out.stdout + out.stderr
+
+
+def user_entry(name, level, password=None):
+    secret = "<tt:Password>%s</tt:Password>" % password if password is not None else ""
+    return ("<tds:User><tt:Username>%s</tt:Username>%s<tt:UserLevel>%s</tt:UserLevel>"
+            "</tds:User>" % (name, secret, level))
+
+
+def test_accounts_made_through_onvif_log_in_at_once(mode, tmp_path):
+    """CreateUsers, SetUser and DeleteUsers change the accounts authentication uses, in this
+    mode's process and in another (a CGI process), and GetUsers lists them."""
+    def admin(body, via=mode):
+        return via.send(DEVICE, envelope(body, security(*ACCOUNTS["administrator"])))
+
+    def as_newop(password):
+        return mode.send(DEVICE, envelope("<tds:GetDeviceInformation/>",
+                                          security("newop", password)))
+
+    answers = [admin("<tds:CreateUsers>%s</tds:CreateUsers>"
+                     % user_entry("newop", "Operator", "n-pass&amp;1"))]
+    assert "<tds:CreateUsersResponse>" in answers[-1], answers[-1][:400]
+    assert "GetDeviceInformationResponse" in as_newop("n-pass&1")
+    answers.append(admin("<tds:GetUsers/>"))
+    listed = re.findall(r"<tt:Username>([^<]*)</tt:Username><tt:UserLevel>([^<]*)<", answers[-1])
+    assert sorted(listed) == [("boss", "Administrator"), ("newop", "Operator"), ("op", "Operator"),
+                              ("viewer", "User")], answers[-1][:600]
+    assert "Password" not in answers[-1]
+    # Another process changes the password: the old one is refused, the new one accepted.
+    answers.append(admin("<tds:SetUser>%s</tds:SetUser>"
+                         % user_entry("newop", "Operator", "n-pass2"), via=CgiMode()))
+    assert "<tds:SetUserResponse>" in answers[-1]
+    assert "wsse:FailedAuthentication" in as_newop("n-pass&1")
+    assert "GetDeviceInformationResponse" in as_newop("n-pass2")
+    answers.append(admin("<tds:DeleteUsers><tds:Username>newop</tds:Username></tds:DeleteUsers>"))
+    assert "<tds:DeleteUsersResponse>" in answers[-1]
+    assert "wsse:FailedAuthentication" in as_newop("n-pass2")
+    # What the users file cannot hold, and the last administrator, are refused by name.
+    refusals = [("<tds:CreateUsers>%s</tds:CreateUsers>" % user_entry("a:b", "User", "pw"),
+                 "ter:InvalidArgVal"),
+                ("<tds:CreateUsers>%s</tds:CreateUsers>" % user_entry("x" * 12, "User", "pw"),
+                 "ter:UsernameTooLong"),
+                ("<tds:SetUser>%s</tds:SetUser>" % user_entry("boss", "User"), "ter:FixedUser"),
+                ("<tds:DeleteUsers><tds:Username>boss</tds:Username></tds:DeleteUsers>",
+                 "ter:FixedUser")]
+    for body, subcode in refusals:
+        answers.append(admin(body))
+        assert subcode in answers[-1] and "Response>" not in answers[-1], (body, answers[-1])
+    assert "GetDeviceInformationResponse" in call(mode, "administrator", "GetDeviceInformation")
+    onvif_validate(answers, tmp_path)
