@@ -37,6 +37,7 @@ void reset_tables() {
   profile_store_reset();
   user_table_reset();
   EventInit(HttpPort);
+  if (Server || Persist) EventStartWatcher();  // camera states raise events while nvtd runs
   ScopesInit();
 }
 
