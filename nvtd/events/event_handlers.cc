@@ -30,6 +30,8 @@ namespace nvtd {
 namespace {
 
 constexpr int kDefaultDuration = 60;
+// Messages in one answer written through the reply (relay and CGI modes).
+constexpr int kMessagesPerReply = 10;
 
 // The first element of the request with this local name, at most size - 1 characters.
 std::optional<std::string> request_element(const Request& request, const char* name, size_t size) {
@@ -163,18 +165,27 @@ int handle_pull_messages(const Request& request, Reply& reply) {
   int timeout = pull_timeout(request);
   std::optional<std::string> limit = request_element(request, "MessageLimit", 16);
   int message_limit = std::clamp(limit ? decimal_value(*limit) : 1, 1, int(kQueueBound));
-  if (request.connection_fd >= 0) {
-    // A full queue's answer is written at once, without waiting: make room for it.
-    int room = 256 * 1024;
-    setsockopt(request.connection_fd, SOL_SOCKET, SO_SNDBUF, &room, sizeof room);
+  Account account = request_account(request);
+  if (request.connection_fd < 0) {
+    // Nothing to hold the request on: answered at once, within one reply's bound.
+    std::string body;
+    if (EventPullNow(decimal_value(*id), account, timeout, mid ? mid->c_str() : nullptr,
+                     std::min(message_limit, kMessagesPerReply), &body) < 0) {
+      send_catalogue_fault(reply, Fault::kUnsupportedCommand, 200);
+      return -1;
+    }
+    send_body(reply, 0, "%s", body.c_str());
+    return -1;
   }
-  if (EventAddPuller(decimal_value(*id), request_account(request), request.connection_fd, timeout,
+  // A full queue's answer is written at once, without waiting: make room for it.
+  int room = 256 * 1024;
+  setsockopt(request.connection_fd, SOL_SOCKET, SO_SNDBUF, &room, sizeof room);
+  if (EventAddPuller(decimal_value(*id), account, request.connection_fd, timeout,
                      mid ? mid->c_str() : nullptr, message_limit) < 0) {
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 200);
     return -1;
   }
-  // The connection belongs to the puller slot now; outside server mode there is none to keep.
-  return request.connection_fd >= 0 ? 0 : -1;
+  return 0;  // the connection belongs to the puller slot now
 }
 
 int handle_unsubscribe(const Request& request, Reply& reply) {

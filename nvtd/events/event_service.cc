@@ -89,6 +89,8 @@ void push_worker(PushJob job) {
 
 void StateWatcherThread(std::string directory, int wake_fd) {
   pthread_setname_np(pthread_self(), "nvtd-states");
+  if (camera_state::ensure_directory(directory) != 0)
+    trace("state directory %s refused\n", directory.c_str());
   StateWatcher states(directory);  // this thread's own: the states as it last read them
   trace("watching %s (%s)\n", directory.c_str(), states.watching() ? "inotify" : "each second");
   for (const auto& [name, value] : states.scan()) EventPublish(name, value);
@@ -214,6 +216,25 @@ int EventAddPuller(int index, const Account& account, int connection, int timeou
   SocketPassIo io;
   answer_waiting_slots(s.table, index, now, io);  // messages wait: answered at once
   wake_locked(s);                                 // the thread's next wake-up may be earlier
+  return 0;
+}
+
+int EventPullNow(int index, const Account& account, int timeout, const char* message_id,
+                 int message_limit, std::string* body) {
+  EventState& s = state();
+  std::lock_guard<std::mutex> hold(s.lock);
+  if (!table_may_use(s.table, index, account)) return -1;
+  std::time_t now = std::time(nullptr);
+  // Parked for a moment to keep the pull point alive, then taken out again.
+  int slot = table_add_puller(s.table, index, -1, timeout, message_limit, message_id, now,
+                              std::chrono::steady_clock::now());
+  if (slot < 0) return -1;
+  const Subscription& entry = s.table.entries[index];
+  PullAnswerFields fields{entry.pullers[slot].message_id_header, index, now, entry.expiry};
+  table_release_slot(s.table, index, slot);
+  std::vector<EventMessage> messages = table_take(s.table, index, size_t(message_limit));
+  *body = format_pull_messages_body(CameraUrl{s.table.camera_address, s.table.http_port}, fields,
+                                    messages);
   return 0;
 }
 

@@ -50,6 +50,12 @@ int EventSynchronize(int index, const Account& account);
 int EventAddPuller(int index, const Account& account, int connection, int timeout,
                    const char* message_id, int message_limit);
 
+// Without a connection to hold (relay and CGI modes): the answer of a PullMessages at once,
+// with up to message_limit waiting messages or none. 0 and *body (a body template), or -1
+// when the account has no such pull point.
+int EventPullNow(int index, const Account& account, int timeout, const char* message_id,
+                 int message_limit, std::string* body);
+
 // A camera state as read (the watcher; tests): queues a Changed message for every
 // subscription covering one of its topics when its value changed. Returns the messages queued.
 int EventPublish(const std::string& name, const std::string& value);

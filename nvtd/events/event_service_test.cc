@@ -175,6 +175,20 @@ TEST_F(EventService, RenewsSetTheTimeAskedForCutToTheMaximum) {
   EXPECT_NE(out.take().find("HTTP/1.0 400 Bad Request\r\n"), std::string::npos);
 }
 
+TEST_F(EventService, WithoutAConnectionAPullIsAnsweredAtOnceInTheReply) {
+  EventAddConsumer(pull_point(), kAdmin, kAllTopics, 60);
+  set_request(
+      "<Body><SubscriptionId>0</SubscriptionId><Timeout>PT30S</Timeout>"
+      "<MessageLimit>1</MessageLimit></Body>");
+  for (const char* expected : {"Name=\"State\"", "Name=\"IsMotion\"",
+                               "</tev:TerminationTime>"
+                               "</tev:PullMessagesResponse>"}) {
+    OutputCapture out;
+    EXPECT_EQ(handle_pull_messages(current_request, out.reply()), -1);
+    EXPECT_NE(out.take().find(expected), std::string::npos) << expected;
+  }
+}
+
 // A MessageID cut inside "&amp;" is echoed escaped, so every reply stays one document.
 TEST_F(EventService, RepliesEchoTheCutMessageIdEscaped) {
   const std::string id = std::string(60, 'x') + "&amp;tail";
