@@ -437,7 +437,9 @@ def test_renewals_full_table_and_capabilities(nvtd, tmp_path):
         capabilities = call("<tev:GetServiceCapabilities/>",
                             EVENTS_WSDL + "/EventPortType/GetServiceCapabilitiesRequest")
         assert 'MaxPullPoints="20"' in capabilities
-        validate(tmp_path, renewed, full, capabilities)
+        faults = [create_pull_point("PT1X")[1], create_pull_point(None, ("tns1:Nothing",))[1],
+                  create_pull_point(None, (ALARM, "urn:x"))[1]]
+        validate(tmp_path, renewed, full, capabilities, *faults)
     finally:
         consumer.close()
 
