@@ -35,6 +35,7 @@ void start_discovery() {
 void reset_tables() {
   profile_store_reset();
   EventInit(HttpPort);
+  if (Server || Persist) EventStartWatcher();  // camera states raise events while nvtd runs
   ScopesInit();
 }
 

@@ -166,7 +166,7 @@ inline constexpr char kEventsServiceCapabilitiesResponse[] =
     "http://www.onvif.org/ver10/events/wsdl/EventPortType/GetServiceCapabilitiesResponse"
     "</wsa5:Action></SOAP-ENV:Header>"
     "<SOAP-ENV:Body><tev:GetServiceCapabilitiesResponse>"
-    "<tev:Capabilities PersistentNotificationStorage=\"false\" MaxPullPoints=\"10\""
+    "<tev:Capabilities PersistentNotificationStorage=\"false\" MaxPullPoints=\"20\""
     " MaxNotificationProducers=\"10\" WSPausableSubscriptionManagerInterfaceSupport=\"false\""
     " WSPullPointSupport=\"true\" WSSubscriptionPolicySupport=\"false\"></tev:Capabilities>"
     "</tev:GetServiceCapabilitiesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";

@@ -1,8 +1,10 @@
-// One pass of the consumer manager over the subscription table: pending events, expiry
-// of subscriptions and time-outs of parked PullMessages. The caller holds the table lock;
-// pushes to consumers are only collected here and sent after the lock is released.
+// One pass of the consumer manager over the subscription table: queued messages to waiting
+// PullMessages requests, Notify deliveries to start, time-outs of parked requests and expiry
+// of subscriptions. The caller holds the table lock; pushes are only collected here and sent
+// by delivery workers after the lock is released.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -12,33 +14,42 @@
 
 namespace nvtd {
 
-// Everything a Notify to a push consumer needs, copied out of the table.
+// Everything a push delivery needs, copied out of the table, with the messages it takes.
 struct PushJob {
   int index = 0;
+  uint64_t serial = 0;
   std::string host;
   int port = 0;
   std::string port_text;
   std::string path;
   CameraUrl camera;
+  std::vector<EventMessage> messages;
 };
 
 // What a pass does to parked connections; the thread writes to sockets, tests record.
 class PassIo {
  public:
   virtual ~PassIo() = default;
-  // The notification answer on slot `slot` of entry `index`; negative when it failed.
-  virtual int send_motion(const SubscriptionTable& table, int index, int slot, std::time_t now) = 0;
+  // The answer with these messages on slot `slot` of entry `index`; negative when it failed.
+  virtual int send_messages(const SubscriptionTable& table, int index, int slot,
+                            const std::vector<EventMessage>& messages, std::time_t now) = 0;
   // The empty answer of a timed-out slot; its result is ignored.
   virtual int send_empty(const SubscriptionTable& table, int index, int slot, std::time_t now) = 0;
   virtual void close_connection(int fd) = 0;
 };
 
-// Walks the 20 entries in index order at time now; returns the pushes to make.
-std::vector<PushJob> run_pass(SubscriptionTable& table, std::time_t now, PassIo& io);
+// Walks the 20 entries in index order; returns the pushes to make.
+std::vector<PushJob> run_pass(SubscriptionTable& table, std::time_t now, SteadyTime steady_now,
+                              PassIo& io);
 
-// Writes the notification answer on one slot (EventAddPuller and the pass share it):
-// marks the slot answered, or frees the slot and closes its connection when it fails.
-void answer_slot_with_motion(SubscriptionTable& table, int index, int slot, std::time_t now,
-                             PassIo& io);
+// Answers waiting slots of one pull point in slot order while its queue has messages: each
+// takes up to its MessageLimit and is then closed. A failed write puts the messages back.
+void answer_waiting_slots(SubscriptionTable& table, int index, std::time_t now, PassIo& io);
+
+// The earliest deadline of a parked request, or `otherwise` when none is earlier.
+SteadyTime next_deadline(const SubscriptionTable& table, SteadyTime otherwise);
+
+// A delivery has ended: the subscription (if it is still the same one) may get the next.
+void push_finished(SubscriptionTable& table, int index, uint64_t serial);
 
 }  // namespace nvtd

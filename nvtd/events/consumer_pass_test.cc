@@ -11,9 +11,10 @@ namespace {
 
 class RecordingIo : public PassIo {
  public:
-  int send_motion(const SubscriptionTable& table, int index, int slot, std::time_t) override {
+  int send_messages(const SubscriptionTable& table, int index, int slot,
+                    const std::vector<EventMessage>& messages, std::time_t) override {
     int fd = table.entries[index].pullers[slot].connection;
-    log.push_back("motion " + std::to_string(fd));
+    log.push_back("send " + std::to_string(fd) + " x" + std::to_string(messages.size()));
     return fd == failing_fd ? -1 : 0;
   }
   int send_empty(const SubscriptionTable& table, int index, int slot, std::time_t) override {
@@ -27,109 +28,79 @@ class RecordingIo : public PassIo {
 };
 
 using Log = std::vector<std::string>;
+const Account kAdmin{"", true};
+const SteadyTime kStart{};
 
-ConsumerSpec pull_point() {
+SteadyTime at(int seconds) {
+  return kStart + std::chrono::seconds(seconds);
+}
+
+int add_pull_point(SubscriptionTable& table) {
   ConsumerSpec desc;
   desc.pull = true;
-  return desc;
+  return table_add(table, desc, kAdmin, 1u << kTopicMotionAlarm, 60, 1000);
 }
 
-TEST(ConsumerPass, PendingEventGoesToWaitingPullersOnce) {
+TEST(ConsumerPass, WaitingPullersTakeUpToTheirLimitAndAreClosed) {
   SubscriptionTable table;
-  int index = table_add(table, pull_point(), 60, 1000);
-  table_add_puller(table, index, 7, 30, nullptr, 1000);
-  table_add_puller(table, index, 8, 30, nullptr, 1000);
-  table.entries[index].pullers[1].answered = true;  // answered when it arrived
+  int index = add_pull_point(table);  // one Initialized message waits
+  table_publish(table, "motion", "true", 1001);
+  table_publish(table, "motion", "false", 1001);
+  table_add_puller(table, index, 7, 30, 2, nullptr, 1000, kStart);
+  table_add_puller(table, index, 8, 30, 5, nullptr, 1000, kStart);
+  table_add_puller(table, index, 9, 30, 5, nullptr, 1000, kStart);
   RecordingIo io;
-  EXPECT_TRUE(run_pass(table, 1001, io).empty());
-  EXPECT_EQ(io.log, (Log{"motion 7"}));
-  EXPECT_TRUE(table.entries[index].pullers[0].answered);
-  EXPECT_EQ(table.entries[index].event_pending, 0);
-  EXPECT_EQ(table.entries[index].event_time, 1001);
+  EXPECT_TRUE(run_pass(table, 1001, at(1), io).empty());
+  EXPECT_EQ(io.log, (Log{"send 7 x2", "close 7", "send 8 x1", "close 8"}));
+  EXPECT_TRUE(table.entries[index].pullers[2].in_use);  // nothing left: it waits on
+  // A failed write keeps the messages for the next pull.
+  table_publish(table, "motion", "true", 1002);
+  io.failing_fd = 9;
   io.log.clear();
-  run_pass(table, 1002, io);
-  EXPECT_TRUE(io.log.empty());  // answered slots stay open until their deadline
+  run_pass(table, 1002, at(2), io);
+  EXPECT_EQ(io.log, (Log{"send 9 x1", "close 9"}));
+  EXPECT_EQ(table.entries[index].queue.size(), 1u);
 }
 
-TEST(ConsumerPass, FailedWriteFreesTheSlot) {
+TEST(ConsumerPass, TimedOutPullersGetTheEmptyAnswerAndExpiryClosesWithout) {
   SubscriptionTable table;
-  int index = table_add(table, pull_point(), 60, 1000);
-  table_add_puller(table, index, 7, 30, nullptr, 1000);
+  int index = add_pull_point(table);
+  table_take(table, index, 10);
+  table_add_puller(table, index, 7, 2, 1, nullptr, 1000, kStart);
+  table_add_puller(table, index, 8, 30, 1, nullptr, 1000, kStart);
   RecordingIo io;
-  io.failing_fd = 7;
-  run_pass(table, 1001, io);
-  EXPECT_EQ(io.log, (Log{"motion 7", "close 7"}));
-  EXPECT_FALSE(table.entries[index].pullers[0].in_use);
-}
-
-TEST(ConsumerPass, PushConsumerGetsOneJobWithCopiedFields) {
-  SubscriptionTable table;
-  table.camera_address = "10.99.0.2";
-  table.http_port = 8080;
-  ConsumerSpec push{"10.99.0.1", 9000, "/onvif/notify", "http://10.99.0.1:9000/onvif/notify",
-                    false};
-  table_add(table, pull_point(), 60, 1000);
-  int index = table_add(table, push, 60, 1000);
-  RecordingIo io;
-  std::vector<PushJob> jobs = run_pass(table, 1001, io);
-  ASSERT_EQ(jobs.size(), 1u);
-  EXPECT_EQ(jobs[0].index, index);
-  EXPECT_EQ(jobs[0].host, "10.99.0.1");
-  EXPECT_EQ(jobs[0].port_text, "9000");
-  EXPECT_EQ(jobs[0].path, "/onvif/notify");
-  EXPECT_EQ(jobs[0].camera.address, "10.99.0.2");
-  EXPECT_EQ(jobs[0].camera.port, 8080);
-  EXPECT_TRUE(run_pass(table, 1002, io).empty());  // never retried
-}
-
-TEST(ConsumerPass, ExpiryClosesWithoutAnswerAndKeepsTheCount) {
-  SubscriptionTable table;
-  int index = table_add(table, pull_point(), 5, 1000);
-  table.entries[index].event_pending = 0;
-  table_add_puller(table, index, 7, 60, nullptr, 1000);  // expiry moves to 1010
-  RecordingIo io;
-  run_pass(table, 1010, io);
-  EXPECT_TRUE(table.entries[index].in_use);  // not later than the expiry yet
-  run_pass(table, 1011, io);
-  EXPECT_EQ(io.log, (Log{"close 7"}));
-  EXPECT_FALSE(table.entries[index].in_use);
-  EXPECT_EQ(table.consumer_count, 1);
-}
-
-TEST(ConsumerPass, TimedOutPullersGetTheEmptyAnswerUnlessAnswered) {
-  SubscriptionTable table;
-  int index = table_add(table, pull_point(), 600, 1000);
-  table.entries[index].event_pending = 0;
-  table_add_puller(table, index, 7, 10, nullptr, 1000);
-  table_add_puller(table, index, 8, 10, nullptr, 1000);
-  table_add_puller(table, index, 9, 20, nullptr, 1000);
-  table.entries[index].pullers[1].answered = true;
-  RecordingIo io;
-  run_pass(table, 1010, io);
-  EXPECT_TRUE(io.log.empty());  // a deadline equal to now has not passed
-  run_pass(table, 1011, io);
-  EXPECT_EQ(io.log, (Log{"empty 7", "close 7", "close 8"}));
-  EXPECT_TRUE(table.entries[index].pullers[2].in_use);
-}
-
-TEST(ConsumerPass, ExpiriesAndPullDeadlinesRunOutAcross2038) {
-  // Made 30 s before 2^31 seconds (2038-01-19T03:14:08Z), the puller's deadline and the
-  // subscription's expiry lie after it: they must run out then, not wrap into the past.
-  const std::time_t before = 2147483648LL - 30;
-  SubscriptionTable table;
-  int index = table_add(table, pull_point(), 60, before);
-  table.entries[index].event_pending = 0;
-  table_add_puller(table, index, 7, 40, nullptr, before);  // expiry renewed to before + 120
-  RecordingIo io;
-  run_pass(table, before + 1, io);
-  run_pass(table, before + 40, io);
-  EXPECT_TRUE(io.log.empty());
-  run_pass(table, before + 41, io);
+  run_pass(table, 1001, at(1), io);
+  EXPECT_TRUE(io.log.empty());  // not before its Timeout
+  run_pass(table, 1002, at(2), io);
   EXPECT_EQ(io.log, (Log{"empty 7", "close 7"}));
-  run_pass(table, before + 120, io);
-  EXPECT_TRUE(table.entries[index].in_use);
-  run_pass(table, before + 121, io);
+  io.log.clear();
+  run_pass(table, 1061, at(61), io);
+  EXPECT_EQ(io.log, (Log{"close 8"}));
   EXPECT_FALSE(table.entries[index].in_use);
+  EXPECT_EQ(table.consumer_count, 1);  // only removal lowers the count
+}
+
+TEST(ConsumerPass, OnePushDeliveryAtATimePerSubscription) {
+  SubscriptionTable table;
+  ConsumerSpec push{"10.1.2.3", 8080, "/onvif/notify", "http://10.1.2.3:8080/onvif/notify", false};
+  table.camera_address = "10.99.0.2";
+  int index = table_add(table, push, kAdmin, kAllTopics, 60, 1000);
+  RecordingIo io;
+  std::vector<PushJob> jobs = run_pass(table, 1000, at(0), io);
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].messages.size(), 2u);  // both topics' Initialized
+  EXPECT_EQ(jobs[0].host, "10.1.2.3");
+  EXPECT_EQ(jobs[0].port_text, "8080");
+  EXPECT_EQ(jobs[0].camera.address, "10.99.0.2");
+  table_publish(table, "motion", "true", 1001);
+  EXPECT_TRUE(run_pass(table, 1001, at(1), io).empty());  // the first is still under way
+  push_finished(table, index, jobs[0].serial + 1);        // another subscription's worker
+  EXPECT_TRUE(run_pass(table, 1001, at(1), io).empty());
+  push_finished(table, index, jobs[0].serial);
+  jobs = run_pass(table, 1001, at(1), io);
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_FALSE(jobs[0].messages[0].initialized);
+  EXPECT_TRUE(io.log.empty());
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // Request handlers of the event service (see event_handlers.h).
 #include "nvtd/events/event_handlers.h"
 
+#include <sys/socket.h>
 #include <syslog.h>
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <ctime>
@@ -18,7 +20,9 @@
 #include "nvtd/core/xml_text.h"
 #include "nvtd/events/camera_address.h"
 #include "nvtd/events/consumer_url.h"
+#include "nvtd/events/event_faults.h"
 #include "nvtd/events/event_messages.h"
+#include "nvtd/events/event_request.h"
 #include "nvtd/events/event_service.h"
 #include "nvtd/events/time_text.h"
 
@@ -26,7 +30,8 @@ namespace nvtd {
 namespace {
 
 constexpr int kDefaultDuration = 60;
-constexpr int kDefaultRenewal = 10;
+// Messages in one answer written through the reply (relay and CGI modes).
+constexpr int kMessagesPerReply = 10;
 
 // The first element of the request with this local name, at most size - 1 characters.
 std::optional<std::string> request_element(const Request& request, const char* name, size_t size) {
@@ -38,14 +43,12 @@ std::string message_id(const Request& request) {
   return xml_safe(request_element(request, "MessageID", 64).value_or(""));
 }
 
-// A duration element: ParseDuration when it starts with "PT", else the default.
-int duration_element(const Request& request, const char* name, int fallback,
-                     const char* trace_format) {
-  std::optional<std::string> text = request_element(request, name, 32);
-  if (!text || text->compare(0, 2, "PT") != 0) return fallback;
-  int seconds = ParseDuration(text->c_str());
-  if (trace_format != nullptr) trace(trace_format, seconds);
-  return seconds;
+// The Timeout of a PullMessages: a duration, cut to the longest wait; the default without one.
+int pull_timeout(const Request& request) {
+  std::optional<std::string> text = request_element(request, "Timeout", 64);
+  int64_t seconds = 0;
+  if (!text || parse_xs_duration(*text, &seconds) != 0) return kDefaultDuration;
+  return int(std::clamp<int64_t>(seconds, 0, kMaxPullTimeoutSeconds));
 }
 
 // The subscription a request is about: its SubscriptionId element or, for clients that send
@@ -83,18 +86,43 @@ CameraUrl request_camera() {
   return CameraUrl{request_camera_address(), HttpPort};
 }
 
+// Makes the subscription of a CreatePullPointSubscription or Subscribe request and writes the
+// fault when it cannot be made; the index (and *duration, *now), or -1 after a fault.
+int create_subscription(const Request& request, Reply& reply, const ConsumerSpec& consumer,
+                        int* duration, std::time_t* now) {
+  *now = std::time(nullptr);
+  std::optional<int> seconds =
+      requested_seconds(request, "InitialTerminationTime", *now, kDefaultDuration);
+  if (!seconds) {
+    send_event_fault(reply, EventFault::kUnacceptableInitialTerminationTime);
+    return -1;
+  }
+  trace("\tSubscription terminating in %d secs\n", *seconds);
+  TopicFilter filter = request_topic_filter(request);
+  if (filter.fault) {
+    send_event_fault(reply, *filter.fault);
+    return -1;
+  }
+  int index = EventAddConsumer(consumer, request_account(request), filter.topics, *seconds);
+  if (index < 0) {
+    trace("no subscription for this account (%d)\n", index);
+    send_event_fault(reply, EventFault::kSubscribeCreationFailed);
+    return -1;
+  }
+  *duration = *seconds;
+  return index;
+}
+
 }  // namespace
 
 int handle_create_pull_point_subscription(const Request& request, Reply& reply) {
   std::string mid = message_id(request);
-  int duration = duration_element(request, "InitialTerminationTime", kDefaultDuration,
-                                  "\tSubscription terminating in %d secs\n");
-  std::time_t now = std::time(nullptr);
-  int index = EventAddConsumer("", 0, "", "", duration, true);
-  if (index < 0) {
-    send_catalogue_fault(reply, Fault::kSenderEmpty, 200);
-    return -1;
-  }
+  ConsumerSpec pull_point;
+  pull_point.pull = true;
+  int duration = 0;
+  std::time_t now = 0;
+  int index = create_subscription(request, reply, pull_point, &duration, &now);
+  if (index < 0) return -1;
   send_body(
       reply, 0, "%s",
       format_create_pull_point_response(request_camera(), mid.c_str(), index, now, now + duration)
@@ -119,16 +147,11 @@ int handle_subscribe(const Request& request, Reply& reply) {
     send_plain_error(reply, "consumer address not a url\n");
     return -1;
   }
-  int duration = duration_element(request, "InitialTerminationTime", kDefaultDuration,
-                                  "\tSubscription terminating in %d secs\n");
   trace("add subscribe for %s\n", consumer.address.c_str());
-  std::time_t now = std::time(nullptr);
-  int index = EventAddConsumer(consumer.host, consumer.port, consumer.path, consumer.address,
-                               duration, false);
-  if (index < 0) {
-    send_catalogue_fault(reply, Fault::kSenderEmpty, 200);
-    return -1;
-  }
+  int duration = 0;
+  std::time_t now = 0;
+  int index = create_subscription(request, reply, consumer, &duration, &now);
+  if (index < 0) return -1;
   send_envelope(
       reply, 0, "%s",
       format_subscribe_response(request_camera(), mid.c_str(), index, now, now + duration).c_str());
@@ -139,16 +162,30 @@ int handle_pull_messages(const Request& request, Reply& reply) {
   std::optional<std::string> mid = request_element(request, "MessageID", 64);
   std::optional<std::string> id = subscription_id(request);
   if (!id) return refuse_without_id(request, reply);
-  int timeout = duration_element(request, "Timeout", kDefaultDuration, nullptr);
+  int timeout = pull_timeout(request);
   std::optional<std::string> limit = request_element(request, "MessageLimit", 16);
-  int message_limit = limit ? decimal_value(*limit) : 1;
-  if (EventAddPuller(decimal_value(*id), request.connection_fd, timeout,
+  int message_limit = std::clamp(limit ? decimal_value(*limit) : 1, 1, int(kQueueBound));
+  Account account = request_account(request);
+  if (request.connection_fd < 0) {
+    // Nothing to hold the request on: answered at once, within one reply's bound.
+    std::string body;
+    if (EventPullNow(decimal_value(*id), account, timeout, mid ? mid->c_str() : nullptr,
+                     std::min(message_limit, kMessagesPerReply), &body) < 0) {
+      send_catalogue_fault(reply, Fault::kUnsupportedCommand, 200);
+      return -1;
+    }
+    send_body(reply, 0, "%s", body.c_str());
+    return -1;
+  }
+  // A full queue's answer is written at once, without waiting: make room for it.
+  int room = 256 * 1024;
+  setsockopt(request.connection_fd, SOL_SOCKET, SO_SNDBUF, &room, sizeof room);
+  if (EventAddPuller(decimal_value(*id), account, request.connection_fd, timeout,
                      mid ? mid->c_str() : nullptr, message_limit) < 0) {
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 200);
     return -1;
   }
-  // The connection belongs to the puller slot now; outside server mode there is none to keep.
-  return request.connection_fd >= 0 ? 0 : -1;
+  return 0;  // the connection belongs to the puller slot now
 }
 
 int handle_unsubscribe(const Request& request, Reply& reply) {
@@ -158,7 +195,7 @@ int handle_unsubscribe(const Request& request, Reply& reply) {
   if (!id) return refuse_without_id(request, reply);
   int index = decimal_value(*id);
   syslog(LOG_DEBUG, "removing consumer %d", index);
-  if (EventRemoveConsumer(index) < 0) {
+  if (EventRemoveConsumer(index, request_account(request)) < 0) {
     syslog(LOG_DEBUG, "fault");
     send_catalogue_fault(reply, Fault::kSenderEmpty, 400);
     return -1;
@@ -172,47 +209,46 @@ int handle_renew(const Request& request, Reply& reply) {
   std::optional<std::string> id = subscription_id(request);
   if (!id) return refuse_without_id(request, reply);
   int index = decimal_value(*id);
-  std::optional<std::string> wanted = request_element(request, "TerminationTime", 32);
+  Account account = request_account(request);
   std::time_t now = std::time(nullptr);
-  std::string current = format_utc_time(now);
-  std::string termination;
-  std::time_t until = 0;
-  int rc;
-  if (wanted && wanted->compare(0, 2, "PT") == 0) {
-    int seconds = ParseDuration(wanted->c_str());
-    trace("\tSubscription renewing in %d secs\n", seconds);
-    termination = format_utc_time(now + seconds);
-    rc = EventRenewConsumer(index, seconds);
-  } else if (wanted && !wanted->empty() && wanted->back() == 'Z' &&
-             parse_utc_time(wanted->c_str(), &until)) {
-    // An absolute time is honoured: the subscription ends when the answer says it does.
-    termination = *wanted;
-    rc = EventSetExpiry(index, until);
-  } else {
-    if (wanted && !wanted->empty() && wanted->back() == 'Z') termination = *wanted;
-    rc = EventRenewConsumer(index, kDefaultRenewal);
-    if (termination.empty()) termination = format_utc_time(event_expiry(index));
-  }
-  if (rc < 0) {
+  if (event_expiry(index, account) == 0) {
     trace("\t%s: consumer %d not found\n", "handle_renew", index);
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
     return -1;
   }
+  std::optional<int> seconds = requested_seconds(request, "TerminationTime", now, kDefaultDuration);
+  if (!seconds) {
+    send_event_fault(reply, EventFault::kUnacceptableTerminationTime);
+    return -1;
+  }
+  trace("\tSubscription renewing in %d secs\n", *seconds);
+  if (EventSetExpiry(index, account, now + *seconds) < 0) {
+    send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
+    return -1;
+  }
   send_envelope(reply, 0, "%s",
-                format_renew_response(request_camera(), mid.c_str(), termination, current).c_str());
+                format_renew_response(request_camera(), mid.c_str(),
+                                      format_utc_time(now + *seconds), format_utc_time(now))
+                    .c_str());
   return 0;
 }
 
 int handle_event_set_synchronization_point(const Request& request, Reply& reply) {
   // The MessageID sits in the SOAP header, ahead of the body part.
   std::string mid = message_id(request);
+  std::optional<std::string> id = subscription_id(request);
+  if (!id) return refuse_without_id(request, reply);
+  if (EventSynchronize(decimal_value(*id), request_account(request)) < 0) {
+    send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
+    return -1;
+  }
   send_envelope(reply, 0, "%s",
                 format_set_synchronization_point_response(request_camera(), mid.c_str()).c_str());
   return 0;
 }
 
 int handle_get_event_properties(const Request&, Reply& reply) {
-  send_envelope(reply, 0, "%s", event_properties_envelope());
+  send_envelope(reply, 0, "%s", event_properties_envelope().c_str());
   return 0;
 }
 

@@ -3,6 +3,7 @@
 
 #include "nvtd/core/envelope_openings.h"
 #include "nvtd/core/named_format.h"
+#include "nvtd/events/event_topics.h"
 #include "nvtd/events/time_text.h"
 
 namespace nvtd {
@@ -56,25 +57,25 @@ constexpr char kNotifyEnvelopeOpening[] =
 
 // clang-format off
 // Placeholders: {message_id_header} (a complete wsa5:MessageID element or nothing), {address},
-// {port}, {index}, {action}, {now}, {deadline}, {event_time}, {state}.
-// The pull answers follow the shared EnvelopeOpening, which binds no tns1: the motion answer
-// declares it on its Topic element, so that the topic reads as clients expect it.
-constexpr char kPullMotionBody[] =
+// {port}, {index}, {action}, {now}, {termination}, {notifications} (complete elements).
+// The pull answers follow the shared EnvelopeOpening, which binds no tns1: each Topic element
+// declares it, so that the topic reads as clients expect it.
+constexpr char kPullMessagesBody[] =
     "<SOAP-ENV:Header>{message_id_header}<wsa5:To " MUST
     ">http://{address}:{port}/onvif/events_service/SubscriptionManager={index}"
     "</wsa5:To><wsa5:Action " MUST
     ">{action}</wsa5:Action></SOAP-ENV:Header>"
     "<SOAP-ENV:Body><tev:PullMessagesResponse><tev:CurrentTime>{now}</tev:CurrentTime>"
-    "<tev:TerminationTime>{deadline}</tev:TerminationTime><wsnt:NotificationMessage>"
-    "<wsnt:SubscriptionReference><wsa5:Address>"
-    "http://{address}:{port}/onvif/events_service/SubscriptionManager={index}</wsa5:Address>"
-    "</wsnt:SubscriptionReference><wsnt:Topic Dialect=\"" CONCRETE_SET "\" xmlns:tns1=\"" TOPICS "\">"
-    "tns1:VideoSource/MotionAlarm</wsnt:Topic><wsnt:Message>"
-    "<tt:Message UtcTime=\"{event_time}\" PropertyOperation=\"Changed\" xmlns:tt=\"" ONVIF_SCHEMA "\">"
-    "<tt:Source><tt:SimpleItem Name=\"Source\" Value=\"HD\"/></tt:Source>"
-    "<tt:Data><tt:SimpleItem Name=\"State\" Value=\"{state}\"/></tt:Data></tt:Message>"
-    "</wsnt:Message></wsnt:NotificationMessage></tev:PullMessagesResponse></SOAP-ENV:Body>"
-    "</SOAP-ENV:Envelope>";
+    "<tev:TerminationTime>{termination}</tev:TerminationTime>{notifications}"
+    "</tev:PullMessagesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+
+// One notification: {subscription} (the subscription's address), {producer}, {topic} and
+// {message} (complete elements).
+constexpr char kNotificationMessage[] =
+    "<wsnt:NotificationMessage><wsnt:SubscriptionReference><wsa5:Address>{subscription}"
+    "</wsa5:Address></wsnt:SubscriptionReference>{topic}<wsnt:ProducerReference>"
+    "<wsa5:Address>{producer}</wsa5:Address></wsnt:ProducerReference>{message}"
+    "</wsnt:NotificationMessage>";
 
 constexpr char kPullEmptyBody[] =
     "<SOAP-ENV:Header>{message_id_header}<wsa5:ReplyTo " MUST "><wsa5:Address>" ANONYMOUS
@@ -94,16 +95,7 @@ constexpr char kPullHead[] =
 
 constexpr char kNotifyBody[] =
     "<SOAP-ENV:Header><wsa5:Action>{action}</wsa5:Action></SOAP-ENV:Header>"
-    "<SOAP-ENV:Body><wsnt:Notify><wsnt:NotificationMessage><wsnt:SubscriptionReference>"
-    "<wsa5:Address>http://{address}:{port}/onvif/events_service</wsa5:Address>"
-    "</wsnt:SubscriptionReference><wsnt:Topic Dialect=\"" CONCRETE_SET "\">"
-    "tns1:VideoSource/MotionAlarm</wsnt:Topic><wsnt:ProducerReference>"
-    "<wsa5:Address>http://{address}:{port}/onvif/events_service/NotificationProducer</wsa5:Address>"
-    "</wsnt:ProducerReference><wsnt:Message>"
-    "<tt:Message UtcTime=\"{event_time}\" PropertyOperation=\"Changed\" xmlns:tt=\"" ONVIF_SCHEMA "\">"
-    "<tt:Source><tt:SimpleItem Name=\"window\" Value=\"{window}\"/></tt:Source>"
-    "<tt:Data><tt:SimpleItem Name=\"motion\" Value=\"{motion}\"/></tt:Data></tt:Message>"
-    "</wsnt:Message></wsnt:NotificationMessage></wsnt:Notify></SOAP-ENV:Body>"
+    "<SOAP-ENV:Body><wsnt:Notify>{notification}</wsnt:Notify></SOAP-ENV:Body>"
     "</SOAP-ENV:Envelope>";
 constexpr auto kNotify = join_text(kNotifyEnvelopeOpening, kNotifyBody);
 
@@ -179,11 +171,7 @@ constexpr char kEventPropertiesBody[] =
     "</SOAP-ENV:Header><SOAP-ENV:Body><tev:GetEventPropertiesResponse>"
     "<tev:TopicNamespaceLocation>http://www.onvif.org/onvif/ver10/topics/topicns.xml"
     "</tev:TopicNamespaceLocation><wsnt:FixedTopicSet>true</wsnt:FixedTopicSet>"
-    "<wstop:TopicSet><tns1:VideoSource><MotionAlarm wstop:topic=\"true\">"
-    "<tt:MessageDescription IsProperty=\"true\"><tt:Source>"
-    "<tt:SimpleItemDescription Name=\"VideoSourceToken\" Type=\"tt:ReferenceToken\"/>"
-    "</tt:Source><tt:Data><tt:SimpleItemDescription Name=\"State\" Type=\"xsd:boolean\"/>"
-    "</tt:Data></tt:MessageDescription></MotionAlarm></tns1:VideoSource></wstop:TopicSet>"
+    "{topic_set}"
     "<wsnt:TopicExpressionDialect>" CONCRETE_SET
     "</wsnt:TopicExpressionDialect>"
     "<wsnt:TopicExpressionDialect>http://docs.oasis-open.org/wsn/t-1/TopicExpression/Concrete"
@@ -197,16 +185,33 @@ constexpr auto kEventProperties = join_text(kEventEnvelopeOpening, kEventPropert
 
 }  // namespace
 
-std::string format_pull_motion_body(const CameraUrl& camera, const PullMotionFields& f) {
-  return named_text(kPullMotionBody, {{"message_id_header", f.message_id_header},
-                                      {"address", camera.address},
-                                      {"port", camera.port},
-                                      {"index", f.index},
-                                      {"action", kPullMessagesResponseAction},
-                                      {"now", format_utc_time(f.now)},
-                                      {"deadline", format_utc_time(f.deadline)},
-                                      {"event_time", format_utc_time(f.event_time)},
-                                      {"state", f.motion_state ? "true" : "false"}});
+std::string format_notification(const CameraUrl& camera, const std::string& subscription,
+                                const EventMessage& message) {
+  std::string base = "http://" + camera.address + ":" + std::to_string(camera.port);
+  return named_text(kNotificationMessage,
+                    {{"subscription", subscription},
+                     {"topic", topic_element(message)},
+                     {"producer", base + "/onvif/events_service/NotificationProducer"},
+                     {"message", message_element(message)}});
+}
+
+std::string format_pull_messages_body(const CameraUrl& camera, const PullAnswerFields& f,
+                                      const std::vector<EventMessage>& messages) {
+  std::string manager = "http://" + camera.address + ":" + std::to_string(camera.port) +
+                        "/onvif/events_service/SubscriptionManager=" + std::to_string(f.index);
+  std::string notifications;
+  for (const EventMessage& message : messages)
+    notifications += format_notification(camera, manager, message);
+  return named_text(kPullMessagesBody,
+                    {{"message_id_header", f.message_id_header},
+                     {"address", camera.address},
+                     {"port", camera.port},
+                     {"index", f.index},
+                     {"action", kPullMessagesResponseAction},
+                     {"now", format_utc_time(f.now)},
+                     {"termination", format_utc_time(f.termination)},
+                     {"notifications", notifications}},
+                    notifications.size() + kResponseBufferSize);
 }
 
 std::string format_pull_empty_body(const CameraUrl& camera, const std::string& message_id_header,
@@ -225,14 +230,12 @@ std::string format_pull_head(int content_length, std::time_t now) {
                                 {"date", format_http_date(now)}});
 }
 
-std::string format_notify_body(const CameraUrl& camera, std::time_t event_time, int window,
-                               int motion) {
-  return named_text(kNotify.view(), {{"action", kNotifyAction},
-                                     {"address", camera.address},
-                                     {"port", camera.port},
-                                     {"event_time", format_utc_time(event_time)},
-                                     {"window", window},
-                                     {"motion", motion}});
+std::string format_notify_body(const CameraUrl& camera, const EventMessage& message) {
+  std::string events =
+      "http://" + camera.address + ":" + std::to_string(camera.port) + "/onvif/events_service";
+  return named_text(
+      kNotify.view(),
+      {{"action", kNotifyAction}, {"notification", format_notification(camera, events, message)}});
 }
 
 std::string format_notify_head(const std::string& path, const std::string& host, int port,
@@ -287,8 +290,8 @@ std::string format_set_synchronization_point_response(const CameraUrl& camera,
       {{"message_id", message_id}, {"address", camera.address}, {"port", camera.port}});
 }
 
-const char* event_properties_envelope() {
-  return kEventProperties.c_str();
+std::string event_properties_envelope() {
+  return named_text(kEventProperties.view(), {{"topic_set", topic_set_element()}});
 }
 
 }  // namespace nvtd

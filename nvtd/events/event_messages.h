@@ -5,6 +5,9 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
+
+#include "nvtd/events/event_topics.h"
 
 namespace nvtd {
 
@@ -19,16 +22,19 @@ struct CameraUrl {
   int port = 80;
 };
 
-// Pull answer carrying the motion alarm's state (a body template: header then body).
-struct PullMotionFields {
+// Pull answer carrying messages (a body template: header then body).
+struct PullAnswerFields {
   std::string message_id_header;
   int index = 0;
   std::time_t now = 0;
-  std::time_t deadline = 0;
-  std::time_t event_time = 0;
-  int motion_state = 0;
+  std::time_t termination = 0;  // when the pull point ends without further pulls
 };
-std::string format_pull_motion_body(const CameraUrl& camera, const PullMotionFields& fields);
+std::string format_pull_messages_body(const CameraUrl& camera, const PullAnswerFields& fields,
+                                      const std::vector<EventMessage>& messages);
+
+// One wsnt:NotificationMessage; subscription is the subscription's address.
+std::string format_notification(const CameraUrl& camera, const std::string& subscription,
+                                const EventMessage& message);
 
 // Pull answer without a notification, written when a parked request times out.
 std::string format_pull_empty_body(const CameraUrl& camera, const std::string& message_id_header,
@@ -38,8 +44,7 @@ std::string format_pull_empty_body(const CameraUrl& camera, const std::string& m
 std::string format_pull_head(int content_length, std::time_t now);
 
 // The Notify message POSTed to a push consumer and its request head.
-std::string format_notify_body(const CameraUrl& camera, std::time_t event_time, int window,
-                               int motion);
+std::string format_notify_body(const CameraUrl& camera, const EventMessage& message);
 std::string format_notify_head(const std::string& path, const std::string& host, int port,
                                int body_length);
 
@@ -54,6 +59,6 @@ std::string format_renew_response(const CameraUrl& camera, const char* message_i
                                   const std::string& termination, const std::string& current);
 std::string format_set_synchronization_point_response(const CameraUrl& camera,
                                                       const char* message_id);
-const char* event_properties_envelope();
+std::string event_properties_envelope();
 
 }  // namespace nvtd

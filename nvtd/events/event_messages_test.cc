@@ -8,26 +8,32 @@ namespace {
 
 const CameraUrl kCamera{"10.99.0.2", 8080};
 
-TEST(EventMessages, PullMotionAnswer) {
-  PullMotionFields f;
+TEST(EventMessages, PullAnswerCarriesItsMessagesInOrder) {
+  PullAnswerFields f;
   f.message_id_header = "<wsa5:MessageID>urn:x</wsa5:MessageID>";
   f.index = 3;
   f.now = 2208988800;
-  f.deadline = 2208988860;
-  f.event_time = 2208988799;
-  std::string body = format_pull_motion_body(kCamera, f);
+  f.termination = 2208988860;
+  std::vector<EventMessage> messages = {{kTopicMotionAlarm, false, true, 2208988799},
+                                        {kTopicMotionAlarm, true, false, 2208988800}};
+  std::string body = format_pull_messages_body(kCamera, f, messages);
   EXPECT_EQ(body.rfind("<SOAP-ENV:Header><wsa5:MessageID>urn:x</wsa5:MessageID><wsa5:To", 0), 0u);
   EXPECT_NE(body.find("http://10.99.0.2:8080/onvif/events_service/SubscriptionManager=3</wsa5:To>"),
             std::string::npos);
-  EXPECT_NE(body.find("<tev:CurrentTime>2040-01-01T00:00:00Z</tev:CurrentTime>"),
+  EXPECT_NE(body.find("<tev:CurrentTime>2040-01-01T00:00:00Z</tev:CurrentTime>"
+                      "<tev:TerminationTime>2040-01-01T00:01:00Z</tev:TerminationTime>"
+                      "<wsnt:NotificationMessage>"),
             std::string::npos);
-  EXPECT_NE(body.find("<tev:TerminationTime>2040-01-01T00:01:00Z</tev:TerminationTime>"),
-            std::string::npos);
-  EXPECT_NE(body.find("UtcTime=\"2039-12-31T23:59:59Z\""), std::string::npos);
-  EXPECT_NE(body.find("<tt:SimpleItem Name=\"State\" Value=\"false\"/>"), std::string::npos);
-  f.motion_state = 1;
-  EXPECT_NE(format_pull_motion_body(kCamera, f).find("Value=\"true\""), std::string::npos);
+  size_t first = body.find("PropertyOperation=\"Initialized\"");
+  size_t second = body.find("PropertyOperation=\"Changed\"");
+  ASSERT_NE(first, std::string::npos);
+  ASSERT_NE(second, std::string::npos);
+  EXPECT_LT(first, second);
   EXPECT_EQ(body.substr(body.size() - 20), "</SOAP-ENV:Envelope>");
+  // A full queue's answer is not cut.
+  std::vector<EventMessage> full(64, messages[1]);
+  std::string big = format_pull_messages_body(kCamera, f, full);
+  EXPECT_EQ(big.substr(big.size() - 20), "</SOAP-ENV:Envelope>");
 }
 
 TEST(EventMessages, PullHeadCountsWhatFollows) {
@@ -39,12 +45,12 @@ TEST(EventMessages, PullHeadCountsWhatFollows) {
   EXPECT_NE(head.find("Date: Thu, Jan 01 1970 00:00:00\r\n\r\n"), std::string::npos);
 }
 
-TEST(EventMessages, NotifyToAPushConsumer) {
-  std::string body = format_notify_body(kCamera, 0, 0, 0);
+TEST(EventMessages, NotifyCarriesThePullShape) {
+  EventMessage message{kTopicMotionAlarm, true, false, 0};
+  std::string body = format_notify_body(kCamera, message);
   EXPECT_EQ(body.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u);
-  EXPECT_NE(body.find("<tt:SimpleItem Name=\"window\" Value=\"0\"/>"), std::string::npos);
-  EXPECT_NE(body.find("<tt:SimpleItem Name=\"motion\" Value=\"0\"/>"), std::string::npos);
-  EXPECT_NE(body.find("tns1:VideoSource/MotionAlarm"), std::string::npos);
+  EXPECT_NE(body.find(message_element(message)), std::string::npos);
+  EXPECT_NE(body.find(topic_element(message)), std::string::npos);
   EXPECT_NE(body.find(" xmlns:xmime=\"http://www.w3.org/2005/05/xmlmime\" "), std::string::npos);
   EXPECT_NE(body.find("http://10.99.0.2:8080/onvif/events_service/NotificationProducer"),
             std::string::npos);

@@ -1,37 +1,54 @@
-// The event service's process-wide state and the ConsumerManagerThread (see event_service.h).
+// The event service's process-wide state and its threads (see event_service.h).
 #include "nvtd/events/event_service.h"
 
 #include <pthread.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "common/state_file.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/events/camera_address.h"
 #include "nvtd/events/consumer_pass.h"
 #include "nvtd/events/notify_delivery.h"
 #include "nvtd/events/pull_answer.h"
-#include "nvtd/events/subscription_table.h"
+#include "nvtd/events/state_watcher.h"
 
 namespace nvtd {
 namespace {
 
 struct EventState {
-  // The table lock: guards table (entries, count, port, address), thread and stop.
+  // The table lock: guards table (entries, states, count, port, address), thread, stop, work.
   std::mutex lock;
   SubscriptionTable table;
   std::thread thread;
   bool stop = false;
-  std::condition_variable wake;  // ends the thread's one-second sleep early on stop
+  bool work = false;                      // something to deliver: the thread passes at once
+  std::condition_variable wake;           // ends the thread's wait on stop and on work
+  std::atomic<bool> workers_stop{false};  // delivery workers end after their current message
 };
 
-// Never destroyed: the thread may still run while the process exits.
+// The watcher thread and what starts and stops it; used by the main thread only.
+struct WatcherControl {
+  std::string directory = camera_state::kDirectory;
+  std::thread thread;
+  UniqueFd wake;  // an eventfd: readable once the watcher should end
+  std::atomic<bool> stop{false};
+};
+
+// Never destroyed: the threads may still run while the process exits.
 EventState& state() {
   static EventState* instance = new EventState;
+  return *instance;
+}
+WatcherControl& watcher() {
+  static WatcherControl* instance = new WatcherControl;
   return *instance;
 }
 
@@ -55,17 +72,73 @@ void join_thread(std::thread thread) {
   trace("consumer thread done\n");
 }
 
+// Tells the delivery thread there is something to do; the caller holds the lock.
+void wake_locked(EventState& s) {
+  s.work = true;
+  s.wake.notify_all();
+}
+
+// A delivery worker: one subscription's Notify messages, then the next batch may start.
+void push_worker(PushJob job) {
+  EventState& s = state();
+  deliver_notifies(job, s.workers_stop);
+  std::lock_guard<std::mutex> hold(s.lock);
+  push_finished(s.table, job.index, job.serial);
+  wake_locked(s);
+}
+
+void StateWatcherThread(std::string directory, int wake_fd) {
+  pthread_setname_np(pthread_self(), "nvtd-states");
+  if (camera_state::ensure_directory(directory) != 0)
+    trace("state directory %s refused\n", directory.c_str());
+  StateWatcher states(directory);  // this thread's own: the states as it last read them
+  trace("watching %s (%s)\n", directory.c_str(), states.watching() ? "inotify" : "each second");
+  for (const auto& [name, value] : states.scan()) EventPublish(name, value);
+  while (!watcher().stop.load()) {
+    for (const StateChange& change : states.wait_for_changes(wake_fd, 1000)) {
+      trace("state %s = %s\n", change.name.c_str(), change.value.c_str());
+      EventPublish(change.name, change.value);
+    }
+  }
+}
+
 }  // namespace
 
-int EventInit(int http_port) {
+int EventInit(int http_port, const std::string& directory) {
+  WatcherControl& w = watcher();
+  if (!directory.empty()) w.directory = directory;
+  StateMap current = StateWatcher(w.directory).scan();
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
   std::vector<int> closed;
   for (int index = 0; index < kMaxSubscriptions; ++index) table_remove(s.table, index, &closed);
   close_all(closed);
+  uint64_t serial = s.table.next_serial;  // workers of earlier entries must not match new ones
   s.table = SubscriptionTable{};
+  s.table.next_serial = serial;
   s.table.http_port = http_port;
+  s.table.states = std::move(current);
   return 0;
+}
+
+int EventStartWatcher() {
+  WatcherControl& w = watcher();
+  if (w.thread.joinable()) return 0;
+  w.wake.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (!w.wake.valid()) return -1;
+  w.stop = false;
+  w.thread = std::thread(StateWatcherThread, w.directory, w.wake.get());
+  return 0;
+}
+
+void EventStopWatcher() {
+  WatcherControl& w = watcher();
+  if (!w.thread.joinable()) return;
+  w.stop = true;
+  uint64_t one = 1;
+  if (::write(w.wake.get(), &one, sizeof one) < 0) trace("watcher wake failed\n");
+  w.thread.join();
+  w.wake.reset();
 }
 
 int EventRefreshAddress() {
@@ -76,40 +149,45 @@ int EventRefreshAddress() {
   return 0;
 }
 
-int EventAddConsumer(const std::string& host, int port, const std::string& path,
-                     const std::string& address, int duration, bool pull) {
+int EventAddConsumer(const ConsumerSpec& consumer, const Account& owner, TopicMask topics,
+                     int duration) {
   EventRefreshAddress();
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
-  ConsumerSpec desc{host, port, path, address, pull};
-  int index = table_add(s.table, desc, duration, std::time(nullptr));
-  if (index < 0) return -1;
+  int index = table_add(s.table, consumer, owner, topics, duration, std::time(nullptr));
+  if (index < 0) return index;
   if (!s.thread.joinable()) {
     s.stop = false;
+    s.work = false;
+    s.workers_stop = false;
     s.thread = std::thread(ConsumerManagerThread);
   }
+  wake_locked(s);
   return index;
 }
 
-int EventRenewConsumer(int index, int64_t seconds) {
+int EventSetExpiry(int index, const Account& account, std::time_t expiry) {
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
-  return table_renew(s.table, index, seconds);
-}
-
-int EventSetExpiry(int index, std::time_t expiry) {
-  EventState& s = state();
-  std::lock_guard<std::mutex> hold(s.lock);
+  if (!table_may_use(s.table, index, account)) return -2;
   return table_set_expiry(s.table, index, expiry);
 }
 
-int EventRemoveConsumer(int index) {
+std::time_t event_expiry(int index, const Account& account) {
+  EventState& s = state();
+  std::lock_guard<std::mutex> hold(s.lock);
+  if (!table_may_use(s.table, index, account)) return 0;
+  return s.table.entries[index].expiry;
+}
+
+int EventRemoveConsumer(int index, const Account& account) {
   EventState& s = state();
   std::vector<int> closed;
   std::thread finished;
   {
     std::lock_guard<std::mutex> hold(s.lock);
-    if (table_remove(s.table, index, &closed) < 0) return -2;
+    if (!table_may_use(s.table, index, account)) return -2;
+    table_remove(s.table, index, &closed);
     if (s.table.consumer_count == 0 && s.thread.joinable()) finished = stop_thread_locked(s);
   }
   close_all(closed);
@@ -117,20 +195,55 @@ int EventRemoveConsumer(int index) {
   return 0;
 }
 
-int EventAddPuller(int index, int connection, int timeout, const char* message_id,
-                   int /*message_limit*/) {
+int EventSynchronize(int index, const Account& account) {
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
-  std::time_t now = std::time(nullptr);
-  int slot = table_add_puller(s.table, index, connection, timeout, message_id, now);
-  if (slot < 0) return -1;
-  Subscription& entry = s.table.entries[index];
-  if (entry.initial_message_pending) {
-    entry.initial_message_pending = false;
-    SocketPassIo io;
-    answer_slot_with_motion(s.table, index, slot, now, io);
-  }
+  if (!table_may_use(s.table, index, account)) return -2;
+  table_synchronize(s.table, index, std::time(nullptr));
+  wake_locked(s);
   return 0;
+}
+
+int EventAddPuller(int index, const Account& account, int connection, int timeout,
+                   const char* message_id, int message_limit) {
+  EventState& s = state();
+  std::lock_guard<std::mutex> hold(s.lock);
+  if (!table_may_use(s.table, index, account)) return -1;
+  std::time_t now = std::time(nullptr);
+  int slot = table_add_puller(s.table, index, connection, timeout, message_limit, message_id, now,
+                              std::chrono::steady_clock::now());
+  if (slot < 0) return -1;
+  SocketPassIo io;
+  answer_waiting_slots(s.table, index, now, io);  // messages wait: answered at once
+  wake_locked(s);                                 // the thread's next wake-up may be earlier
+  return 0;
+}
+
+int EventPullNow(int index, const Account& account, int timeout, const char* message_id,
+                 int message_limit, std::string* body) {
+  EventState& s = state();
+  std::lock_guard<std::mutex> hold(s.lock);
+  if (!table_may_use(s.table, index, account)) return -1;
+  std::time_t now = std::time(nullptr);
+  // Parked for a moment to keep the pull point alive, then taken out again.
+  int slot = table_add_puller(s.table, index, -1, timeout, message_limit, message_id, now,
+                              std::chrono::steady_clock::now());
+  if (slot < 0) return -1;
+  const Subscription& entry = s.table.entries[index];
+  PullAnswerFields fields{entry.pullers[slot].message_id_header, index, now, entry.expiry};
+  table_release_slot(s.table, index, slot);
+  std::vector<EventMessage> messages = table_take(s.table, index, size_t(message_limit));
+  *body = format_pull_messages_body(CameraUrl{s.table.camera_address, s.table.http_port}, fields,
+                                    messages);
+  return 0;
+}
+
+int EventPublish(const std::string& name, const std::string& value) {
+  EventState& s = state();
+  std::lock_guard<std::mutex> hold(s.lock);
+  int queued = table_publish(s.table, name, value, std::time(nullptr));
+  if (queued > 0) wake_locked(s);
+  return queued;
 }
 
 void EventStop() {
@@ -155,29 +268,26 @@ int event_consumer_count() {
   return s.table.consumer_count;
 }
 
-std::time_t event_expiry(int index) {
-  EventState& s = state();
-  std::lock_guard<std::mutex> hold(s.lock);
-  if (index < 0 || index >= kMaxSubscriptions || !s.table.entries[index].in_use) return 0;
-  return s.table.entries[index].expiry;
-}
-
 void ConsumerManagerThread() {
+  using std::chrono::seconds;
+  using std::chrono::steady_clock;
   EventState& s = state();
   pthread_setname_np(pthread_self(), "nvtd-events");  // seen in /proc/PID/task/*/comm
   trace("enter %s\n", "ConsumerManagerThread");
   SocketPassIo io;
   std::unique_lock<std::mutex> hold(s.lock);
+  SteadyTime next_look = steady_clock::now() + seconds(1);  // expiry: once a second
   while (!s.stop) {
-    s.wake.wait_for(hold, std::chrono::seconds(1), [&s] { return s.stop; });
+    s.wake.wait_until(hold, next_deadline(s.table, next_look), [&s] { return s.stop || s.work; });
     if (s.stop) break;
-    std::time_t now = std::time(nullptr);
-    std::vector<PushJob> pushes = run_pass(s.table, now, io);
-    if (pushes.empty()) continue;
-    hold.unlock();  // consumers may be slow: talk to them without the lock
-    for (const PushJob& job : pushes) deliver_notify(job, now);
-    hold.lock();
+    s.work = false;
+    SteadyTime now = steady_clock::now();
+    if (now >= next_look) next_look = now + seconds(1);
+    std::vector<PushJob> pushes = run_pass(s.table, std::time(nullptr), now, io);
+    // Each consumer gets a worker of its own: a slow or dead one delays nobody else.
+    for (PushJob& job : pushes) std::thread(push_worker, std::move(job)).detach();
   }
+  s.workers_stop = true;
   trace("exit %s\n", "ConsumerManagerThread");
 }
 

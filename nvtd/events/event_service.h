@@ -1,7 +1,8 @@
-// The event service's process-wide state: the subscription table behind its lock, and the
-// ConsumerManagerThread that delivers, expires and times out once a second while at least
-// one subscription is counted. Called by the event handlers and, for the address, by the
-// network configuration handlers.
+// The event service's process-wide state: the subscription table behind its lock, the
+// ConsumerManagerThread that delivers queued messages, times out parked PullMessages and
+// expires subscriptions while at least one subscription is counted, and the state watcher
+// thread that turns camera state files into messages. Called by the event handlers, by the
+// start-up wiring and, for the address, by the network configuration handlers.
 #pragma once
 
 #include <cstdint>
@@ -9,45 +10,64 @@
 #include <string>
 
 #include "nvtd/events/event_messages.h"
+#include "nvtd/events/subscription_table.h"
 
 namespace nvtd {
 
-// Clears the table and keeps the HTTP port for addresses. Called once at start-up.
-int EventInit(int http_port);
+// Clears the table, keeps the HTTP port for addresses and reads the camera states of
+// directory (camera_state::kDirectory unless a test gives another). Called once at start-up.
+int EventInit(int http_port, const std::string& directory = "");
+
+// Starts the state watcher thread on the directory EventInit read (long-lived modes).
+int EventStartWatcher();
+// Stops and joins the watcher (the end of the process, tests).
+void EventStopWatcher();
 
 // Re-reads the camera's IPv4 address (NETWORK "ipaddress") kept for the thread's messages.
 int EventRefreshAddress();
 
 // Adds a push consumer (pull false) or a pull point (pull true; host, path and address
-// empty, port 0). Returns the index 0..19 or -1 when the table is full. Starts the thread.
-int EventAddConsumer(const std::string& host, int port, const std::string& path,
-                     const std::string& address, int duration, bool pull);
+// empty, port 0) for the owner, covering the topics; its Initialized messages are queued.
+// Returns the index 0..19, kTableFull or kShareTaken. Starts the delivery thread.
+int EventAddConsumer(const ConsumerSpec& consumer, const Account& owner, TopicMask topics,
+                     int duration);
 
-// Adds seconds to an in-use subscription's expiry: 0, or -2 when not in use.
-int EventRenewConsumer(int index, int64_t seconds);
-// Sets an in-use subscription's expiry to an absolute time: 0, or -2 when not in use.
-int EventSetExpiry(int index, std::time_t expiry);
+// Sets the expiry of a subscription the account may use: 0, or -2 when there is none.
+int EventSetExpiry(int index, const Account& account, std::time_t expiry);
+// A subscription's expiry when the account may use it, else 0.
+std::time_t event_expiry(int index, const Account& account);
 
-// Frees a subscription and closes its held connections: 0, or -2 when not in use.
-// Stops the thread when the count reaches 0.
-int EventRemoveConsumer(int index);
+// Frees a subscription the account may use and closes its held connections: 0, or -2.
+// Stops the delivery thread when the count reaches 0.
+int EventRemoveConsumer(int index, const Account& account);
 
-// Parks a PullMessages connection (-1 outside server mode) on a pull point; answers it at
-// once while the initial message is pending. 0, or -1 (no such pull point, 10 waiting).
-// message_id (the request's, raw) may be null. The message limit is accepted and not used.
-int EventAddPuller(int index, int connection, int timeout, const char* message_id,
-                   int message_limit);
+// Queues the Initialized messages of a subscription the account may use again: 0, or -2.
+int EventSynchronize(int index, const Account& account);
 
-// Stops the thread (if running) whatever the count; for the end of the process.
+// Parks a PullMessages connection (-1 outside server mode) on a pull point the account may
+// use; answers it at once when messages wait. 0, or -1 (no such pull point, 10 waiting).
+// message_id (the request's, raw) may be null.
+int EventAddPuller(int index, const Account& account, int connection, int timeout,
+                   const char* message_id, int message_limit);
+
+// Without a connection to hold (relay and CGI modes): the answer of a PullMessages at once,
+// with up to message_limit waiting messages or none. 0 and *body (a body template), or -1
+// when the account has no such pull point.
+int EventPullNow(int index, const Account& account, int timeout, const char* message_id,
+                 int message_limit, std::string* body);
+
+// A camera state as read (the watcher; tests): queues a Changed message for every
+// subscription covering one of its topics when its value changed. Returns the messages queued.
+int EventPublish(const std::string& name, const std::string& value);
+
+// Stops the delivery thread (if running) whatever the count; for the end of the process.
 void EventStop();
 
-// For tests: whether the thread runs, how many subscriptions are counted, and a copy of
-// one entry's expiry (0 when not in use).
+// For tests: whether the thread runs and how many subscriptions are counted.
 bool event_thread_running();
 int event_consumer_count();
-std::time_t event_expiry(int index);
 
-// The thread's body.
+// The delivery thread's body.
 void ConsumerManagerThread();
 
 }  // namespace nvtd

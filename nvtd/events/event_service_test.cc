@@ -5,16 +5,20 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 
+#include "common/state_file.h"
 #include "nvtd/core/envelope.h"
 #include "nvtd/core/http_io.h"
 #include "nvtd/core/operation.h"
 #include "nvtd/core/output_capture_test_util.h"
+#include "nvtd/core/process_state.h"
 #include "nvtd/events/event_handlers.h"
+#include "nvtd/events/time_text.h"
 
 namespace nvtd {
 namespace {
@@ -56,88 +60,133 @@ void set_request(const std::string& body) {
   current_request = request_with_body(body);
 }
 
-class EventService : public ::testing::Test {
- protected:
-  void SetUp() override { EventInit(8080); }
-  void TearDown() override {
-    for (int i = 0; i < 20; ++i) EventRemoveConsumer(i);
-    EventStop();
-  }
+const Account kAdmin{"", true};
+
+ConsumerSpec pull_point() {
+  ConsumerSpec desc;
+  desc.pull = true;
+  return desc;
+}
+
+// A socket pair: [0] is parked as the PullMessages connection, [1] is the client's end.
+struct Pair {
+  Pair() { EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fd), 0); }
+  ~Pair() { close(fd[1]); }
+  int fd[2] = {-1, -1};
 };
 
-TEST_F(EventService, FirstPullIsAnsweredAtOnceAndRemovalCloses) {
-  int index = EventAddConsumer("", 0, "", "", 60, true);
+class EventService : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/event-states-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    chmod(dir_.c_str(), 0755);
+    NoAuth = true;
+    EventInit(8080, dir_);
+  }
+  void TearDown() override {
+    EventStopWatcher();
+    for (int i = 0; i < 20; ++i) EventRemoveConsumer(i, kAdmin);
+    EventStop();
+    std::system(("rm -rf " + dir_).c_str());
+  }
+  std::string dir_;
+};
+
+TEST_F(EventService, FirstPullGetsTheInitializedStateAndRemovalCloses) {
+  ASSERT_EQ(camera_state::write(dir_, "motion", "true"), 0);
+  EventInit(8080, dir_);  // states are read at start-up
+  int index = EventAddConsumer(pull_point(), kAdmin, kAllTopics, 60);
   ASSERT_EQ(index, 0);
   EXPECT_TRUE(event_thread_running());
-  int pair[2];
-  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
-  ASSERT_EQ(EventAddPuller(index, pair[0], 30, "urn:uuid:m", 1), 0);
-  std::string answer = read_until_quiet(pair[1], 200);
-  EXPECT_NE(answer.find("Value=\"false\""), std::string::npos);
+  Pair pair;
+  ASSERT_EQ(EventAddPuller(index, kAdmin, pair.fd[0], 30, "urn:uuid:m", 5), 0);
+  std::string answer = read_until_quiet(pair.fd[1], 1000);
+  EXPECT_NE(answer.find("<tt:SimpleItem Name=\"State\" Value=\"true\"/>"), std::string::npos);
+  EXPECT_NE(answer.find("<tt:SimpleItem Name=\"IsMotion\" Value=\"true\"/>"), std::string::npos);
+  EXPECT_NE(answer.find("PropertyOperation=\"Initialized\""), std::string::npos);
   EXPECT_NE(answer.find("<wsa5:MessageID>urn:uuid:m</wsa5:MessageID>"), std::string::npos);
+  EXPECT_EQ(answer.substr(answer.size() - 5), "<EOF>");  // answered and closed
   expect_consistent_length(answer);
-  EXPECT_EQ(EventRemoveConsumer(index), 0);  // closes the held connection, stops the thread
+  Pair waiting;
+  ASSERT_EQ(EventAddPuller(index, kAdmin, waiting.fd[0], 30, nullptr, 1), 0);
+  EXPECT_EQ(EventRemoveConsumer(index, Account{"ann", false}), -2);  // not ann's
+  EXPECT_EQ(EventRemoveConsumer(index, kAdmin), 0);  // closes the held connection, stops the thread
   EXPECT_FALSE(event_thread_running());
-  EXPECT_EQ(read_until_quiet(pair[1], 1000), "<EOF>");
-  close(pair[1]);
+  EXPECT_EQ(read_until_quiet(waiting.fd[1], 1000), "<EOF>");
 }
 
-TEST_F(EventService, WithoutAConnectionTheAnswerFailsAndFreesItsSlot) {
-  int index = EventAddConsumer("", 0, "", "", 60, true);
-  EXPECT_EQ(EventAddPuller(index, -1, 30, nullptr, 1), 0);
-  for (int slot = 0; slot < 10; ++slot) EXPECT_EQ(EventAddPuller(index, -1, 30, nullptr, 1), 0);
-  EXPECT_EQ(EventAddPuller(index, -1, 30, nullptr, 1), -1);
-}
-
-TEST_F(EventService, ThreadDeliversToWaitingPullersAndTimesThemOut) {
-  int index = EventAddConsumer("", 0, "", "", 60, true);
-  int first[2], second[2], third[2];
-  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, first), 0);
-  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, second), 0);
-  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, third), 0);
-  ASSERT_EQ(EventAddPuller(index, first[0], 30, nullptr, 1), 0);  // the initial message
-  ASSERT_EQ(EventAddPuller(index, second[0], 1, nullptr, 1), 0);  // waits for the thread
-  std::string delivered = read_until_quiet(second[1], 4000);
-  EXPECT_NE(delivered.find("NotificationMessage"), std::string::npos);
-  expect_consistent_length(delivered);
-  EXPECT_EQ(delivered.substr(delivered.size() - 5), "<EOF>");    // kept until its deadline
-  ASSERT_EQ(EventAddPuller(index, third[0], 1, nullptr, 1), 0);  // nothing left to say
-  std::string empty = read_until_quiet(third[1], 4000);
+TEST_F(EventService, WatchedStateReachesAWaitingPullerAndSilenceTimesOut) {
+  ASSERT_EQ(EventStartWatcher(), 0);
+  int index = EventAddConsumer(pull_point(), kAdmin, 1u << kTopicMotionAlarm, 60);
+  Pair first;
+  ASSERT_EQ(EventAddPuller(index, kAdmin, first.fd[0], 30, nullptr, 1), 0);
+  read_until_quiet(first.fd[1], 1000);  // the Initialized message
+  Pair waiting;
+  ASSERT_EQ(EventAddPuller(index, kAdmin, waiting.fd[0], 30, nullptr, 1), 0);
+  ASSERT_EQ(camera_state::write(dir_, "motion", "true"), 0);
+  std::string changed = read_until_quiet(waiting.fd[1], 3000);
+  EXPECT_NE(changed.find("PropertyOperation=\"Changed\""), std::string::npos);
+  EXPECT_NE(changed.find("Value=\"true\""), std::string::npos);
+  expect_consistent_length(changed);
+  Pair silent;
+  ASSERT_EQ(EventAddPuller(index, kAdmin, silent.fd[0], 1, nullptr, 1), 0);
+  std::string empty = read_until_quiet(silent.fd[1], 4000);
   EXPECT_EQ(empty.find("NotificationMessage"), std::string::npos);
   EXPECT_NE(empty.find("<tev:PullMessagesResponse><tev:CurrentTime>"), std::string::npos);
   expect_consistent_length(empty);
-  EXPECT_EQ(empty.substr(empty.size() - 5), "<EOF>");
-  for (int fd : {first[1], second[1], third[1]}) close(fd);
 }
 
-TEST_F(EventService, RenewToAnAbsoluteTimeAfter2038) {
-  int index = EventAddConsumer("", 0, "", "", 60, true);
-  set_request(
-      "<s:Envelope><s:Header><wsa:MessageID>m7</wsa:MessageID></s:Header><s:Body>"
-      "<wsnt:Renew><wsnt:TerminationTime>2040-01-01T00:00:00Z</wsnt:TerminationTime>"
-      "</wsnt:Renew><SubscriptionId>0</SubscriptionId></s:Body></s:Envelope>");
-  OutputCapture out;
-  EXPECT_EQ(handle_renew(current_request, out.reply()), 0);
-  std::string answer = out.take();
-  EXPECT_EQ(event_expiry(index), 2208988800);
-  EXPECT_NE(answer.find("<wsnt:TerminationTime>2040-01-01T00:00:00Z</wsnt:TerminationTime>"),
-            std::string::npos);
-}
-
-TEST_F(EventService, RenewByDurationAddsToTheExpiry) {
-  int index = EventAddConsumer("", 0, "", "", 60, true);
-  std::time_t before = event_expiry(index);
-  set_request(
-      "<Body><TerminationTime>PT60S</TerminationTime>"
-      "<SubscriptionId>0</SubscriptionId></Body>");
-  OutputCapture out;
-  EXPECT_EQ(handle_renew(current_request, out.reply()), 0);
-  EXPECT_EQ(event_expiry(index), before + 60);
+TEST_F(EventService, RenewsSetTheTimeAskedForCutToTheMaximum) {
+  int index = EventAddConsumer(pull_point(), kAdmin, kAllTopics, 60);
+  struct Case {
+    std::string termination;
+    int rc;
+    std::string answered;  // "" when the answer is now + the maximum
+  } cases[] = {
+      {"PT60S", 0, "+60"}, {"PT2M", 0, "+120"},
+      {"P1D", 0, "+600"},  {"2040-01-01T00:00:00Z", 0, "+600"},
+      {"PT0S", -1, ""},    {"2001-01-01T00:00:00Z", -1, ""},
+      {"soon", -1, ""},
+  };
+  for (const Case& c : cases) {
+    set_request("<Body><TerminationTime>" + c.termination +
+                "</TerminationTime><SubscriptionId>0</SubscriptionId></Body>");
+    OutputCapture out;
+    std::time_t before = std::time(nullptr);
+    EXPECT_EQ(handle_renew(current_request, out.reply()), c.rc) << c.termination;
+    std::string answer = out.take();
+    if (c.rc != 0) {
+      EXPECT_NE(answer.find("UnacceptableTerminationTimeFault"), std::string::npos);
+      continue;
+    }
+    std::time_t expiry = event_expiry(index, kAdmin);
+    int seconds = std::atoi(c.answered.c_str() + 1);
+    EXPECT_GE(expiry, before + seconds) << c.termination;
+    EXPECT_LE(expiry, std::time(nullptr) + seconds) << c.termination;
+    EXPECT_NE(answer.find("<wsnt:TerminationTime>" + format_utc_time(expiry)), std::string::npos);
+  }
   set_request(
       "<Body><TerminationTime>PT60S</TerminationTime>"
       "<SubscriptionId>4</SubscriptionId></Body>");
+  OutputCapture out;
   EXPECT_EQ(handle_renew(current_request, out.reply()), -1);
   EXPECT_NE(out.take().find("HTTP/1.0 400 Bad Request\r\n"), std::string::npos);
+}
+
+TEST_F(EventService, WithoutAConnectionAPullIsAnsweredAtOnceInTheReply) {
+  EventAddConsumer(pull_point(), kAdmin, kAllTopics, 60);
+  set_request(
+      "<Body><SubscriptionId>0</SubscriptionId><Timeout>PT30S</Timeout>"
+      "<MessageLimit>1</MessageLimit></Body>");
+  for (const char* expected : {"Name=\"State\"", "Name=\"IsMotion\"",
+                               "</tev:TerminationTime>"
+                               "</tev:PullMessagesResponse>"}) {
+    OutputCapture out;
+    EXPECT_EQ(handle_pull_messages(current_request, out.reply()), -1);
+    EXPECT_NE(out.take().find(expected), std::string::npos) << expected;
+  }
 }
 
 // A MessageID cut inside "&amp;" is echoed escaped, so every reply stays one document.

@@ -80,11 +80,11 @@ static ssize_t send_all(int fd, const std::string& data) {
   return ssize_t(sent);
 }
 
-void deliver_notify(const PushJob& job, std::time_t now) {
+static void deliver_one(const PushJob& job, const EventMessage& message) {
   UniqueFd fd(Connect(job.host, job.port_text));
   if (!fd.valid()) return;
   limit_waits(fd.get());
-  std::string body = format_notify_body(job.camera, now, 0, 0);
+  std::string body = format_notify_body(job.camera, message);
   std::string head = format_notify_head(job.path, job.host, job.port, int(body.size()));
   send_all(fd.get(), head);
   trace("sending %d bytes\n", int(body.size()));
@@ -95,6 +95,13 @@ void deliver_notify(const PushJob& job, std::time_t now) {
     if (::recv(fd.get(), reply, sizeof reply - 1, 0) <= 0) trace("recv failed");
   }
   trace("sent status\n");
+}
+
+void deliver_notifies(const PushJob& job, const std::atomic<bool>& stop) {
+  for (const EventMessage& message : job.messages) {
+    if (stop.load()) return;
+    deliver_one(job, message);
+  }
 }
 
 }  // namespace nvtd

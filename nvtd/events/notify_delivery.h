@@ -1,8 +1,9 @@
-// Delivery of a Notify to a push consumer: connect with a 2-second limit per address,
-// POST the message, read the consumer's reply once (waiting a bounded time). Runs
-// without the table lock, on a copy of what the delivery needs.
+// Delivery of Notify messages to a push consumer: connect with a 2-second limit per address,
+// POST the message, read the consumer's reply once (waiting a bounded time). Runs in a
+// delivery worker of its own, without the table lock, on a copy of what it needs.
 #pragma once
 
+#include <atomic>
 #include <ctime>
 #include <string>
 
@@ -17,7 +18,9 @@ constexpr int kReplyLimitSeconds = 3;
 // A connected socket to host:port_text (blocking mode restored), or -1.
 int Connect(const std::string& host, const std::string& port_text);
 
-// POSTs the Notify of the motion alarm's state to the consumer; attempted once.
-void deliver_notify(const PushJob& job, std::time_t now);
+// POSTs one Notify per message of the job, in order, each on its own connection and attempted
+// once; stops early when stop is set. At most kConnectLimitSeconds + 2 * kReplyLimitSeconds
+// per message.
+void deliver_notifies(const PushJob& job, const std::atomic<bool>& stop);
 
 }  // namespace nvtd

@@ -33,18 +33,17 @@ int WritePullResponse(int connection, const std::string& body) {
   return int(send_now(connection, answer));
 }
 
-int SendPullResponseMotion(const SubscriptionTable& table, int index, int slot, std::time_t now) {
+int SendPullResponseMessages(const SubscriptionTable& table, int index, int slot,
+                             const std::vector<EventMessage>& messages, std::time_t now) {
   const Subscription& entry = table.entries[index];
   const PullerSlot& puller = entry.pullers[slot];
-  PullMotionFields fields;
+  PullAnswerFields fields;
   fields.message_id_header = puller.message_id_header;
   fields.index = index;
   fields.now = now;
-  fields.deadline = puller.deadline;
-  fields.event_time = entry.event_time;
-  fields.motion_state = entry.motion_state;
+  fields.termination = entry.expiry;
   CameraUrl camera{table.camera_address, table.http_port};
-  return WritePullResponse(puller.connection, format_pull_motion_body(camera, fields));
+  return WritePullResponse(puller.connection, format_pull_messages_body(camera, fields, messages));
 }
 
 int SendPullResponseEmpty(const SubscriptionTable& table, int index, int slot, std::time_t now) {
@@ -52,12 +51,12 @@ int SendPullResponseEmpty(const SubscriptionTable& table, int index, int slot, s
   CameraUrl camera{table.camera_address, table.http_port};
   return WritePullResponse(
       puller.connection,
-      format_pull_empty_body(camera, puller.message_id_header, now, puller.deadline));
+      format_pull_empty_body(camera, puller.message_id_header, now, table.entries[index].expiry));
 }
 
-int SocketPassIo::send_motion(const SubscriptionTable& table, int index, int slot,
-                              std::time_t now) {
-  return SendPullResponseMotion(table, index, slot, now);
+int SocketPassIo::send_messages(const SubscriptionTable& table, int index, int slot,
+                                const std::vector<EventMessage>& messages, std::time_t now) {
+  return SendPullResponseMessages(table, index, slot, messages, now);
 }
 
 int SocketPassIo::send_empty(const SubscriptionTable& table, int index, int slot, std::time_t now) {
@@ -65,7 +64,9 @@ int SocketPassIo::send_empty(const SubscriptionTable& table, int index, int slot
 }
 
 void SocketPassIo::close_connection(int fd) {
-  if (fd >= 0) ::close(fd);
+  if (fd < 0) return;
+  ::shutdown(fd, SHUT_WR);  // the answer goes out whole before the connection ends
+  ::close(fd);
 }
 
 }  // namespace nvtd

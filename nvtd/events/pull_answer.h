@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "nvtd/events/consumer_pass.h"
 #include "nvtd/events/subscription_table.h"
@@ -16,8 +17,9 @@ namespace nvtd {
 // counts the opening and the body. Returns the bytes sent, or -1 when the write failed.
 int WritePullResponse(int connection, const std::string& body);
 
-// The notification answer with the entry's state on one slot.
-int SendPullResponseMotion(const SubscriptionTable& table, int index, int slot, std::time_t now);
+// The answer carrying messages on one slot.
+int SendPullResponseMessages(const SubscriptionTable& table, int index, int slot,
+                             const std::vector<EventMessage>& messages, std::time_t now);
 
 // The empty answer of a slot whose Timeout has passed.
 int SendPullResponseEmpty(const SubscriptionTable& table, int index, int slot, std::time_t now);
@@ -25,7 +27,8 @@ int SendPullResponseEmpty(const SubscriptionTable& table, int index, int slot, s
 // The pass's connections are real sockets.
 class SocketPassIo : public PassIo {
  public:
-  int send_motion(const SubscriptionTable& table, int index, int slot, std::time_t now) override;
+  int send_messages(const SubscriptionTable& table, int index, int slot,
+                    const std::vector<EventMessage>& messages, std::time_t now) override;
   int send_empty(const SubscriptionTable& table, int index, int slot, std::time_t now) override;
   void close_connection(int fd) override;
 };

@@ -1,26 +1,68 @@
 // The subscription table's rules (see subscription_table.h).
 #include "nvtd/events/subscription_table.h"
 
+#include <syslog.h>
+#include <unistd.h>
+
+#include <algorithm>
+
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/xml_text.h"
 
 namespace nvtd {
+namespace {
 
-static bool valid_index(int index) {
+bool valid_index(int index) {
   return index >= 0 && index < kMaxSubscriptions;
 }
 
-int table_add(SubscriptionTable& table, const ConsumerSpec& desc, int duration, std::time_t now) {
+// Appends a message, dropping the oldest when the queue is full (logged once per overflow run).
+void enqueue(Subscription& entry, int index, const EventMessage& message) {
+  if (entry.queue.size() >= kQueueBound) {
+    entry.queue.pop_front();
+    if (entry.dropped++ == 0) {
+      syslog(LOG_WARNING, "event queue of subscription %d full: oldest messages dropped", index);
+      trace("event queue %d full, dropping oldest\n", index);
+    }
+  }
+  entry.queue.push_back(message);
+}
+
+int held_by(const SubscriptionTable& table, const std::string& name) {
+  int held = 0;
+  for (const Subscription& entry : table.entries) {
+    if (entry.in_use && !entry.owner.administrator && entry.owner.name == name) ++held;
+  }
+  return held;
+}
+
+void reclaim_expired(SubscriptionTable& table, std::time_t now, std::vector<int>* closed) {
+  for (int index = 0; index < kMaxSubscriptions; ++index) {
+    const Subscription& entry = table.entries[index];
+    if (entry.in_use && now > entry.expiry) {
+      table_remove(table, index, closed);
+      table.consumer_count++;  // expiry does not lower the count (the thread's life)
+    }
+  }
+}
+
+}  // namespace
+
+int table_add(SubscriptionTable& table, const ConsumerSpec& desc, const Account& owner,
+              TopicMask topics, int duration, std::time_t now) {
+  std::vector<int> closed;
+  reclaim_expired(table, now, &closed);
+  for (int fd : closed) {
+    if (fd >= 0) ::close(fd);
+  }
+  if (!owner.administrator && held_by(table, owner.name) >= kAccountShare) return kShareTaken;
   int index = 0;
   while (index < kMaxSubscriptions && table.entries[index].in_use) ++index;
-  if (index == kMaxSubscriptions) return -1;
+  if (index == kMaxSubscriptions) return kTableFull;
   Subscription& entry = table.entries[index];
   entry = Subscription{};
-  if (desc.pull) {
-    entry.pull = true;
-    entry.initial_message_pending = true;
-    entry.motion_state = 0;
-  } else {
+  entry.pull = desc.pull;
+  if (!desc.pull) {
     entry.host = desc.host.substr(0, 31);
     entry.port = desc.port;
     entry.port_text = std::to_string(desc.port).substr(0, 15);
@@ -30,16 +72,18 @@ int table_add(SubscriptionTable& table, const ConsumerSpec& desc, int duration, 
   entry.duration = duration;
   entry.expiry = now + duration;
   entry.in_use = true;
-  entry.event_pending = -1;
-  entry.event_time = now;  // until the thread takes the event up
+  entry.serial = table.next_serial++;
+  entry.owner = owner;
+  entry.topics = topics;
+  table_synchronize(table, index, now);
   table.consumer_count++;
   return index;
 }
 
-int table_renew(SubscriptionTable& table, int index, int64_t seconds) {
-  if (!valid_index(index) || !table.entries[index].in_use) return -2;
-  table.entries[index].expiry += static_cast<std::time_t>(seconds);
-  return 0;
+bool table_may_use(const SubscriptionTable& table, int index, const Account& account) {
+  if (!valid_index(index) || !table.entries[index].in_use) return false;
+  const Account& owner = table.entries[index].owner;
+  return account.administrator || (!owner.administrator && owner.name == account.name);
 }
 
 int table_set_expiry(SubscriptionTable& table, int index, std::time_t expiry) {
@@ -67,8 +111,42 @@ int table_remove(SubscriptionTable& table, int index, std::vector<int>* closed) 
   return 0;
 }
 
+void table_synchronize(SubscriptionTable& table, int index, std::time_t now) {
+  Subscription& entry = table.entries[index];
+  for (int topic = 0; topic < kTopicCount; ++topic) {
+    if ((entry.topics & (1u << topic)) == 0) continue;
+    enqueue(entry, index, EventMessage{topic, table_topic_state(table, topic), true, now});
+  }
+}
+
+bool table_topic_state(const SubscriptionTable& table, int topic) {
+  auto found = table.states.find(topic_info(topic).state_name);
+  return found != table.states.end() && state_is_raised(found->second);
+}
+
+int table_publish(SubscriptionTable& table, const std::string& name, const std::string& value,
+                  std::time_t now) {
+  TopicMask raised = topics_of_state(name);
+  auto known = table.states.find(name);
+  bool was = known != table.states.end() && state_is_raised(known->second);
+  table.states[name] = value;
+  if (raised == 0 || was == state_is_raised(value)) return 0;
+  int queued = 0;
+  for (int index = 0; index < kMaxSubscriptions; ++index) {
+    Subscription& entry = table.entries[index];
+    if (!entry.in_use) continue;
+    for (int topic = 0; topic < kTopicCount; ++topic) {
+      if ((raised & entry.topics & (1u << topic)) == 0) continue;
+      enqueue(entry, index, EventMessage{topic, state_is_raised(value), false, now});
+      ++queued;
+    }
+  }
+  return queued;
+}
+
 int table_add_puller(SubscriptionTable& table, int index, int connection, int timeout,
-                     const char* message_id, std::time_t now) {
+                     int message_limit, const char* message_id, std::time_t now,
+                     SteadyTime steady_now) {
   if (!valid_index(index)) return -1;
   Subscription& entry = table.entries[index];
   if (!entry.in_use || !entry.pull) return -1;
@@ -78,16 +156,17 @@ int table_add_puller(SubscriptionTable& table, int index, int connection, int ti
   PullerSlot& puller = entry.pullers[slot];
   puller = PullerSlot{};
   puller.connection = connection;
-  puller.timeout = timeout;
-  puller.deadline = now + timeout;
+  puller.deadline = steady_now + std::chrono::seconds(timeout);
+  puller.deadline_utc = now + timeout;
+  puller.message_limit = std::max(1, message_limit);
   puller.in_use = true;
   if (message_id != nullptr) {
-    // The id arrives cut to 63 characters; escaped it may outgrow the old 127-byte header,
-    // and a cut there would leave the element open, so the header is kept whole.
     puller.message_id_header =
         std::string("<wsa5:MessageID>") + xml_safe(message_id) + "</wsa5:MessageID>";
   }
-  table_renew(table, index, entry.duration);
+  // A pull keeps its pull point alive for its own length and at least the Timeout.
+  std::time_t keep = now + std::max(entry.duration, timeout);
+  entry.expiry = std::max(entry.expiry, keep);
   return slot;
 }
 
@@ -97,6 +176,15 @@ int table_release_slot(SubscriptionTable& table, int index, int slot) {
   int connection = puller.connection;
   puller = PullerSlot{};
   return connection;
+}
+
+std::vector<EventMessage> table_take(SubscriptionTable& table, int index, std::size_t limit) {
+  Subscription& entry = table.entries[index];
+  std::size_t count = std::min(limit, entry.queue.size());
+  std::vector<EventMessage> taken(entry.queue.begin(), entry.queue.begin() + long(count));
+  entry.queue.erase(entry.queue.begin(), entry.queue.begin() + long(count));
+  if (entry.queue.empty()) entry.dropped = 0;
+  return taken;
 }
 
 }  // namespace nvtd

@@ -1,27 +1,49 @@
-// The subscription table: up to 20 push consumers and pull points, each pull point with
-// up to 10 parked PullMessages connections. Plain data and the table's own rules; the
-// caller holds the table lock (event_service.h) around every call.
+// The subscription table: up to 20 push consumers and pull points, each with its own bounded
+// queue of messages and, for a pull point, up to 10 parked PullMessages connections; and the
+// camera states as last read. Plain data and the table's own rules; the caller holds the
+// table lock (event_service.h) around every call.
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <ctime>
+#include <deque>
+#include <map>
 #include <string>
 #include <vector>
+
+#include "nvtd/events/event_topics.h"
 
 namespace nvtd {
 
 constexpr int kMaxSubscriptions = 20;
 constexpr int kMaxPullers = 10;
+// Messages a subscription keeps until they are taken; on overflow the oldest go.
+constexpr std::size_t kQueueBound = 64;
+// The longest a subscription lives without a renewal, and the longest a PullMessages waits.
+constexpr int kMaxTerminationSeconds = 600;
+constexpr int kMaxPullTimeoutSeconds = 60;
+// Subscriptions one account below administrator may hold at a time.
+constexpr int kAccountShare = 5;
+
+using SteadyTime = std::chrono::steady_clock::time_point;
 
 // One parked PullMessages request.
 struct PullerSlot {
-  int connection = -1;       // the held HTTP connection (owned while in_use)
-  int timeout = 0;           // the request's Timeout in seconds
-  std::time_t deadline = 0;  // parking time + timeout
+  int connection = -1;    // the held HTTP connection (owned while in_use)
+  SteadyTime deadline{};  // parking time + Timeout
+  std::time_t deadline_utc = 0;
+  int message_limit = 1;
   bool in_use = false;
   std::string message_id_header;  // "<wsa5:MessageID>..</wsa5:MessageID>" (id escaped) or empty
-  bool answered = false;          // a notification was written on the connection
+};
+
+// Who made a subscription: the account name ("" without authentication) and whether it is an
+// administrator (who may act on every subscription).
+struct Account {
+  std::string name;
+  bool administrator = true;
 };
 
 struct Subscription {
@@ -30,14 +52,16 @@ struct Subscription {
   std::string port_text;  // the port in decimal (<= 15)
   std::string path;       // path of the consumer URL (<= 63)
   std::string address;    // the consumer URL from "http://" on (<= 127)
-  int duration = 0;       // seconds asked for at creation
+  int duration = 0;       // seconds asked for at creation (after the cut)
   std::time_t expiry = 0;
   bool in_use = false;
-  int event_pending = 0;  // -1: the initial state is still to be delivered by the thread
-  std::time_t event_time = 0;
   bool pull = false;
-  bool initial_message_pending = false;  // pull points: cleared by the first PullMessages
-  int motion_state = 0;
+  uint64_t serial = 0;  // tells this subscription from a later one at the same index
+  Account owner;
+  TopicMask topics = kAllTopics;
+  std::deque<EventMessage> queue;
+  std::size_t dropped = 0;  // messages lost to overflow since the last log line
+  bool push_busy = false;   // a Notify delivery of this subscription is under way
   std::array<PullerSlot, kMaxPullers> pullers;
 };
 
@@ -46,6 +70,8 @@ struct SubscriptionTable {
   int http_port = 80;
   int consumer_count = 0;      // raised by every add, lowered only by removal
   std::string camera_address;  // the camera's IPv4 text for the thread's messages
+  uint64_t next_serial = 1;
+  std::map<std::string, std::string> states;  // camera states as last read, by name
 };
 
 // What a push subscription is created with; a pull point has all of it empty.
@@ -57,11 +83,19 @@ struct ConsumerSpec {
   bool pull = false;
 };
 
-// Takes the lowest free entry; -1 when all 20 are taken. Raises the consumer count.
-int table_add(SubscriptionTable& table, const ConsumerSpec& desc, int duration, std::time_t now);
+// Why table_add refused.
+constexpr int kTableFull = -1;
+constexpr int kShareTaken = -3;
 
-// Adds seconds to an in-use entry's expiry: 0, or -2 when the entry is not in use.
-int table_renew(SubscriptionTable& table, int index, int64_t seconds);
+// Takes the lowest free entry (reclaiming expired ones first) for the owner, with the topics
+// it covers; queues the Initialized message of each. The index, kTableFull or kShareTaken
+// (a non-administrator already holds kAccountShare). Raises the consumer count.
+int table_add(SubscriptionTable& table, const ConsumerSpec& desc, const Account& owner,
+              TopicMask topics, int duration, std::time_t now);
+
+// Whether the account may act on the entry: in use, and made by it or the account is an
+// administrator.
+bool table_may_use(const SubscriptionTable& table, int index, const Account& account);
 
 // Sets an in-use entry's expiry: 0, or -2 when the entry is not in use.
 int table_set_expiry(SubscriptionTable& table, int index, std::time_t expiry);
@@ -70,12 +104,28 @@ int table_set_expiry(SubscriptionTable& table, int index, std::time_t expiry);
 // its slots are appended to closed (the caller closes them).
 int table_remove(SubscriptionTable& table, int index, std::vector<int>* closed);
 
-// Parks a PullMessages connection on an in-use pull point and extends the subscription
-// by its own duration. Returns the slot, or -1 (no such pull point, or 10 slots taken).
+// Queues the Initialized message of each topic the entry covers, with the current states.
+void table_synchronize(SubscriptionTable& table, int index, std::time_t now);
+
+// A camera state as read: when it differs from the state known so far, every subscription
+// covering one of its topics gets a Changed message. Returns how many messages were queued.
+int table_publish(SubscriptionTable& table, const std::string& name, const std::string& value,
+                  std::time_t now);
+
+// The current state of a topic (false when its state was never written).
+bool table_topic_state(const SubscriptionTable& table, int topic);
+
+// Parks a PullMessages connection on an in-use pull point and keeps the subscription alive
+// for at least its duration and the Timeout from now. Returns the slot, or -1 (no such pull
+// point, or 10 slots taken).
 int table_add_puller(SubscriptionTable& table, int index, int connection, int timeout,
-                     const char* message_id, std::time_t now);
+                     int message_limit, const char* message_id, std::time_t now,
+                     SteadyTime steady_now);
 
 // Frees a slot, giving back its connection (-1 when it was free).
 int table_release_slot(SubscriptionTable& table, int index, int slot);
+
+// Takes up to limit messages from the front of an entry's queue.
+std::vector<EventMessage> table_take(SubscriptionTable& table, int index, std::size_t limit);
 
 }  // namespace nvtd

@@ -1,4 +1,5 @@
-// The subscription table's rules, without threads or sockets.
+// The subscription table's rules, without threads or sockets: entries, shares, queues and the
+// property messages.
 #include "nvtd/events/subscription_table.h"
 
 #include <gtest/gtest.h>
@@ -6,95 +7,104 @@
 namespace nvtd {
 namespace {
 
+const SteadyTime kSteady{};
+const Account kAdmin{"admin", true};
+
 ConsumerSpec pull_point() {
   ConsumerSpec desc;
   desc.pull = true;
   return desc;
 }
 
-TEST(SubscriptionTable, LowestFreeEntryAndFullTable) {
+// The queue as "topic:state:I|C" texts.
+std::vector<std::string> queue_of(const SubscriptionTable& table, int index) {
+  std::vector<std::string> out;
+  for (const EventMessage& m : table.entries[index].queue) {
+    out.push_back(std::to_string(m.topic) + (m.state ? ":true:" : ":false:") +
+                  (m.initialized ? "I" : "C"));
+  }
+  return out;
+}
+using Texts = std::vector<std::string>;
+
+TEST(SubscriptionTable, EntriesSharesAndReclaimedExpiries) {
   SubscriptionTable table;
-  for (int i = 0; i < kMaxSubscriptions; ++i) EXPECT_EQ(table_add(table, pull_point(), 60, 100), i);
-  EXPECT_EQ(table_add(table, pull_point(), 60, 100), -1);
-  EXPECT_EQ(table.consumer_count, 20);
+  Account ann{"ann", false}, bob{"bob", false};
+  for (int i = 0; i < kAccountShare; ++i)
+    EXPECT_EQ(table_add(table, pull_point(), ann, 1, 60, 100), i);
+  EXPECT_EQ(table_add(table, pull_point(), ann, 1, 60, 100), kShareTaken);
+  EXPECT_EQ(table_add(table, pull_point(), bob, 1, 60, 100), kAccountShare);
+  while (table_add(table, pull_point(), kAdmin, 1, 30, 100) >= 0) {
+  }
+  EXPECT_EQ(table_add(table, pull_point(), kAdmin, 1, 60, 100), kTableFull);
+  EXPECT_EQ(table.consumer_count, kMaxSubscriptions);
+  // Expired entries are reclaimed before the table counts as full.
+  EXPECT_EQ(table_add(table, pull_point(), kAdmin, 1, 60, 131), kAccountShare + 1);
+  // Only the maker or an administrator may use an entry.
+  EXPECT_TRUE(table_may_use(table, 0, ann));
+  EXPECT_FALSE(table_may_use(table, 0, bob));
+  EXPECT_TRUE(table_may_use(table, 0, kAdmin));
+  EXPECT_FALSE(table_may_use(table, kAccountShare + 1, ann));
+  EXPECT_FALSE(table_may_use(table, 25, kAdmin));
   std::vector<int> closed;
   EXPECT_EQ(table_remove(table, 0, &closed), 0);
   EXPECT_EQ(table_remove(table, 0, &closed), -2);
-  EXPECT_EQ(table_remove(table, 25, &closed), -2);
-  EXPECT_EQ(table.consumer_count, 19);
-  EXPECT_EQ(table_add(table, pull_point(), 60, 100), 0);
 }
 
-TEST(SubscriptionTable, NewEntryWaitsForItsInitialEvent) {
+TEST(SubscriptionTable, PropertiesInitializedThenChanged) {
   SubscriptionTable table;
-  ConsumerSpec push{"10.1.2.3", 8080, "/onvif/notify", "http://10.1.2.3:8080/onvif/notify", false};
-  int index = table_add(table, push, 30, 1000);
-  const Subscription& entry = table.entries[index];
-  EXPECT_EQ(entry.port_text, "8080");
-  EXPECT_EQ(entry.expiry, 1030);
-  EXPECT_EQ(entry.event_pending, -1);
-  EXPECT_FALSE(entry.pull);
-  int pull = table_add(table, pull_point(), 30, 1000);
-  EXPECT_TRUE(table.entries[pull].initial_message_pending);
+  table_publish(table, "motion", "true", 50);  // before any subscription: only remembered
+  int both = table_add(table, pull_point(), kAdmin, kAllTopics, 60, 100);
+  int alarm = table_add(table, pull_point(), kAdmin, 1u << kTopicMotionAlarm, 60, 100);
+  EXPECT_EQ(queue_of(table, both), (Texts{"0:true:I", "1:true:I"}));
+  EXPECT_EQ(queue_of(table, alarm), (Texts{"0:true:I"}));
+  EXPECT_EQ(table_publish(table, "motion", "true", 101), 0);     // no change
+  EXPECT_EQ(table_publish(table, "daynight", "night", 101), 0);  // no topic
+  EXPECT_EQ(table_publish(table, "motion", "false", 102), 3);
+  EXPECT_EQ(table_publish(table, "motion", "true", 103), 3);
+  EXPECT_EQ(queue_of(table, alarm), (Texts{"0:true:I", "0:false:C", "0:true:C"}));
+  EXPECT_EQ(table.entries[alarm].queue.back().utc, 103);
+  table_take(table, alarm, 2);
+  table_synchronize(table, alarm, 104);
+  EXPECT_EQ(queue_of(table, alarm), (Texts{"0:true:C", "0:true:I"}));
+  // A state that goes away reads as false.
+  table_publish(table, "motion", "", 105);
+  EXPECT_FALSE(table_topic_state(table, kTopicMotionAlarm));
 }
 
-TEST(SubscriptionTable, PullersOnlyOnPullPointsAndAtMostTen) {
+TEST(SubscriptionTable, QueueKeepsOrderAndDropsTheOldestWhenFull) {
   SubscriptionTable table;
-  ConsumerSpec push{"10.1.2.3", 80, "/", "http://10.1.2.3/", false};
-  int pushed = table_add(table, push, 60, 0);
-  EXPECT_EQ(table_add_puller(table, pushed, 5, 10, nullptr, 0), -1);
-  EXPECT_EQ(table_add_puller(table, 7, 5, 10, nullptr, 0), -1);
-  EXPECT_EQ(table_add_puller(table, -1, 5, 10, nullptr, 0), -1);
-  int pull = table_add(table, pull_point(), 60, 0);
-  for (int slot = 0; slot < kMaxPullers; ++slot) {
-    EXPECT_EQ(table_add_puller(table, pull, 100 + slot, 10, nullptr, 0), slot);
-  }
-  EXPECT_EQ(table_add_puller(table, pull, 200, 10, nullptr, 0), -1);
-  std::vector<int> closed;
-  table_remove(table, pull, &closed);
-  EXPECT_EQ(closed.size(), 10u);
-  EXPECT_EQ(closed.front(), 100);
+  int index = table_add(table, pull_point(), kAdmin, 1u << kTopicMotionAlarm, 60, 100);
+  for (size_t i = 0; i < kQueueBound + 3; ++i)
+    table_publish(table, "motion", i % 2 == 0 ? "true" : "false", std::time_t(200 + i));
+  const auto& queue = table.entries[index].queue;
+  ASSERT_EQ(queue.size(), kQueueBound);
+  EXPECT_EQ(queue.front().utc, 203);  // the Initialized and three Changed went
+  EXPECT_EQ(queue.back().utc, std::time_t(200 + kQueueBound + 2));
+  std::vector<EventMessage> taken = table_take(table, index, 5);
+  ASSERT_EQ(taken.size(), 5u);
+  EXPECT_EQ(taken[4].utc, 207);
+  EXPECT_EQ(queue.size(), kQueueBound - 5);
+  EXPECT_EQ(table_take(table, index, 1000).size(), kQueueBound - 5);
 }
 
-TEST(SubscriptionTable, EachPullExtendsByTheSubscriptionsOwnDuration) {
+TEST(SubscriptionTable, PullersOnPullPointsKeepThemAlive) {
   SubscriptionTable table;
-  int pull = table_add(table, pull_point(), 60, 1000);
-  ASSERT_EQ(table_add_puller(table, pull, 5, 10, "urn:uuid:1", 1005), 0);
-  const Subscription& entry = table.entries[pull];
-  EXPECT_EQ(entry.expiry, 1120);
-  EXPECT_EQ(entry.pullers[0].deadline, 1015);
-  EXPECT_EQ(entry.pullers[0].message_id_header, "<wsa5:MessageID>urn:uuid:1</wsa5:MessageID>");
-  ASSERT_EQ(table_add_puller(table, pull, 6, 10, nullptr, 1005), 1);
-  EXPECT_EQ(entry.pullers[1].message_id_header, "");
-}
-
-TEST(SubscriptionTable, TheMessageIdIsEscapedAndItsHeaderKeptWhole) {
-  SubscriptionTable table;
-  int pull = table_add(table, pull_point(), 60, 1000);
-  // An id cut inside "&amp;" and one whose escaping outgrows the old 127-byte header.
-  std::string cut = std::string(60, 'x') + "&am";
-  std::string angles(63, '<');
-  ASSERT_EQ(table_add_puller(table, pull, 5, 10, cut.c_str(), 1000), 0);
-  ASSERT_EQ(table_add_puller(table, pull, 6, 10, angles.c_str(), 1000), 1);
-  const Subscription& entry = table.entries[pull];
-  EXPECT_EQ(entry.pullers[0].message_id_header,
-            "<wsa5:MessageID>" + std::string(60, 'x') + "&amp;am</wsa5:MessageID>");
-  std::string escaped;
-  for (int i = 0; i < 63; ++i) escaped += "&lt;";
-  EXPECT_EQ(entry.pullers[1].message_id_header, "<wsa5:MessageID>" + escaped + "</wsa5:MessageID>");
-}
-
-TEST(SubscriptionTable, RenewalsAddAndAbsoluteExpiriesPass2038) {
-  SubscriptionTable table;
-  int index = table_add(table, pull_point(), 60, 1000);
-  EXPECT_EQ(table_renew(table, index, 60), 0);
-  EXPECT_EQ(table.entries[index].expiry, 1120);
-  EXPECT_EQ(table_set_expiry(table, index, 2208988800), 0);
-  EXPECT_EQ(table.entries[index].expiry, 2208988800);
-  EXPECT_EQ(table_renew(table, index, 10), 0);
-  EXPECT_EQ(table.entries[index].expiry, 2208988810);
-  EXPECT_EQ(table_renew(table, 3, 10), -2);
-  EXPECT_EQ(table_set_expiry(table, 3, 10), -2);
+  ConsumerSpec push{"10.1.2.3", 8080, "/n", "http://10.1.2.3:8080/n", false};
+  int pushed = table_add(table, push, kAdmin, kAllTopics, 60, 100);
+  int pulled = table_add(table, pull_point(), kAdmin, kAllTopics, 10, 100);
+  EXPECT_EQ(table_add_puller(table, pushed, 5, 30, 1, nullptr, 100, kSteady), -1);
+  for (int slot = 0; slot < kMaxPullers; ++slot)
+    EXPECT_EQ(table_add_puller(table, pulled, 10 + slot, 30, 0, nullptr, 100, kSteady), slot);
+  EXPECT_EQ(table_add_puller(table, pulled, 99, 30, 1, nullptr, 100, kSteady), -1);
+  EXPECT_EQ(table.entries[pulled].expiry, 130);  // at least the Timeout from now
+  EXPECT_EQ(table.entries[pulled].pullers[0].message_limit, 1);
+  EXPECT_EQ(table_release_slot(table, pulled, 3), 13);
+  EXPECT_EQ(table_release_slot(table, pulled, 3), -1);
+  EXPECT_EQ(table_add_puller(table, pulled, 50, 5, 1, "a<b", 200, kSteady), 3);
+  EXPECT_EQ(table.entries[pulled].expiry, 210);  // its own length when that is longer
+  EXPECT_EQ(table.entries[pulled].pullers[3].message_id_header,
+            "<wsa5:MessageID>a&lt;b</wsa5:MessageID>");
 }
 
 }  // namespace

@@ -2,27 +2,107 @@
 #include "nvtd/events/time_text.h"
 
 #include <cctype>
-#include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 namespace nvtd {
+namespace {
 
-int ParseDuration(const char* text) {
-  if (text == nullptr || std::strncmp(text, "PT", 2) != 0) return -1;
-  const char* p = text + 2;
-  int64_t value = 0;
-  int digits = 0;
-  while (std::isdigit(static_cast<unsigned char>(*p))) {
-    value = value * 10 + (*p - '0');
-    if (value > INT32_MAX) return -1;
-    ++p;
-    ++digits;
+bool is_digit(char c) {
+  return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+// Reads a run of digits into *value (at most 12 of them); false when there is none.
+bool read_number(const char** p, int64_t* value) {
+  const char* start = *p;
+  *value = 0;
+  while (is_digit(**p)) {
+    if (*p - start >= 12) return false;
+    *value = *value * 10 + (**p - '0');
+    ++*p;
   }
-  if (digits == 0) return -1;
-  if (*p == 'S') return static_cast<int>(value);
-  if (*p == 'M' && value <= INT32_MAX / 60) return static_cast<int>(value * 60);
-  return -1;
+  return *p != start;
+}
+
+// Units of the date part and the time part of a duration, in seconds (a year counts 365
+// days and a month 30: the result is cut to a few minutes anyway).
+int64_t date_unit(char c) {
+  return c == 'Y' ? 31536000 : c == 'M' ? 2592000 : c == 'D' ? 86400 : 0;
+}
+int64_t time_unit(char c) {
+  return c == 'H' ? 3600 : c == 'M' ? 60 : c == 'S' ? 1 : 0;
+}
+
+}  // namespace
+
+int parse_xs_duration(const std::string& text, int64_t* seconds) {
+  const char* p = text.c_str();
+  bool negative = *p == '-';
+  if (negative) ++p;
+  if (*p++ != 'P') return -1;
+  int64_t total = 0;
+  bool in_time = false;
+  bool any = false;
+  while (*p != '\0') {
+    if (*p == 'T' && !in_time) {
+      in_time = true;
+      ++p;
+      if (*p == '\0') return -1;  // "PT" needs at least one part
+      continue;
+    }
+    int64_t value = 0;
+    if (!read_number(&p, &value)) return -1;
+    if (*p == '.') {  // fractions only on seconds
+      ++p;
+      while (is_digit(*p)) ++p;
+      if (*p != 'S') return -1;
+    }
+    int64_t unit = in_time ? time_unit(*p) : date_unit(*p);
+    if (unit == 0) return -1;
+    total += value * unit;
+    if (total > INT32_MAX) return -1;
+    any = true;
+    ++p;
+  }
+  if (!any) return -1;
+  *seconds = negative ? -total : total;
+  return 0;
+}
+
+int parse_xs_datetime(const std::string& text, std::time_t* when) {
+  struct tm parts {};
+  const char* rest = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &parts);
+  if (rest == nullptr) return -1;
+  if (*rest == '.') {  // fractions of a second are allowed and dropped
+    ++rest;
+    if (!is_digit(*rest)) return -1;
+    while (is_digit(*rest)) ++rest;
+  }
+  long offset = 0;
+  if (*rest == '+' || *rest == '-') {
+    int sign = *rest == '-' ? -1 : 1;
+    int hours = 0;
+    int minutes = 0;
+    if (std::strlen(rest) != 6 || !is_digit(rest[1]) || !is_digit(rest[2]) || rest[3] != ':' ||
+        !is_digit(rest[4]) || !is_digit(rest[5]))
+      return -1;
+    hours = (rest[1] - '0') * 10 + (rest[2] - '0');
+    minutes = (rest[4] - '0') * 10 + (rest[5] - '0');
+    if (hours > 14 || minutes > 59) return -1;
+    offset = sign * (hours * 3600L + minutes * 60L);
+  } else if (std::strcmp(rest, "Z") != 0 && *rest != '\0') {
+    return -1;
+  }
+  *when = timegm(&parts) - offset;
+  return 0;
+}
+
+int parse_termination(const std::string& text, std::time_t now, std::time_t* until) {
+  int64_t seconds = 0;
+  if (parse_xs_duration(text, &seconds) == 0) {
+    *until = now + static_cast<std::time_t>(seconds);
+    return 0;
+  }
+  return parse_xs_datetime(text, until);
 }
 
 static std::string format_time(std::time_t when, const char* format) {
@@ -39,19 +119,6 @@ std::string format_utc_time(std::time_t when) {
 
 std::string format_http_date(std::time_t when) {
   return format_time(when, "%a, %b %d %Y %H:%M:%S");
-}
-
-bool parse_utc_time(const char* text, std::time_t* out) {
-  struct tm parts {};
-  const char* rest = strptime(text, "%Y-%m-%dT%H:%M:%S", &parts);
-  if (rest == nullptr) return false;
-  if (*rest == '.') {  // fractions of a second are allowed and dropped
-    ++rest;
-    while (std::isdigit(static_cast<unsigned char>(*rest))) ++rest;
-  }
-  if (std::strcmp(rest, "Z") != 0) return false;
-  *out = timegm(&parts);
-  return true;
 }
 
 }  // namespace nvtd

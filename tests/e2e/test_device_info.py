@@ -149,7 +149,7 @@ def test_service_capabilities_by_uri(camera):
     assert events.find("s:Header/wsa5:To", NS).text == \
         "http://%s:%d/onvif/events_service" % (CAMERA, PORT)
     assert events.find("s:Body/tev:GetServiceCapabilitiesResponse/tev:Capabilities",
-                       NS).get("MaxPullPoints") == "10"
+                       NS).get("MaxPullPoints") == "20"
 
 
 def test_device_information_and_wsdl_url_need_authentication(camera):

@@ -1,0 +1,74 @@
+// What the event handlers read from a request (see event_request.h).
+#include "nvtd/events/event_request.h"
+
+#include <strings.h>
+
+#include <algorithm>
+
+#include "nvtd/core/element_reader.h"
+#include "nvtd/core/process_state.h"
+#include "nvtd/core/users_file.h"
+#include "nvtd/events/time_text.h"
+
+namespace nvtd {
+namespace {
+
+// The value of attribute `name` in a start tag, or "".
+std::string attribute(const std::string& tag, const std::string& name) {
+  for (char quote : {'"', '\''}) {
+    std::string key = " " + name + "=" + quote;
+    size_t at = tag.find(key);
+    if (at == std::string::npos) continue;
+    size_t start = at + key.size();
+    size_t end = tag.find(quote, start);
+    if (end != std::string::npos) return tag.substr(start, end - start);
+  }
+  return {};
+}
+
+}  // namespace
+
+Account request_account(const Request& request) {
+  if (NoAuth) return Account{};
+  // The same Username the dispatcher's check read and found in the users file.
+  std::optional<std::string> name = element_text(request.body, "Username", 12);
+  UsersLine line;
+  if (!name || find_users_line(*name, &line) != 1) return Account{name.value_or(""), false};
+  return Account{*name, strcasecmp(line.level.c_str(), "administrator") == 0};
+}
+
+std::optional<int> requested_seconds(const Request& request, const char* name, std::time_t now,
+                                     int fallback) {
+  std::optional<std::string> text = element_text(request.body, name, 64);
+  if (!text) return fallback;
+  std::time_t until = 0;
+  if (parse_termination(*text, now, &until) != 0 || until <= now) return std::nullopt;
+  return int(std::min<std::time_t>(until - now, kMaxTerminationSeconds));
+}
+
+TopicFilter request_topic_filter(const Request& request) {
+  TopicFilter filter;
+  ElementSpan span{};
+  if (!find_element(request.body, "TopicExpression", &span)) return filter;
+  size_t open = request.body.rfind('<', span.value_begin == 0 ? 0 : span.value_begin - 1);
+  std::string tag = request.body.substr(open, span.value_begin - open);
+  std::string expression = request.body.substr(span.value_begin, span.value_end - span.value_begin);
+  FilterResult rc =
+      parse_topic_filter(attribute(tag, "Dialect"), expression, request.body, &filter.topics);
+  switch (rc) {
+    case FilterResult::kOk:
+      break;
+    case FilterResult::kUnknownDialect:
+      filter.fault = EventFault::kTopicExpressionDialectUnknown;
+      break;
+    case FilterResult::kInvalidExpression:
+      filter.fault = EventFault::kInvalidTopicExpression;
+      break;
+    case FilterResult::kUnknownTopic:
+      filter.fault = EventFault::kTopicNotSupported;
+      break;
+  }
+  return filter;
+}
+
+}  // namespace nvtd

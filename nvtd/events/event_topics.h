@@ -1,0 +1,61 @@
+// The topics the event service offers and the camera states that raise them: "motion" raises
+// the video source's motion alarm and the cell motion detector's rule. Also the message of one
+// topic (the tt:Message inside a notification) and the topic filter of a subscription request.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace nvtd {
+
+enum TopicId { kTopicMotionAlarm = 0, kTopicCellMotion = 1, kTopicCount = 2 };
+
+// A set of topics as bits (1 << TopicId).
+using TopicMask = unsigned;
+constexpr TopicMask kAllTopics = (1u << kTopicCount) - 1;
+
+struct TopicInfo {
+  const char* path;        // "VideoSource/MotionAlarm", without a prefix
+  const char* state_name;  // the camera state file that raises it
+};
+const TopicInfo& topic_info(int topic);
+
+// The topics a state name raises (none for an unknown name).
+TopicMask topics_of_state(const std::string& state_name);
+
+// A state's value as the topic's boolean: "true", "1", "on", "yes" raise it; anything else
+// (and a state never written) reads as false.
+bool state_is_raised(const std::string& value);
+
+// One message of a subscription's queue.
+struct EventMessage {
+  int topic = kTopicMotionAlarm;
+  bool state = false;
+  bool initialized = false;  // PropertyOperation "Initialized", else "Changed"
+  std::time_t utc = 0;
+};
+
+// The wsnt:Topic element and the wsnt:Message element of a notification (the caller wraps them
+// in a wsnt:NotificationMessage). The prefixes tt and tns1 are declared where they are used.
+std::string topic_element(const EventMessage& message);
+std::string message_element(const EventMessage& message);
+
+// The wstop:TopicSet of GetEventProperties: each topic with exactly the items its messages carry.
+std::string topic_set_element();
+
+// How a subscription's topic filter reads.
+enum class FilterResult { kOk, kUnknownDialect, kInvalidExpression, kUnknownTopic };
+
+constexpr char kConcreteSetDialect[] = "http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet";
+constexpr char kConcreteDialect[] = "http://docs.oasis-open.org/wsn/t-1/TopicExpression/Concrete";
+
+// A TopicExpression filter: the ConcreteSet dialect (alternatives joined by "|", a trailing
+// "//." taking a topic and all below it) or the WS-Topics Concrete dialect (one topic). A
+// prefix must be bound to the ONVIF topic namespace in the request (an unbound prefix is taken
+// as that namespace). *mask gets the matching topics; an expression that names no topic of
+// this camera is kUnknownTopic.
+FilterResult parse_topic_filter(const std::string& dialect, const std::string& expression,
+                                const std::string& request_body, TopicMask* mask);
+
+}  // namespace nvtd
