@@ -26,7 +26,7 @@ class FocusJobs : public ::testing::Test {
     place_.lensctl = dir_ + "/lensctl";
     std::ofstream script(place_.lensctl);
     script << "#!/bin/sh\necho \"$*\" >> " << dir_ << "/log\n"
-           << "[ \"$1\" = autofocus ] && sleep 1\nsleep 0.02\n";
+           << "[ \"$1\" = autofocus ] && sleep 3\nsleep 0.02\n";
     script.close();
     chmod(place_.lensctl.c_str(), 0755);
   }
