@@ -3,6 +3,7 @@
 #include "irswitchd/forced_mode.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 
@@ -23,6 +24,10 @@ TEST(ForcedMode, ValuesAndTheFile) {
   ASSERT_EQ(camera_state::write(dir, kForcedModeState, "night"), 0);
   EXPECT_EQ(read_forced_mode(dir), ForcedMode::kNight);
   ASSERT_EQ(camera_state::write(dir, kForcedModeState, "auto"), 0);
+  EXPECT_EQ(read_forced_mode(dir), ForcedMode::kAuto);
+  ASSERT_EQ(camera_state::write(dir, kForcedModeState, "day"), 0);
+  EXPECT_EQ(read_forced_mode(dir), ForcedMode::kDay);
+  chmod(dir, 0777);  // anyone could have put the file there
   EXPECT_EQ(read_forced_mode(dir), ForcedMode::kAuto);
   std::system((std::string("rm -rf ") + dir).c_str());
 }
