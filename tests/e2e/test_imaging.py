@@ -158,6 +158,9 @@ def test_the_service_is_listed_with_its_address(rig):
                 path="/onvif/device_service", namespace="http://www.onvif.org/ver10/device/wsdl",
                 prefix="tds")
     assert text_of(caps, "XAddr").endswith(":%d/onvif/imaging_service" % PORT)
+    everything = call("GetCapabilities", "", account=None, path="/onvif/device_service",
+                      namespace="http://www.onvif.org/ver10/device/wsdl", prefix="tds")
+    assert "<tt:Imaging><tt:XAddr>" in everything.text
     services = call("GetServices", "<tds:IncludeCapability>true</tds:IncludeCapability>",
                     account=None, path="/onvif/device_service",
                     namespace="http://www.onvif.org/ver10/device/wsdl", prefix="tds")
