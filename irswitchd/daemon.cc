@@ -28,20 +28,52 @@ std::string format(const char* f, long a, long b, long c) {
   return text;
 }
 
-void to_night(const Options& o, Effects& fx, uint32_t average) {
-  fx.log(LOG_INFO, format("lum %ld < night thresh %ld for %ld counts, switching to night mode\n",
-                          average, o.night_threshold, kSwitchCount));
+// The switch point: the announcement (before the filter moves), the filter and the picture of
+// each side.
+void enter_night(const Options& o, Effects& fx) {
   fx.announce("night");
   fx.shell(kNightCommand);
   fx.picture(o.night_colour ? 0 : 1);
 }
 
-void to_day(const Options& o, Effects& fx, uint32_t average) {
-  fx.log(LOG_INFO, format("lum %ld > day thresh %ld for %ld counts, switching to day mode\n",
-                          average, o.day_threshold, kSwitchCount));
+void enter_day(Effects& fx) {
   fx.announce("day");
   fx.shell(kDayCommand);
   fx.picture(0);
+}
+
+void to_night(const Options& o, Effects& fx, uint32_t average) {
+  fx.log(LOG_INFO, format("lum %ld < night thresh %ld for %ld counts, switching to night mode\n",
+                          average, o.night_threshold, kSwitchCount));
+  enter_night(o, fx);
+}
+
+void to_day(const Options& o, Effects& fx, uint32_t average) {
+  fx.log(LOG_INFO, format("lum %ld > day thresh %ld for %ld counts, switching to day mode\n",
+                          average, o.day_threshold, kSwitchCount));
+  enter_day(fx);
+}
+
+// One second under a forced day or night mode: no statistics are read.
+void forced_reading(const Options& o, Effects& fx, DayNightState* state, ForcedMode mode) {
+  switch (forced_step(state, mode)) {
+    case DayNightAction::kToNight:
+      fx.log(LOG_INFO, "ircut-mode night: switching to night mode\n");
+      enter_night(o, fx);
+      break;
+    case DayNightAction::kToDay:
+      fx.log(LOG_INFO, "ircut-mode day: switching to day mode\n");
+      enter_day(fx);
+      break;
+    case DayNightAction::kReassertDay:
+      fx.shell(kDayCommand);
+      break;
+    case DayNightAction::kReassertNight:
+      fx.shell(kNightCommand);
+      break;
+    case DayNightAction::kNone:
+      break;
+  }
 }
 
 void reading(const Options& o, Effects& fx, DayNightState* state, const uint8_t* cfa) {
@@ -100,6 +132,7 @@ class SystemEffects : public Effects {
   }
   void sleep_second() override { sleep(1); }  // a stop signal cuts it short
   bool stop_requested() override { return stop_flag != 0; }
+  ForcedMode forced_mode() override { return read_forced_mode(camera_state::kDirectory); }
 
  private:
   int iav_fd_;
@@ -125,16 +158,26 @@ void run(const Options& o, Effects& fx) {
     fx.picture(o.night_colour ? 0 : 1);
     return;
   }
+  DayNightState state;
   if (!o.dry_run) {
-    fx.announce("day");
-    fx.shell(kDayCommand);
-    fx.picture(0);
+    // A night asked for before the start is taken at once, not after a day pulse.
+    state.is_day = fx.forced_mode() != ForcedMode::kNight;
+    if (state.is_day) {
+      enter_day(fx);
+    } else {
+      enter_night(o, fx);
+    }
     fx.open_log();
   }
-  DayNightState state;
   std::vector<uint8_t> rgb(imagelib::kRgbResultSize);
   std::vector<uint8_t> cfa(imagelib::kCfaResultSize);
   while (!fx.stop_requested()) {
+    const ForcedMode mode = o.dry_run ? ForcedMode::kAuto : fx.forced_mode();
+    if (mode != ForcedMode::kAuto) {
+      forced_reading(o, fx, &state, mode);
+      fx.sleep_second();
+      continue;
+    }
     const int result = fx.read_statistics(rgb.data(), cfa.data());
     if (result < 0) {
       if (o.dry_run) {

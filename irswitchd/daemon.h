@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "irswitchd/forced_mode.h"
 #include "irswitchd/options.h"
 
 namespace irswitchd {
@@ -24,11 +25,14 @@ class Effects {
   virtual void print(const std::string& text) = 0;              // standard output
   virtual void sleep_second() = 0;
   virtual bool stop_requested() = 0;
+  // The filter mode asked for through the state directory (none unless a world has one).
+  virtual ForcedMode forced_mode() { return ForcedMode::kAuto; }
 };
 
 // Everything after the device is open: a forced day or night mode is set and run returns;
-// otherwise the camera starts in day mode with the log open (not in a dry run), then reads
-// the statistics once a second and switches between day and night until a stop is requested.
+// otherwise the camera starts in day mode (night when "ircut-mode" says night) with the log
+// open (not in a dry run), then once a second holds the side "ircut-mode" asks for or, in
+// auto, reads the statistics and switches between day and night, until a stop is requested.
 void run(const Options& options, Effects& effects);
 
 // The whole program: options, signals, library and "/dev/iav", run, shutdown. Returns the

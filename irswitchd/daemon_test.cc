@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <syslog.h>
 
+#include <algorithm>
 #include <deque>
 #include <string>
 #include <vector>
@@ -39,8 +40,18 @@ class RecordedEffects : public Effects {
   }
   void print(const std::string& text) override { printed.push_back(text); }
   void sleep_second() override { ++sleeps; }
-  bool stop_requested() override { return averages_.empty(); }
+  bool stop_requested() override {
+    return averages_.empty() || (tick_limit >= 0 && sleeps >= tick_limit);
+  }
+  // The scripted modes, one per call (the last one lasts); auto when there is none.
+  ForcedMode forced_mode() override {
+    if (modes.empty()) return ForcedMode::kAuto;
+    return modes[std::min(mode_calls++, modes.size() - 1)];
+  }
 
+  std::vector<ForcedMode> modes;
+  std::size_t mode_calls = 0;
+  int tick_limit = -1;
   std::vector<std::string> events;
   std::vector<std::string> announced;  // the "daynight" states written
   std::vector<std::string> printed;
@@ -211,6 +222,53 @@ TEST(IrswitchdOptions, HelpText) {
             0u);
   EXPECT_NE(text.find("\n-D --forceday\t\t\tforce day mode\n"), std::string::npos);
   EXPECT_NE(text.find("\n-h --help\t\t\tthis help\n\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace irswitchd
+
+namespace irswitchd {
+namespace {
+
+TEST(IrswitchdForcedMode, NightHeldWhileBrightThenAutoSwitchesBack) {
+  using M = ForcedMode;
+  RecordedEffects fx(repeat(120, 8));
+  // The start, two forced seconds, then auto with eight bright readings.
+  fx.modes = {M::kAuto, M::kNight, M::kNight, M::kAuto};
+  run(defaults(), fx);
+  const std::vector<std::string> expected = {
+      "sh irday",
+      "pic 0",
+      "openlog",
+      "log6 ircut-mode night: switching to night mode\n",
+      "sh irnight",
+      "pic 1",
+      "log6 lum 120 > day thresh 20 for 8 counts, switching to day mode\n",
+      "sh irday",
+      "pic 0"};
+  EXPECT_EQ(fx.events, expected);
+  EXPECT_EQ(fx.sleeps, 10);
+}
+
+TEST(IrswitchdForcedMode, ANightAskedBeforeTheStartIsHeldAndReasserted) {
+  RecordedEffects fx(repeat(120, 1));
+  fx.modes = {ForcedMode::kNight};
+  fx.tick_limit = 303;
+  run(defaults(), fx);
+  // No day pulse at the start, no statistics read, one re-assertion after 302 seconds.
+  const std::vector<std::string> expected = {"sh irnight", "pic 1", "openlog", "sh irnight"};
+  EXPECT_EQ(fx.events, expected);
+  EXPECT_EQ(fx.sleeps, 303);
+}
+
+TEST(IrswitchdForcedMode, ADryRunIgnoresTheMode) {
+  Options o = defaults();
+  o.dry_run = true;
+  RecordedEffects fx(repeat(3, 9));
+  fx.modes = {ForcedMode::kDay};
+  run(o, fx);
+  EXPECT_TRUE(fx.events.empty());
+  EXPECT_EQ(fx.mode_calls, 0u);
 }
 
 }  // namespace

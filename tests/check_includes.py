@@ -27,6 +27,8 @@ RULES = [
       "nvtd/device"]),   # stream URIs carry the service address
     ("nvtd/events", [NVTD_ROOM],
      ["nvtd/events", "nvtd/core", "nvtd/getset", "nvtd/netconfig"]),
+    ("nvtd/imaging", [NVTD_ROOM],
+     ["nvtd/imaging", "nvtd/core", "nvtd/getset", "nvtd/netconfig"]),
     ("nvtd/discovery", [NVTD_ROOM],
      ["nvtd/discovery", "nvtd/core", "nvtd/getset", "nvtd/netconfig"]),
     # Settings access sits on the network configuration only; that sits on nothing.

@@ -45,7 +45,8 @@ const char* const kSearchOrder[] = {
     "RemoveAudioEncoderConfiguration", "DeleteProfile", "CreateUsers", "DeleteUsers", "SetUser",
     "GetProfile", "StartMulticastStreaming", "SetSynchronizationPointRequest",
     "SetSynchronizationPoint", "SetNetworkProtocols", "SetScopes", "AddScopes", "RemoveScopes",
-    "SetRelayOutputSettings", "SetRelayOutputState",
+    "SetRelayOutputSettings", "SetRelayOutputState", "GetImagingSettings", "SetImagingSettings",
+    "GetMoveOptions", "GetOptions", "GetStatus",
 };
 // clang-format on
 
@@ -95,6 +96,10 @@ TEST(OperationTable, EveryOperationIsThereAndWinsWhereItWonBefore) {
     }
   }
   EXPECT_EQ(found(table, "GetFoo"), "<none>");
+  // The imaging focus verbs only as whole words, after every other name.
+  EXPECT_EQ(found(table, "http://www.onvif.org/ver20/imaging/wsdl/Move"), "Move");
+  EXPECT_EQ(found(table, "<timg:Stop xmlns:timg=\"x\"/>"), "Stop");
+  EXPECT_EQ(found(table, "RemoveFoo StopFoo Mover"), "<none>");
   EXPECT_EQ(found(table, "getprofiles"), "<none>");  // names are case-sensitive
 }
 
@@ -133,6 +138,11 @@ TEST(OperationTable, AccessClassesOfTheOperationsThatMatterMost) {
       {"CreatePullPointSubscriptionRequest", A::kReadMedia},
       {"PullMessagesRequest", A::kReadMedia},
       {"PullMessages", A::kReadMedia},
+      {"GetImagingSettings", A::kReadMedia},
+      {"SetImagingSettings", A::kActuate},
+      {"GetMoveOptions", A::kReadMedia},
+      {"http://www.onvif.org/ver20/imaging/wsdl/Move", A::kActuate},
+      {"<timg:Stop><timg:VideoSourceToken>HD</timg:VideoSourceToken></timg:Stop>", A::kActuate},
   };
   for (const auto& [name, access] : cases) {
     EXPECT_EQ(int(table.find(name)->access), int(access)) << name;

@@ -11,6 +11,7 @@
 #include "nvtd/events/event_service.h"
 #include "nvtd/getset/cam_wait.h"
 #include "nvtd/getset/section_cache.h"
+#include "nvtd/imaging/imaging_operations.h"
 #include "nvtd/media/media_operations.h"
 #include "nvtd/media/profile_store.h"
 #include "nvtd/netconfig/net_system.h"
@@ -43,7 +44,7 @@ void reset_tables() {
 
 OperationTable make_operation_table() {
   return OperationTable{device_operations(), media_operations(), event_operations(),
-                        discovery_operations()};
+                        discovery_operations(), imaging_operations()};
 }
 
 ServiceWiring make_service_wiring() {

@@ -7,7 +7,7 @@
 
 namespace nvtd {
 
-// Device, media, events and discovery operations in one table, in search order.
+// Device, media, events, discovery and imaging operations in one table, in search order.
 OperationTable make_operation_table();
 
 // The table and the calls run_nvtd makes into the rooms.

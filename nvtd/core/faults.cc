@@ -79,6 +79,12 @@ constexpr std::array<FaultEntry, static_cast<size_t>(Fault::kCount)> kCatalogue 
    "Scope parameter overwrites fixed device scope setting, command rejected.", 400},
   {Fault::kMatchingRuleNotSupported, kSender, {"wsd:MatchingRuleNotSupported", nullptr},
    "The matching rule specified is not supported", nullptr, 0},
+  {Fault::kNoSource, kSender, {"ter:InvalidArgVal", "ter:NoSource"},
+   "The requested VideoSource does not exist.", nullptr, 400},
+  {Fault::kSettingsInvalid, kSender, {"ter:InvalidArgVal", "ter:SettingsInvalid"},
+   "The requested settings are incorrect.", nullptr, 400},
+  {Fault::kFocusBusy, kReceiver, {"ter:Action", "ter:FocusBusy"},
+   "The focus lens is busy with an autofocus.", nullptr, 400},
 }};
 // clang-format on
 

@@ -41,6 +41,9 @@ enum class Fault {
   kInvalidStreamSetup,        // ter:ActionNotSupported / ter:InvalidStreamSetup
   kScopeOverwrite,            // ter:OperationProhibited / ter:ScopeOverwrite
   kMatchingRuleNotSupported,  // wsd:MatchingRuleNotSupported (WS-Discovery, over UDP)
+  kNoSource,                  // ter:InvalidArgVal / ter:NoSource (imaging: unknown video source)
+  kSettingsInvalid,           // ter:InvalidArgVal / ter:SettingsInvalid (imaging)
+  kFocusBusy,                 // ter:Action / ter:FocusBusy (imaging: a focus job runs)
   kCount
 };
 

@@ -17,7 +17,8 @@ CapabilityCategory choose_capability_category(const std::optional<std::string>& 
   if (*category == "Device") return CapabilityCategory::kDevice;
   if (*category == "Media") return CapabilityCategory::kMedia;
   if (*category == "Events") return CapabilityCategory::kEvents;
-  if (*category == "Analytics" || *category == "PTZ" || *category == "Imaging") {
+  if (*category == "Imaging") return CapabilityCategory::kImaging;
+  if (*category == "Analytics" || *category == "PTZ") {
     return CapabilityCategory::kNoSuchService;
   }
   return CapabilityCategory::kMismatch;
@@ -32,6 +33,10 @@ std::string capability_blocks(CapabilityCategory category, const std::string& ad
   }
   if (all || category == CapabilityCategory::kEvents) {
     blocks += format_text(kEventsCapabilities, service_xaddr(address, kEventsServicePath).c_str());
+  }
+  if (all || category == CapabilityCategory::kImaging) {
+    blocks +=
+        format_text(kImagingCapabilities, service_xaddr(address, kImagingServicePath).c_str());
   }
   if (all || category == CapabilityCategory::kMedia) {
     blocks += format_text(kMediaCapabilities, service_xaddr(address, kMediaServicePath).c_str());

@@ -1,4 +1,4 @@
-// GetCapabilities: the device, events, media and device I/O capability blocks, all or the
+// GetCapabilities: the device, events, imaging, media and device I/O capability blocks, all or the
 // one the request's Category names.
 #pragma once
 
@@ -11,11 +11,12 @@
 namespace nvtd {
 
 enum class CapabilityCategory {
-  kAll,  // device, events, media and the device I/O extension, in this order
+  kAll,  // device, events, imaging, media and the device I/O extension, in this order
   kDevice,
   kMedia,
   kEvents,
-  kNoSuchService,  // a category the camera does not offer (Analytics, PTZ, Imaging)
+  kImaging,
+  kNoSuchService,  // a category the camera does not offer (Analytics, PTZ)
   kMismatch,       // not a category name at all
 };
 

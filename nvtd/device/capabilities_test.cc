@@ -30,7 +30,7 @@ TEST(CapabilityCategory, FollowsTheCategoryTable) {
       {"Events", C::kEvents},
       {"Analytics", C::kNoSuchService},
       {"PTZ", C::kNoSuchService},
-      {"Imaging", C::kNoSuchService},
+      {"Imaging", C::kImaging},
       {"all", C::kMismatch},
       {"DEVICE", C::kMismatch},
       {"All ", C::kMismatch},
@@ -41,20 +41,23 @@ TEST(CapabilityCategory, FollowsTheCategoryTable) {
   }
 }
 
-TEST(CapabilityBlocks, FullReplyHasTheFourBlocksInOrderWithThePort) {
+TEST(CapabilityBlocks, FullReplyHasTheFiveBlocksInOrderWithThePort) {
   reset_process_state();
   HttpPort = 8080;
   std::string all = capability_blocks(CapabilityCategory::kAll, "10.0.0.7");
   std::size_t device = all.find("<tt:Device>");
   std::size_t events = all.find("<tt:Events>");
+  std::size_t imaging = all.find("<tt:Imaging>");
   std::size_t media = all.find("<tt:Media>");
   std::size_t io = all.find("<tt:DeviceIO>");
   ASSERT_NE(device, std::string::npos);
   EXPECT_LT(device, events);
-  EXPECT_LT(events, media);
+  EXPECT_LT(events, imaging);
+  EXPECT_LT(imaging, media);
   EXPECT_LT(media, io);
-  EXPECT_EQ(count(all, "<tt:XAddr>"), 4);
-  EXPECT_EQ(count(all, "<tt:XAddr>http://10.0.0.7:8080/onvif/"), 4);
+  EXPECT_EQ(count(all, "<tt:XAddr>"), 5);
+  EXPECT_EQ(count(all, "<tt:XAddr>http://10.0.0.7:8080/onvif/"), 5);
+  EXPECT_NE(all.find("http://10.0.0.7:8080/onvif/imaging_service"), std::string::npos);
   EXPECT_NE(all.find("http://10.0.0.7:8080/onvif/deviceio_service"), std::string::npos);
   EXPECT_EQ(count(all, "<tt:SupportedVersions>"), 3);
 }
@@ -91,10 +94,14 @@ TEST(ServiceList, LongFormAddsOneCapabilitiesElementPerService) {
   reset_process_state();
   std::string shorter = service_list("a", false);
   std::string longer = service_list("a", true);
-  EXPECT_EQ(count(shorter, "<tds:Service>"), 4);
+  EXPECT_EQ(count(shorter, "<tds:Service>"), 5);
   EXPECT_EQ(count(shorter, "Capabilities"), 0);
-  EXPECT_EQ(count(longer, "<tds:Service>"), 4);
-  EXPECT_EQ(count(longer, "<tds:Capabilities>"), 5);  // four wrappers and the device's own
+  EXPECT_EQ(count(longer, "<tds:Service>"), 5);
+  EXPECT_EQ(count(longer, "<tds:Capabilities>"), 6);  // five wrappers and the device's own
+  EXPECT_NE(longer.find("<tds:Namespace>http://www.onvif.org/ver20/imaging/wsdl</tds:Namespace>"
+                        "<tds:XAddr>http://a:80/onvif/imaging_service</tds:XAddr>"
+                        "<tds:Capabilities><timg:Capabilities "),
+            std::string::npos);
   EXPECT_NE(longer.find("<tev:Capabilities "), std::string::npos);
   EXPECT_NE(longer.find("<trt:Capabilities>"), std::string::npos);
   EXPECT_NE(longer.find("<tmd:Capabilities RelayOutputs=\"0\""), std::string::npos);
@@ -111,6 +118,7 @@ TEST(ServiceForUri, ChosenByTheRequestUriInOrder) {
   EXPECT_EQ(service_for_uri("/onvif/media_service"), ServiceKind::kMedia);
   EXPECT_EQ(service_for_uri("/onvif/events_service"), ServiceKind::kEvents);
   EXPECT_EQ(service_for_uri("/onvif/deviceio_service"), ServiceKind::kDeviceIo);
+  EXPECT_EQ(service_for_uri("/onvif/imaging_service"), ServiceKind::kImaging);
   EXPECT_EQ(service_for_uri("/onvif/event_service"), ServiceKind::kDevice);
 }
 

@@ -13,12 +13,14 @@ inline constexpr char kDeviceServiceNamespace[] = "http://www.onvif.org/ver10/de
 inline constexpr char kEventsServiceNamespace[] = "http://www.onvif.org/ver10/events/wsdl";
 inline constexpr char kMediaServiceNamespace[] = "http://www.onvif.org/ver10/media/wsdl";
 inline constexpr char kDeviceIoServiceNamespace[] = "http://www.onvif.org/ver10/deviceIO/wsdl";
+inline constexpr char kImagingServiceNamespace[] = "http://www.onvif.org/ver20/imaging/wsdl";
 
 // Service paths behind "http://%s:%d".
 inline constexpr char kDeviceServicePath[] = "/onvif/device_service";
 inline constexpr char kEventsServicePath[] = "/onvif/events_service";
 inline constexpr char kMediaServicePath[] = "/onvif/media_service";
 inline constexpr char kDeviceIoServicePath[] = "/onvif/deviceio_service";
+inline constexpr char kImagingServicePath[] = "/onvif/imaging_service";
 
 // clang-format off
 
@@ -83,6 +85,9 @@ inline constexpr char kMediaCapabilities[] =
     "<tt:MaximumNumberOfProfiles>15</tt:MaximumNumberOfProfiles>"
     "</tt:ProfileCapabilities></tt:Extension></tt:Media>";
 
+// Imaging block: imaging service XAddr.
+inline constexpr char kImagingCapabilities[] = "<tt:Imaging><tt:XAddr>%s</tt:XAddr></tt:Imaging>";
+
 // Extension block (full reply only): device I/O XAddr, audio sources, relay outputs.
 inline constexpr char kDeviceIoCapabilities[] =
     "<tt:Extension><tt:DeviceIO><tt:XAddr>%s</tt:XAddr><tt:VideoSources>1</tt:VideoSources>"
@@ -130,6 +135,10 @@ inline constexpr char kMediaServiceCapabilities[] =
     "<trt:StreamingCapabilities RTP_RTSP_TCP=\"true\" RTP_TCP=\"false\" RTPMulticast=\"false\">"
     "</trt:StreamingCapabilities></trt:Capabilities>";
 
+inline constexpr char kImagingServiceCapabilities[] =
+    "<timg:Capabilities ImageStabilization=\"false\" Presets=\"false\""
+    " AdaptablePreset=\"false\"></timg:Capabilities>";
+
 // Relay output count.
 inline constexpr char kDeviceIoServiceCapabilities[] =
     "<tmd:Capabilities RelayOutputs=\"%d\" AudioOutputs=\"0\" AudioSources=\"0\""
@@ -138,6 +147,9 @@ inline constexpr char kDeviceIoServiceCapabilities[] =
 // GetServiceCapabilities of the device and media services (the service's capabilities).
 inline constexpr char kDeviceServiceCapabilitiesResponse[] =
     "<SOAP-ENV:Body><tds:GetServiceCapabilitiesResponse>%s</tds:GetServiceCapabilitiesResponse>"
+    "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
+inline constexpr char kImagingServiceCapabilitiesResponse[] =
+    "<SOAP-ENV:Body><timg:GetServiceCapabilitiesResponse>%s</timg:GetServiceCapabilitiesResponse>"
     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
 inline constexpr char kMediaServiceCapabilitiesResponse[] =
     "<SOAP-ENV:Body><trt:GetServiceCapabilitiesResponse>%s</trt:GetServiceCapabilitiesResponse>"

@@ -29,6 +29,7 @@ constexpr ServiceRow kServices[] = {
     {kEventsServiceNamespace, kEventsServicePath, 1, 4},
     {kMediaServiceNamespace, kMediaServicePath, 1, 5},
     {kDeviceIoServiceNamespace, kDeviceIoServicePath, 1, 4},
+    {kImagingServiceNamespace, kImagingServicePath, 2, 0},
 };
 
 // The capabilities of the service in row i of kServices.
@@ -40,8 +41,10 @@ std::string own_capabilities(std::size_t i) {
       return kEventsServiceCapabilities;
     case 2:
       return kMediaServiceCapabilities;
-    default:
+    case 3:
       return format_text(kDeviceIoServiceCapabilities, RelayCount);
+    default:
+      return kImagingServiceCapabilities;
   }
 }
 
@@ -71,6 +74,7 @@ std::string service_list(const std::string& address, bool with_capabilities) {
 ServiceKind service_for_uri(const char* request_uri) {
   if (request_uri == nullptr) return ServiceKind::kDevice;
   if (strstr(request_uri, "deviceio_service") != nullptr) return ServiceKind::kDeviceIo;
+  if (strstr(request_uri, "imaging_service") != nullptr) return ServiceKind::kImaging;
   if (strstr(request_uri, "media_service") != nullptr) return ServiceKind::kMedia;
   if (strstr(request_uri, "events_service") != nullptr) return ServiceKind::kEvents;
   return ServiceKind::kDevice;
@@ -96,6 +100,9 @@ int handle_get_service_capabilities(const Request& request, Reply& reply) {
       break;
     case ServiceKind::kEvents:
       send_events_service_capabilities(request, reply);
+      break;
+    case ServiceKind::kImaging:
+      send_body(reply, 0, kImagingServiceCapabilitiesResponse, kImagingServiceCapabilities);
       break;
     case ServiceKind::kDevice:
       trace("default service\n");

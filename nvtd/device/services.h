@@ -1,5 +1,5 @@
-// GetServices and GetServiceCapabilities: where the device, events, media and device I/O
-// services are, and what each of them can do.
+// GetServices and GetServiceCapabilities: where the device, events, media, device I/O and
+// imaging services are, and what each of them can do.
 #pragma once
 
 #include <string>
@@ -9,13 +9,13 @@
 
 namespace nvtd {
 
-// The four tds:Service elements (device, events, media, device I/O); with capabilities
+// The five tds:Service elements (device, events, media, device I/O, imaging); with capabilities
 // between each XAddr and Version when with_capabilities is set.
 std::string service_list(const std::string& address, bool with_capabilities);
 
 // The service whose capabilities GetServiceCapabilities reports, chosen by the request URI
 // (nullptr when the request has none).
-enum class ServiceKind { kDevice, kMedia, kEvents, kDeviceIo };
+enum class ServiceKind { kDevice, kMedia, kEvents, kDeviceIo, kImaging };
 ServiceKind service_for_uri(const char* request_uri);
 
 // GetServices (open, plain): "IncludeCapability" (at most 31 characters) present and not

@@ -15,6 +15,8 @@ from camera import program, wait_for, write_accounts
 from onvif_soap import NS, TDS, TEV, TMD, TRT, TT, envelope, post, security, serving
 from settingsd import Settingsd
 
+TIMG = "http://www.onvif.org/ver20/imaging/wsdl"
+
 PORT = 8080
 CAMERA = "10.99.0.2"
 USER, PASSWORD = "operator", "op-secret"
@@ -70,10 +72,11 @@ def test_capabilities_all_and_absent_agree_with_every_block_and_port(camera):
     assert absent.body == everything.body
     caps = absent.xml().find("s:Body/tds:GetCapabilitiesResponse/tds:Capabilities", NS)
     assert [child.tag for child in caps] == ["{%s}%s" % (TT, n)
-                                             for n in ("Device", "Events", "Media", "Extension")]
+                                             for n in ("Device", "Events", "Imaging", "Media",
+                                                       "Extension")]
     assert xaddrs(caps) == ["http://%s:%d/onvif/%s" % (CAMERA, PORT, s) for s in
-                            ("device_service", "events_service", "media_service",
-                             "deviceio_service")]
+                            ("device_service", "events_service", "imaging_service",
+                             "media_service", "deviceio_service")]
     io = caps.find("tt:Extension/tt:DeviceIO", NS)
     assert io.find("tt:AudioSources", NS).text == "1"  # the sandbox camera has audio
     assert io.find("tt:RelayOutputs", NS).text == "0"
@@ -83,17 +86,17 @@ def test_capabilities_all_and_absent_agree_with_every_block_and_port(camera):
 
 
 def test_capabilities_of_one_category(camera):
-    for category in ("Device", "Media", "Events"):
+    for category in ("Device", "Media", "Events", "Imaging"):
         caps = capabilities(category).xml().find(
             "s:Body/tds:GetCapabilitiesResponse/tds:Capabilities", NS)
         assert [child.tag for child in caps] == ["{%s}%s" % (TT, category)]
 
 
 def test_capabilities_refusals(camera):
-    imaging = capabilities("Imaging")
-    assert imaging.status == "HTTP/1.0 200 OK"
-    assert imaging.fault() == ("The service is not supported",
-                               ["ter:ActionNotSupported", "ter:NoSuchService"])
+    ptz = capabilities("PTZ")
+    assert ptz.status == "HTTP/1.0 200 OK"
+    assert ptz.fault() == ("The service is not supported",
+                           ["ter:ActionNotSupported", "ter:NoSuchService"])
     for wrong in ("all", "Everything"):
         mismatch = capabilities(wrong)
         assert mismatch.status == "HTTP/1.0 200 OK"
@@ -110,18 +113,20 @@ def services(include):
 
 def test_services_short_and_long_form(camera):
     short = services("false")
-    assert [s.find("tds:Namespace", NS).text for s in short] == [TDS, TEV, TRT, TMD]
+    assert [s.find("tds:Namespace", NS).text for s in short] == [TDS, TEV, TRT, TMD, TIMG]
     assert [s.find("tds:XAddr", NS).text for s in short] == [
         "http://%s:%d/onvif/%s" % (CAMERA, PORT, s) for s in
-        ("device_service", "events_service", "media_service", "deviceio_service")]
+        ("device_service", "events_service", "media_service", "deviceio_service",
+         "imaging_service")]
     assert [(s.find("tds:Version/tt:Major", NS).text, s.find("tds:Version/tt:Minor", NS).text)
-            for s in short] == [("1", "4"), ("1", "4"), ("1", "5"), ("1", "4")]
+            for s in short] == [("1", "4"), ("1", "4"), ("1", "5"), ("1", "4"), ("2", "0")]
     assert all(s.find("tds:Capabilities", NS) is None for s in short)
     assert [len(s) for s in services(None)] == [len(s) for s in short]
 
     long = services("true")
     own = [s.find("tds:Capabilities", NS)[0] for s in long]
-    assert [c.tag for c in own] == ["{%s}Capabilities" % ns for ns in (TDS, TEV, TRT, TMD)]
+    assert [c.tag for c in own] == ["{%s}Capabilities" % ns
+                                    for ns in (TDS, TEV, TRT, TMD, TIMG)]
     assert [c.tag for c in long[0]] == ["{%s}%s" % (TDS, n) for n in
                                         ("Namespace", "XAddr", "Capabilities", "Version")]
     assert own[0].find("tds:Security", NS).get("UsernameToken") == "true"
@@ -317,7 +322,7 @@ def test_address_placeholder_when_the_camera_has_no_address(camera):
         # Reading an interface without an address takes its 15 one-second retries.
         body = envelope("<tds:GetCapabilities></tds:GetCapabilities>")
         caps = post(body, PORT, timeout=60).xml()
-        assert len(xaddrs(caps)) == 4
+        assert len(xaddrs(caps)) == 5
         assert all(x.startswith("http://xxx.xxx.xxx.xxx:%d/onvif/" % PORT) for x in xaddrs(caps))
     finally:
         subprocess.run(["ip", "addr", "add", CAMERA + "/24", "dev", "eth0"], check=True)

@@ -61,12 +61,14 @@ def test_onvif_library_reads_the_device(camera):
     assert caps["device"]["XAddr"] == "http://%s:%d/onvif/device_service" % (CAMERA, PORT)
     assert caps["media"]["XAddr"] == "http://%s:%d/onvif/media_service" % (CAMERA, PORT)
     assert caps["events"]["XAddr"] == "http://%s:%d/onvif/events_service" % (CAMERA, PORT)
+    assert caps["imaging"]["XAddr"] == "http://%s:%d/onvif/imaging_service" % (CAMERA, PORT)
 
     namespaces = [s["namespace"] for s in seen["services"]]
     assert namespaces == ["http://www.onvif.org/ver10/device/wsdl",
                           "http://www.onvif.org/ver10/events/wsdl",
                           "http://www.onvif.org/ver10/media/wsdl",
-                          "http://www.onvif.org/ver10/deviceIO/wsdl"]
+                          "http://www.onvif.org/ver10/deviceIO/wsdl",
+                          "http://www.onvif.org/ver20/imaging/wsdl"]
     # The library takes its service addresses from the answers.
     assert seen["uri"]["media"] == "http://%s:%d/onvif/media_service" % (CAMERA, PORT)
 
