@@ -77,7 +77,8 @@ def scene_objects(now):
 
 
 def level(luma):
-    return min(1.0, luma / DAY_LUMA)
+    """Brightness 0..1 of the picture: the camera's gain lifts a dark scene (square root)."""
+    return min(1.0, max(0, luma) / DAY_LUMA) ** 0.5
 
 
 def draw(width, height, now=None):

@@ -8,16 +8,18 @@ import signal
 import subprocess
 import sys
 import tempfile
+import time
 import uuid
 
 import pytest
 
 from camera import EMULATOR, SOURCE_DIR, wait_for
-from media_probe import jpeg_size
+from media_probe import jpeg_quarters, jpeg_size
 from onvif_client import onvif_library
 from onvif_soap import envelope, security
 
 HOST, CAMERA = "10.99.0.254", "10.99.0.2"
+DAY_SECONDS = 60
 TESTBED = os.path.join(SOURCE_DIR, "testbed")
 pytestmark = pytest.mark.skipif(bool(EMULATOR), reason="the demo runs the host build's programs")
 
@@ -31,10 +33,13 @@ class Demo:
         self.netns = "/proc/%d/ns/net" % self.holder.pid
         assert wait_for(lambda: self.here(["ip", "-o", "link", "show", "up"]).stdout.count(
             b"LOOPBACK") == 1, timeout=10)
+        # Day long enough for the first cases, then night for good.
+        env = dict(os.environ, VCAM_SCENE="day %d\nnight 100000" % DAY_SECONDS)
+        self.started = time.monotonic()
         self.proc = subprocess.Popen(["nsenter", "--net=" + self.netns, "--",
                                       os.path.join(TESTBED, "run-camera"), "--host-lan"],
                                      stdin=subprocess.DEVNULL, stdout=self.log,
-                                     stderr=subprocess.STDOUT)
+                                     stderr=subprocess.STDOUT, env=env)
 
     def here(self, cmd, **kw):
         """Runs cmd on this machine's side of the link."""
@@ -157,6 +162,26 @@ def test_a_probe_from_this_machine_finds_the_camera(demo):
     answers = [json.loads(line) for line in r.stdout.splitlines() if line.startswith("{")]
     assert [a["from"].split(":")[0] for a in answers] == [CAMERA], r.stdout + r.stderr
     assert "http://10.99.0.2:80/onvif/device_service" in answers[0]["text"]
+
+
+def snapshot_here(d):
+    r = d.here(["curl", "-s", "--noproxy", "*", "--max-time", "60",
+                "http://10.99.0.2/onvif/no_image.jpg"])
+    return jpeg_quarters(r.stdout)
+
+
+def coloured(quarters):
+    return any(max(p) - min(p) > 6 for p in quarters)
+
+
+def test_the_picture_turns_grey_when_irswitchd_switches_to_night(demo):
+    assert time.monotonic() - demo.started < DAY_SECONDS, "the demo took its day to start"
+    day = snapshot_here(demo)
+    assert len(day) == 4 and coloured(day), day  # blue sky, green ground
+    # Night comes with the scene; irswitchd switches after its counts (no night colour).
+    night = wait_for(lambda: [p for p in [snapshot_here(demo)] if p and not coloured(p)],
+                     timeout=DAY_SECONDS + 120, step=3)
+    assert night, snapshot_here(demo)
 
 
 def camera_processes():

@@ -30,3 +30,14 @@ def jpeg_size(data):
             return width, height
         i += 2 + length
     return None
+
+
+def jpeg_quarters(data):
+    """The picture of a JPEG scaled to 2x2: [(r, g, b)] for top left, top right, bottom left,
+    bottom right (the demo draws sky above, ground below)."""
+    r = subprocess.run(["gst-launch-1.0", "-q", "fdsrc", "fd=0", "!", "jpegdec", "!",
+                        "videoconvert", "!", "videoscale", "!",
+                        "video/x-raw,format=RGBx,width=2,height=2", "!", "fdsink", "fd=1"],
+                       input=data, capture_output=True, timeout=60)
+    raw = r.stdout[:16] if len(r.stdout) >= 16 else b""
+    return [tuple(raw[i:i + 3]) for i in range(0, len(raw), 4)]
