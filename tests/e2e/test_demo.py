@@ -131,6 +131,16 @@ def test_a_new_encoder_setting_shows_in_the_next_stream_and_snapshot(demo):
     settings_set("ENCODE", "s1_resolution = %d\n" % (640 << 16 | 360), demo)
     (codec, width, height, rate), text = probe_stream_here(demo, "rtsp://10.99.0.2/onvif/stream2")
     assert (codec, width, height, rate) == ("H.264", 640, 360, "10/1"), text
+    # The bit rate is the encoder's setting, which the stand-in logs for each stream it makes.
+    log = camera_file("/run/camera-logs/rtsp-server.log")
+    assert log.splitlines()[-1] == "stream2: 640x360 10 fps 512000 bit/s", log
+
+
+def camera_file(path):
+    """A file inside the camera's sandbox, read through its streaming stand-in's root."""
+    pid = camera_processes("rtsp-server")[0]
+    with open("/proc/%s/root%s" % (pid, path)) as f:
+        return f.read()
 
 
 def settings_set(section, text, d):
@@ -184,9 +194,8 @@ def test_the_picture_turns_grey_when_irswitchd_switches_to_night(demo):
     assert night, snapshot_here(demo)
 
 
-def camera_processes():
-    r = subprocess.run(["pgrep", "-f", "lighttpd|rtsp-server|nvtd"], capture_output=True,
-                       text=True)
+def camera_processes(pattern="lighttpd|rtsp-server|nvtd"):
+    r = subprocess.run(["pgrep", "-f", pattern], capture_output=True, text=True)
     return r.stdout.split()
 
 
