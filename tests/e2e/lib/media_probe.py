@@ -1,0 +1,43 @@
+"""What a client sees of the camera's pictures: the codec and size of a stream as
+GStreamer's discoverer reads them, and the size of a JPEG."""
+import re
+import struct
+import subprocess
+
+
+def probe_stream(uri, timeout=30):
+    """(codec, width, height, frame rate) of the first video stream at uri, or
+    (None, 0, 0, None) when the discoverer finds none; and the discoverer's output."""
+    r = subprocess.run(["gst-discoverer-1.0", "-t", str(timeout), uri], capture_output=True,
+                       text=True, timeout=timeout + 30)
+    video = re.search(r"video #\d+: ([^\n(]+).*?Width: (\d+)\s+Height: (\d+)"
+                      r".*?Frame rate: (\d+/\d+)", r.stdout, re.S)
+    if not video:
+        return (None, 0, 0, None), r.stdout + r.stderr
+    return (video.group(1).strip(), int(video.group(2)), int(video.group(3)),
+            video.group(4)), r.stdout
+
+
+def jpeg_size(data):
+    """(width, height) from a JPEG's start-of-frame segment, or None when data is no JPEG."""
+    if data[:2] != b"\xff\xd8":
+        return None
+    i = 2
+    while i + 9 < len(data) and data[i] == 0xFF:
+        marker, length = data[i + 1], struct.unpack(">H", data[i + 2:i + 4])[0]
+        if 0xC0 <= marker <= 0xCF and marker not in (0xC4, 0xC8, 0xCC):
+            height, width = struct.unpack(">HH", data[i + 5:i + 9])
+            return width, height
+        i += 2 + length
+    return None
+
+
+def jpeg_quarters(data):
+    """The picture of a JPEG scaled to 2x2: [(r, g, b)] for top left, top right, bottom left,
+    bottom right (the demo draws sky above, ground below)."""
+    r = subprocess.run(["gst-launch-1.0", "-q", "fdsrc", "fd=0", "!", "jpegdec", "!",
+                        "videoconvert", "!", "videoscale", "!",
+                        "video/x-raw,format=RGBx,width=2,height=2", "!", "fdsink", "fd=1"],
+                       input=data, capture_output=True, timeout=60)
+    raw = r.stdout[:16] if len(r.stdout) >= 16 else b""
+    return [tuple(raw[i:i + 3]) for i in range(0, len(raw), 4)]
