@@ -42,27 +42,16 @@ void enter_day(Effects& fx) {
   fx.picture(0);
 }
 
-void to_night(const Options& o, Effects& fx, uint32_t average) {
-  fx.log(LOG_INFO, format("lum %ld < night thresh %ld for %ld counts, switching to night mode\n",
-                          average, o.night_threshold, kSwitchCount));
-  enter_night(o, fx);
-}
-
-void to_day(const Options& o, Effects& fx, uint32_t average) {
-  fx.log(LOG_INFO, format("lum %ld > day thresh %ld for %ld counts, switching to day mode\n",
-                          average, o.day_threshold, kSwitchCount));
-  enter_day(fx);
-}
-
-// One second under a forced day or night mode: no statistics are read.
-void forced_reading(const Options& o, Effects& fx, DayNightState* state, ForcedMode mode) {
-  switch (forced_step(state, mode)) {
+// Carries out one step's action; a switch is logged with its reason.
+void act(const Options& o, Effects& fx, DayNightAction action, const std::string& to_night,
+         const std::string& to_day) {
+  switch (action) {
     case DayNightAction::kToNight:
-      fx.log(LOG_INFO, "ircut-mode night: switching to night mode\n");
+      fx.log(LOG_INFO, to_night);
       enter_night(o, fx);
       break;
     case DayNightAction::kToDay:
-      fx.log(LOG_INFO, "ircut-mode day: switching to day mode\n");
+      fx.log(LOG_INFO, to_day);
       enter_day(fx);
       break;
     case DayNightAction::kReassertDay:
@@ -76,6 +65,12 @@ void forced_reading(const Options& o, Effects& fx, DayNightState* state, ForcedM
   }
 }
 
+// One second under a forced day or night mode: no statistics are read.
+void forced_reading(const Options& o, Effects& fx, DayNightState* state, ForcedMode mode) {
+  act(o, fx, forced_step(state, mode), "ircut-mode night: switching to night mode\n",
+      "ircut-mode day: switching to day mode\n");
+}
+
 void reading(const Options& o, Effects& fx, DayNightState* state, const uint8_t* cfa) {
   uint32_t sum = 0;
   const uint32_t average = average_luma(cfa, &sum);
@@ -83,22 +78,11 @@ void reading(const Options& o, Effects& fx, DayNightState* state, const uint8_t*
     fx.print(format("Luma Sum = %ld, Luma Avg = %ld\n", sum, average, 0));
   }
   if (o.dry_run) return;
-  switch (day_night_step(state, average, o.night_threshold, o.day_threshold)) {
-    case DayNightAction::kToNight:
-      to_night(o, fx, average);
-      break;
-    case DayNightAction::kToDay:
-      to_day(o, fx, average);
-      break;
-    case DayNightAction::kReassertDay:
-      fx.shell(kDayCommand);
-      break;
-    case DayNightAction::kReassertNight:
-      fx.shell(kNightCommand);
-      break;
-    case DayNightAction::kNone:
-      break;
-  }
+  act(o, fx, day_night_step(state, average, o.night_threshold, o.day_threshold),
+      format("lum %ld < night thresh %ld for %ld counts, switching to night mode\n", average,
+             o.night_threshold, kSwitchCount),
+      format("lum %ld > day thresh %ld for %ld counts, switching to day mode\n", average,
+             o.day_threshold, kSwitchCount));
 }
 
 // The process's real world.

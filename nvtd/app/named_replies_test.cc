@@ -34,13 +34,18 @@ TEST(NamedFormat, EveryReplyTemplateFillsEachPlaceholder) {
   DiscoveryIdentity id;
   id.model = "cv100";
   VideoEncoderView view;
-  PullMotionFields motion;
+  PullAnswerFields pull;
+  const EventMessage motion{kTopicMotionAlarm, true, true, 1};
+  const EventMessage cell{kTopicCellMotion, false, false, 1};
   InterfaceReport eth0{"00:11:22:33:44:55", "10.99.0.2", 24, false};
   const std::pair<const char*, std::function<std::string()>> replies[] = {
-      {"pull motion", [&] { return format_pull_motion_body(camera, motion); }},
+      {"pull messages",
+       [&] {
+         return format_pull_messages_body(camera, pull, {motion, cell});
+       }},
       {"pull empty", [&] { return format_pull_empty_body(camera, "", 0, 1); }},
       {"pull head", [] { return format_pull_head(1, 0); }},
-      {"notify", [&] { return format_notify_body(camera, 0, 1, 1); }},
+      {"notify", [&] { return format_notify_body(camera, cell); }},
       {"notify head", [] { return format_notify_head("/n", "h", 80, 1); }},
       {"create pull point",
        [&] { return format_create_pull_point_response(camera, "m", 1, 0, 1); }},

@@ -12,9 +12,10 @@ import time
 
 import pytest
 
-from camera import fake_calls, program, wait_for
+from camera import fake_calls, program
 from nvtd_relay import http_exchange, relay_request, soap_post, start_persistent, start_server
 from onvif_soap import envelope, security, utc_text
+from onvif_validate import validate
 
 pytestmark = pytest.mark.usefixtures("settings_server")
 
@@ -310,20 +311,6 @@ def test_a_flood_of_fresh_tokens_locks_no_one_out(record_property):
         m.stop()
 
 
-def onvif_validate(answers, folder):
-    """Each answer (its HTTP or CGI head, then one SOAP envelope) passes onvif-validate."""
-    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-    tool = next(p for p in (os.path.join(root, "..", "shared", "tools", "onvif-validate"),
-                            "/work/shared/tools/onvif-validate") if os.path.exists(p))
-    files = []
-    for i, answer in enumerate(answers):
-        files.append(str(folder / ("answer%d.xml" % i)))
-        with open(files[-1], "w") as f:
-            f.write(answer)
-    out = subprocess.run([tool] + files, capture_output=True, text=True, timeout=120)
-    assert out.returncode == 0, out.stdout + out.stderr
-
-
 def user_entry(name, level, password=None):
     secret = "<tt:Password>%s</tt:Password>" % password if password is not None else ""
     return ("<tds:User><tt:Username>%s</tt:Username>%s<tt:UserLevel>%s</tt:UserLevel>"
@@ -370,4 +357,4 @@ def test_accounts_made_through_onvif_log_in_at_once(mode, tmp_path):
         answers.append(admin(body))
         assert subcode in answers[-1] and "Response>" not in answers[-1], (body, answers[-1])
     assert "GetDeviceInformationResponse" in call(mode, "administrator", "GetDeviceInformation")
-    onvif_validate(answers, tmp_path)
+    validate(tmp_path, *answers)

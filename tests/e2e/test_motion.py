@@ -1,6 +1,7 @@
 """motiond on the virtual camera: one person crossing the picture makes the "motion" camera
-state true and then false again; a switch of irswitchd from day to night with nothing moving
-makes no motion. (The event service turns the state into MotionAlarm events.)"""
+state true and then false again, which a pull point of nvtd's event service sees as
+MotionAlarm true then false; a switch of irswitchd from day to night with nothing moving
+makes no motion."""
 # ctest-labels: vcam
 import os
 import signal
@@ -10,6 +11,7 @@ import time
 import pytest
 
 from camera import program, wait_for
+from events_rig import ALARM, Nvtd, create_pull_point, messages, pulled
 from vcam import ImageServer, Vcam, catch_console, sim_build
 
 pytestmark = pytest.mark.skipif(not sim_build(), reason="needs the virtual camera (sim build)")
@@ -51,18 +53,25 @@ def fresh_states():
     subprocess.run(["rm", "-rf", STATES], check=True)
 
 
-def test_one_person_crossing_is_one_episode():
+def test_one_person_crossing_is_one_episode_on_a_pull_point(tmp_path):
     cam = Vcam()
     # Still for four seconds, then a person walks in from the left edge and out at the right.
     cam.write("optics", "luma_noise=16\n")
     cam.write("scene", "day 1000\nobject 4 7 -1.5 3 1.5 2.5 40 2.5\n")
+    nvtd = Nvtd(tmp_path)
     proc = subprocess.Popen(MOTIOND, env=cam.env())
     try:
-        values = watch("motion", lambda v: v[-2:] == ["true", "false"], timeout=40)
-        assert values == ["false", "true", "false"]
+        sid, answer = create_pull_point("PT120S", (ALARM,))
+        assert sid is not None, answer
+        alarms = []
+        deadline = time.monotonic() + 60
+        while alarms[-2:] != ["true", "false"] and time.monotonic() < deadline:
+            alarms += [value for _, _, _, value in messages(pulled(sid, timeout="PT10S"))]
+        assert alarms == ["false", "true", "false"]
         assert state("motion") == "false"
     finally:
         assert stop(proc) == 0
+        nvtd.stop()
 
 
 def test_day_to_night_without_an_object_is_no_motion():
