@@ -28,7 +28,7 @@ class RecordingIo : public PassIo {
 };
 
 using Log = std::vector<std::string>;
-const Account kAdmin{"", true};
+const EventAccount kAdmin{"", true};
 const SteadyTime kStart{};
 
 SteadyTime at(int seconds) {

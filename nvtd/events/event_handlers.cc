@@ -165,7 +165,7 @@ int handle_pull_messages(const Request& request, Reply& reply) {
   int timeout = pull_timeout(request);
   std::optional<std::string> limit = request_element(request, "MessageLimit", 16);
   int message_limit = std::clamp(limit ? decimal_value(*limit) : 1, 1, int(kQueueBound));
-  Account account = request_account(request);
+  EventAccount account = request_account(request);
   if (request.connection_fd < 0) {
     // Nothing to hold the request on: answered at once, within one reply's bound.
     std::string body;
@@ -209,7 +209,7 @@ int handle_renew(const Request& request, Reply& reply) {
   std::optional<std::string> id = subscription_id(request);
   if (!id) return refuse_without_id(request, reply);
   int index = decimal_value(*id);
-  Account account = request_account(request);
+  EventAccount account = request_account(request);
   std::time_t now = std::time(nullptr);
   if (event_expiry(index, account) == 0) {
     trace("\t%s: consumer %d not found\n", "handle_renew", index);

@@ -28,13 +28,13 @@ std::string attribute(const std::string& tag, const std::string& name) {
 
 }  // namespace
 
-Account request_account(const Request& request) {
-  if (NoAuth) return Account{};
+EventAccount request_account(const Request& request) {
+  if (NoAuth) return EventAccount{};
   // The same Username the dispatcher's check read and found in the users file.
   std::optional<std::string> name = element_text(request.body, "Username", 12);
   UsersLine line;
-  if (!name || find_users_line(*name, &line) != 1) return Account{name.value_or(""), false};
-  return Account{*name, strcasecmp(line.level.c_str(), "administrator") == 0};
+  if (!name || find_users_line(*name, &line) != 1) return EventAccount{name.value_or(""), false};
+  return EventAccount{*name, strcasecmp(line.level.c_str(), "administrator") == 0};
 }
 
 std::optional<int> requested_seconds(const Request& request, const char* name, std::time_t now,

@@ -14,7 +14,7 @@ namespace nvtd {
 
 // The account of an authenticated request (its UsernameToken's user and level in the users
 // file); without authentication every request acts as an administrator.
-Account request_account(const Request& request);
+EventAccount request_account(const Request& request);
 
 // The subscription length a request asks for in element `name` (a duration or an absolute
 // time), cut to kMaxTerminationSeconds; fallback when the element is missing. nullopt when

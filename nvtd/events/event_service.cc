@@ -149,7 +149,7 @@ int EventRefreshAddress() {
   return 0;
 }
 
-int EventAddConsumer(const ConsumerSpec& consumer, const Account& owner, TopicMask topics,
+int EventAddConsumer(const ConsumerSpec& consumer, const EventAccount& owner, TopicMask topics,
                      int duration) {
   EventRefreshAddress();
   EventState& s = state();
@@ -166,21 +166,21 @@ int EventAddConsumer(const ConsumerSpec& consumer, const Account& owner, TopicMa
   return index;
 }
 
-int EventSetExpiry(int index, const Account& account, std::time_t expiry) {
+int EventSetExpiry(int index, const EventAccount& account, std::time_t expiry) {
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
   if (!table_may_use(s.table, index, account)) return -2;
   return table_set_expiry(s.table, index, expiry);
 }
 
-std::time_t event_expiry(int index, const Account& account) {
+std::time_t event_expiry(int index, const EventAccount& account) {
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
   if (!table_may_use(s.table, index, account)) return 0;
   return s.table.entries[index].expiry;
 }
 
-int EventRemoveConsumer(int index, const Account& account) {
+int EventRemoveConsumer(int index, const EventAccount& account) {
   EventState& s = state();
   std::vector<int> closed;
   std::thread finished;
@@ -195,7 +195,7 @@ int EventRemoveConsumer(int index, const Account& account) {
   return 0;
 }
 
-int EventSynchronize(int index, const Account& account) {
+int EventSynchronize(int index, const EventAccount& account) {
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
   if (!table_may_use(s.table, index, account)) return -2;
@@ -204,7 +204,7 @@ int EventSynchronize(int index, const Account& account) {
   return 0;
 }
 
-int EventAddPuller(int index, const Account& account, int connection, int timeout,
+int EventAddPuller(int index, const EventAccount& account, int connection, int timeout,
                    const char* message_id, int message_limit) {
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
@@ -219,7 +219,7 @@ int EventAddPuller(int index, const Account& account, int connection, int timeou
   return 0;
 }
 
-int EventPullNow(int index, const Account& account, int timeout, const char* message_id,
+int EventPullNow(int index, const EventAccount& account, int timeout, const char* message_id,
                  int message_limit, std::string* body) {
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);

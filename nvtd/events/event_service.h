@@ -29,31 +29,31 @@ int EventRefreshAddress();
 // Adds a push consumer (pull false) or a pull point (pull true; host, path and address
 // empty, port 0) for the owner, covering the topics; its Initialized messages are queued.
 // Returns the index 0..19, kTableFull or kShareTaken. Starts the delivery thread.
-int EventAddConsumer(const ConsumerSpec& consumer, const Account& owner, TopicMask topics,
+int EventAddConsumer(const ConsumerSpec& consumer, const EventAccount& owner, TopicMask topics,
                      int duration);
 
 // Sets the expiry of a subscription the account may use: 0, or -2 when there is none.
-int EventSetExpiry(int index, const Account& account, std::time_t expiry);
+int EventSetExpiry(int index, const EventAccount& account, std::time_t expiry);
 // A subscription's expiry when the account may use it, else 0.
-std::time_t event_expiry(int index, const Account& account);
+std::time_t event_expiry(int index, const EventAccount& account);
 
 // Frees a subscription the account may use and closes its held connections: 0, or -2.
 // Stops the delivery thread when the count reaches 0.
-int EventRemoveConsumer(int index, const Account& account);
+int EventRemoveConsumer(int index, const EventAccount& account);
 
 // Queues the Initialized messages of a subscription the account may use again: 0, or -2.
-int EventSynchronize(int index, const Account& account);
+int EventSynchronize(int index, const EventAccount& account);
 
 // Parks a PullMessages connection (-1 outside server mode) on a pull point the account may
 // use; answers it at once when messages wait. 0, or -1 (no such pull point, 10 waiting).
 // message_id (the request's, raw) may be null.
-int EventAddPuller(int index, const Account& account, int connection, int timeout,
+int EventAddPuller(int index, const EventAccount& account, int connection, int timeout,
                    const char* message_id, int message_limit);
 
 // Without a connection to hold (relay and CGI modes): the answer of a PullMessages at once,
 // with up to message_limit waiting messages or none. 0 and *body (a body template), or -1
 // when the account has no such pull point.
-int EventPullNow(int index, const Account& account, int timeout, const char* message_id,
+int EventPullNow(int index, const EventAccount& account, int timeout, const char* message_id,
                  int message_limit, std::string* body);
 
 // A camera state as read (the watcher; tests): queues a Changed message for every

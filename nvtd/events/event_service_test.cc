@@ -60,7 +60,7 @@ void set_request(const std::string& body) {
   current_request = request_with_body(body);
 }
 
-const Account kAdmin{"", true};
+const EventAccount kAdmin{"", true};
 
 ConsumerSpec pull_point() {
   ConsumerSpec desc;
@@ -111,7 +111,7 @@ TEST_F(EventService, FirstPullGetsTheInitializedStateAndRemovalCloses) {
   expect_consistent_length(answer);
   Pair waiting;
   ASSERT_EQ(EventAddPuller(index, kAdmin, waiting.fd[0], 30, nullptr, 1), 0);
-  EXPECT_EQ(EventRemoveConsumer(index, Account{"ann", false}), -2);  // not ann's
+  EXPECT_EQ(EventRemoveConsumer(index, EventAccount{"ann", false}), -2);  // not ann's
   EXPECT_EQ(EventRemoveConsumer(index, kAdmin), 0);  // closes the held connection, stops the thread
   EXPECT_FALSE(event_thread_running());
   EXPECT_EQ(read_until_quiet(waiting.fd[1], 1000), "<EOF>");

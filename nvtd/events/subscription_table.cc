@@ -48,7 +48,7 @@ void reclaim_expired(SubscriptionTable& table, std::time_t now, std::vector<int>
 
 }  // namespace
 
-int table_add(SubscriptionTable& table, const ConsumerSpec& desc, const Account& owner,
+int table_add(SubscriptionTable& table, const ConsumerSpec& desc, const EventAccount& owner,
               TopicMask topics, int duration, std::time_t now) {
   std::vector<int> closed;
   reclaim_expired(table, now, &closed);
@@ -80,9 +80,9 @@ int table_add(SubscriptionTable& table, const ConsumerSpec& desc, const Account&
   return index;
 }
 
-bool table_may_use(const SubscriptionTable& table, int index, const Account& account) {
+bool table_may_use(const SubscriptionTable& table, int index, const EventAccount& account) {
   if (!valid_index(index) || !table.entries[index].in_use) return false;
-  const Account& owner = table.entries[index].owner;
+  const EventAccount& owner = table.entries[index].owner;
   return account.administrator || (!owner.administrator && owner.name == account.name);
 }
 

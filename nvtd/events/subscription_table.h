@@ -41,7 +41,7 @@ struct PullerSlot {
 
 // Who made a subscription: the account name ("" without authentication) and whether it is an
 // administrator (who may act on every subscription).
-struct Account {
+struct EventAccount {
   std::string name;
   bool administrator = true;
 };
@@ -57,7 +57,7 @@ struct Subscription {
   bool in_use = false;
   bool pull = false;
   uint64_t serial = 0;  // tells this subscription from a later one at the same index
-  Account owner;
+  EventAccount owner;
   TopicMask topics = kAllTopics;
   std::deque<EventMessage> queue;
   std::size_t dropped = 0;  // messages lost to overflow since the last log line
@@ -90,12 +90,12 @@ constexpr int kShareTaken = -3;
 // Takes the lowest free entry (reclaiming expired ones first) for the owner, with the topics
 // it covers; queues the Initialized message of each. The index, kTableFull or kShareTaken
 // (a non-administrator already holds kAccountShare). Raises the consumer count.
-int table_add(SubscriptionTable& table, const ConsumerSpec& desc, const Account& owner,
+int table_add(SubscriptionTable& table, const ConsumerSpec& desc, const EventAccount& owner,
               TopicMask topics, int duration, std::time_t now);
 
 // Whether the account may act on the entry: in use, and made by it or the account is an
 // administrator.
-bool table_may_use(const SubscriptionTable& table, int index, const Account& account);
+bool table_may_use(const SubscriptionTable& table, int index, const EventAccount& account);
 
 // Sets an in-use entry's expiry: 0, or -2 when the entry is not in use.
 int table_set_expiry(SubscriptionTable& table, int index, std::time_t expiry);

@@ -8,7 +8,7 @@ namespace nvtd {
 namespace {
 
 const SteadyTime kSteady{};
-const Account kAdmin{"admin", true};
+const EventAccount kAdmin{"admin", true};
 
 ConsumerSpec pull_point() {
   ConsumerSpec desc;
@@ -29,7 +29,7 @@ using Texts = std::vector<std::string>;
 
 TEST(SubscriptionTable, EntriesSharesAndReclaimedExpiries) {
   SubscriptionTable table;
-  Account ann{"ann", false}, bob{"bob", false};
+  EventAccount ann{"ann", false}, bob{"bob", false};
   for (int i = 0; i < kAccountShare; ++i)
     EXPECT_EQ(table_add(table, pull_point(), ann, 1, 60, 100), i);
   EXPECT_EQ(table_add(table, pull_point(), ann, 1, 60, 100), kShareTaken);
