@@ -429,7 +429,7 @@ def test_init_script_starts_nvtd_again_when_it_exits_and_stop_ends_both(tmp_path
 
     def one_nvtd():
         pids = running(exe=INSTALLED_NVTD)
-        return pids[0] if len(pids) == 1 and own_server_fifo() else None
+        return pids[0] if len(pids) == 1 and reading_server_fifo() else None
 
     clear(SERVER_FIFO)
     assert script("start").returncode == 0
@@ -447,6 +447,17 @@ def test_init_script_starts_nvtd_again_when_it_exits_and_stop_ends_both(tmp_path
         assert script("stop").returncode == 0
     assert wait_for(lambda: not running(exe=INSTALLED_NVTD)
                     and not running(args=[INIT_SCRIPT, "respawn"]), timeout=20)
+
+
+def reading_server_fifo():
+    """Whether an nvtd has its server FIFO open for reading (a killed one leaves the FIFO)."""
+    if not own_server_fifo():
+        return False
+    try:
+        os.close(os.open(SERVER_FIFO, os.O_WRONLY | os.O_NONBLOCK))
+        return True
+    except OSError:  # ENXIO: nobody reads it yet
+        return False
 
 
 LOCK = SERVER_FIFO + ".lock"
