@@ -41,7 +41,8 @@ bool call_handler(const Operation& op, const Request& request, Reply& reply) {
       return false;
     case CallForm::kConnection:
       // The handler may keep the connection and answer it later from another thread.
-      if (request.connection_fd >= 0) make_connection_blocking(request.connection_fd);
+      if (request.mode == RunMode::kServer && request.connection_fd >= 0)
+        make_connection_blocking(request.connection_fd);
       return op.handler(request, reply) == 0;
   }
   return false;

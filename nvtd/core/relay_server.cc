@@ -225,13 +225,22 @@ int serve_relay_request(RelayState* state, const OperationTable& operations) {
   if (result < 0) return drop_broken_request(state, result);
   Request request = request_from_relay_environment(env_text);
   bool answerable = state->client_fifo.valid();
+  bool handed_over = false;
   {
     // Without a reply FIFO the reply stays in memory and goes with the request.
     Reply reply(answerable ? state->client_fifo.get() : -1, RunMode::kRelay);
+    request.connection_fd = answerable ? state->client_fifo.get() : -1;
     result = relay_read_content(state->server_fifo.get(), &request, reply, wait);
     if (result == 0) end_reading(*state);
-    if (result == 0 && answerable) dispatch_request(operations, request, reply);
+    handed_over = result == 0 && answerable &&
+                  dispatch_request(operations, request, reply) == DispatchOutcome::kHandedOver;
   }  // the reply is written before its FIFO closes
+  if (handed_over) {
+    // A handler keeps the reply FIFO (a held PullMessages) and answers and closes it later;
+    // the loop goes on with the next request.
+    printf("fifo %s handed over\n", state->client_name.c_str());
+    state->client_fifo.release();
+  }
   if (result < 0) return drop_broken_request(state, result);
   if (!answerable) printf("relay: no reply fifo, request dropped\n");
   close_client_fifo(state);

@@ -43,8 +43,10 @@ int open_reply_fifo(const char* name, int timeout_ms);
 // One iteration of the persistent loop: OPEN, reply FIFO, ENV, CONTENT, dispatch, close.
 // A request whose reply FIFO cannot be opened is still read to its end, then dropped. A
 // request that breaks the protocol, or stops half-way (nothing more within the wait bound,
-// or its forwarder gone), is dropped unanswered with whatever is left of it. 0 to go on; -1
-// when a stop was requested.
+// or its forwarder gone), is dropped unanswered with whatever is left of it. The reply FIFO
+// is the request's connection_fd: a handler that keeps it (DispatchOutcome::kHandedOver)
+// answers and closes it later, and the loop goes on at once. 0 to go on; -1 when a stop was
+// requested.
 int serve_relay_request(RelayState* state, const OperationTable& operations);
 
 // Closes the current reply FIFO, printing "close fifo %s\n".

@@ -25,7 +25,9 @@ struct Request {
   std::optional<std::string> remote_addr;
   // The body as it arrived: at most CONTENT_LENGTH bytes, fewer when the peer ended early.
   std::string body;
-  // Server mode: the accepted connection, which a held PullMessages keeps; -1 otherwise.
+  // Where the answer goes when a handler may keep it and answer later from another thread
+  // (a held PullMessages): the accepted connection in server mode, the reply FIFO in the
+  // relay mode; -1 in CGI mode, whose process ends with the request.
   int connection_fd = -1;
 
   // The body from its first "Body" on (the SOAP Body element with whatever prefix), or

@@ -15,7 +15,7 @@ enum class Framing { kBodyTemplate, kCompleteEnvelope };
 
 // The headers and the response, appended to the reply whole.
 void send_formatted(Reply& reply, int status, StatusRule rule, Framing framing,
-                    const std::string& text) {
+                    std::string_view text) {
   bool status_lines =
       reply.mode() == RunMode::kServer && (rule == StatusRule::kIfServer || status != 0);
   if (status_lines) reply.append(kStatusOk);
@@ -64,6 +64,10 @@ void send_body(Reply& reply, int status, const char* body_template, ...) {
   std::string text = format_response(body_template, args);
   va_end(args);
   send_formatted(reply, status, StatusRule::kIfServer, Framing::kBodyTemplate, text);
+}
+
+void send_body_text(Reply& reply, std::string_view body) {
+  send_formatted(reply, 0, StatusRule::kIfServer, Framing::kBodyTemplate, body);
 }
 
 void send_fault(Reply& reply, int status, const char* body_template, ...) {

@@ -30,6 +30,8 @@ void send_body(Reply& reply, int status, const char* body_template, ...)
 // Like send_body, with the status lines only when status is non-zero in server mode.
 void send_fault(Reply& reply, int status, const char* body_template, ...)
     __attribute__((format(printf, 3, 4)));
+// Like send_body with a body that is no format: appended whole, never cut.
+void send_body_text(Reply& reply, std::string_view body);
 // Status lines in server mode; the headers; the formatted complete-envelope template.
 void send_envelope(Reply& reply, int status, const char* envelope_template, ...)
     __attribute__((format(printf, 3, 4)));

@@ -1,6 +1,7 @@
 // Request handlers of the event service (see event_handlers.h).
 #include "nvtd/events/event_handlers.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <syslog.h>
 
@@ -30,8 +31,10 @@ namespace nvtd {
 namespace {
 
 constexpr int kDefaultDuration = 60;
-// Messages in one answer written through the reply (relay and CGI modes).
+// Messages in one answer written through the reply (CGI mode).
 constexpr int kMessagesPerReply = 10;
+// Room for a full queue's answer, written at once without waiting.
+constexpr int kHeldAnswerRoom = 256 * 1024;
 
 // The first element of the request with this local name, at most size - 1 characters.
 std::optional<std::string> request_element(const Request& request, const char* name, size_t size) {
@@ -80,6 +83,20 @@ int refuse_without_id(const Request& request, Reply& reply) {
   trace("no subsc id in %s\n", request.body.c_str());
   send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
   return -1;
+}
+
+// Readies the descriptor a PullMessages is held on for answers written without waiting: a
+// connection gets send room, a relay reply FIFO pipe room and non-blocking writes.
+void make_room_for_answers(const Request& request) {
+  int fd = request.connection_fd;
+  if (request.mode != RunMode::kRelay) {
+    int room = kHeldAnswerRoom;
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &room, sizeof room);
+    return;
+  }
+  fcntl(fd, F_SETPIPE_SZ, kHeldAnswerRoom);  // a smaller pipe only risks a failed answer
+  int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
 }
 
 CameraUrl request_camera() {
@@ -167,7 +184,7 @@ int handle_pull_messages(const Request& request, Reply& reply) {
   int message_limit = std::clamp(limit ? decimal_value(*limit) : 1, 1, int(kQueueBound));
   EventAccount account = request_account(request);
   if (request.connection_fd < 0) {
-    // Nothing to hold the request on: answered at once, within one reply's bound.
+    // Nothing to hold the request on (CGI): answered at once, within one reply's bound.
     std::string body;
     if (EventPullNow(decimal_value(*id), account, timeout, mid ? mid->c_str() : nullptr,
                      std::min(message_limit, kMessagesPerReply), &body) < 0) {
@@ -177,15 +194,14 @@ int handle_pull_messages(const Request& request, Reply& reply) {
     send_body(reply, 0, "%s", body.c_str());
     return -1;
   }
-  // A full queue's answer is written at once, without waiting: make room for it.
-  int room = 256 * 1024;
-  setsockopt(request.connection_fd, SOL_SOCKET, SO_SNDBUF, &room, sizeof room);
+  make_room_for_answers(request);
   if (EventAddPuller(decimal_value(*id), account, request.connection_fd, timeout,
-                     mid ? mid->c_str() : nullptr, message_limit) < 0) {
+                     mid ? mid->c_str() : nullptr, message_limit,
+                     request.mode == RunMode::kRelay) < 0) {
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 200);
     return -1;
   }
-  return 0;  // the connection belongs to the puller slot now
+  return 0;  // the connection (or reply FIFO) belongs to the puller slot now
 }
 
 int handle_unsubscribe(const Request& request, Reply& reply) {

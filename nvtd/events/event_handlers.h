@@ -10,9 +10,9 @@ namespace nvtd {
 
 int handle_create_pull_point_subscription(const Request& request, Reply& reply);
 int handle_subscribe(const Request& request, Reply& reply);
-// connection_fd: the accepted socket (-1 outside server mode). Returns 0 when the
-// connection now belongs to a puller slot (the loop must neither close nor touch it);
-// outside server mode the request is answered at once in the reply and -1 is returned.
+// connection_fd: the accepted socket or the relay reply FIFO (-1 in CGI mode). Returns 0
+// when it now belongs to a puller slot (the loop must neither close nor touch it); in CGI
+// mode the request is answered at once in the reply and -1 is returned.
 int handle_pull_messages(const Request& request, Reply& reply);
 int handle_unsubscribe(const Request& request, Reply& reply);
 int handle_renew(const Request& request, Reply& reply);

@@ -205,7 +205,7 @@ int EventSynchronize(int index, const EventAccount& account) {
 }
 
 int EventAddPuller(int index, const EventAccount& account, int connection, int timeout,
-                   const char* message_id, int message_limit) {
+                   const char* message_id, int message_limit, bool relay) {
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
   if (!table_may_use(s.table, index, account)) return -1;
@@ -213,6 +213,7 @@ int EventAddPuller(int index, const EventAccount& account, int connection, int t
   int slot = table_add_puller(s.table, index, connection, timeout, message_limit, message_id, now,
                               std::chrono::steady_clock::now());
   if (slot < 0) return -1;
+  s.table.entries[index].pullers[slot].relay = relay;
   SocketPassIo io;
   answer_waiting_slots(s.table, index, now, io);  // messages wait: answered at once
   wake_locked(s);                                 // the thread's next wake-up may be earlier

@@ -44,13 +44,14 @@ int EventRemoveConsumer(int index, const EventAccount& account);
 // Queues the Initialized messages of a subscription the account may use again: 0, or -2.
 int EventSynchronize(int index, const EventAccount& account);
 
-// Parks a PullMessages connection (-1 outside server mode) on a pull point the account may
-// use; answers it at once when messages wait. 0, or -1 (no such pull point, 10 waiting).
-// message_id (the request's, raw) may be null.
+// Parks a PullMessages connection (server mode) or reply FIFO (relay: the relay mode's
+// descriptor, non-blocking) on a pull point the account may use; answers it at once when
+// messages wait. 0 (the descriptor belongs to the slot now), or -1 (no such pull point, 10
+// waiting). message_id (the request's, raw) may be null.
 int EventAddPuller(int index, const EventAccount& account, int connection, int timeout,
-                   const char* message_id, int message_limit);
+                   const char* message_id, int message_limit, bool relay = false);
 
-// Without a connection to hold (relay and CGI modes): the answer of a PullMessages at once,
+// Without a connection to hold (CGI mode): the answer of a PullMessages at once,
 // with up to message_limit waiting messages or none. 0 and *body (a body template), or -1
 // when the account has no such pull point.
 int EventPullNow(int index, const EventAccount& account, int timeout, const char* message_id,

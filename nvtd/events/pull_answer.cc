@@ -8,16 +8,19 @@
 #include <string_view>
 
 #include "nvtd/core/envelope.h"
+#include "nvtd/core/reply.h"
+#include "nvtd/core/writers.h"
 #include "nvtd/events/event_messages.h"
 
 namespace nvtd {
 
 // Sends all of data at once or fails; never waits for the peer.
-static ssize_t send_now(int connection, std::string_view data) {
+static ssize_t send_now(int connection, std::string_view data, bool relay) {
   size_t sent = 0;
   while (sent < data.size()) {
-    ssize_t n =
-        ::send(connection, data.data() + sent, data.size() - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
+    ssize_t n = relay ? ::write(connection, data.data() + sent, data.size() - sent)
+                      : ::send(connection, data.data() + sent, data.size() - sent,
+                               MSG_DONTWAIT | MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return -1;
     sent += size_t(n);
@@ -25,12 +28,17 @@ static ssize_t send_now(int connection, std::string_view data) {
   return ssize_t(sent);
 }
 
-int WritePullResponse(int connection, const std::string& body) {
+int WritePullResponse(int connection, const std::string& body, bool relay) {
+  if (relay) {
+    Reply framed(-1, RunMode::kRelay);  // the relay mode's head, as for any of its answers
+    send_body_text(framed, body);
+    return int(send_now(connection, framed.text(), true));
+  }
   int length = int(kEnvelopeOpeningLength + body.size());
   std::string answer = format_pull_head(length, std::time(nullptr));
   answer.append(EnvelopeOpening, kEnvelopeOpeningLength);
   answer += body;
-  return int(send_now(connection, answer));
+  return int(send_now(connection, answer, false));
 }
 
 int SendPullResponseMessages(const SubscriptionTable& table, int index, int slot,
@@ -43,7 +51,8 @@ int SendPullResponseMessages(const SubscriptionTable& table, int index, int slot
   fields.now = now;
   fields.termination = entry.expiry;
   CameraUrl camera{table.camera_address, table.http_port};
-  return WritePullResponse(puller.connection, format_pull_messages_body(camera, fields, messages));
+  return WritePullResponse(puller.connection, format_pull_messages_body(camera, fields, messages),
+                           puller.relay);
 }
 
 int SendPullResponseEmpty(const SubscriptionTable& table, int index, int slot, std::time_t now) {
@@ -51,7 +60,8 @@ int SendPullResponseEmpty(const SubscriptionTable& table, int index, int slot, s
   CameraUrl camera{table.camera_address, table.http_port};
   return WritePullResponse(
       puller.connection,
-      format_pull_empty_body(camera, puller.message_id_header, now, table.entries[index].expiry));
+      format_pull_empty_body(camera, puller.message_id_header, now, table.entries[index].expiry),
+      puller.relay);
 }
 
 int SocketPassIo::send_messages(const SubscriptionTable& table, int index, int slot,
@@ -65,7 +75,7 @@ int SocketPassIo::send_empty(const SubscriptionTable& table, int index, int slot
 
 void SocketPassIo::close_connection(int fd) {
   if (fd < 0) return;
-  ::shutdown(fd, SHUT_WR);  // the answer goes out whole before the connection ends
+  ::shutdown(fd, SHUT_WR);  // the answer goes out whole before the connection ends (sockets)
   ::close(fd);
 }
 

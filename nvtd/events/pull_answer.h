@@ -1,7 +1,7 @@
-// Answers written on held PullMessages connections: the HTTP head, the envelope opening
-// and a body, put together and written in one piece without waiting (a connection that
-// cannot take the answer at once counts as failed), so that the table lock is never held
-// across a blocked write.
+// Answers written on held PullMessages connections (or relay reply FIFOs): the head, the
+// envelope opening and a body, put together and written in one piece without waiting (a
+// connection that cannot take the answer at once counts as failed), so that the table lock
+// is never held across a blocked write.
 #pragma once
 
 #include <ctime>
@@ -14,8 +14,10 @@
 namespace nvtd {
 
 // Writes head, EnvelopeOpening and body on the connection as one write; the Content-Length
-// counts the opening and the body. Returns the bytes sent, or -1 when the write failed.
-int WritePullResponse(int connection, const std::string& body);
+// counts the opening and the body. relay: the connection is a relay reply FIFO (non-blocking,
+// SIGPIPE ignored) and the head is the relay mode's, without a status line. Returns the bytes
+// sent, or -1 when the write failed.
+int WritePullResponse(int connection, const std::string& body, bool relay = false);
 
 // The answer carrying messages on one slot.
 int SendPullResponseMessages(const SubscriptionTable& table, int index, int slot,
@@ -24,7 +26,7 @@ int SendPullResponseMessages(const SubscriptionTable& table, int index, int slot
 // The empty answer of a slot whose Timeout has passed.
 int SendPullResponseEmpty(const SubscriptionTable& table, int index, int slot, std::time_t now);
 
-// The pass's connections are real sockets.
+// The pass's connections are real sockets or reply FIFOs.
 class SocketPassIo : public PassIo {
  public:
   int send_messages(const SubscriptionTable& table, int index, int slot,

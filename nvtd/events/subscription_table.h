@@ -31,7 +31,8 @@ using SteadyTime = std::chrono::steady_clock::time_point;
 
 // One parked PullMessages request.
 struct PullerSlot {
-  int connection = -1;    // the held HTTP connection (owned while in_use)
+  int connection = -1;    // the held HTTP connection or reply FIFO (owned while in_use)
+  bool relay = false;     // a relay reply FIFO: written with write(), relay head
   SteadyTime deadline{};  // parking time + Timeout
   std::time_t deadline_utc = 0;
   int message_limit = 1;

@@ -26,7 +26,8 @@ namespace {
 namespace relay = nvtd::relay;
 
 constexpr int kLockWaitMs = 30000;
-constexpr int kReplyWaitMs = 60000;
+// Longer than nvtd holds a PullMessages (60 s at most) before it answers.
+constexpr int kReplyWaitMs = 75000;
 constexpr long kMaxBody = 50000;
 
 // The CGI variables handed over: what describes the request, nothing that steers a shell.

@@ -1,8 +1,11 @@
 """nvtd in persistent mode (--persist): the relay protocol spoken by hand, its errors, and the
-forwarder behind busybox httpd answering curl from the LAN side."""
+forwarder behind busybox httpd answering curl from the LAN side; a PullMessages held
+through the relay."""
 import glob
 import os
+import re
 import shlex
+import shutil
 import signal
 import stat
 import subprocess
@@ -13,8 +16,11 @@ import time
 
 import pytest
 from camera import EMULATOR, in_lan, program, wait_for
+from events_rig import (ALARM, CELL, EVENTS_WSDL, STATES, TDS, WITHIN, envelope, messages,
+                        set_state, sid_header)
 from nvtd_relay import (SERVER_FIFO, Nvtd, ReplyFifo, content_message, env_message, header,
                         open_message, own_server_fifo, relay_request, start_persistent)
+from onvif_validate import validate
 
 # nvtd finds its settings at once instead of waiting for CAM.
 pytestmark = pytest.mark.usefixtures("settings_server")
@@ -423,7 +429,7 @@ def test_init_script_starts_nvtd_again_when_it_exits_and_stop_ends_both(tmp_path
 
     def one_nvtd():
         pids = running(exe=INSTALLED_NVTD)
-        return pids[0] if len(pids) == 1 and own_server_fifo() else None
+        return pids[0] if len(pids) == 1 and reading_server_fifo() else None
 
     clear(SERVER_FIFO)
     assert script("start").returncode == 0
@@ -441,6 +447,17 @@ def test_init_script_starts_nvtd_again_when_it_exits_and_stop_ends_both(tmp_path
         assert script("stop").returncode == 0
     assert wait_for(lambda: not running(exe=INSTALLED_NVTD)
                     and not running(args=[INIT_SCRIPT, "respawn"]), timeout=20)
+
+
+def reading_server_fifo():
+    """Whether an nvtd has its server FIFO open for reading (a killed one leaves the FIFO)."""
+    if not own_server_fifo():
+        return False
+    try:
+        os.close(os.open(SERVER_FIFO, os.O_WRONLY | os.O_NONBLOCK))
+        return True
+    except OSError:  # ENXIO: nobody reads it yet
+        return False
 
 
 LOCK = SERVER_FIFO + ".lock"
@@ -492,3 +509,89 @@ def test_nothing_a_user_leaves_at_the_relay_paths_stops_the_relay(path):
             holder.wait()
         for old in [path] + glob.glob("/tmp/nvtd_sv*.aside.*"):
             clear_tree(old)
+
+
+def forward_soap(body, action, uri="/onvif/events_service", started=lambda pid: None):
+    """One SOAP request through the forwarder, started(pid) once it runs: (seconds it took,
+    exit status, answer)."""
+    data = body.encode()
+    env = {"PATH": "/usr/bin:/bin", "REQUEST_METHOD": "POST", "CONTENT_LENGTH": str(len(data)),
+           "REQUEST_URI": uri, "CONTENT_TYPE": "application/soap+xml",
+           "HTTP_SOAPACTION": '"%s"' % action}
+    begun = time.monotonic()
+    with subprocess.Popen(FORWARDER, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                          env=env) as proc:
+        started(proc.pid)
+        out, _ = proc.communicate(data, timeout=30)
+    return time.monotonic() - begun, proc.returncode, out.decode()
+
+
+def answered(result):
+    """The relayed answer of a forward_soap that succeeded."""
+    assert result[1] == 0, result
+    return result[2]
+
+
+class HeldPull(threading.Thread):
+    """A PullMessages through its own forwarder, once nvtd has read it (its output, flushed
+    after each request, names the forwarder's FIFO)."""
+
+    def __init__(self, server, sid, timeout):
+        super().__init__()
+        self.body = envelope("<tev:PullMessages><tev:Timeout>%s</tev:Timeout><tev:MessageLimit>"
+                             "10</tev:MessageLimit></tev:PullMessages>" % timeout,
+                             sid_header(sid))
+        self.pid = None
+        self.result = None
+        self.start()
+        assert wait_for(lambda: self.pid and "opened fifo /tmp/nvtd_cl.%d\n" % self.pid
+                        in server.out(), timeout=10)
+
+    def run(self):
+        self.result = forward_soap(self.body, EVENTS_WSDL + "/PullPointSubscription/"
+                                   "PullMessagesRequest", started=self.started)
+
+    def started(self, pid):
+        self.pid = pid
+
+    def answer(self):
+        self.join(timeout=30)
+        return self.result[0], answered(self.result)
+
+
+def test_a_pull_is_held_while_other_forwarders_are_answered(tmp_path):
+    shutil.rmtree(STATES, ignore_errors=True)
+    os.makedirs(STATES, mode=0o755)
+    server, fd = start_persistent("--noauth")
+    try:
+        created = answered(forward_soap(
+            envelope("<tev:CreatePullPointSubscription><tev:InitialTerminationTime>PT60S"
+                     "</tev:InitialTerminationTime></tev:CreatePullPointSubscription>"),
+            EVENTS_WSDL + "/EventPortType/CreatePullPointSubscriptionRequest"))
+        sid = int(re.search(r"<dom0:SubscriptionId [^>]*>(\d+)<", created).group(1))
+        HeldPull(server, sid, "PT0S").answer()  # takes the Initialized messages
+        # An empty queue: the pull waits its Timeout while the next forwarder is served.
+        empty = HeldPull(server, sid, "PT3S")
+        other = forward_soap(envelope("<tds:GetSystemDateAndTime/>"),
+                             TDS + "/GetSystemDateAndTime", "/onvif/device_service")
+        assert other[0] < 1.0 and empty.is_alive(), other
+        waited, nothing = empty.answer()
+        assert 2.5 < waited < 10, waited
+        assert messages(nothing.partition("\r\n\r\n")[2]) == []
+        # A state written meanwhile reaches a held pull at once.
+        changed = HeldPull(server, sid, "PT20S")
+        set_state("motion", "true")
+        waited, news = changed.answer()
+        assert waited < WITHIN + 1.0, waited
+        assert messages(news.partition("\r\n\r\n")[2]) == [
+            (ALARM, "Changed", "State", "true"), (CELL, "Changed", "IsMotion", "true")]
+        validate(tmp_path, created, nothing, news, answered(other))
+        # nvtd stops with status 0 while it holds a pull; its forwarder gets no answer.
+        stopped = HeldPull(server, sid, "PT20S")
+        server.proc.send_signal(signal.SIGTERM)
+        assert server.wait(timeout=10) == 0
+        stopped.join(timeout=30)
+        assert stopped.result is not None and stopped.result[2] == "", stopped.result
+    finally:
+        os.close(fd)
+        server.stop()
