@@ -14,7 +14,7 @@ import time
 
 import pytest
 
-from camera import BUILD_DIR, in_lan, program, wait_for
+from camera import BUILD_DIR, in_lan, nvtd_program, program, wait_for, write_accounts
 from onvif_client import onvif_library
 from onvif_soap import envelope, post, security, serving
 from onvif_validate import validate_files
@@ -36,20 +36,7 @@ FIGURES = []
 
 
 def nvtd(*args):
-    """nvtd has no device seam: in the camera build, where the build folder of the modules
-    that drive the virtual camera holds only the sim variants (vcam-seam/), it is the build's."""
-    for parts in (("nvtd", "nvtd"), ("..", "nvtd", "nvtd")):
-        if os.path.exists(os.path.join(BUILD_DIR, *parts)):
-            return program(*parts) + list(args)
-    raise FileNotFoundError("nvtd is not built")
-
-
-def write_accounts(*accounts):
-    lines = [subprocess.run(nvtd("useradd", *account), capture_output=True, text=True,
-                            timeout=30, check=True).stdout for account in accounts]
-    os.makedirs("/etc/nvtd", exist_ok=True)
-    with open("/etc/nvtd/users", "w") as f:
-        f.write("".join(lines))
+    return nvtd_program() + list(args)
 
 
 class Rig:

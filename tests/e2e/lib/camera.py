@@ -14,6 +14,16 @@ def program(*parts):
     return ([EMULATOR] if EMULATOR else []) + [path]
 
 
+def nvtd_program():
+    """nvtd's command prefix. nvtd has no device seam: in the camera build, where the build
+    folder of the modules that drive the virtual camera holds only the sim variants
+    (vcam-seam/), it is the build's."""
+    for parts in (("nvtd", "nvtd"), ("..", "nvtd", "nvtd")):
+        if os.path.exists(os.path.join(BUILD_DIR, *parts)):
+            return program(*parts)
+    raise FileNotFoundError("nvtd is not built")
+
+
 def in_lan(cmd):
     """Command prefix that runs cmd on the LAN side of the camera's eth0."""
     return ["ip", "netns", "exec", "lan"] + list(cmd)
@@ -47,8 +57,8 @@ def ptrace_env():
 
 def write_accounts(*accounts):
     """Makes /etc/nvtd/users from (name, password, level) accounts with `nvtd useradd`."""
-    lines = [subprocess.run(program("nvtd", "nvtd") + ["useradd", *account], capture_output=True,
-                            text=True, timeout=10, check=True).stdout for account in accounts]
+    lines = [subprocess.run(nvtd_program() + ["useradd", *account], capture_output=True,
+                            text=True, timeout=30, check=True).stdout for account in accounts]
     os.makedirs("/etc/nvtd", exist_ok=True)
     with open("/etc/nvtd/users", "w") as f:
         f.write("".join(lines))

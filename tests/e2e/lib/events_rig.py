@@ -13,7 +13,7 @@ import xml.etree.ElementTree as ET
 from datetime import datetime, timezone
 from http.server import BaseHTTPRequestHandler, HTTPServer
 
-from camera import EMULATOR, program, wait_for, write_accounts, SOURCE_DIR
+from camera import EMULATOR, nvtd_program, wait_for, write_accounts, SOURCE_DIR
 
 PORT = 8090
 CAMERA = "10.99.0.2"
@@ -84,7 +84,7 @@ class Nvtd:
         env["ASAN_OPTIONS"] = ":".join(
             filter(None, [env.get("ASAN_OPTIONS"), "verify_asan_link_order=0"]))
         self.proc = subprocess.Popen(
-            ["stdbuf", "-oL"] + program("nvtd", "nvtd") + ["--port", str(PORT)]
+            ["stdbuf", "-oL"] + nvtd_program() + ["--port", str(PORT)]
             + ([] if accounts else ["--noauth"]), stdout=self.out, stderr=self.err, env=env)
         assert wait_for(self.listening, timeout=20), "nvtd does not listen on %d" % PORT
 
