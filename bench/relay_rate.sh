@@ -95,7 +95,7 @@ for round in $(seq "$rounds"); do
 done
 echo "load average after:  $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "GetSystemDateAndTime, wrk -t1 -c$connections -d${duration}s, one request per connection, median of $rounds rounds"
-printf "%-30s %11s %9s %14s  %s\n" arrangement "requests/s" "p50 ms" "of its floor" "notes"
+printf "%-30s %11s %9s %14s  %s\n" arrangement "requests/s" "p50 ms" "of its floor" "rounds (requests/s); notes"
 for run in "${arrangements[@]}"; do
   read -r name _ <<<"$run"
   r=$(median <<<"${rps[$name]}"); p=$(median <<<"${p50[$name]}")
@@ -104,5 +104,5 @@ for run in "${arrangements[@]}"; do
     busybox+*) ratio=$(awk "BEGIN{printf \"%.2fx\", $r / $(median <<<"${rps[busybox-floor]}")}") ;;
     *) ratio="" ;;
   esac
-  printf "%-30s %11s %9s %14s  %s\n" "$name" "$r" "$p" "$ratio" "${notes[$name]:-}"
+  printf "%-30s %11s %9s %14s  %s\n" "$name" "$r" "$p" "$ratio" "${rps[$name]}${notes[$name]:-}"
 done
