@@ -157,8 +157,9 @@ int open_reply_fifo(const char* name, pid_t pid, int timeout_ms) {
     }
     if (errno != ENXIO && errno != EINTR) return -1;
     if (forwarder_gone(pid)) {
-      if (remove_dead_reply_fifo(name, pid))
+      if (remove_dead_reply_fifo(name, pid)) {
         printf("relay: forwarder %d gone, %s removed\n", pid, name);
+      }
       errno = ESRCH;
       return -1;
     }
