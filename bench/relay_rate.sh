@@ -7,7 +7,11 @@
 # answer of the same size (bench/fixed_answer_cgi, built like the forwarder): lighttpd runs it
 # as its snapshot program (/onvif/no_image.jpg), busybox as /cgi-bin/floor. The same open
 # request (GetSystemDateAndTime), one per connection ("Connection: close"), wrk with one thread;
-# ROUNDS rounds with every arrangement in turn, the medians are the figures.
+# ROUNDS rounds with every arrangement in turn, the medians are the figures; the ratio to the
+# floor is the median of each round's ratio (a floor and its relay run one after the other, so
+# the load of a shared machine moves both alike). CPU us/req: the CPU time the web server, the
+# CGI programs it ran and (for the relay) nvtd spent per answered request, which the load of
+# other work on the machine moves far less than the rates.
 #   [ROUNDS=3] bench/relay_rate.sh [SECONDS] [CONNECTIONS]   (needs bench/install-deps, a host build)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,7 +20,9 @@ export CAMERA_BUILD_DIR=${CAMERA_BUILD_DIR:-$src/build/host}
 duration=${1:-10}
 connections=${2:-4}
 rounds=${ROUNDS:-3}
-forwarder=${FORWARDER:-$CAMERA_BUILD_DIR/testbed/forwarder/nvtd-forwarder}  # another to compare
+# Other builds of the two to compare: NVTD=..., FORWARDER=...
+nvtd=${NVTD:-$CAMERA_BUILD_DIR/nvtd/nvtd}
+forwarder=${FORWARDER:-$CAMERA_BUILD_DIR/testbed/forwarder/nvtd-forwarder}
 floor=$CAMERA_BUILD_DIR/bench/fixed_answer_cgi
 
 if [ "${SANDBOX:-}" != 1 ]; then
@@ -36,19 +42,19 @@ trap 'kill "${pids[@]}" 2>/dev/null; true' EXIT
   >"$work/settingsd.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do [ -f /run/settingsd/ready ] && break; sleep 0.1; done
-"$CAMERA_BUILD_DIR/nvtd/nvtd" --port 8080 >"$work/nvtd-server.log" 2>&1 &
-pids+=($!)
-"$CAMERA_BUILD_DIR/nvtd/nvtd" --persist >"$work/nvtd-persist.log" 2>&1 &
-pids+=($!)
+"$nvtd" --port 8080 >"$work/nvtd-server.log" 2>&1 &
+pids+=($!); server_pid=$!
+"$nvtd" --persist >"$work/nvtd-persist.log" 2>&1 &
+pids+=($!); persist_pid=$!
 cp "$floor" "$work/floor/snapshot"
 CAMERA_WWW=$work/www CAMERA_LOG_DIR=$work VCAM_DIR=/run/vcam CAMERA_FORWARDER="$forwarder" \
   CAMERA_SNAPSHOT="$work/floor/snapshot" \
   /usr/sbin/lighttpd -D -f "$src/testbed/webserver/lighttpd.conf" >"$work/webserver.log" 2>&1 &
-pids+=($!)
+pids+=($!); lighttpd_pid=$!
 cp "$forwarder" "$work/busybox/cgi-bin/onvif"
 cp "$floor" "$work/busybox/cgi-bin/floor"
 busybox httpd -f -p 8081 -h "$work/busybox" >"$work/busybox.log" 2>&1 &
-pids+=($!)
+pids+=($!); busybox_pid=$!
 for port in 8080 80 8081; do
   for _ in $(seq 50); do (: <>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
 done
@@ -79,30 +85,47 @@ field() { # field FILE: requests/s, median latency in ms, non-2xx answers, socke
        /Non-2xx/ {n=$NF} /Socket errors/ {e=$0; sub(/.*errors: /, "", e); gsub(/ /, "", e)}
        END {printf "%s %.3f %s %s", rps, p50, (n==""?0:n), (e==""?"none":e)}' "$1"
 }
+# CPU ticks of processes and of the children they have reaped (the web servers' CGI programs).
+ticks() { local t=0 pid; for pid; do t=$((t + $(awk '{print $14 + $15 + $16 + $17}' "/proc/$pid/stat"))); done; echo $t; }
+# The processes whose CPU an arrangement costs: its web server (with its CGI programs) and nvtd.
+cost_pids() {
+  case $1 in
+    lighttpd-floor) echo $lighttpd_pid ;; lighttpd+*) echo $lighttpd_pid $persist_pid ;;
+    busybox-floor) echo $busybox_pid ;; busybox+*) echo $busybox_pid $persist_pid ;;
+    server-mode) echo $server_pid ;;
+  esac
+}
 median() { tr ' ' '\n' | grep . | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
-declare -A rps p50 notes
+declare -A rps p50 notes ratios cpu
 for round in $(seq "$rounds"); do
   for run in "${arrangements[@]}"; do
     read -r name url <<<"$run"
+    before=$(ticks $(cost_pids "$name"))
     wrk -t1 -c"$connections" -d"${duration}s" --latency -s "$work/post.lua" "$url" \
       >"$work/$name.$round.txt" 2>&1
+    spent=$(( $(ticks $(cost_pids "$name")) - before ))
+    done_count=$(awk '/requests in/ {print $1}' "$work/$name.$round.txt")
     read -r r p non errors <<<"$(field "$work/$name.$round.txt")"
     rps[$name]+="$r "; p50[$name]+="$p "
+    cpu[$name]+="$(awk "BEGIN{print $spent * 1e6 / $(getconf CLK_TCK) / ($done_count > 0 ? $done_count : 1)}") "
+    case $name in
+      *-floor) floor_now=$r ;;
+      *+forwarder+*) ratios[$name]+="$(awk "BEGIN{print $r / $floor_now}") " ;;
+    esac
     [ "$non" = 0 ] && [ "$errors" = none ] || notes[$name]+="round $round: $non non-2xx, errors $errors; "
   done
 done
 echo "load average after:  $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "GetSystemDateAndTime, wrk -t1 -c$connections -d${duration}s, one request per connection, median of $rounds rounds"
-printf "%-30s %11s %9s %14s  %s\n" arrangement "requests/s" "p50 ms" "of its floor" "rounds (requests/s); notes"
+printf "%-30s %11s %9s %14s %12s  %s\n" arrangement "requests/s" "p50 ms" "of its floor" "CPU us/req" \
+  "rounds (requests/s); notes"
 for run in "${arrangements[@]}"; do
   read -r name _ <<<"$run"
   r=$(median <<<"${rps[$name]}"); p=$(median <<<"${p50[$name]}")
-  case $name in
-    lighttpd+*) ratio=$(awk "BEGIN{printf \"%.2fx\", $r / $(median <<<"${rps[lighttpd-floor]}")}") ;;
-    busybox+*) ratio=$(awk "BEGIN{printf \"%.2fx\", $r / $(median <<<"${rps[busybox-floor]}")}") ;;
-    *) ratio="" ;;
-  esac
-  printf "%-30s %11s %9s %14s  %s\n" "$name" "$r" "$p" "$ratio" "${rps[$name]}${notes[$name]:-}"
+  ratio=""
+  [ -n "${ratios[$name]:-}" ] && ratio=$(printf "%.2fx" "$(median <<<"${ratios[$name]}")")
+  c=$(printf "%.0f" "$(median <<<"${cpu[$name]}")")
+  printf "%-30s %11s %9s %14s %12s  %s\n" "$name" "$r" "$p" "$ratio" "$c" "${rps[$name]}${notes[$name]:-}"
 done

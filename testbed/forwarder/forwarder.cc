@@ -199,6 +199,42 @@ size_t env_text(size_t body_size, int* lines) {
   return used;
 }
 
+// The request's bytes gathered into writes of at most a pipe's atomic size: a small request
+// goes in one write (one wake-up for nvtd). A piece nvtd reads in one read (a header, the pid,
+// the counts, a chunk length) never straddles two writes; text and chunk data may.
+class Batch {
+ public:
+  explicit Batch(int fd) : fd_(fd) {}
+  bool whole(const void* data, size_t size) {
+    if (size > sizeof buffer_ - used_ && !flush()) return false;
+    memcpy(buffer_ + used_, data, size);
+    used_ += size;
+    return true;
+  }
+  bool text(const char* data, size_t size) {
+    while (size > 0) {
+      if (used_ == sizeof buffer_ && !flush()) return false;
+      size_t n = size < sizeof buffer_ - used_ ? size : sizeof buffer_ - used_;
+      memcpy(buffer_ + used_, data, n);
+      used_ += n;
+      data += n;
+      size -= n;
+    }
+    return true;
+  }
+  size_t room() const { return sizeof buffer_ - used_; }
+  bool flush() {
+    bool ok = write_whole(fd_, buffer_, used_);
+    used_ = 0;
+    return ok;
+  }
+
+ private:
+  int fd_;
+  size_t used_ = 0;
+  char buffer_[relay::kAtomicWrite];
+};
+
 bool send_request(int fd, size_t env_size, int lines, size_t body_size) {
   struct {
     relay::MessageHeader header;
@@ -209,21 +245,22 @@ bool send_request(int fd, size_t env_size, int lines, size_t body_size) {
     relay::EnvCounts counts;
   } env_message = {{relay::kEnv, 0}, {int32_t(lines), int32_t(env_size)}};
   relay::MessageHeader content = {relay::kContent, 0};
-  if (!write_whole(fd, &open_message, sizeof open_message)) return false;
-  if (!write_whole(fd, &env_message, sizeof env_message)) return false;
-  if (!write_whole(fd, env, env_size)) return false;
-  if (!write_whole(fd, &content, sizeof content)) return false;
-  // Each chunk (length word and data) in one write no larger than a pipe's atomic size.
-  char piece[relay::kAtomicWrite];
-  constexpr size_t kChunk = sizeof piece - sizeof(relay::ChunkLength);
-  for (size_t at = 0; at < body_size; at += kChunk) {
-    size_t n = body_size - at < kChunk ? body_size - at : kChunk;
-    relay::ChunkLength length = relay::ChunkLength(n);
-    memcpy(piece, &length, sizeof length);
-    memcpy(piece + sizeof length, body + at, n);
-    if (!write_whole(fd, piece, sizeof length + n)) return false;
+  Batch out(fd);
+  if (!out.whole(&open_message, sizeof open_message) ||
+      !out.whole(&env_message, sizeof env_message) || !out.text(env, env_size) ||
+      !out.whole(&content, sizeof content)) {
+    return false;
   }
-  return true;
+  // Chunks as large as the room left in the write at hand.
+  for (size_t at = 0; at < body_size;) {
+    if (out.room() <= sizeof(relay::ChunkLength) && !out.flush()) return false;
+    size_t n = out.room() - sizeof(relay::ChunkLength);
+    if (n > body_size - at) n = body_size - at;
+    relay::ChunkLength length = relay::ChunkLength(n);
+    if (!out.whole(&length, sizeof length) || !out.text(body + at, n)) return false;
+    at += n;
+  }
+  return out.flush();
 }
 
 // Copies the reply to standard output until the server closes the FIFO. False on timeout.
@@ -245,21 +282,24 @@ bool copy_reply(int fd) {
 
 // Makes the reply FIFO and opens it for reading (before OPEN is sent, so the server's open
 // finds its reader at once). The read end, or -1.
+// The flag is up before the FIFO is made and down only after it is removed, so a signal in
+// between removes it (or finds nothing at the name, which is this process's alone).
 int make_reply_fifo() {
   snprintf(reply_name, sizeof reply_name, relay::kClientFifoFormat, long(getpid()));
-  hold_end_signals(true);
-  unlink(reply_name);
-  reply_made = mkfifo(reply_name, 0600) == 0;
-  hold_end_signals(false);
-  if (!reply_made) return -1;
+  reply_made = 1;
+  bool made = mkfifo(reply_name, 0600) == 0;
+  if (!made && errno == EEXIST) {
+    unlink(reply_name);  // left by an earlier process of this pid
+    made = mkfifo(reply_name, 0600) == 0;
+  }
+  reply_made = made;
+  if (!made) return -1;
   return open(reply_name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
 }
 
 void remove_reply_fifo() {
-  hold_end_signals(true);
   if (reply_made) unlink(reply_name);
   reply_made = 0;
-  hold_end_signals(false);
 }
 
 // Waits for the relay (bounded by kRelayWaitSeconds) and sends the request; false when the
