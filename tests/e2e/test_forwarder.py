@@ -109,3 +109,22 @@ def test_a_waiting_forwarder_sleeps_on_the_lock_instead_of_polling(relay_lock_he
     flocks = [c for c in calls if "flock(" in c and "LOCK_EX" in c]
     # Polling every 10 ms would make some hundred of each.
     assert len(sleeps) < 10 and len(flocks) < 10, calls
+
+
+@pytest.mark.parametrize("size", [len(BODY), 4000, 4096, 50000])
+def test_bodies_of_any_size_reach_nvtd_whole(size):
+    """The request goes in writes of at most 4096 bytes, its chunks filling each: nvtd gets
+    the body whole, whatever size."""
+    server, fd = start_persistent("--noauth")
+    try:
+        body = BODY + b" " * (size - len(BODY))
+        env = {"PATH": "/usr/bin:/bin", "REQUEST_METHOD": "POST", "CONTENT_LENGTH": str(size)}
+        r = subprocess.run(FORWARDER, input=body, capture_output=True, env=env, timeout=60)
+        assert r.returncode == 0 and r.stdout.startswith(b"HTTP/1.0 400 Bad Request"), r.stdout
+        assert b"Unsupported Command" in r.stdout
+        out = server.out()
+        assert "content length = %d\n" % size in out
+        assert "Error" not in server.err() and "dropped" not in out
+    finally:
+        os.close(fd)
+        server.stop()
