@@ -12,7 +12,7 @@
 # the load of a shared machine moves both alike). CPU us/req: the CPU time the web server, the
 # CGI programs it ran and (for the relay) nvtd spent per answered request, which the load of
 # other work on the machine moves far less than the rates.
-#   [ROUNDS=3] bench/relay_rate.sh [SECONDS] [CONNECTIONS]   (needs bench/install-deps, a host build)
+#   [ROUNDS=3] [ONLY=REGEX] bench/relay_rate.sh [SECONDS] [CONNECTIONS]   (needs bench/install-deps, a host build)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(dirname "$here")
@@ -46,13 +46,15 @@ for _ in $(seq 50); do [ -f /run/settingsd/ready ] && break; sleep 0.1; done
 pids+=($!); server_pid=$!
 "$nvtd" --persist >"$work/nvtd-persist.log" 2>&1 &
 pids+=($!); persist_pid=$!
-cp "$floor" "$work/floor/snapshot"
+# Links, not copies: every CGI program is run from the build's file system (a program run from
+# the sandbox's /tmp starts measurably slower here).
+ln -sf "$floor" "$work/floor/snapshot"
 CAMERA_WWW=$work/www CAMERA_LOG_DIR=$work VCAM_DIR=/run/vcam CAMERA_FORWARDER="$forwarder" \
   CAMERA_SNAPSHOT="$work/floor/snapshot" \
   /usr/sbin/lighttpd -D -f "$src/testbed/webserver/lighttpd.conf" >"$work/webserver.log" 2>&1 &
 pids+=($!); lighttpd_pid=$!
-cp "$forwarder" "$work/busybox/cgi-bin/onvif"
-cp "$floor" "$work/busybox/cgi-bin/floor"
+ln -sf "$forwarder" "$work/busybox/cgi-bin/onvif"
+ln -sf "$floor" "$work/busybox/cgi-bin/floor"
 busybox httpd -f -p 8081 -h "$work/busybox" >"$work/busybox.log" 2>&1 &
 pids+=($!); busybox_pid=$!
 for port in 8080 80 8081; do
@@ -66,6 +68,12 @@ arrangements=(
   "busybox+forwarder+persist http://127.0.0.1:8081/cgi-bin/onvif/device_service"
   "server-mode http://127.0.0.1:8080/onvif/device_service"
 )
+# ONLY=REGEX runs only the arrangements whose names match.
+if [ -n "${ONLY:-}" ]; then
+  chosen=()
+  for run in "${arrangements[@]}"; do [[ ${run%% *} =~ $ONLY ]] && chosen+=("$run"); done
+  arrangements=("${chosen[@]}")
+fi
 post() { curl -s -X POST -H 'Content-Type: application/soap+xml' --data-binary "$body" "$1"; }
 for run in "${arrangements[@]}"; do
   read -r name url <<<"$run"
