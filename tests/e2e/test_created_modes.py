@@ -42,38 +42,16 @@ def listing():
     return seen
 
 
-def body(operation_xml):
-    return envelope(operation_xml, security("admin", "admin-pw")).encode()
-
-
-def send_server(xml):
-    return http_exchange(8080, soap_post(body(xml)))
-
-
-def send_relay(xml):
-    data = body(xml)
-    env = {"PATH": "/usr/bin:/bin", "REQUEST_METHOD": "POST", "CONTENT_LENGTH": str(len(data)),
-           "REQUEST_URI": "/onvif/device_service", "CONTENT_TYPE": "application/soap+xml"}
-    return subprocess.run(FORWARDER, input=data, capture_output=True, env=env,
-                          timeout=60).stdout
-
-
-def send_cgi(xml, mask):
-    data = body(xml)
+def send(mode, xml, mask):
+    """One authenticated request in the mode given: the answer."""
+    data = envelope(xml, security("admin", "admin-pw")).encode()
+    if mode == "server":
+        return http_exchange(8080, soap_post(data))
     env = {"PATH": "/usr/sbin:/usr/bin:/sbin:/bin", "REQUEST_METHOD": "POST",
-           "CONTENT_LENGTH": str(len(data)), "REQUEST_URI": "/onvif/device_service",
-           "CONTENT_TYPE": "application/soap+xml"}
-    return subprocess.run(program("nvtd", "nvtd"), input=data, capture_output=True, env=env,
-                          timeout=60, preexec_fn=lambda: os.umask(mask)).stdout
-
-
-def started_with_mask(mask, *args):
-    """nvtd with its output in files, started with the file mask given."""
-    old = os.umask(mask)
-    try:
-        return Nvtd(*args, name="modes-nvtd")
-    finally:
-        os.umask(old)
+           "CONTENT_LENGTH": str(len(data)), "REQUEST_URI": "/onvif/device_service"}
+    command = FORWARDER if mode == "relay" else program("nvtd", "nvtd")
+    return subprocess.run(command, input=data, capture_output=True, env=env, timeout=60,
+                          preexec_fn=lambda: os.umask(mask)).stdout
 
 
 @pytest.fixture
@@ -99,21 +77,16 @@ def test_nothing_created_is_writable_by_others(network_files, mode, mask):
     os.umask(0o022)
     before = listing()
     server = None
-    if mode == "server":
-        server = started_with_mask(mask, "--port", "8080")
-        assert wait_for(lambda: _listening(8080), timeout=10), server.err()
-        send = send_server
-    elif mode == "relay":
-        server = started_with_mask(mask, "--persist")
-        assert wait_for(lambda: own_server_fifo() and "persisting" in server.out(),
-                        timeout=10), server.err()
-        send = send_relay
-    else:
-        def send(xml):
-            return send_cgi(xml, mask)
+    if mode != "cgi":
+        old = os.umask(mask)
+        server = Nvtd(*(["--port", "8080"] if mode == "server" else ["--persist"]),
+                      name="modes-nvtd")
+        os.umask(old)
+        assert wait_for(lambda: _listening(8080) if mode == "server" else
+                        own_server_fifo() and "persisting" in server.out(), timeout=10)
     try:
         for name, xml in REQUESTS:
-            answer = send(xml)
+            answer = send(mode, xml, mask)
             assert (name + "Response").encode() in answer, (name, answer[:300])
         assert open("/etc/hostname").read() == "modes-cam\n"
         assert open("/etc/resolv.conf").read() == "nameserver 10.99.0.53\n"
@@ -132,6 +105,6 @@ def test_nothing_created_is_writable_by_others(network_files, mode, mask):
         if st_mode & 0o022 & ~allowed:
             open_to_others.append("%s %o" % (path, stat.S_IMODE(st_mode)))
     assert open_to_others == []
-    if server is not None and mode == "relay":
+    if mode == "relay":
         assert stat.S_IMODE(os.lstat(SERVER_FIFO).st_mode) == 0o620
 
