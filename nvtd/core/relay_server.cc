@@ -14,7 +14,7 @@
 
 #include <cstdio>
 
-#include "nvtd/core/dispatch.h"
+#include "nvtd/core/dispatcher.h"
 #include "nvtd/core/path_claim.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/relay_protocol.h"
@@ -197,7 +197,7 @@ bool wait_for_request(const RelayState& state) {
 
 }  // namespace
 
-int serve_relay_request(RelayState* state, const OperationTable& operations) {
+int serve_relay_request(RelayState* state, const Dispatcher& dispatch) {
   if (!wait_for_request(*state)) return -1;
   begin_reading(*state);
   int32_t pid = 0;
@@ -232,8 +232,8 @@ int serve_relay_request(RelayState* state, const OperationTable& operations) {
     request.connection_fd = answerable ? state->client_fifo.get() : -1;
     result = relay_read_content(state->server_fifo.get(), &request, reply, wait);
     if (result == 0) end_reading(*state);
-    handed_over = result == 0 && answerable &&
-                  dispatch_request(operations, request, reply) == DispatchOutcome::kHandedOver;
+    handed_over =
+        result == 0 && answerable && dispatch(request, reply) == DispatchOutcome::kHandedOver;
   }  // the reply is written before its FIFO closes
   if (handed_over) {
     // A handler keeps the reply FIFO (a held PullMessages) and answers and closes it later;

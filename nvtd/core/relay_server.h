@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/unique_fd.h"
-#include "nvtd/core/operation_table.h"
+#include "nvtd/core/dispatcher.h"
 #include "nvtd/core/relay_reader.h"
 
 namespace nvtd {
@@ -47,7 +47,7 @@ int open_reply_fifo(const char* name, int timeout_ms);
 // is the request's connection_fd: a handler that keeps it (DispatchOutcome::kHandedOver)
 // answers and closes it later, and the loop goes on at once. 0 to go on; -1 when a stop was
 // requested.
-int serve_relay_request(RelayState* state, const OperationTable& operations);
+int serve_relay_request(RelayState* state, const Dispatcher& dispatch);
 
 // Closes the current reply FIFO, printing "close fifo %s\n".
 void close_client_fifo(RelayState* state);

@@ -138,10 +138,13 @@ int run_nvtd(int argc, const char* const* argv, const ServiceWiring& wiring) {
   probe_hardware();
   wiring.reset_tables();
 
+  Dispatcher dispatch = [&wiring](const Request& request, Reply& reply) {
+    return dispatch_request(wiring.operations, request, reply);
+  };
   if (Server) {
-    run_server_loop(listen_fd, wiring.operations);
+    run_server_loop(listen_fd, dispatch);
   } else if (Persist) {
-    while (!StopRequested && serve_relay_request(&relay, wiring.operations) == 0) {
+    while (!StopRequested && serve_relay_request(&relay, dispatch) == 0) {
     }
   } else {
     return run_cgi(wiring);

@@ -20,7 +20,7 @@
 
 #include "common/unique_fd.h"
 #include "nvtd/core/connection_pool.h"
-#include "nvtd/core/dispatch.h"
+#include "nvtd/core/dispatcher.h"
 #include "nvtd/core/http_io.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/writers.h"
@@ -65,7 +65,7 @@ void accept_connections(int listen_fd, ConnectionPool* pool) {
 
 // Answers one connection whose request is complete or whose head is unusable; the connection
 // then drains, unless its handler kept it.
-void serve_finished(Connection& c, const OperationTable& operations, ConnectionPool* pool) {
+void serve_finished(Connection& c, const Dispatcher& dispatch, ConnectionPool* pool) {
   using State = RequestAssembler::State;
   if (c.request.state() == State::kUnusableHead) {
     printf("process header fail\n");
@@ -77,7 +77,7 @@ void serve_finished(Connection& c, const OperationTable& operations, ConnectionP
     // The body has arrived already: a short one gets its message and is used as it is.
     if (read_content(c.fd.get(), c.request.body(), &request, reply, 0) < 0) {
       send_text(reply, "bogus content");
-    } else if (dispatch_request(operations, request, reply) == DispatchOutcome::kHandedOver) {
+    } else if (dispatch(request, reply) == DispatchOutcome::kHandedOver) {
       c.fd.release();  // the handler answers it later and closes it
     } else {
       trace_verbose("closed socket\n");
@@ -139,7 +139,7 @@ int open_listen_socket() {
   return fd.release();
 }
 
-void run_server_loop(int listen_fd, const OperationTable& operations) {
+void run_server_loop(int listen_fd, const Dispatcher& dispatch) {
   ConnectionPool pool(kMaxConnections, kMaxPerPeer, kConnectionTimeoutMs, kBodyTimeoutMs);
   std::vector<pollfd> entries;
   std::vector<Connection> finished;
@@ -161,7 +161,7 @@ void run_server_loop(int listen_fd, const OperationTable& operations) {
     finished.clear();
     pool.service(entries, 1, monotonic_ms(), &finished);
     if (entries[0].revents != 0) accept_connections(listen_fd, &pool);
-    for (Connection& c : finished) serve_finished(c, operations, &pool);
+    for (Connection& c : finished) serve_finished(c, dispatch, &pool);
   }
 }
 

@@ -2,7 +2,7 @@
 // their complete requests to the dispatcher one at a time (one request per connection).
 #pragma once
 
-#include "nvtd/core/operation_table.h"
+#include "nvtd/core/dispatcher.h"
 
 namespace nvtd {
 
@@ -27,6 +27,6 @@ void make_connection_blocking(int fd);
 
 // Serves connections until StopRequested or poll fails. A request goes to the dispatcher once
 // it has arrived whole; a held PullMessages connection leaves the loop with its handler.
-void run_server_loop(int listen_fd, const OperationTable& operations);
+void run_server_loop(int listen_fd, const Dispatcher& dispatch);
 
 }  // namespace nvtd
