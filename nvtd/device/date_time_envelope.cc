@@ -1,8 +1,8 @@
 // The GetSystemDateAndTime envelope (see date_time_envelope.h).
 #include "nvtd/device/date_time_envelope.h"
 
-#include "nvtd/core/named_format.h"
-#include "nvtd/core/xml_text.h"
+#include "nvtd/soap/named_format.h"
+#include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 namespace {

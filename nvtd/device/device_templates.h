@@ -4,7 +4,7 @@
 // or is joined to the shared one of its prefix set.
 #pragma once
 
-#include "nvtd/core/envelope_openings.h"
+#include "nvtd/soap/envelope_openings.h"
 
 namespace nvtd {
 

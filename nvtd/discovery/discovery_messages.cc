@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-#include "nvtd/core/envelope_openings.h"
-#include "nvtd/core/named_format.h"
-#include "nvtd/core/xml_text.h"
+#include "nvtd/soap/envelope_openings.h"
+#include "nvtd/soap/named_format.h"
+#include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 namespace {

@@ -1,10 +1,10 @@
 // The event service's message texts (see event_messages.h).
 #include "nvtd/events/event_messages.h"
 
-#include "nvtd/core/envelope_openings.h"
-#include "nvtd/core/named_format.h"
 #include "nvtd/events/event_topics.h"
 #include "nvtd/events/time_text.h"
+#include "nvtd/soap/envelope_openings.h"
+#include "nvtd/soap/named_format.h"
 
 namespace nvtd {
 

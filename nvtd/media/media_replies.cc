@@ -1,7 +1,7 @@
 // Media reply framing. Built texts are passed as values of a "%s" template, never as formats.
 #include "nvtd/media/media_replies.h"
 
-#include "nvtd/core/writers.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 
