@@ -92,7 +92,7 @@ int handle_get_service_capabilities(const Request& request, Reply& reply) {
   trace("check GetServiceCapabilities uri %s\n", uri != nullptr ? uri : "");
   switch (service_for_uri(uri)) {
     case ServiceKind::kDeviceIo:
-      send_envelope(reply, 0, kDeviceIoServiceCapabilitiesEnvelope, RelayCount);
+      send_envelope(reply, 0, kDeviceIoServiceCapabilitiesEnvelope.c_str(), RelayCount);
       break;
     case ServiceKind::kMedia:
       send_body(reply, 0, kMediaServiceCapabilitiesResponse, kMediaServiceCapabilities);

@@ -4,7 +4,7 @@
 
 #include "nvtd/discovery/scopes.h"
 #include "nvtd/soap/element_reader.h"
-#include "nvtd/soap/envelope_openings.h"
+#include "nvtd/soap/envelope.h"
 #include "nvtd/soap/xml_text.h"
 
 namespace nvtd {

@@ -81,7 +81,7 @@ std::string created_profiles(bool with_traces) {
 
 std::string get_profiles_text(bool with_traces) {
   std::string created = created_profiles(with_traces);
-  return std::string(kMediaEnvelopeStart) + "<trt:GetProfilesResponse>" + fixed_profiles() +
+  return std::string(kMediaEnvelopeStart.view()) + "<trt:GetProfilesResponse>" + fixed_profiles() +
          created + "</trt:GetProfilesResponse>" + kBodyEnd;
 }
 

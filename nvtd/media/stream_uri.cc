@@ -5,7 +5,7 @@
 #include "nvtd/getset/section_cache.h"
 #include "nvtd/media/profile_to_stream.h"
 #include "nvtd/soap/element_reader.h"
-#include "nvtd/soap/envelope_openings.h"
+#include "nvtd/soap/envelope.h"
 #include "nvtd/soap/faults.h"
 #include "nvtd/soap/format_text.h"
 #include "nvtd/soap/named_format.h"

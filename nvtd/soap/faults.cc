@@ -1,6 +1,7 @@
 // The fault catalogue as data and the fault bodies built from it.
 #include "nvtd/soap/faults.h"
 
+#include "nvtd/soap/envelope.h"
 #include "nvtd/soap/writers.h"
 
 namespace nvtd {
@@ -96,18 +97,14 @@ constexpr bool catalogue_in_enum_order() {
 }
 static_assert(catalogue_in_enum_order(), "catalogue rows follow the Fault enum");
 
-constexpr char kFailedAuthenticationOpening[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
-    " xmlns:wsse=\"http://docs.oasis-open.org/wss/2004/01/"
-    "oasis-200401-wss-wssecurity-secext-1.0.xsd\""
-    " xmlns:wsa5=\"http://www.w3.org/2005/08/addressing\">"
-    "<SOAP-ENV:Header>"
-    "<wsa5:To SOAP-ENV:mustUnderstand=\"true\">"
-    "http://www.w3.org/2005/08/addressing/anonymous</wsa5:To>"
-    "<wsa5:Action SOAP-ENV:mustUnderstand=\"true\">"
-    "http://www.w3.org/2005/08/addressing/soap/fault</wsa5:Action>"
-    "</SOAP-ENV:Header>";
+constexpr auto kFailedAuthenticationOpening =
+    join_text(kWsseWsa5EnvelopeOpening,
+              "<SOAP-ENV:Header>"
+              "<wsa5:To SOAP-ENV:mustUnderstand=\"true\">" URI_WSA5_ANONYMOUS
+              "</wsa5:To>"
+              "<wsa5:Action SOAP-ENV:mustUnderstand=\"true\">" NS_WSA5
+              "/soap/fault</wsa5:Action>"
+              "</SOAP-ENV:Header>");
 
 }  // namespace
 
@@ -150,7 +147,7 @@ std::string fault_body(Fault fault) {
 }
 
 std::string failed_authentication_envelope() {
-  return kFailedAuthenticationOpening + fault_body(Fault::kFailedAuthentication);
+  return kFailedAuthenticationOpening.c_str() + fault_body(Fault::kFailedAuthentication);
 }
 
 void send_catalogue_fault(Reply& reply, Fault fault) {
