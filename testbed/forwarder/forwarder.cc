@@ -23,7 +23,7 @@
 #include <unistd.h>
 
 #include "common/unique_fd.h"
-#include "nvtd/core/relay_protocol.h"
+#include "nvtd/transport/relay_protocol.h"
 
 namespace {
 
