@@ -72,6 +72,12 @@ void install_handlers() {
   // No SA_RESTART: the alarm ends a blocking flock or write with EINTR.
   action.sa_handler = on_alarm;
   sigaction(SIGALRM, &action, nullptr);
+  // Whatever the web server held back when it started this program is let through.
+  sigset_t ours;
+  sigemptyset(&ours);
+  for (int sig : kEndSignals) sigaddset(&ours, sig);
+  sigaddset(&ours, SIGALRM);
+  sigprocmask(SIG_UNBLOCK, &ours, nullptr);
 }
 
 // Holds back (or lets through again) the signals that end the forwarder.
