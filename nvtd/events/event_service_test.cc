@@ -145,10 +145,11 @@ TEST_F(EventService, RenewsSetTheTimeAskedForCutToTheMaximum) {
     int rc;
     std::string answered;  // "" when the answer is now + the maximum
   } cases[] = {
-      {"PT60S", 0, "+60"}, {"PT2M", 0, "+120"},
-      {"P1D", 0, "+600"},  {"2040-01-01T00:00:00Z", 0, "+600"},
-      {"PT0S", -1, ""},    {"2001-01-01T00:00:00Z", -1, ""},
-      {"soon", -1, ""},
+      {"PT60S", 0, "+60"},  {"PT2M", 0, "+120"},
+      {"P1D", 0, "+600"},   {"2040-01-01T00:00:00Z", 0, "+600"},
+      {"P100Y", 0, "+600"}, {"P333333333331Y", 0, "+600"},
+      {"PT0S", -1, ""},     {"2001-01-01T00:00:00Z", -1, ""},
+      {"soon", -1, ""},     {"-P333333333331Y", -1, ""},
   };
   for (const Case& c : cases) {
     set_request("<Body><TerminationTime>" + c.termination +

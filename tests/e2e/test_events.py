@@ -123,7 +123,8 @@ def test_a_dead_push_consumer_does_not_delay_a_live_one(nvtd):
 
 @pytest.mark.parametrize("termination,seconds", [
     ("PT30S", 30), ("PT2M", 120), (None, 60), ("PT1H", 600), ("P1D", 600),
-    ("PT2147483647S", 600), ("absolute+02:00", 120), ("PT1X", None), ("PT0S", None)])
+    ("PT2147483647S", 600), ("P100Y", 600), ("P333333333331Y", 600), ("absolute+02:00", 120),
+    ("PT1X", None), ("PT0S", None), ("-P333333333331Y", None)])
 def test_initial_termination_times(nvtd, termination, seconds):
     if termination == "absolute+02:00":
         at = datetime.now(timezone(timedelta(hours=2))) + timedelta(seconds=120)
