@@ -103,5 +103,26 @@ TEST(ConsumerPass, OnePushDeliveryAtATimePerSubscription) {
   EXPECT_TRUE(io.log.empty());
 }
 
+TEST(ConsumerPass, PushesKeepThePaceHoweverManyAreQueued) {
+  SubscriptionTable table;
+  ConsumerSpec push{"10.1.2.3", 8080, "/n", "http://10.1.2.3:8080/n", false};
+  int index = table_add(table, push, kAdmin, 1u << kTopicMotionAlarm, 60, 1000);
+  for (int n = 0; n < 15; ++n) table_synchronize(table, index, 1000);  // 16 queued
+  RecordingIo io;
+  struct Step {
+    int ms;
+    std::size_t sent;
+  } steps[] = {{0, kNotifyBurst}, {50, 0}, {100, 1}, {1000, 5}, {1000, 0}};
+  for (const Step& step : steps) {
+    std::vector<PushJob> jobs =
+        run_pass(table, 1000, kStart + std::chrono::milliseconds(step.ms), io);
+    EXPECT_EQ(jobs.empty() ? 0 : jobs[0].messages.size(), step.sent) << step.ms << " ms";
+    if (!jobs.empty()) push_finished(table, index, jobs[0].serial);
+    if (step.ms == 50) {  // the thread wakes when the next may go
+      EXPECT_EQ(next_deadline(table, at(60)), kStart + std::chrono::milliseconds(100));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace nvtd

@@ -160,9 +160,16 @@ int handle_subscribe(const Request& request, Reply& reply) {
     return -1;
   }
   ConsumerSpec consumer;
-  if (!parse_consumer_address(*address, &consumer)) {
-    send_plain_error(reply, "consumer address not a url\n");
-    return -1;
+  switch (read_consumer_address(*address, request_camera_address(), &consumer)) {
+    case ConsumerAddress::kNotHttp:
+      send_plain_error(reply, "consumer address not a url\n");
+      return -1;
+    case ConsumerAddress::kRefused:
+      trace("consumer address refused\n");
+      send_event_fault(reply, EventFault::kConsumerRefused);
+      return -1;
+    case ConsumerAddress::kAccepted:
+      break;
   }
   trace("add subscribe for %s\n", consumer.address.c_str());
   int duration = 0;

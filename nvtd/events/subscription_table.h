@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "nvtd/events/event_topics.h"
+#include "nvtd/events/notify_pace.h"
 
 namespace nvtd {
 
@@ -63,6 +64,7 @@ struct Subscription {
   std::deque<EventMessage> queue;
   std::size_t dropped = 0;  // messages lost to overflow since the last log line
   bool push_busy = false;   // a Notify delivery of this subscription is under way
+  NotifyPace pace;          // how many Notify messages may go when
   std::array<PullerSlot, kMaxPullers> pullers;
 };
 
