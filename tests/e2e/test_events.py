@@ -260,13 +260,14 @@ print(json.dumps(answers))
 """
 
 
-def attack(*bodies):
+def attack(*bodies, bare=False):
     """Sends (body, action[, header]) requests as the user-level account eve, from an
-    unprivileged process on the LAN side; their answers."""
+    unprivileged process on the LAN side; their answers. A bare body goes without the
+    envelope, its token behind it."""
     requests = []
     for body, action, *header in bodies:
         token = security("eve", "eve-pass")[len("<s:Header>"):-len("</s:Header>")]
-        data = envelope(body, token + "".join(header)).encode()
+        data = (body + token if bare else envelope(body, token + "".join(header))).encode()
         requests.append("POST /onvif/events_service HTTP/1.1\r\nHost: %s\r\nContent-Length: %d"
                         "\r\nContent-Type: application/soap+xml; action=\"%s\"\r\n\r\n%s"
                         % (CAMERA, len(data), action, data.decode()))
@@ -336,3 +337,14 @@ def test_a_push_subscription_keeps_its_pace_under_synchronization_points(eve):
         assert most <= 10 + 10 + 1, most  # the burst, one second's rate, and the edge
     finally:
         consumer.close()
+
+
+def test_a_topic_expression_without_an_opening_bracket_is_read_not_fatal(eve):
+    # The element reader takes a name without "<" ahead of it; the filter's tag once went
+    # from "no '<' found" into an uncaught exception that ended nvtd.
+    body = ('wsnt:TopicExpression Dialect="http://www.onvif.org/ver10/tev/topicExpression/'
+            'ConcreteSet">tns1:VideoSource/MotionAlarm</wsnt:TopicExpression>')
+    answer = attack((body, EVENTS_WSDL + "/EventPortType/CreatePullPointSubscriptionRequest"),
+                    bare=True)[0]
+    assert "CreatePullPointSubscriptionResponse" in answer, answer
+    assert eve.proc.poll() is None
