@@ -38,7 +38,7 @@ SteadyTime at(int seconds) {
 int add_pull_point(SubscriptionTable& table) {
   ConsumerSpec desc;
   desc.pull = true;
-  return table_add(table, desc, kAdmin, 1u << kTopicMotionAlarm, 60, 1000);
+  return table_add(table, desc, kAdmin, 1u << kTopicMotionAlarm, 60, 1000).index;
 }
 
 TEST(ConsumerPass, WaitingPullersTakeUpToTheirLimitAndAreClosed) {
@@ -84,7 +84,7 @@ TEST(ConsumerPass, OnePushDeliveryAtATimePerSubscription) {
   SubscriptionTable table;
   ConsumerSpec push{"10.1.2.3", 8080, "/onvif/notify", "http://10.1.2.3:8080/onvif/notify", false};
   table.camera_address = "10.99.0.2";
-  int index = table_add(table, push, kAdmin, kAllTopics, 60, 1000);
+  int index = table_add(table, push, kAdmin, kAllTopics, 60, 1000).index;
   RecordingIo io;
   std::vector<PushJob> jobs = run_pass(table, 1000, at(0), io);
   ASSERT_EQ(jobs.size(), 1u);
@@ -106,7 +106,7 @@ TEST(ConsumerPass, OnePushDeliveryAtATimePerSubscription) {
 TEST(ConsumerPass, PushesKeepThePaceHoweverManyAreQueued) {
   SubscriptionTable table;
   ConsumerSpec push{"10.1.2.3", 8080, "/n", "http://10.1.2.3:8080/n", false};
-  int index = table_add(table, push, kAdmin, 1u << kTopicMotionAlarm, 60, 1000);
+  int index = table_add(table, push, kAdmin, 1u << kTopicMotionAlarm, 60, 1000).index;
   for (int n = 0; n < 15; ++n) table_synchronize(table, index, 1000);  // 16 queued
   RecordingIo io;
   struct Step {

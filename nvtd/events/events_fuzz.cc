@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (filter.fault || !seconds) return 0;
 
   nvtd::EventAccount owner{std::string(1, char('a' + data[0] % 7)), data[0] % 3 == 0};
-  int index = nvtd::table_add(*table, consumer, owner, filter.topics, *seconds, now);
+  int index = nvtd::table_add(*table, consumer, owner, filter.topics, *seconds, now).index;
   nvtd::table_publish(*table, "motion", data[0] & 0x10 ? "true" : "false", now);
   if (index >= 0 && consumer.pull) {
     nvtd::table_add_puller(*table, index, -1, data[0] % 61, data[0], nullptr, now, steady);
