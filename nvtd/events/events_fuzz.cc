@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "nvtd/core/element_reader.h"
 #include "nvtd/events/consumer_pass.h"
 #include "nvtd/events/consumer_url.h"
 #include "nvtd/events/event_request.h"
 #include "nvtd/events/subscription_table.h"
 #include "nvtd/events/time_text.h"
+#include "nvtd/soap/element_reader.h"
 
 namespace {
 
