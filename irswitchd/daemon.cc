@@ -31,13 +31,13 @@ std::string format(const char* f, long a, long b, long c) {
 // The switch point: the announcement (before the filter moves), the filter and the picture of
 // each side.
 void enter_night(const Options& o, Effects& fx) {
-  fx.announce("night");
+  fx.announce(camera_state::kModeNight);
   fx.shell(kNightCommand);
   fx.picture(o.night_colour ? 0 : 1);
 }
 
 void enter_day(Effects& fx) {
-  fx.announce("day");
+  fx.announce(camera_state::kModeDay);
   fx.shell(kDayCommand);
   fx.picture(0);
 }
@@ -103,7 +103,7 @@ class SystemEffects : public Effects {
   void picture(int monochrome) override { set_monochrome(monochrome); }
   // Before the filter moves, so that motion detection knows the picture is about to change.
   void announce(const char* mode) override {
-    if (camera_state::write(camera_state::kDirectory, "daynight", mode) != 0) {
+    if (camera_state::write(camera_state::kDirectory, camera_state::kDayNight, mode) != 0) {
       syslog(LOG_WARNING, "cannot write the daynight state %s", mode);
     }
   }

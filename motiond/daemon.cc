@@ -20,7 +20,7 @@ namespace motiond {
 namespace {
 
 const char* text_of(bool motion) {
-  return motion ? "true" : "false";
+  return motion ? camera_state::kTrue : camera_state::kFalse;
 }
 
 // The state the file should say, and what it says.
@@ -69,10 +69,12 @@ class SystemEffects : public Effects {
   int read_statistics(uint8_t* rgb, uint8_t* cfa) override { return stats_read(iav_fd_, rgb, cfa); }
   std::string day_night() override {
     std::string value;
-    return camera_state::read(camera_state::kDirectory, "daynight", &value) == 0 ? value : "";
+    return camera_state::read(camera_state::kDirectory, camera_state::kDayNight, &value) == 0
+               ? value
+               : "";
   }
   int write_motion(bool motion) override {
-    return camera_state::write(camera_state::kDirectory, "motion", text_of(motion));
+    return camera_state::write(camera_state::kDirectory, camera_state::kMotion, text_of(motion));
   }
   void log(int priority, const std::string& text) override { syslog(priority, "%s", text.c_str()); }
   void print(const std::string& text) override {
