@@ -30,15 +30,15 @@ struct ControlQueues {
 // a few tries a round, a log line and a pause (50 ms, doubling up to 1 s) after each round,
 // until it has both or the quit flag is set. Returns -1 (logged) when a queue cannot be
 // created or removed for another reason, or on quit.
-int OpenControlQueues(ControlQueues* queues);
+int open_control_queues(ControlQueues* queues);
 
 // Logs, tokenises and carries out one request text.
-void HandleRequest(const std::string& text, const ControlQueues& queues, const Settings& settings,
-                   ConsumerOpener* opener);
+void handle_request(const std::string& text, const ControlQueues& queues, const Settings& settings,
+                    ConsumerOpener* opener);
 
 // The request loop: until the quit flag is set, handles every queued request, then for a
 // second makes the open attempts of the consumers that wait for their reader.
-void CheckReqFifo(const ControlQueues& queues, const Settings& settings);
+void check_req_fifo(const ControlQueues& queues, const Settings& settings);
 
 }  // namespace soundtap
 
