@@ -23,6 +23,9 @@ namespace {
 constexpr int kTriesPerRound = 3;
 constexpr int64_t kFirstPauseMs = 50;
 constexpr int64_t kLongestPauseMs = 1000;
+// A call that fails while nobody else is at the names is the system's own failure, not the
+// race's: after this many such rounds in a row the daemon gives up.
+constexpr int kLoneFailureRounds = 3;
 
 // What one try to get a queue came to.
 enum class Got { kQueue, kRaced, kFailed };
@@ -34,7 +37,9 @@ bool is_own_queue(mqd_t q, const struct stat& st) {
 }
 
 // Creates the queue, or takes an own one already there, or removes another's (logged) so
-// that the next try may create it. kRaced when the name was someone else's at some step.
+// that the next try may create it. kRaced when the name was someone else's at some step,
+// even when its removal then failed (the other may have removed it or made it again);
+// kFailed when the create failed for another reason than the name's being taken.
 Got try_own_queue(const char* name, int access, mqd_t* out) {
   struct mq_attr attr = {};
   attr.mq_maxmsg = kQueueMessages;
@@ -64,7 +69,6 @@ Got try_own_queue(const char* name, int access, mqd_t* out) {
   }
   if (mq_unlink(name) != 0 && errno != ENOENT) {
     log_message("cannot remove %s: %s\n", name, strerror(errno));
-    return Got::kFailed;
   }
   return Got::kRaced;
 }
@@ -117,13 +121,22 @@ void handle_queued_requests(const ControlQueues& queues, const Settings& setting
 
 int open_control_queues(ControlQueues* queues) {
   int64_t pause_ms = kFirstPauseMs;
+  int lone_failures = 0;
   for (int round = 1; !Quit; ++round) {
-    for (int tries = 0; tries < kTriesPerRound; ++tries) {
+    // A failed call ends the round; while someone else makes the queues, whatever a call
+    // fails with may be the race's doing, so another round follows.
+    bool raced = false, failed = false;
+    for (int tries = 0; tries < kTriesPerRound && !failed; ++tries) {
       const Got got = try_both_queues(queues);
-      if (got != Got::kRaced) return got == Got::kQueue ? 0 : -1;
+      if (got == Got::kQueue) return 0;
+      raced = raced || got == Got::kRaced;
+      failed = got == Got::kFailed;
     }
-    log_message("round %d: the queues were taken again by someone else; next try in %d ms\n", round,
-                static_cast<int>(pause_ms));
+    lone_failures = failed && !raced ? lone_failures + 1 : 0;
+    if (lone_failures >= kLoneFailureRounds) return -1;
+    log_message(raced ? "round %d: the queues were taken again by someone else; next try in %d ms\n"
+                      : "round %d: the queues could not be made; next try in %d ms\n",
+                round, static_cast<int>(pause_ms));
     sleep_until_ms(now_ms() + pause_ms);
     pause_ms = std::min(pause_ms * 2, kLongestPauseMs);
   }
