@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "common/camera_states.h"
-#include "nvtd/core/element_reader.h"
+#include "nvtd/soap/element_reader.h"
 
 namespace nvtd {
 namespace {
