@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -277,11 +278,7 @@ TEST(IrswitchdForcedMode, ADryRunIgnoresTheMode) {
 TEST(IrswitchdStart, AMissingDeviceStillTearsTheLibraryDown) {
   char dir[] = "/tmp/irswitchd_test.XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string optics = std::string(dir) + "/optics";
-  FILE* file = fopen(optics.c_str(), "w");
-  ASSERT_NE(file, nullptr);
-  fputs("iav_absent=1\n", file);
-  fclose(file);
+  std::ofstream(std::string(dir) + "/optics") << "iav_absent=1\n";
   setenv("VCAM_DIR", dir, 1);
   char name[] = "irswitchd";
   char* argv[] = {name, nullptr};

@@ -227,8 +227,7 @@ TEST_F(NetconfigTest, SwitchToDhcpCommands) {
                 "mode=dhcp > /etc/network/.interfaces.fake01",
                 restart}));
   EXPECT_EQ(fake_.traces, (std::vector<std::string>{"running " + restart + "\n"}));
-  EXPECT_EQ(fake_.committed, (std::vector<std::string>{"/etc/network/.interfaces.fake01 -> "
-                                                       "/etc/network/interfaces"}));
+  EXPECT_EQ(fake_.committed.at(0), "/etc/network/.interfaces.fake01 -> /etc/network/interfaces");
   EXPECT_TRUE(fake_.removed.empty());
 }
 

@@ -119,10 +119,10 @@ class Soundtap:
                 c.kill()
             c.wait()
         if self.proc and self.proc.poll() is None:
-            # Under a wrapper the daemon is its child: a stop signal to strace alone would
-            # leave the daemon running, holding its queues.
-            for child in self.children():
-                os.kill(child, signal.SIGTERM)
+            if self.wrap:  # the daemon is strace's child: strace alone would leave it running
+                with open("/proc/%d/task/%d/children" % ((self.proc.pid,) * 2)) as f:
+                    for child in f.read().split():
+                        os.kill(int(child), signal.SIGTERM)
             self.proc.send_signal(signal.SIGTERM)
             try:
                 self.proc.wait(timeout=10)
@@ -132,16 +132,6 @@ class Soundtap:
         if self.feeder:
             self.feeder.terminate()
             self.feeder.wait()
-
-    def children(self):
-        """The daemon under the wrapper, if there is one."""
-        if not self.wrap:
-            return []
-        try:
-            with open("/proc/%d/task/%d/children" % (self.proc.pid, self.proc.pid)) as f:
-                return [int(pid) for pid in f.read().split()]
-        except OSError:
-            return []
 
     def log(self):
         with open(LOG, errors="replace") as f:
