@@ -55,13 +55,18 @@ endfunction()
 
 # camera_add_fuzzer(NAME SOURCES f_fuzz.cc ... LIBS lib ...)
 # A libFuzzer target (CAMERA_FUZZ=ON, clang); CTest runs it briefly inside the camera
-# sandbox, since fuzzed requests reach handlers that change the system.
+# sandbox, since fuzzed requests reach handlers that change the system. Target "fuzzers"
+# builds them all and only what they need (the fuzz build preset builds nothing else).
 function(camera_add_fuzzer name)
   if(NOT CAMERA_FUZZ)
     return()
   endif()
   cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${F_SOURCES})
+  if(NOT TARGET fuzzers)
+    add_custom_target(fuzzers)
+  endif()
+  add_dependencies(fuzzers ${name})
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${F_LIBS})
