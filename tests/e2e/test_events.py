@@ -13,6 +13,7 @@ from datetime import datetime, timedelta, timezone
 import pytest
 
 from camera import in_lan, wait_for
+from nvtd_relay import server_has_read
 from events_rig import (
     PORT, CAMERA, EVENTS_WSDL, CONCRETE, ALARM, CELL, INVALID_THING, WITHIN, set_state, Nvtd,
     read_answer, call, create_pull_point, sid_header, pull, pulled, unsubscribe, renew, stamp,
@@ -40,7 +41,7 @@ def test_a_state_reaches_a_waiting_pull_point_and_a_push_consumer(nvtd, tmp_path
         assert wait_for(lambda: consumer.posts, timeout=10)
         assert consumer.messages() == [(ALARM, "Initialized", "State", "false")]
         with pull(sid, "PT20S") as waiting:
-            time.sleep(0.3)  # the request reaches its slot
+            assert wait_for(lambda: server_has_read(waiting))  # the request reaches its slot
             raised = time.monotonic()
             set_state("motion", "true")
             head, changed = read_answer(waiting, timeout=30)
@@ -156,8 +157,8 @@ def test_renewals_full_table_and_capabilities(nvtd, tmp_path):
         sid, full = create_pull_point()
         assert sid is None and "<wsnt:SubscribeCreationFailedFault>" in full
         assert "SOAP-ENV:Receiver" in full
-        time.sleep(3)  # the short ones expire and are reclaimed for the next
-        assert create_pull_point()[0] is not None
+        # The short ones expire and are reclaimed for the next.
+        assert wait_for(lambda: create_pull_point()[0] is not None, timeout=10, step=0.2)
         capabilities = call("<tev:GetServiceCapabilities/>",
                             EVENTS_WSDL + "/EventPortType/GetServiceCapabilitiesRequest")
         assert 'MaxPullPoints="20"' in capabilities
@@ -201,8 +202,7 @@ def test_pull_refusals_and_the_thread_life(nvtd):
         # counts against that address's share of the connection slots.
         for _ in range(10):
             held.append(pull(sid, "PT30S"))
-            time.sleep(0.1)
-        time.sleep(0.5)  # let the last requests reach their slots
+            assert wait_for(lambda: server_has_read(held[-1]))  # it reached its slot
         assert INVALID_THING in pulled(sid)
         assert INVALID_THING in pulled(7)
     finally:

@@ -13,7 +13,8 @@ import xml.etree.ElementTree as ET
 from datetime import datetime, timezone
 from http.server import BaseHTTPRequestHandler, HTTPServer
 
-from camera import EMULATOR, nvtd_program, wait_for, write_accounts, SOURCE_DIR
+from camera import EMULATOR, nvtd_program, wait_for, write_accounts
+from settingsd import Settingsd
 
 PORT = 8090
 CAMERA = "10.99.0.2"
@@ -72,10 +73,8 @@ class Nvtd:
         self.err_path = tmp_path / "nvtd.err"
         shutil.rmtree(STATES, ignore_errors=True)
         os.makedirs(STATES, mode=0o755)
-        settingsd = os.path.join(SOURCE_DIR, "testbed", "settingsd", "settingsd.py")
-        self.settingsd = subprocess.Popen(
-            ["/usr/bin/python3", settingsd, "--state", str(tmp_path / "settings")],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Serving before nvtd starts: nvtd asks for CAM at once and, unanswered, a second later.
+        self.settingsd = Settingsd(state=str(tmp_path / "settings"))
         if accounts:
             write_accounts(*accounts)
         self.out = open(self.log_path, "w")
@@ -118,8 +117,7 @@ class Nvtd:
         except subprocess.TimeoutExpired:
             self.proc.kill()
             self.proc.wait()
-        self.settingsd.terminate()
-        self.settingsd.wait()
+        self.settingsd.stop()
         self.out.close()
         self.err.close()
         with open(self.err_path) as f:
