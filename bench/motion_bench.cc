@@ -183,6 +183,11 @@ class VirtualTime : public motiond::Effects {
   void print(const std::string&) override {}
   int64_t now_ms() override { return world->now_ms; }
   void wait_until_ms(int64_t when) override { world->now_ms = std::max(world->now_ms, when); }
+  void sampled(int64_t now, const motiond::Step& step) override {
+    if (getenv("BENCH_TRACE") != nullptr && (step.largest > 0 || step.motion))
+      printf("%6.1f largest %d moving %d front %d motion %d active %d absorbed %d\n", now / 1000.0,
+             step.largest, step.moving, step.front, step.motion, step.active, step.absorbed);
+  }
   bool stop_requested() override {
     return world->now_ms >= static_cast<int64_t>(world->bench->seconds * 1000);
   }
@@ -241,12 +246,16 @@ void score(const World& w, const motiond::Options& o, Figures* f) {
     f->within_1s += latency <= 1.0;
     f->latencies.push_back(latency);
     double release = 1e9;  // no "false" after it left: stuck
+    bool on_when_left = false;
     for (const auto& [ms, motion] : w.writes) {
-      if (!motion && static_cast<double>(ms) / 1000 >= to) {
-        release = static_cast<double>(ms) / 1000 - to;
+      const double t = static_cast<double>(ms) / 1000;
+      if (t <= to) on_when_left = motion;
+      if (t > to && on_when_left && !motion) {
+        release = t - to;
         break;
       }
     }
+    if (!on_when_left) release = 0;  // already false as it left
     f->releases.push_back(release);
   }
   for (size_t i = 0; i < w.writes.size(); ++i) {

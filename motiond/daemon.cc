@@ -47,6 +47,7 @@ void sample(const Options& o, Effects& fx, Detector* d, Written* w, const uint8_
   if (!ae_tiles(cfa, &tiles)) return;
   const int interval = 1000 / o.rate;
   const Step step = detect(d, o.settings, tiles, now, interval, day_night_switch);
+  fx.sampled(now, step);
   if (!step.changed) return;
   w->wanted = step.motion;
   w->known = false;

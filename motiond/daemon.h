@@ -22,6 +22,8 @@ class Effects {
   virtual int64_t now_ms() = 0;                                 // a monotonic clock
   virtual void wait_until_ms(int64_t when) = 0;                 // a stop signal cuts it short
   virtual bool stop_requested() = 0;
+  // What each sample found (the bench draws it); nothing by default.
+  virtual void sampled(int64_t /*now_ms*/, const Step& /*step*/) {}
 };
 
 // The AE tiles of a CFA statistics result; false when its AE grid is not 12 x 8.
