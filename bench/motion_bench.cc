@@ -6,7 +6,8 @@
 // to the state turning true (median, worst), missed episodes, false alarms, the time the state
 // takes to turn false after the object left, and the CPU time per sample.
 // With --svg DIR each scene is also drawn as a timeline, DIR/<scene>.svg (motion_timeline.h).
-//   motion_bench [--svg DIR] [SCENE-NAME-PART]
+// --seed N runs the scenes with another sensor noise, texture and IR reflection (default 1).
+//   motion_bench [--svg DIR] [--seed N] [SCENE-NAME-PART]
 #include <time.h>
 
 #include <algorithm>
@@ -106,6 +107,13 @@ const std::vector<BenchScene> kScenes = {
      50},
     // A light that changes and stays: a lamp over the left third of the yard, on for 30 s.
     {"lamp over a third", "luma_noise=16\n", "day 100\nlamp 10 30 0 0 4 8 60\n", false, {}, 60},
+    // The same at night under the IR light, a porch lamp over a quarter of the yard.
+    {"lamp at night (IR)",
+     "luma_noise=48\nnight_gain=600\n",
+     "night 100 10\nlamp 10 30 8 2 4 6 8\n",
+     true,
+     {},
+     60},
     // A cloud's soft shadow front crossing the picture (half of it in 3 s), and the sun back.
     {"cloud shadow front",
      "luma_noise=16\n",
@@ -188,6 +196,7 @@ struct World {
 };
 World* world = nullptr;
 const char* svg_dir = nullptr;  // --svg
+std::string seed_line;          // --seed: another sensor noise and texture
 
 double cpu_seconds() {
   timespec t{};
@@ -370,7 +379,7 @@ void draw_timeline(const World& w, const motiond::Options& o, const char* dir) {
 Figures run_scene(const BenchScene& s, const motiond::Options& options) {
   World w;
   w.bench = &s;
-  w.optics = vcam::parse_optics(s.optics);
+  w.optics = vcam::parse_optics(s.optics + seed_line);
   w.light = vcam::parse_scene(s.scene);
   w.scene.objects = vcam::parse_objects(s.scene);
   w.scene.effects = vcam::parse_effects(s.scene);
@@ -403,6 +412,8 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--svg") == 0 && i + 1 < argc) {
       svg_dir = argv[++i];
+    } else if (std::strcmp(argv[i], "--seed") == 0 && i + 1 < argc) {
+      seed_line = std::string("seed=") + argv[++i] + "\n";
     } else {
       only = argv[i];
     }

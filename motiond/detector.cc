@@ -19,9 +19,12 @@ constexpr int32_t kAbsorbMs = 60000;     // a tile standing out this long become
 constexpr float kPart = 0.5f;            // a tile "stands out" past this part of its threshold
 constexpr float kChangePart = 0.5f;      // and "changed" when it moved by this part of it
 constexpr int64_t kStillMs = 1600;       // standing out, unchanged this long: background
-constexpr int64_t kMovingMs = 1000;      // a group moves when a tile of it changed this recently
+constexpr int64_t kFreshMs = 200;        // a tile that changed this recently is not a step's
 constexpr int kPersisted = 2;            // tiles of a group that stood out in the last sample
 constexpr int kFollowed = 2;             // samples a group is followed before it is motion
+constexpr int kGap = 1;                  // samples without it that do not end it
+constexpr float kPartMost = 2;           // what one tile adds to a group's evidence at most
+constexpr int kMovedShare = 3;           // a group moves when a third of it changed lately
 constexpr float kNoiseClip = 3;          // a deviation counts at most this many noise levels
 
 using Values = std::array<float, kTiles>;
@@ -30,6 +33,16 @@ float median(const Tiles& tiles) {
   std::array<uint16_t, kTiles> sorted = tiles;
   std::nth_element(sorted.begin(), sorted.begin() + kTiles / 2, sorted.end());
   return std::max(kFloorLuma, static_cast<float>(sorted[kTiles / 2]));
+}
+
+// Takes out what moved every tile alike: the median of the tiles' ratios to their background
+// (a large object that shifts the frame's median moves fewer than half of them).
+void level(const Values& background, Values* relative) {
+  Values ratio;
+  for (int i = 0; i < kTiles; ++i) ratio[i] = (*relative)[i] / std::max(background[i], 1e-3f);
+  std::nth_element(ratio.begin(), ratio.begin() + kTiles / 2, ratio.end());
+  const float gain = std::max(ratio[kTiles / 2], 1e-3f);
+  for (float& value : *relative) value /= gain;
 }
 
 void relearn(Detector* d, const Values& relative, int64_t now_ms) {
@@ -63,12 +76,40 @@ Standing standing(const Detector& d, const Settings& s, const Values& relative) 
   return st;
 }
 
-// Notes which tiles changed since they last did; a tile that stands out but has not changed for
-// kStillMs is a step that holds still (a lamp, a parked car, a person who stopped): background,
-// unless it belongs to a group that still moves (the middle of a long, slow object).
+// Labels the 4-adjacent groups of set cells (1, 2, ...; 0 for unset); returns their count.
+int label_groups(const Cells& set, std::array<uint8_t, kTiles>* label) {
+  label->fill(0);
+  std::array<int, kTiles> stack;
+  int groups = 0;
+  for (int start = 0; start < kTiles; ++start) {
+    if (!set[start] || (*label)[start] != 0) continue;
+    const auto id = static_cast<uint8_t>(++groups);
+    int top = 0;
+    stack[top++] = start;
+    (*label)[start] = id;
+    while (top > 0) {
+      const int i = stack[--top];
+      const int row = i / kColumns, column = i % kColumns;
+      const int next[4] = {column > 0 ? i - 1 : -1, column < kColumns - 1 ? i + 1 : -1,
+                           row > 0 ? i - kColumns : -1, row < kRows - 1 ? i + kColumns : -1};
+      for (int n : next) {
+        if (n < 0 || !set[n] || (*label)[n] != 0) continue;
+        (*label)[n] = id;
+        stack[top++] = n;
+      }
+    }
+  }
+  return groups;
+}
+
+// Notes which tiles changed since they last did. A group of tiles that stand out, at least
+// half of which have not changed for kStillMs, is a step that holds still (a lamp, a parked
+// car, a person who stopped): its active tiles are background at once, the rest is learnt as
+// usual; unless it is the group that moves (the middle of a long, slow object), and but for
+// tiles that changed within kFreshMs (something new beside it).
 int follow_changes(Detector* d, const Settings& s, const Values& relative, Standing* st,
                    int64_t now_ms) {
-  int absorbed = 0;
+  Cells still{};
   for (int i = 0; i < kTiles; ++i) {
     const float limit = kChangePart * threshold(d->noise[i], s.sensitivity);
     if (std::fabs(relative[i] - d->still_value[i]) > limit) {
@@ -76,12 +117,26 @@ int follow_changes(Detector* d, const Settings& s, const Values& relative, Stand
       d->changed_ms[i] = now_ms;
     }
     const bool carried = d->last_group[i] && d->group_moving;
-    if (st->out[i] && !carried && now_ms - d->changed_ms[i] >= kStillMs) {
+    still[i] = st->out[i] && !carried && now_ms - d->changed_ms[i] >= kStillMs;
+  }
+  std::array<uint8_t, kTiles> label;
+  const int groups = label_groups(st->out, &label);
+  std::array<int, kTiles + 1> size{}, quiet{};
+  for (int i = 0; i < kTiles; ++i) {
+    size[label[i]]++;
+    quiet[label[i]] += still[i] ? 1 : 0;
+  }
+  int absorbed = 0;
+  for (int i = 0; i < kTiles && groups > 0; ++i) {
+    const int id = label[i];
+    if (id == 0 || quiet[id] == 0 || 2 * quiet[id] < size[id]) continue;
+    if (!still[i] && now_ms - d->changed_ms[i] < kFreshMs) continue;  // something new beside it
+    if (st->active[i]) {
       d->background[i] = relative[i];
       d->moving_ms[i] = 0;
-      st->out[i] = st->active[i] = false;
       ++absorbed;
     }
+    st->out[i] = st->active[i] = false;
   }
   return absorbed;
 }
@@ -111,32 +166,6 @@ void learn(Detector* d, const Values& relative, const Cells& out, bool quiet, in
   }
 }
 
-// Labels the 4-adjacent groups of set cells (1, 2, ...; 0 for unset); returns their count.
-int label_groups(const Cells& set, std::array<uint8_t, kTiles>* label) {
-  label->fill(0);
-  std::array<int, kTiles> stack;
-  int groups = 0;
-  for (int start = 0; start < kTiles; ++start) {
-    if (!set[start] || (*label)[start] != 0) continue;
-    const auto id = static_cast<uint8_t>(++groups);
-    int top = 0;
-    stack[top++] = start;
-    (*label)[start] = id;
-    while (top > 0) {
-      const int i = stack[--top];
-      const int row = i / kColumns, column = i % kColumns;
-      const int next[4] = {column > 0 ? i - 1 : -1, column < kColumns - 1 ? i + 1 : -1,
-                           row > 0 ? i - kColumns : -1, row < kRows - 1 ? i + kColumns : -1};
-      for (int n : next) {
-        if (n < 0 || !set[n] || (*label)[n] != 0) continue;
-        (*label)[n] = id;
-        stack[top++] = n;
-      }
-    }
-  }
-  return groups;
-}
-
 // Whether cell i overlaps or touches (sides or corners) a cell of the group.
 bool near_group(const Cells& group, int i) {
   const int row = i / kColumns, column = i % kColumns;
@@ -151,13 +180,15 @@ bool near_group(const Cells& group, int i) {
 // What one group of tiles that stand out is.
 struct Group {
   int size = 0, persisted = 0;
-  bool active = false, continues = false, moving = false;
+  float evidence = 0;  // its tiles' parts of their thresholds (each counted up to kPartMost)
+  bool continues = false;
   int rows = 0, columns = 0;  // bits of the rows and columns it reaches
 };
 
-// The group to follow: among those with an active tile, MinCount tiles and kPersisted that
-// stood out in the last sample too (a streak lasting one sample has none), the largest that
-// continues the last sample's group, else the largest.
+// The group to follow: among those of MinCount tiles, with the evidence of MinCount active
+// ones (a faint object spread over more tiles than it fills counts too) and kPersisted tiles
+// that stood out in the last sample too (a streak lasting one sample has none), the largest
+// that continues the last sample's group, else the largest.
 int choose_group(const Detector& d, const Settings& s, const Standing& st,
                  const std::array<uint8_t, kTiles>& label, int groups,
                  std::array<Group, kTiles>* g) {
@@ -166,7 +197,7 @@ int choose_group(const Detector& d, const Settings& s, const Standing& st,
     Group& group = (*g)[label[i]];
     group.size++;
     group.persisted += d.last_sign[i] == st.sign[i] ? 1 : 0;
-    group.active = group.active || st.active[i];
+    group.evidence += std::min(st.part[i], kPartMost);
     group.continues = group.continues || near_group(d.last_group, i);
     group.rows |= 1 << (i / kColumns);
     group.columns |= 1 << (i % kColumns);
@@ -174,7 +205,9 @@ int choose_group(const Detector& d, const Settings& s, const Standing& st,
   int best = 0;
   for (int id = 1; id <= groups; ++id) {
     const Group& group = (*g)[id];
-    if (!group.active || group.size < s.min_count || group.persisted < kPersisted) continue;
+    if (group.size < s.min_count || group.evidence < static_cast<float>(s.min_count) ||
+        group.persisted < kPersisted)
+      continue;
     const Group* now = best ? &(*g)[best] : nullptr;
     if (now == nullptr || (group.continues && !now->continues) ||
         (group.continues == now->continues && group.size > now->size))
@@ -196,8 +229,8 @@ void delay(Detector* d, const Settings& s, bool raw, int64_t since_ms, int64_t n
 }
 
 // Follows the group from sample to sample; true when it is motion: it has been followed for
-// kFollowed samples (each continuing the last one's), some of its tiles changed since it began
-// and within kMovingMs, and it does not reach from one side of the picture to the other.
+// kFollowed samples (each continuing the last one's), enough of its tiles changed lately (and
+// since it began), and it does not reach from one side of the picture to the other.
 bool follow(Detector* d, const Settings& s, const Standing& st, int64_t now_ms, int interval_ms,
             Step* step) {
   std::array<uint8_t, kTiles> label;
@@ -206,15 +239,19 @@ bool follow(Detector* d, const Settings& s, const Standing& st, int64_t now_ms, 
   const int best = choose_group(*d, s, st, label, groups, &g);
   for (int i = 0; i < kTiles; ++i) d->last_sign[i] = st.out[i] ? st.sign[i] : 0;
   for (int id = 1; id <= groups; ++id) {
-    if (g[id].active) step->largest = std::max(step->largest, g[id].size);
+    if (g[id].evidence >= 1) step->largest = std::max(step->largest, g[id].size);
   }
   d->group_moving = false;
   if (best == 0) {
-    d->last_group.fill(false);
-    d->raw_since_ms = -1;
-    d->followed = 0;
+    // A faint object may fall short for a sample: it is followed on over one such gap.
+    if (++d->gap > kGap) {
+      d->last_group.fill(false);
+      d->raw_since_ms = -1;
+      d->followed = 0;
+    }
     return false;
   }
+  d->gap = 0;
   const Group& group = g[best];
   // Its tiles stood out in the last sample too: it began then.
   if (!group.continues || d->raw_since_ms < 0) {
@@ -222,12 +259,17 @@ bool follow(Detector* d, const Settings& s, const Standing& st, int64_t now_ms, 
     d->followed = 0;
   }
   d->followed++;
-  bool moving = false;
+  // It moved when enough of its tiles changed (by part of their threshold) in this sample or
+  // the last, since it began: one, or a third of a large group (noise alone changes a few
+  // tiles of a large still patch at night).
+  int changed = 0;
   for (int i = 0; i < kTiles; ++i) {
     d->last_group[i] = label[i] == best;
-    moving = moving || (d->last_group[i] && d->changed_ms[i] > d->raw_since_ms &&
-                        now_ms - d->changed_ms[i] < kMovingMs);
+    const bool lately =
+        d->changed_ms[i] > d->raw_since_ms && now_ms - d->changed_ms[i] <= interval_ms;
+    changed += d->last_group[i] && lately ? 1 : 0;
   }
+  const bool moving = changed >= std::max(1, group.size / kMovedShare);
   constexpr int kAllRows = (1 << kRows) - 1, kAllColumns = (1 << kColumns) - 1;
   step->front = group.rows == kAllRows || group.columns == kAllColumns;
   step->moving = d->group_moving = moving;
@@ -261,6 +303,7 @@ Step detect(Detector* d, const Settings& s, const Tiles& tiles, int64_t now_ms, 
   const float mid = median(tiles);
   Values relative;
   for (int i = 0; i < kTiles; ++i) relative[i] = static_cast<float>(tiles[i]) / mid;
+  if (d->learnt) level(d->background, &relative);
   Step step;
   const bool jump = d->learnt && std::fabs(mid - d->last_median) > kSceneJump * d->last_median;
   d->last_median = mid;

@@ -38,6 +38,7 @@ struct Detector {
   std::array<int8_t, kTiles> last_sign{};    // -1/+1: the tile stood out in the last sample
   Cells last_group{};                        // the last sample's followed group
   int followed = 0;                          // samples the group has been followed
+  int gap = 0;                               // samples it has been missing
   bool group_moving = false;                 // and whether it moved in the last one
   bool learnt = false;
   float last_median = 0;
@@ -52,7 +53,7 @@ struct Step {
   bool motion = false;
   bool changed = false;
   int active = 0;       // active tiles
-  int largest = 0;      // the largest group of adjacent tiles that stand out (with an active one)
+  int largest = 0;      // the largest group of adjacent tiles that stand out (with evidence)
   bool moving = false;  // that group follows the last sample's and changed since it began
   bool front = false;   // it reaches across the picture: a front of light or shadow
   int absorbed = 0;     // tiles taken as background because they stopped changing
