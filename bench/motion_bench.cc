@@ -121,6 +121,13 @@ const std::vector<BenchScene> kScenes = {
      false,
      {},
      60},
+    // A slower, softer front from the right (half the picture in 6 s), then the sun back.
+    {"slow shadow from the right",
+     "luma_noise=16\n",
+     "day 100\nshadow 10 12 12 -1 3 600\nshadow 40 12 12 -1 3 1667\n",
+     false,
+     {},
+     60},
     // Rain or insects under the IR light: streaks three tiles tall lasting one sample.
     {"IR sparkles (rain)",
      "luma_noise=24\nnight_gain=600\n",
