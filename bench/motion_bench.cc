@@ -376,6 +376,16 @@ void draw_timeline(const World& w, const motiond::Options& o, const char* dir) {
   for (const TamperWindow& win : w.bench->tamper) {
     tl.tampering.push_back({win.kind, {win.from, std::min(win.to, w.bench->seconds)}});
   }
+  static const char* const kEffectNames[] = {"lamp",  "shadow", "sparkles", "cover",
+                                             "blind", "smear",  "view"};
+  for (const vcam::SceneEffect& e : w.scene.effects) {
+    const double to = e.kind == vcam::EffectKind::kShadow ? e.from + e.travel : e.from + e.seconds;
+    tl.marks.push_back(
+        {kEffectNames[static_cast<int>(e.kind)], e.from, std::min(to, w.bench->seconds)});
+  }
+  for (const Switch& sw : w.bench->switches) {
+    tl.marks.push_back({sw.announced ? "IR switch" : "IR switch (unannounced)", sw.at, sw.at});
+  }
   for (const Sample& smp : w.samples) {
     tl.samples.push_back({static_cast<double>(smp.ms) / 1000, smp.step.largest, smp.step.motion,
                           smp.step.quiet, smp.tamper.condition, smp.tamper.raised});

@@ -26,6 +26,11 @@ struct Timeline {
   int min_count = 3;
   std::vector<std::pair<double, double>> episodes;  // objects in the picture, from and to
   std::vector<std::pair<int, std::pair<double, double>>> tampering;  // kind, from and to
+  struct Mark {
+    std::string what;  // "lamp", "shadow", "IR switch", ...
+    double from, to;
+  };
+  std::vector<Mark> marks;  // what else happens in the scene
   std::vector<TimelineSample> samples;
 };
 
@@ -83,6 +88,12 @@ inline bool write_timeline(const Timeline& tl, const std::string& dir) {
                  x(span.first), std::max(1.0, x(span.second) - x(span.first)),
                  kTamperColours[kind & 3]);
   }
+  for (const Timeline::Mark& m : tl.marks) {
+    std::fprintf(f,
+                 "<rect x=\"%.1f\" y=\"22\" width=\"%.1f\" height=\"6\" fill=\"#88a\"/>"
+                 "<text x=\"%.1f\" y=\"20\" font-size=\"9\">%s</text>\n",
+                 x(m.from), std::max(1.0, x(m.to) - x(m.from)), x(m.from), escaped(m.what).c_str());
+  }
   // Quiet windows (grey) and the motion state (red) behind the group size.
   for (size_t i = 0; i < tl.samples.size(); ++i) {
     const TimelineSample& s = tl.samples[i];
@@ -126,11 +137,13 @@ inline bool write_timeline(const Timeline& tl, const std::string& dir) {
                  "<text x=\"%.1f\" y=\"%.0f\" text-anchor=\"middle\">%d s</text>\n",
                  x(t), x(t), axis - 8, x(t), axis + 6, t);
   }
-  std::fprintf(f,
-               "<text x=\"10\" y=\"%.0f\" fill=\"#666\">green: objects in the picture; red: motion "
-               "true; grey: quiet; lanes: tamper condition (thin), state raised (thick)</text>\n"
-               "</svg>\n",
-               height - 4);
+  std::fprintf(
+      f,
+      "<text x=\"10\" y=\"%.0f\" fill=\"#666\">green: objects in the picture, blue: what else "
+      "happens; red: motion true; grey: quiet; lanes: tamper condition (thin), state "
+      "raised (thick)</text>\n"
+      "</svg>\n",
+      height - 4);
   return std::fclose(f) == 0;
 }
 
