@@ -283,19 +283,12 @@ float threshold(float noise, int sensitivity) {
   return (2.5f + dull * 0.065f) * noise + 0.02f + dull * 0.0006f;
 }
 
-int largest_group(const Cells& active, Cells* group) {
+int largest_group(const Cells& active) {
   std::array<uint8_t, kTiles> label;
   const int groups = label_groups(active, &label);
   std::array<int, kTiles + 1> size{};
-  int largest = 0;
   for (int i = 0; i < kTiles; ++i) size[label[i]] += label[i] ? 1 : 0;
-  for (int id = 1; id <= groups; ++id) largest = size[id] > size[largest] ? id : largest;
-  for (int i = 0; group != nullptr && i < kTiles; ++i) (*group)[i] = largest && label[i] == largest;
-  return size[largest];
-}
-
-int largest_group(const Cells& active) {
-  return largest_group(active, nullptr);
+  return groups == 0 ? 0 : *std::max_element(size.begin() + 1, size.begin() + groups + 1);
 }
 
 Step detect(Detector* d, const Settings& s, const Tiles& tiles, int64_t now_ms, int interval_ms,

@@ -67,8 +67,6 @@ Step detect(Detector* d, const Settings& s, const Tiles& tiles, int64_t now_ms, 
 
 // The largest group of 4-adjacent set cells.
 int largest_group(const Cells& active);
-// The same, its cells in *group (when not null).
-int largest_group(const Cells& active, Cells* group);
 
 // A tile's threshold (relative to the median) for its noise level at a sensitivity.
 float threshold(float noise, int sensitivity);
