@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/camera_states.h"
+
 namespace motiond {
 
 namespace {
@@ -69,8 +71,9 @@ void hold(Tamper* t, int kind, bool now, int64_t now_ms, TamperStep* step) {
 }  // namespace
 
 const char* tamper_state_name(int kind) {
-  static const char* const kNames[kTamperKinds] = {"image-too-dark", "image-too-bright",
-                                                   "image-too-blurry", "global-scene-change"};
+  static const char* const kNames[kTamperKinds] = {
+      camera_state::kImageTooDark, camera_state::kImageTooBright, camera_state::kImageTooBlurry,
+      camera_state::kGlobalSceneChange};
   return kNames[std::clamp(kind, 0, kTamperKinds - 1)];
 }
 

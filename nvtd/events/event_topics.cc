@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "common/camera_states.h"
 #include "nvtd/events/time_text.h"
 #include "nvtd/soap/envelope.h"
 
@@ -20,12 +21,12 @@ constexpr char kAnalyticsConfigurationToken[] = "T-VACfg-00";
 constexpr char kMotionRule[] = "MyMotionDetectorRule";
 
 constexpr std::array<TopicInfo, kTopicCount> kTopics = {{
-    {"VideoSource/MotionAlarm", "motion"},
-    {"RuleEngine/CellMotionDetector/Motion", "motion"},
-    {"VideoSource/ImageTooDark/ImagingService", "image-too-dark"},
-    {"VideoSource/ImageTooBright/ImagingService", "image-too-bright"},
-    {"VideoSource/ImageTooBlurry/ImagingService", "image-too-blurry"},
-    {"VideoSource/GlobalSceneChange/ImagingService", "global-scene-change"},
+    {"VideoSource/MotionAlarm", camera_state::kMotion},
+    {"RuleEngine/CellMotionDetector/Motion", camera_state::kMotion},
+    {"VideoSource/ImageTooDark/ImagingService", camera_state::kImageTooDark},
+    {"VideoSource/ImageTooBright/ImagingService", camera_state::kImageTooBright},
+    {"VideoSource/ImageTooBlurry/ImagingService", camera_state::kImageTooBlurry},
+    {"VideoSource/GlobalSceneChange/ImagingService", camera_state::kGlobalSceneChange},
 }};
 
 // The tamper topics: a video source's, with its configuration token as Source and a State.
@@ -124,7 +125,7 @@ TopicMask topics_of_state(const std::string& state_name) {
 }
 
 bool state_is_raised(const std::string& value) {
-  return value == "true" || value == "1" || value == "on" || value == "yes";
+  return value == camera_state::kTrue || value == "1" || value == "on" || value == "yes";
 }
 
 std::string topic_element(const EventMessage& message) {
