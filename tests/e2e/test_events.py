@@ -15,7 +15,7 @@ import pytest
 from camera import in_lan, wait_for
 from nvtd_relay import server_has_read
 from events_rig import (
-    PORT, CAMERA, EVENTS_WSDL, CONCRETE, ALARM, CELL, INVALID_THING, WITHIN, set_state, Nvtd,
+    PORT, CAMERA, EVENTS_WSDL, CONCRETE, ALARM, CELL, TAMPER, INVALID_THING, WITHIN, set_state, Nvtd,
     read_answer, call, create_pull_point, sid_header, pull, pulled, unsubscribe, renew, stamp,
     span, messages, Consumer, subscribe, envelope, WSNT, filter_element)
 from onvif_client import onvif_library
@@ -36,7 +36,9 @@ def test_a_state_reaches_a_waiting_pull_point_and_a_push_consumer(nvtd, tmp_path
         sid, created = create_pull_point("PT60S")
         first = pulled(sid)
         assert messages(first) == [(ALARM, "Initialized", "State", "false"),
-                                   (CELL, "Initialized", "IsMotion", "false")]
+                                   (CELL, "Initialized", "IsMotion", "false")] + [
+                                       (topic, "Initialized", "State", "false")
+                                       for topic in TAMPER.values()]
         _, subscribed = subscribe(consumer.address, expression=(ALARM,))
         assert wait_for(lambda: consumer.posts, timeout=10)
         assert consumer.messages() == [(ALARM, "Initialized", "State", "false")]
@@ -93,7 +95,8 @@ def test_changes_between_pulls_queue_in_order_and_silence_waits_the_timeout(nvtd
     ((CELL, CONCRETE), [CELL]),
     ((ALARM + "|tns1:RuleEngine//.",), [ALARM, CELL]),
     (("tns1:RuleEngine//.",), [CELL]),
-    (None, [ALARM, CELL]),
+    (None, [ALARM, CELL] + list(TAMPER.values())),
+    (("tns1:VideoSource/ImageTooDark//.",), [TAMPER["image-too-dark"]]),
     (("tns1:Device/Trigger/DigitalInput",), "TopicNotSupportedFault"),
     ((ALARM, "http://example.com/dialect"), "TopicExpressionDialectUnknownFault"),
 ])
@@ -103,6 +106,31 @@ def test_topic_filters(nvtd, expression, expected):
         assert sid is None and "<wsnt:%s>" % expected in answer
         return
     assert [m[0] for m in messages(pulled(sid))] == expected
+
+
+def test_tamper_states_reach_a_pull_point_as_initialized_then_changed(nvtd, tmp_path):
+    sid, created = create_pull_point("PT60S", ("|".join(TAMPER.values()),))
+    assert sid is not None, created
+    first = pulled(sid)
+    assert messages(first) == [(topic, "Initialized", "State", "false")
+                               for topic in TAMPER.values()]
+    assert '<tt:SimpleItem Name="Source" Value="T-VSConf-00"/>' in first
+    answers = []
+    for name, topic in TAMPER.items():
+        set_state(name, "true")
+        raised = pulled(sid, timeout="PT10S")
+        set_state(name, "false")
+        assert wait_for(lambda: "state %s = false" % name in nvtd.log(), timeout=10)
+        cleared = pulled(sid, timeout="PT10S")
+        assert messages(raised) + messages(cleared) == [(topic, "Changed", "State", "true"),
+                                                        (topic, "Changed", "State", "false")]
+        answers += [raised, cleared]
+    properties = call("<tev:GetEventProperties/>",
+                      EVENTS_WSDL + "/EventPortType/GetEventPropertiesRequest")
+    for topic in TAMPER.values():
+        name, family = topic.split("/")[1:]
+        assert "<%s><%s wstop:topic=\"true\">" % (name, family) in properties
+    validate(tmp_path, created, first, properties, *answers)
 
 
 def test_a_dead_push_consumer_does_not_delay_a_live_one(nvtd):

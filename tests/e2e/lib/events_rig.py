@@ -29,6 +29,11 @@ CONCRETE_SET = "http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet"
 CONCRETE = "http://docs.oasis-open.org/wsn/t-1/TopicExpression/Concrete"
 ALARM = "tns1:VideoSource/MotionAlarm"
 CELL = "tns1:RuleEngine/CellMotionDetector/Motion"
+# motiond's tamper states and the topics they raise (the imaging service's family).
+TAMPER = {"image-too-dark": "tns1:VideoSource/ImageTooDark/ImagingService",
+          "image-too-bright": "tns1:VideoSource/ImageTooBright/ImagingService",
+          "image-too-blurry": "tns1:VideoSource/ImageTooBlurry/ImagingService",
+          "global-scene-change": "tns1:VideoSource/GlobalSceneChange/ImagingService"}
 INVALID_THING = "<SOAP-ENV:Value>ter:InvalidThing</SOAP-ENV:Value>"
 # How soon a state must arrive; the emulated camera build is given more.
 WITHIN = 5.0 if EMULATOR else 1.0
