@@ -110,7 +110,8 @@ class Soundtap:
         with open(LOG, "wb") as log, open(OUT, "wb") as out:
             self.proc = subprocess.Popen(self.wrap + program("soundtap", "soundtap") + self.args +
                                          ["--stdout"], stdout=out, stderr=log, env=env)
-        assert self.wait_log("enter audio_thread\n")
+        # Under strace, and behind a squatter's rounds, a loaded machine takes longer.
+        assert self.wait_log("enter audio_thread\n", timeout=30.0 if self.wrap else 8.0), self.log()
         return self
 
     def stop(self):
