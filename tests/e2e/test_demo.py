@@ -13,7 +13,7 @@ import uuid
 import pytest
 
 from camera import EMULATOR, SOURCE_DIR, wait_for
-from media_probe import jpeg_quarters, jpeg_size
+from media_probe import audio_of, jpeg_quarters, jpeg_size
 from onvif_client import onvif_library
 from onvif_soap import envelope, security
 
@@ -130,6 +130,30 @@ def test_a_new_encoder_setting_shows_in_the_next_stream_and_snapshot(demo):
     # The bit rate is the encoder's setting, which the stand-in logs for each stream it makes.
     log = camera_file("/run/camera-logs/rtsp-server.log")
     assert log.splitlines()[-1] == "stream2: 640x360 10 fps 512000 bit/s", log
+
+
+def in_camera(cmd, like="soundtap", env=None):
+    """Runs cmd inside the camera's sandbox (the namespaces and environment of the process
+    like), with env added."""
+    pid = camera_processes(like)[0]
+    with open("/proc/%s/environ" % pid, "rb") as f:
+        base = dict(v.decode().split("=", 1) for v in f.read().split(b"\0") if b"=" in v)
+    return subprocess.run(["nsenter", "-t", pid, "-a", "--"] + cmd, env={**base, **(env or {})},
+                          capture_output=True, text=True, timeout=60)
+
+
+def test_the_main_stream_carries_soundtaps_aac_at_its_rate(demo):
+    stream1 = "rtsp://10.99.0.2/onvif/stream1"
+    for args, rate in (("--aac --samplerate 8000 --bitrate 16000", 8000),
+                       ("--aac --samplerate 16000 --bitrate 32000", 16000)):
+        # soundtap restarted by its start-up script with other options, as on the camera.
+        r = in_camera(["/etc/init.d/S60soundtap", "restart"], env={"SOUNDTAP_ARGS": args})
+        assert r.returncode == 0, r.stdout + r.stderr
+        seen = []
+        assert wait_for(lambda: seen.append(probe_stream_here(demo, stream1)[1]) or
+                        audio_of(seen[-1]) == ("MPEG-4 AAC", rate, 1), timeout=90, step=2), (
+            args, seen[-1:], camera_file("/run/camera-logs/rtsp-server.log"))
+    assert audio_of(probe_stream_here(demo, "rtsp://10.99.0.2/onvif/stream2")[1]) is None
 
 
 def camera_file(path):
