@@ -19,13 +19,12 @@ def probe_stream(uri, timeout=30):
 
 
 def audio_of(text):
-    """(codec, sample rate, channels) of the first audio stream in the discoverer's output
-    text, or None when it lists none."""
-    audio = re.search(r"audio #\d+: ([^\n(]+).*?Channels: (\d+).*?Sample rate: (\d+)", text,
-                      re.S)
+    """(codec, sample rate) of the first audio stream in the discoverer's output text, or
+    None when it lists none. (Its channel count is the decoder's output, not the stream's.)"""
+    audio = re.search(r"audio #\d+: ([^\n(]+).*?Sample rate: (\d+)", text, re.S)
     if not audio:
         return None
-    return audio.group(1).strip(), int(audio.group(3)), int(audio.group(2))
+    return audio.group(1).strip(), int(audio.group(2))
 
 
 def jpeg_size(data):
