@@ -89,7 +89,8 @@ def soap(d, body, path="/onvif/media_service"):
 def test_the_tour_shows_the_stream_and_saves_a_snapshot(demo):
     out = demo.output()
     assert "host-lan: this machine is 10.99.0.254" in out, out
-    assert "stream1: rtsp://10.99.0.2/onvif/stream1 H.264 1920x1080 25/1 fps" in out, out
+    assert ("stream1: rtsp://10.99.0.2/onvif/stream1 H.264 1920x1080 25/1 fps with MPEG-4 AAC "
+            "16000 Hz") in out, out
     assert "snapshot: JPEG 1920x1080 saved in " in out, out
 
 
