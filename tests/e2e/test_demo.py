@@ -133,10 +133,10 @@ def test_a_new_encoder_setting_shows_in_the_next_stream_and_snapshot(demo):
     assert log.splitlines()[-1] == "stream2: 640x360 10 fps 512000 bit/s", log
 
 
-def in_camera(cmd, like="soundtap", env=None):
-    """Runs cmd inside the camera's sandbox (the namespaces and environment of the process
-    like), with env added."""
-    pid = camera_processes(like)[0]
+def in_camera(cmd, env=None):
+    """Runs cmd inside the camera's sandbox (the namespaces and environment of its streaming
+    stand-in, which camera-up started after the sound card's settings), with env added."""
+    pid = camera_processes("rtsp-server")[0]
     with open("/proc/%s/environ" % pid, "rb") as f:
         base = dict(v.decode().split("=", 1) for v in f.read().split(b"\0") if b"=" in v)
     return subprocess.run(["nsenter", "-t", pid, "-a", "--"] + cmd, env={**base, **(env or {})},
