@@ -73,7 +73,7 @@ class SoundFeed:
 
     def attach(self, src, glib, gst):
         """Pushes what arrives into src (an appsrc) from the main loop until the FIFO ends."""
-        self.src, self.gst = src, gst
+        self.src, self.glib, self.gst = src, glib, gst
         self.push(self.pending)
         self.pending = b""
         self.watch = glib.io_add_watch(self.fd, glib.PRIORITY_DEFAULT,
@@ -99,8 +99,7 @@ class SoundFeed:
 
     def close(self):
         if self.watch:
-            from gi.repository import GLib
-            GLib.source_remove(self.watch)
+            self.glib.source_remove(self.watch)
             self.watch = 0
         if self.fd >= 0:
             os.close(self.fd)
