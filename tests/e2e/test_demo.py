@@ -90,7 +90,7 @@ def test_the_tour_shows_the_stream_and_saves_a_snapshot(demo):
     out = demo.output()
     assert "host-lan: this machine is 10.99.0.254" in out, out
     assert ("stream1: rtsp://10.99.0.2/onvif/stream1 H.264 1920x1080 25/1 fps with MPEG-4 AAC "
-            "16000 Hz") in out, out
+            "16000 Hz") in out, out + camera_file("/run/console.log")[-3000:]
     assert "snapshot: JPEG 1920x1080 saved in " in out, out
 
 
