@@ -134,8 +134,7 @@ def test_a_new_encoder_setting_shows_in_the_next_stream_and_snapshot(demo):
 
 
 def in_camera(cmd, env=None):
-    """Runs cmd inside the camera's sandbox (the namespaces and environment of its streaming
-    stand-in, which camera-up started after the sound card's settings), with env added."""
+    """Runs cmd in the camera, with the namespaces and environment of its streaming stand-in."""
     pid = camera_processes("rtsp-server")[0]
     with open("/proc/%s/environ" % pid, "rb") as f:
         base = dict(v.decode().split("=", 1) for v in f.read().split(b"\0") if b"=" in v)
@@ -154,7 +153,6 @@ def test_the_main_stream_carries_soundtaps_aac_at_its_rate(demo):
         assert wait_for(lambda: seen.append(probe_stream_here(demo, stream1)[1]) or
                         audio_of(seen[-1]) == ("MPEG-4 AAC", rate), timeout=90, step=2), (
             args, seen[-1:], camera_file("/run/camera-logs/rtsp-server.log"))
-    assert audio_of(probe_stream_here(demo, "rtsp://10.99.0.2/onvif/stream2")[1]) is None
 
 
 def camera_file(path):
