@@ -4,6 +4,7 @@ written into /run/camera-state by a shell command reach pull points and push con
 Initialized then Changed messages, queued per subscription; termination times, filters,
 ownership and the third-party client's view."""
 import json
+import re
 import socket
 import subprocess
 import sys
@@ -193,6 +194,40 @@ def test_renewals_full_table_and_capabilities(nvtd, tmp_path):
         faults = [create_pull_point("PT1X")[1], create_pull_point(None, ("tns1:Nothing",))[1],
                   create_pull_point(None, (ALARM, "urn:x"))[1]]
         validate(tmp_path, renewed, full, capabilities, *faults)
+    finally:
+        consumer.close()
+
+
+def test_a_webhook_subscription_is_kept_through_the_address_it_was_given(nvtd, tmp_path):
+    """Home Assistant's way: every later request goes to the Subscribe answer's address only,
+    without the ReferenceParameters; nothing may reach the webhook twice."""
+    consumer = Consumer()
+    try:
+        _, subscribed = subscribe(consumer.address, "PT60S", (ALARM,))
+        address = re.search(r"<wsnt:SubscriptionReference><wsa5:Address>([^<]*)<",
+                            subscribed).group(1)
+        path = re.sub(r"^http://[^/]*", "", address)
+
+        def manager(body, action):
+            return call(body, WSNT + "/SubscriptionManager/" + action, path=path)
+        renewed = manager("<wsnt:Renew><wsnt:TerminationTime>PT120S</wsnt:TerminationTime>"
+                          "</wsnt:Renew>", "RenewRequest")
+        assert span(renewed) == 120
+        assert wait_for(lambda: len(consumer.messages()) == 1, timeout=10)
+        synced = call("<tev:SetSynchronizationPoint/>", EVENTS_WSDL + "/SubscriptionManager/"
+                      "SetSynchronizationPointRequest", path=path)
+        assert "SetSynchronizationPointResponse" in synced, synced
+        assert wait_for(lambda: len(consumer.messages()) == 2, timeout=10)
+        set_state("motion", "true")
+        assert wait_for(lambda: len(consumer.messages()) == 3, timeout=10)
+        gone = manager("<wsnt:Unsubscribe/>", "UnsubscribeRequest")
+        assert "UnsubscribeResponse" in gone, gone
+        set_state("motion", "false")
+        assert wait_for(lambda: "state motion = false" in nvtd.log(), timeout=10)
+        time.sleep(1.0)  # a Notify the camera should not send has had time to arrive
+        assert consumer.messages() == [(ALARM, "Initialized", "State", "false")] * 2 + [
+            (ALARM, "Changed", "State", "true")]
+        validate(tmp_path, subscribed, renewed, synced, gone)
     finally:
         consumer.close()
 
