@@ -185,12 +185,12 @@ void EventService::refresh_address() {
 
 AddedSubscription EventService::add_consumer(const ConsumerSpec& consumer,
                                              const EventAccount& owner, TopicMask topics,
-                                             int duration) {
+                                             int duration, const ItemFilter& content) {
   refresh_address();
   Shared& s = *shared_;
   std::lock_guard<std::mutex> hold(s.lock);
   AddedSubscription added =
-      table_add(s.table, consumer, owner, topics, duration, std::time(nullptr));
+      table_add(s.table, consumer, owner, topics, duration, std::time(nullptr), content);
   if (added.status != AddedSubscription::Status::kAdded) return added;
   if (!s.thread.joinable()) {
     s.stop = false;
