@@ -77,7 +77,7 @@ DispatchOutcome dispatch_request(const OperationTable& table, const Request& req
       send_catalogue_fault(reply, Fault::kNotAuthorized);
       return DispatchOutcome::kAuthFailed;
     }
-    if (!remember_token(*token, request, reply)) return DispatchOutcome::kAuthFailed;
+    if (!remember_token(*token, request, op, reply)) return DispatchOutcome::kAuthFailed;
   }
 
   SectionCacheScope cache;

@@ -41,4 +41,20 @@ bool level_allows(std::string_view level, AccessClass access) {
   return false;
 }
 
+bool changes_nothing(AccessClass access) {
+  switch (access) {
+    case AccessClass::kReadSystem:
+    case AccessClass::kReadSystemSensitive:
+    case AccessClass::kReadSystemSecret:
+    case AccessClass::kReadMedia:
+      return true;
+    case AccessClass::kPreAuth:  // answered before authentication: never has a token
+    case AccessClass::kWriteSystem:
+    case AccessClass::kUnrecoverable:
+    case AccessClass::kActuate:
+      return false;
+  }
+  return false;
+}
+
 }  // namespace nvtd

@@ -13,4 +13,8 @@ namespace nvtd {
 // of this access class.
 bool level_allows(std::string_view level, AccessClass access);
 
+// Whether an operation of this access class only reads (the READ classes): its request may
+// be repeated with the same token without changing anything.
+bool changes_nothing(AccessClass access);
+
 }  // namespace nvtd

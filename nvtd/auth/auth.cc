@@ -13,6 +13,7 @@
 #include <ctime>
 #include <string>
 
+#include "nvtd/auth/access_policy.h"
 #include "nvtd/auth/base64.h"
 #include "nvtd/auth/token_memory.h"
 #include "nvtd/auth/users_file.h"
@@ -64,7 +65,10 @@ AuthResult verify_username_token(std::string_view body, VerifiedToken* token) {
   if (stored) OPENSSL_cleanse(stored->data(), stored->size());
   bool digest_right = expected.size() == password->size() &&
                       CRYPTO_memcmp(expected.data(), password->data(), expected.size()) == 0;
-  if (!stored || !digest_right || !nonce_bytes) return AuthResult::kFailed;
+  // An empty nonce would make the token its Created alone.
+  if (!stored || !digest_right || !nonce_bytes || nonce_bytes->empty()) {
+    return AuthResult::kFailed;
+  }
   std::optional<CreatedTime> at = parse_created(*created);
   if (TokenWindow > 0 &&
       (!at || !created_in_window(*at, TokenWindow, std::int64_t(std::time(nullptr))))) {
@@ -97,12 +101,15 @@ std::optional<VerifiedToken> check_username_token(std::string_view body, Reply& 
   return std::nullopt;
 }
 
-bool remember_token(const VerifiedToken& token, const Request& request, Reply& reply) {
+bool remember_token(const VerifiedToken& token, const Request& request, const Operation* operation,
+                    Reply& reply) {
   if (TokenWindow <= 0) return true;
   std::string_view peer;
   if (request.remote_addr) peer = *request.remote_addr;
-  const TokenUse use{token.nonce, &token.created, token.created.seconds + TokenWindow, token.user,
-                     peer};
+  std::string_view repeatable;
+  if (operation != nullptr && changes_nothing(operation->access)) repeatable = operation->name;
+  const TokenUse use{token.nonce, &token.created, token.created.seconds + TokenWindow,
+                     token.user,  peer,           repeatable};
   if (token_counts(use, token_memory(), wall_clock_ms())) return true;
   send_failed(reply);
   return false;

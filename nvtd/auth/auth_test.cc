@@ -91,6 +91,17 @@ TEST_F(UsersFileTest, OnlyTheCanonicalSpellingOfTheNonceAuthenticates) {
   }
 }
 
+TEST_F(UsersFileTest, AnEmptyNonceFails) {
+  // Right digests over no nonce bytes: the token would be its Created alone.
+  write(UsersFilePath, line("viewer", "s3cret"));
+  const std::string canonical = base64_encode(kNonce);
+  std::string body = token("viewer", password_digest("", kCreated, "s3cret"));
+  body.replace(body.find(canonical), canonical.size(), "");
+  EXPECT_EQ(verify_username_token(body), AuthResult::kFailed);
+  body.replace(body.find("<wsse:Nonce>"), 12, "<wsse:Nonce EncodingType=\"x\">");
+  EXPECT_EQ(verify_username_token(body), AuthResult::kFailed);
+}
+
 TEST_F(UsersFileTest, StepsInOrder) {
   write(UsersFilePath, line("viewer", "s3cret"));
   EXPECT_EQ(verify_username_token("<s:Body><tds:GetUsers/></s:Body>"), AuthResult::kNoCredentials);

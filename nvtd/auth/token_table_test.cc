@@ -1,5 +1,5 @@
-// The token table: its capacity, replays, repeats from the same address, and who is refused
-// when it is full.
+// The token table: its capacity, replays, tokens of each account apart, repeats of reading
+// operations from the same address, who is refused when it is full, and the shared log turns.
 #include "nvtd/auth/token_table.h"
 
 #include <gtest/gtest.h>
@@ -23,8 +23,12 @@ class Table {
   }
   TokenAdmission admit(const std::string& nonce, const char* account,
                        const CreatedTime& created = {kNow, ""}, std::int64_t now_ms = kNowMs,
-                       const char* peer = "10.0.0.9") {
-    return table_.admit(TokenUse{nonce, &created, created.seconds + 300, account, peer}, now_ms);
+                       const char* peer = "10.0.0.9", const char* operation = "GetProfiles") {
+    return table_.admit(TokenUse{nonce, &created, created.seconds + 300, account, peer, operation},
+                        now_ms);
+  }
+  LogTurn log_turn(const char* subject, std::int64_t now_ms) {
+    return table_.log_turn(subject, now_ms);
   }
 
  private:
@@ -62,25 +66,52 @@ TEST(TokenTable, OneInstantIsOneTokenAndExpiredPlacesComeBack) {
   EXPECT_EQ(table.admit("last", "u", {kNow + 301, ""}, kNowMs + 301000), TokenAdmission::kAdmitted);
 }
 
-TEST(TokenTable, TheSameTokenAgainOnlyFromTheSameAddressWithinASecond) {
-  Table table(4);
-  ASSERT_EQ(table.admit("t", "u"), TokenAdmission::kAdmitted);
+TEST(TokenTable, TheSameTokenAgainOnlyOnTheSameReadingOperationFromTheSameAddressWithinASecond) {
+  // "" as an operation: one that changes something (no repeat).
   struct Case {
+    const char* first;  // the operation of the first use, from 10.0.0.9
     std::int64_t after_ms;
     const char* peer;
+    const char* then;
     TokenAdmission expected;
   };
   const Case cases[] = {
-      {0, "10.0.0.9", TokenAdmission::kRepeated},    {999, "10.0.0.9", TokenAdmission::kRepeated},
-      {1000, "10.0.0.9", TokenAdmission::kReplayed}, {5000, "10.0.0.9", TokenAdmission::kReplayed},
-      {10, "10.0.0.8", TokenAdmission::kReplayed},   {10, "", TokenAdmission::kReplayed},
+      {"GetProfiles", 0, "10.0.0.9", "GetProfiles", TokenAdmission::kRepeatAllowed},
+      {"GetProfiles", 999, "10.0.0.9", "GetProfiles", TokenAdmission::kRepeatAllowed},
+      {"GetProfiles", 1000, "10.0.0.9", "GetProfiles", TokenAdmission::kReplayed},
+      {"GetProfiles", 5000, "10.0.0.9", "GetProfiles", TokenAdmission::kReplayed},
+      {"GetProfiles", 10, "10.0.0.8", "GetProfiles", TokenAdmission::kReplayed},
+      {"GetProfiles", 10, "", "GetProfiles", TokenAdmission::kReplayed},
+      {"GetProfiles", 10, "10.0.0.9", "GetUsers", TokenAdmission::kReplayed},
+      {"GetDeviceInformation", 10, "10.0.0.9", "", TokenAdmission::kReplayed},
+      {"", 0, "10.0.0.9", "", TokenAdmission::kReplayed},  // SetHostname twice
+      {"", 10, "10.0.0.9", "GetProfiles", TokenAdmission::kReplayed},
   };
+  Table table(4);
+  int n = 0;
   for (const Case& c : cases) {
-    EXPECT_EQ(table.admit("t", "u", {kNow, ""}, kNowMs + c.after_ms, c.peer), c.expected)
-        << c.after_ms << " " << c.peer;
+    const std::string token = nonce(n++);
+    const CreatedTime at{kNow, ""};
+    ASSERT_EQ(table.admit(token, "u", at, kNowMs, "10.0.0.9", c.first), TokenAdmission::kAdmitted);
+    EXPECT_EQ(table.admit(token, "u", at, kNowMs + c.after_ms, c.peer, c.then), c.expected)
+        << c.first << " then " << c.then << " after " << c.after_ms << " from " << c.peer;
   }
   ASSERT_EQ(table.admit("v", "u", {kNow, ""}, kNowMs, ""), TokenAdmission::kAdmitted);
   EXPECT_EQ(table.admit("v", "u", {kNow, ""}, kNowMs, ""), TokenAdmission::kReplayed);
+}
+
+TEST(TokenTable, AnotherAccountCannotUseUpAToken) {
+  // Another account computes its own digest over a victim's nonce and Created and sends it
+  // first, from the victim's address too: the victim's token still passes, once.
+  Table table(4);
+  EXPECT_EQ(table.admit("seen", "mallory", {kNow, ""}, kNowMs, "10.0.0.9", ""),
+            TokenAdmission::kAdmitted);
+  EXPECT_EQ(table.admit("seen", "victim", {kNow, ""}, kNowMs + 1, "10.0.0.9", ""),
+            TokenAdmission::kAdmitted);
+  EXPECT_EQ(table.admit("seen", "victim", {kNow, ""}, kNowMs + 2, "10.0.0.9", ""),
+            TokenAdmission::kReplayed);
+  EXPECT_EQ(table.admit("seen", "mallory", {kNow, ""}, kNowMs + 3, "10.0.0.9", ""),
+            TokenAdmission::kReplayed);
 }
 
 TEST(TokenTable, AFloodFromOneAccountNeverRefusesAnother) {
@@ -105,6 +136,17 @@ TEST(TokenTable, AFloodFromOneAccountNeverRefusesAnother) {
     EXPECT_TRUE(a == TokenAdmission::kReplayed || a == TokenAdmission::kForgotten) << n;
   }
   EXPECT_EQ(table.admit("again", "viewer", edge), TokenAdmission::kForgotten);
+}
+
+TEST(TokenTable, LogTurnsLiveInTheTable) {
+  // A line a second for each subject, with the count of those left out.
+  Table table(1);
+  EXPECT_TRUE(table.log_turn("viewer", kNowMs).log);
+  EXPECT_FALSE(table.log_turn("viewer", kNowMs + 500).log);
+  EXPECT_TRUE(table.log_turn("boss", kNowMs + 500).log);
+  const LogTurn later = table.log_turn("viewer", kNowMs + 1000);
+  EXPECT_TRUE(later.log);
+  EXPECT_EQ(later.left_out, 1u);
 }
 
 }  // namespace
