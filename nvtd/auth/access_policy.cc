@@ -41,20 +41,23 @@ bool level_allows(std::string_view level, AccessClass access) {
   return false;
 }
 
-bool changes_nothing(AccessClass access) {
+std::string_view read_class_name(AccessClass access) {
   switch (access) {
     case AccessClass::kReadSystem:
+      return "READ_SYSTEM";
     case AccessClass::kReadSystemSensitive:
+      return "READ_SYSTEM_SENSITIVE";
     case AccessClass::kReadSystemSecret:
+      return "READ_SYSTEM_SECRET";
     case AccessClass::kReadMedia:
-      return true;
+      return "READ_MEDIA";
     case AccessClass::kPreAuth:  // answered before authentication: never has a token
     case AccessClass::kWriteSystem:
     case AccessClass::kUnrecoverable:
     case AccessClass::kActuate:
-      return false;
+      return "";
   }
-  return false;
+  return "";
 }
 
 }  // namespace nvtd

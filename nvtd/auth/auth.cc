@@ -106,10 +106,11 @@ bool remember_token(const VerifiedToken& token, const Request& request, const Op
   if (TokenWindow <= 0) return true;
   std::string_view peer;
   if (request.remote_addr) peer = *request.remote_addr;
-  std::string_view repeatable;
-  if (operation != nullptr && changes_nothing(operation->access)) repeatable = operation->name;
+  // Unknown operations (answered with a fault) need a token of their own.
+  std::string_view repeat_scope;
+  if (operation != nullptr) repeat_scope = read_class_name(operation->access);
   const TokenUse use{token.nonce, &token.created, token.created.seconds + TokenWindow,
-                     token.user,  peer,           repeatable};
+                     token.user,  peer,           repeat_scope};
   if (token_counts(use, token_memory(), wall_clock_ms())) return true;
   send_failed(reply);
   return false;

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <fstream>
 #include <string>
 
@@ -221,6 +222,43 @@ TEST_F(UsersFileTest, FaultsWrittenForEachFailure) {
     EXPECT_EQ(out.take(), "");
   }
   reset_process_state();
+}
+
+TEST(RememberToken, ARepeatPassesOnlyForReadingOperationsOfTheSameClass) {
+  reset_process_state();
+  const Operation info{"GetDeviceInformation", AccessClass::kReadSystem, CallForm::kRequest,
+                       nullptr};
+  const Operation dns{"GetDNS", AccessClass::kReadSystem, CallForm::kRequest, nullptr};
+  const Operation users{"GetUsers", AccessClass::kReadSystemSecret, CallForm::kRequest, nullptr};
+  const Operation hostname{"SetHostname", AccessClass::kWriteSystem, CallForm::kRequest, nullptr};
+  struct Case {
+    const Operation* first;
+    const Operation* then;  // at once, from the same address; null: an unknown operation
+    bool passes;
+  };
+  const Case cases[] = {
+      {&info, &info, true},      {&info, &dns, true},           {&info, &users, false},
+      {&info, &hostname, false}, {&hostname, &hostname, false}, {&hostname, &info, false},
+      {nullptr, nullptr, false},
+  };
+  Request request;
+  request.remote_addr = "10.0.0.9";
+  const CreatedTime now{std::int64_t(std::time(nullptr)), ""};
+  int n = 0;
+  for (const Case& c : cases) {
+    const VerifiedToken token{"viewer", "administrator", "nonce-" + std::to_string(n++), now};
+    OutputCapture first, then;
+    ASSERT_TRUE(remember_token(token, request, c.first, first.reply()));
+    EXPECT_EQ(remember_token(token, request, c.then, then.reply()), c.passes)
+        << (c.first ? c.first->name : "-") << " then " << (c.then ? c.then->name : "-");
+    EXPECT_EQ(then.take().find("wsse:FailedAuthentication") != std::string::npos, !c.passes);
+  }
+  // Another account's digest over the same nonce and Created, sent first, uses nothing up.
+  const VerifiedToken victim{"viewer", "user", "seen", now}, other{"mallory", "user", "seen", now};
+  OutputCapture out;
+  EXPECT_TRUE(remember_token(other, request, &hostname, out.reply()));
+  EXPECT_TRUE(remember_token(victim, request, &hostname, out.reply()));
+  EXPECT_FALSE(remember_token(victim, request, &hostname, out.reply()));
 }
 
 }  // namespace

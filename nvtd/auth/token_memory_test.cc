@@ -65,7 +65,7 @@ TEST(TokenFreshness, WindowEitherSideOfTheClock) {
 }
 
 TokenUse use_of(const std::string& nonce, const CreatedTime& created, const char* account) {
-  return TokenUse{nonce, &created, created.seconds + 300, account, "10.0.0.1", "GetProfiles"};
+  return TokenUse{nonce, &created, created.seconds + 300, account, "10.0.0.1", "READ_MEDIA"};
 }
 
 TEST(TokenFreshness, CgiProcessesShareAPrivateFile) {

@@ -52,13 +52,13 @@ std::string token_material(const TokenUse& use) {
   return material.append(use.created->fraction);
 }
 
-// 24 bits of the address and the operation, never 0 for a use that may be repeated; 0 for
+// 24 bits of the address and the READ class, never 0 for a use that may be repeated; 0 for
 // one that may not (an unknown address, an operation that changes something).
 std::uint32_t repeat_hash(const unsigned char* secret, const TokenUse& use) {
-  if (use.peer.empty() || use.repeatable_operation.empty()) return 0;
+  if (use.peer.empty() || use.repeat_scope.empty()) return 0;
   std::string material = "repeat:";
   append_sized(material, use.peer);
-  append_sized(material, use.repeatable_operation);
+  append_sized(material, use.repeat_scope);
   std::uint32_t h = read_at<std::uint32_t>(keyed_hash(secret, material), 0) & 0xffffff;
   return h == 0 ? 1 : h;
 }

@@ -27,16 +27,16 @@ struct TokenUse {
   std::int64_t forget_at;    // Created + window: when it could no longer pass anyway
   std::string_view account;  // the user name as compared with the users file
   std::string_view peer;     // the client's address; "" when unknown
-  // The operation's name when its request changes nothing (a READ class), so that the same
-  // token on the same operation from the same address may come again within kTokenRepeatMs;
+  // The READ class of the operation, whose requests change nothing: the same token on an
+  // operation of the same class from the same address may come again within kTokenRepeatMs.
   // "" when the request must have a token of its own.
-  std::string_view repeatable_operation;
+  std::string_view repeat_scope;
 };
 
 enum class TokenAdmission {
   kAdmitted,       // new: remembered
-  kRepeatAllowed,  // the same token on the same operation that changes nothing, from the same
-                   // address within kTokenRepeatMs: passes
+  kRepeatAllowed,  // the same token again on an operation of the same READ class, from the
+                   // same address within kTokenRepeatMs: passes
   kReplayed,       // seen before: refused
   kFull,           // no place, and this account holds the most tokens of its groups: refused
   kForgotten,      // older than tokens of this account given up to make room: refused

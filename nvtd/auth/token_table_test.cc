@@ -23,8 +23,8 @@ class Table {
   }
   TokenAdmission admit(const std::string& nonce, const char* account,
                        const CreatedTime& created = {kNow, ""}, std::int64_t now_ms = kNowMs,
-                       const char* peer = "10.0.0.9", const char* operation = "GetProfiles") {
-    return table_.admit(TokenUse{nonce, &created, created.seconds + 300, account, peer, operation},
+                       const char* peer = "10.0.0.9", const char* scope = "READ_MEDIA") {
+    return table_.admit(TokenUse{nonce, &created, created.seconds + 300, account, peer, scope},
                         now_ms);
   }
   LogTurn log_turn(const char* subject, std::int64_t now_ms) {
@@ -66,26 +66,26 @@ TEST(TokenTable, OneInstantIsOneTokenAndExpiredPlacesComeBack) {
   EXPECT_EQ(table.admit("last", "u", {kNow + 301, ""}, kNowMs + 301000), TokenAdmission::kAdmitted);
 }
 
-TEST(TokenTable, TheSameTokenAgainOnlyOnTheSameReadingOperationFromTheSameAddressWithinASecond) {
-  // "" as an operation: one that changes something (no repeat).
+TEST(TokenTable, TheSameTokenAgainOnlyForTheSameReadClassFromTheSameAddressWithinASecond) {
+  // The READ class of the operations; "": an operation that changes something.
   struct Case {
-    const char* first;  // the operation of the first use, from 10.0.0.9
+    const char* first;  // the class of the first use, from 10.0.0.9
     std::int64_t after_ms;
     const char* peer;
     const char* then;
     TokenAdmission expected;
   };
   const Case cases[] = {
-      {"GetProfiles", 0, "10.0.0.9", "GetProfiles", TokenAdmission::kRepeatAllowed},
-      {"GetProfiles", 999, "10.0.0.9", "GetProfiles", TokenAdmission::kRepeatAllowed},
-      {"GetProfiles", 1000, "10.0.0.9", "GetProfiles", TokenAdmission::kReplayed},
-      {"GetProfiles", 5000, "10.0.0.9", "GetProfiles", TokenAdmission::kReplayed},
-      {"GetProfiles", 10, "10.0.0.8", "GetProfiles", TokenAdmission::kReplayed},
-      {"GetProfiles", 10, "", "GetProfiles", TokenAdmission::kReplayed},
-      {"GetProfiles", 10, "10.0.0.9", "GetUsers", TokenAdmission::kReplayed},
-      {"GetDeviceInformation", 10, "10.0.0.9", "", TokenAdmission::kReplayed},
-      {"", 0, "10.0.0.9", "", TokenAdmission::kReplayed},  // SetHostname twice
-      {"", 10, "10.0.0.9", "GetProfiles", TokenAdmission::kReplayed},
+      {"READ_MEDIA", 0, "10.0.0.9", "READ_MEDIA", TokenAdmission::kRepeatAllowed},
+      {"READ_MEDIA", 999, "10.0.0.9", "READ_MEDIA", TokenAdmission::kRepeatAllowed},
+      {"READ_MEDIA", 1000, "10.0.0.9", "READ_MEDIA", TokenAdmission::kReplayed},
+      {"READ_MEDIA", 5000, "10.0.0.9", "READ_MEDIA", TokenAdmission::kReplayed},
+      {"READ_MEDIA", 10, "10.0.0.8", "READ_MEDIA", TokenAdmission::kReplayed},
+      {"READ_MEDIA", 10, "", "READ_MEDIA", TokenAdmission::kReplayed},
+      {"READ_SYSTEM", 10, "10.0.0.9", "READ_SYSTEM_SECRET", TokenAdmission::kReplayed},
+      {"READ_SYSTEM", 10, "10.0.0.9", "", TokenAdmission::kReplayed},  // then SetHostname
+      {"", 0, "10.0.0.9", "", TokenAdmission::kReplayed},              // SetHostname twice
+      {"", 10, "10.0.0.9", "READ_SYSTEM", TokenAdmission::kReplayed},
   };
   Table table(4);
   int n = 0;
