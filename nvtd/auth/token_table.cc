@@ -18,7 +18,8 @@
 namespace nvtd {
 namespace {
 
-constexpr std::uint32_t kMagic = 0x4e544b33;  // "NTK3": keys with the account, repeats by operation
+// "NTK3": tokens keyed with their account, repeats by READ class, log turns after the places.
+constexpr std::uint32_t kMagic = 0x4e544b33;
 
 using Digest = std::array<unsigned char, 32>;
 
