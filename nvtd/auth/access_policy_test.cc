@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <utility>
-
 namespace nvtd {
 namespace {
 
@@ -23,21 +21,6 @@ TEST(AccessPolicy, LevelsGrantTheirClassesOnly) {
       EXPECT_EQ(level_allows(c.level, classes[i]), i < c.granted) << c.level << " " << i;
     }
   }
-}
-
-TEST(AccessPolicy, OnlyTheReadClassesMayBeRepeated) {
-  using A = AccessClass;
-  const std::pair<A, const char*> cases[] = {
-      {A::kReadSystem, "READ_SYSTEM"},
-      {A::kReadSystemSensitive, "READ_SYSTEM_SENSITIVE"},
-      {A::kReadSystemSecret, "READ_SYSTEM_SECRET"},
-      {A::kReadMedia, "READ_MEDIA"},
-      {A::kPreAuth, ""},
-      {A::kWriteSystem, ""},
-      {A::kUnrecoverable, ""},
-      {A::kActuate, ""},
-  };
-  for (const auto& [access, name] : cases) EXPECT_EQ(read_class_name(access), name) << name;
 }
 
 }  // namespace

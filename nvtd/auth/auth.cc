@@ -17,6 +17,7 @@
 #include "nvtd/auth/base64.h"
 #include "nvtd/auth/token_memory.h"
 #include "nvtd/auth/users_file.h"
+#include "nvtd/core/log_limiter.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/soap/element_reader.h"
 #include "nvtd/soap/faults.h"
@@ -37,8 +38,8 @@ std::string password_digest(std::string_view nonce_bytes, std::string_view creat
 
 namespace {
 
-void send_failed(Reply& reply) {
-  trace_verbose("auth fail\n");
+void send_failed(Reply& reply, std::string_view peer) {
+  trace_complaint(true, peer, "auth fail\n");
   send_catalogue_fault(reply, Fault::kFailedAuthentication);
 }
 
@@ -81,23 +82,24 @@ AuthResult verify_username_token(std::string_view body, VerifiedToken* token) {
   return AuthResult::kPass;
 }
 
-std::optional<VerifiedToken> check_username_token(std::string_view body, Reply& reply) {
+std::optional<VerifiedToken> check_username_token(std::string_view body, Reply& reply,
+                                                  std::string_view peer) {
   VerifiedToken token;
   switch (verify_username_token(body, &token)) {
     case AuthResult::kPass:
       return token;
     case AuthResult::kNoCredentials:
-      trace_verbose("no credentials supplied\n");
+      trace_complaint(true, peer, "no credentials supplied\n");
       send_catalogue_fault(reply, Fault::kNotAuthorized);
       return std::nullopt;
     case AuthResult::kNoDigest:
-      trace_verbose("auth fault\n");
+      trace_complaint(true, peer, "auth fault\n");
       send_catalogue_fault(reply, Fault::kInvalidSecurity);
       return std::nullopt;
     case AuthResult::kFailed:
       break;
   }
-  send_failed(reply);
+  send_failed(reply, peer);
   return std::nullopt;
 }
 
@@ -112,7 +114,7 @@ bool remember_token(const VerifiedToken& token, const Request& request, const Op
   const TokenUse use{token.nonce, &token.created, token.created.seconds + TokenWindow,
                      token.user,  peer,           repeat_scope};
   if (token_counts(use, token_memory(), wall_clock_ms())) return true;
-  send_failed(reply);
+  send_failed(reply, peer);
   return false;
 }
 

@@ -36,9 +36,11 @@ struct VerifiedToken {
 // window (any text with window 0). On kPass *token describes it.
 AuthResult verify_username_token(std::string_view body, VerifiedToken* token = nullptr);
 
-// The check as the dispatcher runs it: on failure writes the fault response and returns
+// The check as the dispatcher runs it: on failure writes the fault response, traces the
+// refusal (with --verbose, at most once a second for each client address) and returns
 // nullopt; on success the verified token.
-std::optional<VerifiedToken> check_username_token(std::string_view body, Reply& reply);
+std::optional<VerifiedToken> check_username_token(std::string_view body, Reply& reply,
+                                                  std::string_view peer = {});
 
 // Remembers a verified token of a request that passed the access check, for its account, with
 // the client's address and the operation (null when none is known). The same token passes

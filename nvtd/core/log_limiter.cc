@@ -2,8 +2,14 @@
 // quiet for a second may be taken by another.
 #include "nvtd/core/log_limiter.h"
 
+#include <time.h>
+
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
+
+#include "nvtd/core/process_state.h"
 
 namespace nvtd {
 namespace {
@@ -58,6 +64,28 @@ LogTurn LogLimiter::turn(std::string_view subject, std::int64_t now_ms) {
 std::string left_out_note(const LogTurn& turn) {
   if (turn.left_out == 0) return "";
   return " (" + std::to_string(turn.left_out) + " more like this left out)";
+}
+
+void trace_complaint(bool verbose, std::string_view subject, const char* format, ...) {
+  static LogLimiter complaints;
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  const LogTurn turn =
+      complaints.turn(subject, std::int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000);
+  if (!turn.log) return;
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  std::size_t size = std::strlen(text);
+  if (size > 0 && text[size - 1] == '\n') text[--size] = '\0';
+  const std::string note = left_out_note(turn);
+  if (verbose) {
+    trace_verbose("%s%s\n", text, note.c_str());
+  } else {
+    trace("%s%s\n", text, note.c_str());
+  }
 }
 
 }  // namespace nvtd

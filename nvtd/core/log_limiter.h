@@ -51,4 +51,11 @@ class LogLimiter {
 // " (N more like this left out)" for N > 0, else "": the tail of a line that had its turn.
 std::string left_out_note(const LogTurn& turn);
 
+// A complaint a client can repeat at will (a refusal) about subject (its address or its
+// account), traced as trace_verbose() does, or as trace() when verbose is false: at most once
+// a second for each subject across all such complaints, with the count left out. The text
+// is cut at 255 bytes.
+void trace_complaint(bool verbose, std::string_view subject, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
 }  // namespace nvtd
