@@ -44,8 +44,10 @@ std::optional<VerifiedToken> check_username_token(std::string_view body, Reply& 
 
 // Remembers a verified token of a request that passed the access check, for its account, with
 // the client's address and the operation (null when none is known). The same token passes
-// again only on the same operation, one that changes nothing, from the same address within
-// kTokenRepeatMs. On a replay (or a token the memory cannot take) writes the
+// again only for an operation that changes nothing (a READ class), of the class of its first
+// use, from the same address within kTokenRepeatMs: clients such as onvif-util send one token
+// on several reading requests at once. Operations that change something, and unknown ones,
+// need a token of their own. On a replay (or a token the memory cannot take) writes the
 // FailedAuthentication fault and returns false. With TokenWindow 0 nothing is remembered and
 // every token passes.
 bool remember_token(const VerifiedToken& token, const Request& request, const Operation* operation,
