@@ -1,9 +1,12 @@
 """Shared set-up of the end-to-end tests: they run inside testbed/sandbox (CTest starts
-pytest there), find the programs of the build in CAMERA_BUILD_DIR and the helpers in lib/."""
+pytest there), find the programs of the build in CAMERA_BUILD_DIR, the helpers that speak to
+the camera in testbed/client (the tour and the benchmarks use them too) and the tests' own
+in lib/."""
 import os
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "lib"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [os.path.join(HERE, "lib"), os.path.join(HERE, "..", "..", "testbed", "client")]
 
 import pytest  # noqa: E402
 
