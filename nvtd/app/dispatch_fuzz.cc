@@ -12,13 +12,13 @@
 #include <fstream>
 #include <string>
 
+#include "nvtd/app/dispatch.h"
 #include "nvtd/app/wiring.h"
-#include "nvtd/core/auth.h"
-#include "nvtd/core/base64.h"
-#include "nvtd/core/dispatch.h"
+#include "nvtd/auth/auth.h"
+#include "nvtd/auth/base64.h"
+#include "nvtd/auth/useradd.h"
+#include "nvtd/auth/users_file.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/useradd.h"
-#include "nvtd/core/users_file.h"
 #include "nvtd/netconfig/fake_net_system.h"
 
 namespace {

@@ -1,14 +1,14 @@
-#include "nvtd/core/dispatch.h"
+#include "nvtd/app/dispatch.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "nvtd/app/wiring.h"
+#include "nvtd/auth/user_table.h"
+#include "nvtd/auth/users_file.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/request_hooks.h"
-#include "nvtd/core/user_table.h"
-#include "nvtd/core/users_file.h"
 
 namespace nvtd {
 namespace {

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "nvtd/core/named_format.h"
 #include "nvtd/device/date_time_envelope.h"
 #include "nvtd/device/hostname.h"
 #include "nvtd/device/network_interfaces.h"
@@ -15,6 +14,7 @@
 #include "nvtd/media/config_elements.h"
 #include "nvtd/media/stream_uri.h"
 #include "nvtd/media/video_options.h"
+#include "nvtd/soap/named_format.h"
 
 namespace nvtd {
 namespace {

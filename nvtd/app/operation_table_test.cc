@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "nvtd/app/wiring.h"
-#include "nvtd/core/action_text.h"
+#include "nvtd/soap/action_text.h"
 
 namespace nvtd {
 namespace {

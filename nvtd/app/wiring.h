@@ -2,8 +2,8 @@
 // from the rooms' slices and the start-up and shutdown calls into them.
 #pragma once
 
+#include "nvtd/app/service.h"
 #include "nvtd/core/operation_table.h"
-#include "nvtd/core/service.h"
 
 namespace nvtd {
 

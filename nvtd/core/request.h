@@ -37,4 +37,8 @@ struct Request {
   std::string_view uri_or_empty() const { return uri ? std::string_view(*uri) : ""; }
 };
 
+// Atoi-like decimal value of a header or variable text: optional blanks and sign, then digits,
+// the rest ignored; 0 when there are no digits. Saturates instead of overflowing.
+long parse_decimal(const char* text);
+
 }  // namespace nvtd

@@ -1,14 +1,13 @@
 // GetCapabilities: the category choice, the capability blocks and the reply.
 #include "nvtd/device/capabilities.h"
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/faults.h"
-#include "nvtd/core/format_text.h"
-#include "nvtd/core/http_io.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/writers.h"
 #include "nvtd/device/device_templates.h"
 #include "nvtd/device/service_address.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/faults.h"
+#include "nvtd/soap/format_text.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 

@@ -7,12 +7,12 @@
 #include <ctime>
 #include <string>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/faults.h"
-#include "nvtd/core/writers.h"
 #include "nvtd/device/date_time_envelope.h"
 #include "nvtd/device/device_templates.h"
 #include "nvtd/device/tz_rule.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/faults.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 

@@ -1,8 +1,9 @@
 // The GetSystemDateAndTime envelope (see date_time_envelope.h).
 #include "nvtd/device/date_time_envelope.h"
 
-#include "nvtd/core/named_format.h"
-#include "nvtd/core/xml_text.h"
+#include "nvtd/soap/envelope.h"
+#include "nvtd/soap/named_format.h"
+#include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 namespace {
@@ -10,18 +11,14 @@ namespace {
 // clang-format off
 // A complete envelope without header: {daylight} ("true" or "false"), {tz}, and the {utc} and
 // {local} date and time, each a kDateTimeFields.
-constexpr char kSystemDateAndTimeEnvelope[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
-    " xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\""
-    " xmlns:tt=\"http://www.onvif.org/ver10/schema\">"
+constexpr auto kSystemDateAndTimeEnvelope = join_text(kTdsTtEnvelopeOpening,
     "<SOAP-ENV:Body><tds:GetSystemDateAndTimeResponse><tds:SystemDateAndTime>"
     "<tt:DateTimeType>Manual</tt:DateTimeType><tt:DaylightSavings>{daylight}</tt:DaylightSavings>"
     "<tt:TimeZone><tt:TZ>{tz}</tt:TZ></tt:TimeZone>"
     "<tt:UTCDateTime>{utc}</tt:UTCDateTime>"
     "<tt:LocalDateTime>{local}</tt:LocalDateTime>"
     "</tds:SystemDateAndTime></tds:GetSystemDateAndTimeResponse></SOAP-ENV:Body>"
-    "</SOAP-ENV:Envelope>";
+    "</SOAP-ENV:Envelope>");
 
 // The time and the date of one broken-down time.
 constexpr char kDateTimeFields[] =
@@ -48,10 +45,10 @@ std::string system_date_time_envelope(std::time_t now, const std::string& tz_rul
   gmtime_r(&now, &utc);
   localtime_r(&now, &local);
   bool daylight = daylight_setting == -1 ? local.tm_isdst > 0 : daylight_setting == 1;
-  return named_text(kSystemDateAndTimeEnvelope, {{"daylight", daylight ? "true" : "false"},
-                                                 {"tz", xml_safe(tz_rule)},
-                                                 {"utc", date_time_fields(utc)},
-                                                 {"local", date_time_fields(local)}});
+  return named_text(kSystemDateAndTimeEnvelope.view(), {{"daylight", daylight ? "true" : "false"},
+                                                        {"tz", xml_safe(tz_rule)},
+                                                        {"utc", date_time_fields(utc)},
+                                                        {"local", date_time_fields(local)}});
 }
 
 }  // namespace nvtd

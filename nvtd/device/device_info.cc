@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "nvtd/core/writers.h"
-#include "nvtd/core/xml_text.h"
 #include "nvtd/device/device_templates.h"
 #include "nvtd/getset/section_cache.h"
+#include "nvtd/soap/writers.h"
+#include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 namespace {

@@ -4,16 +4,16 @@
 // or is joined to the shared one of its prefix set.
 #pragma once
 
-#include "nvtd/core/envelope_openings.h"
+#include "nvtd/soap/envelope.h"
 
 namespace nvtd {
 
 // Namespaces announced in GetServices (the services' WSDL namespaces).
-inline constexpr char kDeviceServiceNamespace[] = "http://www.onvif.org/ver10/device/wsdl";
-inline constexpr char kEventsServiceNamespace[] = "http://www.onvif.org/ver10/events/wsdl";
-inline constexpr char kMediaServiceNamespace[] = "http://www.onvif.org/ver10/media/wsdl";
-inline constexpr char kDeviceIoServiceNamespace[] = "http://www.onvif.org/ver10/deviceIO/wsdl";
-inline constexpr char kImagingServiceNamespace[] = "http://www.onvif.org/ver20/imaging/wsdl";
+inline constexpr char kDeviceServiceNamespace[] = NS_TDS;
+inline constexpr char kEventsServiceNamespace[] = NS_TEV;
+inline constexpr char kMediaServiceNamespace[] = NS_TRT;
+inline constexpr char kDeviceIoServiceNamespace[] = NS_TMD;
+inline constexpr char kImagingServiceNamespace[] = NS_TIMG;
 
 // Service paths behind "http://%s:%d".
 inline constexpr char kDeviceServicePath[] = "/onvif/device_service";
@@ -156,26 +156,23 @@ inline constexpr char kMediaServiceCapabilitiesResponse[] =
     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
 // GetServiceCapabilities of the device I/O service, a complete envelope: relay output count.
-inline constexpr char kDeviceIoServiceCapabilitiesEnvelope[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
-    " xmlns:tmd=\"http://www.onvif.org/ver10/deviceIO/wsdl\">"
+inline constexpr auto kDeviceIoServiceCapabilitiesEnvelope = join_text(kTmdEnvelopeOpening,
     "<SOAP-ENV:Header></SOAP-ENV:Header>"
     "<SOAP-ENV:Body><tmd:GetServiceCapabilitiesResponse>"
     "<tmd:Capabilities DigitalInputs=\"0\" SerialPorts=\"0\" RelayOutputs=\"%d\""
     " AudioOutputs=\"0\" AudioSources=\"0\" VideoOutputs=\"0\" VideoSources=\"1\">"
     "</tmd:Capabilities></tmd:GetServiceCapabilitiesResponse></SOAP-ENV:Body>"
-    "</SOAP-ENV:Envelope>";
+    "</SOAP-ENV:Envelope>");
 
 // GetServiceCapabilities of the events service, with its WS-Addressing header: the request's
 // message id, the camera address and port.
 inline constexpr char kEventsServiceCapabilitiesResponse[] =
     "<SOAP-ENV:Header><wsa5:MessageID>%s</wsa5:MessageID>"
     "<wsa5:ReplyTo SOAP-ENV:mustUnderstand=\"true\">"
-    "<wsa5:Address>http://www.w3.org/2005/08/addressing/anonymous</wsa5:Address></wsa5:ReplyTo>"
+    "<wsa5:Address>" URI_WSA5_ANONYMOUS "</wsa5:Address></wsa5:ReplyTo>"
     "<wsa5:To SOAP-ENV:mustUnderstand=\"true\">http://%s:%d/onvif/events_service</wsa5:To>"
     "<wsa5:Action SOAP-ENV:mustUnderstand=\"true\">"
-    "http://www.onvif.org/ver10/events/wsdl/EventPortType/GetServiceCapabilitiesResponse"
+    NS_TEV "/EventPortType/GetServiceCapabilitiesResponse"
     "</wsa5:Action></SOAP-ENV:Header>"
     "<SOAP-ENV:Body><tev:GetServiceCapabilitiesResponse>"
     "<tev:Capabilities PersistentNotificationStorage=\"false\" MaxPullPoints=\"20\""

@@ -5,14 +5,13 @@
 #include <string>
 #include <string_view>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/http_io.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/writers.h"
 #include "nvtd/device/network_reply.h"
 #include "nvtd/device/network_templates.h"
 #include "nvtd/discovery/discovery_thread.h"
 #include "nvtd/getset/section_cache.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 namespace {

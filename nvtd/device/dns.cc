@@ -7,15 +7,14 @@
 #include <string>
 #include <string_view>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/http_io.h"
-#include "nvtd/core/writers.h"
-#include "nvtd/core/xml_text.h"
 #include "nvtd/device/network_records.h"
 #include "nvtd/device/network_reply.h"
 #include "nvtd/device/network_state.h"
 #include "nvtd/device/network_templates.h"
 #include "nvtd/netconfig/net_values.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/writers.h"
+#include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 

@@ -6,14 +6,13 @@
 #include <string>
 #include <string_view>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/http_io.h"
-#include "nvtd/core/writers.h"
 #include "nvtd/device/network_records.h"
 #include "nvtd/device/network_reply.h"
 #include "nvtd/device/network_templates.h"
 #include "nvtd/device/service_address.h"
 #include "nvtd/netconfig/net_values.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 

@@ -5,16 +5,15 @@
 #include <optional>
 #include <string_view>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/faults.h"
-#include "nvtd/core/http_io.h"
-#include "nvtd/core/named_format.h"
-#include "nvtd/core/writers.h"
-#include "nvtd/core/xml_text.h"
 #include "nvtd/device/network_records.h"
 #include "nvtd/device/network_reply.h"
 #include "nvtd/device/network_templates.h"
 #include "nvtd/getset/settings_client.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/faults.h"
+#include "nvtd/soap/named_format.h"
+#include "nvtd/soap/writers.h"
+#include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 namespace {

@@ -7,10 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/named_format.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/writers.h"
 #include "nvtd/device/network_prefix.h"
 #include "nvtd/device/network_records.h"
 #include "nvtd/device/network_reply.h"
@@ -19,6 +16,9 @@
 #include "nvtd/discovery/discovery_thread.h"
 #include "nvtd/events/event_service.h"
 #include "nvtd/netconfig/net_values.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/named_format.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 namespace {

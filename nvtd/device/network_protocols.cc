@@ -8,13 +8,13 @@
 #include <string>
 #include <string_view>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/faults.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/writers.h"
 #include "nvtd/device/network_reply.h"
 #include "nvtd/device/network_state.h"
 #include "nvtd/device/network_templates.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/faults.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 

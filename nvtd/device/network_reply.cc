@@ -3,7 +3,7 @@
 
 #include <cstdarg>
 
-#include "nvtd/core/writers.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 

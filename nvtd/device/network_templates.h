@@ -3,7 +3,7 @@
 // joined to the shared opening of their prefix set.
 #pragma once
 
-#include "nvtd/core/envelope_openings.h"
+#include "nvtd/soap/envelope.h"
 
 namespace nvtd {
 

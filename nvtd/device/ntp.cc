@@ -1,8 +1,8 @@
 // The NTP operations answer with fixed texts.
 #include "nvtd/device/ntp.h"
 
-#include "nvtd/core/writers.h"
 #include "nvtd/device/network_templates.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 

@@ -1,8 +1,8 @@
 // Relay outputs: fixed answers.
 #include "nvtd/device/relay_outputs.h"
 
-#include "nvtd/core/writers.h"
 #include "nvtd/device/device_templates.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 

@@ -1,9 +1,9 @@
 // The camera address for replies, from a NETWORK section of the settings client.
 #include "nvtd/device/service_address.h"
 
-#include "nvtd/core/format_text.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/getset/section_cache.h"
+#include "nvtd/soap/format_text.h"
 
 namespace nvtd {
 

@@ -5,14 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/format_text.h"
-#include "nvtd/core/http_io.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/writers.h"
-#include "nvtd/core/xml_text.h"
 #include "nvtd/device/device_templates.h"
 #include "nvtd/device/service_address.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/format_text.h"
+#include "nvtd/soap/writers.h"
+#include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 namespace {
@@ -93,7 +92,7 @@ int handle_get_service_capabilities(const Request& request, Reply& reply) {
   trace("check GetServiceCapabilities uri %s\n", uri != nullptr ? uri : "");
   switch (service_for_uri(uri)) {
     case ServiceKind::kDeviceIo:
-      send_envelope(reply, 0, kDeviceIoServiceCapabilitiesEnvelope, RelayCount);
+      send_envelope(reply, 0, kDeviceIoServiceCapabilitiesEnvelope.c_str(), RelayCount);
       break;
     case ServiceKind::kMedia:
       send_body(reply, 0, kMediaServiceCapabilitiesResponse, kMediaServiceCapabilities);

@@ -7,13 +7,12 @@
 #include <optional>
 #include <string_view>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/http_io.h"
-#include "nvtd/core/writers.h"
 #include "nvtd/device/network_reply.h"
 #include "nvtd/device/network_templates.h"
 #include "nvtd/discovery/discovery_thread.h"
 #include "nvtd/netconfig/net_system.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 namespace {

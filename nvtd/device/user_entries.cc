@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "nvtd/core/element_reader.h"
+#include "nvtd/soap/element_reader.h"
 
 namespace nvtd {
 namespace {

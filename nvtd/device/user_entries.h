@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "nvtd/core/user_table.h"
+#include "nvtd/auth/user_table.h"
 
 namespace nvtd {
 

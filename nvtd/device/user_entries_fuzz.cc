@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "nvtd/core/user_table.h"
+#include "nvtd/auth/user_table.h"
 #include "nvtd/device/user_entries.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

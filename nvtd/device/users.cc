@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "nvtd/core/faults.h"
-#include "nvtd/core/user_table.h"
-#include "nvtd/core/writers.h"
-#include "nvtd/core/xml_text.h"
+#include "nvtd/auth/user_table.h"
 #include "nvtd/device/network_reply.h"
 #include "nvtd/device/user_entries.h"
+#include "nvtd/soap/faults.h"
+#include "nvtd/soap/writers.h"
+#include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 namespace {

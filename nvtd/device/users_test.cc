@@ -7,13 +7,13 @@
 #include <fstream>
 #include <string>
 
-#include "nvtd/core/auth.h"
-#include "nvtd/core/base64.h"
+#include "nvtd/auth/auth.h"
+#include "nvtd/auth/base64.h"
+#include "nvtd/auth/useradd.h"
+#include "nvtd/auth/users_file.h"
 #include "nvtd/core/operation.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/useradd.h"
-#include "nvtd/core/users_file.h"
 
 namespace nvtd {
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/writers.h"
 #include "nvtd/device/device_templates.h"
 #include "nvtd/device/service_address.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 

@@ -1,8 +1,8 @@
 // Zero configuration is reported off, in a complete envelope without a header.
 #include "nvtd/device/zero_configuration.h"
 
-#include "nvtd/core/writers.h"
 #include "nvtd/device/network_templates.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 

@@ -4,42 +4,18 @@
 
 #include <cstdio>
 
-#include "nvtd/core/envelope_openings.h"
-#include "nvtd/core/named_format.h"
-#include "nvtd/core/xml_text.h"
+#include "nvtd/soap/envelope.h"
+#include "nvtd/soap/named_format.h"
+#include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 namespace {
 
-#define NS_SOAP_ENV " xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
-#define NS_SOAP_ENC_11 " xmlns:SOAP-ENC=\"http://schemas.xmlsoap.org/soap/encoding/\""
-#define NS_SOAP_ENC_12 " xmlns:SOAP-ENC=\"http://www.w3.org/2003/05/soap-encoding\""
-#define NS_XS                                                \
-  " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"" \
-  " xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\""
-#define NS_WSA " xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\""
-#define NS_DN " xmlns:dn=\"http://www.onvif.org/ver10/network/wsdl\""
-#define URI_WSD "http://schemas.xmlsoap.org/ws/2005/04/discovery"
-#define NS_BINDINGS                                                               \
-  " xmlns:ns1=\"http://www.onvif.org/ver10/network/wsdl/RemoteDiscoveryBinding\"" \
-  " xmlns:ns2=\"http://www.onvif.org/ver10/network/wsdl/DiscoveryLookupBinding\""
-#define XML_DECL "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
 #define DISCOVERY_TO "urn:schemas-xmlsoap-org:ws:2005:04:discovery"
 #define ENDPOINT                                                                                \
   "<wsa:EndpointReference><wsa:Address>urn:uuid:6d2f81c3-4a7e-4b05-9e1d-{hwaddr}</wsa:Address>" \
   "</wsa:EndpointReference>"
 #define XADDRS "http://{address}:{port}/onvif/device_service"
-
-// The envelope start tags, one per message: each announces its own prefix set.
-constexpr char kHelloOpening[] =
-    XML_DECL "\n<SOAP-ENV:Envelope" NS_SOAP_ENV NS_SOAP_ENC_11 NS_XS NS_WSA NS_DN
-             " xmlns:wsd=\"" URI_WSD "\"" NS_BINDINGS ">";
-constexpr char kProbeMatchesOpening[] =
-    XML_DECL "\n<SOAP-ENV:Envelope" NS_SOAP_ENV NS_SOAP_ENC_12 NS_XS NS_WSA NS_DN
-             " xmlns:d=\"" URI_WSD "\">";
-constexpr char kFaultOpening[] =
-    XML_DECL "<SOAP-ENV:Envelope" NS_SOAP_ENV NS_SOAP_ENC_12 NS_XS NS_WSA NS_DN
-             " xmlns:wsd=\"" URI_WSD "\"" NS_BINDINGS ">";
 
 // Placeholders: {random_hex} (eight hex digits), {hwaddr}, {message_number}, {scopes},
 // {address}, {port}.
@@ -47,7 +23,7 @@ constexpr char kHelloBody[] =
     "<SOAP-ENV:Header>"
     "<wsa:To>" DISCOVERY_TO
     "</wsa:To>"
-    "<wsa:Action>" URI_WSD
+    "<wsa:Action>" NS_WSD
     "/Hello</wsa:Action>"
     "<wsa:MessageID>uuid:{random_hex}-5e1a-11e4-9c27-{hwaddr}</wsa:MessageID>"
     "<AppSequenceType MessageNumber=\"{message_number}\" InstanceId=\"2\"/>"
@@ -59,16 +35,16 @@ constexpr char kHelloBody[] =
     "</wsd:XAddrs>"
     "<wsd:MetadataVersion>1</wsd:MetadataVersion>"
     "</wsd:Hello></SOAP-ENV:Body></SOAP-ENV:Envelope>\r\n";
-constexpr auto kHello = join_text(kHelloOpening, kHelloBody);
+constexpr auto kHello = join_text(kHelloEnvelopeOpening, kHelloBody);
 
 // Placeholders as in Hello, and {relates_to}.
 constexpr char kProbeMatchesBody[] =
     "<SOAP-ENV:Header>"
     "<wsa:MessageID>uuid:{random_hex}-a7d2-11e0-8b41-0250c2f3a9e6</wsa:MessageID>"
     "<wsa:RelatesTo>{relates_to}</wsa:RelatesTo>"
-    "<wsa:To SOAP-ENV:mustUnderstand=\"true\">"
-    "http://schemas.xmlsoap.org/ws/2004/08/addressing/role/anonymous</wsa:To>"
-    "<wsa:Action SOAP-ENV:mustUnderstand=\"true\">" URI_WSD
+    "<wsa:To SOAP-ENV:mustUnderstand=\"true\">" NS_WSA
+    "/role/anonymous</wsa:To>"
+    "<wsa:Action SOAP-ENV:mustUnderstand=\"true\">" NS_WSD
     "/ProbeMatches</wsa:Action>"
     "<d:AppSequence SOAP-ENV:mustUnderstand=\"true\" MessageNumber=\"{message_number}\""
     " InstanceId=\"1315554766\"/>"
@@ -80,14 +56,14 @@ constexpr char kProbeMatchesBody[] =
     "</d:XAddrs>"
     "<d:MetadataVersion>1</d:MetadataVersion>"
     "</d:ProbeMatch></d:ProbeMatches></SOAP-ENV:Body></SOAP-ENV:Envelope>";
-constexpr auto kProbeMatches = join_text(kProbeMatchesOpening, kProbeMatchesBody);
+constexpr auto kProbeMatches = join_text(kProbeMatchesEnvelopeOpening, kProbeMatchesBody);
 
 // {random_hex}, {relates_to}, {message_number}.
 constexpr char kFaultBody[] =
     "<SOAP-ENV:Header>"
     "<wsa:To>" DISCOVERY_TO
     "</wsa:To>"
-    "<wsa:Action>" URI_WSD
+    "<wsa:Action>" NS_WSD
     "/fault</wsa:Action>"
     "<wsa:MessageID>uuid:{random_hex}-a7d2-11e0-8b41-0250c2f3a9e6</wsa:MessageID>"
     "<wsa:RelatesTo>{relates_to}</wsa:RelatesTo>"
@@ -100,7 +76,7 @@ constexpr char kFaultBody[] =
     "<SOAP-ENV:Reason><SOAP-ENV:Text xml:lang=\"en\">"
     "The matching rule specified is not supported</SOAP-ENV:Text></SOAP-ENV:Reason>"
     "</SOAP-ENV:Fault></SOAP-ENV:Body></SOAP-ENV:Envelope>";
-constexpr auto kFault = join_text(kFaultOpening, kFaultBody);
+constexpr auto kFault = join_text(kDiscoveryFaultEnvelopeOpening, kFaultBody);
 
 // The message id's random part: eight lower-case hex digits.
 std::string random_hex(uint32_t random) {

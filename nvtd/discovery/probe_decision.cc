@@ -7,10 +7,10 @@
 #include <cctype>
 #include <optional>
 
-#include "nvtd/core/element_reader.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/discovery/probe_envelope.h"
 #include "nvtd/discovery/scope_match.h"
+#include "nvtd/soap/element_reader.h"
 
 namespace nvtd {
 namespace {

@@ -5,14 +5,15 @@
 
 #include <string_view>
 
+#include "nvtd/soap/envelope.h"
+
 namespace nvtd {
 
 // SOAP 1.2 and 1.1 envelopes; WS-Discovery of April 2005 (ONVIF's) and its 1.1 of 2009.
-inline constexpr char kSoap12Namespace[] = "http://www.w3.org/2003/05/soap-envelope";
-inline constexpr char kSoap11Namespace[] = "http://schemas.xmlsoap.org/soap/envelope/";
-inline constexpr char kDiscoveryNamespace[] = "http://schemas.xmlsoap.org/ws/2005/04/discovery";
-inline constexpr char kDiscovery11Namespace[] =
-    "http://docs.oasis-open.org/ws-dd/ns/discovery/2009/01";
+inline constexpr char kSoap12Namespace[] = NS_SOAP_ENV;
+inline constexpr char kSoap11Namespace[] = NS_SOAP11_ENV;
+inline constexpr char kDiscoveryNamespace[] = NS_WSD;
+inline constexpr char kDiscovery11Namespace[] = NS_WSD11;
 
 bool IsProbeEnvelope(std::string_view text);
 

@@ -5,14 +5,13 @@
 #include <string>
 #include <string_view>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/faults.h"
-#include "nvtd/core/http_io.h"
-#include "nvtd/core/writers.h"
 #include "nvtd/discovery/discovery_thread.h"
 #include "nvtd/discovery/scope_requests.h"
 #include "nvtd/discovery/scopes.h"
 #include "nvtd/getset/section_cache.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/faults.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 namespace {

@@ -7,12 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "nvtd/soap/envelope.h"
+
 namespace nvtd {
 
 // The MatchBy values that name this rule (an absent MatchBy names it too).
-inline constexpr char kMatchByRfc2396[] = "http://schemas.xmlsoap.org/ws/2005/04/discovery/rfc2396";
-inline constexpr char kMatchByRfc3986[] =
-    "http://docs.oasis-open.org/ws-dd/ns/discovery/2009/01/rfc3986";
+inline constexpr char kMatchByRfc2396[] = NS_WSD "/rfc2396";
+inline constexpr char kMatchByRfc3986[] = NS_WSD11 "/rfc3986";
 
 // True when probe_scope matches camera_scope. Query and fragment are not compared; empty
 // segments (a leading, doubled or trailing "/") are passed over; "%XX" escapes are decoded

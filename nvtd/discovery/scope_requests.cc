@@ -2,10 +2,10 @@
 // their ScopeItem elements, and the GetScopes and RemoveScopes answers.
 #include "nvtd/discovery/scope_requests.h"
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/envelope_openings.h"
-#include "nvtd/core/xml_text.h"
 #include "nvtd/discovery/scopes.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/envelope.h"
+#include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 namespace {

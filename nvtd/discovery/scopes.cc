@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/xml_text.h"
+#include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 namespace {

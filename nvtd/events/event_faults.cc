@@ -3,8 +3,8 @@
 
 #include <ctime>
 
-#include "nvtd/core/writers.h"
 #include "nvtd/events/time_text.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 namespace {

@@ -12,13 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/faults.h"
-#include "nvtd/core/http_io.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/request_env.h"
-#include "nvtd/core/writers.h"
-#include "nvtd/core/xml_text.h"
 #include "nvtd/events/camera_address.h"
 #include "nvtd/events/consumer_url.h"
 #include "nvtd/events/event_faults.h"
@@ -26,6 +20,10 @@
 #include "nvtd/events/event_request.h"
 #include "nvtd/events/event_service.h"
 #include "nvtd/events/time_text.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/faults.h"
+#include "nvtd/soap/writers.h"
+#include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 namespace {

@@ -1,57 +1,14 @@
 // The event service's message texts (see event_messages.h).
 #include "nvtd/events/event_messages.h"
 
-#include "nvtd/core/envelope_openings.h"
-#include "nvtd/core/named_format.h"
 #include "nvtd/events/event_topics.h"
 #include "nvtd/events/time_text.h"
+#include "nvtd/soap/envelope.h"
+#include "nvtd/soap/named_format.h"
 
 namespace nvtd {
 
 namespace {
-
-#define ANONYMOUS "http://www.w3.org/2005/08/addressing/anonymous"
-#define CONCRETE_SET "http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet"
-#define ONVIF_SCHEMA "http://www.onvif.org/ver10/schema"
-#define EVENTS_WSDL "http://www.onvif.org/ver10/events/wsdl"
-#define BW2 "http://docs.oasis-open.org/wsn/bw-2"
-#define TOPICS "http://www.onvif.org/ver10/topics"
-
-// clang-format off
-// Envelope start of the complete-envelope replies: the prefixes those replies use.
-constexpr char kEventEnvelopeOpening[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\" "
-    "xmlns:SOAP-ENC=\"http://www.w3.org/2003/05/soap-encoding\" "
-    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-    "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
-    "xmlns:wsa5=\"http://www.w3.org/2005/08/addressing\" "
-    "xmlns:tt=\"" ONVIF_SCHEMA "\" "
-    "xmlns:wstop=\"http://docs.oasis-open.org/wsn/t-1\" "
-    "xmlns:wsnt=\"http://docs.oasis-open.org/wsn/b-2\" "
-    "xmlns:tev=\"" EVENTS_WSDL "\" "
-    "xmlns:tns1=\"" TOPICS "\" "
-    "xmlns:tns=\"" TOPICS "\">";
-
-// Envelope start of the Notify message, a line break after the declaration.
-constexpr char kNotifyEnvelopeOpening[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\" "
-    "xmlns:SOAP-ENC=\"http://www.w3.org/2003/05/soap-encoding\" "
-    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-    "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
-    "xmlns:wsa5=\"http://www.w3.org/2005/08/addressing\" "
-    "xmlns:c14n=\"http://www.w3.org/2001/10/xml-exc-c14n#\" "
-    "xmlns:wsu=\"http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-utility-1.0.xsd\" "
-    "xmlns:ds=\"http://www.w3.org/2000/09/xmldsig#\" "
-    "xmlns:wsse=\"http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-secext-1.0.xsd\" "
-    "xmlns:wsrf-bf=\"http://docs.oasis-open.org/wsrf/bf-2\" "
-    "xmlns:wstop=\"http://docs.oasis-open.org/wsn/t-1\" "
-    "xmlns:xmime=\"http://www.w3.org/2005/05/xmlmime\" "
-    "xmlns:wsrf=\"http://docs.oasis-open.org/wsrf/r-2\" "
-    "xmlns:wsnt=\"http://docs.oasis-open.org/wsn/b-2\" "
-    "xmlns:tns1=\"" TOPICS "\">";
-// clang-format on
 
 #define MUST "SOAP-ENV:mustUnderstand=\"true\""
 
@@ -78,7 +35,7 @@ constexpr char kNotificationMessage[] =
     "</wsnt:NotificationMessage>";
 
 constexpr char kPullEmptyBody[] =
-    "<SOAP-ENV:Header>{message_id_header}<wsa5:ReplyTo " MUST "><wsa5:Address>" ANONYMOUS
+    "<SOAP-ENV:Header>{message_id_header}<wsa5:ReplyTo " MUST "><wsa5:Address>" URI_WSA5_ANONYMOUS
     "</wsa5:Address>"
     "</wsa5:ReplyTo><wsa5:To " MUST
     ">http://{address}:{port}/onvif/events_service</wsa5:To>"
@@ -109,7 +66,7 @@ constexpr char kNotifyHead[] =
 #define REPLY_HEADER(attr, to_path, action)                                          \
   "<SOAP-ENV:Header><wsa5:MessageID>{message_id}</wsa5:MessageID><wsa5:ReplyTo" attr \
   ">"                                                                                \
-  "<wsa5:Address>" ANONYMOUS "</wsa5:Address></wsa5:ReplyTo><wsa5:To" attr           \
+  "<wsa5:Address>" URI_WSA5_ANONYMOUS "</wsa5:Address></wsa5:ReplyTo><wsa5:To" attr           \
   ">"                                                                                \
   "http://{address}:{port}" to_path "</wsa5:To><wsa5:Action" attr ">" action         \
   "</wsa5:Action>"                                                                   \
@@ -118,7 +75,7 @@ constexpr char kNotifyHead[] =
 // Also {index}, {now}, {termination}.
 constexpr char kCreatePullPointResponse[] =
     REPLY_HEADER(" " MUST, "/onvif/events_service",
-                 EVENTS_WSDL "/EventPortType/CreatePullPointSubscriptionResponse")
+                 NS_TEV "/EventPortType/CreatePullPointSubscriptionResponse")
     "<SOAP-ENV:Body><tev:CreatePullPointSubscriptionResponse><tev:SubscriptionReference>"
     "<wsa5:Address>http://{address}:{port}/onvif/events_service/SubscriptionManager={index}</wsa5:Address>"
     "<wsa5:ReferenceParameters><dom0:SubscriptionId "
@@ -129,7 +86,7 @@ constexpr char kCreatePullPointResponse[] =
 
 // Also {index}, {now}, {termination}.
 constexpr char kSubscribeBody[] =
-    REPLY_HEADER("", "/onvif/events_service", BW2 "/NotificationProducer/SubscribeResponse")
+    REPLY_HEADER("", "/onvif/events_service", NS_WSNT_BW "/NotificationProducer/SubscribeResponse")
     "<SOAP-ENV:Body><wsnt:SubscribeResponse><wsnt:SubscriptionReference>"
     "<wsa5:Address>http://{address}:{port}/onvif/events_service</wsa5:Address>"
     "<wsa5:ReferenceParameters><dom0:SubscriptionId "
@@ -140,14 +97,14 @@ constexpr char kSubscribeBody[] =
 constexpr auto kSubscribeResponse = join_text(kEventEnvelopeOpening, kSubscribeBody);
 
 constexpr char kUnsubscribeBody[] =
-    REPLY_HEADER("", "/onvif/events_service", BW2 "/SubscriptionManager/UnsubscribeResponse")
+    REPLY_HEADER("", "/onvif/events_service", NS_WSNT_BW "/SubscriptionManager/UnsubscribeResponse")
     "<SOAP-ENV:Body><wsnt:UnsubscribeResponse></wsnt:UnsubscribeResponse></SOAP-ENV:Body>"
     "</SOAP-ENV:Envelope>";
 constexpr auto kUnsubscribeResponse = join_text(kEventEnvelopeOpening, kUnsubscribeBody);
 
 // Also {termination}, {current}.
 constexpr char kRenewBody[] =
-    REPLY_HEADER("", "/onvif/events_service", BW2 "/SubscriptionManager/RenewResponse")
+    REPLY_HEADER("", "/onvif/events_service", NS_WSNT_BW "/SubscriptionManager/RenewResponse")
     "<SOAP-ENV:Body><wsnt:RenewResponse><wsnt:TerminationTime>{termination}</wsnt:TerminationTime>"
     "<wsnt:CurrentTime>{current}</wsnt:CurrentTime></wsnt:RenewResponse></SOAP-ENV:Body>"
     "</SOAP-ENV:Envelope>";
@@ -155,7 +112,7 @@ constexpr auto kRenewResponse = join_text(kEventEnvelopeOpening, kRenewBody);
 
 constexpr char kSetSynchronizationPointBody[] =
     REPLY_HEADER(" " MUST, "/onvif/events_service",
-                 EVENTS_WSDL "/PullPointSubscription/SetSynchronizationPointResponse")
+                 NS_TEV "/PullPointSubscription/SetSynchronizationPointResponse")
     "<SOAP-ENV:Body><tev:SetSynchronizationPointResponse></tev:SetSynchronizationPointResponse>"
     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
 constexpr auto kSetSynchronizationPointResponse =
@@ -163,18 +120,18 @@ constexpr auto kSetSynchronizationPointResponse =
 
 constexpr char kEventPropertiesBody[] =
     "<SOAP-ENV:Header><wsa5:MessageID>urn:uuid:2a7c3e6e-5b1d-4f0a-9c8e-3d9b4f6a1e20"
-    "</wsa5:MessageID><wsa5:ReplyTo><wsa5:Address>" ANONYMOUS
+    "</wsa5:MessageID><wsa5:ReplyTo><wsa5:Address>" URI_WSA5_ANONYMOUS
     "</wsa5:Address></wsa5:ReplyTo>"
     "<wsa5:To>http://localhost/onvif/events_service</wsa5:To>"
-    "<wsa5:Action>" EVENTS_WSDL
+    "<wsa5:Action>" NS_TEV
     "/EventPortType/GetEventPropertiesResponse</wsa5:Action>"
     "</SOAP-ENV:Header><SOAP-ENV:Body><tev:GetEventPropertiesResponse>"
     "<tev:TopicNamespaceLocation>http://www.onvif.org/onvif/ver10/topics/topicns.xml"
     "</tev:TopicNamespaceLocation><wsnt:FixedTopicSet>true</wsnt:FixedTopicSet>"
     "{topic_set}"
-    "<wsnt:TopicExpressionDialect>" CONCRETE_SET
+    "<wsnt:TopicExpressionDialect>" URI_TEV_CONCRETE_SET
     "</wsnt:TopicExpressionDialect>"
-    "<wsnt:TopicExpressionDialect>http://docs.oasis-open.org/wsn/t-1/TopicExpression/Concrete"
+    "<wsnt:TopicExpressionDialect>" NS_WSTOP "/TopicExpression/Concrete"
     "</wsnt:TopicExpressionDialect><tev:MessageContentFilterDialect>"
     "http://www.onvif.org/ver10/tev/messageContentFilter/ItemFilter"
     "</tev:MessageContentFilterDialect><tev:MessageContentSchemaLocation>"

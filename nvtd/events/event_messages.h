@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "nvtd/events/event_topics.h"
+#include "nvtd/soap/envelope.h"
 
 namespace nvtd {
 
 constexpr const char kPullMessagesResponseAction[] =
-    "http://www.onvif.org/ver10/events/wsdl/PullPointSubscription/PullMessagesResponse";
-constexpr const char kNotifyAction[] =
-    "http://docs.oasis-open.org/wsn/bw-2/NotificationConsumer/Notify";
+    NS_TEV "/PullPointSubscription/PullMessagesResponse";
+constexpr const char kNotifyAction[] = NS_WSNT_BW "/NotificationConsumer/Notify";
 
 // The camera's address and port as they appear in service URLs.
 struct CameraUrl {

@@ -5,10 +5,10 @@
 
 #include <algorithm>
 
-#include "nvtd/core/element_reader.h"
+#include "nvtd/auth/users_file.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/users_file.h"
 #include "nvtd/events/time_text.h"
+#include "nvtd/soap/element_reader.h"
 
 namespace nvtd {
 namespace {

@@ -12,13 +12,12 @@
 #include <string>
 
 #include "common/state_file.h"
-#include "nvtd/core/envelope.h"
-#include "nvtd/core/http_io.h"
 #include "nvtd/core/operation.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/events/event_handlers.h"
 #include "nvtd/events/time_text.h"
+#include "nvtd/soap/envelope.h"
 
 namespace nvtd {
 namespace {

@@ -4,12 +4,13 @@
 #include <array>
 
 #include "nvtd/events/time_text.h"
+#include "nvtd/soap/envelope.h"
 
 namespace nvtd {
 namespace {
 
-constexpr char kTopicNamespace[] = "http://www.onvif.org/ver10/topics";
-constexpr char kSchemaNamespace[] = "http://www.onvif.org/ver10/schema";
+constexpr char kTopicNamespace[] = NS_TNS;
+constexpr char kSchemaNamespace[] = NS_TT;
 
 // The tokens the messages name: the video source and its configuration as the media service
 // lists them, and the motion detector's analytics configuration and rule.

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "nvtd/soap/envelope.h"
+
 namespace nvtd {
 
 enum TopicId { kTopicMotionAlarm = 0, kTopicCellMotion = 1, kTopicCount = 2 };
@@ -47,8 +49,8 @@ std::string topic_set_element();
 // How a subscription's topic filter reads.
 enum class FilterResult { kOk, kUnknownDialect, kInvalidExpression, kUnknownTopic };
 
-constexpr char kConcreteSetDialect[] = "http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet";
-constexpr char kConcreteDialect[] = "http://docs.oasis-open.org/wsn/t-1/TopicExpression/Concrete";
+constexpr char kConcreteSetDialect[] = URI_TEV_CONCRETE_SET;
+constexpr char kConcreteDialect[] = NS_WSTOP "/TopicExpression/Concrete";
 
 // A TopicExpression filter: the ConcreteSet dialect (alternatives joined by "|", a trailing
 // "//." taking a topic and all below it) or the WS-Topics Concrete dialect (one topic). A

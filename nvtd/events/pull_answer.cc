@@ -7,10 +7,10 @@
 
 #include <string_view>
 
-#include "nvtd/core/envelope.h"
 #include "nvtd/core/reply.h"
-#include "nvtd/core/writers.h"
 #include "nvtd/events/event_messages.h"
+#include "nvtd/soap/envelope.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "common/unique_fd.h"
-#include "nvtd/core/envelope.h"
+#include "nvtd/soap/envelope.h"
 
 namespace nvtd {
 namespace {

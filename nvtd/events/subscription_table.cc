@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/xml_text.h"
+#include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 namespace {

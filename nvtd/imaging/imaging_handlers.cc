@@ -4,12 +4,12 @@
 #include <string>
 
 #include "common/state_file.h"
-#include "nvtd/core/faults.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/writers.h"
 #include "nvtd/imaging/focus_jobs.h"
 #include "nvtd/imaging/imaging_requests.h"
 #include "nvtd/imaging/imaging_templates.h"
+#include "nvtd/soap/faults.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "nvtd/core/element_reader.h"
+#include "nvtd/soap/element_reader.h"
 
 namespace nvtd {
 namespace {

@@ -5,14 +5,13 @@
 #include <string>
 #include <string_view>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/faults.h"
-#include "nvtd/core/http_io.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/writers.h"
 #include "nvtd/media/config_elements.h"
 #include "nvtd/media/media_replies.h"
 #include "nvtd/media/profile_store.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/faults.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 namespace {

@@ -3,9 +3,9 @@
 
 #include <string_view>
 
-#include "nvtd/core/format_text.h"
-#include "nvtd/core/named_format.h"
 #include "nvtd/media/stream_settings.h"
+#include "nvtd/soap/format_text.h"
+#include "nvtd/soap/named_format.h"
 
 namespace nvtd {
 namespace {

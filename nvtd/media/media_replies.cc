@@ -1,12 +1,12 @@
 // Media reply framing. Built texts are passed as values of a "%s" template, never as formats.
 #include "nvtd/media/media_replies.h"
 
-#include "nvtd/core/writers.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 
 void send_media_envelope(Reply& reply, const std::string& content) {
-  std::string text = kMediaEnvelopeStart + content + kBodyEnd;
+  std::string text = kMediaEnvelopeStart.c_str() + content + kBodyEnd;
   send_envelope(reply, 0, "%s", text.c_str());
 }
 

@@ -6,17 +6,14 @@
 
 #include "nvtd/core/reply.h"
 #include "nvtd/core/request.h"
+#include "nvtd/soap/envelope.h"
 
 namespace nvtd {
 
 // The complete-envelope start: XML declaration, envelope start tag with the prefixes the
 // media responses use, an empty header and the Body start tag.
-inline constexpr char kMediaEnvelopeStart[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\""
-    " xmlns:tt=\"http://www.onvif.org/ver10/schema\""
-    " xmlns:trt=\"http://www.onvif.org/ver10/media/wsdl\">"
-    "<SOAP-ENV:Header></SOAP-ENV:Header><SOAP-ENV:Body>";
+inline constexpr auto kMediaEnvelopeStart =
+    join_text(kTtTrtEnvelopeOpening, "<SOAP-ENV:Header></SOAP-ENV:Header><SOAP-ENV:Body>");
 inline constexpr char kBodyStart[] = "<SOAP-ENV:Body>";
 inline constexpr char kBodyEnd[] = "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
 

@@ -5,15 +5,14 @@
 
 #include <string>
 
-#include "nvtd/core/http_io.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/writers.h"
 #include "nvtd/media/config_elements.h"
 #include "nvtd/media/media_test_camera.h"
 #include "nvtd/media/profile_store.h"
 #include "nvtd/media/profiles.h"
 #include "nvtd/media/video_config_set.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 namespace {

@@ -4,10 +4,10 @@
 
 #include <string_view>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/faults.h"
 #include "nvtd/media/config_elements.h"
 #include "nvtd/media/media_replies.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/faults.h"
 
 namespace nvtd {
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/faults.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/media/media_replies.h"
 #include "nvtd/media/profile_store.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/faults.h"
 
 namespace nvtd {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "nvtd/core/element_reader.h"
 #include "nvtd/media/profile_store.h"
+#include "nvtd/soap/element_reader.h"
 
 namespace nvtd {
 

@@ -4,16 +4,16 @@
 
 #include <string_view>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/faults.h"
-#include "nvtd/core/format_text.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/writers.h"
-#include "nvtd/core/xml_text.h"
 #include "nvtd/media/config_elements.h"
 #include "nvtd/media/media_replies.h"
 #include "nvtd/media/profile_store.h"
 #include "nvtd/media/stream_settings.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/faults.h"
+#include "nvtd/soap/format_text.h"
+#include "nvtd/soap/writers.h"
+#include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 namespace {
@@ -81,7 +81,7 @@ std::string created_profiles(bool with_traces) {
 
 std::string get_profiles_text(bool with_traces) {
   std::string created = created_profiles(with_traces);
-  return std::string(kMediaEnvelopeStart) + "<trt:GetProfilesResponse>" + fixed_profiles() +
+  return std::string(kMediaEnvelopeStart.view()) + "<trt:GetProfilesResponse>" + fixed_profiles() +
          created + "</trt:GetProfilesResponse>" + kBodyEnd;
 }
 

@@ -1,16 +1,15 @@
 // GetStreamUri, GetSnapshotUri and StartMulticastStreaming.
 #include "nvtd/media/stream_uri.h"
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/envelope_openings.h"
-#include "nvtd/core/faults.h"
-#include "nvtd/core/format_text.h"
-#include "nvtd/core/http_io.h"
-#include "nvtd/core/named_format.h"
-#include "nvtd/core/writers.h"
 #include "nvtd/device/service_address.h"
 #include "nvtd/getset/section_cache.h"
 #include "nvtd/media/profile_to_stream.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/envelope.h"
+#include "nvtd/soap/faults.h"
+#include "nvtd/soap/format_text.h"
+#include "nvtd/soap/named_format.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 namespace {

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "nvtd/core/http_io.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/media/profile_to_stream.h"

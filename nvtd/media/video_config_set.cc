@@ -11,14 +11,13 @@
 #include <optional>
 #include <string>
 
-#include "nvtd/core/element_reader.h"
-#include "nvtd/core/faults.h"
-#include "nvtd/core/http_io.h"
 #include "nvtd/core/process_state.h"
-#include "nvtd/core/writers.h"
 #include "nvtd/getset/settings_client.h"
 #include "nvtd/media/media_replies.h"
 #include "nvtd/media/stream_settings.h"
+#include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/faults.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 namespace {

@@ -5,14 +5,14 @@
 #include <cstdio>
 #include <string>
 
-#include "nvtd/core/format_text.h"
-#include "nvtd/core/writers.h"
 #include "nvtd/media/config_elements.h"
 #include "nvtd/media/media_replies.h"
 #include "nvtd/media/profile_store.h"
 #include "nvtd/media/profile_to_stream.h"
 #include "nvtd/media/stream_settings.h"
 #include "nvtd/media/video_options.h"
+#include "nvtd/soap/format_text.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 namespace {

@@ -1,7 +1,7 @@
 // The option texts of the video configurations (see video_options.h).
 #include "nvtd/media/video_options.h"
 
-#include "nvtd/core/named_format.h"
+#include "nvtd/soap/named_format.h"
 
 namespace nvtd {
 namespace {

@@ -19,7 +19,7 @@
 #include <string>
 
 #include "common/unique_fd.h"
-#include "nvtd/core/relay_protocol.h"
+#include "nvtd/transport/relay_protocol.h"
 
 namespace {
 

@@ -1,0 +1,92 @@
+// Request dispatch: decides the action text, finds the operation whose name occurs in it,
+// runs the UsernameToken check for all but the open operations, checks that the account's
+// level may call the operation, remembers the token, and calls the handler in its call form between
+// the fill and release of the per-request section cache.
+#include "nvtd/app/dispatch.h"
+
+#include <string>
+#include <string_view>
+
+#include "nvtd/auth/access_policy.h"
+#include "nvtd/auth/auth.h"
+#include "nvtd/core/process_state.h"
+#include "nvtd/core/request_hooks.h"
+#include "nvtd/soap/action_text.h"
+#include "nvtd/soap/faults.h"
+#include "nvtd/soap/writers.h"
+#include "nvtd/transport/tcp_server.h"
+
+namespace nvtd {
+namespace {
+
+// The section cache lives from after authentication until the handler has returned.
+class SectionCacheScope {
+ public:
+  SectionCacheScope() { run_fill_hook(); }
+  ~SectionCacheScope() { run_release_hook(); }
+  SectionCacheScope(const SectionCacheScope&) = delete;
+  SectionCacheScope& operator=(const SectionCacheScope&) = delete;
+};
+
+// Calls the operation's handler; returns true when a connection handler kept the connection.
+bool call_handler(const Operation& op, const Request& request, Reply& reply) {
+  switch (op.form) {
+    case CallForm::kRequest:
+      op.handler(request, reply);
+      return false;
+    case CallForm::kBodyPart:
+      // Without "Body" nothing at all is written and the request ends.
+      if (request.body.find("Body") == std::string::npos) return false;
+      op.handler(request, reply);
+      return false;
+    case CallForm::kConnection:
+      // The handler may keep the connection and answer it later from another thread.
+      if (request.mode == RunMode::kServer && request.connection_fd >= 0)
+        make_connection_blocking(request.connection_fd);
+      return op.handler(request, reply) == 0;
+  }
+  return false;
+}
+
+const char* c_str_or_null(const std::optional<std::string>& value) {
+  return value ? value->c_str() : nullptr;
+}
+
+}  // namespace
+
+DispatchOutcome dispatch_request(const OperationTable& table, const Request& request,
+                                 Reply& reply) {
+  auto action = find_action_text(c_str_or_null(request.soap_action),
+                                 c_str_or_null(request.content_type), request.body);
+  if (!action) {
+    send_plain_error(reply, "no action!\n");
+    return DispatchOutcome::kNoAction;
+  }
+  const Operation* op = table.find(*action);
+  if (op != nullptr && op->open()) {
+    call_handler(*op, request, reply);
+    return DispatchOutcome::kOpenOperation;
+  }
+  if (!NoAuth) {
+    std::optional<VerifiedToken> token = check_username_token(request.body, reply);
+    if (!token) return DispatchOutcome::kAuthFailed;
+    // A level that may not call the operation is refused before anything is read or done,
+    // and its token is not remembered: only served requests take places in the memory.
+    if (op != nullptr && !level_allows(token->level, op->access)) {
+      trace_verbose("level %s may not call %s\n", token->level.c_str(), op->name);
+      send_catalogue_fault(reply, Fault::kNotAuthorized);
+      return DispatchOutcome::kAuthFailed;
+    }
+    if (!remember_token(*token, request, reply)) return DispatchOutcome::kAuthFailed;
+  }
+
+  SectionCacheScope cache;
+  if (op == nullptr) {
+    send_catalogue_fault(reply, Fault::kUnsupportedCommand);
+    return DispatchOutcome::kHandled;
+  }
+  bool kept = call_handler(*op, request, reply);
+  return kept ? DispatchOutcome::kHandedOver : DispatchOutcome::kHandled;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,74 @@
+// Fresh UsernameTokens only: a Created time near the camera's clock, and each token (its
+// nonce bytes and the instant of its Created) accepted once while it is fresh. Accepted
+// tokens are remembered in a TokenTable, in the process or, for CGI programs that live one
+// request, in a locked file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "nvtd/auth/created_time.h"
+#include "nvtd/auth/token_table.h"
+
+namespace nvtd {
+
+inline constexpr int kDefaultTokenWindow = 300;  // seconds either side of the camera's clock
+inline constexpr char kTokenFileDirectory[] = "/run/nvtd";
+inline constexpr char kTokenFileName[] = "tokens";
+
+class TokenMemory {
+ public:
+  virtual ~TokenMemory() = default;
+  virtual TokenAdmission admit(const TokenUse& use, std::int64_t now_ms) = 0;
+};
+
+// The table in this process (server and relay modes), from zeroed pages that become resident
+// only as tokens are written to them (a pass over untouched ones reads the kernel's zero
+// page). Without memory every token is refused as by a full table.
+class ProcessTokenMemory : public TokenMemory {
+ public:
+  explicit ProcessTokenMemory(std::size_t groups = kTokenGroups);
+  TokenAdmission admit(const TokenUse& use, std::int64_t now_ms) override;
+
+ private:
+  struct Free {
+    void operator()(void* block) const { std::free(block); }
+  };
+  std::unique_ptr<void, Free> block_;
+  std::size_t groups_;
+};
+
+// The table in a file of fixed size that every CGI process opens under an exclusive flock.
+// The directory is made root-only (0700, owned by this user) and neither it nor the file is
+// used when another user could have made or changed them; then every token is refused. A
+// file of another size or layout is made afresh.
+class FileTokenMemory : public TokenMemory {
+ public:
+  FileTokenMemory(std::string directory, std::string name, std::size_t groups = kTokenGroups)
+      : directory_(std::move(directory)), name_(std::move(name)), groups_(groups) {}
+  TokenAdmission admit(const TokenUse& use, std::int64_t now_ms) override;
+
+ private:
+  std::string directory_;
+  std::string name_;
+  std::size_t groups_;
+};
+
+// The token memory of this process: ProcessTokenMemory unless set otherwise at start-up.
+TokenMemory& token_memory();
+void set_token_memory(std::unique_ptr<TokenMemory> memory);
+
+// Whether Created lies within window seconds of now (seconds since the epoch).
+bool created_in_window(const CreatedTime& created, int window, std::int64_t now);
+
+// Whether a token whose digest is right and whose request may be served passes the memory:
+// admitted or repeated. Logs the refusals that come from a full table.
+bool token_counts(const TokenUse& use, TokenMemory& memory, std::int64_t now_ms);
+
+// The wall clock in milliseconds since the epoch.
+std::int64_t wall_clock_ms();
+
+}  // namespace nvtd

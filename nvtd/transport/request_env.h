@@ -1,0 +1,20 @@
+// The CGI-style values that describe a request: read once from a CGI program's environment,
+// or taken from a relay ENV message's "NAME=value" lines. Neither writes the environment.
+#pragma once
+
+#include <string_view>
+
+#include "nvtd/core/request.h"
+
+namespace nvtd {
+
+// REQUEST_METHOD, REQUEST_URI, CONTENT_TYPE, CONTENT_LENGTH, HTTP_SOAPACTION and REMOTE_ADDR
+// of this process's environment (a CGI program's request).
+Request request_from_environment();
+
+// A relay ENV text: each "NAME=value" line (separated by "\n") naming one of the six request
+// variables sets that value; other names (PATH, LD_*, IFS, QUERY_STRING...) are ignored.
+// Prints "got %s\n" for each non-empty line. An embedded NUL ends a value.
+Request request_from_relay_environment(std::string_view text);
+
+}  // namespace nvtd
