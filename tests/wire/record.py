@@ -9,7 +9,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [os.path.join(HERE, "..", "..", "testbed", "client"),
-                os.path.join(HERE, "..", "e2e", "lib")]
+                os.path.join(HERE, "..", "..", "testbed")]
 
 from camera import program, wait_for  # noqa: E402
 from nvtd_relay import http_exchange, soap_post, start_persistent, start_server  # noqa: E402
