@@ -19,6 +19,7 @@ from onvif_soap import envelope, security
 
 HOST, CAMERA = "10.99.0.254", "10.99.0.2"
 TESTBED = os.path.join(SOURCE_DIR, "testbed")
+CLIENT = os.path.join(TESTBED, "client")
 WIRE = os.path.join(TESTBED, "settingsd", "wire.py")
 pytestmark = pytest.mark.skipif(bool(EMULATOR), reason="the demo runs the host build's programs")
 
@@ -79,7 +80,7 @@ def demo():
 def soap(d, body, path="/onvif/media_service"):
     script = ("import sys; sys.path.insert(0, %r); from onvif_soap import post; "
               "print(post(sys.stdin.read(), 80, path=%r, host=%r, timeout=30).text)"
-              % (os.path.join(SOURCE_DIR, "tests", "e2e", "lib"), path, CAMERA))
+              % (CLIENT, path, CAMERA))
     r = d.here([sys.executable, "-c", script], input=envelope(body, security("admin", "admin")),
                text=True)
     assert r.returncode == 0, r.stderr
@@ -110,7 +111,7 @@ def test_an_onvif_client_here_gets_profiles_a_stream_and_a_snapshot(demo):
 def probe_stream_here(d, uri):
     script = ("import sys; sys.path.insert(0, %r); from media_probe import probe_stream; "
               "import json; print(json.dumps(probe_stream(%r)))"
-              % (os.path.join(SOURCE_DIR, "tests", "e2e", "lib"), uri))
+              % (CLIENT, uri))
     r = d.here([sys.executable, "-c", script], text=True)
     assert r.returncode == 0, r.stderr
     (codec, width, height, rate), text = json.loads(r.stdout)
@@ -181,7 +182,7 @@ def test_a_probe_from_this_machine_finds_the_camera(demo):
     with tempfile.NamedTemporaryFile("w", suffix=".xml") as f:
         f.write(probe)
         f.flush()
-        helper = os.path.join(SOURCE_DIR, "tests", "e2e", "lib", "wsd_probe.py")
+        helper = os.path.join(CLIENT, "wsd_probe.py")
         r = demo.here([sys.executable, helper, "probe", "3", f.name, HOST], text=True)
     answers = [json.loads(line) for line in r.stdout.splitlines() if line.startswith("{")]
     assert [a["from"].split(":")[0] for a in answers] == [CAMERA], r.stdout + r.stderr

@@ -14,7 +14,7 @@ from nvtd_relay import Nvtd, own_server_fifo
 
 pytestmark = pytest.mark.usefixtures("settings_server")
 
-TOOL = os.path.join(SOURCE_DIR, "tests", "e2e", "lib", "reset_flood.py")
+TOOL = os.path.join(SOURCE_DIR, "testbed", "client", "reset_flood.py")
 FLOOD_SECONDS = 10
 AFTER_SECONDS = 5
 
