@@ -25,6 +25,7 @@ ACCOUNTS = {"user": ("viewer", "v-pass"), "operator": ("op", "o-pass"),
             "administrator": ("boss", "b-pass")}
 USERS = "/etc/nvtd/users"
 LIB = os.path.join(os.path.dirname(os.path.abspath(__file__)), "lib")
+HELPERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "testbed", "client")
 NOBODY = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
 DEVICE, MEDIA, EVENTS = ("/onvif/device_service", "/onvif/media_service",
                          "/onvif/events_service")
@@ -364,7 +365,7 @@ def test_accounts_made_through_onvif_log_in_at_once(mode, tmp_path):
 def unprivileged_client(*args):
     """lib/token_client.py run as nobody (a LAN client with no rights on the camera)."""
     with open(os.path.join(LIB, "token_client.py")) as script:
-        return subprocess.run(NOBODY + ["/usr/bin/python3", "-", LIB] + list(args), stdin=script,
+        return subprocess.run(NOBODY + ["/usr/bin/python3", "-", HELPERS] + list(args), stdin=script,
                               capture_output=True, text=True, timeout=60, check=True).stdout
 
 

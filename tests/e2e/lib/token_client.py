@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """A LAN client of nvtd's server mode for attacks run unprivileged (source on standard input):
-`python3 - LIB exchange PORT SOURCE REQUEST_B64` prints the answer (Base64) from SOURCE;
-`python3 - LIB flood PORT USER PASSWORD SECONDS` prints {"sent": N, "refused": M}."""
+`python3 - CLIENT exchange PORT SOURCE REQUEST_B64` prints the answer (Base64) from SOURCE;
+`python3 - CLIENT flood PORT USER PASSWORD SECONDS` prints {"sent": N, "refused": M}.
+CLIENT is the folder of the client helpers (testbed/client)."""
 import base64
 import json
 import socket
