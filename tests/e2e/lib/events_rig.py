@@ -29,6 +29,7 @@ CONCRETE = "http://docs.oasis-open.org/wsn/t-1/TopicExpression/Concrete"
 ALARM = "tns1:VideoSource/MotionAlarm"
 CELL = "tns1:RuleEngine/CellMotionDetector/Motion"
 INVALID_THING = "<SOAP-ENV:Value>ter:InvalidThing</SOAP-ENV:Value>"
+RESOURCE_UNKNOWN = "<wsrf-rw:ResourceUnknownFault"
 # How soon a state must arrive; the emulated camera build is given more.
 WITHIN = 5.0 if EMULATOR else 1.0
 
