@@ -96,6 +96,7 @@ TEST(SectionCache, AnUnreachableOrHungServerFailsTheRequestWithinItsBudget) {
     setup.encoder_file = ::testing::TempDir() + "section_cache_state_" + encoder;
     setup.mainboard_file = setup.encoder_file;
     setup.reply_timeout_s = 30;  // only the request's budget bounds the wait
+    for (auto& board : setup.peer_boards) board = loopback_address();  // nobody there
     std::ofstream(setup.encoder_file, std::ios::trunc) << encoder << "\n";
     set_settings_setup(setup);
     Script script;
@@ -122,6 +123,12 @@ TEST(SectionCache, AnUnreachableOrHungServerFailsTheRequestWithinItsBudget) {
       section_cache_release();
       EXPECT_FALSE(section_cache_failed());
     }
+    // A set that does not reach the server's answer fails the request as well.
+    section_cache_fill();
+    start_exchange_budget(600);
+    SettingsClient(setup).SetIntValue("INFO", "k", 1, true);
+    EXPECT_EQ(section_cache_failed(), c.failed) << int(c.state) << " set";
+    section_cache_release();
   }
   set_settings_setup(saved);
 }
