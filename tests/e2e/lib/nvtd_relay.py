@@ -127,7 +127,9 @@ class ReplyFifo:
 
     def close(self):
         os.close(self.fd)
-        os.unlink(self.path)
+        # nvtd removes it itself once the pid it was named after no longer runs.
+        if os.path.lexists(self.path):
+            os.unlink(self.path)
 
 
 def relay_request(server_fd, pid, body, env_lines):
