@@ -63,12 +63,23 @@ def ok(answer):
     return answer.status is not None and " 200 " in answer.status + " "
 
 
+FAILURES = {}
+
+
 def one_request(path, body):
     data = envelope(body, security(USER, PASSWORD))
     try:
-        return ok(post(data, PORT, path=path, timeout=10))
-    except OSError:
-        return False
+        answer = post(data, PORT, path=path, timeout=10)
+    except OSError as e:
+        answer = None
+        why = type(e).__name__
+    if answer is not None and ok(answer):
+        return True
+    if answer is not None:
+        why = answer.status or "no status line"
+    with LOG.lock:
+        FAILURES[why] = FAILURES.get(why, 0) + 1
+    return False
 
 
 def client_mix():
@@ -179,20 +190,22 @@ def healthy_since(start):
 
 
 def match_events(start, end):
-    """Toggles in [start, end) matched with the Changed messages that followed (within 15 s):
-    (lost, duplicated)."""
-    toggles = LOG.since("toggles", start, end)
-    events = LOG.since("events", start, end + 15)
+    """Each toggle matched with the first unused Changed message of its value that came
+    within 3.9 s (before the next toggle to the same value), over the whole run; of the
+    toggles in [start, end) those never matched are lost, and of the messages in
+    [start, end) those matching no toggle are duplicated (or written by another writer)."""
+    toggles, events = LOG.since("toggles", 0), LOG.since("events", 0)
     used = [False] * len(events)
     lost = 0
     for t, value in toggles:
         for i, (e, v) in enumerate(events):
-            if not used[i] and e >= t and v == value:
+            if not used[i] and t <= e < t + 3.9 and v == value:
                 used[i] = True
                 break
         else:
-            lost += 1
-    return lost, used.count(False)
+            lost += start <= t < end
+    duplicated = sum(1 for i, (e, _) in enumerate(events) if start <= e < end and not used[i])
+    return lost, duplicated
 
 
 def settings_stop():
@@ -259,10 +272,15 @@ def run_fault(name, inject):
     slowest = max((took for _, _, took in requests), default=0)
     lost, duplicated = match_events(start, end - 10)
     recovery = "%5.1f s" % (recovered - ended) if recovered else "  none"
+    with LOG.lock:
+        why = ", ".join("%s: %d" % kv for kv in sorted(FAILURES.items()))
+        FAILURES.clear()
     print("%-28s recovery %s  requests %4d failed %3d (slowest %4.1f s)  events lost %d "
           "duplicated %d  rss kB %s" % (
               name, recovery, len(requests), failed, slowest, lost, duplicated,
               " ".join("%s=%d" % kv for kv in sizes().items())), flush=True)
+    if why:
+        print("    failures: " + why, flush=True)
 
 
 def main():
@@ -281,9 +299,11 @@ def main():
     while now() - start < SOAK:
         pid = (pids_of(PROGRAMS["nvtd"]) or [0])[0]
         samples.append((now() - start, rss_kb(pid) if pid else 0))
+        if len(samples) % 30 == 1:
+            print("  soak %4d s: nvtd rss %d kB" % samples[-1], flush=True)
         time.sleep(min(10, max(1, SOAK / 60)))
     requests = LOG.since("requests", start)
-    lost, duplicated = match_events(start, now() - 15)
+    lost, duplicated = match_events(start, now() - 5)
     print("soak %d s: requests %d failed %d, events %d lost %d duplicated %d" % (
         SOAK, len(requests), sum(1 for _, g, _ in requests if not g),
         len(LOG.since("toggles", start)), lost, duplicated))
