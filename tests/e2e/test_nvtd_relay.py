@@ -606,7 +606,6 @@ def check_server_gone(result, tmp_path=None):
     assert status == 1 and took < 10, result
     head, _, body = out.partition("\r\n\r\n")
     assert head.split("\r\n")[0] == "Status: 503 Service Unavailable", out
-    assert "Content-Type: application/soap+xml; charset=utf-8" in head
     assert "<SOAP-ENV:Value>SOAP-ENV:Receiver</SOAP-ENV:Value>" in body
     assert int(re.search(r"Content-Length: (\d+)", head).group(1)) == len(body.encode())
     if tmp_path is not None:
