@@ -18,8 +18,8 @@ import pytest
 from camera import EMULATOR, in_lan, program, wait_for
 from events_rig import (ALARM, CELL, EVENTS_WSDL, STATES, TDS, WITHIN, envelope, messages,
                         set_state, sid_header)
-from nvtd_relay import (SERVER_FIFO, Nvtd, ReplyFifo, content_message, env_message, header,
-                        open_message, own_server_fifo, relay_request, start_persistent)
+from nvtd_relay import (SERVER_FIFO, Nvtd, ReplyFifo, content_message, env_message, fifo_unread,
+                        header, open_message, own_server_fifo, relay_request, start_persistent)
 from onvif_validate import validate
 
 # nvtd finds its settings at once instead of waiting for CAM.
@@ -288,14 +288,15 @@ WHOLE_ENV = env_message("\n".join(ENV_LINES))
     (OPEN_PID + WHOLE_ENV + content_message([BODY])[:-20], b"", True, "message cut short"),
 ], ids=["unknown type", "negative count", "killed mid-body"])
 def test_a_broken_request_costs_only_itself(persistent, first, second, kill, dropped):
-    """The next forwarder, started 0.2 s after the broken one, is answered: the rest of the
-    broken request is dropped, never read as the start of the next."""
+    """The next forwarder, started once nvtd has read the broken one's first part, is
+    answered: the rest of the broken request is dropped, never read as the start of the
+    next."""
     server, _ = persistent
     sender = subprocess.Popen([sys.executable, "-c", BROKEN_SENDER, first.hex(), second.hex()],
                               stdout=subprocess.PIPE, text=True)
     try:
         assert sender.stdout.readline() == "sent\n"
-        time.sleep(0.2)
+        assert wait_for(lambda: fifo_unread(SERVER_FIFO) == 0)  # nvtd has read the first part
         if kill:
             threading.Timer(0.3, sender.kill).start()
         r = forward(BODY)
