@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "nvtd/core/log_limiter.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/events/camera_address.h"
 #include "nvtd/events/consumer_url.h"
@@ -78,7 +79,8 @@ int decimal_value(const std::string& text) {
 
 // "HTTP/1.0 400 Bad Request" and the InvalidThing fault, for requests without an id.
 int refuse_without_id(const Request& request, Reply& reply) {
-  trace("no subsc id in %s\n", request.body.c_str());
+  trace_complaint(false, request.remote_addr.value_or(""), "no subsc id in %s\n",
+                  request.body.c_str());
   send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
   return -1;
 }
@@ -118,12 +120,17 @@ int create_subscription(const Request& request, Reply& reply, const ConsumerSpec
     send_event_fault(reply, *filter.fault);
     return -1;
   }
-  AddedSubscription added =
-      event_service().add_consumer(consumer, request_account(request), filter.topics, *seconds);
+  ContentFilter content = request_content_filter(request);
+  if (content.fault) {
+    send_event_fault(reply, *content.fault);
+    return -1;
+  }
+  AddedSubscription added = event_service().add_consumer(consumer, request_account(request),
+                                                         filter.topics, *seconds, content.items);
   if (added.status != AddedSubscription::Status::kAdded) {
     // -1 full, -3 the account's share taken: the numbers the log has always shown.
-    trace("no subscription for this account (%d)\n",
-          added.status == AddedSubscription::Status::kTableFull ? -1 : -3);
+    trace_complaint(false, request_account(request).name, "no subscription for this account (%d)\n",
+                    added.status == AddedSubscription::Status::kTableFull ? -1 : -3);
     send_event_fault(reply, EventFault::kSubscribeCreationFailed);
     return -1;
   }
@@ -166,7 +173,7 @@ int handle_subscribe(const Request& request, Reply& reply) {
       send_plain_error(reply, "consumer address not a url\n");
       return -1;
     case ConsumerAddress::kRefused:
-      trace("consumer address refused\n");
+      trace_complaint(false, request.remote_addr.value_or(""), "consumer address refused\n");
       send_event_fault(reply, EventFault::kConsumerRefused);
       return -1;
     case ConsumerAddress::kAccepted:
@@ -225,7 +232,7 @@ int handle_unsubscribe(const Request& request, Reply& reply) {
   int index = decimal_value(*id);
   syslog(LOG_DEBUG, "removing consumer %d", index);
   if (event_service().remove_consumer(index, request_account(request)) != EventOutcome::kDone) {
-    syslog(LOG_DEBUG, "fault");
+    syslog_complaint(LOG_DEBUG, request.remote_addr.value_or(""), "fault");
     send_catalogue_fault(reply, Fault::kSenderEmpty, 400);
     return -1;
   }
@@ -241,7 +248,8 @@ int handle_renew(const Request& request, Reply& reply) {
   EventAccount account = request_account(request);
   std::time_t now = std::time(nullptr);
   if (!event_service().expiry(index, account)) {
-    trace("\t%s: consumer %d not found\n", "handle_renew", index);
+    trace_complaint(false, request.remote_addr.value_or(""), "\t%s: consumer %d not found\n",
+                    "handle_renew", index);
     send_event_fault(reply, EventFault::kResourceUnknown);
     return -1;
   }

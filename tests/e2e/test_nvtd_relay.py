@@ -16,7 +16,7 @@ import time
 
 import pytest
 from camera import EMULATOR, in_lan, program, wait_for
-from events_rig import (ALARM, CELL, EVENTS_WSDL, STATES, TDS, WITHIN, envelope, messages,
+from events_rig import (ALARM, CELL, EVENTS_WSDL, STATES, TDS, WITHIN, WSNT, envelope, messages,
                         set_state, sid_header)
 from nvtd_relay import (SERVER_FIFO, Nvtd, ReplyFifo, content_message, env_message, fifo_unread,
                         header, open_message, own_server_fifo, relay_request, start_persistent)
@@ -490,6 +490,7 @@ def test_nothing_a_user_leaves_at_the_relay_paths_stops_the_relay(path):
         assert wait_for(lambda: own_server_fifo() or server.proc.poll() is not None,
                         timeout=10), server.err()
         assert server.proc.poll() is None, server.err()
+        assert wait_for(lambda: os.path.lexists(LOCK), timeout=10), server.err()
         lock = os.lstat(LOCK)
         assert stat.S_ISREG(lock.st_mode) and lock.st_uid == 0
         assert stat.S_IMODE(lock.st_mode) == 0o600
@@ -588,7 +589,6 @@ def test_a_pull_is_held_while_other_forwarders_are_answered(tmp_path):
         assert waited < WITHIN + 1.0, waited
         assert messages(news.partition("\r\n\r\n")[2]) == [
             (ALARM, "Changed", "State", "true"), (CELL, "Changed", "IsMotion", "true")]
-        validate(tmp_path, created, nothing, news, answered(other))
         # nvtd stops with status 0 while it holds a pull; its forwarder answers the fault.
         stopped = HeldPull(server, sid, "PT20S")
         server.proc.send_signal(signal.SIGTERM)
@@ -642,6 +642,32 @@ def test_a_forwarder_whose_nvtd_is_killed_answers_a_soap_fault(when, tmp_path):
         victim.join(timeout=30)
         assert victim.result is not None
         check_server_gone(victim.result, tmp_path)
+    finally:
+        os.close(fd)
+        server.stop()
+    validate(tmp_path, created, nothing, news, answered(other))
+
+
+def test_a_pull_held_when_its_pull_point_is_unsubscribed_ends_with_a_soap_answer(tmp_path):
+    shutil.rmtree(STATES, ignore_errors=True)
+    os.makedirs(STATES, mode=0o755)
+    server, fd = start_persistent("--noauth")
+    try:
+        created = answered(forward_soap(
+            envelope("<tev:CreatePullPointSubscription><tev:InitialTerminationTime>PT60S"
+                     "</tev:InitialTerminationTime></tev:CreatePullPointSubscription>"),
+            EVENTS_WSDL + "/EventPortType/CreatePullPointSubscriptionRequest"))
+        sid = int(re.search(r"<dom0:SubscriptionId [^>]*>(\d+)<", created).group(1))
+        HeldPull(server, sid, "PT0S").answer()  # takes the Initialized messages
+        held = HeldPull(server, sid, "PT20S")
+        gone = answered(forward_soap(envelope("<wsnt:Unsubscribe/>", sid_header(sid)),
+                                     WSNT + "/SubscriptionManager/UnsubscribeRequest"))
+        assert "UnsubscribeResponse" in gone, gone
+        waited, ended = held.answer()  # the forwarder's output: the web server passes it on
+        assert waited < 10, waited
+        body = ended.partition("\r\n\r\n")[2]
+        assert "PullMessagesResponse" in body and messages(body) == [], ended
+        validate(tmp_path, body)
     finally:
         os.close(fd)
         server.stop()
