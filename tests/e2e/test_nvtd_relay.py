@@ -599,6 +599,7 @@ def test_a_pull_is_held_while_other_forwarders_are_answered(tmp_path):
     finally:
         os.close(fd)
         server.stop()
+    validate(tmp_path, created, nothing, news, answered(other))
 
 
 def check_server_gone(result, tmp_path=None):
@@ -645,7 +646,6 @@ def test_a_forwarder_whose_nvtd_is_killed_answers_a_soap_fault(when, tmp_path):
     finally:
         os.close(fd)
         server.stop()
-    validate(tmp_path, created, nothing, news, answered(other))
 
 
 def test_a_pull_held_when_its_pull_point_is_unsubscribed_ends_with_a_soap_answer(tmp_path):
