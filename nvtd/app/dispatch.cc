@@ -2,7 +2,8 @@
 // runs the UsernameToken check for all but the open operations, checks that the account's
 // level may call the operation, remembers the token (with the operation, whose access class
 // decides whether the token may come again), and calls the handler in its call form between
-// the fill and release of the per-request section cache.
+// the fill and release of the per-request section cache. An answer resting on settings that
+// could not be got or set is replaced by the settings-unavailable fault before it goes out.
 #include "nvtd/app/dispatch.h"
 
 #include <string>
@@ -50,6 +51,16 @@ bool call_handler(const Operation& op, const Request& request, Reply& reply) {
   return false;
 }
 
+// Handlers read settings with no way to tell a default from a value, and format what they
+// read; when an exchange failed, the answer (or a set's success) is not the camera's. It is
+// still pending here: the reply goes out in one write after dispatch.
+void replace_unfounded_answer(Reply& reply) {
+  if (!request_settings_failed() || reply.sent()) return;
+  trace_verbose("settings unavailable: answering with a fault\n");
+  reply.discard();
+  send_catalogue_fault(reply, Fault::kSettingsUnavailable);
+}
+
 const char* c_str_or_null(const std::optional<std::string>& value) {
   return value ? value->c_str() : nullptr;
 }
@@ -90,7 +101,9 @@ DispatchOutcome dispatch_request(const OperationTable& table, const Request& req
     return DispatchOutcome::kHandled;
   }
   bool kept = call_handler(*op, request, reply);
-  return kept ? DispatchOutcome::kHandedOver : DispatchOutcome::kHandled;
+  if (kept) return DispatchOutcome::kHandedOver;
+  replace_unfounded_answer(reply);
+  return DispatchOutcome::kHandled;
 }
 
 }  // namespace nvtd

@@ -1,6 +1,7 @@
 #include "nvtd/app/dispatch.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -134,6 +135,53 @@ TEST_F(DispatchTest, ActionElementIsUsed) {
                 &out),
             DispatchOutcome::kHandled);
   EXPECT_TRUE(has(out, "<tds:GetUsersResponse>"));
+}
+
+bool settings_failed = false;
+bool report_settings_failed() {
+  return settings_failed;
+}
+// A handler that answers from "settings" and, when asked to, sends its answer at once.
+bool flush_first = false;
+int answer_from_settings(const Request&, Reply& reply) {
+  reply.append("<Model>from settings</Model>");
+  if (flush_first) reply.flush();
+  return 0;
+}
+
+// An answer resting on settings that could not be got is replaced by the receiver fault,
+// unless it has gone out already; with the settings got, the handler's answer stands.
+TEST_F(DispatchTest, AnAnswerOnFailedSettingsBecomesTheReceiverFault) {
+  const OperationTable table(
+      {{{"GetThing", AccessClass::kReadSystem, CallForm::kRequest, answer_from_settings}}});
+  set_settings_failed_check(report_settings_failed);
+  NoAuth = true;
+  struct Case {
+    bool failed, flush_first, fault;
+  } cases[] = {{false, false, false}, {true, false, true}, {true, true, false}};
+  for (const Case& c : cases) {
+    settings_failed = c.failed;
+    flush_first = c.flush_first;
+    int pipe_fds[2];
+    ASSERT_EQ(::pipe(pipe_fds), 0);
+    std::string out;
+    {
+      Reply reply(pipe_fds[1], RunMode::kServer);
+      request_.body = "<s:Body><x:GetThing/></s:Body>";
+      EXPECT_EQ(dispatch_request(table, request_, reply), DispatchOutcome::kHandled);
+    }
+    ::close(pipe_fds[1]);
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, n);
+    ::close(pipe_fds[0]);
+    EXPECT_EQ(has(out, "HTTP/1.0 500 Internal Server Error\r\n"), c.fault) << out;
+    EXPECT_EQ(has(out, "<SOAP-ENV:Value>SOAP-ENV:Receiver</SOAP-ENV:Value>"), c.fault);
+    EXPECT_EQ(has(out, "from settings"), !c.fault);
+  }
+  EXPECT_EQ(fills, 3);
+  EXPECT_EQ(releases, 3);
+  set_settings_failed_check(nullptr);
+  flush_first = false;
 }
 
 }  // namespace

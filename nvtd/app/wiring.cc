@@ -36,6 +36,7 @@ struct ProgramRooms {
 void connect_settings(ProgramRooms& rooms) {
   set_net_traces(Server || Persist);  // in CGI mode standard output is the response
   set_request_hooks(section_cache_fill, section_cache_release);
+  set_settings_failed_check(section_cache_failed);
   rooms.cam_discoverable = wait_for_cam_settings();
 }
 

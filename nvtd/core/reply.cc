@@ -26,6 +26,7 @@ void Reply::flush() {
   if (fd_ < 0 || pending_.empty()) return;
   write_all(fd_, pending_);
   pending_.clear();
+  sent_ = true;
 }
 
 }  // namespace nvtd

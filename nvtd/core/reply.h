@@ -25,11 +25,16 @@ class Reply {
   void flush();
   // What has been written or is pending (with fd -1: everything the writers produced).
   const std::string& text() const { return pending_; }
+  // Whether anything has gone out to the fd (a flush with something pending).
+  bool sent() const { return sent_; }
+  // Forgets what is pending, for an answer replaced before it went out.
+  void discard() { pending_.clear(); }
 
  private:
   int fd_;
   RunMode mode_;
   std::string pending_;
+  bool sent_ = false;
 };
 
 // Writes all of data to fd, retrying short writes and interrupted calls, and waiting up to

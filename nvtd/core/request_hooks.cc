@@ -6,6 +6,7 @@ namespace {
 
 RequestHook fill_hook = nullptr;
 RequestHook release_hook = nullptr;
+RequestCheck failed_check = nullptr;
 
 }  // namespace
 
@@ -20,6 +21,14 @@ void run_fill_hook() {
 
 void run_release_hook() {
   if (release_hook) release_hook();
+}
+
+void set_settings_failed_check(RequestCheck check) {
+  failed_check = check;
+}
+
+bool request_settings_failed() {
+  return failed_check != nullptr && failed_check();
 }
 
 }  // namespace nvtd

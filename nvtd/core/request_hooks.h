@@ -13,4 +13,10 @@ void set_request_hooks(RequestHook fill, RequestHook release);
 void run_fill_hook();
 void run_release_hook();
 
+// Whether the request's settings could not all be got or set (asked after the handler,
+// before the release); unset it answers false.
+using RequestCheck = bool (*)();
+void set_settings_failed_check(RequestCheck check);
+bool request_settings_failed();
+
 }  // namespace nvtd

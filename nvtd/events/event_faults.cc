@@ -9,10 +9,17 @@
 namespace nvtd {
 namespace {
 
+constexpr char kWsnt[] = "wsnt:";
+constexpr char kWsrfRw[] = "wsrf-rw:";
+// Declared on the element itself: the envelope opening of every answer does not name it.
+constexpr char kWsrfRwNamespace[] = " xmlns:wsrf-rw=\"http://docs.oasis-open.org/wsrf/rw-2\"";
+
 struct EventFaultEntry {
   const char* code;
-  const char* element;  // the wsnt fault element of the Detail
+  const char* element;  // the fault element of the Detail, without its prefix
   const char* reason;
+  const char* prefix = kWsnt;
+  const char* declaration = "";
 };
 
 EventFaultEntry entry_of(EventFault fault) {
@@ -38,6 +45,10 @@ EventFaultEntry entry_of(EventFault fault) {
     case EventFault::kUnacceptableTerminationTime:
       return {"SOAP-ENV:Sender", "UnacceptableTerminationTimeFault",
               "Termination time not acceptable"};
+    case EventFault::kResourceUnknown:
+      return {"SOAP-ENV:Sender", "ResourceUnknownFault",
+              "Unknown subscription: it has ended or the device has restarted; subscribe again",
+              kWsrfRw, kWsrfRwNamespace};
   }
   return {"SOAP-ENV:Receiver", "SubscribeCreationFailedFault", ""};
 }
@@ -48,9 +59,9 @@ std::string event_fault_body(EventFault fault) {
   EventFaultEntry e = entry_of(fault);
   return std::string("<SOAP-ENV:Body><SOAP-ENV:Fault><SOAP-ENV:Code><SOAP-ENV:Value>") + e.code +
          "</SOAP-ENV:Value></SOAP-ENV:Code><SOAP-ENV:Reason><SOAP-ENV:Text xml:lang=\"en\">" +
-         e.reason + "</SOAP-ENV:Text></SOAP-ENV:Reason><SOAP-ENV:Detail><wsnt:" + e.element +
-         "><wsrfbf:Timestamp>" + format_utc_time(std::time(nullptr)) +
-         "</wsrfbf:Timestamp></wsnt:" + e.element +
+         e.reason + "</SOAP-ENV:Text></SOAP-ENV:Reason><SOAP-ENV:Detail><" + e.prefix + e.element +
+         e.declaration + "><wsrfbf:Timestamp>" + format_utc_time(std::time(nullptr)) +
+         "</wsrfbf:Timestamp></" + e.prefix + e.element +
          "></SOAP-ENV:Detail></SOAP-ENV:Fault></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 }
 

@@ -1,5 +1,7 @@
 // The WS-BaseNotification faults of the event service: the SOAP fault with the fault's
-// element (and its timestamp) in the Detail, as ONVIF clients look for them.
+// element (and its timestamp) in the Detail, as ONVIF clients look for them; for an unknown
+// subscription WS-ResourceFramework's ResourceUnknownFault, which tells a client to
+// subscribe again.
 #pragma once
 
 #include <string>
@@ -17,6 +19,7 @@ enum class EventFault {
   kInvalidMessageContentExpression,     // Sender: a content filter ItemFilter does not read
   kUnacceptableInitialTerminationTime,  // Sender: not a time, or not in the future
   kUnacceptableTerminationTime,         // Sender: the same for Renew
+  kResourceUnknown,  // Sender: no such subscription (it ended, or nvtd started again since)
 };
 
 // The fault body (to follow EnvelopeOpening).

@@ -204,15 +204,20 @@ int handle_pull_messages(const Request& request, Reply& reply) {
     pull.message_limit = std::min(message_limit, kMessagesPerReply);
     std::optional<std::string> body = event_service().pull_now(decimal_value(*id), account, pull);
     if (!body) {
-      send_catalogue_fault(reply, Fault::kUnsupportedCommand, 200);
+      send_event_fault(reply, EventFault::kResourceUnknown);
       return -1;
     }
     send_body(reply, 0, "%s", body->c_str());
     return -1;
   }
   make_room_for_answers(request);
-  if (event_service().add_puller(decimal_value(*id), account, request.connection_fd, pull,
-                                 request.mode == RunMode::kRelay) != EventOutcome::kDone) {
+  const EventOutcome added = event_service().add_puller(
+      decimal_value(*id), account, request.connection_fd, pull, request.mode == RunMode::kRelay);
+  if (added == EventOutcome::kUnknown) {
+    send_event_fault(reply, EventFault::kResourceUnknown);
+    return -1;
+  }
+  if (added != EventOutcome::kDone) {
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 200);
     return -1;
   }
@@ -245,7 +250,7 @@ int handle_renew(const Request& request, Reply& reply) {
   if (!event_service().expiry(index, account)) {
     trace_complaint(false, request.remote_addr.value_or(""), "\t%s: consumer %d not found\n",
                     "handle_renew", index);
-    send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
+    send_event_fault(reply, EventFault::kResourceUnknown);
     return -1;
   }
   std::optional<int> seconds = requested_seconds(request, "TerminationTime", now, kDefaultDuration);
@@ -255,7 +260,7 @@ int handle_renew(const Request& request, Reply& reply) {
   }
   trace("\tSubscription renewing in %d secs\n", *seconds);
   if (event_service().set_expiry(index, account, now + *seconds) != EventOutcome::kDone) {
-    send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
+    send_event_fault(reply, EventFault::kResourceUnknown);
     return -1;
   }
   send_envelope(reply, 0, "%s",

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "nvtd/getset/exchange_bounds.h"
+
 namespace nvtd {
 namespace {
 
@@ -19,6 +21,8 @@ constexpr const char* kNames[kCachedSections] = {
 std::array<std::unique_ptr<SettingsClient>, kCachedSections> cache;
 std::optional<ServerAddresses> addresses;
 bool open = false;
+// The thread's failed exchanges when the request began.
+int failures_before = 0;
 
 SettingsClient& new_client(int i) {
   const SettingsSetup& setup = settings_setup();
@@ -42,12 +46,19 @@ const char* section_name(SectionId id) {
 void section_cache_fill() {
   section_cache_release();
   open = true;
+  failures_before = failed_exchanges();
+  start_exchange_budget();
 }
 
 void section_cache_release() {
   for (auto& client : cache) client.reset();
   addresses.reset();
   open = false;
+  end_exchange_budget();
+}
+
+bool section_cache_failed() {
+  return open && failed_exchanges() != failures_before;
 }
 
 bool section_cache_filled() {

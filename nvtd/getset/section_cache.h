@@ -26,15 +26,20 @@ constexpr int kCachedSections = 9;
 // The section name of an id ("INFO" ... "CAM").
 const char* section_name(SectionId id);
 
-// Opens the cache for a request (nothing is got yet) and drops it after the handler.
+// Opens the cache for a request (nothing is got yet, the request's budget for settings
+// exchanges starts) and drops it after the handler.
 void section_cache_fill();
 void section_cache_release();
 bool section_cache_filled();
+// Whether an exchange with a settings server failed in this request: a section that could
+// not be got (it holds no records) or a set that did not reach the server's answer. The
+// request's answer would then rest on defaults, not settings.
+bool section_cache_failed();
 // How many sections this request has got so far.
 int section_cache_fetched();
 
-// The cached client of a section, got on first use in this request: results are ignored, a
-// section that could not be got holds no records. nullptr outside fill ... release.
+// The cached client of a section, got on first use in this request: a section that could
+// not be got holds no records (and section_cache_failed() tells). nullptr outside fill ... release.
 SettingsClient* section(SectionId id);
 // STREAM0..STREAM3 by stream index 0..3; nullptr for another index.
 SettingsClient* stream_section(int index);

@@ -7,11 +7,13 @@
 #include <sys/socket.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <utility>
 
 #include "common/unique_fd.h"
+#include "nvtd/getset/exchange_bounds.h"
 #include "nvtd/getset/settings_wire.h"
 #include "nvtd/getset/value_lookup.h"
 
@@ -67,9 +69,15 @@ std::string SettingsClient::ServerFor(const std::string& section, const char* ho
   return host != nullptr ? std::string(host) : encoder_address_;
 }
 
-// Resolves and connects; 0 with *fd_out set, -2 resolver error, -3 no address connected.
+// Resolves and connects; 0 with *fd_out set, -2 resolver error, -3 no address connected
+// (at once for a server found hung a moment ago, or when the request's budget is spent).
 int SettingsClient::Connect(const std::string& address, const char* port, bool is_get,
                             int* fd_out) const {
+  if (server_known_hung(address, port)) {
+    std::fprintf(stderr, "client: %s/%s did not answer a moment ago\n", address.c_str(), port);
+    return -3;
+  }
+  const long long deadline = exchange_deadline(setup_.connect_timeout_s);
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -92,8 +100,9 @@ int SettingsClient::Connect(const std::string& address, const char* port, bool i
       std::perror("client: socket");
       continue;
     }
-    if (connect_nonblocking(s.get(), a->ai_addr, a->ai_addrlen, setup_.connect_timeout_s) != 0) {
+    if (connect_until(s.get(), a->ai_addr, a->ai_addrlen, deadline) != 0) {
       std::perror("client: connect");
+      if (errno == ETIMEDOUT) note_server_hung(address, port);
       continue;
     }
     fd = std::move(s);
@@ -130,8 +139,10 @@ SettingsClient::PendingGet SettingsClient::SendGet(const std::string& section, c
   pending.result = Connect(address, port, true, &raw_fd);
   if (pending.result != 0) return pending;
   UniqueFd fd(raw_fd);
+  pending.server = address;
+  pending.port = port;
   // The whole reply within the limit: a server that trickles bytes cannot hold the request.
-  pending.deadline = reply_deadline(setup_.reply_timeout_s);
+  pending.deadline = exchange_deadline(setup_.reply_timeout_s);
   std::string request = encode_request(kCommandGet, 0, section);
   size_t wrote = write_all(fd.get(), request.data(), request.size(), pending.deadline);
   if (wrote != request.size()) {
@@ -145,6 +156,19 @@ SettingsClient::PendingGet SettingsClient::SendGet(const std::string& section, c
 }
 
 int SettingsClient::ReceiveGet(const std::string& section, PendingGet pending) {
+  const int result = FinishGet(section, pending);
+  // NETWORK is built here, not got: only exchanges with a server count.
+  if (result != 0 && section != "NETWORK") note_failed_exchange();
+  if (pending.port == nullptr) return result;
+  if (result != 0 && settings_clock_ms() >= pending.deadline) {
+    note_server_hung(pending.server, pending.port);
+  } else if (result == 0) {
+    note_server_answered(pending.server, pending.port);
+  }
+  return result;
+}
+
+int SettingsClient::FinishGet(const std::string& section, PendingGet& pending) {
   if (!pending.connection.valid()) return pending.result;
   const int fd = pending.connection.get();
   unsigned char head[kReplyBytes];
@@ -170,37 +194,51 @@ int SettingsClient::SetSection(const std::string& section, const std::string& re
   const std::string address = ServerFor(section, host);
   const char* port = SectionPort(section);
   if (port == nullptr) return -1;
+  bool broken = true;  // the exchange did not run to the server's final status
+  const int rc = ExchangeSet(address, port, section, records, flag, &broken);
+  // A set the server could not take (rather than one it refused) leaves the request failed.
+  if (broken && host == nullptr) note_failed_exchange();
+  if (rc != 0 || host != nullptr) return rc;
+  return replicator_.Repeat(*this, section, records, flag) == 0 ? 0 : -1;
+}
+
+int SettingsClient::ExchangeSet(const std::string& address, const char* port,
+                                const std::string& section, const std::string& records, bool flag,
+                                bool* broken) {
   int raw_fd = -1;
   int rc = Connect(address, port, false, &raw_fd);
   if (rc == -2) return -1;
   if (rc != 0) return -2;
   UniqueFd fd(raw_fd);
-  const long long deadline = reply_deadline(setup_.reply_timeout_s);  // the whole exchange
+  const long long deadline = exchange_deadline(setup_.reply_timeout_s);  // the whole exchange
+  auto cut_short = [&] {
+    if (settings_clock_ms() >= deadline) note_server_hung(address, port);
+    return -1;
+  };
   std::string request =
       encode_request(flag ? kCommandSet : kCommandSetOther, records.size(), section);
   size_t wrote = write_all(fd.get(), request.data(), request.size(), deadline);
   if (wrote != request.size()) {
     std::printf("%s line %d: only wrote %d of %d\n", "getset", __LINE__, static_cast<int>(wrote),
                 static_cast<int>(request.size()));
-    return -1;
+    return cut_short();
   }
   unsigned char head[kReplyBytes];
-  if (!read_all(fd.get(), head, sizeof head, deadline)) return -1;
+  if (!read_all(fd.get(), head, sizeof head, deadline)) return cut_short();
   SettingsReply reply = decode_reply(head);
   if (reply.status == 0) {
     wrote = write_all(fd.get(), records.data(), records.size(), deadline);
     if (wrote != records.size()) {
       std::printf("%s line %d: only wrote %d of %d\n", "getset", __LINE__, static_cast<int>(wrote),
                   static_cast<int>(records.size()));
-      return -1;
+      return cut_short();
     }
-    if (!read_all(fd.get(), head, sizeof head, deadline)) return -1;
+    if (!read_all(fd.get(), head, sizeof head, deadline)) return cut_short();
     reply = decode_reply(head);
   }
-  fd.reset();
-  if (reply.status != 0) return -1;
-  if (host != nullptr) return 0;
-  return replicator_.Repeat(*this, section, records, flag) == 0 ? 0 : -1;
+  *broken = false;
+  note_server_answered(address, port);
+  return reply.status != 0 ? -1 : 0;
 }
 
 int SettingsClient::GetValue(const char* key, char* out, size_t capacity) const {

@@ -44,6 +44,8 @@ class SettingsClient {
     UniqueFd connection;
     long long deadline = -1;
     int result = 0;
+    std::string server;  // address and port of the exchange, for the hung-server memory
+    const char* port = nullptr;
   };
   PendingGet SendGet(const std::string& section, const char* host = nullptr);
   int ReceiveGet(const std::string& section, PendingGet pending);
@@ -78,6 +80,11 @@ class SettingsClient {
  private:
   std::string ServerFor(const std::string& section, const char* host) const;
   int Connect(const std::string& address, const char* port, bool is_get, int* fd_out) const;
+  int FinishGet(const std::string& section, PendingGet& pending);
+  // One set exchange with address:port (SetSection's codes); *broken false once the server
+  // gave its final status.
+  int ExchangeSet(const std::string& address, const char* port, const std::string& section,
+                  const std::string& records, bool flag, bool* broken);
 
   SettingsSetup setup_;
   SettingsReplicator replicator_;

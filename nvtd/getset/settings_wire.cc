@@ -36,20 +36,20 @@ SettingsReply decode_reply(const unsigned char bytes[kReplyBytes]) {
   return SettingsReply{get_word(bytes), get_word(bytes + 4)};
 }
 
-static long long monotonic_ms() {
+long long settings_clock_ms() {
   timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
   return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
 }
 
 long long reply_deadline(int timeout_s) {
-  return monotonic_ms() + timeout_s * 1000LL;
+  return settings_clock_ms() + timeout_s * 1000LL;
 }
 
 // Waits until fd is ready for events or the deadline passes; false when it passed.
 static bool wait_until(int fd, short events, long long deadline_ms) {
   for (;;) {
-    const long long left = deadline_ms - monotonic_ms();
+    const long long left = deadline_ms - settings_clock_ms();
     if (left <= 0) return false;
     pollfd ready = {fd, events, 0};
     const int polled = ::poll(&ready, 1, static_cast<int>(left));
@@ -96,18 +96,19 @@ bool read_all(int fd, void* data, size_t n, long long deadline_ms) {
 }
 
 int connect_nonblocking(int fd, const sockaddr* address, socklen_t length, int timeout_s) {
+  return connect_until(fd, address, length, reply_deadline(timeout_s));
+}
+
+int connect_until(int fd, const sockaddr* address, socklen_t length, long long deadline_ms) {
   if (::connect(fd, address, length) == 0) return 0;
   if (errno != EINPROGRESS) return -1;
   // poll rather than select: no limit on the descriptor's number.
-  pollfd writable{fd, POLLOUT, 0};
-  int ready;
-  do {
-    ready = ::poll(&writable, 1, timeout_s * 1000);
-  } while (ready < 0 && errno == EINTR);
-  if (ready <= 0) {
-    if (ready == 0) errno = ETIMEDOUT;
+  if (!wait_until(fd, POLLOUT, deadline_ms)) {
+    if (settings_clock_ms() >= deadline_ms) errno = ETIMEDOUT;
     return -1;
   }
+  pollfd writable{fd, POLLOUT, 0};
+  if (::poll(&writable, 1, 0) < 0) return -1;
   if ((writable.revents & (POLLERR | POLLHUP)) == 0) return 0;
   // A refused connection is reported here rather than at the first write, so the
   // caller can go on to the next address.

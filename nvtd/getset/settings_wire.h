@@ -36,6 +36,8 @@ bool read_all(int fd, void* data, size_t n, long long deadline_ms = -1);
 
 // The deadline for a whole reply that may take timeout_s seconds.
 long long reply_deadline(int timeout_s);
+// Milliseconds of the monotonic clock, the clock of every deadline here.
+long long settings_clock_ms();
 
 // Connects fd to the address, waiting at most timeout_s seconds for the connection to
 // complete; fd is blocking again afterwards. 0 connected, -1 otherwise (errno tells why).
@@ -43,5 +45,7 @@ int connect_with_timeout(int fd, const sockaddr* address, socklen_t length, int 
 // The same for a socket that is and stays non-blocking (made with SOCK_NONBLOCK): no mode
 // switches, and the connection's error is asked for only when there is one.
 int connect_nonblocking(int fd, const sockaddr* address, socklen_t length, int timeout_s);
+// The same with a deadline (monotonic ms) instead of a limit; errno ETIMEDOUT when it passed.
+int connect_until(int fd, const sockaddr* address, socklen_t length, long long deadline_ms);
 
 }  // namespace nvtd

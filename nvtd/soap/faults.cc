@@ -86,6 +86,9 @@ constexpr std::array<FaultEntry, static_cast<size_t>(Fault::kCount)> kCatalogue 
    "The requested settings are incorrect.", nullptr, 400},
   {Fault::kFocusBusy, kReceiver, {"ter:Action", "ter:FocusBusy"},
    "The focus lens is busy with an autofocus.", nullptr, 400},
+  {Fault::kSettingsUnavailable, kReceiver, {"ter:Action", nullptr},
+   "The device cannot serve this request now; try again later",
+   "The camera's settings could not be read or written.", 500},
 }};
 // clang-format on
 
@@ -156,8 +159,8 @@ void send_catalogue_fault(Reply& reply, Fault fault) {
 
 void send_catalogue_fault(Reply& reply, Fault fault, int http_status) {
   bool complete = fault == Fault::kFailedAuthentication;
-  if (http_status == 400) {
-    reply.append(kStatusBadRequest);
+  if (http_status == 400 || http_status == 500) {
+    reply.append(http_status == 400 ? kStatusBadRequest : kStatusServerError);
     if (complete) {
       send_envelope_fault(reply, 0, "%s", failed_authentication_envelope().c_str());
     } else {

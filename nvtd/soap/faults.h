@@ -44,6 +44,7 @@ enum class Fault {
   kNoSource,                  // ter:InvalidArgVal / ter:NoSource (imaging: unknown video source)
   kSettingsInvalid,           // ter:InvalidArgVal / ter:SettingsInvalid (imaging)
   kFocusBusy,                 // ter:Action / ter:FocusBusy (imaging: a focus job runs)
+  kSettingsUnavailable,       // Receiver ter:Action (the settings server did not answer)
   kCount
 };
 
@@ -53,7 +54,7 @@ struct FaultEntry {
   std::array<const char*, 2> subcodes;  // nested Subcode values; nullptr when absent
   const char* reason;                   // Reason text; "" gives the empty Text element
   const char* detail;                   // Detail content; nullptr when absent
-  int status;                           // HTTP status: 400, 200, or 0 (not sent over HTTP)
+  int status;                           // HTTP status: 400, 500, 200, or 0 (not over HTTP)
 };
 
 // The catalogue entry of a fault.
@@ -67,9 +68,10 @@ std::string fault_body(Fault fault);
 // header (To anonymous, Action soap/fault) and the fault body.
 std::string failed_authentication_envelope();
 
-// Sends the fault with the catalogue's status: for 400 "HTTP/1.0 400 Bad Request\r\n" first and
-// then send_fault (or send_envelope_fault for FailedAuthentication) with flag 0; for 200 (and
-// faults not meant for HTTP) send_body like any response.
+// Sends the fault with the catalogue's status: for 400 "HTTP/1.0 400 Bad Request\r\n" (for 500
+// "HTTP/1.0 500 Internal Server Error\r\n") first and then send_fault (or send_envelope_fault for
+// FailedAuthentication) with flag 0; for 200 (and faults not meant for HTTP) send_body like any
+// response.
 void send_catalogue_fault(Reply& reply, Fault fault);
 // The same with the status the caller chooses (200 or 400), for the faults whose status depends
 // on who sends them (NoProfile, the empty Sender fault).

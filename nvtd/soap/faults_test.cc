@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/soap/envelope.h"
@@ -48,21 +50,26 @@ TEST(FaultCatalogue, EveryEntryIsWellFormedAndHasItsStatus) {
     EXPECT_EQ(body.substr(body.size() - end.size()), end);
     if (e.status == 400) ++count400;
   }
-  EXPECT_EQ(int(Fault::kCount), 34);
+  EXPECT_EQ(int(Fault::kCount), 35);
   EXPECT_EQ(count400, 28);
+  EXPECT_EQ(fault_entry(Fault::kSettingsUnavailable).status, 500);
   EXPECT_EQ(fault_entry(Fault::kNoSuchService).status, 200);
   EXPECT_EQ(fault_entry(Fault::kUsernameClash).status, 200);
 }
 
 TEST_F(Faults, A400FaultInServerModeHasOneStatusLineFollowedByContentLength) {
   Server = true;
-  OutputCapture cap(RunMode::kServer);
-  send_catalogue_fault(cap.reply(), Fault::kUnsupportedCommand);
-  std::string out = cap.take();
-  EXPECT_EQ(out.rfind("HTTP/1.0 400 Bad Request\r\nContent-Length: ", 0), 0u);
-  EXPECT_EQ(out.find("200 OK"), std::string::npos);
-  size_t blank = out.find("\r\n\r\n");
-  EXPECT_EQ(out.substr(blank + 4), EnvelopeOpening + fault_body(Fault::kUnsupportedCommand));
+  for (auto [fault, status] :
+       {std::pair{Fault::kUnsupportedCommand, "400 Bad Request"},
+        std::pair{Fault::kSettingsUnavailable, "500 Internal Server Error"}}) {
+    OutputCapture cap(RunMode::kServer);
+    send_catalogue_fault(cap.reply(), fault);
+    std::string out = cap.take();
+    EXPECT_EQ(out.rfind(std::string("HTTP/1.0 ") + status + "\r\nContent-Length: ", 0), 0u);
+    EXPECT_EQ(out.find("200 OK"), std::string::npos);
+    size_t blank = out.find("\r\n\r\n");
+    EXPECT_EQ(out.substr(blank + 4), EnvelopeOpening + fault_body(fault));
+  }
 }
 
 TEST_F(Faults, A200FaultIsSentLikeAnyResponse) {

@@ -19,6 +19,7 @@ inline constexpr size_t kPlainErrorBufferSize = 2000;
 
 inline constexpr char kStatusOk[] = "HTTP/1.0 200 OK\r\nServer: OnVIF NVT\r\n";
 inline constexpr char kStatusBadRequest[] = "HTTP/1.0 400 Bad Request\r\n";
+inline constexpr char kStatusServerError[] = "HTTP/1.0 500 Internal Server Error\r\n";
 
 // The formatted text, as is.
 void out_printf(Reply& reply, const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -2,8 +2,9 @@
 // of the waiting places (none free: 503 at once), creates its reply FIFO, sends OPEN, ENV and
 // CONTENT on the server FIFO (holding the relay lock, so that two requests never interleave,
 // and only once nvtd has read all before, so that the rest of a broken request is never taken
-// for this one) and copies the reply to standard output until the server closes it. Exit
-// status 0 when an answer was relayed, 1 otherwise.
+// for this one) and copies the reply to standard output until the server closes it; when nvtd
+// ends after it got the request and before it answered, a SOAP fault with 503. Exit status 0
+// when an answer was relayed, 1 otherwise.
 //
 // Started for every request, so it is plain C library code (no C++ run-time, no heap), linked
 // statically where the toolchain can: nothing to look up at start-up. Its reply FIFO goes with
@@ -21,6 +22,8 @@
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+
+#include <utility>
 
 #include "common/unique_fd.h"
 #include "nvtd/transport/relay_protocol.h"
@@ -269,20 +272,67 @@ bool send_request(int fd, size_t env_size, int lines, size_t body_size) {
   return out.flush();
 }
 
-// Copies the reply to standard output until the server closes the FIFO. False on timeout.
-bool copy_reply(int fd) {
+// How the reply ended: relayed (in full or as far as nvtd wrote it), or nothing came because
+// nvtd went away after it got the request, or nothing came in kReplyWaitMs.
+enum class ReplyEnd { kRelayed, kServerGone, kTimedOut };
+
+// Whether nvtd has let go of the server FIFO's read end (it holds it while it lives): a write
+// end then polls POLLERR. Waits up to wait_ms for it, since an ending process closes its
+// descriptors one by one.
+bool server_gone(int server, int wait_ms) {
+  pollfd p = {server, 0, 0};
+  int r;
+  do {
+    r = poll(&p, 1, wait_ms);
+  } while (r < 0 && errno == EINTR);
+  return r > 0 && (p.revents & POLLERR) != 0;
+}
+
+// Copies the reply to standard output until the server closes the FIFO. A reply FIFO closed
+// with nothing written is nvtd's empty answer while nvtd lives, and its death when it does not;
+// a server FIFO without reader while nothing has come is its death before it answered.
+ReplyEnd copy_reply(int fd, int server) {
   char buffer[4096];
   bool any = false;
   for (;;) {
-    pollfd p = {fd, POLLIN, 0};
-    int r = poll(&p, 1, kReplyWaitMs);
+    pollfd p[2] = {{fd, POLLIN, 0}, {server, 0, 0}};
+    int r = poll(p, any ? 1 : 2, kReplyWaitMs);
     if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) return any;
+    if (r <= 0) return any ? ReplyEnd::kRelayed : ReplyEnd::kTimedOut;
+    if (!any && (p[1].revents & POLLERR) != 0 && (p[0].revents & POLLIN) == 0) {
+      return ReplyEnd::kServerGone;
+    }
     ssize_t n = read(fd, buffer, sizeof buffer);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-    if (n <= 0) return true;
-    if (!write_whole(1, buffer, size_t(n))) return false;
+    if (n <= 0) {
+      return !any && server_gone(server, 200) ? ReplyEnd::kServerGone : ReplyEnd::kRelayed;
+    }
+    if (!write_whole(1, buffer, size_t(n))) return ReplyEnd::kRelayed;
     any = true;
+  }
+}
+
+// The answer when nvtd took the request and ended without answering (killed, crashed): a SOAP
+// receiver fault with 503, so that the client sees a fault it may retry (nvtd's watchdog starts
+// it again within seconds) rather than the web server's error page.
+void answer_server_gone() {
+  static const char kFault[] =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+      "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\" "
+      "xmlns:ter=\"http://www.onvif.org/ver10/error\"><SOAP-ENV:Body><SOAP-ENV:Fault>"
+      "<SOAP-ENV:Code><SOAP-ENV:Value>SOAP-ENV:Receiver</SOAP-ENV:Value><SOAP-ENV:Subcode>"
+      "<SOAP-ENV:Value>ter:Action</SOAP-ENV:Value></SOAP-ENV:Subcode></SOAP-ENV:Code>"
+      "<SOAP-ENV:Reason><SOAP-ENV:Text xml:lang=\"en\">The ONVIF service stopped before it "
+      "answered; try again</SOAP-ENV:Text></SOAP-ENV:Reason></SOAP-ENV:Fault></SOAP-ENV:Body>"
+      "</SOAP-ENV:Envelope>";
+  char head[160];
+  int n = snprintf(head, sizeof head,
+                   "Status: 503 Service Unavailable\r\nRetry-After: 2\r\n"
+                   "Content-Type: application/soap+xml; charset=utf-8\r\n"
+                   "Content-Length: %zu\r\n\r\n",
+                   sizeof kFault - 1);
+  if (n > 0 && size_t(n) < sizeof head && write_whole(1, head, size_t(n))) {
+    write_whole(1, kFault, sizeof kFault - 1);
   }
 }
 
@@ -309,8 +359,8 @@ void remove_reply_fifo() {
 }
 
 // Waits for the relay (bounded by kRelayWaitSeconds) and sends the request; false when the
-// lock, nvtd or the time failed.
-bool relay_request(int lock, size_t body_size) {
+// lock, nvtd or the time failed. The server FIFO stays open in *server, to tell nvtd's end.
+bool relay_request(int lock, size_t body_size, UniqueFd* server_out) {
   alarm(kRelayWaitSeconds);
   bool sent = false;
   if (take_relay_lock(lock)) {
@@ -323,6 +373,7 @@ bool relay_request(int lock, size_t body_size) {
       sent = send_request(server.get(), env_size, lines, body_size);
       hold_end_signals(false);
     }
+    *server_out = std::move(server);
   }
   alarm(0);
   return sent;
@@ -354,16 +405,22 @@ int run() {
       return 1;
     }
   }
-  bool sent = reply.valid() && relay_request(lock.get(), body_size);
+  UniqueFd server;
+  bool sent = reply.valid() && relay_request(lock.get(), body_size, &server);
   lock.reset();  // the relay lock and the waiting place
-  bool answered = sent && copy_reply(reply.get());
+  ReplyEnd end = sent ? copy_reply(reply.get(), server.get()) : ReplyEnd::kTimedOut;
   reply.reset();
+  server.reset();
   remove_reply_fifo();
   if (!sent) {
     answer_error("502 Bad Gateway", "nvtd is not running");
     return 1;
   }
-  return answered ? 0 : 1;
+  if (end == ReplyEnd::kServerGone) {
+    answer_server_gone();
+    return 1;
+  }
+  return end == ReplyEnd::kRelayed ? 0 : 1;
 }
 
 }  // namespace

@@ -16,8 +16,8 @@ import pytest
 from camera import in_lan, wait_for
 from nvtd_relay import server_has_read
 from events_rig import (
-    PORT, CAMERA, EVENTS_WSDL, CONCRETE, ALARM, CELL, TAMPER, TT, INVALID_THING, WITHIN,
-    set_state, Nvtd,
+    PORT, CAMERA, EVENTS_WSDL, CONCRETE, ALARM, CELL, TAMPER, TT, INVALID_THING,
+    RESOURCE_UNKNOWN, WITHIN, set_state, Nvtd,
     read_answer, call, create_pull_point, sid_header, pull, pulled, unsubscribe, renew, stamp,
     span, messages, Consumer, subscribe, envelope, WSNT, filter_element)
 from onvif_client import onvif_library
@@ -299,10 +299,32 @@ def test_subscriptions_belong_to_their_account(tmp_path):
         assert admin_sid == 5 and bob_sid == 6
         assert "UnsubscribeResponse" not in unsubscribe(admin_sid, token("ann"))
         assert "UnsubscribeResponse" not in unsubscribe(0, token("bob"))
-        assert INVALID_THING in pulled(0, header=token("bob"))
+        assert RESOURCE_UNKNOWN in pulled(0, header=token("bob"))
         assert messages(pulled(0, header=token("ann")))
         assert "UnsubscribeResponse" in unsubscribe(0, token("root"))
         assert "UnsubscribeResponse" in unsubscribe(bob_sid, token("bob"))
+    finally:
+        server.stop()
+
+
+def test_pull_and_renew_after_a_restart_tell_the_client_to_subscribe_again(tmp_path):
+    server = Nvtd(tmp_path)
+    try:
+        sid, _ = create_pull_point("PT60S")
+        assert "RenewResponse" in renew(sid, "PT60S")
+        server.stop()
+        server = Nvtd(tmp_path)  # the subscriptions are gone with the old process
+        with pull(sid) as s:
+            head, pulled_body = read_answer(s)
+        renewed = renew(sid, "PT60S")
+        for answer in (pulled_body, renewed):
+            assert RESOURCE_UNKNOWN in answer and INVALID_THING not in answer
+            assert "<SOAP-ENV:Value>SOAP-ENV:Sender</SOAP-ENV:Value>" in answer
+        assert head.startswith("HTTP/1.0 400 Bad Request\r\n")
+        validate(tmp_path, pulled_body, renewed)
+        # A new subscription works at once.
+        sid, _ = create_pull_point("PT60S")
+        assert messages(pulled(sid))
     finally:
         server.stop()
 
@@ -317,8 +339,8 @@ def test_pull_refusals_and_the_thread_life(nvtd):
         for _ in range(10):
             held.append(pull(sid, "PT30S"))
             assert wait_for(lambda: server_has_read(held[-1]))  # it reached its slot
-        assert INVALID_THING in pulled(sid)
-        assert INVALID_THING in pulled(7)
+        assert INVALID_THING in pulled(sid)  # every puller slot is taken
+        assert RESOURCE_UNKNOWN in pulled(7)
     finally:
         for s in held:
             s.close()

@@ -589,16 +589,63 @@ def test_a_pull_is_held_while_other_forwarders_are_answered(tmp_path):
         assert waited < WITHIN + 1.0, waited
         assert messages(news.partition("\r\n\r\n")[2]) == [
             (ALARM, "Changed", "State", "true"), (CELL, "Changed", "IsMotion", "true")]
-        # nvtd stops with status 0 while it holds a pull; its forwarder gets no answer.
+        # nvtd stops with status 0 while it holds a pull; its forwarder answers the fault.
         stopped = HeldPull(server, sid, "PT20S")
         server.proc.send_signal(signal.SIGTERM)
         assert server.wait(timeout=10) == 0
         stopped.join(timeout=30)
-        assert stopped.result is not None and stopped.result[2] == "", stopped.result
+        assert stopped.result is not None
+        check_server_gone(stopped.result)
     finally:
         os.close(fd)
         server.stop()
     validate(tmp_path, created, nothing, news, answered(other))
+
+
+def check_server_gone(result, tmp_path=None):
+    """The forwarder's answer when nvtd ended after taking the request: 503, a SOAP fault."""
+    took, status, out = result
+    assert status == 1 and took < 10, result
+    head, _, body = out.partition("\r\n\r\n")
+    assert head.split("\r\n")[0] == "Status: 503 Service Unavailable", out
+    assert "<SOAP-ENV:Value>SOAP-ENV:Receiver</SOAP-ENV:Value>" in body
+    assert int(re.search(r"Content-Length: (\d+)", head).group(1)) == len(body.encode())
+    if tmp_path is not None:
+        validate(tmp_path, out)
+
+
+@pytest.mark.parametrize("when", ["holding a pull", "before reading the request"])
+def test_a_forwarder_whose_nvtd_is_killed_answers_a_soap_fault(when, tmp_path):
+    shutil.rmtree(STATES, ignore_errors=True)
+    os.makedirs(STATES, mode=0o755)
+    server, fd = start_persistent("--noauth")
+    try:
+        created = answered(forward_soap(
+            envelope("<tev:CreatePullPointSubscription><tev:InitialTerminationTime>PT60S"
+                     "</tev:InitialTerminationTime></tev:CreatePullPointSubscription>"),
+            EVENTS_WSDL + "/EventPortType/CreatePullPointSubscriptionRequest"))
+        sid = int(re.search(r"<dom0:SubscriptionId [^>]*>(\d+)<", created).group(1))
+        HeldPull(server, sid, "PT0S").answer()  # takes the Initialized messages
+        if when == "holding a pull":
+            victim = HeldPull(server, sid, "PT30S")
+        else:
+            server.proc.send_signal(signal.SIGSTOP)  # the request waits in the server FIFO
+            victim = threading.Thread()
+            victim.result = None
+            victim.run = lambda: setattr(victim, "result", forward_soap(
+                envelope("<tds:GetSystemDateAndTime/>"), TDS + "/GetSystemDateAndTime",
+                "/onvif/device_service"))
+            victim.start()
+            time.sleep(1.0)
+            assert victim.is_alive()
+        server.proc.kill()
+        server.proc.wait(timeout=10)
+        victim.join(timeout=30)
+        assert victim.result is not None
+        check_server_gone(victim.result, tmp_path)
+    finally:
+        os.close(fd)
+        server.stop()
 
 
 def test_a_pull_held_when_its_pull_point_is_unsubscribed_ends_with_a_soap_answer(tmp_path):

@@ -35,6 +35,7 @@ TAMPER = {"image-too-dark": "tns1:VideoSource/ImageTooDark/ImagingService",
           "image-too-blurry": "tns1:VideoSource/ImageTooBlurry/ImagingService",
           "global-scene-change": "tns1:VideoSource/GlobalSceneChange/ImagingService"}
 INVALID_THING = "<SOAP-ENV:Value>ter:InvalidThing</SOAP-ENV:Value>"
+RESOURCE_UNKNOWN = "<wsrf-rw:ResourceUnknownFault"
 # How soon a state must arrive; the emulated camera build is given more.
 WITHIN = 5.0 if EMULATOR else 1.0
 
