@@ -43,7 +43,7 @@ bool call_handler(const Operation& op, const Request& request, Reply& reply) {
       // The handler may keep the connection and answer it later from another thread.
       if (request.mode == RunMode::kServer && request.connection_fd >= 0)
         make_connection_blocking(request.connection_fd);
-      return op.handler(request, reply) == 0;
+      return op.handler(request, reply) == HandlerOutcome::kConnectionKept;
   }
   return false;
 }

@@ -63,7 +63,7 @@ bool date_time_valid(const RequestedDateTime& r) {
          r.day <= 31 && r.daylight != -1;
 }
 
-int handle_get_system_date_and_time(const Request&, Reply& reply) {
+HandlerOutcome handle_get_system_date_and_time(const Request&, Reply& reply) {
   std::time_t now = std::time(nullptr);
   // The zone may have been changed since the last request: its rules are read afresh when
   // the zone file changed (the C library's rules too).
@@ -72,23 +72,23 @@ int handle_get_system_date_and_time(const Request&, Reply& reply) {
   if (reread) tzset();
   std::string envelope = system_date_time_envelope(now, rule, DaylightSavingSetting);
   send_envelope(reply, 0, "%s", envelope.c_str());
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_system_date_and_time(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_system_date_and_time(const Request& request, Reply& reply) {
   std::string_view body = request.body_part();
   if (body.find("INVALIDTIMEZONE") != std::string_view::npos) {
     send_catalogue_fault(reply, Fault::kInvalidTimeZone);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   RequestedDateTime requested = read_requested_date_time(body);
   if (!date_time_valid(requested)) {
     send_catalogue_fault(reply, Fault::kInvalidDateTime);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   DaylightSavingSetting = requested.daylight;
   send_envelope(reply, 0, "%s", kSetSystemDateAndTimeEnvelope.c_str());
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

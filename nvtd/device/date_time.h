@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "nvtd/core/operation.h"
 #include "nvtd/core/reply.h"
 #include "nvtd/core/request.h"
 
@@ -26,8 +27,8 @@ RequestedDateTime read_requested_date_time(std::string_view body);
 bool date_time_valid(const RequestedDateTime& requested);
 
 // GetSystemDateAndTime (open, plain). A zone file that cannot be read gives an empty TZ.
-int handle_get_system_date_and_time(const Request& request, Reply& reply);
+HandlerOutcome handle_get_system_date_and_time(const Request& request, Reply& reply);
 // SetSystemDateAndTime (body part): validates, keeps the daylight-saving choice, sets nothing.
-int handle_set_system_date_and_time(const Request& request, Reply& reply);
+HandlerOutcome handle_set_system_date_and_time(const Request& request, Reply& reply);
 
 }  // namespace nvtd

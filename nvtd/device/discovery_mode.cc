@@ -23,12 +23,12 @@ void write_discoverable(int value) {
 
 }  // namespace
 
-int handle_get_discovery_mode(const Request&, Reply& reply) {
+HandlerOutcome handle_get_discovery_mode(const Request&, Reply& reply) {
   send_body(reply, 0, kGetDiscoveryModeResponse, Discoverable ? "" : "Non");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_discovery_mode(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_discovery_mode(const Request& request, Reply& reply) {
   std::string_view body = request.body;
   std::string mode = element_text(body, "DiscoveryMode", 32).value_or("");
   if (mode == "NonDiscoverable") {
@@ -41,7 +41,7 @@ int handle_set_discovery_mode(const Request& request, Reply& reply) {
     write_discoverable(1);
   }
   send_empty_device_response(reply, "SetDiscoveryMode");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

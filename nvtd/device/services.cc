@@ -79,15 +79,15 @@ ServiceKind service_for_uri(const char* request_uri) {
   return ServiceKind::kDevice;
 }
 
-int handle_get_services(const Request& request, Reply& reply) {
+HandlerOutcome handle_get_services(const Request& request, Reply& reply) {
   auto include = element_text(request.body, "IncludeCapability", 32);
   bool with_capabilities = include && !include->empty() && *include != "false";
   std::string list = service_list(camera_address_open(), with_capabilities);
   send_body(reply, 0, kServicesResponse, list.c_str());
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_service_capabilities(const Request& request, Reply& reply) {
+HandlerOutcome handle_get_service_capabilities(const Request& request, Reply& reply) {
   const char* uri = request.uri ? request.uri->c_str() : nullptr;
   trace("check GetServiceCapabilities uri %s\n", uri != nullptr ? uri : "");
   switch (service_for_uri(uri)) {
@@ -108,7 +108,7 @@ int handle_get_service_capabilities(const Request& request, Reply& reply) {
       send_body(reply, 0, kDeviceServiceCapabilitiesResponse, kDeviceServiceCapabilities);
       break;
   }
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

@@ -29,17 +29,17 @@ std::string CachedModel() {
 
 }  // namespace
 
-int handle_get_scopes(const Request& request, Reply& reply) {
-  if (request.body.find("Body") == std::string::npos) return 0;
+HandlerOutcome handle_get_scopes(const Request& request, Reply& reply) {
+  if (request.body.find("Body") == std::string::npos) return HandlerOutcome::kAnswered;
   send_envelope(reply, 0, "%s", GetScopesEnvelope(CachedModel(), UserScopeList()).c_str());
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_scopes(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_scopes(const Request& request, Reply& reply) {
   std::string_view body = request.body_part();
   if (NamesFixedScope(body)) {
     send_catalogue_fault(reply, Fault::kScopeOverwrite);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   if (std::optional<std::string> scope = element_text(body, "Scopes", kScopesBytes)) {
     ScopeSet(*scope);
@@ -47,23 +47,23 @@ int handle_set_scopes(const Request& request, Reply& reply) {
   send_body(reply, 0,
             "<SOAP-ENV:Body><tds:SetScopesResponse></tds:SetScopesResponse>"
             "</SOAP-ENV:Body></SOAP-ENV:Envelope>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_add_scopes(const Request& request, Reply& reply) {
+HandlerOutcome handle_add_scopes(const Request& request, Reply& reply) {
   ForEachScopeItem(request.body_part(), ScopeAdd);
   send_body(reply, 0,
             "<SOAP-ENV:Body><tds:AddScopesResponse></tds:AddScopesResponse>"
             "</SOAP-ENV:Body></SOAP-ENV:Envelope>");
   RequestHello();
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_remove_scopes(const Request& request, Reply& reply) {
+HandlerOutcome handle_remove_scopes(const Request& request, Reply& reply) {
   ForEachScopeItem(request.body_part(), ScopeRemove);
   send_body(reply, 0, "%s", RemoveScopesBody(CachedModel(), ScopeItemString()).c_str());
   RequestHello();
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

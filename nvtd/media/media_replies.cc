@@ -20,14 +20,14 @@ void send_empty_media_response(Reply& reply, const char* name) {
             name);
 }
 
-int handle_set_synchronization_point(const Request&, Reply& reply) {
+HandlerOutcome handle_set_synchronization_point(const Request&, Reply& reply) {
   send_empty_media_response(reply, "SetSynchronizationPointResponse");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_audio_outputs(const Request&, Reply& reply) {
+HandlerOutcome handle_get_audio_outputs(const Request&, Reply& reply) {
   send_empty_media_response(reply, "GetAudioOutputsResponse");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd
