@@ -60,7 +60,7 @@ HandlerOutcome handle_get_capabilities(const Request& request, Reply& reply) {
     return HandlerOutcome::kAnswered;
   }
   std::string blocks = capability_blocks(choice, camera_address_open());
-  send_body(reply, 0, kCapabilitiesResponse, blocks.c_str());
+  send_body(reply, kCapabilitiesResponse, blocks.c_str());
   return HandlerOutcome::kAnswered;
 }
 

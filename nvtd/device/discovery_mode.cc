@@ -24,7 +24,7 @@ void write_discoverable(int value) {
 }  // namespace
 
 HandlerOutcome handle_get_discovery_mode(const Request&, Reply& reply) {
-  send_body(reply, 0, kGetDiscoveryModeResponse, Discoverable ? "" : "Non");
+  send_body(reply, kGetDiscoveryModeResponse, Discoverable ? "" : "Non");
   return HandlerOutcome::kAnswered;
 }
 

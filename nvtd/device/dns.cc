@@ -22,13 +22,12 @@ HandlerOutcome handle_get_dns(const Request&, Reply& reply) {
   // Stored values are echoed escaped, like request values.
   std::string nameserver = xml_safe(cached_network_value("nameserver", 16, ""));
   if (cached_network_int("dhcp") != 0 && !DnsManual) {
-    send_body(reply, 0, kGetDnsAddressResponse, "true", "DNSFromDHCP", nameserver.c_str(),
+    send_body(reply, kGetDnsAddressResponse, "true", "DNSFromDHCP", nameserver.c_str(),
               "DNSFromDHCP");
   } else if (!SearchDomain.empty()) {
-    send_body(reply, 0, kGetDnsSearchDomainResponse, "false", xml_safe(SearchDomain).c_str());
+    send_body(reply, kGetDnsSearchDomainResponse, "false", xml_safe(SearchDomain).c_str());
   } else {
-    send_body(reply, 0, kGetDnsAddressResponse, "false", "DNSManual", nameserver.c_str(),
-              "DNSManual");
+    send_body(reply, kGetDnsAddressResponse, "false", "DNSManual", nameserver.c_str(), "DNSManual");
   }
   return HandlerOutcome::kAnswered;
 }

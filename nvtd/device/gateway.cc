@@ -18,7 +18,7 @@ namespace nvtd {
 
 HandlerOutcome handle_get_network_default_gateway(const Request&, Reply& reply) {
   std::string gateway = cached_network_value("gateway", 32, kAddressPlaceholder);
-  send_body(reply, 0, kGetNetworkDefaultGatewayResponse, gateway.c_str());
+  send_body(reply, kGetNetworkDefaultGatewayResponse, gateway.c_str());
   return HandlerOutcome::kAnswered;
 }
 

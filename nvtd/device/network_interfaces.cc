@@ -56,7 +56,7 @@ HandlerOutcome handle_get_net_if(const Request&, Reply& reply) {
   // A missing netmask reports prefix length 0, like a netmask that is no contiguous mask.
   report.prefix_length = prefix_length_of(cached_network_value("netmask", 16, ""));
   trace("%s: dhcp is %d\n", "handle_get_net_if", dhcp);
-  send_body(reply, 0, "%s", network_interfaces_body(report).c_str());
+  send_body(reply, "%s", network_interfaces_body(report).c_str());
   return HandlerOutcome::kAnswered;
 }
 
@@ -85,7 +85,7 @@ HandlerOutcome handle_set_network_interfaces(const Request& request, Reply& repl
     send_text_reply(reply, "Invalid address %s\n", address->c_str());
     return HandlerOutcome::kAnswered;
   }
-  send_body(reply, 0, kSetNetworkInterfacesResponse);
+  send_body(reply, kSetNetworkInterfacesResponse);
   reply.flush();  // the client has its answer before the address changes under it
   if (dhcp) {
     trace("%s: enabling DHCP\n", "handle_set_network_interfaces");

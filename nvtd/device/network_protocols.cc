@@ -26,7 +26,7 @@ int port_value(const std::string& text) {
 }
 
 HandlerOutcome handle_get_network_protocols(const Request&, Reply& reply) {
-  send_body(reply, 0, kGetNetworkProtocolsResponse, HttpReportedEnabled ? "true" : "false",
+  send_body(reply, kGetNetworkProtocolsResponse, HttpReportedEnabled ? "true" : "false",
             HttpReportedPort, RtspReportedEnabled ? "true" : "false", RtspReportedPort);
   return HandlerOutcome::kAnswered;
 }

@@ -7,7 +7,7 @@
 namespace nvtd {
 
 HandlerOutcome handle_get_ntp(const Request&, Reply& reply) {
-  send_body(reply, 0, kGetNtpResponse);
+  send_body(reply, kGetNtpResponse);
   return HandlerOutcome::kAnswered;
 }
 

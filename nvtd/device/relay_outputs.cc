@@ -7,17 +7,17 @@
 namespace nvtd {
 
 HandlerOutcome handle_get_relay_outputs(const Request&, Reply& reply) {
-  send_body(reply, 0, "%s", kRelayOutputsResponse);
+  send_body(reply, "%s", kRelayOutputsResponse);
   return HandlerOutcome::kAnswered;
 }
 
 HandlerOutcome handle_set_relay_output_settings(const Request&, Reply& reply) {
-  send_body(reply, 0, "%s", kSetRelayOutputSettingsResponse);
+  send_body(reply, "%s", kSetRelayOutputSettingsResponse);
   return HandlerOutcome::kAnswered;
 }
 
 HandlerOutcome handle_set_relay_output_state(const Request&, Reply& reply) {
-  send_body(reply, 0, "%s", kSetRelayOutputStateResponse);
+  send_body(reply, "%s", kSetRelayOutputStateResponse);
   return HandlerOutcome::kAnswered;
 }
 

@@ -50,7 +50,7 @@ std::string own_capabilities(std::size_t i) {
 void send_events_service_capabilities(const Request& request, Reply& reply) {
   std::string message_id = element_text(request.body, "MessageID", 64).value_or("");
   std::string address = camera_address_open();
-  send_body(reply, 0, kEventsServiceCapabilitiesResponse, xml_safe(message_id).c_str(),
+  send_body(reply, kEventsServiceCapabilitiesResponse, xml_safe(message_id).c_str(),
             address.c_str(), HttpPort);
 }
 
@@ -83,7 +83,7 @@ HandlerOutcome handle_get_services(const Request& request, Reply& reply) {
   auto include = element_text(request.body, "IncludeCapability", 32);
   bool with_capabilities = include && !include->empty() && *include != "false";
   std::string list = service_list(camera_address_open(), with_capabilities);
-  send_body(reply, 0, kServicesResponse, list.c_str());
+  send_body(reply, kServicesResponse, list.c_str());
   return HandlerOutcome::kAnswered;
 }
 
@@ -95,17 +95,17 @@ HandlerOutcome handle_get_service_capabilities(const Request& request, Reply& re
       send_envelope(reply, 0, kDeviceIoServiceCapabilitiesEnvelope.c_str(), RelayCount);
       break;
     case ServiceKind::kMedia:
-      send_body(reply, 0, kMediaServiceCapabilitiesResponse, kMediaServiceCapabilities);
+      send_body(reply, kMediaServiceCapabilitiesResponse, kMediaServiceCapabilities);
       break;
     case ServiceKind::kEvents:
       send_events_service_capabilities(request, reply);
       break;
     case ServiceKind::kImaging:
-      send_body(reply, 0, kImagingServiceCapabilitiesResponse, kImagingServiceCapabilities);
+      send_body(reply, kImagingServiceCapabilitiesResponse, kImagingServiceCapabilities);
       break;
     case ServiceKind::kDevice:
       trace("default service\n");
-      send_body(reply, 0, kDeviceServiceCapabilitiesResponse, kDeviceServiceCapabilities);
+      send_body(reply, kDeviceServiceCapabilitiesResponse, kDeviceServiceCapabilities);
       break;
   }
   return HandlerOutcome::kAnswered;

@@ -62,7 +62,7 @@ HandlerOutcome handle_get_users(const Request&, Reply& reply) {
     list += "<tds:User><tt:Username>" + xml_safe(account.name) + "</tt:Username><tt:UserLevel>" +
             account.level + "</tt:UserLevel></tds:User>";
   }
-  send_body(reply, 0,
+  send_body(reply,
             "<SOAP-ENV:Body><tds:GetUsersResponse>%s</tds:GetUsersResponse></SOAP-ENV:Body>"
             "</SOAP-ENV:Envelope>",
             list.c_str());

@@ -44,7 +44,7 @@ HandlerOutcome handle_set_scopes(const Request& request, Reply& reply) {
   if (std::optional<std::string> scope = element_text(body, "Scopes", kScopesBytes)) {
     ScopeSet(*scope);
   }
-  send_body(reply, 0,
+  send_body(reply,
             "<SOAP-ENV:Body><tds:SetScopesResponse></tds:SetScopesResponse>"
             "</SOAP-ENV:Body></SOAP-ENV:Envelope>");
   return HandlerOutcome::kAnswered;
@@ -52,7 +52,7 @@ HandlerOutcome handle_set_scopes(const Request& request, Reply& reply) {
 
 HandlerOutcome handle_add_scopes(const Request& request, Reply& reply) {
   ForEachScopeItem(request.body_part(), ScopeAdd);
-  send_body(reply, 0,
+  send_body(reply,
             "<SOAP-ENV:Body><tds:AddScopesResponse></tds:AddScopesResponse>"
             "</SOAP-ENV:Body></SOAP-ENV:Envelope>");
   RequestHello();
@@ -61,7 +61,7 @@ HandlerOutcome handle_add_scopes(const Request& request, Reply& reply) {
 
 HandlerOutcome handle_remove_scopes(const Request& request, Reply& reply) {
   ForEachScopeItem(request.body_part(), ScopeRemove);
-  send_body(reply, 0, "%s", RemoveScopesBody(CachedModel(), ScopeItemString()).c_str());
+  send_body(reply, "%s", RemoveScopesBody(CachedModel(), ScopeItemString()).c_str());
   RequestHello();
   return HandlerOutcome::kAnswered;
 }

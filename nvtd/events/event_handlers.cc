@@ -139,7 +139,7 @@ HandlerOutcome handle_create_pull_point_subscription(const Request& request, Rep
   int index = create_subscription(request, reply, pull_point, &duration, &now);
   if (index < 0) return HandlerOutcome::kAnswered;
   send_body(
-      reply, 0, "%s",
+      reply, "%s",
       format_create_pull_point_response(request_camera(), mid.c_str(), index, now, now + duration)
           .c_str());
   return HandlerOutcome::kAnswered;
@@ -189,7 +189,7 @@ HandlerOutcome handle_pull_messages(const Request& request, Reply& reply) {
       send_catalogue_fault(reply, Fault::kUnsupportedCommand, 200);
       return HandlerOutcome::kAnswered;
     }
-    send_body(reply, 0, "%s", body.c_str());
+    send_body(reply, "%s", body.c_str());
     return HandlerOutcome::kAnswered;
   }
   make_room_for_answers(request);

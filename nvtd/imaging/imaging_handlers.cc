@@ -32,7 +32,7 @@ bool passes(RequestCheck check, Reply& reply) {
 }
 
 void send_empty(Reply& reply, const char* operation) {
-  send_body(reply, 0, kImagingEmptyResponse, operation, operation);
+  send_body(reply, kImagingEmptyResponse, operation, operation);
 }
 
 // Starts a job and answers for it: empty, busy, or a receiver failure.
@@ -53,7 +53,7 @@ void start_and_answer(const FocusJob& job, const char* operation, Reply& reply) 
 HandlerOutcome handle_get_imaging_settings(const Request& request, Reply& reply) {
   if (!passes(check_video_source(request.body), reply)) return HandlerOutcome::kAnswered;
   bool autofocus = focus_activity() == FocusActivity::kAutofocus;
-  send_body(reply, 0, kImagingSettingsResponse, autofocus ? "AUTO" : "MANUAL",
+  send_body(reply, kImagingSettingsResponse, autofocus ? "AUTO" : "MANUAL",
             ir_cut_name(ir_cut_in_force()));
   return HandlerOutcome::kAnswered;
 }
@@ -82,14 +82,14 @@ HandlerOutcome handle_set_imaging_settings(const Request& request, Reply& reply)
 
 HandlerOutcome handle_get_imaging_options(const Request& request, Reply& reply) {
   if (!passes(check_video_source(request.body), reply)) return HandlerOutcome::kAnswered;
-  send_body(reply, 0, "%s", kImagingOptionsResponse);
+  send_body(reply, "%s", kImagingOptionsResponse);
   return HandlerOutcome::kAnswered;
 }
 
 HandlerOutcome handle_get_move_options(const Request& request, Reply& reply) {
   if (!passes(check_video_source(request.body), reply)) return HandlerOutcome::kAnswered;
   int speed = static_cast<int>(kMaxSpeed);
-  send_body(reply, 0, kMoveOptionsResponse, -kMaxRelativeSteps, kMaxRelativeSteps, -speed, speed);
+  send_body(reply, kMoveOptionsResponse, -kMaxRelativeSteps, kMaxRelativeSteps, -speed, speed);
   return HandlerOutcome::kAnswered;
 }
 
@@ -118,7 +118,7 @@ HandlerOutcome handle_focus_stop(const Request& request, Reply& reply) {
 HandlerOutcome handle_get_imaging_status(const Request& request, Reply& reply) {
   if (!passes(check_video_source(request.body), reply)) return HandlerOutcome::kAnswered;
   bool idle = focus_activity() == FocusActivity::kIdle;
-  send_body(reply, 0, kImagingStatusResponse, idle ? "IDLE" : "MOVING");
+  send_body(reply, kImagingStatusResponse, idle ? "IDLE" : "MOVING");
   return HandlerOutcome::kAnswered;
 }
 

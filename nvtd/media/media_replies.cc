@@ -12,11 +12,11 @@ void send_media_envelope(Reply& reply, const std::string& content) {
 
 void send_media_body(Reply& reply, const std::string& content) {
   std::string text = kBodyStart + content + kBodyEnd;
-  send_body(reply, 0, "%s", text.c_str());
+  send_body(reply, "%s", text.c_str());
 }
 
 void send_empty_media_response(Reply& reply, const char* name) {
-  send_body(reply, 0, "<SOAP-ENV:Body><trt:%s></trt:%s></SOAP-ENV:Body></SOAP-ENV:Envelope>", name,
+  send_body(reply, "<SOAP-ENV:Body><trt:%s></trt:%s></SOAP-ENV:Body></SOAP-ENV:Envelope>", name,
             name);
 }
 

@@ -157,7 +157,7 @@ HandlerOutcome handle_create_profile(const Request& request, Reply& reply) {
   if (!token) token = name;
   trace("create profile %s\n", token->c_str());
   profile_create(*name, *token);  // answered alike when it existed or the store is full
-  send_body(reply, 0,
+  send_body(reply,
             "<SOAP-ENV:Body><trt:CreateProfileResponse><trt:Profile fixed=\"false\" "
             "token=\"%s\"><tt:Name>%s</tt:Name></trt:Profile></trt:CreateProfileResponse>"
             "</SOAP-ENV:Body></SOAP-ENV:Envelope>",

@@ -166,7 +166,7 @@ void send_catalogue_fault(Reply& reply, Fault fault, int http_status) {
   } else if (complete) {
     send_envelope(reply, 0, "%s", failed_authentication_envelope().c_str());
   } else {
-    send_body(reply, 0, "%s", fault_body(fault).c_str());
+    send_body(reply, "%s", fault_body(fault).c_str());
   }
 }
 

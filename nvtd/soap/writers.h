@@ -24,9 +24,7 @@ inline constexpr char kStatusBadRequest[] = "HTTP/1.0 400 Bad Request\r\n";
 void out_printf(Reply& reply, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Status lines in server mode; the headers; EnvelopeOpening; the formatted body template.
-// The status flag is ignored.
-void send_body(Reply& reply, int status, const char* body_template, ...)
-    __attribute__((format(printf, 3, 4)));
+void send_body(Reply& reply, const char* body_template, ...) __attribute__((format(printf, 2, 3)));
 // Like send_body, with the status lines only when status is non-zero in server mode.
 void send_fault(Reply& reply, int status, const char* body_template, ...)
     __attribute__((format(printf, 3, 4)));

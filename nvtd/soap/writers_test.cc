@@ -58,7 +58,7 @@ TEST(EnvelopeOpeningText, IsExactly2607BytesWithEveryPrefix) {
 
 TEST_F(Writers, SendBodyInCgiModeIsACgiResponseStartingWithContentLength) {
   OutputCapture cap;
-  send_body(cap.reply(), 1, "<SOAP-ENV:Body>%d</SOAP-ENV:Body></SOAP-ENV:Envelope>", 42);
+  send_body(cap.reply(), "<SOAP-ENV:Body>%d</SOAP-ENV:Body></SOAP-ENV:Envelope>", 42);
   std::string out = cap.take();
   std::string body = "<SOAP-ENV:Body>42</SOAP-ENV:Body></SOAP-ENV:Envelope>";
   EXPECT_EQ(out, "Content-Length: " + std::to_string(2607 + body.size()) + "\r\n" + kHeadersTail +
@@ -69,7 +69,7 @@ TEST_F(Writers, SendBodyInCgiModeIsACgiResponseStartingWithContentLength) {
 TEST_F(Writers, SendBodyInServerModeStartsWithTheStatusLines) {
   Server = true;
   OutputCapture cap(RunMode::kServer);
-  send_body(cap.reply(), 0, "<b/>");
+  send_body(cap.reply(), "<b/>");
   std::string out = cap.take();
   EXPECT_EQ(out.rfind("HTTP/1.0 200 OK\r\nServer: OnVIF NVT\r\nContent-Length: 2611\r\n", 0), 0u);
 }
@@ -112,7 +112,7 @@ TEST_F(Writers, SendEnvelopeHasNoOpeningAndCountsOnlyItsText) {
 TEST_F(Writers, LongTextIsCutAndContentLengthCountsWhatIsSent) {
   std::string big(30000, 'a');
   OutputCapture cap;
-  send_body(cap.reply(), 0, "%s", big.c_str());
+  send_body(cap.reply(), "%s", big.c_str());
   std::string out = cap.take();
   EXPECT_EQ(out.size() - out.find("\r\n\r\n") - 4, 2607u + 19999u);
   expect_length_matches(out);
