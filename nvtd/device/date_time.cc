@@ -71,7 +71,7 @@ HandlerOutcome handle_get_system_date_and_time(const Request&, Reply& reply) {
   std::string rule = read_tz_rule(kZoneFile, &reread);
   if (reread) tzset();
   std::string envelope = system_date_time_envelope(now, rule, DaylightSavingSetting);
-  send_envelope(reply, 0, "%s", envelope.c_str());
+  send_envelope(reply, "%s", envelope.c_str());
   return HandlerOutcome::kAnswered;
 }
 
@@ -87,7 +87,7 @@ HandlerOutcome handle_set_system_date_and_time(const Request& request, Reply& re
     return HandlerOutcome::kAnswered;
   }
   DaylightSavingSetting = requested.daylight;
-  send_envelope(reply, 0, "%s", kSetSystemDateAndTimeEnvelope.c_str());
+  send_envelope(reply, "%s", kSetSystemDateAndTimeEnvelope.c_str());
   return HandlerOutcome::kAnswered;
 }
 

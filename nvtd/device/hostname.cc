@@ -41,7 +41,7 @@ HandlerOutcome handle_get_hostname(const Request&, Reply& reply) {
   network.GetSection("NETWORK");
   char name[64] = "";
   network.GetValue("hostname", name, sizeof name);
-  send_envelope(reply, 0, "%s", hostname_envelope(xml_safe(name).c_str()).c_str());
+  send_envelope(reply, "%s", hostname_envelope(xml_safe(name).c_str()).c_str());
   return HandlerOutcome::kAnswered;
 }
 

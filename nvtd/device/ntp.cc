@@ -12,7 +12,7 @@ HandlerOutcome handle_get_ntp(const Request&, Reply& reply) {
 }
 
 HandlerOutcome handle_set_ntp(const Request&, Reply& reply) {
-  send_envelope(reply, 0, "%s", kSetNtpEnvelope.c_str());
+  send_envelope(reply, "%s", kSetNtpEnvelope.c_str());
   return HandlerOutcome::kAnswered;
 }
 

@@ -92,7 +92,7 @@ HandlerOutcome handle_get_service_capabilities(const Request& request, Reply& re
   trace("check GetServiceCapabilities uri %s\n", uri != nullptr ? uri : "");
   switch (service_for_uri(uri)) {
     case ServiceKind::kDeviceIo:
-      send_envelope(reply, 0, kDeviceIoServiceCapabilitiesEnvelope.c_str(), RelayCount);
+      send_envelope(reply, kDeviceIoServiceCapabilitiesEnvelope.c_str(), RelayCount);
       break;
     case ServiceKind::kMedia:
       send_body(reply, kMediaServiceCapabilitiesResponse, kMediaServiceCapabilities);

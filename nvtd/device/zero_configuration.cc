@@ -7,7 +7,7 @@
 namespace nvtd {
 
 HandlerOutcome handle_get_zero_configuration(const Request&, Reply& reply) {
-  send_envelope(reply, 0, "%s", kGetZeroConfigurationEnvelope.c_str());
+  send_envelope(reply, "%s", kGetZeroConfigurationEnvelope.c_str());
   return HandlerOutcome::kAnswered;
 }
 

@@ -31,7 +31,7 @@ std::string CachedModel() {
 
 HandlerOutcome handle_get_scopes(const Request& request, Reply& reply) {
   if (request.body.find("Body") == std::string::npos) return HandlerOutcome::kAnswered;
-  send_envelope(reply, 0, "%s", GetScopesEnvelope(CachedModel(), UserScopeList()).c_str());
+  send_envelope(reply, "%s", GetScopesEnvelope(CachedModel(), UserScopeList()).c_str());
   return HandlerOutcome::kAnswered;
 }
 

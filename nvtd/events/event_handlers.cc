@@ -168,7 +168,7 @@ HandlerOutcome handle_subscribe(const Request& request, Reply& reply) {
   int index = create_subscription(request, reply, consumer, &duration, &now);
   if (index < 0) return HandlerOutcome::kAnswered;
   send_envelope(
-      reply, 0, "%s",
+      reply, "%s",
       format_subscribe_response(request_camera(), mid.c_str(), index, now, now + duration).c_str());
   return HandlerOutcome::kAnswered;
 }
@@ -215,7 +215,7 @@ HandlerOutcome handle_unsubscribe(const Request& request, Reply& reply) {
     send_catalogue_fault(reply, Fault::kSenderEmpty, 400);
     return HandlerOutcome::kAnswered;
   }
-  send_envelope(reply, 0, "%s", format_unsubscribe_response(request_camera(), mid.c_str()).c_str());
+  send_envelope(reply, "%s", format_unsubscribe_response(request_camera(), mid.c_str()).c_str());
   return HandlerOutcome::kAnswered;
 }
 
@@ -241,7 +241,7 @@ HandlerOutcome handle_renew(const Request& request, Reply& reply) {
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
     return HandlerOutcome::kAnswered;
   }
-  send_envelope(reply, 0, "%s",
+  send_envelope(reply, "%s",
                 format_renew_response(request_camera(), mid.c_str(),
                                       format_utc_time(now + *seconds), format_utc_time(now))
                     .c_str());
@@ -257,13 +257,13 @@ HandlerOutcome handle_event_set_synchronization_point(const Request& request, Re
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
     return HandlerOutcome::kAnswered;
   }
-  send_envelope(reply, 0, "%s",
+  send_envelope(reply, "%s",
                 format_set_synchronization_point_response(request_camera(), mid.c_str()).c_str());
   return HandlerOutcome::kAnswered;
 }
 
 HandlerOutcome handle_get_event_properties(const Request&, Reply& reply) {
-  send_envelope(reply, 0, "%s", event_properties_envelope().c_str());
+  send_envelope(reply, "%s", event_properties_envelope().c_str());
   return HandlerOutcome::kAnswered;
 }
 

@@ -7,7 +7,7 @@ namespace nvtd {
 
 void send_media_envelope(Reply& reply, const std::string& content) {
   std::string text = kMediaEnvelopeStart.c_str() + content + kBodyEnd;
-  send_envelope(reply, 0, "%s", text.c_str());
+  send_envelope(reply, "%s", text.c_str());
 }
 
 void send_media_body(Reply& reply, const std::string& content) {

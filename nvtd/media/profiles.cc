@@ -99,7 +99,7 @@ HandlerOutcome handle_get_profiles(const Request&, Reply& reply) {
   trace("printing %d profiles\n", profile_count());
   prefetch_stream_settings({1, 2}, HwAudio);  // every profile shows stream 1 or 2
   std::string text = get_profiles_text(true);
-  send_envelope(reply, 0, "%s", text.c_str());
+  send_envelope(reply, "%s", text.c_str());
   return HandlerOutcome::kAnswered;
 }
 

@@ -80,7 +80,7 @@ HandlerOutcome handle_get_stream_uri(const Request& request, Reply& reply) {
     return HandlerOutcome::kAnswered;
   }
   std::string uri = stream_uri(*protocol, camera_address_cached(), stream);
-  send_envelope(reply, 0, "%s", stream_uri_envelope(uri).c_str());
+  send_envelope(reply, "%s", stream_uri_envelope(uri).c_str());
   return HandlerOutcome::kAnswered;
 }
 
@@ -88,7 +88,7 @@ HandlerOutcome handle_get_snapshot_uri(const Request&, Reply& reply) {
   const SettingsClient* cam = section(SectionId::kCam);
   int port = cam != nullptr ? cam->GetIntValue("http_port") : -1;
   std::string address = camera_address_cached();
-  send_envelope(reply, 0, "%s", snapshot_uri_envelope(address, port).c_str());
+  send_envelope(reply, "%s", snapshot_uri_envelope(address, port).c_str());
   return HandlerOutcome::kAnswered;
 }
 

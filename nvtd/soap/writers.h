@@ -31,8 +31,8 @@ void send_fault(Reply& reply, int status, const char* body_template, ...)
 // Like send_body with a body that is no format: appended whole, never cut.
 void send_body_text(Reply& reply, std::string_view body);
 // Status lines in server mode; the headers; the formatted complete-envelope template.
-void send_envelope(Reply& reply, int status, const char* envelope_template, ...)
-    __attribute__((format(printf, 3, 4)));
+void send_envelope(Reply& reply, const char* envelope_template, ...)
+    __attribute__((format(printf, 2, 3)));
 // Like send_envelope, with the status lines only when status is non-zero in server mode.
 void send_envelope_fault(Reply& reply, int status, const char* envelope_template, ...)
     __attribute__((format(printf, 3, 4)));

@@ -98,7 +98,7 @@ TEST_F(Writers, SendEnvelopeHasNoOpeningAndCountsOnlyItsText) {
   Server = true;
   {
     OutputCapture cap(RunMode::kServer);
-    send_envelope(cap.reply(), 0, "<e>%s</e>", "x");
+    send_envelope(cap.reply(), "<e>%s</e>", "x");
     EXPECT_EQ(cap.take(),
               std::string(kStatusOk) + "Content-Length: 8\r\n" + kHeadersTail + "<e>x</e>");
   }
@@ -120,7 +120,7 @@ TEST_F(Writers, LongTextIsCutAndContentLengthCountsWhatIsSent) {
 
 TEST_F(Writers, RequestTextIsNeverUsedAsAFormat) {
   OutputCapture cap;
-  send_envelope(cap.reply(), 0, "%s", "%n%s%x%%");
+  send_envelope(cap.reply(), "%s", "%n%s%x%%");
   std::string out = cap.take();
   EXPECT_EQ(out.substr(out.size() - 8), "%n%s%x%%");
 }
