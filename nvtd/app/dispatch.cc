@@ -67,7 +67,7 @@ DispatchOutcome dispatch_request(const OperationTable& table, const Request& req
     call_handler(*op, request, reply);
     return DispatchOutcome::kOpenOperation;
   }
-  if (!NoAuth) {
+  if (!config().no_auth) {
     std::optional<VerifiedToken> token = check_username_token(request.body, reply);
     if (!token) return DispatchOutcome::kAuthFailed;
     // A level that may not call the operation is refused before anything is read or done,

@@ -51,7 +51,9 @@ void setup() {
       nvtd::base64_encode(nonce) + "</wsse:Nonce><wsu:Created>" + created +
       "</wsu:Created></wsse:UsernameToken></s:Header>";
   operations = nvtd::make_operation_table();
-  nvtd::TokenWindow = 0;  // the valid header's Created is fixed
+  nvtd::Config settings;
+  settings.token_window = 0;  // the valid header's Created is fixed
+  nvtd::set_config(settings);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "nvtd/app/wiring.h"
 #include "nvtd/auth/user_table.h"
 #include "nvtd/auth/users_file.h"
+#include "nvtd/core/config_test_util.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/request_hooks.h"
 
@@ -24,8 +25,8 @@ void count_release() {
 
 class DispatchTest : public ::testing::Test {
  protected:
+  ScopedConfig scoped_config;
   void SetUp() override {
-    reset_process_state();
     // No users file: every guarded operation fails.
     UsersFilePath = "/nonexistent/nvtd/users";
     UsersFileFallbackPath = "/nonexistent/nvtd/.users";
@@ -36,7 +37,6 @@ class DispatchTest : public ::testing::Test {
     set_request_hooks(nullptr, nullptr);
     UsersFilePath = "/etc/nvtd/users";
     UsersFileFallbackPath = "/etc/nvtd/.users";
-    reset_process_state();
   }
   DispatchOutcome run(const std::string& body, std::string* out) {
     request_.body = body;
@@ -82,7 +82,7 @@ TEST_F(DispatchTest, GuardedOperationWithoutHeaderIsNotAuthorized) {
 }
 
 TEST_F(DispatchTest, NoAuthRunsTheHandlerInsideTheSectionCache) {
-  NoAuth = true;
+  scoped_config.set(&Config::no_auth, true);
   std::string out;
   EXPECT_EQ(run("<s:Body><tds:GetUsers/></s:Body>", &out), DispatchOutcome::kHandled);
   EXPECT_TRUE(has(out, "<tds:GetUsersResponse>"));
@@ -91,7 +91,7 @@ TEST_F(DispatchTest, NoAuthRunsTheHandlerInsideTheSectionCache) {
 }
 
 TEST_F(DispatchTest, UnknownOperationGets400InvalidThing) {
-  NoAuth = true;
+  scoped_config.set(&Config::no_auth, true);
   request_.mode = RunMode::kServer;
   std::string out;
   EXPECT_EQ(run("<s:Body><tds:Frobnicate/></s:Body>", &out), DispatchOutcome::kHandled);
@@ -101,7 +101,7 @@ TEST_F(DispatchTest, UnknownOperationGets400InvalidThing) {
 }
 
 TEST_F(DispatchTest, SoapActionAndContentTypeDecideOverTheBody) {
-  NoAuth = true;
+  scoped_config.set(&Config::no_auth, true);
   std::string out;
   request_.soap_action = "\"http://www.onvif.org/ver10/device/wsdl/GetUsers\"";
   EXPECT_EQ(run("<s:Body><tds:Frobnicate/></s:Body>", &out), DispatchOutcome::kHandled);
@@ -111,13 +111,13 @@ TEST_F(DispatchTest, SoapActionAndContentTypeDecideOverTheBody) {
   EXPECT_EQ(run("<s:Body><tds:Frobnicate/></s:Body>", &out), DispatchOutcome::kHandled);
   EXPECT_TRUE(has(out, "<tds:GetUsersResponse>"));
   // The action parameter names an open operation: no check at all.
-  NoAuth = false;
+  scoped_config.set(&Config::no_auth, false);
   request_.content_type = "application/soap+xml; action=\"x/wsdl/GetHostname\"";
   EXPECT_EQ(run("<s:Body><tds:GetUsers/></s:Body>", &out), DispatchOutcome::kOpenOperation);
 }
 
 TEST_F(DispatchTest, BodyPartOperationWithoutBodyWritesNothing) {
-  NoAuth = true;
+  scoped_config.set(&Config::no_auth, true);
   std::string out;
   EXPECT_EQ(run("<tds:CreateUsers><tt:Username>x</tt:Username></tds:CreateUsers>", &out),
             DispatchOutcome::kHandled);
@@ -127,7 +127,7 @@ TEST_F(DispatchTest, BodyPartOperationWithoutBodyWritesNothing) {
 }
 
 TEST_F(DispatchTest, ActionElementIsUsed) {
-  NoAuth = true;
+  scoped_config.set(&Config::no_auth, true);
   std::string out;
   EXPECT_EQ(run("<s:Header><wsa:Action>http://www.onvif.org/ver10/device/wsdl/GetUsers"
                 "</wsa:Action></s:Header><s:Body><tds:Frobnicate/></s:Body>",

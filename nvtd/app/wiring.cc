@@ -23,20 +23,22 @@ namespace {
 int cam_discoverable = -1;
 
 void connect_settings() {
-  set_net_traces(Server || Persist);  // in CGI mode standard output is the response
+  set_net_traces(config().server ||
+                 config().persist);  // in CGI mode standard output is the response
   set_request_hooks(section_cache_fill, section_cache_release);
   cam_discoverable = wait_for_cam_settings();
 }
 
 void start_discovery() {
   // A missing key (or CAM not got) reads as -1, which counts as enabled.
-  if (cam_discoverable != 0) StartDiscovery(HttpPort, true);
+  if (cam_discoverable != 0) StartDiscovery(config().http_port, true);
 }
 
 void reset_tables() {
   profile_store_reset();
-  EventInit(HttpPort);
-  if (Server || Persist) EventStartWatcher();  // camera states raise events while nvtd runs
+  EventInit(config().http_port);
+  if (config().server || config().persist)
+    EventStartWatcher();  // camera states raise events while nvtd runs
   ScopesInit();
 }
 

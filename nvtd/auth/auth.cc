@@ -66,8 +66,8 @@ AuthResult verify_username_token(std::string_view body, VerifiedToken* token) {
                       CRYPTO_memcmp(expected.data(), password->data(), expected.size()) == 0;
   if (!stored || !digest_right || !nonce_bytes) return AuthResult::kFailed;
   std::optional<CreatedTime> at = parse_created(*created);
-  if (TokenWindow > 0 &&
-      (!at || !created_in_window(*at, TokenWindow, std::int64_t(std::time(nullptr))))) {
+  if (config().token_window > 0 &&
+      (!at || !created_in_window(*at, config().token_window, std::int64_t(std::time(nullptr))))) {
     return AuthResult::kFailed;
   }
   if (token != nullptr) {
@@ -98,11 +98,11 @@ std::optional<VerifiedToken> check_username_token(std::string_view body, Reply& 
 }
 
 bool remember_token(const VerifiedToken& token, const Request& request, Reply& reply) {
-  if (TokenWindow <= 0) return true;
+  if (config().token_window <= 0) return true;
   std::string_view peer;
   if (request.remote_addr) peer = *request.remote_addr;
-  const TokenUse use{token.nonce, &token.created, token.created.seconds + TokenWindow, token.user,
-                     peer};
+  const TokenUse use{token.nonce, &token.created, token.created.seconds + config().token_window,
+                     token.user, peer};
   if (token_counts(use, token_memory(), wall_clock_ms())) return true;
   send_failed(reply);
   return false;

@@ -37,7 +37,7 @@ HandlerOutcome handle_set_discovery_mode(const Request& request, Reply& reply) {
     write_discoverable(0);
   } else if (mode == "Discoverable") {
     Discoverable = true;
-    StartDiscovery(HttpPort, false);
+    StartDiscovery(config().http_port, false);
     write_discoverable(1);
   }
   send_empty_device_response(reply, "SetDiscoveryMode");

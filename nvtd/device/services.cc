@@ -51,7 +51,7 @@ void send_events_service_capabilities(const Request& request, Reply& reply) {
   std::string message_id = element_text(request.body, "MessageID", 64).value_or("");
   std::string address = camera_address_open();
   send_body(reply, kEventsServiceCapabilitiesResponse, xml_safe(message_id).c_str(),
-            address.c_str(), HttpPort);
+            address.c_str(), config().http_port);
 }
 
 }  // namespace

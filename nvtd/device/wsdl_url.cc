@@ -13,7 +13,7 @@ namespace nvtd {
 
 HandlerOutcome handle_get_wsdl_url(const Request&, Reply& reply) {
   std::string address = camera_address_open();
-  send_body(reply, kWsdlUrlResponse, address.c_str(), HttpPort);
+  send_body(reply, kWsdlUrlResponse, address.c_str(), config().http_port);
   return HandlerOutcome::kAnswered;
 }
 

@@ -13,7 +13,9 @@
 #include "nvtd/discovery/scopes.h"
 
 int main() {
-  nvtd::Server = true;  // traces on standard output, as in the server mode
+  nvtd::Config settings;
+  settings.server = true;  // traces on standard output, as in the server mode
+  nvtd::set_config(settings);
   setvbuf(stdout, nullptr, _IOLBF, 0);
   nvtd::ScopesInit();
   std::string line;

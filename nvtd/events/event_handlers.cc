@@ -98,7 +98,7 @@ void make_room_for_answers(const Request& request) {
 }
 
 CameraUrl request_camera() {
-  return CameraUrl{request_camera_address(), HttpPort};
+  return CameraUrl{request_camera_address(), config().http_port};
 }
 
 // Makes the subscription of a CreatePullPointSubscription or Subscribe request and writes the

@@ -29,7 +29,7 @@ std::string attribute(const std::string& tag, const std::string& name) {
 }  // namespace
 
 EventAccount request_account(const Request& request) {
-  if (NoAuth) return EventAccount{};
+  if (config().no_auth) return EventAccount{};
   // The same Username the dispatcher's check read and found in the users file.
   std::optional<std::string> name = element_text(request.body, "Username", 12);
   UsersLine line;

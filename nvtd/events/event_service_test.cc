@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/state_file.h"
+#include "nvtd/core/config_test_util.h"
 #include "nvtd/core/operation.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
@@ -76,12 +77,13 @@ struct Pair {
 
 class EventService : public ::testing::Test {
  protected:
+  ScopedConfig scoped_config;
   void SetUp() override {
     char pattern[] = "/tmp/event-states-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
     chmod(dir_.c_str(), 0755);
-    NoAuth = true;
+    scoped_config.set(&Config::no_auth, true);
     EventInit(8080, dir_);
   }
   void TearDown() override {

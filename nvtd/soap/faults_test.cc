@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "nvtd/core/config_test_util.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/soap/envelope.h"
@@ -11,8 +12,7 @@ namespace {
 
 class Faults : public ::testing::Test {
  protected:
-  void SetUp() override { reset_process_state(); }
-  void TearDown() override { reset_process_state(); }
+  ScopedConfig scoped_config;
 };
 
 TEST(FaultCatalogue, UnsupportedCommandBodyIsExact) {
@@ -55,7 +55,7 @@ TEST(FaultCatalogue, EveryEntryIsWellFormedAndHasItsStatus) {
 }
 
 TEST_F(Faults, A400FaultInServerModeHasOneStatusLineFollowedByContentLength) {
-  Server = true;
+  scoped_config.set(&Config::server, true);
   OutputCapture cap(RunMode::kServer);
   send_catalogue_fault(cap.reply(), Fault::kUnsupportedCommand);
   std::string out = cap.take();
@@ -66,14 +66,14 @@ TEST_F(Faults, A400FaultInServerModeHasOneStatusLineFollowedByContentLength) {
 }
 
 TEST_F(Faults, A200FaultIsSentLikeAnyResponse) {
-  Server = true;
+  scoped_config.set(&Config::server, true);
   OutputCapture cap(RunMode::kServer);
   send_catalogue_fault(cap.reply(), Fault::kNoSuchService);
   EXPECT_EQ(cap.take().rfind("HTTP/1.0 200 OK\r\nServer: OnVIF NVT\r\nContent-Length: ", 0), 0u);
 }
 
 TEST_F(Faults, TheCallerMayChooseTheStatus) {
-  Server = true;
+  scoped_config.set(&Config::server, true);
   OutputCapture cap(RunMode::kServer);
   send_catalogue_fault(cap.reply(), Fault::kNoProfile, 200);
   EXPECT_EQ(cap.take().rfind("HTTP/1.0 200 OK\r\n", 0), 0u);

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "common/unique_fd.h"
+#include "nvtd/core/config_test_util.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/soap/envelope.h"
@@ -22,8 +23,7 @@ constexpr char kHeadersTail[] =
 
 class Writers : public ::testing::Test {
  protected:
-  void SetUp() override { reset_process_state(); }
-  void TearDown() override { reset_process_state(); }
+  ScopedConfig scoped_config;
 };
 
 // The number after "Content-Length: " and the bytes after the blank line.
@@ -67,7 +67,7 @@ TEST_F(Writers, SendBodyInCgiModeIsACgiResponseStartingWithContentLength) {
 }
 
 TEST_F(Writers, SendBodyInServerModeStartsWithTheStatusLines) {
-  Server = true;
+  scoped_config.set(&Config::server, true);
   OutputCapture cap(RunMode::kServer);
   send_body(cap.reply(), "<b/>");
   std::string out = cap.take();
@@ -76,7 +76,7 @@ TEST_F(Writers, SendBodyInServerModeStartsWithTheStatusLines) {
 
 TEST_F(Writers, SendFaultWritesStatusLinesOnlyWithFlagInServerMode) {
   {
-    Server = true;
+    scoped_config.set(&Config::server, true);
     OutputCapture cap(RunMode::kServer);
     send_fault(cap.reply(), 0, "<f/>");
     EXPECT_EQ(cap.take().rfind("Content-Length: 2611\r\n", 0), 0u);
@@ -87,7 +87,7 @@ TEST_F(Writers, SendFaultWritesStatusLinesOnlyWithFlagInServerMode) {
     EXPECT_EQ(cap.take().rfind("HTTP/1.0 200 OK\r\n", 0), 0u);
   }
   {
-    Server = false;
+    scoped_config.set(&Config::server, false);
     OutputCapture cap;
     send_fault(cap.reply(), 1, "<f/>");
     EXPECT_EQ(cap.take().rfind("Content-Length: 2611\r\n", 0), 0u);
@@ -95,7 +95,7 @@ TEST_F(Writers, SendFaultWritesStatusLinesOnlyWithFlagInServerMode) {
 }
 
 TEST_F(Writers, SendEnvelopeHasNoOpeningAndCountsOnlyItsText) {
-  Server = true;
+  scoped_config.set(&Config::server, true);
   {
     OutputCapture cap(RunMode::kServer);
     send_envelope(cap.reply(), "<e>%s</e>", "x");
@@ -138,7 +138,7 @@ TEST_F(Writers, SendTextIsPlainTextOrATraceInPersistentMode) {
     send_text(cap.reply(), "bogus content");
     EXPECT_EQ(cap.take(), "Content-Type: text/plain\r\n\r\nbogus content\n");
   }
-  Persist = true;
+  scoped_config.set(&Config::persist, true);
   OutputCapture cap(RunMode::kRelay);
   StdoutCapture traces;
   send_text(cap.reply(), "bogus content");
