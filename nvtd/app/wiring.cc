@@ -31,15 +31,15 @@ void connect_settings() {
 
 void start_discovery() {
   // A missing key (or CAM not got) reads as -1, which counts as enabled.
-  if (cam_discoverable != 0) StartDiscovery(config().http_port, true);
+  if (cam_discoverable != 0) start_discovery_thread(config().http_port, true);
 }
 
 void reset_tables() {
   profile_store_reset();
-  EventInit(config().http_port);
+  event_init(config().http_port);
   if (config().server || config().persist)
-    EventStartWatcher();  // camera states raise events while nvtd runs
-  ScopesInit();
+    event_start_watcher();  // camera states raise events while nvtd runs
+  scopes_init();
 }
 
 }  // namespace
@@ -55,7 +55,7 @@ ServiceWiring make_service_wiring() {
   wiring.connect_settings = connect_settings;
   wiring.start_discovery = start_discovery;
   wiring.reset_tables = reset_tables;
-  wiring.stop_discovery = StopDiscovery;
+  wiring.stop_discovery = stop_discovery_thread;
   return wiring;
 }
 

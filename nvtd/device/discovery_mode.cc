@@ -33,11 +33,11 @@ HandlerOutcome handle_set_discovery_mode(const Request& request, Reply& reply) {
   std::string mode = element_text(body, "DiscoveryMode", 32).value_or("");
   if (mode == "NonDiscoverable") {
     Discoverable = false;
-    StopDiscovery();
+    stop_discovery_thread();
     write_discoverable(0);
   } else if (mode == "Discoverable") {
     Discoverable = true;
-    StartDiscovery(config().http_port, false);
+    start_discovery_thread(config().http_port, false);
     write_discoverable(1);
   }
   send_empty_device_response(reply, "SetDiscoveryMode");

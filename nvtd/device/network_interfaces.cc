@@ -98,8 +98,8 @@ HandlerOutcome handle_set_network_interfaces(const Request& request, Reply& repl
           address.value_or("").c_str());
     write_network_records(records);  // the result is not reported: the reply has gone
   }
-  RequestHello();
-  EventRefreshAddress();
+  request_hello();
+  event_refresh_address();
   return HandlerOutcome::kAnswered;
 }
 

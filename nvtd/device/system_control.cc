@@ -27,7 +27,7 @@ std::string factory_reset_command(const std::string& kind) {
 }
 
 HandlerOutcome handle_system_reboot(const Request&, Reply& reply) {
-  CancelHellos();
+  cancel_hellos();
   send_body(reply, kSystemRebootResponse);
   reply.flush();  // the answer goes out before the camera goes down
   net_system().Run(kRebootCommand);

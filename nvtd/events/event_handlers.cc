@@ -118,7 +118,7 @@ int create_subscription(const Request& request, Reply& reply, const ConsumerSpec
     send_event_fault(reply, *filter.fault);
     return -1;
   }
-  int index = EventAddConsumer(consumer, request_account(request), filter.topics, *seconds);
+  int index = event_add_consumer(consumer, request_account(request), filter.topics, *seconds);
   if (index < 0) {
     trace("no subscription for this account (%d)\n", index);
     send_event_fault(reply, EventFault::kSubscribeCreationFailed);
@@ -184,8 +184,8 @@ HandlerOutcome handle_pull_messages(const Request& request, Reply& reply) {
   if (request.connection_fd < 0) {
     // Nothing to hold the request on (CGI): answered at once, within one reply's bound.
     std::string body;
-    if (EventPullNow(decimal_value(*id), account, timeout, mid ? mid->c_str() : nullptr,
-                     std::min(message_limit, kMessagesPerReply), &body) < 0) {
+    if (event_pull_now(decimal_value(*id), account, timeout, mid ? mid->c_str() : nullptr,
+                       std::min(message_limit, kMessagesPerReply), &body) < 0) {
       send_catalogue_fault(reply, Fault::kUnsupportedCommand, 200);
       return HandlerOutcome::kAnswered;
     }
@@ -193,9 +193,9 @@ HandlerOutcome handle_pull_messages(const Request& request, Reply& reply) {
     return HandlerOutcome::kAnswered;
   }
   make_room_for_answers(request);
-  if (EventAddPuller(decimal_value(*id), account, request.connection_fd, timeout,
-                     mid ? mid->c_str() : nullptr, message_limit,
-                     request.mode == RunMode::kRelay) < 0) {
+  if (event_add_puller(decimal_value(*id), account, request.connection_fd, timeout,
+                       mid ? mid->c_str() : nullptr, message_limit,
+                       request.mode == RunMode::kRelay) < 0) {
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 200);
     return HandlerOutcome::kAnswered;
   }
@@ -210,7 +210,7 @@ HandlerOutcome handle_unsubscribe(const Request& request, Reply& reply) {
   if (!id) return refuse_without_id(request, reply);
   int index = decimal_value(*id);
   syslog(LOG_DEBUG, "removing consumer %d", index);
-  if (EventRemoveConsumer(index, request_account(request)) < 0) {
+  if (event_remove_consumer(index, request_account(request)) < 0) {
     syslog(LOG_DEBUG, "fault");
     send_catalogue_fault(reply, Fault::kSenderEmpty, 400);
     return HandlerOutcome::kAnswered;
@@ -237,7 +237,7 @@ HandlerOutcome handle_renew(const Request& request, Reply& reply) {
     return HandlerOutcome::kAnswered;
   }
   trace("\tSubscription renewing in %d secs\n", *seconds);
-  if (EventSetExpiry(index, account, now + *seconds) < 0) {
+  if (event_set_expiry(index, account, now + *seconds) < 0) {
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
     return HandlerOutcome::kAnswered;
   }
@@ -253,7 +253,7 @@ HandlerOutcome handle_event_set_synchronization_point(const Request& request, Re
   std::string mid = message_id(request);
   std::optional<std::string> id = subscription_id(request);
   if (!id) return refuse_without_id(request, reply);
-  if (EventSynchronize(decimal_value(*id), request_account(request)) < 0) {
+  if (event_synchronize(decimal_value(*id), request_account(request)) < 0) {
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
     return HandlerOutcome::kAnswered;
   }

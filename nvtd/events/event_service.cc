@@ -87,24 +87,24 @@ void push_worker(PushJob job) {
   wake_locked(s);
 }
 
-void StateWatcherThread(std::string directory, int wake_fd) {
+void state_watcher_thread(std::string directory, int wake_fd) {
   pthread_setname_np(pthread_self(), "nvtd-states");
   if (camera_state::ensure_directory(directory) != 0)
     trace("state directory %s refused\n", directory.c_str());
   StateWatcher states(directory);  // this thread's own: the states as it last read them
   trace("watching %s (%s)\n", directory.c_str(), states.watching() ? "inotify" : "each second");
-  for (const auto& [name, value] : states.scan()) EventPublish(name, value);
+  for (const auto& [name, value] : states.scan()) event_publish(name, value);
   while (!watcher().stop.load()) {
     for (const StateChange& change : states.wait_for_changes(wake_fd, 1000)) {
       trace("state %s = %s\n", change.name.c_str(), change.value.c_str());
-      EventPublish(change.name, change.value);
+      event_publish(change.name, change.value);
     }
   }
 }
 
 }  // namespace
 
-int EventInit(int http_port, const std::string& directory) {
+int event_init(int http_port, const std::string& directory) {
   WatcherControl& w = watcher();
   if (!directory.empty()) w.directory = directory;
   StateMap current = StateWatcher(w.directory).scan();
@@ -121,17 +121,17 @@ int EventInit(int http_port, const std::string& directory) {
   return 0;
 }
 
-int EventStartWatcher() {
+int event_start_watcher() {
   WatcherControl& w = watcher();
   if (w.thread.joinable()) return 0;
   w.wake.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
   if (!w.wake.valid()) return -1;
   w.stop = false;
-  w.thread = std::thread(StateWatcherThread, w.directory, w.wake.get());
+  w.thread = std::thread(state_watcher_thread, w.directory, w.wake.get());
   return 0;
 }
 
-void EventStopWatcher() {
+void event_stop_watcher() {
   WatcherControl& w = watcher();
   if (!w.thread.joinable()) return;
   w.stop = true;
@@ -141,7 +141,7 @@ void EventStopWatcher() {
   w.wake.reset();
 }
 
-int EventRefreshAddress() {
+int event_refresh_address() {
   std::string address = fresh_camera_address();  // a settings exchange: outside the lock
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
@@ -149,9 +149,9 @@ int EventRefreshAddress() {
   return 0;
 }
 
-int EventAddConsumer(const ConsumerSpec& consumer, const EventAccount& owner, TopicMask topics,
-                     int duration) {
-  EventRefreshAddress();
+int event_add_consumer(const ConsumerSpec& consumer, const EventAccount& owner, TopicMask topics,
+                       int duration) {
+  event_refresh_address();
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
   int index = table_add(s.table, consumer, owner, topics, duration, std::time(nullptr));
@@ -160,13 +160,13 @@ int EventAddConsumer(const ConsumerSpec& consumer, const EventAccount& owner, To
     s.stop = false;
     s.work = false;
     s.workers_stop = false;
-    s.thread = std::thread(ConsumerManagerThread);
+    s.thread = std::thread(consumer_manager_thread);
   }
   wake_locked(s);
   return index;
 }
 
-int EventSetExpiry(int index, const EventAccount& account, std::time_t expiry) {
+int event_set_expiry(int index, const EventAccount& account, std::time_t expiry) {
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
   if (!table_may_use(s.table, index, account)) return -2;
@@ -180,7 +180,7 @@ std::time_t event_expiry(int index, const EventAccount& account) {
   return s.table.entries[index].expiry;
 }
 
-int EventRemoveConsumer(int index, const EventAccount& account) {
+int event_remove_consumer(int index, const EventAccount& account) {
   EventState& s = state();
   std::vector<int> closed;
   std::thread finished;
@@ -195,7 +195,7 @@ int EventRemoveConsumer(int index, const EventAccount& account) {
   return 0;
 }
 
-int EventSynchronize(int index, const EventAccount& account) {
+int event_synchronize(int index, const EventAccount& account) {
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
   if (!table_may_use(s.table, index, account)) return -2;
@@ -204,8 +204,8 @@ int EventSynchronize(int index, const EventAccount& account) {
   return 0;
 }
 
-int EventAddPuller(int index, const EventAccount& account, int connection, int timeout,
-                   const char* message_id, int message_limit, bool relay) {
+int event_add_puller(int index, const EventAccount& account, int connection, int timeout,
+                     const char* message_id, int message_limit, bool relay) {
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
   if (!table_may_use(s.table, index, account)) return -1;
@@ -220,8 +220,8 @@ int EventAddPuller(int index, const EventAccount& account, int connection, int t
   return 0;
 }
 
-int EventPullNow(int index, const EventAccount& account, int timeout, const char* message_id,
-                 int message_limit, std::string* body) {
+int event_pull_now(int index, const EventAccount& account, int timeout, const char* message_id,
+                   int message_limit, std::string* body) {
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
   if (!table_may_use(s.table, index, account)) return -1;
@@ -239,7 +239,7 @@ int EventPullNow(int index, const EventAccount& account, int timeout, const char
   return 0;
 }
 
-int EventPublish(const std::string& name, const std::string& value) {
+int event_publish(const std::string& name, const std::string& value) {
   EventState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
   int queued = table_publish(s.table, name, value, std::time(nullptr));
@@ -247,7 +247,7 @@ int EventPublish(const std::string& name, const std::string& value) {
   return queued;
 }
 
-void EventStop() {
+void event_stop() {
   EventState& s = state();
   std::thread finished;
   {
@@ -269,7 +269,7 @@ int event_consumer_count() {
   return s.table.consumer_count;
 }
 
-void ConsumerManagerThread() {
+void consumer_manager_thread() {
   using std::chrono::seconds;
   using std::chrono::steady_clock;
   EventState& s = state();

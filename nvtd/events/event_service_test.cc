@@ -84,12 +84,12 @@ class EventService : public ::testing::Test {
     dir_ = pattern;
     chmod(dir_.c_str(), 0755);
     scoped_config.set(&Config::no_auth, true);
-    EventInit(8080, dir_);
+    event_init(8080, dir_);
   }
   void TearDown() override {
-    EventStopWatcher();
-    for (int i = 0; i < 20; ++i) EventRemoveConsumer(i, kAdmin);
-    EventStop();
+    event_stop_watcher();
+    for (int i = 0; i < 20; ++i) event_remove_consumer(i, kAdmin);
+    event_stop();
     std::system(("rm -rf " + dir_).c_str());
   }
   std::string dir_;
@@ -97,12 +97,12 @@ class EventService : public ::testing::Test {
 
 TEST_F(EventService, FirstPullGetsTheInitializedStateAndRemovalCloses) {
   ASSERT_EQ(camera_state::write(dir_, "motion", "true"), 0);
-  EventInit(8080, dir_);  // states are read at start-up
-  int index = EventAddConsumer(pull_point(), kAdmin, kAllTopics, 60);
+  event_init(8080, dir_);  // states are read at start-up
+  int index = event_add_consumer(pull_point(), kAdmin, kAllTopics, 60);
   ASSERT_EQ(index, 0);
   EXPECT_TRUE(event_thread_running());
   Pair pair;
-  ASSERT_EQ(EventAddPuller(index, kAdmin, pair.fd[0], 30, "urn:uuid:m", 5), 0);
+  ASSERT_EQ(event_add_puller(index, kAdmin, pair.fd[0], 30, "urn:uuid:m", 5), 0);
   std::string answer = read_until_quiet(pair.fd[1], 1000);
   EXPECT_NE(answer.find("<tt:SimpleItem Name=\"State\" Value=\"true\"/>"), std::string::npos);
   EXPECT_NE(answer.find("<tt:SimpleItem Name=\"IsMotion\" Value=\"true\"/>"), std::string::npos);
@@ -111,28 +111,29 @@ TEST_F(EventService, FirstPullGetsTheInitializedStateAndRemovalCloses) {
   EXPECT_EQ(answer.substr(answer.size() - 5), "<EOF>");  // answered and closed
   expect_consistent_length(answer);
   Pair waiting;
-  ASSERT_EQ(EventAddPuller(index, kAdmin, waiting.fd[0], 30, nullptr, 1), 0);
-  EXPECT_EQ(EventRemoveConsumer(index, EventAccount{"ann", false}), -2);  // not ann's
-  EXPECT_EQ(EventRemoveConsumer(index, kAdmin), 0);  // closes the held connection, stops the thread
+  ASSERT_EQ(event_add_puller(index, kAdmin, waiting.fd[0], 30, nullptr, 1), 0);
+  EXPECT_EQ(event_remove_consumer(index, EventAccount{"ann", false}), -2);  // not ann's
+  EXPECT_EQ(event_remove_consumer(index, kAdmin),
+            0);  // closes the held connection, stops the thread
   EXPECT_FALSE(event_thread_running());
   EXPECT_EQ(read_until_quiet(waiting.fd[1], 1000), "<EOF>");
 }
 
 TEST_F(EventService, WatchedStateReachesAWaitingPullerAndSilenceTimesOut) {
-  ASSERT_EQ(EventStartWatcher(), 0);
-  int index = EventAddConsumer(pull_point(), kAdmin, 1u << kTopicMotionAlarm, 60);
+  ASSERT_EQ(event_start_watcher(), 0);
+  int index = event_add_consumer(pull_point(), kAdmin, 1u << kTopicMotionAlarm, 60);
   Pair first;
-  ASSERT_EQ(EventAddPuller(index, kAdmin, first.fd[0], 30, nullptr, 1), 0);
+  ASSERT_EQ(event_add_puller(index, kAdmin, first.fd[0], 30, nullptr, 1), 0);
   read_until_quiet(first.fd[1], 1000);  // the Initialized message
   Pair waiting;
-  ASSERT_EQ(EventAddPuller(index, kAdmin, waiting.fd[0], 30, nullptr, 1), 0);
+  ASSERT_EQ(event_add_puller(index, kAdmin, waiting.fd[0], 30, nullptr, 1), 0);
   ASSERT_EQ(camera_state::write(dir_, "motion", "true"), 0);
   std::string changed = read_until_quiet(waiting.fd[1], 3000);
   EXPECT_NE(changed.find("PropertyOperation=\"Changed\""), std::string::npos);
   EXPECT_NE(changed.find("Value=\"true\""), std::string::npos);
   expect_consistent_length(changed);
   Pair silent;
-  ASSERT_EQ(EventAddPuller(index, kAdmin, silent.fd[0], 1, nullptr, 1), 0);
+  ASSERT_EQ(event_add_puller(index, kAdmin, silent.fd[0], 1, nullptr, 1), 0);
   std::string empty = read_until_quiet(silent.fd[1], 4000);
   EXPECT_EQ(empty.find("NotificationMessage"), std::string::npos);
   EXPECT_NE(empty.find("<tev:PullMessagesResponse><tev:CurrentTime>"), std::string::npos);
@@ -140,7 +141,7 @@ TEST_F(EventService, WatchedStateReachesAWaitingPullerAndSilenceTimesOut) {
 }
 
 TEST_F(EventService, RenewsSetTheTimeAskedForCutToTheMaximum) {
-  int index = EventAddConsumer(pull_point(), kAdmin, kAllTopics, 60);
+  int index = event_add_consumer(pull_point(), kAdmin, kAllTopics, 60);
   struct Case {
     std::string termination;
     bool accepted;
@@ -178,7 +179,7 @@ TEST_F(EventService, RenewsSetTheTimeAskedForCutToTheMaximum) {
 }
 
 TEST_F(EventService, WithoutAConnectionAPullIsAnsweredAtOnceInTheReply) {
-  EventAddConsumer(pull_point(), kAdmin, kAllTopics, 60);
+  event_add_consumer(pull_point(), kAdmin, kAllTopics, 60);
   set_request(
       "<Body><SubscriptionId>0</SubscriptionId><Timeout>PT30S</Timeout>"
       "<MessageLimit>1</MessageLimit></Body>");
