@@ -47,14 +47,14 @@ void UseCard(const std::string& path, const std::vector<uint8_t>& bytes) {
 struct Consumers {
   std::vector<int> read_ends;
   explicit Consumers(int n) {
-    ResetAudioStream();
+    reset_audio_stream();
     std::lock_guard<std::mutex> lock(ConsumerLock);
     for (int i = 0; i < n; ++i) {
       int p[2];
       if (pipe2(p, O_NONBLOCK) != 0) abort();
       fcntl(p[1], F_SETPIPE_SZ, 1 << 20);
       read_ends.push_back(p[0]);
-      FillSlot(i, p[1], "/tmp/soundtap/bench");
+      fill_slot(i, p[1], "/tmp/soundtap/bench");
     }
   }
   void Drain() {
@@ -84,20 +84,20 @@ void RunCapture(benchmark::State& state, int encoding, int consumers, int sample
   }
   UseCard("/tmp/soundtap_bench.raw", bytes);
   Consumers sinks(consumers);
-  if (AudioPipeOpen(encoding, kRate, 128000) != 0) state.SkipWithError("no card");
+  if (audio_pipe_open(encoding, kRate, 128000) != 0) state.SkipWithError("no card");
   uint8_t chunk[kAudioChunkBytes];
   int64_t chunks = 0;
   for (auto _ : state) {
-    const int n = AudioPipeRead(chunk, sizeof(chunk));
+    const int n = audio_pipe_read(chunk, sizeof(chunk));
     if (n <= 0) state.SkipWithError("no data");
-    DistributeChunk(chunk, n);
+    distribute_chunk(chunk, n);
     if (++chunks % 256 == 0) {
       state.PauseTiming();
       sinks.Drain();
       state.ResumeTiming();
     }
   }
-  AudioPipeClose();
+  audio_pipe_close();
   state.counters["audio_s"] = benchmark::Counter(
       static_cast<double>(chunks) * samples_per_chunk / kRate, benchmark::Counter::kIsRate);
 }
@@ -126,7 +126,7 @@ void BM_AacEncoderAlone(benchmark::State& state) {
   c.out_capacity = out.size();
   c.work_memory = work.data();
   c.work_bytes = work.size();
-  if (VoAacEncoder().setup(&c) != kAacOk || VoAacEncoder().open(&c) != kAacOk) {
+  if (vo_aac_encoder().setup(&c) != kAacOk || vo_aac_encoder().open(&c) != kAacOk) {
     state.SkipWithError("encoder");
     return;
   }
@@ -134,9 +134,9 @@ void BM_AacEncoderAlone(benchmark::State& state) {
   for (auto _ : state) {
     c.in_buffer = reinterpret_cast<const uint8_t*>(tone.data() + pos);
     pos = (pos + kAacFrameSamples) % (tone.size() - kAacFrameSamples);
-    if (VoAacEncoder().encode(&c) != kAacOk) state.SkipWithError("encode");
+    if (vo_aac_encoder().encode(&c) != kAacOk) state.SkipWithError("encode");
   }
-  VoAacEncoder().close(&c);
+  vo_aac_encoder().close(&c);
   state.counters["audio_s"] =
       benchmark::Counter(static_cast<double>(state.iterations()) * kAacFrameSamples / kRate,
                          benchmark::Counter::kIsRate);

@@ -85,12 +85,15 @@ endfunction()
 # (CAMERA_PLATFORM sim) it is TARGET itself. In the camera build it is a second target from
 # the same sources, linking the _sim variant of every library that has one (imagelib_sim
 # comes from imagelib/); a program lands in vcam-seam/<room>/ under its own name, so the
-# end-to-end tests labelled "vcam" find it there as they find the others in the build.
+# end-to-end tests labelled "vcam" find it there as they find the others in the build. A
+# program's variant links testbed/vcam's registrar, which puts the virtual camera behind the
+# seam as it starts.
 function(camera_sim_variant target)
   get_target_property(type ${target} TYPE)
   if(CAMERA_PLATFORM STREQUAL "sim")
     if(type STREQUAL "EXECUTABLE")
       add_executable(${target}_sim ALIAS ${target})
+      target_link_libraries(${target} PRIVATE vcam_registrar)
     else()
       add_library(${target}_sim ALIAS ${target})
     endif()
@@ -112,6 +115,7 @@ function(camera_sim_variant target)
   if(type STREQUAL "EXECUTABLE")
     file(RELATIVE_PATH room ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
     add_executable(${target}_sim ${sources})
+    list(APPEND sim_libs vcam_registrar)
     set_target_properties(${target}_sim PROPERTIES
       OUTPUT_NAME ${target} RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/vcam-seam/${room})
   else()

@@ -1,6 +1,8 @@
-// Camera state files: one small file per named state ("motion", "daynight", "ircut-mode") in
-// one directory that nvtd watches. A writer puts the whole value into a hidden temporary file
-// beside it and renames it over the name, so a reader sees the old value or the new, never half.
+// Camera state files: one small file per named state (common/camera_states.h) in one
+// directory that nvtd watches. A writer replaces the whole value (common/atomic_file.h), so a
+// reader sees the old value or the new, never half. Readers and writers alike use the
+// directory only when it is a real directory (never a link) that only its owner may write,
+// and read a state only when it is a small regular file (never a link, a FIFO or a device).
 #pragma once
 
 #include <fcntl.h>
@@ -8,14 +10,14 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <string>
 
+#include "common/atomic_file.h"
+#include "common/camera_states.h"
 #include "common/unique_fd.h"
 
 namespace camera_state {
 
-inline constexpr char kDirectory[] = "/run/camera-state";
 // A state file holds at most this many bytes; anything larger is not a state file.
 inline constexpr std::size_t kValueMax = 64;
 
@@ -37,57 +39,78 @@ inline std::string trimmed(const std::string& text) {
   return text.substr(begin, end - begin + 1);
 }
 
-// The directory may be written by its owner (root, or the writer running as that owner) and
-// its group; a directory others may write, or one that is not a directory, is refused.
+// The directory may be written by its owner only (root, or the writer running as that owner);
+// one its group or others may write, or one that is not a directory, is refused.
 inline bool directory_is_safe(const struct stat& st) {
-  return S_ISDIR(st.st_mode) && (st.st_mode & S_IWOTH) == 0 &&
+  return S_ISDIR(st.st_mode) && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 &&
          (st.st_uid == 0 || st.st_uid == ::geteuid());
+}
+
+enum class DirectoryCheck {
+  kSafe,
+  kUnopened,  // missing, a link, or not a directory
+  kRefused,   // others or its group may write it, or it belongs to another user
+};
+
+// The directory, opened without following a link at its name; invalid unless it is safe. The
+// check's outcome goes to *check when given.
+inline UniqueFd open_directory(const std::string& dir, DirectoryCheck* check = nullptr) {
+  UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  DirectoryCheck outcome = fd.valid() ? DirectoryCheck::kSafe : DirectoryCheck::kUnopened;
+  struct stat st {};
+  if (fd.valid() && (::fstat(fd.get(), &st) != 0 || !directory_is_safe(st))) {
+    fd.reset();
+    outcome = DirectoryCheck::kRefused;
+  }
+  if (check != nullptr) *check = outcome;
+  return fd;
 }
 
 // Makes the directory if it is missing (mode 0755); 0 when it exists and is safe, -1 otherwise.
 inline int ensure_directory(const std::string& dir) {
   if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return -1;
-  struct stat st {};
-  if (::lstat(dir.c_str(), &st) != 0 || !directory_is_safe(st)) return -1;
-  return 0;
+  return open_directory(dir).valid() ? 0 : -1;
 }
 
-// Reads a state: 0 and the trimmed value, or -1 when the file is missing, a link, not a
-// regular file, or larger than kValueMax.
-inline int read(const std::string& dir, const std::string& name, std::string* value) {
-  if (!valid_name(name)) return -1;
-  std::string path = dir + "/" + name;
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  if (!fd.valid()) return -1;
+enum class ReadResult {
+  kValue,            // the value was read
+  kBadName,          // not a state name
+  kUnopened,         // missing, a link, or not to be opened
+  kNotSmallRegular,  // a FIFO, a device, a directory, or larger than kValueMax
+  kReadFailed,
+};
+
+// Reads the state `name` in an open state directory. The file is opened without following a
+// link and without blocking (a FIFO never holds the reader up), and at most kValueMax bytes
+// are read.
+inline ReadResult read_at(int dir_fd, const std::string& name, std::string* value) {
+  if (!valid_name(name)) return ReadResult::kBadName;
+  UniqueFd fd(::openat(dir_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.valid()) return ReadResult::kUnopened;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
       static_cast<std::size_t>(st.st_size) > kValueMax)
-    return -1;
+    return ReadResult::kNotSmallRegular;
   char buffer[kValueMax + 1];
   ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-  if (n < 0 || static_cast<std::size_t>(n) > kValueMax) return -1;
+  if (n < 0 || static_cast<std::size_t>(n) > kValueMax) return ReadResult::kReadFailed;
   *value = trimmed(std::string(buffer, static_cast<std::size_t>(n)));
-  return 0;
+  return ReadResult::kValue;
 }
 
-// Writes a state whole (temporary file, fsync, rename); 0 or -1. The directory is made if missing.
+// Reads a state: 0 and the trimmed value, or -1 when the directory is refused or the state
+// cannot be read (see read_at).
+inline int read(const std::string& dir, const std::string& name, std::string* value) {
+  UniqueFd dir_fd = open_directory(dir);
+  if (!dir_fd.valid()) return -1;
+  return read_at(dir_fd.get(), name, value) == ReadResult::kValue ? 0 : -1;
+}
+
+// Writes a state whole (mode 0644); 0 or -1. The directory is made if missing.
 inline int write(const std::string& dir, const std::string& name, const std::string& value) {
   if (!valid_name(name) || value.size() + 1 > kValueMax) return -1;
   if (ensure_directory(dir) != 0) return -1;
-  std::string temp = dir + "/." + name + ".XXXXXX";
-  UniqueFd fd(::mkostemp(&temp[0], O_CLOEXEC));
-  if (!fd.valid()) return -1;
-  std::string text = value + "\n";
-  bool ok = ::fchmod(fd.get(), 0644) == 0 &&
-            ::write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-            ::fsync(fd.get()) == 0;
-  ok = fd.reset() == 0 && ok;
-  std::string path = dir + "/" + name;
-  if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return -1;
-  }
-  return 0;
+  return atomic_file::replace(dir + "/" + name, value + "\n", 0644) ? 0 : -1;
 }
 
 }  // namespace camera_state

@@ -1,19 +1,16 @@
 // The day/night daemon.
 #include "irswitchd/daemon.h"
 
-#include <fcntl.h>
 #include <syslog.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "common/state_file.h"
+#include "imagelib/daemon_start.h"
 #include "imagelib/img_queue.h"
-#include "imagelib/platform/device.h"
-#include "imagelib/setup.h"
 #include "imagelib/stats_layout.h"
 #include "imagelib/stats_read.h"
 #include "irswitchd/daynight.h"
@@ -31,13 +28,13 @@ std::string format(const char* f, long a, long b, long c) {
 // The switch point: the announcement (before the filter moves), the filter and the picture of
 // each side.
 void enter_night(const Options& o, Effects& fx) {
-  fx.announce("night");
+  fx.announce(camera_state::kModeNight);
   fx.shell(kNightCommand);
   fx.picture(o.night_colour ? 0 : 1);
 }
 
 void enter_day(Effects& fx) {
-  fx.announce("day");
+  fx.announce(camera_state::kModeDay);
   fx.shell(kDayCommand);
   fx.picture(0);
 }
@@ -86,11 +83,6 @@ void reading(const Options& o, Effects& fx, DayNightState* state, const uint8_t*
 }
 
 // The process's real world.
-volatile std::sig_atomic_t stop_flag = 0;
-void request_stop(int) {
-  stop_flag = 1;
-}
-
 class SystemEffects : public Effects {
  public:
   explicit SystemEffects(int iav_fd) : iav_fd_(iav_fd) {}
@@ -103,7 +95,7 @@ class SystemEffects : public Effects {
   void picture(int monochrome) override { set_monochrome(monochrome); }
   // Before the filter moves, so that motion detection knows the picture is about to change.
   void announce(const char* mode) override {
-    if (camera_state::write(camera_state::kDirectory, "daynight", mode) != 0) {
+    if (camera_state::write(camera_state::kDirectory, camera_state::kDayNight, mode) != 0) {
       syslog(LOG_WARNING, "cannot write the daynight state %s", mode);
     }
   }
@@ -115,19 +107,12 @@ class SystemEffects : public Effects {
     fflush(stdout);
   }
   void sleep_second() override { sleep(1); }  // a stop signal cuts it short
-  bool stop_requested() override { return stop_flag != 0; }
+  bool stop_requested() override { return imagelib::stop_signalled(); }
   ForcedMode forced_mode() override { return read_forced_mode(camera_state::kDirectory); }
 
  private:
   int iav_fd_;
 };
-
-void install_stop_handler() {
-  struct sigaction action = {};
-  action.sa_handler = request_stop;
-  sigemptyset(&action.sa_mask);
-  for (int sig : {SIGINT, SIGQUIT, SIGTERM}) sigaction(sig, &action, nullptr);
-}
 
 }  // namespace
 
@@ -187,20 +172,11 @@ int irswitchd_main(int argc, char** argv) {
     case ParseResult::kRun:
       break;
   }
-  install_stop_handler();
-  if (imagelib_setup(0, 0) < 0) {
-    perror("error on lib init:");
-    return 255;
-  }
-  const int iav = platform::device_open("/dev/iav", O_RDWR);
-  if (iav < 0) {
-    perror("error opening /dev/iav:");
-    return 255;
-  }
-  platform::DeviceFd iav_fd(iav);
-  SystemEffects effects(iav);
+  imagelib::install_stop_signals();
+  imagelib::ImagingSession session;
+  if (!session.ready()) return 255;
+  SystemEffects effects(session.iav());
   run(options, effects);
-  imagelib_teardown();
   return 0;
 }
 

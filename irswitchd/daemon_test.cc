@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <deque>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "imagelib/setup.h"
 #include "imagelib/stats_layout.h"
 
 namespace irswitchd {
@@ -269,6 +271,21 @@ TEST(IrswitchdForcedMode, ADryRunIgnoresTheMode) {
   run(o, fx);
   EXPECT_TRUE(fx.events.empty());
   EXPECT_EQ(fx.mode_calls, 0u);
+}
+
+// A start that fails at "/dev/iav" (the virtual camera has none; the camera build's tests run
+// where there is none) leaves the image library torn down, as a run does.
+TEST(IrswitchdStart, AMissingDeviceStillTearsTheLibraryDown) {
+  char dir[] = "/tmp/irswitchd_test.XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  std::ofstream(std::string(dir) + "/optics") << "iav_absent=1\n";
+  setenv("VCAM_DIR", dir, 1);
+  char name[] = "irswitchd";
+  char* argv[] = {name, nullptr};
+  EXPECT_EQ(irswitchd_main(1, argv), 255);
+  EXPECT_FALSE(imagelib::initialised());
+  unsetenv("VCAM_DIR");
+  std::system((std::string("rm -rf ") + dir).c_str());
 }
 
 }  // namespace

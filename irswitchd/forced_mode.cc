@@ -1,26 +1,22 @@
 // The forced filter mode: the state file's value and the step that holds its side.
 #include "irswitchd/forced_mode.h"
 
-#include <sys/stat.h>
-
 #include "common/state_file.h"
 
 namespace irswitchd {
 
 ForcedMode forced_mode_from(const std::string& value) {
-  if (value == "day") return ForcedMode::kDay;
-  if (value == "night") return ForcedMode::kNight;
+  if (value == camera_state::kModeDay) return ForcedMode::kDay;
+  if (value == camera_state::kModeNight) return ForcedMode::kNight;
   return ForcedMode::kAuto;
 }
 
 ForcedMode read_forced_mode(const std::string& directory) {
   // A directory others may write could hold anyone's mode: it is not listened to.
-  struct stat st {};
-  if (::lstat(directory.c_str(), &st) != 0 || !camera_state::directory_is_safe(st)) {
+  std::string value;
+  if (camera_state::read(directory, camera_state::kIrCutMode, &value) != 0) {
     return ForcedMode::kAuto;
   }
-  std::string value;
-  if (camera_state::read(directory, kForcedModeState, &value) != 0) return ForcedMode::kAuto;
   return forced_mode_from(value);
 }
 

@@ -12,13 +12,11 @@ namespace irswitchd {
 
 enum class ForcedMode { kAuto, kDay, kNight };
 
-inline constexpr char kForcedModeState[] = "ircut-mode";
-
 // The mode a state value stands for.
 ForcedMode forced_mode_from(const std::string& value);
 
 // The mode in the state directory; kAuto when the file is missing or unreadable, or the
-// directory is not one only its owner (root or this process's user) and group may write.
+// directory is refused (camera_state::open_directory).
 ForcedMode read_forced_mode(const std::string& directory);
 
 // One reading under a day or night mode: kToDay or kToNight when the state is on the other

@@ -21,11 +21,11 @@ TEST(ForcedMode, ValuesAndTheFile) {
   char dir[] = "/tmp/forcedmode.XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
   EXPECT_EQ(read_forced_mode(dir), ForcedMode::kAuto);  // no file
-  ASSERT_EQ(camera_state::write(dir, kForcedModeState, "night"), 0);
+  ASSERT_EQ(camera_state::write(dir, camera_state::kIrCutMode, "night"), 0);
   EXPECT_EQ(read_forced_mode(dir), ForcedMode::kNight);
-  ASSERT_EQ(camera_state::write(dir, kForcedModeState, "auto"), 0);
+  ASSERT_EQ(camera_state::write(dir, camera_state::kIrCutMode, "auto"), 0);
   EXPECT_EQ(read_forced_mode(dir), ForcedMode::kAuto);
-  ASSERT_EQ(camera_state::write(dir, kForcedModeState, "day"), 0);
+  ASSERT_EQ(camera_state::write(dir, camera_state::kIrCutMode, "day"), 0);
   EXPECT_EQ(read_forced_mode(dir), ForcedMode::kDay);
   chmod(dir, 0777);  // anyone could have put the file there
   EXPECT_EQ(read_forced_mode(dir), ForcedMode::kAuto);

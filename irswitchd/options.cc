@@ -1,24 +1,18 @@
 // Option parsing and the help text of irswitchd.
 #include "irswitchd/options.h"
 
-#include <getopt.h>
-
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "imagelib/daemon_start.h"
 
 namespace irswitchd {
 
 namespace {
 
-struct OptionText {
-  char letter;
-  const char* name;
-  const char* argument;  // null: takes none
-  const char* help;
-};
+using imagelib::OptionText;
 
 constexpr OptionText kOptions[] = {
     {'n', "night", "0~255", "\tluma threshold for switch to night (should be < day thresh)"},
@@ -31,17 +25,10 @@ constexpr OptionText kOptions[] = {
     {'h', "help", nullptr, "\t\tthis help"},
 };
 
-constexpr option kLongOptions[] = {
-    {"night", required_argument, nullptr, 'n'},
-    {"day", required_argument, nullptr, 'd'},
-    {"forceday", no_argument, nullptr, 'D'},
-    {"forcenight", no_argument, nullptr, 'N'},
-    {"nightcolor", no_argument, nullptr, 'c'},
-    {"dryrun", no_argument, nullptr, 'r'},
-    {"verbose", no_argument, nullptr, 'v'},
-    {"help", no_argument, nullptr, 'h'},
-    {nullptr, 0, nullptr, 0},
-};
+const imagelib::OptionTable& table() {
+  static const imagelib::OptionTable options(kOptions);
+  return options;
+}
 
 // A threshold: decimal digits only (no sign, no blanks) that fit 32 bits.
 bool decimal(const char* text, uint32_t* value) {
@@ -56,10 +43,9 @@ bool decimal(const char* text, uint32_t* value) {
 }  // namespace
 
 ParseResult parse_options(int argc, char** argv, Options* options) {
-  opterr = 0;
-  optind = 0;  // start afresh (the parser keeps its place between calls)
+  table().restart();
   int c;
-  while ((c = getopt_long(argc, argv, "n:d:DNcrvh", kLongOptions, nullptr)) != -1) {
+  while ((c = table().next(argc, argv)) != -1) {
     switch (c) {
       case 'n':
         if (!decimal(optarg, &options->night_threshold)) return ParseResult::kError;
@@ -92,14 +78,7 @@ ParseResult parse_options(int argc, char** argv, Options* options) {
 }
 
 void print_help() {
-  printf("irswitchd:\n");
-  for (const OptionText& o : kOptions) {
-    printf("-%c ", o.letter);
-    printf("--%s", o.name);
-    if (o.argument != nullptr) printf(" [%s]", o.argument);
-    printf("\t%s\n", o.help);
-  }
-  printf("\n");
+  table().print_help("irswitchd");
 }
 
 }  // namespace irswitchd

@@ -1,17 +1,14 @@
 // The motion daemon.
 #include "motiond/daemon.h"
 
-#include <fcntl.h>
 #include <syslog.h>
 #include <time.h>
 
-#include <csignal>
 #include <cstdio>
 #include <vector>
 
 #include "common/state_file.h"
-#include "imagelib/platform/device.h"
-#include "imagelib/setup.h"
+#include "imagelib/daemon_start.h"
 #include "imagelib/stats_layout.h"
 #include "imagelib/stats_read.h"
 
@@ -20,7 +17,7 @@ namespace motiond {
 namespace {
 
 const char* text_of(bool motion) {
-  return motion ? "true" : "false";
+  return motion ? camera_state::kTrue : camera_state::kFalse;
 }
 
 // The state the file should say, and what it says.
@@ -58,21 +55,18 @@ void sample(const Options& o, Effects& fx, Detector* d, Written* w, const uint8_
 }
 
 // The process's real world.
-volatile std::sig_atomic_t stop_flag = 0;
-void request_stop(int) {
-  stop_flag = 1;
-}
-
 class SystemEffects : public Effects {
  public:
   explicit SystemEffects(int iav_fd) : iav_fd_(iav_fd) {}
   int read_statistics(uint8_t* rgb, uint8_t* cfa) override { return stats_read(iav_fd_, rgb, cfa); }
   std::string day_night() override {
     std::string value;
-    return camera_state::read(camera_state::kDirectory, "daynight", &value) == 0 ? value : "";
+    return camera_state::read(camera_state::kDirectory, camera_state::kDayNight, &value) == 0
+               ? value
+               : "";
   }
   int write_motion(bool motion) override {
-    return camera_state::write(camera_state::kDirectory, "motion", text_of(motion));
+    return camera_state::write(camera_state::kDirectory, camera_state::kMotion, text_of(motion));
   }
   void log(int priority, const std::string& text) override { syslog(priority, "%s", text.c_str()); }
   void print(const std::string& text) override {
@@ -88,18 +82,11 @@ class SystemEffects : public Effects {
     const timespec t{static_cast<time_t>(when / 1000), static_cast<long>(when % 1000) * 1000000};
     clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr);  // EINTR: a stop
   }
-  bool stop_requested() override { return stop_flag != 0; }
+  bool stop_requested() override { return imagelib::stop_signalled(); }
 
  private:
   int iav_fd_;
 };
-
-void install_stop_handler() {
-  struct sigaction action = {};
-  action.sa_handler = request_stop;
-  sigemptyset(&action.sa_mask);
-  for (int sig : {SIGINT, SIGQUIT, SIGTERM}) sigaction(sig, &action, nullptr);
-}
 
 }  // namespace
 
@@ -153,24 +140,12 @@ int motiond_main(int argc, char** argv) {
     case ParseResult::kRun:
       break;
   }
-  install_stop_handler();
-  if (imagelib_setup(0, 0) < 0) {
-    perror("error on lib init:");
-    return 255;
-  }
-  const int iav = platform::device_open("/dev/iav", O_RDWR);
-  if (iav < 0) {
-    perror("error opening /dev/iav:");
-    imagelib_teardown();
-    return 255;
-  }
+  imagelib::install_stop_signals();
+  imagelib::ImagingSession session;
+  if (!session.ready()) return 255;
   openlog("motiond", LOG_CONS | LOG_NDELAY, LOG_USER);
-  {
-    platform::DeviceFd iav_fd(iav);
-    SystemEffects effects(iav);
-    run(options, effects);
-  }
-  imagelib_teardown();
+  SystemEffects effects(session.iav());
+  run(options, effects);
   return 0;
 }
 

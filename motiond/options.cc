@@ -1,23 +1,17 @@
 // Option parsing and the help text of motiond.
 #include "motiond/options.h"
 
-#include <getopt.h>
-
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "imagelib/daemon_start.h"
 
 namespace motiond {
 
 namespace {
 
-struct OptionText {
-  char letter;
-  const char* name;
-  const char* argument;  // null: takes none
-  const char* help;
-};
+using imagelib::OptionText;
 
 constexpr OptionText kOptions[] = {
     {'s', "sensitivity", "0~100", "\tfaintest change that counts (default 50)"},
@@ -30,17 +24,10 @@ constexpr OptionText kOptions[] = {
     {'h', "help", nullptr, "\t\tthis help"},
 };
 
-constexpr option kLongOptions[] = {
-    {"sensitivity", required_argument, nullptr, 's'},
-    {"mincount", required_argument, nullptr, 'm'},
-    {"ondelay", required_argument, nullptr, 'o'},
-    {"offdelay", required_argument, nullptr, 'f'},
-    {"cells", required_argument, nullptr, 'c'},
-    {"rate", required_argument, nullptr, 'r'},
-    {"verbose", no_argument, nullptr, 'v'},
-    {"help", no_argument, nullptr, 'h'},
-    {nullptr, 0, nullptr, 0},
-};
+const imagelib::OptionTable& table() {
+  static const imagelib::OptionTable options(kOptions);
+  return options;
+}
 
 // Decimal digits only (no sign, no blanks) within low to high.
 bool decimal(const char* text, int low, int high, int* value) {
@@ -87,10 +74,9 @@ bool parse_cells(const std::string& hex, Cells* cells) {
 }
 
 ParseResult parse_options(int argc, char** argv, Options* options) {
-  opterr = 0;
-  optind = 0;  // start afresh (the parser keeps its place between calls)
+  table().restart();
   int c;
-  while ((c = getopt_long(argc, argv, "s:m:o:f:c:r:vh", kLongOptions, nullptr)) != -1) {
+  while ((c = table().next(argc, argv)) != -1) {
     if (c == 'v') {
       options->verbose++;
     } else if (c == 'h') {
@@ -103,13 +89,7 @@ ParseResult parse_options(int argc, char** argv, Options* options) {
 }
 
 void print_help() {
-  printf("motiond:\n");
-  for (const OptionText& o : kOptions) {
-    printf("-%c --%s", o.letter, o.name);
-    if (o.argument != nullptr) printf(" [%s]", o.argument);
-    printf("\t%s\n", o.help);
-  }
-  printf("\n");
+  table().print_help("motiond");
 }
 
 }  // namespace motiond

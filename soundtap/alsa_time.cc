@@ -6,7 +6,7 @@
 
 namespace soundtap {
 
-timeval TriggerTstamp(const snd_pcm_status_t* status) {
+timeval trigger_tstamp(const snd_pcm_status_t* status) {
   timeval tv{};
   if constexpr (sizeof(time_t) == 8 && sizeof(long) == 4) {
     // A 32-bit program with 64-bit time: a library built with 32-bit time writes two 32-bit

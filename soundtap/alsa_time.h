@@ -10,6 +10,6 @@ namespace soundtap {
 
 // The trigger time stamp of a status (when the stream started or last overran), in this
 // program's struct timeval whichever width the library uses.
-timeval TriggerTstamp(const snd_pcm_status_t* status);
+timeval trigger_tstamp(const snd_pcm_status_t* status);
 
 }  // namespace soundtap

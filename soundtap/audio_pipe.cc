@@ -37,27 +37,27 @@ struct CaptureState {
 CaptureState Capture;
 const AacEncoderApi* EncoderApi = nullptr;
 
-const AacEncoderApi& Encoder() {
-  return EncoderApi ? *EncoderApi : VoAacEncoder();
+const AacEncoderApi& encoder() {
+  return EncoderApi ? *EncoderApi : vo_aac_encoder();
 }
 
-[[noreturn]] void Fail(const char* message) {
+[[noreturn]] void fail(const char* message) {
   printf("%s", message);
   exit(1);
 }
 
 // A checked step failed: the diagnostic of a failed assertion, naming this module, then an
 // abnormal end (kept in release builds too).
-[[noreturn]] void CheckFailed(unsigned line) {
+[[noreturn]] void check_failed(unsigned line) {
   fprintf(stderr, "%s: %s:%u: %s: Assertion `%s' failed.\n", program_invocation_short_name,
           "AudioPipe", line, "snd_pcm_uframes_t set_params(snd_pcm_t*, snd_pcm_stream_t)",
           "err >= 0");
   abort();
 }
 #define CHECK_ERR(err) \
-  if (!((err) >= 0)) CheckFailed(__LINE__)
+  if (!((err) >= 0)) check_failed(__LINE__)
 
-void SetupEncoder(int32_t rate, int32_t bitrate) {
+void setup_encoder(int32_t rate, int32_t bitrate) {
   AacEncoderConfig& c = Capture.encoder;
   c = AacEncoderConfig{};
   c.sample_rate = rate;
@@ -74,11 +74,11 @@ void SetupEncoder(int32_t rate, int32_t bitrate) {
   c.work_memory = Capture.work_memory.get();
   c.work_bytes = kAacWorkBytes;
   Capture.encoder_ready = false;
-  if (Encoder().setup(&c) != kAacOk) {
+  if (encoder().setup(&c) != kAacOk) {
     printf("aacenc_setup:ErrorStatus :%d \n", c.status);
-  } else if (Encoder().open(&c) != kAacOk) {
+  } else if (encoder().open(&c) != kAacOk) {
     printf("aacenc_open:ErrorStatus :%d \n", c.status);
-    Encoder().close(&c);
+    encoder().close(&c);
   } else {
     Capture.encoder_ready = true;
     return;
@@ -87,15 +87,15 @@ void SetupEncoder(int32_t rate, int32_t bitrate) {
   Capture.work_memory.reset();
 }
 
-void ReleaseEncoder() {
-  if (Capture.encoder_ready) Encoder().close(&Capture.encoder);
+void release_encoder() {
+  if (Capture.encoder_ready) encoder().close(&Capture.encoder);
   Capture.encoder_ready = false;
   Capture.encoder.work_memory = nullptr;
   Capture.work_memory.reset();
 }
 
 // Called on -EPIPE: reports the overrun and prepares the stream again.
-void RecoverOverrun() {
+void recover_overrun() {
   snd_pcm_status_t* status;
   snd_pcm_status_alloca(&status);
   int err = snd_pcm_status(Capture.handle, status);
@@ -107,7 +107,7 @@ void RecoverOverrun() {
   if (state == SND_PCM_STATE_XRUN) {
     struct timeval now, diff;
     gettimeofday(&now, nullptr);
-    const struct timeval trigger = TriggerTstamp(status);
+    const struct timeval trigger = trigger_tstamp(status);
     timersub(&now, &trigger, &diff);
     fprintf(stderr, "%s!!! (at least %.3f ms long)\n", "overrun",
             diff.tv_sec * 1000 + diff.tv_usec / 1000.0);
@@ -132,7 +132,7 @@ void RecoverOverrun() {
 }
 
 // Reads exactly frames frames into data, waiting for short reads and recovering overruns.
-size_t ReadFrames(uint8_t* data, size_t frames) {
+size_t read_frames(uint8_t* data, size_t frames) {
   size_t got = 0;
   while (got < frames) {
     const snd_pcm_sframes_t r =
@@ -141,7 +141,7 @@ size_t ReadFrames(uint8_t* data, size_t frames) {
       if (r > 0) got += static_cast<size_t>(r);
       snd_pcm_wait(Capture.handle, 1000);
     } else if (r == -EPIPE) {
-      RecoverOverrun();
+      recover_overrun();
     } else if (r < 0) {
       printf("read error: %s", snd_strerror(static_cast<int>(r)));
       exit(1);
@@ -160,28 +160,28 @@ snd_pcm_uframes_t set_params(snd_pcm_t* handle) {
   snd_pcm_hw_params_alloca(&params);
   snd_pcm_sw_params_alloca(&swparams);
   if (snd_pcm_hw_params_any(handle, params) < 0)
-    Fail("Broken configuration for this PCM: no configurations available");
+    fail("Broken configuration for this PCM: no configurations available");
   if (snd_pcm_hw_params_set_access(handle, params, SND_PCM_ACCESS_RW_INTERLEAVED) < 0)
-    Fail("Access type not available");
+    fail("Access type not available");
   printf("%s: %s\n", "Capture", Capture.file_name);
   printf("format = %s, channels = %d, rate = %d\n", snd_pcm_format_name(Capture.format),
          Capture.channels, Capture.rate);
   if (snd_pcm_hw_params_set_format(handle, params, Capture.format) < 0)
-    Fail("Sample format non available");
+    fail("Sample format non available");
   if (snd_pcm_hw_params_set_channels(handle, params, Capture.channels) < 0)
-    Fail("Channels count non available");
+    fail("Channels count non available");
   if (snd_pcm_hw_params_set_rate(handle, params, static_cast<unsigned>(Capture.rate), 0) < 0)
-    Fail("Rate non available");
+    fail("Rate non available");
 
   unsigned max_buffer_us = 0;
   int err = snd_pcm_hw_params_get_buffer_time_max(params, &max_buffer_us, nullptr);
   CHECK_ERR(err);
-  BufferTimes times = ChooseBufferTimes(max_buffer_us);
+  BufferTimes times = choose_buffer_times(max_buffer_us);
   err = snd_pcm_hw_params_set_period_time_near(handle, params, &times.period_us, nullptr);
   CHECK_ERR(err);
   err = snd_pcm_hw_params_set_buffer_time_near(handle, params, &times.buffer_us, nullptr);
   CHECK_ERR(err);
-  if (snd_pcm_hw_params(handle, params) < 0) Fail("Unable to install hw params:");
+  if (snd_pcm_hw_params(handle, params) < 0) fail("Unable to install hw params:");
 
   snd_pcm_uframes_t chunk_size = 0, buffer_size = 0;
   snd_pcm_hw_params_get_period_size(params, &chunk_size, nullptr);
@@ -197,7 +197,7 @@ snd_pcm_uframes_t set_params(snd_pcm_t* handle) {
   CHECK_ERR(err);
   err = snd_pcm_sw_params_set_stop_threshold(handle, swparams, buffer_size);
   CHECK_ERR(err);
-  if (snd_pcm_sw_params(handle, swparams) < 0) Fail("unable to install sw params:");
+  if (snd_pcm_sw_params(handle, swparams) < 0) fail("unable to install sw params:");
 
   Capture.bits_per_sample = static_cast<unsigned>(snd_pcm_format_physical_width(Capture.format));
   Capture.bits_per_frame = Capture.bits_per_sample * Capture.channels;
@@ -211,7 +211,7 @@ snd_pcm_uframes_t set_params(snd_pcm_t* handle) {
   return chunk_size;
 }
 
-int AudioPipeOpen(int32_t encoding, int32_t rate, int32_t bitrate) {
+int audio_pipe_open(int32_t encoding, int32_t rate, int32_t bitrate) {
   Capture.format = encoding == kEncodingUlaw ? SND_PCM_FORMAT_MU_LAW : SND_PCM_FORMAT_S16_LE;
   Capture.encoding = encoding;
   Capture.rate = rate;
@@ -230,12 +230,12 @@ int AudioPipeOpen(int32_t encoding, int32_t rate, int32_t bitrate) {
   printf("%s: set params\n", "AudioPipe");
   const snd_pcm_uframes_t chunk = set_params(Capture.handle);
   printf("%s: chunk size = %d\n", "AudioPipe", static_cast<int>(chunk));
-  if (encoding == kEncodingAac) SetupEncoder(rate, bitrate);
+  if (encoding == kEncodingAac) setup_encoder(rate, bitrate);
   fflush(stdout);
   return 0;
 }
 
-int AudioPipeRead(uint8_t* buffer, size_t max_bytes) {
+int audio_pipe_read(uint8_t* buffer, size_t max_bytes) {
   if (Capture.handle == nullptr) {
     // No device: nothing to deliver until the next open; don't spin the caller.
     struct timespec pause = {0, 100 * 1000 * 1000};
@@ -246,27 +246,27 @@ int AudioPipeRead(uint8_t* buffer, size_t max_bytes) {
   if (Capture.encoding != kEncodingAac) {
     const size_t frames = max_bytes / bpf;
     if (frames == 0) return 0;
-    return static_cast<int>(ReadFrames(buffer, frames) * bpf);
+    return static_cast<int>(read_frames(buffer, frames) * bpf);
   }
   const size_t frames = std::min(max_bytes, kAudioChunkBytes) / bpf;
   if (frames == 0) return 0;
-  ReadFrames(Capture.input, frames);
+  read_frames(Capture.input, frames);
   if (!Capture.encoder_ready) return 0;
   AacEncoderConfig& c = Capture.encoder;
   c.out_buffer = buffer;
   c.out_capacity = max_bytes;
-  if (Encoder().encode(&c) != kAacOk) return 0;
+  if (encoder().encode(&c) != kAacOk) return 0;
   return (c.out_bits + 7) / 8;
 }
 
-int AudioPipeClose() {
+int audio_pipe_close() {
   if (Capture.handle != nullptr) snd_pcm_close(Capture.handle);
   Capture.handle = nullptr;
-  if (Capture.encoding == kEncodingAac) ReleaseEncoder();
+  if (Capture.encoding == kEncodingAac) release_encoder();
   return 0;
 }
 
-void SetAacEncoderApi(const AacEncoderApi* api) {
+void set_aac_encoder_api(const AacEncoderApi* api) {
   EncoderApi = api;
 }
 

@@ -16,20 +16,20 @@ namespace soundtap {
 constexpr size_t kAudioChunkBytes = 2048;
 
 // Returns 0, or 1 when the device cannot be opened (reads then return 0 until the next open).
-int AudioPipeOpen(int32_t encoding, int32_t rate, int32_t bitrate);
+int audio_pipe_open(int32_t encoding, int32_t rate, int32_t bitrate);
 
 // Configures the stream; returns the period size in frames. Ends the process on failure.
 snd_pcm_uframes_t set_params(snd_pcm_t* handle);
 
 // Raw samples for PCM and u-law (always the full chunk), one ADTS frame for AAC; 0 when
 // there is no stream or no working encoder.
-int AudioPipeRead(uint8_t* buffer, size_t max_bytes);
+int audio_pipe_read(uint8_t* buffer, size_t max_bytes);
 
 // Closes the stream and releases the encoder memory; returns 0.
-int AudioPipeClose();
+int audio_pipe_close();
 
 // The AAC encoder used by later opens (the VisualOn one unless a test stands in).
-void SetAacEncoderApi(const AacEncoderApi* api);
+void set_aac_encoder_api(const AacEncoderApi* api);
 
 }  // namespace soundtap
 

@@ -28,8 +28,8 @@ class AudioPipeTest : public testing::Test {
     dir_ = dir_template;
   }
   void TearDown() override {
-    AudioPipeClose();
-    SetAacEncoderApi(nullptr);
+    audio_pipe_close();
+    set_aac_encoder_api(nullptr);
     std::remove((dir_ + "/in.raw").c_str());
     std::remove((dir_ + "/asound.conf").c_str());
     rmdir(dir_.c_str());
@@ -61,28 +61,28 @@ class AudioPipeTest : public testing::Test {
   std::string dir_;
 };
 
-uint16_t SampleAt(const uint8_t* chunk, size_t i) {
+uint16_t sample_at(const uint8_t* chunk, size_t i) {
   uint16_t v;
   memcpy(&v, chunk + 2 * i, 2);
   return v;
 }
 
-std::vector<int16_t> Ramp(size_t n) {
+std::vector<int16_t> ramp(size_t n) {
   std::vector<int16_t> v(n);
   for (size_t i = 0; i < n; ++i) v[i] = static_cast<int16_t>(i * 7 - 3000);
   return v;
 }
 
 TEST_F(AudioPipeTest, PcmChunksAreTheDeviceSamplesInOrder) {
-  const std::vector<int16_t> in = Ramp(4096);
+  const std::vector<int16_t> in = ramp(4096);
   UseDevice(in);
-  ASSERT_EQ(AudioPipeOpen(kEncodingPcm, 48000, 128000), 0);
+  ASSERT_EQ(audio_pipe_open(kEncodingPcm, 48000, 128000), 0);
   uint8_t chunk[kAudioChunkBytes];
   for (size_t c = 0; c < 4; ++c) {
-    ASSERT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 2048);
+    ASSERT_EQ(audio_pipe_read(chunk, sizeof(chunk)), 2048);
     EXPECT_EQ(0, memcmp(chunk, in.data() + c * 1024, 2048)) << c;
   }
-  EXPECT_EQ(AudioPipeRead(chunk, 1), 0);  // less than one frame
+  EXPECT_EQ(audio_pipe_read(chunk, 1), 0);  // less than one frame
 }
 
 TEST_F(AudioPipeTest, UlawChunksAreG711OfTheSamples) {
@@ -93,24 +93,24 @@ TEST_F(AudioPipeTest, UlawChunksAreG711OfTheSamples) {
   std::vector<int16_t> in(2048);
   for (size_t i = 0; i < in.size(); ++i) in[i] = known[i % known.size()].first;
   UseDevice(in);
-  ASSERT_EQ(AudioPipeOpen(kEncodingUlaw, 48000, 128000), 0);
+  ASSERT_EQ(audio_pipe_open(kEncodingUlaw, 48000, 128000), 0);
   uint8_t chunk[kAudioChunkBytes];
-  ASSERT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 2048);  // 2048 samples of one byte
+  ASSERT_EQ(audio_pipe_read(chunk, sizeof(chunk)), 2048);  // 2048 samples of one byte
   for (size_t i = 0; i < in.size(); ++i) {
     ASSERT_EQ(chunk[i], known[i % known.size()].second) << in[i];
   }
 }
 
 TEST_F(AudioPipeTest, DeviceThatCannotOpenReadsNothingUntilTheNextOpen) {
-  UseDevice(Ramp(2048), /*missing_file=*/true);
-  EXPECT_EQ(AudioPipeOpen(kEncodingUlaw, 48000, 128000), 1);
+  UseDevice(ramp(2048), /*missing_file=*/true);
+  EXPECT_EQ(audio_pipe_open(kEncodingUlaw, 48000, 128000), 1);
   uint8_t chunk[kAudioChunkBytes];
-  EXPECT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 0);
-  EXPECT_EQ(AudioPipeClose(), 0);
-  const std::vector<int16_t> in = Ramp(2048);
+  EXPECT_EQ(audio_pipe_read(chunk, sizeof(chunk)), 0);
+  EXPECT_EQ(audio_pipe_close(), 0);
+  const std::vector<int16_t> in = ramp(2048);
   UseDevice(in);
-  ASSERT_EQ(AudioPipeOpen(kEncodingPcm, 48000, 128000), 0);
-  ASSERT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 2048);
+  ASSERT_EQ(audio_pipe_open(kEncodingPcm, 48000, 128000), 0);
+  ASSERT_EQ(audio_pipe_read(chunk, sizeof(chunk)), 2048);
   EXPECT_EQ(0, memcmp(chunk, in.data(), 2048));
 }
 
@@ -148,60 +148,60 @@ const AacEncoderApi kFake{FakeEncoder::Setup, FakeEncoder::Open, FakeEncoder::En
                           FakeEncoder::Close};
 
 TEST_F(AudioPipeTest, AacEncodesEach1024SamplesAndRoundsBitsUp) {
-  const std::vector<int16_t> in = Ramp(4096);
+  const std::vector<int16_t> in = ramp(4096);
   UseDevice(in);
   FakeEncoder::Reset(kAacOk, kAacOk);
-  SetAacEncoderApi(&kFake);
-  ASSERT_EQ(AudioPipeOpen(kEncodingAac, 48000, 96000), 0);
+  set_aac_encoder_api(&kFake);
+  ASSERT_EQ(audio_pipe_open(kEncodingAac, 48000, 96000), 0);
   EXPECT_EQ(FakeEncoder::setups, 1);
   EXPECT_EQ(FakeEncoder::opens, 1);
   uint8_t chunk[kAudioChunkBytes];
-  ASSERT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 2);
+  ASSERT_EQ(audio_pipe_read(chunk, sizeof(chunk)), 2);
   EXPECT_EQ(chunk[0], 0xAB);
-  ASSERT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 2);
+  ASSERT_EQ(audio_pipe_read(chunk, sizeof(chunk)), 2);
   EXPECT_EQ(FakeEncoder::last_input, std::vector<int16_t>(in.begin() + 1024, in.begin() + 2048));
-  AudioPipeClose();
+  audio_pipe_close();
   EXPECT_EQ(FakeEncoder::closes, 1);
 }
 
 TEST_F(AudioPipeTest, EncoderThatFailedIsNeverCalled) {
   for (int fail_open = 0; fail_open < 2; ++fail_open) {
-    UseDevice(Ramp(4096));
+    UseDevice(ramp(4096));
     FakeEncoder::Reset(fail_open ? kAacOk : kAacNoMemory, fail_open ? kAacOpenFailed : kAacOk);
-    SetAacEncoderApi(&kFake);
+    set_aac_encoder_api(&kFake);
     testing::internal::CaptureStdout();
-    ASSERT_EQ(AudioPipeOpen(kEncodingAac, 48000, 128000), 0);
+    ASSERT_EQ(audio_pipe_open(kEncodingAac, 48000, 128000), 0);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(FakeEncoder::opens, fail_open);  // open only after a good set-up
     if (!fail_open) {
       EXPECT_NE(out.find("aacenc_setup:ErrorStatus :7 \n"), std::string::npos);
     }
     uint8_t chunk[kAudioChunkBytes];
-    EXPECT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 0);
+    EXPECT_EQ(audio_pipe_read(chunk, sizeof(chunk)), 0);
     EXPECT_EQ(FakeEncoder::encodes, 0);
-    AudioPipeClose();
+    audio_pipe_close();
   }
 }
 
 TEST_F(AudioPipeTest, OverrunIsReportedAndCaptureGoesOn) {
   UsePacedDevice("");
-  ASSERT_EQ(AudioPipeOpen(kEncodingPcm, 48000, 128000), 0);
+  ASSERT_EQ(audio_pipe_open(kEncodingPcm, 48000, 128000), 0);
   uint8_t chunk[kAudioChunkBytes];
-  ASSERT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 2048);  // waits for the clock
-  EXPECT_EQ(SampleAt(chunk, 0), 0);
-  EXPECT_EQ(SampleAt(chunk, 1023), 1023);
+  ASSERT_EQ(audio_pipe_read(chunk, sizeof(chunk)), 2048);  // waits for the clock
+  EXPECT_EQ(sample_at(chunk, 0), 0);
+  EXPECT_EQ(sample_at(chunk, 1023), 1023);
   // The device holds at most 170 ms at 48 kHz: a reader away for 400 ms overruns it.
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
   testing::internal::CaptureStderr();
-  ASSERT_EQ(AudioPipeRead(chunk, sizeof(chunk)), 2048);
+  ASSERT_EQ(audio_pipe_read(chunk, sizeof(chunk)), 2048);
   const std::string err = testing::internal::GetCapturedStderr();
   ASSERT_EQ(err.rfind("overrun!!! (at least ", 0), 0u) << err;
   // The length is measured from the device's trigger time stamp: at least the 400 ms away.
   const double ms = std::strtod(err.c_str() + strlen("overrun!!! (at least "), nullptr);
   EXPECT_GE(ms, 300.0) << err;
   EXPECT_LT(ms, 60000.0) << err;
-  EXPECT_EQ(SampleAt(chunk, 0), 1024);  // capture prepared again and delivering
-  EXPECT_EQ(SampleAt(chunk, 1023), 2047);
+  EXPECT_EQ(sample_at(chunk, 0), 1024);  // capture prepared again and delivering
+  EXPECT_EQ(sample_at(chunk, 1023), 2047);
 }
 
 // Each refused parameter step ends the daemon with its message (on standard output).
@@ -221,7 +221,7 @@ TEST_F(AudioPipeTest, RefusedParametersEndTheProcess) {
     EXPECT_EXIT(
         {
           dup2(2, 1);
-          AudioPipeOpen(c.encoding, 48000, 128000);
+          audio_pipe_open(c.encoding, 48000, 128000);
         },
         testing::ExitedWithCode(1), c.message)
         << c.options;
@@ -231,7 +231,7 @@ TEST_F(AudioPipeTest, RefusedParametersEndTheProcess) {
 // A buffer time the device cannot take is a failed check: the assertion's text and an abort.
 TEST_F(AudioPipeTest, BufferTimeTheDeviceRefusesAborts) {
   UsePacedDevice("periods 1");  // a device of one period refuses the period time asked for
-  EXPECT_DEATH(AudioPipeOpen(kEncodingPcm, 48000, 128000),
+  EXPECT_DEATH(audio_pipe_open(kEncodingPcm, 48000, 128000),
                "AudioPipe:[0-9]+: snd_pcm_uframes_t set_params\\(snd_pcm_t\\*, "
                "snd_pcm_stream_t\\): Assertion `err >= 0' failed.");
 }

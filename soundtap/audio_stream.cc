@@ -12,21 +12,21 @@ AudioStream Stream;
 std::mutex ConsumerLock;
 std::atomic<int> Quit{0};
 
-void ResetAudioStream() {
+void reset_audio_stream() {
   std::lock_guard<std::mutex> lock(ConsumerLock);
   Stream.count = 0;
   Stream.thread = pthread_t{};
   for (ConsumerSlot& slot : Stream.slots) slot = ConsumerSlot{};
 }
 
-int FindFreeSlot() {
+int find_free_slot() {
   for (int i = 0; i < kMaxConsumers; ++i) {
     if (Stream.slots[i].fd <= 0) return i;
   }
   return -1;
 }
 
-bool HasConsumerFifo(dev_t dev, ino_t ino) {
+bool has_consumer_fifo(dev_t dev, ino_t ino) {
   for (const ConsumerSlot& slot : Stream.slots) {
     struct stat st;
     if (slot.fd > 0 && fstat(slot.fd, &st) == 0 && st.st_dev == dev && st.st_ino == ino) {
@@ -36,7 +36,7 @@ bool HasConsumerFifo(dev_t dev, ino_t ino) {
   return false;
 }
 
-int32_t FillSlot(int index, int fd, const std::string& path) {
+int32_t fill_slot(int index, int fd, const std::string& path) {
   ConsumerSlot& slot = Stream.slots[index];
   const std::string kept = path.substr(0, kSlotPathChars);
   memcpy(slot.path, kept.c_str(), kept.size() + 1);
@@ -45,12 +45,12 @@ int32_t FillSlot(int index, int fd, const std::string& path) {
   return ++Stream.count;
 }
 
-void WaitForConsumer() {
+void wait_for_consumer() {
   std::unique_lock<std::mutex> lock(Stream.mutex);
   while (!Quit && Stream.count == 0) Stream.cond.wait(lock);
 }
 
-void WakeAudioThread() {
+void wake_audio_thread() {
   std::lock_guard<std::mutex> lock(Stream.mutex);
   Stream.cond.notify_one();
 }

@@ -38,23 +38,23 @@ extern std::mutex ConsumerLock;  // guards Stream.slots and changes of Stream.co
 extern std::atomic<int> Quit;    // set by the stop signals
 
 // Zeroes the table (start-up, and between tests).
-void ResetAudioStream();
+void reset_audio_stream();
 
 // First free slot in index order, or -1. Caller holds ConsumerLock.
-int FindFreeSlot();
+int find_free_slot();
 
 // Whether a registered consumer's FIFO is the object dev/ino. Caller holds ConsumerLock.
-bool HasConsumerFifo(dev_t dev, ino_t ino);
+bool has_consumer_fifo(dev_t dev, ino_t ino);
 
 // Fills slot index with fd and the first 47 characters of path; returns the new count.
 // Caller holds ConsumerLock.
-int32_t FillSlot(int index, int fd, const std::string& path);
+int32_t fill_slot(int index, int fd, const std::string& path);
 
 // Waits until a consumer is registered or the quit flag is set. Caller holds no lock.
-void WaitForConsumer();
+void wait_for_consumer();
 
-// Wakes WaitForConsumer. Called with ConsumerLock held after the count became non-zero.
-void WakeAudioThread();
+// Wakes wait_for_consumer. Called with ConsumerLock held after the count became non-zero.
+void wake_audio_thread();
 
 }  // namespace soundtap
 

@@ -20,8 +20,8 @@ uint8_t AudioBuffer[kAudioChunkBytes];
 
 // Frees a slot whose write failed. Returns with ConsumerLock held (lock), after waiting
 // for a new consumer without it when this was the last one.
-void DropConsumer(ConsumerSlot& slot, ssize_t written, int n, int err,
-                  std::unique_lock<std::mutex>& lock) {
+void drop_consumer(ConsumerSlot& slot, ssize_t written, int n, int err,
+                   std::unique_lock<std::mutex>& lock) {
   log_message("%s: only wrote %d of %d to fifo %s: error %d, %s", kThreadName,
               static_cast<int>(written), n, slot.path, err, strerror(err));
   close(slot.fd);
@@ -31,23 +31,23 @@ void DropConsumer(ConsumerSlot& slot, ssize_t written, int n, int err,
     log_message("consumers to %d", left);
     return;
   }
-  AudioPipeClose();
+  audio_pipe_close();
   log_message("%s: no more consumers, waiting...\n", kThreadName);
   lock.unlock();
-  WaitForConsumer();
+  wait_for_consumer();
   log_message("%s: stream starting\n", kThreadName);
   lock.lock();
 }
 
 }  // namespace
 
-void DistributeChunk(const uint8_t* chunk, int n) {
+void distribute_chunk(const uint8_t* chunk, int n) {
   std::unique_lock<std::mutex> lock(ConsumerLock);
   for (ConsumerSlot& slot : Stream.slots) {
     if (slot.fd <= 0) continue;
     const ssize_t written = write(slot.fd, chunk, static_cast<size_t>(n));
     const int err = written < 0 ? errno : 0;
-    switch (DecideWrite(written, err, static_cast<size_t>(n), slot.stalled)) {
+    switch (decide_write(written, err, static_cast<size_t>(n), slot.stalled)) {
       case WriteOutcome::kDelivered:
       case WriteOutcome::kDropped:
         break;
@@ -60,7 +60,7 @@ void DistributeChunk(const uint8_t* chunk, int n) {
         log_message("%s: pipe is full, dropping data", kThreadName);
         break;
       case WriteOutcome::kRemove:
-        DropConsumer(slot, written, n, err, lock);
+        drop_consumer(slot, written, n, err, lock);
         break;
     }
   }
@@ -68,15 +68,15 @@ void DistributeChunk(const uint8_t* chunk, int n) {
 
 void* audio_thread(void*) {
   log_message("enter %s\n", kThreadName);
-  WaitForConsumer();
+  wait_for_consumer();
   log_message("%s: starting\n", kThreadName);
   while (!Quit) {
-    const int n = AudioPipeRead(AudioBuffer, sizeof(AudioBuffer));
+    const int n = audio_pipe_read(AudioBuffer, sizeof(AudioBuffer));
     if (n <= 0) {
       log_message("AudioPipeRead returned %d\n", n);
       continue;
     }
-    DistributeChunk(AudioBuffer, n);
+    distribute_chunk(AudioBuffer, n);
   }
   log_message("%s: thread stopping\n", kThreadName);
   return nullptr;

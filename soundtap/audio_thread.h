@@ -13,7 +13,7 @@ void* audio_thread(void* unused);
 
 // Writes n bytes of chunk to every registered consumer and frees the slots of those that
 // failed; closes capture and waits when the last one went. Takes ConsumerLock.
-void DistributeChunk(const uint8_t* chunk, int n);
+void distribute_chunk(const uint8_t* chunk, int n);
 
 }  // namespace soundtap
 

@@ -11,7 +11,7 @@ struct BufferTimes {
 
 // Over 500000 us the buffer is cut to 500000 us with 125000 us periods; otherwise the
 // device's maximum with periods of a quarter of it.
-BufferTimes ChooseBufferTimes(unsigned max_buffer_us);
+BufferTimes choose_buffer_times(unsigned max_buffer_us);
 
 }  // namespace soundtap
 

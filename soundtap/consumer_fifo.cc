@@ -13,7 +13,7 @@ namespace soundtap {
 namespace {
 
 // A free slot holds 0: a FIFO that came out as descriptor 0 moves up.
-int AvoidZero(int fd) {
+int avoid_zero(int fd) {
   if (fd != 0) return fd;
   const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 1);
   const int err = errno;
@@ -24,7 +24,7 @@ int AvoidZero(int fd) {
 
 }  // namespace
 
-bool CheckConsumerPath(const std::string& path, CheckedFifo* fifo) {
+bool check_consumer_path(const std::string& path, CheckedFifo* fifo) {
   UniqueFd object(open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
   if (!object.valid()) {
     log_message("open %s failed with %d\n", path.c_str(), errno);
@@ -44,11 +44,11 @@ bool CheckConsumerPath(const std::string& path, CheckedFifo* fifo) {
   return true;
 }
 
-UniqueFd OpenCheckedFifo(const CheckedFifo& fifo) {
+UniqueFd open_checked_fifo(const CheckedFifo& fifo) {
   const std::string proc_path = "/proc/self/fd/" + std::to_string(fifo.object.get());
   const int fd = open(proc_path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return UniqueFd();
-  return UniqueFd(AvoidZero(fd));
+  return UniqueFd(avoid_zero(fd));
 }
 
 }  // namespace soundtap

@@ -23,12 +23,12 @@ struct CheckedFifo {
 // Opens path with O_PATH | O_NOFOLLOW (which neither follows a final link nor runs a
 // device's open) and keeps it only when fstat shows a FIFO. A link, a device, a directory
 // or a regular file is refused; every refusal is logged.
-bool CheckConsumerPath(const std::string& path, CheckedFifo* fifo);
+bool check_consumer_path(const std::string& path, CheckedFifo* fifo);
 
 // One attempt to open the checked FIFO write-only and non-blocking, through /proc/self/fd
 // so that a name swapped since the check changes nothing. Invalid with errno on failure
 // (ENXIO: no reader yet). Never descriptor 0, which marks a free slot.
-UniqueFd OpenCheckedFifo(const CheckedFifo& fifo);
+UniqueFd open_checked_fifo(const CheckedFifo& fifo);
 
 }  // namespace soundtap
 

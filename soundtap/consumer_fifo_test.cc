@@ -45,21 +45,21 @@ TEST_F(ConsumerFifoTest, OnlyAFifoPassesTheCheck) {
   };
   for (const auto& c : cases) {
     CheckedFifo fifo;
-    EXPECT_EQ(CheckConsumerPath(c.path, &fifo), c.accepted) << c.path;
+    EXPECT_EQ(check_consumer_path(c.path, &fifo), c.accepted) << c.path;
     EXPECT_EQ(fifo.object.valid(), c.accepted) << c.path;
   }
 }
 
 TEST_F(ConsumerFifoTest, TheCheckedFifoIsOpenedEvenWhenItsNameIsSwapped) {
   CheckedFifo fifo;
-  ASSERT_TRUE(CheckConsumerPath(Path("fifo"), &fifo));
+  ASSERT_TRUE(check_consumer_path(Path("fifo"), &fifo));
   errno = 0;
-  EXPECT_FALSE(OpenCheckedFifo(fifo).valid());
+  EXPECT_FALSE(open_checked_fifo(fifo).valid());
   EXPECT_EQ(errno, ENXIO);  // no reader yet
   const int reader = open(Path("fifo").c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
   ASSERT_EQ(rename(Path("file").c_str(), Path("fifo").c_str()), 0);  // the name now: a file
-  UniqueFd writer = OpenCheckedFifo(fifo);
+  UniqueFd writer = open_checked_fifo(fifo);
   ASSERT_TRUE(writer.valid());
   ASSERT_EQ(write(writer.get(), "x", 1), 1);
   char got = 0;

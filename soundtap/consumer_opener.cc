@@ -17,11 +17,11 @@ void ConsumerOpener::Request(const std::string& path, int64_t now_ms) {
     if (Stream.count > kMaxConsumers - 1) return;
   }
   Waiting w;
-  if (!CheckConsumerPath(path, &w.fifo)) return;
+  if (!check_consumer_path(path, &w.fifo)) return;
   bool registered;
   {
     std::lock_guard<std::mutex> lock(ConsumerLock);
-    registered = HasConsumerFifo(w.fifo.dev, w.fifo.ino);
+    registered = has_consumer_fifo(w.fifo.dev, w.fifo.ino);
   }
   if (registered || IsWaiting(w.fifo)) {
     log_message("%s is already registered, refused\n", path.c_str());
@@ -50,7 +50,7 @@ bool ConsumerOpener::Attempt(Waiting& w, int64_t now_ms) {
   const char* path = w.fifo.path.c_str();
   log_message("opening %s...\n", path);
   ++w.attempts;
-  UniqueFd fd = OpenCheckedFifo(w.fifo);
+  UniqueFd fd = open_checked_fifo(w.fifo);
   if (fd.valid()) {
     Register(w.fifo, std::move(fd));
     return true;
@@ -75,18 +75,18 @@ void ConsumerOpener::Register(const CheckedFifo& fifo, UniqueFd fd) {
   log_message("opened %s\n", path);
   std::lock_guard<std::mutex> lock(ConsumerLock);
   // Slots filled meanwhile by FIFOs that found their reader sooner.
-  const int index = FindFreeSlot();
+  const int index = find_free_slot();
   if (index < 0) {
     log_message("no free slot for %s\n", path);
     return;
   }
   log_message("new slot %d\n", index);
-  const int32_t count = FillSlot(index, fd.release(), fifo.path);
+  const int32_t count = fill_slot(index, fd.release(), fifo.path);
   log_message("consumers to %d\n", count);
   if (count == 1) {
-    AudioPipeOpen(settings_.encoding, settings_.sample_rate, settings_.bitrate);
+    audio_pipe_open(settings_.encoding, settings_.sample_rate, settings_.bitrate);
     log_message("starting audio thread\n");
-    WakeAudioThread();
+    wake_audio_thread();
   }
 }
 

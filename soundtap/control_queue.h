@@ -28,17 +28,18 @@ struct ControlQueues {
 // its queued requests and the peers that hold it open); any other is removed and made
 // afresh, with a log line. While someone else makes them again each time, it keeps trying:
 // a few tries a round, a log line and a pause (50 ms, doubling up to 1 s) after each round,
-// until it has both or the quit flag is set. Returns -1 (logged) when a queue cannot be
-// created or removed for another reason, or on quit.
-int OpenControlQueues(ControlQueues* queues);
+// until it has both or the quit flag is set. A call that fails in a round where someone
+// else held a name ends that round only. Returns -1 on quit, or (logged) when creating a
+// queue failed in three rounds in a row with nobody else at the names.
+int open_control_queues(ControlQueues* queues);
 
 // Logs, tokenises and carries out one request text.
-void HandleRequest(const std::string& text, const ControlQueues& queues, const Settings& settings,
-                   ConsumerOpener* opener);
+void handle_request(const std::string& text, const ControlQueues& queues, const Settings& settings,
+                    ConsumerOpener* opener);
 
 // The request loop: until the quit flag is set, handles every queued request, then for a
 // second makes the open attempts of the consumers that wait for their reader.
-void CheckReqFifo(const ControlQueues& queues, const Settings& settings);
+void check_req_fifo(const ControlQueues& queues, const Settings& settings);
 
 }  // namespace soundtap
 

@@ -20,13 +20,13 @@ namespace {
 
 constexpr int kStopSignals[] = {SIGINT, SIGQUIT, SIGTERM};
 
-void OnStopSignal(int) {
+void on_stop_signal(int) {
   Quit = 1;
 }
 
-void InstallSignals() {
+void install_signals() {
   struct sigaction action = {};
-  action.sa_handler = OnStopSignal;
+  action.sa_handler = on_stop_signal;
   sigemptyset(&action.sa_mask);
   for (int sig : kStopSignals) sigaction(sig, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
@@ -34,7 +34,7 @@ void InstallSignals() {
 
 // audio_thread is started with the stop signals blocked, so they cut the request loop's
 // sleep short.
-int StartAudioThread() {
+int start_audio_thread() {
   sigset_t block, previous;
   sigemptyset(&block);
   for (int sig : kStopSignals) sigaddset(&block, sig);
@@ -46,10 +46,10 @@ int StartAudioThread() {
 
 // The thread ends after its current chunk; a read stuck in the sound library is not waited
 // for longer than two seconds.
-void StopAudioThread() {
+void stop_audio_thread() {
   {
     std::lock_guard<std::mutex> lock(ConsumerLock);
-    WakeAudioThread();
+    wake_audio_thread();
   }
   struct timespec deadline;
   clock_gettime(CLOCK_REALTIME, &deadline);
@@ -59,26 +59,26 @@ void StopAudioThread() {
 
 }  // namespace
 
-int RunSoundtap(int argc, const char* const* argv) {
-  const Settings settings = ParseOptions(argc, argv);
-  OpenLog(settings.use_syslog);
+int run_soundtap(int argc, const char* const* argv) {
+  const Settings settings = parse_options(argc, argv);
+  open_log(settings.use_syslog);
   log_message("soundtap starting\n");
-  InstallSignals();
-  ResetAudioStream();
+  install_signals();
+  reset_audio_stream();
   mkdir("/tmp/soundtap", 0755);
 
   ControlQueues queues;
-  if (OpenControlQueues(&queues) != 0) {
+  if (open_control_queues(&queues) != 0) {
     if (Quit) return 0;  // stopped while someone else held the queues' names
     log_message("failed to create message queue!\n");
     return 1;
   }
   log_message("starting audio thread\n");
-  if (StartAudioThread() != 0) return 1;
-  CheckReqFifo(queues, settings);
+  if (start_audio_thread() != 0) return 1;
+  check_req_fifo(queues, settings);
   mq_close(queues.request);
   mq_close(queues.reply);
-  StopAudioThread();
+  stop_audio_thread();
   return 0;
 }
 

@@ -6,7 +6,7 @@ namespace soundtap {
 
 // Runs the daemon; returns the exit status (0 after a stop signal, 1 when the control
 // queues cannot be opened).
-int RunSoundtap(int argc, const char* const* argv);
+int run_soundtap(int argc, const char* const* argv);
 
 }  // namespace soundtap
 

@@ -12,7 +12,7 @@ namespace {
 std::atomic<bool> UseSyslog{true};
 }  // namespace
 
-void OpenLog(bool use_syslog) {
+void open_log(bool use_syslog) {
   UseSyslog = use_syslog;
   if (use_syslog) openlog("soundtap", LOG_CONS | LOG_NDELAY, LOG_DAEMON);
 }

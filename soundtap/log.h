@@ -6,7 +6,7 @@
 namespace soundtap {
 
 // Opens syslog when use_syslog is set; otherwise messages go to standard error.
-void OpenLog(bool use_syslog);
+void open_log(bool use_syslog);
 
 // printf-style; the text is cut to 1023 characters and never used as a format again.
 void log_message(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -2,5 +2,5 @@
 #include "soundtap/daemon.h"
 
 int main(int argc, char** argv) {
-  return soundtap::RunSoundtap(argc, argv);
+  return soundtap::run_soundtap(argc, argv);
 }

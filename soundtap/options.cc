@@ -7,7 +7,7 @@
 
 namespace soundtap {
 
-Settings ParseOptions(int argc, const char* const* argv) {
+Settings parse_options(int argc, const char* const* argv) {
   Settings s;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
@@ -29,7 +29,7 @@ Settings ParseOptions(int argc, const char* const* argv) {
   return s;
 }
 
-const char* EncodingName(int32_t encoding) {
+const char* encoding_name(int32_t encoding) {
   if (encoding == kEncodingUlaw) return "ulaw";
   if (encoding == kEncodingAac) return "aac";
   return "pcm";

@@ -20,10 +20,10 @@ struct Settings {
 
 // Options are matched exactly, in any order; unknown arguments are ignored and a later
 // option overrides an earlier one. A value option given last (no value follows) is ignored.
-Settings ParseOptions(int argc, const char* const* argv);
+Settings parse_options(int argc, const char* const* argv);
 
 // "ulaw" for 2, "aac" for 3, "pcm" for anything else.
-const char* EncodingName(int32_t encoding);
+const char* encoding_name(int32_t encoding);
 
 }  // namespace soundtap
 

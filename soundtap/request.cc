@@ -5,7 +5,7 @@
 
 namespace soundtap {
 
-std::vector<std::string> TokenizeRequest(const std::string& text) {
+std::vector<std::string> tokenize_request(const std::string& text) {
   std::vector<std::string> tokens;
   size_t pos = 0;
   while (tokens.size() < kMaxTokens) {
@@ -19,7 +19,7 @@ std::vector<std::string> TokenizeRequest(const std::string& text) {
   return tokens;
 }
 
-Request ClassifyRequest(const std::vector<std::string>& tokens) {
+Request classify_request(const std::vector<std::string>& tokens) {
   Request r;
   if (tokens.empty()) return r;
   if (tokens[0] == "getinfo") {
@@ -31,10 +31,10 @@ Request ClassifyRequest(const std::vector<std::string>& tokens) {
   return r;
 }
 
-std::string FormatInfoReply(const Settings& settings) {
+std::string format_info_reply(const Settings& settings) {
   char text[128];
   snprintf(text, sizeof(text), "sample %d bitrate %d encode %s", settings.sample_rate,
-           settings.bitrate, EncodingName(settings.encoding));
+           settings.bitrate, encoding_name(settings.encoding));
   return text;
 }
 

@@ -14,7 +14,7 @@ constexpr size_t kMaxTokens = 10;
 
 // Splits at space characters (runs count as one; tabs are not separators) and keeps at
 // most the first kMaxTokens tokens.
-std::vector<std::string> TokenizeRequest(const std::string& text);
+std::vector<std::string> tokenize_request(const std::string& text);
 
 enum class RequestKind { kIgnored, kGetInfo, kStartAudio };
 
@@ -24,10 +24,10 @@ struct Request {
 };
 
 // "getinfo"; "start" "audio" PATH; anything else (including a short "start") is ignored.
-Request ClassifyRequest(const std::vector<std::string>& tokens);
+Request classify_request(const std::vector<std::string>& tokens);
 
 // "sample %d bitrate %d encode %s".
-std::string FormatInfoReply(const Settings& settings);
+std::string format_info_reply(const Settings& settings);
 
 }  // namespace soundtap
 

@@ -22,7 +22,7 @@
 
 namespace {
 
-int Send(const char* text) {
+int send_request(const char* text) {
   mqd_t q = mq_open("/sndq", O_WRONLY | O_NONBLOCK);
   if (q == static_cast<mqd_t>(-1)) {
     perror("mq_open /sndq");
@@ -34,13 +34,13 @@ int Send(const char* text) {
   return rc == 0 ? 0 : 1;
 }
 
-int Ask(const char* text, long wait_ms) {
+int ask_reply(const char* text, long wait_ms) {
   mqd_t r = mq_open("/sndqr", O_RDONLY);
   if (r == static_cast<mqd_t>(-1)) {
     perror("mq_open /sndqr");
     return 1;
   }
-  if (Send(text) != 0) return 1;
+  if (send_request(text) != 0) return 1;
   struct mq_attr attr = {};
   mq_getattr(r, &attr);
   std::vector<char> reply(static_cast<size_t>(attr.mq_msgsize) + 1);
@@ -63,7 +63,7 @@ int Ask(const char* text, long wait_ms) {
   return 0;
 }
 
-int Attr(const std::vector<const char*>& names) {
+int print_attrs(const std::vector<const char*>& names) {
   for (const char* name : names) {
     mqd_t q = mq_open(name, O_RDONLY | O_NONBLOCK);
     struct mq_attr attr = {};
@@ -77,7 +77,7 @@ int Attr(const std::vector<const char*>& names) {
   return 0;
 }
 
-int Make(int argc, char** argv) {
+int make_queue(int argc, char** argv) {
   const mode_t mode = static_cast<mode_t>(strtol(argv[3], nullptr, 8));
   struct mq_attr attr = {};
   attr.mq_maxmsg = strtol(argv[4], nullptr, 10);
@@ -95,17 +95,17 @@ int Make(int argc, char** argv) {
   return rc == 0 ? 0 : 1;
 }
 
-int64_t NowMs() {
+int64_t now_ms() {
   struct timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-int Squat(const char* name, long ms) {
+int squat(const char* name, long ms) {
   umask(0);
   long made = 0;
-  const int64_t end = NowMs() + ms;
-  for (long round = 0; (round & 1023) != 0 || NowMs() < end; ++round) {
+  const int64_t end = now_ms() + ms;
+  for (long round = 0; (round & 1023) != 0 || now_ms() < end; ++round) {
     mqd_t q = mq_open(name, O_RDWR | O_CREAT | O_EXCL | O_NONBLOCK, 0666, nullptr);
     if (q == static_cast<mqd_t>(-1)) continue;
     mq_close(q);
@@ -118,17 +118,17 @@ int Squat(const char* name, long ms) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 3 && strcmp(argv[1], "send") == 0) return Send(argv[2]);
+  if (argc >= 3 && strcmp(argv[1], "send") == 0) return send_request(argv[2]);
   if (argc >= 3 && strcmp(argv[1], "ask") == 0) {
-    return Ask(argv[2], argc >= 4 ? strtol(argv[3], nullptr, 10) : 3000);
+    return ask_reply(argv[2], argc >= 4 ? strtol(argv[3], nullptr, 10) : 3000);
   }
   if (argc >= 2 && strcmp(argv[1], "attr") == 0) {
-    if (argc == 2) return Attr({"/sndq", "/sndqr"});
-    return Attr(std::vector<const char*>(argv + 2, argv + argc));
+    if (argc == 2) return print_attrs({"/sndq", "/sndqr"});
+    return print_attrs(std::vector<const char*>(argv + 2, argv + argc));
   }
-  if (argc >= 6 && strcmp(argv[1], "make") == 0) return Make(argc, argv);
+  if (argc >= 6 && strcmp(argv[1], "make") == 0) return make_queue(argc, argv);
   if (argc >= 4 && strcmp(argv[1], "squat") == 0)
-    return Squat(argv[2], strtol(argv[3], nullptr, 10));
+    return squat(argv[2], strtol(argv[3], nullptr, 10));
   if (argc >= 2 && strcmp(argv[1], "unlink") == 0) {
     mq_unlink("/sndq");
     mq_unlink("/sndqr");

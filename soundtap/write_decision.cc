@@ -5,7 +5,7 @@
 
 namespace soundtap {
 
-WriteOutcome DecideWrite(ssize_t written, int err, size_t wanted, bool stalled) {
+WriteOutcome decide_write(ssize_t written, int err, size_t wanted, bool stalled) {
   if (written >= 0 && static_cast<size_t>(written) == wanted) {
     return stalled ? WriteOutcome::kUnstalled : WriteOutcome::kDelivered;
   }

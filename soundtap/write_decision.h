@@ -16,7 +16,7 @@ enum class WriteOutcome {
 };
 
 // written: the result of write(); err: errno after it; wanted: the chunk size.
-WriteOutcome DecideWrite(ssize_t written, int err, size_t wanted, bool stalled);
+WriteOutcome decide_write(ssize_t written, int err, size_t wanted, bool stalled);
 
 }  // namespace soundtap
 

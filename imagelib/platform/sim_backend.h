@@ -1,6 +1,8 @@
 // What the device seam on a host (platform/sim) asks of the virtual camera behind it. The
 // seam keeps the descriptors and the driver's request records; the virtual camera answers
-// for lens, filter, scene and clock. The host build links the one implementation in.
+// for lens, filter, scene and clock. The virtual camera registers itself when a program
+// starts (testbed/vcam's registrar, linked into the programs and tests that run on it); until
+// one is registered the seam has neither device.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +26,7 @@ class SimBackend {
   virtual bool pace(unsigned long microseconds) = 0;
 };
 
-// The virtual camera; defined by the library that implements it (testbed/vcam), which the
-// host build links with the device seam.
-SimBackend& sim_backend();
+// Puts backend behind the seam (it must outlive every use); a later one replaces it.
+void register_sim_backend(SimBackend& backend);
 
 }  // namespace platform

@@ -19,6 +19,7 @@
 #include "nvtd/auth/useradd.h"
 #include "nvtd/auth/users_file.h"
 #include "nvtd/core/process_state.h"
+#include "nvtd/events/event_service.h"
 #include "nvtd/netconfig/fake_net_system.h"
 
 namespace {
@@ -51,6 +52,9 @@ void setup() {
       nvtd::base64_encode(nonce) + "</wsse:Nonce><wsu:Created>" + created +
       "</wsu:Created></wsse:UsernameToken></s:Header>";
   operations = nvtd::make_operation_table();
+  // The event handlers act on a service of their own, as nvtd's start-up gives them one.
+  static nvtd::EventService events(80, std::string(dir) + "/states");
+  nvtd::use_event_service(&events);
   nvtd::Config settings;
   settings.token_window = 0;  // the valid header's Created is fixed
   nvtd::set_config(settings);

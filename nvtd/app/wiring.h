@@ -10,7 +10,8 @@ namespace nvtd {
 // Device, media, events, discovery and imaging operations in one table, in search order.
 OperationTable make_operation_table();
 
-// The table and the calls run_nvtd makes into the rooms.
+// The table and the calls run_nvtd makes into the rooms. The wiring owns what the rooms share
+// for the process's life (the event service, made by reset_tables); it goes with the wiring.
 ServiceWiring make_service_wiring();
 
 }  // namespace nvtd

@@ -29,7 +29,7 @@ struct VerifiedToken {
   CreatedTime created;
 };
 
-// The check itself, over the whole request body, with TokenWindow; remembers nothing. The
+// The check itself, over the whole request body, with the token window; remembers nothing. The
 // nonce must be canonical Base64 and Created an xs:dateTime within the window (any text with
 // window 0). On kPass *token describes it.
 AuthResult verify_username_token(std::string_view body, VerifiedToken* token = nullptr);
@@ -40,7 +40,7 @@ std::optional<VerifiedToken> check_username_token(std::string_view body, Reply& 
 
 // Remembers a verified token of a request that passed the access check, with the client's
 // address; on a replay (or a token the memory cannot take) writes the FailedAuthentication
-// fault and returns false. With TokenWindow 0 nothing is remembered and every token passes.
+// fault and returns false. With a token window of 0 nothing is remembered and every token passes.
 bool remember_token(const VerifiedToken& token, const Request& request, Reply& reply);
 
 // Base64(SHA-1(nonce bytes + created + password)), as a client computes it.

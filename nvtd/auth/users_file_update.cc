@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "common/atomic_file.h"
 #include "common/unique_fd.h"
 #include "nvtd/auth/users_file.h"
 #include "nvtd/core/process_state.h"
@@ -21,12 +22,6 @@ namespace {
 constexpr int kLockTries = 500;  // 10 ms apart: at most 5 s
 constexpr int kLockPauseUs = 10000;
 
-std::string directory_of(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // The lock file, made by this process (root) if missing, with its directory when that is
 // missing too (a first account); one of another owner, or anything but a regular file, is not
 // used.
@@ -34,7 +29,7 @@ UniqueFd take_lock() {
   std::string path = UsersFilePath + ".lock";
   constexpr int kFlags = O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC;
   UniqueFd fd(open(path.c_str(), kFlags, 0600));
-  if (!fd.valid() && errno == ENOENT && mkdir(directory_of(path).c_str(), 0755) == 0) {
+  if (!fd.valid() && errno == ENOENT && mkdir(atomic_file::directory_of(path).c_str(), 0755) == 0) {
     fd.reset(open(path.c_str(), kFlags, 0600));
   }
   struct stat st;
@@ -51,19 +46,8 @@ UniqueFd take_lock() {
   return UniqueFd();
 }
 
-bool write_all(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += std::size_t(n);
-  }
-  return true;
-}
-
-// Writes the lines to a temporary file beside `path` and renames it over `path` (over the file
-// a link there names, so a users file kept elsewhere through a link stays there).
+// Writes the lines over `path` whole (common/atomic_file.h), as a file only root may read.
+// A link there is followed first, so a users file kept elsewhere through a link stays there.
 int replace_file(std::string path, const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text.append(line).push_back('\n');
@@ -71,19 +55,7 @@ int replace_file(std::string path, const std::vector<std::string>& lines) {
     path = real;
     free(real);
   }
-  std::string dir = directory_of(path);
-  std::string temp = dir + "/.users.XXXXXX";
-  UniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));  // mode 0600
-  if (!fd.valid()) return -1;
-  bool ok = write_all(fd.get(), text) && fsync(fd.get()) == 0;
-  ok = fd.reset() == 0 && ok;
-  if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-    unlink(temp.c_str());
-    return -1;
-  }
-  UniqueFd dir_fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir_fd.valid()) fsync(dir_fd.get());
-  return 0;
+  return atomic_file::replace(path, text, 0600) ? 0 : -1;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // One pass of the consumer manager (see consumer_pass.h).
 #include "nvtd/events/consumer_pass.h"
 
+#include <algorithm>
+
 #include "nvtd/core/process_state.h"
 
 namespace nvtd {
@@ -76,8 +78,10 @@ std::vector<PushJob> run_pass(SubscriptionTable& table, std::time_t now, SteadyT
       answer_waiting_slots(table, index, now, io);
       finish_timed_out_slots(table, index, now, steady_now, io);
     } else if (!entry.push_busy && !entry.queue.empty()) {
+      std::size_t allowed = pace_take(entry.pace, entry.queue.size(), steady_now);
+      if (allowed == 0) continue;  // the rest wait their turn (next_deadline)
       PushJob job = push_job(table, index);
-      job.messages = table_take(table, index, kQueueBound);
+      job.messages = table_take(table, index, allowed);
       entry.push_busy = true;
       pushes.push_back(std::move(job));
     }
@@ -89,6 +93,9 @@ SteadyTime next_deadline(const SubscriptionTable& table, SteadyTime otherwise) {
   SteadyTime earliest = otherwise;
   for (const Subscription& entry : table.entries) {
     if (!entry.in_use) continue;
+    if (!entry.pull && !entry.push_busy && !entry.queue.empty()) {
+      earliest = std::min(earliest, pace_next(entry.pace));
+    }
     for (const PullerSlot& puller : entry.pullers) {
       if (puller.in_use && puller.deadline < earliest) earliest = puller.deadline;
     }

@@ -38,7 +38,8 @@ class PassIo {
   virtual void close_connection(int fd) = 0;
 };
 
-// Walks the 20 entries in index order; returns the pushes to make.
+// Walks the 20 entries in index order; returns the pushes to make, each with as many queued
+// messages as the subscription's pace allows now (notify_pace.h).
 std::vector<PushJob> run_pass(SubscriptionTable& table, std::time_t now, SteadyTime steady_now,
                               PassIo& io);
 
@@ -46,7 +47,8 @@ std::vector<PushJob> run_pass(SubscriptionTable& table, std::time_t now, SteadyT
 // takes up to its MessageLimit and is then closed. A failed write puts the messages back.
 void answer_waiting_slots(SubscriptionTable& table, int index, std::time_t now, PassIo& io);
 
-// The earliest deadline of a parked request, or `otherwise` when none is earlier.
+// The earliest deadline of a parked request or of a paced push, or `otherwise` when none is
+// earlier.
 SteadyTime next_deadline(const SubscriptionTable& table, SteadyTime otherwise);
 
 // A delivery has ended: the subscription (if it is still the same one) may get the next.

@@ -38,7 +38,7 @@ SteadyTime at(int seconds) {
 int add_pull_point(SubscriptionTable& table) {
   ConsumerSpec desc;
   desc.pull = true;
-  return table_add(table, desc, kAdmin, 1u << kTopicMotionAlarm, 60, 1000);
+  return table_add(table, desc, kAdmin, 1u << kTopicMotionAlarm, 60, 1000).index;
 }
 
 TEST(ConsumerPass, WaitingPullersTakeUpToTheirLimitAndAreClosed) {
@@ -84,7 +84,7 @@ TEST(ConsumerPass, OnePushDeliveryAtATimePerSubscription) {
   SubscriptionTable table;
   ConsumerSpec push{"10.1.2.3", 8080, "/onvif/notify", "http://10.1.2.3:8080/onvif/notify", false};
   table.camera_address = "10.99.0.2";
-  int index = table_add(table, push, kAdmin, kAllTopics, 60, 1000);
+  int index = table_add(table, push, kAdmin, kAllTopics, 60, 1000).index;
   RecordingIo io;
   std::vector<PushJob> jobs = run_pass(table, 1000, at(0), io);
   ASSERT_EQ(jobs.size(), 1u);
@@ -101,6 +101,27 @@ TEST(ConsumerPass, OnePushDeliveryAtATimePerSubscription) {
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_FALSE(jobs[0].messages[0].initialized);
   EXPECT_TRUE(io.log.empty());
+}
+
+TEST(ConsumerPass, PushesKeepThePaceHoweverManyAreQueued) {
+  SubscriptionTable table;
+  ConsumerSpec push{"10.1.2.3", 8080, "/n", "http://10.1.2.3:8080/n", false};
+  int index = table_add(table, push, kAdmin, 1u << kTopicMotionAlarm, 60, 1000).index;
+  for (int n = 0; n < 15; ++n) table_synchronize(table, index, 1000);  // 16 queued
+  RecordingIo io;
+  struct Step {
+    int ms;
+    std::size_t sent;
+  } steps[] = {{0, kNotifyBurst}, {50, 0}, {100, 1}, {1000, 5}, {1000, 0}};
+  for (const Step& step : steps) {
+    std::vector<PushJob> jobs =
+        run_pass(table, 1000, kStart + std::chrono::milliseconds(step.ms), io);
+    EXPECT_EQ(jobs.empty() ? 0 : jobs[0].messages.size(), step.sent) << step.ms << " ms";
+    if (!jobs.empty()) push_finished(table, index, jobs[0].serial);
+    if (step.ms == 50) {  // the thread wakes when the next may go
+      EXPECT_EQ(next_deadline(table, at(60)), kStart + std::chrono::milliseconds(100));
+    }
+  }
 }
 
 }  // namespace

@@ -20,6 +20,8 @@ EventFaultEntry entry_of(EventFault fault) {
     case EventFault::kSubscribeCreationFailed:
       return {"SOAP-ENV:Receiver", "SubscribeCreationFailedFault",
               "No more subscriptions can be made"};
+    case EventFault::kConsumerRefused:
+      return {"SOAP-ENV:Sender", "SubscribeCreationFailedFault", "Consumer address not acceptable"};
     case EventFault::kTopicNotSupported:
       return {"SOAP-ENV:Sender", "TopicNotSupportedFault", "Topic not supported"};
     case EventFault::kTopicExpressionDialectUnknown:

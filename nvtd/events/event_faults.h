@@ -10,6 +10,7 @@ namespace nvtd {
 
 enum class EventFault {
   kSubscribeCreationFailed,             // Receiver: every subscription is taken
+  kConsumerRefused,                     // Sender: a push consumer the camera will not send to
   kTopicNotSupported,                   // Sender: the filter names no topic of this camera
   kTopicExpressionDialectUnknown,       // Sender
   kInvalidTopicExpression,              // Sender

@@ -118,14 +118,17 @@ int create_subscription(const Request& request, Reply& reply, const ConsumerSpec
     send_event_fault(reply, *filter.fault);
     return -1;
   }
-  int index = event_add_consumer(consumer, request_account(request), filter.topics, *seconds);
-  if (index < 0) {
-    trace("no subscription for this account (%d)\n", index);
+  AddedSubscription added =
+      event_service().add_consumer(consumer, request_account(request), filter.topics, *seconds);
+  if (added.status != AddedSubscription::Status::kAdded) {
+    // -1 full, -3 the account's share taken: the numbers the log has always shown.
+    trace("no subscription for this account (%d)\n",
+          added.status == AddedSubscription::Status::kTableFull ? -1 : -3);
     send_event_fault(reply, EventFault::kSubscribeCreationFailed);
     return -1;
   }
   *duration = *seconds;
-  return index;
+  return added.index;
 }
 
 }  // namespace
@@ -158,9 +161,16 @@ HandlerOutcome handle_subscribe(const Request& request, Reply& reply) {
     return HandlerOutcome::kAnswered;
   }
   ConsumerSpec consumer;
-  if (!parse_consumer_address(*address, &consumer)) {
-    send_plain_error(reply, "consumer address not a url\n");
-    return HandlerOutcome::kAnswered;
+  switch (read_consumer_address(*address, request_camera_address(), &consumer)) {
+    case ConsumerAddress::kNotHttp:
+      send_plain_error(reply, "consumer address not a url\n");
+      return HandlerOutcome::kAnswered;
+    case ConsumerAddress::kRefused:
+      trace("consumer address refused\n");
+      send_event_fault(reply, EventFault::kConsumerRefused);
+      return HandlerOutcome::kAnswered;
+    case ConsumerAddress::kAccepted:
+      break;
   }
   trace("add subscribe for %s\n", consumer.address.c_str());
   int duration = 0;
@@ -181,26 +191,26 @@ HandlerOutcome handle_pull_messages(const Request& request, Reply& reply) {
   std::optional<std::string> limit = request_element(request, "MessageLimit", 16);
   int message_limit = std::clamp(limit ? decimal_value(*limit) : 1, 1, int(kQueueBound));
   EventAccount account = request_account(request);
+  PullRequest pull{timeout, mid ? mid->c_str() : nullptr, message_limit};
   if (request.connection_fd < 0) {
     // Nothing to hold the request on (CGI): answered at once, within one reply's bound.
-    std::string body;
-    if (event_pull_now(decimal_value(*id), account, timeout, mid ? mid->c_str() : nullptr,
-                       std::min(message_limit, kMessagesPerReply), &body) < 0) {
+    pull.message_limit = std::min(message_limit, kMessagesPerReply);
+    std::optional<std::string> body = event_service().pull_now(decimal_value(*id), account, pull);
+    if (!body) {
       send_catalogue_fault(reply, Fault::kUnsupportedCommand, 200);
       return HandlerOutcome::kAnswered;
     }
-    send_body(reply, "%s", body.c_str());
+    send_body(reply, "%s", body->c_str());
     return HandlerOutcome::kAnswered;
   }
   make_room_for_answers(request);
-  if (event_add_puller(decimal_value(*id), account, request.connection_fd, timeout,
-                       mid ? mid->c_str() : nullptr, message_limit,
-                       request.mode == RunMode::kRelay) < 0) {
+  if (event_service().add_puller(decimal_value(*id), account, request.connection_fd, pull,
+                                 request.mode == RunMode::kRelay) != EventOutcome::kDone) {
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 200);
     return HandlerOutcome::kAnswered;
   }
-  // The connection (or reply FIFO) belongs to the puller slot now.
-  return HandlerOutcome::kConnectionKept;
+  return HandlerOutcome::kConnectionKept;  // the connection (or reply FIFO) belongs to the puller
+                                           // slot now
 }
 
 HandlerOutcome handle_unsubscribe(const Request& request, Reply& reply) {
@@ -210,7 +220,7 @@ HandlerOutcome handle_unsubscribe(const Request& request, Reply& reply) {
   if (!id) return refuse_without_id(request, reply);
   int index = decimal_value(*id);
   syslog(LOG_DEBUG, "removing consumer %d", index);
-  if (event_remove_consumer(index, request_account(request)) < 0) {
+  if (event_service().remove_consumer(index, request_account(request)) != EventOutcome::kDone) {
     syslog(LOG_DEBUG, "fault");
     send_catalogue_fault(reply, Fault::kSenderEmpty, 400);
     return HandlerOutcome::kAnswered;
@@ -226,7 +236,7 @@ HandlerOutcome handle_renew(const Request& request, Reply& reply) {
   int index = decimal_value(*id);
   EventAccount account = request_account(request);
   std::time_t now = std::time(nullptr);
-  if (event_expiry(index, account) == 0) {
+  if (!event_service().expiry(index, account)) {
     trace("\t%s: consumer %d not found\n", "handle_renew", index);
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
     return HandlerOutcome::kAnswered;
@@ -237,7 +247,7 @@ HandlerOutcome handle_renew(const Request& request, Reply& reply) {
     return HandlerOutcome::kAnswered;
   }
   trace("\tSubscription renewing in %d secs\n", *seconds);
-  if (event_set_expiry(index, account, now + *seconds) < 0) {
+  if (event_service().set_expiry(index, account, now + *seconds) != EventOutcome::kDone) {
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
     return HandlerOutcome::kAnswered;
   }
@@ -253,7 +263,8 @@ HandlerOutcome handle_event_set_synchronization_point(const Request& request, Re
   std::string mid = message_id(request);
   std::optional<std::string> id = subscription_id(request);
   if (!id) return refuse_without_id(request, reply);
-  if (event_synchronize(decimal_value(*id), request_account(request)) < 0) {
+  if (event_service().synchronize(decimal_value(*id), request_account(request)) !=
+      EventOutcome::kDone) {
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
     return HandlerOutcome::kAnswered;
   }

@@ -50,7 +50,9 @@ TopicFilter request_topic_filter(const Request& request) {
   TopicFilter filter;
   ElementSpan span{};
   if (!find_element(request.body, "TopicExpression", &span)) return filter;
+  // The start tag from its "<", or from the body's start when the name had none ahead of it.
   size_t open = request.body.rfind('<', span.value_begin == 0 ? 0 : span.value_begin - 1);
+  if (open == std::string::npos) open = 0;
   std::string tag = request.body.substr(open, span.value_begin - open);
   std::string expression = request.body.substr(span.value_begin, span.value_end - span.value_begin);
   FilterResult rc =

@@ -1,15 +1,15 @@
-// The event service's process-wide state and its threads (see event_service.h).
+// The event service and its threads (see event_service.h).
 #include "nvtd/events/event_service.h"
 
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "common/state_file.h"
@@ -21,9 +21,8 @@
 #include "nvtd/events/state_watcher.h"
 
 namespace nvtd {
-namespace {
 
-struct EventState {
+struct EventService::Shared : std::enable_shared_from_this<Shared> {
   // The table lock: guards table (entries, states, count, port, address), thread, stop, work.
   std::mutex lock;
   SubscriptionTable table;
@@ -32,37 +31,22 @@ struct EventState {
   bool work = false;                      // something to deliver: the thread passes at once
   std::condition_variable wake;           // ends the thread's wait on stop and on work
   std::atomic<bool> workers_stop{false};  // delivery workers end after their current message
+
+  ~Shared();
+  // Tells the delivery thread there is something to do; the caller holds the lock.
+  void wake_locked();
+  // Takes the thread out for joining; the caller holds the lock.
+  std::thread stop_thread_locked();
+  // The ConsumerManagerThread's body.
+  void deliver();
 };
 
-// The watcher thread and what starts and stops it; used by the main thread only.
-struct WatcherControl {
-  std::string directory = camera_state::kDirectory;
-  std::thread thread;
-  UniqueFd wake;  // an eventfd: readable once the watcher should end
-  std::atomic<bool> stop{false};
-};
-
-// Never destroyed: the threads may still run while the process exits.
-EventState& state() {
-  static EventState* instance = new EventState;
-  return *instance;
-}
-WatcherControl& watcher() {
-  static WatcherControl* instance = new WatcherControl;
-  return *instance;
-}
+namespace {
 
 void close_all(const std::vector<int>& connections) {
   for (int fd : connections) {
     if (fd >= 0) ::close(fd);
   }
-}
-
-// Takes the thread out of the state for joining; the caller holds the lock.
-std::thread stop_thread_locked(EventState& s) {
-  s.stop = true;
-  s.wake.notify_all();
-  return std::move(s.thread);
 }
 
 void join_thread(std::thread thread) {
@@ -72,224 +56,252 @@ void join_thread(std::thread thread) {
   trace("consumer thread done\n");
 }
 
-// Tells the delivery thread there is something to do; the caller holds the lock.
-void wake_locked(EventState& s) {
-  s.work = true;
-  s.wake.notify_all();
+// A delivery worker: one subscription's Notify messages, then the next batch may start. It
+// keeps the shared part alive, so the service may go while it runs.
+void push_worker(std::shared_ptr<EventService::Shared> shared, PushJob job) {
+  deliver_notifies(job, shared->workers_stop);
+  std::lock_guard<std::mutex> hold(shared->lock);
+  push_finished(shared->table, job.index, job.serial);
+  shared->wake_locked();
 }
 
-// A delivery worker: one subscription's Notify messages, then the next batch may start.
-void push_worker(PushJob job) {
-  EventState& s = state();
-  deliver_notifies(job, s.workers_stop);
-  std::lock_guard<std::mutex> hold(s.lock);
-  push_finished(s.table, job.index, job.serial);
-  wake_locked(s);
-}
-
-void state_watcher_thread(std::string directory, int wake_fd) {
+void state_watcher_thread(EventService* service, std::string directory, int wake_fd,
+                          const std::atomic<bool>* stop) {
   pthread_setname_np(pthread_self(), "nvtd-states");
   if (camera_state::ensure_directory(directory) != 0)
     trace("state directory %s refused\n", directory.c_str());
   StateWatcher states(directory);  // this thread's own: the states as it last read them
   trace("watching %s (%s)\n", directory.c_str(), states.watching() ? "inotify" : "each second");
-  for (const auto& [name, value] : states.scan()) event_publish(name, value);
-  while (!watcher().stop.load()) {
+  for (const auto& [name, value] : states.scan()) service->publish(name, value);
+  while (!stop->load()) {
     for (const StateChange& change : states.wait_for_changes(wake_fd, 1000)) {
       trace("state %s = %s\n", change.name.c_str(), change.value.c_str());
-      event_publish(change.name, change.value);
+      service->publish(change.name, change.value);
     }
   }
 }
 
+EventService* bound_service = nullptr;
+
 }  // namespace
 
-int event_init(int http_port, const std::string& directory) {
-  WatcherControl& w = watcher();
-  if (!directory.empty()) w.directory = directory;
-  StateMap current = StateWatcher(w.directory).scan();
-  EventState& s = state();
-  std::lock_guard<std::mutex> hold(s.lock);
-  std::vector<int> closed;
-  for (int index = 0; index < kMaxSubscriptions; ++index) table_remove(s.table, index, &closed);
-  close_all(closed);
-  uint64_t serial = s.table.next_serial;  // workers of earlier entries must not match new ones
-  s.table = SubscriptionTable{};
-  s.table.next_serial = serial;
-  s.table.http_port = http_port;
-  s.table.states = std::move(current);
-  return 0;
+// The held PullMessages connections close with the table (quietly: the process is ending).
+EventService::Shared::~Shared() {
+  for (Subscription& entry : table.entries) {
+    for (PullerSlot& puller : entry.pullers) {
+      if (puller.in_use && puller.connection >= 0) ::close(puller.connection);
+    }
+  }
 }
 
-int event_start_watcher() {
-  WatcherControl& w = watcher();
-  if (w.thread.joinable()) return 0;
-  w.wake.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-  if (!w.wake.valid()) return -1;
-  w.stop = false;
-  w.thread = std::thread(state_watcher_thread, w.directory, w.wake.get());
-  return 0;
+void EventService::Shared::wake_locked() {
+  work = true;
+  wake.notify_all();
 }
 
-void event_stop_watcher() {
-  WatcherControl& w = watcher();
-  if (!w.thread.joinable()) return;
-  w.stop = true;
+std::thread EventService::Shared::stop_thread_locked() {
+  stop = true;
+  wake.notify_all();
+  return std::move(thread);
+}
+
+void EventService::Shared::deliver() {
+  using std::chrono::seconds;
+  using std::chrono::steady_clock;
+  pthread_setname_np(pthread_self(), "nvtd-events");  // seen in /proc/PID/task/*/comm
+  trace("enter %s\n", "ConsumerManagerThread");
+  SocketPassIo io;
+  std::unique_lock<std::mutex> hold(lock);
+  SteadyTime next_look = steady_clock::now() + seconds(1);  // expiry: once a second
+  while (!stop) {
+    wake.wait_until(hold, next_deadline(table, next_look), [this] { return stop || work; });
+    if (stop) break;
+    work = false;
+    SteadyTime now = steady_clock::now();
+    if (now >= next_look) next_look = now + seconds(1);
+    std::vector<PushJob> pushes = run_pass(table, std::time(nullptr), now, io);
+    // Each consumer gets a worker of its own: a slow or dead one delays nobody else.
+    for (PushJob& job : pushes) {
+      std::thread(push_worker, shared_from_this(), std::move(job)).detach();
+    }
+  }
+  workers_stop = true;
+  trace("exit %s\n", "ConsumerManagerThread");
+}
+
+EventService::EventService(int http_port, const std::string& directory)
+    : shared_(std::make_shared<Shared>()),
+      directory_(directory.empty() ? camera_state::kDirectory : directory) {
+  shared_->table.http_port = http_port;
+  shared_->table.states = StateWatcher(directory_).scan();
+}
+
+EventService::~EventService() {
+  stop_watcher();
+  std::thread finished;
+  {
+    std::lock_guard<std::mutex> hold(shared_->lock);
+    if (shared_->thread.joinable()) finished = shared_->stop_thread_locked();
+  }
+  if (finished.joinable()) finished.join();  // quietly: the process is ending
+}
+
+bool EventService::start_watcher() {
+  if (watcher_.joinable()) return true;
+  watcher_wake_.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (!watcher_wake_.valid()) return false;
+  watcher_stop_ = false;
+  watcher_ =
+      std::thread(state_watcher_thread, this, directory_, watcher_wake_.get(), &watcher_stop_);
+  return true;
+}
+
+void EventService::stop_watcher() {
+  if (!watcher_.joinable()) return;
+  watcher_stop_ = true;
   uint64_t one = 1;
-  if (::write(w.wake.get(), &one, sizeof one) < 0) trace("watcher wake failed\n");
-  w.thread.join();
-  w.wake.reset();
+  if (::write(watcher_wake_.get(), &one, sizeof one) < 0) trace("watcher wake failed\n");
+  watcher_.join();
+  watcher_wake_.reset();
 }
 
-int event_refresh_address() {
+void EventService::refresh_address() {
   std::string address = fresh_camera_address();  // a settings exchange: outside the lock
-  EventState& s = state();
-  std::lock_guard<std::mutex> hold(s.lock);
-  s.table.camera_address = address;
-  return 0;
+  std::lock_guard<std::mutex> hold(shared_->lock);
+  shared_->table.camera_address = address;
 }
 
-int event_add_consumer(const ConsumerSpec& consumer, const EventAccount& owner, TopicMask topics,
-                       int duration) {
-  event_refresh_address();
-  EventState& s = state();
+AddedSubscription EventService::add_consumer(const ConsumerSpec& consumer,
+                                             const EventAccount& owner, TopicMask topics,
+                                             int duration) {
+  refresh_address();
+  Shared& s = *shared_;
   std::lock_guard<std::mutex> hold(s.lock);
-  int index = table_add(s.table, consumer, owner, topics, duration, std::time(nullptr));
-  if (index < 0) return index;
+  AddedSubscription added =
+      table_add(s.table, consumer, owner, topics, duration, std::time(nullptr));
+  if (added.status != AddedSubscription::Status::kAdded) return added;
   if (!s.thread.joinable()) {
     s.stop = false;
     s.work = false;
     s.workers_stop = false;
-    s.thread = std::thread(consumer_manager_thread);
+    s.thread = std::thread(&Shared::deliver, &s);
   }
-  wake_locked(s);
-  return index;
+  s.wake_locked();
+  return added;
 }
 
-int event_set_expiry(int index, const EventAccount& account, std::time_t expiry) {
-  EventState& s = state();
-  std::lock_guard<std::mutex> hold(s.lock);
-  if (!table_may_use(s.table, index, account)) return -2;
-  return table_set_expiry(s.table, index, expiry);
+EventOutcome EventService::set_expiry(int index, const EventAccount& account, std::time_t expiry) {
+  std::lock_guard<std::mutex> hold(shared_->lock);
+  if (!table_may_use(shared_->table, index, account)) return EventOutcome::kUnknown;
+  table_set_expiry(shared_->table, index, expiry);
+  return EventOutcome::kDone;
 }
 
-std::time_t event_expiry(int index, const EventAccount& account) {
-  EventState& s = state();
-  std::lock_guard<std::mutex> hold(s.lock);
-  if (!table_may_use(s.table, index, account)) return 0;
-  return s.table.entries[index].expiry;
+std::optional<std::time_t> EventService::expiry(int index, const EventAccount& account) {
+  std::lock_guard<std::mutex> hold(shared_->lock);
+  if (!table_may_use(shared_->table, index, account)) return std::nullopt;
+  return shared_->table.entries[index].expiry;
 }
 
-int event_remove_consumer(int index, const EventAccount& account) {
-  EventState& s = state();
+EventOutcome EventService::remove_consumer(int index, const EventAccount& account) {
+  Shared& s = *shared_;
   std::vector<int> closed;
   std::thread finished;
   {
     std::lock_guard<std::mutex> hold(s.lock);
-    if (!table_may_use(s.table, index, account)) return -2;
+    if (!table_may_use(s.table, index, account)) return EventOutcome::kUnknown;
     table_remove(s.table, index, &closed);
-    if (s.table.consumer_count == 0 && s.thread.joinable()) finished = stop_thread_locked(s);
+    if (s.table.consumer_count == 0 && s.thread.joinable()) finished = s.stop_thread_locked();
   }
   close_all(closed);
   join_thread(std::move(finished));  // without the lock: the thread's pass needs it
-  return 0;
+  return EventOutcome::kDone;
 }
 
-int event_synchronize(int index, const EventAccount& account) {
-  EventState& s = state();
-  std::lock_guard<std::mutex> hold(s.lock);
-  if (!table_may_use(s.table, index, account)) return -2;
-  table_synchronize(s.table, index, std::time(nullptr));
-  wake_locked(s);
-  return 0;
+EventOutcome EventService::synchronize(int index, const EventAccount& account) {
+  std::lock_guard<std::mutex> hold(shared_->lock);
+  if (!table_may_use(shared_->table, index, account)) return EventOutcome::kUnknown;
+  table_synchronize(shared_->table, index, std::time(nullptr));
+  shared_->wake_locked();
+  return EventOutcome::kDone;
 }
 
-int event_add_puller(int index, const EventAccount& account, int connection, int timeout,
-                     const char* message_id, int message_limit, bool relay) {
-  EventState& s = state();
+EventOutcome EventService::add_puller(int index, const EventAccount& account, int connection,
+                                      const PullRequest& pull, bool relay) {
+  Shared& s = *shared_;
   std::lock_guard<std::mutex> hold(s.lock);
-  if (!table_may_use(s.table, index, account)) return -1;
+  if (!table_may_use(s.table, index, account)) return EventOutcome::kUnknown;
   std::time_t now = std::time(nullptr);
-  int slot = table_add_puller(s.table, index, connection, timeout, message_limit, message_id, now,
-                              std::chrono::steady_clock::now());
-  if (slot < 0) return -1;
-  s.table.entries[index].pullers[slot].relay = relay;
+  std::optional<int> slot =
+      table_add_puller(s.table, index, connection, pull.timeout, pull.message_limit,
+                       pull.message_id, now, std::chrono::steady_clock::now());
+  if (!slot) return EventOutcome::kNoRoom;
+  s.table.entries[index].pullers[*slot].relay = relay;
   SocketPassIo io;
   answer_waiting_slots(s.table, index, now, io);  // messages wait: answered at once
-  wake_locked(s);                                 // the thread's next wake-up may be earlier
-  return 0;
+  s.wake_locked();                                // the thread's next wake-up may be earlier
+  return EventOutcome::kDone;
 }
 
-int event_pull_now(int index, const EventAccount& account, int timeout, const char* message_id,
-                   int message_limit, std::string* body) {
-  EventState& s = state();
+std::optional<std::string> EventService::pull_now(int index, const EventAccount& account,
+                                                  const PullRequest& pull) {
+  Shared& s = *shared_;
   std::lock_guard<std::mutex> hold(s.lock);
-  if (!table_may_use(s.table, index, account)) return -1;
+  if (!table_may_use(s.table, index, account)) return std::nullopt;
   std::time_t now = std::time(nullptr);
   // Parked for a moment to keep the pull point alive, then taken out again.
-  int slot = table_add_puller(s.table, index, -1, timeout, message_limit, message_id, now,
-                              std::chrono::steady_clock::now());
-  if (slot < 0) return -1;
+  std::optional<int> slot =
+      table_add_puller(s.table, index, -1, pull.timeout, pull.message_limit, pull.message_id, now,
+                       std::chrono::steady_clock::now());
+  if (!slot) return std::nullopt;
   const Subscription& entry = s.table.entries[index];
-  PullAnswerFields fields{entry.pullers[slot].message_id_header, index, now, entry.expiry};
-  table_release_slot(s.table, index, slot);
-  std::vector<EventMessage> messages = table_take(s.table, index, size_t(message_limit));
-  *body = format_pull_messages_body(CameraUrl{s.table.camera_address, s.table.http_port}, fields,
-                                    messages);
-  return 0;
+  PullAnswerFields fields{entry.pullers[*slot].message_id_header, index, now, entry.expiry};
+  table_release_slot(s.table, index, *slot);
+  std::vector<EventMessage> messages = table_take(s.table, index, size_t(pull.message_limit));
+  return format_pull_messages_body(CameraUrl{s.table.camera_address, s.table.http_port}, fields,
+                                   messages);
 }
 
-int event_publish(const std::string& name, const std::string& value) {
-  EventState& s = state();
-  std::lock_guard<std::mutex> hold(s.lock);
-  int queued = table_publish(s.table, name, value, std::time(nullptr));
-  if (queued > 0) wake_locked(s);
+int EventService::publish(const std::string& name, const std::string& value) {
+  std::lock_guard<std::mutex> hold(shared_->lock);
+  int queued = table_publish(shared_->table, name, value, std::time(nullptr));
+  if (queued > 0) shared_->wake_locked();
   return queued;
 }
 
-void event_stop() {
-  EventState& s = state();
+void EventService::stop_delivery() {
   std::thread finished;
   {
-    std::lock_guard<std::mutex> hold(s.lock);
-    if (s.thread.joinable()) finished = stop_thread_locked(s);
+    std::lock_guard<std::mutex> hold(shared_->lock);
+    if (shared_->thread.joinable()) finished = shared_->stop_thread_locked();
   }
   join_thread(std::move(finished));
 }
 
-bool event_thread_running() {
-  EventState& s = state();
-  std::lock_guard<std::mutex> hold(s.lock);
-  return s.thread.joinable();
+bool EventService::delivery_running() {
+  std::lock_guard<std::mutex> hold(shared_->lock);
+  return shared_->thread.joinable();
 }
 
-int event_consumer_count() {
-  EventState& s = state();
-  std::lock_guard<std::mutex> hold(s.lock);
-  return s.table.consumer_count;
+int EventService::consumer_count() {
+  std::lock_guard<std::mutex> hold(shared_->lock);
+  return shared_->table.consumer_count;
 }
 
-void consumer_manager_thread() {
-  using std::chrono::seconds;
-  using std::chrono::steady_clock;
-  EventState& s = state();
-  pthread_setname_np(pthread_self(), "nvtd-events");  // seen in /proc/PID/task/*/comm
-  trace("enter %s\n", "ConsumerManagerThread");
-  SocketPassIo io;
-  std::unique_lock<std::mutex> hold(s.lock);
-  SteadyTime next_look = steady_clock::now() + seconds(1);  // expiry: once a second
-  while (!s.stop) {
-    s.wake.wait_until(hold, next_deadline(s.table, next_look), [&s] { return s.stop || s.work; });
-    if (s.stop) break;
-    s.work = false;
-    SteadyTime now = steady_clock::now();
-    if (now >= next_look) next_look = now + seconds(1);
-    std::vector<PushJob> pushes = run_pass(s.table, std::time(nullptr), now, io);
-    // Each consumer gets a worker of its own: a slow or dead one delays nobody else.
-    for (PushJob& job : pushes) std::thread(push_worker, std::move(job)).detach();
+void use_event_service(EventService* service) {
+  bound_service = service;
+}
+
+EventService& event_service() {
+  if (bound_service == nullptr) {
+    std::fprintf(stderr, "nvtd: no event service at the event handlers\n");
+    std::abort();
   }
-  s.workers_stop = true;
-  trace("exit %s\n", "ConsumerManagerThread");
+  return *bound_service;
+}
+
+void event_refresh_address() {
+  if (bound_service != nullptr) bound_service->refresh_address();
 }
 
 }  // namespace nvtd

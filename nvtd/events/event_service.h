@@ -1,74 +1,114 @@
-// The event service's process-wide state: the subscription table behind its lock, the
-// consumer_manager_thread that delivers queued messages, times out parked PullMessages and
-// expires subscriptions while at least one subscription is counted, and the state watcher
-// thread that turns camera state files into messages. Called by the event handlers, by the
-// start-up wiring and, for the address, by the network configuration handlers.
+// The event service: the subscription table behind its lock, the ConsumerManagerThread that
+// delivers queued messages, times out parked PullMessages and expires subscriptions while at
+// least one subscription is counted, and the state watcher thread that turns camera state
+// files into messages. One object, made by the program layer at start-up (nvtd/app), which
+// hands it to the handlers with use_event_service().
 #pragma once
 
-#include <cstdint>
+#include <atomic>
 #include <ctime>
+#include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 
-#include "nvtd/events/event_messages.h"
+#include "common/unique_fd.h"
 #include "nvtd/events/subscription_table.h"
 
 namespace nvtd {
 
-// Clears the table, keeps the HTTP port for addresses and reads the camera states of
-// directory (camera_state::kDirectory unless a test gives another). Called once at start-up.
-int event_init(int http_port, const std::string& directory = "");
+// What an action on an existing subscription came to.
+enum class EventOutcome {
+  kDone,
+  kUnknown,  // no such subscription, or not one this account may use (answered alike)
+  kNoRoom,   // a pull point whose 10 puller slots are taken
+};
 
-// Starts the state watcher thread on the directory event_init read (long-lived modes).
-int event_start_watcher();
-// Stops and joins the watcher (the end of the process, tests).
-void event_stop_watcher();
+// A PullMessages as a pull point holds it.
+struct PullRequest {
+  int timeout = 0;                   // seconds, already cut
+  const char* message_id = nullptr;  // the request's MessageID (raw) or none
+  int message_limit = 1;
+};
 
-// Re-reads the camera's IPv4 address (NETWORK "ipaddress") kept for the thread's messages.
-int event_refresh_address();
+class EventService {
+ public:
+  // An empty table with the HTTP port for addresses; reads the camera states of directory
+  // (camera_state::kDirectory when empty).
+  explicit EventService(int http_port, const std::string& directory = "");
+  // Stops the watcher and the delivery thread; held connections close with the table once the
+  // last delivery worker has ended.
+  ~EventService();
+  EventService(const EventService&) = delete;
+  EventService& operator=(const EventService&) = delete;
 
-// Adds a push consumer (pull false) or a pull point (pull true; host, path and address
-// empty, port 0) for the owner, covering the topics; its Initialized messages are queued.
-// Returns the index 0..19, kTableFull or kShareTaken. Starts the delivery thread.
-int event_add_consumer(const ConsumerSpec& consumer, const EventAccount& owner, TopicMask topics,
-                       int duration);
+  // Starts the state watcher thread on the directory (long-lived modes); false when it cannot.
+  bool start_watcher();
+  // Stops and joins the watcher (the end of the process, tests).
+  void stop_watcher();
 
-// Sets the expiry of a subscription the account may use: 0, or -2 when there is none.
-int event_set_expiry(int index, const EventAccount& account, std::time_t expiry);
-// A subscription's expiry when the account may use it, else 0.
-std::time_t event_expiry(int index, const EventAccount& account);
+  // Re-reads the camera's IPv4 address (NETWORK "ipaddress") kept for the thread's messages.
+  void refresh_address();
 
-// Frees a subscription the account may use and closes its held connections: 0, or -2.
-// Stops the delivery thread when the count reaches 0.
-int event_remove_consumer(int index, const EventAccount& account);
+  // Adds a push consumer (pull false) or a pull point (pull true; host, path and address
+  // empty, port 0) for the owner, covering the topics; its Initialized messages are queued.
+  // Starts the delivery thread.
+  AddedSubscription add_consumer(const ConsumerSpec& consumer, const EventAccount& owner,
+                                 TopicMask topics, int duration);
 
-// Queues the Initialized messages of a subscription the account may use again: 0, or -2.
-int event_synchronize(int index, const EventAccount& account);
+  // Sets the expiry of a subscription the account may use.
+  EventOutcome set_expiry(int index, const EventAccount& account, std::time_t expiry);
+  // A subscription's expiry when the account may use it.
+  std::optional<std::time_t> expiry(int index, const EventAccount& account);
 
-// Parks a PullMessages connection (server mode) or reply FIFO (relay: the relay mode's
-// descriptor, non-blocking) on a pull point the account may use; answers it at once when
-// messages wait. 0 (the descriptor belongs to the slot now), or -1 (no such pull point, 10
-// waiting). message_id (the request's, raw) may be null.
-int event_add_puller(int index, const EventAccount& account, int connection, int timeout,
-                     const char* message_id, int message_limit, bool relay = false);
+  // Frees a subscription the account may use and closes its held connections; stops the
+  // delivery thread when the count reaches 0.
+  EventOutcome remove_consumer(int index, const EventAccount& account);
 
-// Without a connection to hold (CGI mode): the answer of a PullMessages at once,
-// with up to message_limit waiting messages or none. 0 and *body (a body template), or -1
-// when the account has no such pull point.
-int event_pull_now(int index, const EventAccount& account, int timeout, const char* message_id,
-                   int message_limit, std::string* body);
+  // Queues the Initialized messages of a subscription the account may use again.
+  EventOutcome synchronize(int index, const EventAccount& account);
 
-// A camera state as read (the watcher; tests): queues a Changed message for every
-// subscription covering one of its topics when its value changed. Returns the messages queued.
-int event_publish(const std::string& name, const std::string& value);
+  // Parks a PullMessages connection (server mode) or reply FIFO (relay: non-blocking) on a
+  // pull point the account may use; answers it at once when messages wait. kDone: the
+  // descriptor belongs to the slot now.
+  EventOutcome add_puller(int index, const EventAccount& account, int connection,
+                          const PullRequest& pull, bool relay = false);
 
-// Stops the delivery thread (if running) whatever the count; for the end of the process.
-void event_stop();
+  // Without a connection to hold (CGI mode): the body of a PullMessages answer at once, with
+  // up to message_limit waiting messages or none; nullopt when the account has no such pull
+  // point.
+  std::optional<std::string> pull_now(int index, const EventAccount& account,
+                                      const PullRequest& pull);
 
-// For tests: whether the thread runs and how many subscriptions are counted.
-bool event_thread_running();
-int event_consumer_count();
+  // A camera state as read (the watcher; tests): queues a Changed message for every
+  // subscription covering one of its topics when its value changed. Returns the messages queued.
+  int publish(const std::string& name, const std::string& value);
 
-// The delivery thread's body.
-void consumer_manager_thread();
+  // Stops the delivery thread (if running) whatever the count.
+  void stop_delivery();
+
+  // For tests: whether the delivery thread runs and how many subscriptions are counted.
+  bool delivery_running();
+  int consumer_count();
+
+  struct Shared;  // the table and the delivery thread, shared with delivery workers
+
+ private:
+  std::shared_ptr<Shared> shared_;
+  std::string directory_;
+  // The watcher thread and what stops it; used by the owner's thread only.
+  std::thread watcher_;
+  UniqueFd watcher_wake_;  // an eventfd: readable once the watcher should end
+  std::atomic<bool> watcher_stop_{false};
+};
+
+// The event service the handlers act on: set by the program layer once it has made one, and
+// unset (nullptr) before it goes. The handlers run only in between.
+void use_event_service(EventService* service);
+EventService& event_service();
+
+// Re-reads the camera's address in the event service when there is one (the device room's
+// SetNetworkInterfaces, after a change).
+void event_refresh_address();
 
 }  // namespace nvtd

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "common/state_file.h"
@@ -75,7 +76,7 @@ struct Pair {
   int fd[2] = {-1, -1};
 };
 
-class EventService : public ::testing::Test {
+class Events : public ::testing::Test {
  protected:
   ScopedConfig scoped_config;
   void SetUp() override {
@@ -84,25 +85,37 @@ class EventService : public ::testing::Test {
     dir_ = pattern;
     chmod(dir_.c_str(), 0755);
     scoped_config.set(&Config::no_auth, true);
-    event_init(8080, dir_);
+    make_service();
   }
   void TearDown() override {
-    event_stop_watcher();
-    for (int i = 0; i < 20; ++i) event_remove_consumer(i, kAdmin);
-    event_stop();
+    use_event_service(nullptr);
+    service_.reset();
     std::system(("rm -rf " + dir_).c_str());
   }
+  // A fresh service, as at start-up, reading the states now in the directory.
+  void make_service() {
+    use_event_service(nullptr);
+    service_ = std::make_unique<EventService>(8080, dir_);
+    use_event_service(service_.get());
+  }
+  EventService& events() { return *service_; }
   std::string dir_;
+  std::unique_ptr<EventService> service_;
 };
 
-TEST_F(EventService, FirstPullGetsTheInitializedStateAndRemovalCloses) {
+PullRequest parked(int timeout, const char* message_id, int limit) {
+  return PullRequest{timeout, message_id, limit};
+}
+
+TEST_F(Events, FirstPullGetsTheInitializedStateAndRemovalCloses) {
   ASSERT_EQ(camera_state::write(dir_, "motion", "true"), 0);
-  event_init(8080, dir_);  // states are read at start-up
-  int index = event_add_consumer(pull_point(), kAdmin, kAllTopics, 60);
+  make_service();  // states are read at start-up
+  int index = events().add_consumer(pull_point(), kAdmin, kAllTopics, 60).index;
   ASSERT_EQ(index, 0);
-  EXPECT_TRUE(event_thread_running());
+  EXPECT_TRUE(events().delivery_running());
   Pair pair;
-  ASSERT_EQ(event_add_puller(index, kAdmin, pair.fd[0], 30, "urn:uuid:m", 5), 0);
+  ASSERT_EQ(events().add_puller(index, kAdmin, pair.fd[0], parked(30, "urn:uuid:m", 5)),
+            EventOutcome::kDone);
   std::string answer = read_until_quiet(pair.fd[1], 1000);
   EXPECT_NE(answer.find("<tt:SimpleItem Name=\"State\" Value=\"true\"/>"), std::string::npos);
   EXPECT_NE(answer.find("<tt:SimpleItem Name=\"IsMotion\" Value=\"true\"/>"), std::string::npos);
@@ -111,46 +124,52 @@ TEST_F(EventService, FirstPullGetsTheInitializedStateAndRemovalCloses) {
   EXPECT_EQ(answer.substr(answer.size() - 5), "<EOF>");  // answered and closed
   expect_consistent_length(answer);
   Pair waiting;
-  ASSERT_EQ(event_add_puller(index, kAdmin, waiting.fd[0], 30, nullptr, 1), 0);
-  EXPECT_EQ(event_remove_consumer(index, EventAccount{"ann", false}), -2);  // not ann's
-  EXPECT_EQ(event_remove_consumer(index, kAdmin),
-            0);  // closes the held connection, stops the thread
-  EXPECT_FALSE(event_thread_running());
+  ASSERT_EQ(events().add_puller(index, kAdmin, waiting.fd[0], parked(30, nullptr, 1)),
+            EventOutcome::kDone);
+  EXPECT_EQ(events().remove_consumer(index, EventAccount{"ann", false}),  // not ann's
+            EventOutcome::kUnknown);
+  // Removal closes the held connection and stops the thread.
+  EXPECT_EQ(events().remove_consumer(index, kAdmin), EventOutcome::kDone);
+  EXPECT_FALSE(events().delivery_running());
   EXPECT_EQ(read_until_quiet(waiting.fd[1], 1000), "<EOF>");
 }
 
-TEST_F(EventService, WatchedStateReachesAWaitingPullerAndSilenceTimesOut) {
-  ASSERT_EQ(event_start_watcher(), 0);
-  int index = event_add_consumer(pull_point(), kAdmin, 1u << kTopicMotionAlarm, 60);
+TEST_F(Events, WatchedStateReachesAWaitingPullerAndSilenceTimesOut) {
+  ASSERT_TRUE(events().start_watcher());
+  int index = events().add_consumer(pull_point(), kAdmin, 1u << kTopicMotionAlarm, 60).index;
   Pair first;
-  ASSERT_EQ(event_add_puller(index, kAdmin, first.fd[0], 30, nullptr, 1), 0);
+  ASSERT_EQ(events().add_puller(index, kAdmin, first.fd[0], parked(30, nullptr, 1)),
+            EventOutcome::kDone);
   read_until_quiet(first.fd[1], 1000);  // the Initialized message
   Pair waiting;
-  ASSERT_EQ(event_add_puller(index, kAdmin, waiting.fd[0], 30, nullptr, 1), 0);
+  ASSERT_EQ(events().add_puller(index, kAdmin, waiting.fd[0], parked(30, nullptr, 1)),
+            EventOutcome::kDone);
   ASSERT_EQ(camera_state::write(dir_, "motion", "true"), 0);
   std::string changed = read_until_quiet(waiting.fd[1], 3000);
   EXPECT_NE(changed.find("PropertyOperation=\"Changed\""), std::string::npos);
   EXPECT_NE(changed.find("Value=\"true\""), std::string::npos);
   expect_consistent_length(changed);
   Pair silent;
-  ASSERT_EQ(event_add_puller(index, kAdmin, silent.fd[0], 1, nullptr, 1), 0);
+  ASSERT_EQ(events().add_puller(index, kAdmin, silent.fd[0], parked(1, nullptr, 1)),
+            EventOutcome::kDone);
   std::string empty = read_until_quiet(silent.fd[1], 4000);
   EXPECT_EQ(empty.find("NotificationMessage"), std::string::npos);
   EXPECT_NE(empty.find("<tev:PullMessagesResponse><tev:CurrentTime>"), std::string::npos);
   expect_consistent_length(empty);
 }
 
-TEST_F(EventService, RenewsSetTheTimeAskedForCutToTheMaximum) {
-  int index = event_add_consumer(pull_point(), kAdmin, kAllTopics, 60);
+TEST_F(Events, RenewsSetTheTimeAskedForCutToTheMaximum) {
+  int index = events().add_consumer(pull_point(), kAdmin, kAllTopics, 60).index;
   struct Case {
     std::string termination;
     bool accepted;
     std::string answered;  // "" when the answer is now + the maximum
   } cases[] = {
-      {"PT60S", true, "+60"}, {"PT2M", true, "+120"},
-      {"P1D", true, "+600"},  {"2040-01-01T00:00:00Z", true, "+600"},
-      {"PT0S", false, ""},    {"2001-01-01T00:00:00Z", false, ""},
-      {"soon", false, ""},
+      {"PT60S", true, "+60"},  {"PT2M", true, "+120"},
+      {"P1D", true, "+600"},   {"2040-01-01T00:00:00Z", true, "+600"},
+      {"P100Y", true, "+600"}, {"P333333333331Y", true, "+600"},
+      {"PT0S", false, ""},     {"2001-01-01T00:00:00Z", false, ""},
+      {"soon", false, ""},     {"-P333333333331Y", false, ""},
   };
   for (const Case& c : cases) {
     set_request("<Body><TerminationTime>" + c.termination +
@@ -164,7 +183,7 @@ TEST_F(EventService, RenewsSetTheTimeAskedForCutToTheMaximum) {
       EXPECT_NE(answer.find("UnacceptableTerminationTimeFault"), std::string::npos);
       continue;
     }
-    std::time_t expiry = event_expiry(index, kAdmin);
+    std::time_t expiry = events().expiry(index, kAdmin).value_or(0);
     int seconds = std::atoi(c.answered.c_str() + 1);
     EXPECT_GE(expiry, before + seconds) << c.termination;
     EXPECT_LE(expiry, std::time(nullptr) + seconds) << c.termination;
@@ -178,8 +197,8 @@ TEST_F(EventService, RenewsSetTheTimeAskedForCutToTheMaximum) {
   EXPECT_NE(out.take().find("HTTP/1.0 400 Bad Request\r\n"), std::string::npos);
 }
 
-TEST_F(EventService, WithoutAConnectionAPullIsAnsweredAtOnceInTheReply) {
-  event_add_consumer(pull_point(), kAdmin, kAllTopics, 60);
+TEST_F(Events, WithoutAConnectionAPullIsAnsweredAtOnceInTheReply) {
+  events().add_consumer(pull_point(), kAdmin, kAllTopics, 60);
   set_request(
       "<Body><SubscriptionId>0</SubscriptionId><Timeout>PT30S</Timeout>"
       "<MessageLimit>1</MessageLimit></Body>");
@@ -193,7 +212,7 @@ TEST_F(EventService, WithoutAConnectionAPullIsAnsweredAtOnceInTheReply) {
 }
 
 // A MessageID cut inside "&amp;" is echoed escaped, so every reply stays one document.
-TEST_F(EventService, RepliesEchoTheCutMessageIdEscaped) {
+TEST_F(Events, RepliesEchoTheCutMessageIdEscaped) {
   const std::string id = std::string(60, 'x') + "&amp;tail";
   const std::string echoed = "<wsa5:MessageID>" + std::string(60, 'x') + "&amp;am</wsa5:MessageID>";
   set_request("<s:Envelope><s:Header><wsa:MessageID>" + id +

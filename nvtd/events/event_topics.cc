@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "common/camera_states.h"
 #include "nvtd/events/time_text.h"
 #include "nvtd/soap/envelope.h"
 
@@ -20,8 +21,8 @@ constexpr char kAnalyticsConfigurationToken[] = "T-VACfg-00";
 constexpr char kMotionRule[] = "MyMotionDetectorRule";
 
 constexpr std::array<TopicInfo, kTopicCount> kTopics = {{
-    {"VideoSource/MotionAlarm", "motion"},
-    {"RuleEngine/CellMotionDetector/Motion", "motion"},
+    {"VideoSource/MotionAlarm", camera_state::kMotion},
+    {"RuleEngine/CellMotionDetector/Motion", camera_state::kMotion},
 }};
 
 std::string simple_item(const char* name, const std::string& value) {
@@ -114,7 +115,7 @@ TopicMask topics_of_state(const std::string& state_name) {
 }
 
 bool state_is_raised(const std::string& value) {
-  return value == "true" || value == "1" || value == "on" || value == "yes";
+  return value == camera_state::kTrue || value == "1" || value == "on" || value == "yes";
 }
 
 std::string topic_element(const EventMessage& message) {

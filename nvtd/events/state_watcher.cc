@@ -28,6 +28,24 @@ void StateWatcher::ensure_watch() {
   watch_ = inotify_add_watch(inotify_.get(), directory_.c_str(), kEvents);
 }
 
+namespace {
+
+// A name as a log line may show it: bytes outside printable ASCII, and the backslash, as \xHH.
+std::string printable(const std::string& name) {
+  std::string text;
+  for (unsigned char c : name) {
+    if (c >= 0x20 && c < 0x7f && c != '\\') {
+      text.push_back(static_cast<char>(c));
+    } else {
+      static const char kHex[] = "0123456789abcdef";
+      text += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
 void StateWatcher::warn_once(const std::string& key, const char* format, const std::string& name) {
   if (!warned_.insert(key).second) return;
   syslog(LOG_WARNING, format, directory_.c_str(), name.c_str());
@@ -36,39 +54,36 @@ void StateWatcher::warn_once(const std::string& key, const char* format, const s
 }
 
 bool StateWatcher::read_entry(int dir_fd, const std::string& name, std::string* value) {
-  UniqueFd fd(::openat(dir_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  struct stat st {};
-  if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<std::size_t>(st.st_size) > camera_state::kValueMax) {
-    warn_once("entry:" + name, "%s: ignoring %s: not a small regular file", name);
-    return false;
+  switch (camera_state::read_at(dir_fd, name, value)) {
+    case camera_state::ReadResult::kValue:
+      return true;
+    case camera_state::ReadResult::kBadName:
+      warn_once("name:" + name, "%s: ignoring %s: not a state name", printable(name));
+      return false;
+    case camera_state::ReadResult::kUnopened:
+    case camera_state::ReadResult::kNotSmallRegular:
+      warn_once("entry:" + name, "%s: ignoring %s: not a small regular file", name);
+      return false;
+    case camera_state::ReadResult::kReadFailed:
+      break;
   }
-  char buffer[camera_state::kValueMax + 1];
-  ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-  if (n < 0 || static_cast<std::size_t>(n) > camera_state::kValueMax) return false;
-  *value = camera_state::trimmed(std::string(buffer, static_cast<std::size_t>(n)));
-  return true;
+  return false;
 }
 
 StateMap StateWatcher::scan() {
   StateMap states;
-  UniqueFd dir_fd(::open(directory_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (!dir_fd.valid()) return states;
-  struct stat st {};
-  if (::fstat(dir_fd.get(), &st) != 0 || !camera_state::directory_is_safe(st)) {
+  camera_state::DirectoryCheck check;
+  UniqueFd dir_fd = camera_state::open_directory(directory_, &check);
+  if (check == camera_state::DirectoryCheck::kRefused) {
     warn_once("directory", "%s%s: refused: others may write it or it is not root's", "");
-    return states;
   }
+  if (!dir_fd.valid()) return states;
   warned_.erase("directory");
   DIR* listing = ::fdopendir(::dup(dir_fd.get()));
   if (listing == nullptr) return states;
   while (struct dirent* entry = ::readdir(listing)) {
     std::string name = entry->d_name;
     if (name.empty() || name[0] == '.') continue;  // ".", "..", and writers' temporary files
-    if (!camera_state::valid_name(name)) {
-      warn_once("name:" + name, "%s: ignoring %s: not a state name", name);
-      continue;
-    }
     std::string value;
     if (read_entry(dir_fd.get(), name, &value)) states[name] = value;
   }

@@ -1,7 +1,8 @@
 // The camera state directory as nvtd reads it: every small regular file with a state name is
 // a state, anything else there is logged once and ignored, links are never followed and a
-// directory that others may write is refused. Changes are seen through inotify, with a
-// whole look once a second as the fallback. One watcher belongs to one thread.
+// directory that its group or others may write, or a link, is refused (common/state_file.h).
+// Changes are seen through inotify, with a whole look once a second as the fallback. One
+// watcher belongs to one thread.
 #pragma once
 
 #include <map>

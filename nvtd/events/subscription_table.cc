@@ -48,17 +48,19 @@ void reclaim_expired(SubscriptionTable& table, std::time_t now, std::vector<int>
 
 }  // namespace
 
-int table_add(SubscriptionTable& table, const ConsumerSpec& desc, const EventAccount& owner,
-              TopicMask topics, int duration, std::time_t now) {
+AddedSubscription table_add(SubscriptionTable& table, const ConsumerSpec& desc,
+                            const EventAccount& owner, TopicMask topics, int duration,
+                            std::time_t now) {
   std::vector<int> closed;
   reclaim_expired(table, now, &closed);
   for (int fd : closed) {
     if (fd >= 0) ::close(fd);
   }
-  if (!owner.administrator && held_by(table, owner.name) >= kAccountShare) return kShareTaken;
+  if (!owner.administrator && held_by(table, owner.name) >= kAccountShare)
+    return {AddedSubscription::Status::kShareTaken};
   int index = 0;
   while (index < kMaxSubscriptions && table.entries[index].in_use) ++index;
-  if (index == kMaxSubscriptions) return kTableFull;
+  if (index == kMaxSubscriptions) return {AddedSubscription::Status::kTableFull};
   Subscription& entry = table.entries[index];
   entry = Subscription{};
   entry.pull = desc.pull;
@@ -77,7 +79,7 @@ int table_add(SubscriptionTable& table, const ConsumerSpec& desc, const EventAcc
   entry.topics = topics;
   table_synchronize(table, index, now);
   table.consumer_count++;
-  return index;
+  return {AddedSubscription::Status::kAdded, index};
 }
 
 bool table_may_use(const SubscriptionTable& table, int index, const EventAccount& account) {
@@ -86,14 +88,14 @@ bool table_may_use(const SubscriptionTable& table, int index, const EventAccount
   return account.administrator || (!owner.administrator && owner.name == account.name);
 }
 
-int table_set_expiry(SubscriptionTable& table, int index, std::time_t expiry) {
-  if (!valid_index(index) || !table.entries[index].in_use) return -2;
+bool table_set_expiry(SubscriptionTable& table, int index, std::time_t expiry) {
+  if (!valid_index(index) || !table.entries[index].in_use) return false;
   table.entries[index].expiry = expiry;
-  return 0;
+  return true;
 }
 
-int table_remove(SubscriptionTable& table, int index, std::vector<int>* closed) {
-  if (!valid_index(index) || !table.entries[index].in_use) return -2;
+bool table_remove(SubscriptionTable& table, int index, std::vector<int>* closed) {
+  if (!valid_index(index) || !table.entries[index].in_use) return false;
   Subscription& entry = table.entries[index];
   if (!entry.pull) {
     trace("%s: removing %s:%d/%s (%d)\n", "EventRemoveConsumer", entry.host.c_str(), entry.port,
@@ -108,7 +110,7 @@ int table_remove(SubscriptionTable& table, int index, std::vector<int>* closed) 
   }
   entry = Subscription{};
   table.consumer_count--;
-  return 0;
+  return true;
 }
 
 void table_synchronize(SubscriptionTable& table, int index, std::time_t now) {
@@ -144,15 +146,15 @@ int table_publish(SubscriptionTable& table, const std::string& name, const std::
   return queued;
 }
 
-int table_add_puller(SubscriptionTable& table, int index, int connection, int timeout,
-                     int message_limit, const char* message_id, std::time_t now,
-                     SteadyTime steady_now) {
-  if (!valid_index(index)) return -1;
+std::optional<int> table_add_puller(SubscriptionTable& table, int index, int connection,
+                                    int timeout, int message_limit, const char* message_id,
+                                    std::time_t now, SteadyTime steady_now) {
+  if (!valid_index(index)) return std::nullopt;
   Subscription& entry = table.entries[index];
-  if (!entry.in_use || !entry.pull) return -1;
+  if (!entry.in_use || !entry.pull) return std::nullopt;
   int slot = 0;
   while (slot < kMaxPullers && entry.pullers[slot].in_use) ++slot;
-  if (slot == kMaxPullers) return -1;
+  if (slot == kMaxPullers) return std::nullopt;
   PullerSlot& puller = entry.pullers[slot];
   puller = PullerSlot{};
   puller.connection = connection;

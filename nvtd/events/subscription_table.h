@@ -10,10 +10,12 @@
 #include <ctime>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "nvtd/events/event_topics.h"
+#include "nvtd/events/notify_pace.h"
 
 namespace nvtd {
 
@@ -63,6 +65,7 @@ struct Subscription {
   std::deque<EventMessage> queue;
   std::size_t dropped = 0;  // messages lost to overflow since the last log line
   bool push_busy = false;   // a Notify delivery of this subscription is under way
+  NotifyPace pace;          // how many Notify messages may go when
   std::array<PullerSlot, kMaxPullers> pullers;
 };
 
@@ -84,26 +87,30 @@ struct ConsumerSpec {
   bool pull = false;
 };
 
-// Why table_add refused.
-constexpr int kTableFull = -1;
-constexpr int kShareTaken = -3;
+// What a new subscription came to: its index when added.
+struct AddedSubscription {
+  enum class Status { kAdded, kTableFull, kShareTaken } status = Status::kTableFull;
+  int index = -1;
+};
 
 // Takes the lowest free entry (reclaiming expired ones first) for the owner, with the topics
-// it covers; queues the Initialized message of each. The index, kTableFull or kShareTaken
-// (a non-administrator already holds kAccountShare). Raises the consumer count.
-int table_add(SubscriptionTable& table, const ConsumerSpec& desc, const EventAccount& owner,
-              TopicMask topics, int duration, std::time_t now);
+// it covers; queues the Initialized message of each. Refused when all are taken, or
+// (kShareTaken) when a non-administrator already holds kAccountShare. Raises the consumer
+// count.
+AddedSubscription table_add(SubscriptionTable& table, const ConsumerSpec& desc,
+                            const EventAccount& owner, TopicMask topics, int duration,
+                            std::time_t now);
 
 // Whether the account may act on the entry: in use, and made by it or the account is an
 // administrator.
 bool table_may_use(const SubscriptionTable& table, int index, const EventAccount& account);
 
-// Sets an in-use entry's expiry: 0, or -2 when the entry is not in use.
-int table_set_expiry(SubscriptionTable& table, int index, std::time_t expiry);
+// Sets an in-use entry's expiry; false when the entry is not in use.
+bool table_set_expiry(SubscriptionTable& table, int index, std::time_t expiry);
 
-// Frees an in-use entry (-2 otherwise), lowering the count; the held connections of
+// Frees an in-use entry (false when it is not), lowering the count; the held connections of
 // its slots are appended to closed (the caller closes them).
-int table_remove(SubscriptionTable& table, int index, std::vector<int>* closed);
+bool table_remove(SubscriptionTable& table, int index, std::vector<int>* closed);
 
 // Queues the Initialized message of each topic the entry covers, with the current states.
 void table_synchronize(SubscriptionTable& table, int index, std::time_t now);
@@ -117,11 +124,11 @@ int table_publish(SubscriptionTable& table, const std::string& name, const std::
 bool table_topic_state(const SubscriptionTable& table, int topic);
 
 // Parks a PullMessages connection on an in-use pull point and keeps the subscription alive
-// for at least its duration and the Timeout from now. Returns the slot, or -1 (no such pull
-// point, or 10 slots taken).
-int table_add_puller(SubscriptionTable& table, int index, int connection, int timeout,
-                     int message_limit, const char* message_id, std::time_t now,
-                     SteadyTime steady_now);
+// for at least its duration and the Timeout from now. Returns the slot, or nullopt (no such
+// pull point, or 10 slots taken).
+std::optional<int> table_add_puller(SubscriptionTable& table, int index, int connection,
+                                    int timeout, int message_limit, const char* message_id,
+                                    std::time_t now, SteadyTime steady_now);
 
 // Frees a slot, giving back its connection (-1 when it was free).
 int table_release_slot(SubscriptionTable& table, int index, int slot);

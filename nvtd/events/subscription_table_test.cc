@@ -30,16 +30,17 @@ using Texts = std::vector<std::string>;
 TEST(SubscriptionTable, EntriesSharesAndReclaimedExpiries) {
   SubscriptionTable table;
   EventAccount ann{"ann", false}, bob{"bob", false};
+  using Status = AddedSubscription::Status;
   for (int i = 0; i < kAccountShare; ++i)
-    EXPECT_EQ(table_add(table, pull_point(), ann, 1, 60, 100), i);
-  EXPECT_EQ(table_add(table, pull_point(), ann, 1, 60, 100), kShareTaken);
-  EXPECT_EQ(table_add(table, pull_point(), bob, 1, 60, 100), kAccountShare);
-  while (table_add(table, pull_point(), kAdmin, 1, 30, 100) >= 0) {
+    EXPECT_EQ(table_add(table, pull_point(), ann, 1, 60, 100).index, i);
+  EXPECT_EQ(table_add(table, pull_point(), ann, 1, 60, 100).status, Status::kShareTaken);
+  EXPECT_EQ(table_add(table, pull_point(), bob, 1, 60, 100).index, kAccountShare);
+  while (table_add(table, pull_point(), kAdmin, 1, 30, 100).status == Status::kAdded) {
   }
-  EXPECT_EQ(table_add(table, pull_point(), kAdmin, 1, 60, 100), kTableFull);
+  EXPECT_EQ(table_add(table, pull_point(), kAdmin, 1, 60, 100).status, Status::kTableFull);
   EXPECT_EQ(table.consumer_count, kMaxSubscriptions);
   // Expired entries are reclaimed before the table counts as full.
-  EXPECT_EQ(table_add(table, pull_point(), kAdmin, 1, 60, 131), kAccountShare + 1);
+  EXPECT_EQ(table_add(table, pull_point(), kAdmin, 1, 60, 131).index, kAccountShare + 1);
   // Only the maker or an administrator may use an entry.
   EXPECT_TRUE(table_may_use(table, 0, ann));
   EXPECT_FALSE(table_may_use(table, 0, bob));
@@ -47,15 +48,15 @@ TEST(SubscriptionTable, EntriesSharesAndReclaimedExpiries) {
   EXPECT_FALSE(table_may_use(table, kAccountShare + 1, ann));
   EXPECT_FALSE(table_may_use(table, 25, kAdmin));
   std::vector<int> closed;
-  EXPECT_EQ(table_remove(table, 0, &closed), 0);
-  EXPECT_EQ(table_remove(table, 0, &closed), -2);
+  EXPECT_TRUE(table_remove(table, 0, &closed));
+  EXPECT_FALSE(table_remove(table, 0, &closed));
 }
 
 TEST(SubscriptionTable, PropertiesInitializedThenChanged) {
   SubscriptionTable table;
   table_publish(table, "motion", "true", 50);  // before any subscription: only remembered
-  int both = table_add(table, pull_point(), kAdmin, kAllTopics, 60, 100);
-  int alarm = table_add(table, pull_point(), kAdmin, 1u << kTopicMotionAlarm, 60, 100);
+  int both = table_add(table, pull_point(), kAdmin, kAllTopics, 60, 100).index;
+  int alarm = table_add(table, pull_point(), kAdmin, 1u << kTopicMotionAlarm, 60, 100).index;
   EXPECT_EQ(queue_of(table, both), (Texts{"0:true:I", "1:true:I"}));
   EXPECT_EQ(queue_of(table, alarm), (Texts{"0:true:I"}));
   EXPECT_EQ(table_publish(table, "motion", "true", 101), 0);     // no change
@@ -74,7 +75,7 @@ TEST(SubscriptionTable, PropertiesInitializedThenChanged) {
 
 TEST(SubscriptionTable, QueueKeepsOrderAndDropsTheOldestWhenFull) {
   SubscriptionTable table;
-  int index = table_add(table, pull_point(), kAdmin, 1u << kTopicMotionAlarm, 60, 100);
+  int index = table_add(table, pull_point(), kAdmin, 1u << kTopicMotionAlarm, 60, 100).index;
   for (size_t i = 0; i < kQueueBound + 3; ++i)
     table_publish(table, "motion", i % 2 == 0 ? "true" : "false", std::time_t(200 + i));
   const auto& queue = table.entries[index].queue;
@@ -91,12 +92,12 @@ TEST(SubscriptionTable, QueueKeepsOrderAndDropsTheOldestWhenFull) {
 TEST(SubscriptionTable, PullersOnPullPointsKeepThemAlive) {
   SubscriptionTable table;
   ConsumerSpec push{"10.1.2.3", 8080, "/n", "http://10.1.2.3:8080/n", false};
-  int pushed = table_add(table, push, kAdmin, kAllTopics, 60, 100);
-  int pulled = table_add(table, pull_point(), kAdmin, kAllTopics, 10, 100);
-  EXPECT_EQ(table_add_puller(table, pushed, 5, 30, 1, nullptr, 100, kSteady), -1);
+  int pushed = table_add(table, push, kAdmin, kAllTopics, 60, 100).index;
+  int pulled = table_add(table, pull_point(), kAdmin, kAllTopics, 10, 100).index;
+  EXPECT_EQ(table_add_puller(table, pushed, 5, 30, 1, nullptr, 100, kSteady), std::nullopt);
   for (int slot = 0; slot < kMaxPullers; ++slot)
     EXPECT_EQ(table_add_puller(table, pulled, 10 + slot, 30, 0, nullptr, 100, kSteady), slot);
-  EXPECT_EQ(table_add_puller(table, pulled, 99, 30, 1, nullptr, 100, kSteady), -1);
+  EXPECT_EQ(table_add_puller(table, pulled, 99, 30, 1, nullptr, 100, kSteady), std::nullopt);
   EXPECT_EQ(table.entries[pulled].expiry, 130);  // at least the Timeout from now
   EXPECT_EQ(table.entries[pulled].pullers[0].message_limit, 1);
   EXPECT_EQ(table_release_slot(table, pulled, 3), 13);

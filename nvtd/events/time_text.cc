@@ -1,6 +1,7 @@
 // Time and duration texts of the event service (see time_text.h).
 #include "nvtd/events/time_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -11,20 +12,23 @@ bool is_digit(char c) {
   return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
 
-// Reads a run of digits into *value (at most 12 of them); false when there is none.
+// Longer durations read as this: far beyond every cap the callers apply, and small enough
+// that no step below can overflow (kDurationLimit * 10 + 9, and kDurationLimit times the
+// longest unit plus kDurationLimit, fit 63 bits).
+constexpr int64_t kDurationLimit = INT32_MAX;
+
+// Reads a run of digits into *value, saturating at kDurationLimit; false when there is none.
 bool read_number(const char** p, int64_t* value) {
   const char* start = *p;
   *value = 0;
-  while (is_digit(**p)) {
-    if (*p - start >= 12) return false;
-    *value = *value * 10 + (**p - '0');
-    ++*p;
-  }
+  for (; is_digit(**p); ++*p) *value = std::min(*value * 10 + (**p - '0'), kDurationLimit);
   return *p != start;
 }
 
 // Units of the date part and the time part of a duration, in seconds (a year counts 365
 // days and a month 30: the result is cut to a few minutes anyway).
+static_assert(kDurationLimit * 10 + 9 < INT64_MAX / 2, "digits cannot overflow");
+static_assert(kDurationLimit * 31536000LL + kDurationLimit < INT64_MAX / 2, "parts cannot");
 int64_t date_unit(char c) {
   return c == 'Y' ? 31536000 : c == 'M' ? 2592000 : c == 'D' ? 86400 : 0;
 }
@@ -58,8 +62,7 @@ int parse_xs_duration(const std::string& text, int64_t* seconds) {
     }
     int64_t unit = in_time ? time_unit(*p) : date_unit(*p);
     if (unit == 0) return -1;
-    total += value * unit;
-    if (total > INT32_MAX) return -1;
+    total = std::min(total + value * unit, kDurationLimit);
     any = true;
     ++p;
   }

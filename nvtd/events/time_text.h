@@ -10,7 +10,8 @@
 namespace nvtd {
 
 // An xs:duration ("PT30S", "PT1M30.5S", "P1DT2H", "-PT5S") in whole seconds (fractions are
-// dropped): 0 and *seconds, or -1 when the text is not one or does not fit 32 bits.
+// dropped): 0 and *seconds, or -1 when the text is not one. Longer than INT32_MAX seconds
+// reads as INT32_MAX (negative ones as -INT32_MAX): callers cut it to their own bound.
 int parse_xs_duration(const std::string& text, int64_t* seconds);
 
 // An xs:dateTime ("2040-01-01T00:00:00Z", with fractions, "+01:00"/"-05:30" offsets; a time

@@ -14,11 +14,9 @@
 namespace nvtd {
 namespace {
 
-constexpr char kIrCutState[] = "ircut-mode";
-
 IrCutMode ir_cut_in_force() {
   std::string value;
-  if (camera_state::read(camera_state::kDirectory, kIrCutState, &value) != 0) {
+  if (camera_state::read(camera_state::kDirectory, camera_state::kIrCutMode, &value) != 0) {
     return IrCutMode::kAuto;
   }
   return ir_cut_from_state(value);
@@ -66,7 +64,7 @@ HandlerOutcome handle_set_imaging_settings(const Request& request, Reply& reply)
     send_catalogue_fault(reply, Fault::kFocusBusy);
     return HandlerOutcome::kAnswered;
   }
-  if (change.ir_cut && camera_state::write(camera_state::kDirectory, kIrCutState,
+  if (change.ir_cut && camera_state::write(camera_state::kDirectory, camera_state::kIrCutMode,
                                            ir_cut_state_value(*change.ir_cut)) != 0) {
     trace("ircut-mode not written\n");
     send_catalogue_fault(reply, Fault::kUnsupportedCommand);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "common/camera_states.h"
 #include "nvtd/soap/element_reader.h"
 
 namespace nvtd {
@@ -205,18 +206,18 @@ const char* ir_cut_name(IrCutMode mode) {
 const char* ir_cut_state_value(IrCutMode mode) {
   switch (mode) {
     case IrCutMode::kOn:
-      return "day";
+      return camera_state::kModeDay;
     case IrCutMode::kOff:
-      return "night";
+      return camera_state::kModeNight;
     case IrCutMode::kAuto:
       break;
   }
-  return "auto";
+  return camera_state::kModeAuto;
 }
 
 IrCutMode ir_cut_from_state(const std::string& value) {
-  if (value == "day") return IrCutMode::kOn;
-  if (value == "night") return IrCutMode::kOff;
+  if (value == camera_state::kModeDay) return IrCutMode::kOn;
+  if (value == camera_state::kModeNight) return IrCutMode::kOff;
   return IrCutMode::kAuto;
 }
 

@@ -12,7 +12,7 @@ namespace nvtd {
 namespace {
 
 constexpr size_t kCommandBytes = 512;
-constexpr char kInterfacesTemp[] = "/etc/network/.interfaces.XXXXXX";
+constexpr char kInterfaces[] = "/etc/network/interfaces";
 
 // The interface restart shared by the DHCP and static changes.
 int restart_interface(const std::string& name) {
@@ -27,16 +27,16 @@ int restart_interface(const std::string& name) {
 
 // Rewrites the interfaces file with the rewriter's operands. The new text goes to a fresh
 // file in the file's own directory (only root writes there; the name is unpredictable and
-// the file made exclusively) and is renamed over it, so no file or link planted by
-// another user is ever written or moved into place.
+// the file made exclusively) that then replaces the file whole, so no file or link planted
+// by another user is ever written or moved into place.
 int rewrite_interfaces(const std::string& operands, bool traced) {
   std::string temp;
-  if (net_system().CreateTempFile(kInterfacesTemp, &temp) != 0) return -1;
-  std::string command = "awk -f /usr/local/bin/changeInterface.awk /etc/network/interfaces " +
-                        operands + " > " + temp + " && mv " + temp + " /etc/network/interfaces";
+  if (net_system().BeginReplacement(kInterfaces, &temp) != 0) return -1;
+  std::string command = std::string("awk -f /usr/local/bin/changeInterface.awk ") + kInterfaces +
+                        " " + operands + " > " + temp;
   if (traced) net_system().Trace("running " + command + "\n");
-  if (net_system().Run(command) == 0) return 0;
-  net_system().RemoveFile(temp);
+  if (net_system().Run(command) == 0) return net_system().CommitReplacement(temp);
+  net_system().DropReplacement(temp);
   return -1;
 }
 

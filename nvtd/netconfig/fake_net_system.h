@@ -32,8 +32,10 @@ class FakeNetSystem : public NetSystem {
   std::vector<std::string> commands;         // every Run, in order
   std::map<std::string, int> statuses;       // Run status by a part of the command
   std::map<std::string, std::string> files;  // texts by path; other paths are read for real
-  std::vector<std::string> temp_files;       // made by CreateTempFile, in order
-  std::vector<std::string> removed;          // given to RemoveFile, in order
+  std::vector<std::string> temp_files;       // made by BeginReplacement, in order
+  std::vector<std::string> committed;        // "temp -> target" by CommitReplacement, in order
+  std::vector<std::string> removed;          // given to DropReplacement, in order
+  int commit_status = 0;                     // what CommitReplacement returns
   std::map<std::string, FakeInterface> interfaces;
   std::vector<std::string> traces;
   int sleeps = 0;
@@ -59,16 +61,22 @@ class FakeNetSystem : public NetSystem {
     return true;
   }
 
-  // Names like mkstemp's, numbered: "/etc/network/.interfaces.XXXXXX" gives
+  // Names like the real ones, numbered: "/etc/network/interfaces" gives
   // "/etc/network/.interfaces.fake01" first. Nothing is created.
-  int CreateTempFile(const std::string& pattern, std::string* path) override {
+  int BeginReplacement(const std::string& target, std::string* temp) override {
     std::string number = std::to_string(temp_files.size() + 1);
     if (number.size() < 2) number = "0" + number;
-    *path = pattern.substr(0, pattern.size() - 6) + "fake" + number;
-    temp_files.push_back(*path);
+    const std::size_t slash = target.rfind('/');
+    *temp = target.substr(0, slash + 1) + "." + target.substr(slash + 1) + ".fake" + number;
+    temp_files.push_back(*temp);
+    targets_[*temp] = target;
     return 0;
   }
-  void RemoveFile(const std::string& path) override { removed.push_back(path); }
+  int CommitReplacement(const std::string& temp) override {
+    committed.push_back(temp + " -> " + targets_[temp]);
+    return commit_status;
+  }
+  void DropReplacement(const std::string& temp) override { removed.push_back(temp); }
 
   int InterfaceRequest(unsigned long request, ifreq* req) override {
     if (sockets_fail) {
@@ -103,6 +111,9 @@ class FakeNetSystem : public NetSystem {
     for (const std::string& c : commands) n += c.find(part) != std::string::npos;
     return n;
   }
+
+ private:
+  std::map<std::string, std::string> targets_;  // by temporary file
 };
 
 }  // namespace nvtd::testing

@@ -41,26 +41,25 @@ bool NetSystem::ReadFile(const std::string& path, size_t max_bytes, std::string*
   return true;
 }
 
-int NetSystem::CreateTempFile(const std::string& pattern, std::string* path) {
-  path->clear();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  // O_CREAT|O_EXCL with a random name: never an existing file or a link planted there.
-  int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return -1;
-  // Readable by all like the file it replaces (mkostemp makes it 0600).
-  int rc = ::fchmod(fd, 0644);
-  ::close(fd);
-  if (rc != 0) {
-    ::unlink(name.data());
-    return -1;
-  }
-  *path = name.data();
+int NetSystem::BeginReplacement(const std::string& target, std::string* temp) {
+  temp->clear();
+  auto replacement = std::make_unique<atomic_file::Replacement>(target, 0644);
+  if (!replacement->valid()) return -1;
+  *temp = replacement->temp_path();
+  replacements_[*temp] = std::move(replacement);
   return 0;
 }
 
-void NetSystem::RemoveFile(const std::string& path) {
-  ::unlink(path.c_str());
+int NetSystem::CommitReplacement(const std::string& temp) {
+  auto it = replacements_.find(temp);
+  if (it == replacements_.end()) return -1;
+  const bool done = it->second->commit();
+  replacements_.erase(it);
+  return done ? 0 : -1;
+}
+
+void NetSystem::DropReplacement(const std::string& temp) {
+  replacements_.erase(temp);  // removes the file
 }
 
 int NetSystem::InterfaceRequest(unsigned long request, ifreq* req) {

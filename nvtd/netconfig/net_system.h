@@ -7,7 +7,11 @@
 #include <net/if.h>
 
 #include <cstddef>
+#include <map>
+#include <memory>
 #include <string>
+
+#include "common/atomic_file.h"
 
 namespace nvtd {
 
@@ -18,10 +22,15 @@ class NetSystem {
   virtual int Run(const std::string& command);
   // At most max_bytes of the file at path; false when it cannot be opened.
   virtual bool ReadFile(const std::string& path, size_t max_bytes, std::string* text);
-  // A new empty file, mode 0644, made exclusively from pattern (ending in "XXXXXX", replaced
-  // by unpredictable characters); 0, or -1 with path cleared.
-  virtual int CreateTempFile(const std::string& pattern, std::string* path);
-  virtual void RemoveFile(const std::string& path);
+  // A whole-file replacement of target (common/atomic_file.h): a new empty file, mode 0644,
+  // made exclusively beside target under an unpredictable name, for a command to fill; 0 and
+  // its path in *temp, or -1 with *temp cleared.
+  virtual int BeginReplacement(const std::string& target, std::string* temp);
+  // Puts the filled file in its target's place (flushed, renamed, directory flushed); 0, or -1
+  // with the target as it was. Either way the replacement is over.
+  virtual int CommitReplacement(const std::string& temp);
+  // Removes the file unused; the target stays as it was.
+  virtual void DropReplacement(const std::string& temp);
   // One interface request on a fresh IPv4 datagram socket: 0, kSocketFailed or
   // kRequestFailed (errno set for the message).
   virtual int InterfaceRequest(unsigned long request, ifreq* req);
@@ -37,6 +46,9 @@ class NetSystem {
   std::string resolv_file = "/etc/resolv.conf";
   std::string interfaces_file = "/etc/network/interfaces";
   std::string route_file = "/proc/net/route";
+
+ private:
+  std::map<std::string, std::unique_ptr<atomic_file::Replacement>> replacements_;  // by temp
 };
 
 // Traces are off until the service turns them on (its server and persistent modes).

@@ -224,10 +224,10 @@ TEST_F(NetconfigTest, SwitchToDhcpCommands) {
   EXPECT_EQ(fake_.commands,
             (std::vector<std::string>{
                 "awk -f /usr/local/bin/changeInterface.awk /etc/network/interfaces device=usb0 "
-                "mode=dhcp > /etc/network/.interfaces.fake01 && mv "
-                "/etc/network/.interfaces.fake01 /etc/network/interfaces",
+                "mode=dhcp > /etc/network/.interfaces.fake01",
                 restart}));
   EXPECT_EQ(fake_.traces, (std::vector<std::string>{"running " + restart + "\n"}));
+  EXPECT_EQ(fake_.committed.at(0), "/etc/network/.interfaces.fake01 -> /etc/network/interfaces");
   EXPECT_TRUE(fake_.removed.empty());
 }
 
@@ -236,8 +236,7 @@ TEST_F(NetconfigTest, StaticAddressCommandsAndFailures) {
   const std::string awk =
       "awk -f /usr/local/bin/changeInterface.awk /etc/network/interfaces device=eth0 "
       "mode=static address=192.168.0.9 netmask=255.255.0.0 gateway=192.168.0.1 > "
-      "/etc/network/.interfaces.fake01 && mv /etc/network/.interfaces.fake01 "
-      "/etc/network/interfaces";
+      "/etc/network/.interfaces.fake01";
   ASSERT_EQ(fake_.commands.size(), 3u);
   EXPECT_EQ(fake_.commands[0], "killall udhcpc");
   EXPECT_EQ(fake_.commands[1], awk);
@@ -251,6 +250,10 @@ TEST_F(NetconfigTest, StaticAddressCommandsAndFailures) {
   EXPECT_EQ(fake_.CountCommands("ifup"), 0);  // the restart is not attempted
   EXPECT_EQ(fake_.removed, (std::vector<std::string>{"/etc/network/.interfaces.fake02"}));
   fake_.statuses.erase("awk -f");
+  fake_.commit_status = -1;  // the file could not be put in place: no restart either
+  EXPECT_EQ(set_static_address("192.168.0.9", "255.255.0.0", "192.168.0.1"), -1);
+  EXPECT_EQ(fake_.CountCommands("ifup"), 0);
+  fake_.commit_status = 0;
   fake_.statuses["ifup"] = 256;
   EXPECT_EQ(set_static_address("192.168.0.9", "255.255.0.0", "192.168.0.1"), -1);
   EXPECT_EQ(switch_to_dhcp(), -1);

@@ -23,7 +23,7 @@ WorkArena Arena;
 
 constexpr size_t kArenaAlign = 16;
 
-VO_U32 VO_API ArenaAlloc(VO_S32, VO_MEM_INFO* info) {
+VO_U32 VO_API arena_alloc(VO_S32, VO_MEM_INFO* info) {
   info->VBuffer = nullptr;
   if (info->Size < 0) return VO_ERR_INVALID_ARG;
   const size_t start = (Arena.used + kArenaAlign - 1) & ~(kArenaAlign - 1);
@@ -37,14 +37,14 @@ VO_U32 VO_API ArenaAlloc(VO_S32, VO_MEM_INFO* info) {
   return VO_ERR_NONE;
 }
 
-VO_U32 VO_API ArenaFree(VO_S32, VO_PTR) {
+VO_U32 VO_API arena_free(VO_S32, VO_PTR) {
   return VO_ERR_NONE;
 }
 
-VO_MEM_OPERATOR MemoryOperator = {ArenaAlloc,  ArenaFree,     cmnMemSet, cmnMemCopy,
+VO_MEM_OPERATOR MemoryOperator = {arena_alloc, arena_free,    cmnMemSet, cmnMemCopy,
                                   cmnMemCheck, cmnMemCompare, cmnMemMove};
 
-VO_AUDIO_CODECAPI& CoreApi() {
+VO_AUDIO_CODECAPI& core_api() {
   static VO_AUDIO_CODECAPI api = [] {
     VO_AUDIO_CODECAPI a{};
     voGetAACEncAPI(&a);
@@ -53,7 +53,7 @@ VO_AUDIO_CODECAPI& CoreApi() {
   return api;
 }
 
-int32_t Setup(AacEncoderConfig* c) {
+int32_t encoder_setup(AacEncoderConfig* c) {
   c->reconfigure = 0;
   c->requested_bit_rate = c->bit_rate;
   c->out_bits = 0;
@@ -61,7 +61,7 @@ int32_t Setup(AacEncoderConfig* c) {
   c->status = kAacOk;
   if (c->work_memory == nullptr || c->work_bytes < kAacWorkBytes) {
     c->status = kAacNoMemory;
-  } else if (AdtsFrequencyIndex(c->sample_rate) < 0 || c->in_channels != 1 ||
+  } else if (adts_frequency_index(c->sample_rate) < 0 || c->in_channels != 1 ||
              c->out_channels != 1 || c->transport != 't' || c->extension_mode != 0 ||
              c->option_crc != 0 || c->option_header != 1) {
     c->status = kAacUnsupported;
@@ -70,17 +70,17 @@ int32_t Setup(AacEncoderConfig* c) {
   return c->status;
 }
 
-int32_t Open(AacEncoderConfig* c) {
+int32_t encoder_open(AacEncoderConfig* c) {
   if (c->status != kAacOk) return c->status;
   VO_CODEC_INIT_USERDATA user{VO_IMF_USERMEMOPERATOR, &MemoryOperator, 0, 0};
   VO_HANDLE handle = nullptr;
-  if (CoreApi().Init(&handle, VO_AUDIO_CodingAAC, &user) != VO_ERR_NONE) {
+  if (core_api().Init(&handle, VO_AUDIO_CodingAAC, &user) != VO_ERR_NONE) {
     c->status = Arena.used >= Arena.size ? kAacNoMemory : kAacOpenFailed;
     return c->status;
   }
   AACENC_PARAM param{c->core_sample_rate, c->bit_rate, static_cast<short>(c->in_channels), 0};
-  if (CoreApi().SetParam(handle, VO_PID_AAC_ENCPARAM, &param) != VO_ERR_NONE) {
-    CoreApi().Uninit(handle);
+  if (core_api().SetParam(handle, VO_PID_AAC_ENCPARAM, &param) != VO_ERR_NONE) {
+    core_api().Uninit(handle);
     c->status = kAacOpenFailed;
     return c->status;
   }
@@ -88,7 +88,7 @@ int32_t Open(AacEncoderConfig* c) {
   return c->status;
 }
 
-int32_t Encode(AacEncoderConfig* c) {
+int32_t encoder_encode(AacEncoderConfig* c) {
   c->out_bits = 0;
   if (c->core == nullptr || c->out_capacity <= kAdtsHeaderBytes) {
     c->status = kAacEncodeFailed;
@@ -98,28 +98,28 @@ int32_t Encode(AacEncoderConfig* c) {
   VO_CODECBUFFER out{c->out_buffer + kAdtsHeaderBytes,
                      static_cast<VO_U32>(c->out_capacity - kAdtsHeaderBytes), 0};
   VO_AUDIO_OUTPUTINFO info{};
-  if (CoreApi().SetInputData(c->core, &in) != VO_ERR_NONE ||
-      CoreApi().GetOutputData(c->core, &out, &info) != VO_ERR_NONE || out.Length == 0) {
+  if (core_api().SetInputData(c->core, &in) != VO_ERR_NONE ||
+      core_api().GetOutputData(c->core, &out, &info) != VO_ERR_NONE || out.Length == 0) {
     c->status = kAacEncodeFailed;
     return c->status;
   }
   const size_t frame = kAdtsHeaderBytes + out.Length;
-  WriteAdtsHeader(c->out_buffer, AdtsFrequencyIndex(c->sample_rate), c->out_channels, frame);
+  write_adts_header(c->out_buffer, adts_frequency_index(c->sample_rate), c->out_channels, frame);
   c->out_bits = static_cast<int32_t>(frame * 8);
   c->status = kAacOk;
   return c->status;
 }
 
-void Close(AacEncoderConfig* c) {
-  if (c->core != nullptr) CoreApi().Uninit(c->core);
+void encoder_close(AacEncoderConfig* c) {
+  if (c->core != nullptr) core_api().Uninit(c->core);
   c->core = nullptr;
   Arena = WorkArena{};
 }
 
 }  // namespace
 
-const AacEncoderApi& VoAacEncoder() {
-  static const AacEncoderApi api{Setup, Open, Encode, Close};
+const AacEncoderApi& vo_aac_encoder() {
+  static const AacEncoderApi api{encoder_setup, encoder_open, encoder_encode, encoder_close};
   return api;
 }
 

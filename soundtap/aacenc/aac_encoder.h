@@ -49,7 +49,7 @@ struct AacEncoderApi {
 };
 
 // The encoder built on the VisualOn AAC library.
-const AacEncoderApi& VoAacEncoder();
+const AacEncoderApi& vo_aac_encoder();
 
 }  // namespace soundtap
 

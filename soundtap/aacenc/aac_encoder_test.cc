@@ -32,56 +32,56 @@ struct Block {
 TEST(AacEncoder, SetupWantsTheWholeWorkBlock) {
   Block b(48000, 128000);
   b.c.work_bytes = kAacWorkBytes - 1;
-  EXPECT_EQ(VoAacEncoder().setup(&b.c), kAacNoMemory);
+  EXPECT_EQ(vo_aac_encoder().setup(&b.c), kAacNoMemory);
   b.c.work_memory = nullptr;
   b.c.work_bytes = kAacWorkBytes;
-  EXPECT_EQ(VoAacEncoder().setup(&b.c), kAacNoMemory);
+  EXPECT_EQ(vo_aac_encoder().setup(&b.c), kAacNoMemory);
 }
 
 TEST(AacEncoder, SetupRefusesWhatItCannotProduce) {
   Block rate(47000, 128000);
-  EXPECT_EQ(VoAacEncoder().setup(&rate.c), kAacUnsupported);
+  EXPECT_EQ(vo_aac_encoder().setup(&rate.c), kAacUnsupported);
   Block latm(48000, 128000);
   latm.c.transport = 'l';
-  EXPECT_EQ(VoAacEncoder().setup(&latm.c), kAacUnsupported);
+  EXPECT_EQ(vo_aac_encoder().setup(&latm.c), kAacUnsupported);
   Block sbr(48000, 128000);
   sbr.c.extension_mode = 1;
-  EXPECT_EQ(VoAacEncoder().setup(&sbr.c), kAacUnsupported);
+  EXPECT_EQ(vo_aac_encoder().setup(&sbr.c), kAacUnsupported);
   Block stereo(48000, 128000);
   stereo.c.out_channels = 2;
-  EXPECT_EQ(VoAacEncoder().setup(&stereo.c), kAacUnsupported);
+  EXPECT_EQ(vo_aac_encoder().setup(&stereo.c), kAacUnsupported);
 }
 
 TEST(AacEncoder, OpenIsRefusedAfterAFailedSetup) {
   Block b(48000, 128000);
   b.c.work_bytes = 10;
-  VoAacEncoder().setup(&b.c);
-  EXPECT_EQ(VoAacEncoder().open(&b.c), kAacNoMemory);
+  vo_aac_encoder().setup(&b.c);
+  EXPECT_EQ(vo_aac_encoder().open(&b.c), kAacNoMemory);
   EXPECT_EQ(b.c.core, nullptr);
 }
 
 TEST(AacEncoder, EncodesOneAdtsFrameInsideTheWorkBlock) {
   for (int32_t rate : {48000, 16000}) {
     Block b(rate, 64000);
-    ASSERT_EQ(VoAacEncoder().setup(&b.c), kAacOk);
+    ASSERT_EQ(vo_aac_encoder().setup(&b.c), kAacOk);
     EXPECT_EQ(b.c.requested_bit_rate, 64000);
-    ASSERT_EQ(VoAacEncoder().open(&b.c), kAacOk) << rate;
+    ASSERT_EQ(vo_aac_encoder().open(&b.c), kAacOk) << rate;
     const auto* core = static_cast<const uint8_t*>(b.c.core);
     EXPECT_TRUE(core >= b.work.data() && core < b.work.data() + b.work.size());
     for (int frame = 0; frame < 5; ++frame) {
       for (int i = 0; i < kAacFrameSamples; ++i) {
         b.in[i] = static_cast<int16_t>(8000 * sin(2 * M_PI * 1000 * (frame * 1024 + i) / rate));
       }
-      ASSERT_EQ(VoAacEncoder().encode(&b.c), kAacOk);
+      ASSERT_EQ(vo_aac_encoder().encode(&b.c), kAacOk);
       ASSERT_GT(b.c.out_bits, 8 * 7);
       ASSERT_EQ(b.c.out_bits % 8, 0);
       const unsigned len = ((b.out[3] & 3u) << 11) | (b.out[4] << 3) | (b.out[5] >> 5);
       EXPECT_EQ(len * 8, static_cast<unsigned>(b.c.out_bits));
       EXPECT_EQ(b.out[0], 0xFF);
       EXPECT_EQ(b.out[1], 0xF9);
-      EXPECT_EQ((b.out[2] >> 2) & 0xF, AdtsFrequencyIndex(rate));
+      EXPECT_EQ((b.out[2] >> 2) & 0xF, adts_frequency_index(rate));
     }
-    VoAacEncoder().close(&b.c);
+    vo_aac_encoder().close(&b.c);
     EXPECT_EQ(b.c.core, nullptr);
   }
 }

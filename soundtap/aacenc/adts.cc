@@ -9,14 +9,14 @@ constexpr int kProfileLc = 1;                // audio object type 2, minus one
 constexpr unsigned kBufferFullness = 0x7FF;  // variable bit rate
 }  // namespace
 
-int AdtsFrequencyIndex(int32_t sample_rate) {
+int adts_frequency_index(int32_t sample_rate) {
   for (size_t i = 0; i < sizeof(kFrequencies) / sizeof(kFrequencies[0]); ++i) {
     if (kFrequencies[i] == sample_rate) return static_cast<int>(i);
   }
   return -1;
 }
 
-void WriteAdtsHeader(uint8_t* out, int frequency_index, int channels, size_t frame_bytes) {
+void write_adts_header(uint8_t* out, int frequency_index, int channels, size_t frame_bytes) {
   const unsigned len = static_cast<unsigned>(frame_bytes) & 0x1FFF;
   const unsigned ch = static_cast<unsigned>(channels) & 7;
   out[0] = 0xFF;                 // sync word 0xFFF ...

@@ -11,10 +11,10 @@ namespace soundtap {
 constexpr size_t kAdtsHeaderBytes = 7;
 
 // Index of sample_rate in the ADTS sampling-frequency table, or -1.
-int AdtsFrequencyIndex(int32_t sample_rate);
+int adts_frequency_index(int32_t sample_rate);
 
 // Writes the header of a frame of frame_bytes bytes (header included) into out.
-void WriteAdtsHeader(uint8_t* out, int frequency_index, int channels, size_t frame_bytes);
+void write_adts_header(uint8_t* out, int frequency_index, int channels, size_t frame_bytes);
 
 }  // namespace soundtap
 

@@ -1,7 +1,7 @@
-// The virtual camera behind the device seam on a host: answers platform::sim_backend from the
-// state, optics and scene in its folder. The lens board's expander is the one device on the
-// I2C bus; every write to it is logged.
-#include "imagelib/platform/sim_backend.h"
+// The virtual camera behind the device seam on a host: answers the seam's requests
+// (imagelib/platform/sim_backend.h) from the state, optics and scene in its folder. The lens
+// board's expander is the one device on the I2C bus; every write to it is logged.
+#include "testbed/vcam/sim_backend.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -44,13 +44,10 @@ class VirtualCamera final : public platform::SimBackend {
 };
 
 }  // namespace
-}  // namespace vcam
 
-namespace platform {
-
-SimBackend& sim_backend() {
-  static vcam::VirtualCamera camera;
+platform::SimBackend& virtual_camera() {
+  static VirtualCamera camera;
   return camera;
 }
 
-}  // namespace platform
+}  // namespace vcam

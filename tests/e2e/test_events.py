@@ -4,7 +4,9 @@ written into /run/camera-state by a shell command reach pull points and push con
 Initialized then Changed messages, queued per subscription; termination times, filters,
 ownership and the third-party client's view."""
 import json
+import socket
 import subprocess
+import sys
 import time
 from datetime import datetime, timedelta, timezone
 
@@ -14,7 +16,7 @@ from camera import in_lan, wait_for
 from events_rig import (
     PORT, CAMERA, EVENTS_WSDL, CONCRETE, ALARM, CELL, INVALID_THING, WITHIN, set_state, Nvtd,
     read_answer, call, create_pull_point, sid_header, pull, pulled, unsubscribe, renew, stamp,
-    span, messages, Consumer, subscribe)
+    span, messages, Consumer, subscribe, envelope, WSNT, filter_element)
 from onvif_client import onvif_library
 from onvif_soap import security
 from onvif_validate import validate
@@ -123,7 +125,8 @@ def test_a_dead_push_consumer_does_not_delay_a_live_one(nvtd):
 
 @pytest.mark.parametrize("termination,seconds", [
     ("PT30S", 30), ("PT2M", 120), (None, 60), ("PT1H", 600), ("P1D", 600),
-    ("PT2147483647S", 600), ("absolute+02:00", 120), ("PT1X", None), ("PT0S", None)])
+    ("PT2147483647S", 600), ("P100Y", 600), ("P333333333331Y", 600), ("absolute+02:00", 120),
+    ("PT1X", None), ("PT0S", None), ("-P333333333331Y", None)])
 def test_initial_termination_times(nvtd, termination, seconds):
     if termination == "absolute+02:00":
         at = datetime.now(timezone(timedelta(hours=2))) + timedelta(seconds=120)
@@ -232,3 +235,105 @@ def test_onvif_client_library_pull_point_sees_the_changes(nvtd):
         if proc.poll() is None:
             proc.kill()
             proc.wait()
+
+
+NOBODY = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
+# Sends each request (a JSON list of texts on standard input) on its own connection, in turn;
+# prints the answers as a JSON list.
+SENDER = """
+import json, socket, sys
+out = []
+for request in json.load(sys.stdin):
+    with socket.create_connection((sys.argv[1], int(sys.argv[2])), timeout=10) as s:
+        s.sendall(request.encode())
+        s.shutdown(socket.SHUT_WR)
+        out.append(b"".join(iter(lambda: s.recv(65536), b"")).decode(errors="replace"))
+print(json.dumps(out))
+"""
+
+
+def attack(*bodies, bare=False):
+    """Sends (body, action[, header]) requests as the user-level account eve, from an
+    unprivileged process on the LAN side; their answers. A bare body goes without the
+    envelope, its token behind it."""
+    requests = []
+    for body, action, *header in bodies:
+        token = security("eve", "eve-pass")[len("<s:Header>"):-len("</s:Header>")]
+        data = (body + token if bare else envelope(body, token + "".join(header))).encode()
+        requests.append("POST /onvif/events_service HTTP/1.1\r\nHost: %s\r\nContent-Length: %d"
+                        "\r\nContent-Type: application/soap+xml; action=\"%s\"\r\n\r\n%s"
+                        % (CAMERA, len(data), action, data.decode()))
+    run = subprocess.run(in_lan(NOBODY + [sys.executable, "-c", SENDER, CAMERA, str(PORT)]),
+                         input=json.dumps(requests), capture_output=True, text=True, timeout=120)
+    assert run.returncode == 0, run.stderr
+    return [answer.partition("\r\n\r\n")[2] for answer in json.loads(run.stdout)]
+
+
+def subscribe_body(address, expression=None):
+    return ("<wsnt:Subscribe><wsnt:ConsumerReference><a:Address>%s</a:Address>"
+            "</wsnt:ConsumerReference>%s</wsnt:Subscribe>"
+            % (address, filter_element(*expression).replace("tev:", "wsnt:") if expression
+               else ""), WSNT + "/NotificationProducer/SubscribeRequest")
+
+
+SYNC = ("<tev:SetSynchronizationPoint/>",
+        EVENTS_WSDL + "/PullPointSubscription/SetSynchronizationPointRequest")
+
+
+@pytest.fixture
+def eve(tmp_path):
+    server = Nvtd(tmp_path, (("eve", "eve-pass", "user"),))
+    yield server
+    server.stop()
+
+
+def test_push_consumers_the_camera_must_not_reach_are_refused(eve, tmp_path):
+    # Something of the camera's own listens on loopback: it must never hear from nvtd.
+    with socket.socket() as own:
+        own.bind(("127.0.0.1", 0))
+        own.listen(8)
+        port = own.getsockname()[1]
+        refused = [
+            "http://127.0.0.1:%d/x HTTP/1.1\r\nX-Injected: yes\r\nX-More: 1" % port,
+            "http://10.99.0.1:%d/x HTTP/1.1\r\nX-Injected: yes" % port,
+            "http://localhost:%d/x" % port, "http://0.0.0.0:%d/x" % port,
+            "http://224.0.0.1:%d/x" % port, "http://%s:%d/onvif/device_service" % (CAMERA, PORT)]
+        answers = attack(*[subscribe_body(address) for address in refused],
+                         SYNC + (sid_header(0),))
+        assert "SetSynchronizationPointResponse" not in answers[-1]
+        for address, answer in zip(refused, answers):
+            assert "<wsnt:SubscribeCreationFailedFault>" in answer, (address, answer)
+            assert "SOAP-ENV:Sender" in answer and "SubscribeResponse" not in answer, address
+        own.settimeout(2)
+        with pytest.raises(socket.timeout):
+            own.accept()
+    assert "consumer address refused" in eve.log()
+    validate(tmp_path, answers[0])
+
+
+def test_a_push_subscription_keeps_its_pace_under_synchronization_points(eve):
+    consumer = Consumer()
+    try:
+        answer = attack(subscribe_body(consumer.address, (ALARM,)))[0]
+        assert "SubscribeResponse" in answer, answer
+        sid = int(answer.split("SubscriptionId")[1].split(">")[1].split("<")[0])
+        answers = attack(*[SYNC + (sid_header(sid),)] * 40)
+        assert all("SetSynchronizationPointResponse" in a for a in answers)
+        # 41 Initialized messages in all: none lost, but never more than the pace allows.
+        assert wait_for(lambda: len(consumer.posts) >= 41, timeout=20), len(consumer.posts)
+        times = [t for t, _, _ in consumer.posts]
+        most = max(sum(1 for t in times if start <= t < start + 1.0) for start in times)
+        assert most <= 10 + 10 + 1, most  # the burst, one second's rate, and the edge
+    finally:
+        consumer.close()
+
+
+def test_a_topic_expression_without_an_opening_bracket_is_read_not_fatal(eve):
+    # The element reader takes a name without "<" ahead of it; the filter's tag once went
+    # from "no '<' found" into an uncaught exception that ended nvtd.
+    body = ('wsnt:TopicExpression Dialect="http://www.onvif.org/ver10/tev/topicExpression/'
+            'ConcreteSet">tns1:VideoSource/MotionAlarm</wsnt:TopicExpression>')
+    answer = attack((body, EVENTS_WSDL + "/EventPortType/CreatePullPointSubscriptionRequest"),
+                    bare=True)[0]
+    assert "CreatePullPointSubscriptionResponse" in answer, answer
+    assert eve.proc.poll() is None

@@ -61,7 +61,7 @@ def M(local, inner="", **kw):
 
 MID = "<a:MessageID>urn:uuid:wire-1</a:MessageID>"
 PULL = "<tev:Timeout>PT1S</tev:Timeout><tev:MessageLimit>5</tev:MessageLimit>"
-SUB = "<wsnt:ConsumerReference><a:Address>http://127.0.0.1:9/onvif/notify</a:Address>" \
+SUB = "<wsnt:ConsumerReference><a:Address>http://10.99.0.1:9/onvif/notify</a:Address>" \
       "</wsnt:ConsumerReference><wsnt:InitialTerminationTime>PT60S</wsnt:InitialTerminationTime>"
 RENEW = "<wsnt:TerminationTime>PT60S</wsnt:TerminationTime>"
 WIRE = "<trt:ProfileToken>wire</trt:ProfileToken>"

@@ -1,6 +1,6 @@
-// The device seam on a host: a virtual camera (platform::sim_backend). "/dev/iav" delivers the
-// statistics reports it builds; "/dev/i2c-0" reaches the devices that answer on its bus. Pacing
-// waits advance its clock and take real time when it says so.
+// The device seam on a host: the registered virtual camera (platform/sim_backend.h). "/dev/iav"
+// delivers the statistics reports it builds; "/dev/i2c-0" reaches the devices that answer on its
+// bus. Pacing waits advance its clock and take real time when it says so.
 #include "imagelib/platform/device.h"
 
 #include <fcntl.h>
@@ -18,6 +18,27 @@
 namespace platform {
 
 namespace {
+
+// What the seam has while no virtual camera is registered: no device, nothing on the bus.
+class NoCamera final : public SimBackend {
+ public:
+  bool has_iav() override { return false; }
+  bool has_i2c() override { return false; }
+  void next_statistics(uint8_t*, uint8_t*) override {}
+  bool i2c_answers(long) override { return false; }
+  void i2c_write(long, uint8_t, uint8_t) override {}
+  bool pace(unsigned long) override { return true; }
+};
+
+SimBackend*& registered() {
+  static NoCamera none;
+  static SimBackend* backend = &none;
+  return backend;
+}
+
+SimBackend& sim_backend() {
+  return *registered();
+}
 
 enum class Kind { kIav, kI2c };
 struct VirtualDevice {
@@ -67,6 +88,10 @@ int i2c_control(VirtualDevice* device, unsigned long request, void* argument) {
 }
 
 }  // namespace
+
+void register_sim_backend(SimBackend& backend) {
+  registered() = &backend;
+}
 
 int device_open(const char* path, int flags) {
   const bool iav = std::strcmp(path, "/dev/iav") == 0;

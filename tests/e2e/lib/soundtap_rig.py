@@ -119,6 +119,10 @@ class Soundtap:
                 c.kill()
             c.wait()
         if self.proc and self.proc.poll() is None:
+            if self.wrap:  # the daemon is strace's child: strace alone would leave it running
+                with open("/proc/%d/task/%d/children" % ((self.proc.pid,) * 2)) as f:
+                    for child in f.read().split():
+                        os.kill(int(child), signal.SIGTERM)
             self.proc.send_signal(signal.SIGTERM)
             try:
                 self.proc.wait(timeout=10)
