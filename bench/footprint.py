@@ -37,6 +37,7 @@ EMULATOR = emulator_of(BUILD)
 os.environ.update(CAMERA_BUILD_DIR=BUILD, CAMERA_SOURCE_DIR=SOURCE, CAMERA_EMULATOR=EMULATOR)
 if EMULATOR:
     os.environ["QEMU_GUEST_BASE"] = hex(GUEST_BASE)
+sys.path.insert(0, os.path.join(SOURCE, "testbed"))
 sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e", "lib"))
 from camera import program, wait_for, write_accounts  # noqa: E402
 from nvtd_relay import http_exchange, soap_post  # noqa: E402

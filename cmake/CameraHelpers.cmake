@@ -8,14 +8,19 @@ function(camera_add_test name)
     return()
   endif()
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   # gtest_discover_tests passes properties on as a flat list, so a test gets one label:
   # "unit", or the one given (e.g. "tsan").
   set(label unit)
   if(T_LABELS)
     list(GET T_LABELS 0 label)
   endif()
+  # A build that runs only one label's tests (CAMERA_TEST_LABEL: the ThreadSanitizer build's
+  # "tsan") does not build the others.
+  if(CAMERA_TEST_LABEL AND NOT label STREQUAL CAMERA_TEST_LABEL)
+    return()
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT 120 LABELS ${label})
 endfunction()
@@ -55,13 +60,18 @@ endfunction()
 
 # camera_add_fuzzer(NAME SOURCES f_fuzz.cc ... LIBS lib ...)
 # A libFuzzer target (CAMERA_FUZZ=ON, clang); CTest runs it briefly inside the camera
-# sandbox, since fuzzed requests reach handlers that change the system.
+# sandbox, since fuzzed requests reach handlers that change the system. Target "fuzzers"
+# builds them all and only what they need (the fuzz build preset builds nothing else).
 function(camera_add_fuzzer name)
   if(NOT CAMERA_FUZZ)
     return()
   endif()
   cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${F_SOURCES})
+  if(NOT TARGET fuzzers)
+    add_custom_target(fuzzers)
+  endif()
+  add_dependencies(fuzzers ${name})
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${F_LIBS})

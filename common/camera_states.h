@@ -24,4 +24,11 @@ inline constexpr char kMotion[] = "motion";
 inline constexpr char kTrue[] = "true";
 inline constexpr char kFalse[] = "false";
 
+// The tamper states: motiond's decisions (kTrue or kFalse, as "motion"); nvtd's tamper topics
+// of the video source follow them.
+inline constexpr char kImageTooDark[] = "image-too-dark";
+inline constexpr char kImageTooBright[] = "image-too-bright";
+inline constexpr char kImageTooBlurry[] = "image-too-blurry";
+inline constexpr char kGlobalSceneChange[] = "global-scene-change";
+
 }  // namespace camera_state

@@ -4,6 +4,7 @@
 #include <syslog.h>
 #include <time.h>
 
+#include <array>
 #include <cstdio>
 #include <vector>
 
@@ -20,33 +21,61 @@ const char* text_of(bool motion) {
   return motion ? camera_state::kTrue : camera_state::kFalse;
 }
 
-// The state the file should say, and what it says.
+// The state a file should say, and what it says.
 struct Written {
   bool wanted = false;
   bool known = false;    // the file says wanted
   bool failing = false;  // the last write failed (logged once, retried every sample)
 };
 
-void publish(Effects& fx, Written* w) {
+// The motion state and the tamper states (kind -1: motion).
+struct Outputs {
+  Written motion;
+  std::array<Written, kTamperKinds> tamper;
+};
+
+void publish(Effects& fx, int kind, Written* w) {
   if (w->known) return;
-  if (fx.write_motion(w->wanted) == 0) {
+  const int rc = kind < 0 ? fx.write_motion(w->wanted) : fx.write_tamper(kind, w->wanted);
+  if (rc == 0) {
     w->known = true;
     w->failing = false;
   } else if (!w->failing) {
     w->failing = true;
-    fx.log(LOG_WARNING, std::string("cannot write the motion state ") + text_of(w->wanted));
+    fx.log(LOG_WARNING, std::string("cannot write the ") +
+                            (kind < 0 ? "motion" : tamper_state_name(kind)) + " state " +
+                            text_of(w->wanted));
   }
 }
 
-void sample(const Options& o, Effects& fx, Detector* d, Written* w, const uint8_t* cfa,
+void publish_all(Effects& fx, Outputs* out) {
+  publish(fx, -1, &out->motion);
+  for (int kind = 0; kind < kTamperKinds; ++kind) publish(fx, kind, &out->tamper[kind]);
+}
+
+void want(Written* w, bool value) {
+  w->wanted = value;
+  w->known = false;
+}
+
+void sample(const Options& o, Effects& fx, Detector* d, Tamper* t, Outputs* out, const uint8_t* cfa,
             bool day_night_switch, int64_t now) {
   Tiles tiles;
+  Sharpness sharpness;
   if (!ae_tiles(cfa, &tiles)) return;
+  const bool textured = af_sharpness(cfa, &sharpness);
   const int interval = 1000 / o.rate;
   const Step step = detect(d, o.settings, tiles, now, interval, day_night_switch);
+  TamperStep tamper;
+  if (textured) tamper = watch(t, tiles, sharpness, now, interval, day_night_switch);
+  fx.sampled(now, step, tamper);
+  for (int kind = 0; kind < kTamperKinds; ++kind) {
+    if (!tamper.changed[kind]) continue;
+    want(&out->tamper[kind], tamper.raised[kind]);
+    fx.log(LOG_INFO, std::string(tamper_state_name(kind)) + " " + text_of(tamper.raised[kind]));
+  }
   if (!step.changed) return;
-  w->wanted = step.motion;
-  w->known = false;
+  want(&out->motion, step.motion);
   fx.log(LOG_INFO, step.motion ? "motion" : "no motion");
   if (o.verbose > 0) {
     fx.print(std::string("motion ") + text_of(step.motion) + " at " + std::to_string(now) +
@@ -67,6 +96,9 @@ class SystemEffects : public Effects {
   }
   int write_motion(bool motion) override {
     return camera_state::write(camera_state::kDirectory, camera_state::kMotion, text_of(motion));
+  }
+  int write_tamper(int kind, bool raised) override {
+    return camera_state::write(camera_state::kDirectory, tamper_state_name(kind), text_of(raised));
   }
   void log(int priority, const std::string& text) override { syslog(priority, "%s", text.c_str()); }
   void print(const std::string& text) override {
@@ -90,6 +122,15 @@ class SystemEffects : public Effects {
 
 }  // namespace
 
+bool af_sharpness(const uint8_t* cfa, Sharpness* sharpness) {
+  using namespace imagelib;
+  if (cfa[kHdrAfColumns] != 16 || cfa[kHdrAfRows] != 16) return false;
+  for (int i = 0; i < kAfTiles; ++i) {
+    (*sharpness)[i] = get_le16(cfa + kCfaAfOffset + i * kAfTileBytes + 4);
+  }
+  return true;
+}
+
 bool ae_tiles(const uint8_t* cfa, Tiles* tiles) {
   using namespace imagelib;
   if (cfa[kHdrAeColumns] != kColumns || cfa[kHdrAeRows] != kRows) return false;
@@ -98,9 +139,10 @@ bool ae_tiles(const uint8_t* cfa, Tiles* tiles) {
 }
 
 void run(const Options& o, Effects& fx) {
-  Written written;
-  publish(fx, &written);
+  Outputs out;
+  publish_all(fx, &out);
   Detector detector;
+  Tamper tamper;
   std::vector<uint8_t> rgb(imagelib::kRgbResultSize), cfa(imagelib::kCfaResultSize);
   std::string day_night = fx.day_night();
   bool failing = false;
@@ -114,19 +156,19 @@ void run(const Options& o, Effects& fx) {
     } else {
       failing = false;
       const std::string mode = fx.day_night();
-      sample(o, fx, &detector, &written, cfa.data(), mode != day_night, now);
+      sample(o, fx, &detector, &tamper, &out, cfa.data(), mode != day_night, now);
       day_night = mode;
     }
-    publish(fx, &written);
+    publish_all(fx, &out);
     next += period;
     if (next < now) next = now + period;  // fell behind: no burst of samples
     fx.wait_until_ms(next);
   }
-  if (written.wanted) {
-    written.wanted = false;
-    written.known = false;
-    publish(fx, &written);
+  if (out.motion.wanted) want(&out.motion, false);
+  for (Written& w : out.tamper) {
+    if (w.wanted) want(&w, false);
   }
+  publish_all(fx, &out);
 }
 
 int motiond_main(int argc, char** argv) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,7 +14,8 @@
 namespace motiond {
 namespace {
 
-// A still scene with a 3 x 2 patch of brighter tiles in samples [patch_from, patch_to);
+// A still scene with a 3 x 2 patch of brighter tiles in samples [patch_from, patch_to), moving
+// a column a sample between columns 2 and 7 (one that holds still is a step, not motion);
 // everything the loop does, as short strings ("write true", "write! false" when it fails).
 struct Script : Effects {
   int samples = 30, patch_from = -1, patch_to = -1, night_from = -1, slow_sample = -1;
@@ -28,10 +30,11 @@ struct Script : Effects {
     if (failed_reads.count(sample) != 0) return -1;
     cfa[imagelib::kHdrAeColumns] = kColumns;
     cfa[imagelib::kHdrAeRows] = kRows;
+    const int left = 2 + std::abs((sample - patch_from) % 10 - 5);
     for (int i = 0; i < kTiles; ++i) {
       const int c = i % kColumns, r = i / kColumns;
       const bool lit =
-          sample >= patch_from && sample < patch_to && c >= 4 && c < 7 && r >= 3 && r < 5;
+          sample >= patch_from && sample < patch_to && c >= left && c < left + 3 && r >= 3 && r < 5;
       imagelib::put_le16(cfa + imagelib::kCfaAeOffset + i * imagelib::kAeTileBytes,
                          static_cast<uint16_t>((lit ? 200 : 120) * 64 + i * 7 % 64));
     }
@@ -58,7 +61,8 @@ struct Script : Effects {
   bool stop_requested() override { return sample >= samples; }
 };
 
-// The first second only learns the scene; the on and off delays are 200 ms and 2 s.
+// The first second only learns the scene; a group is motion once followed over two samples
+// (found at 3200 ms, its tiles standing out since 3000), the off delay is 2 s.
 TEST(MotiondLoop, Scripts) {
   const struct {
     void (*script)(Script&);
@@ -67,11 +71,11 @@ TEST(MotiondLoop, Scripts) {
       // A still scene; a sample that falls behind starts a new beat instead of a burst.
       {[](Script& s) { s.slow_sample = 2; }, {"write false"}},
       {[](Script& s) { s.patch_from = 10, s.patch_to = 15; },
-       {"write false", "log6 motion", "print motion true at 3200 ms\n", "write true",
+       {"write false", "log6 motion", "print motion true at 3400 ms\n", "write true",
         "log6 no motion", "print motion false at 6000 ms\n", "write false"}},
       // Motion at the stop is taken back.
       {[](Script& s) { s.patch_from = 10, s.patch_to = 30; },
-       {"write false", "log6 motion", "print motion true at 3200 ms\n", "write true",
+       {"write false", "log6 motion", "print motion true at 3400 ms\n", "write true",
         "write false"}},
       // A failed write is logged once and retried every sample.
       {[](Script& s) { s.failed_writes = 3, s.samples = 3; },

@@ -1,6 +1,7 @@
 // The motion decision over the 12 x 8 auto-exposure tiles of each frame: tiles relative to the
 // frame's median luma, a background and a noise level per tile, a whole-scene guard, quiet
-// windows, the largest group of adjacent active tiles and the on/off delays. Pure: no clock.
+// windows, steps that hold still taken as background, groups of adjacent tiles followed from
+// sample to sample, and the on/off delays. Pure: no clock.
 #pragma once
 
 #include <array>
@@ -30,8 +31,15 @@ struct Settings {
 
 struct Detector {
   std::array<float, kTiles> background{};
-  std::array<float, kTiles> noise{};        // mean deviation from the background
-  std::array<int32_t, kTiles> moving_ms{};  // how long each tile has been active
+  std::array<float, kTiles> noise{};         // mean deviation from the background
+  std::array<int32_t, kTiles> moving_ms{};   // how long each tile has stood out
+  std::array<float, kTiles> still_value{};   // each tile's value when it last changed
+  std::array<int64_t, kTiles> changed_ms{};  // and when that was
+  std::array<int8_t, kTiles> last_sign{};    // -1/+1: the tile stood out in the last sample
+  Cells last_group{};                        // the last sample's followed group
+  int followed = 0;                          // samples the group has been followed
+  int gap = 0;                               // samples it has been missing
+  bool group_moving = false;                 // and whether it moved in the last one
   bool learnt = false;
   float last_median = 0;
   int64_t quiet_until_ms = 0;
@@ -44,9 +52,12 @@ struct Detector {
 struct Step {
   bool motion = false;
   bool changed = false;
-  int active = 0;      // active tiles
-  int largest = 0;     // the largest group of adjacent ones
-  bool quiet = false;  // learning only: the scene changed whole, or a switch was announced
+  int active = 0;       // active tiles
+  int largest = 0;      // the largest group of adjacent tiles that stand out (with evidence)
+  bool moving = false;  // that group follows the last sample's and changed since it began
+  bool front = false;   // it reaches across the picture: a front of light or shadow
+  int absorbed = 0;     // tiles taken as background because they stopped changing
+  bool quiet = false;   // learning only: the scene changed whole, or a switch was announced
 };
 
 // Takes one frame, sampled at now_ms, interval_ms after the last; day_night_switch tells that

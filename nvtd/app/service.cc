@@ -11,6 +11,7 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -105,6 +106,9 @@ void install_signal_handlers() {
 
 int run_nvtd(int argc, const char* const* argv, const ServiceWiring& wiring) {
   Config settings;  // a CGI program takes the defaults
+  // Nothing nvtd or the commands it runs create is writable by group or others, whatever mask
+  // it was started with (a stricter one is kept); the relay FIFOs get their modes explicitly.
+  umask(umask(0) | 022);
   openlog("nvtd", LOG_CONS, LOG_USER);
   RelayState relay;
   bool cgi = getenv("REQUEST_METHOD") != nullptr;

@@ -63,8 +63,16 @@ bool date_time_valid(const RequestedDateTime& r) {
          r.day <= 31 && r.daylight != -1;
 }
 
+// Not time(): that reads the kernel's copy of the seconds, which is updated at the next tick
+// and so can still show the second before for a while after it turned.
+std::time_t clock_seconds_now() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return now.tv_sec;
+}
+
 HandlerOutcome handle_get_system_date_and_time(const Request&, Reply& reply) {
-  std::time_t now = std::time(nullptr);
+  std::time_t now = clock_seconds_now();
   // The zone may have been changed since the last request: its rules are read afresh when
   // the zone file changed (the C library's rules too).
   bool reread = false;

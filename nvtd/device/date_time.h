@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,9 @@ RequestedDateTime read_requested_date_time(std::string_view body);
 // Hour 0..23, minute and second 0..59, year from 1900, month 1..12, day 1..31 (not checked
 // against the month) and a daylight-saving choice of true or false.
 bool date_time_valid(const RequestedDateTime& requested);
+
+// The system clock's whole seconds now, never behind a reading of the clock taken before.
+std::time_t clock_seconds_now();
 
 // GetSystemDateAndTime (open, plain). A zone file that cannot be read gives an empty TZ.
 HandlerOutcome handle_get_system_date_and_time(const Request& request, Reply& reply);

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "nvtd/core/output_capture_test_util.h"
@@ -98,6 +101,24 @@ std::string date_time(const std::string& hour, const std::string& minute, const 
 
 bool valid(const std::string& body) {
   return date_time_valid(read_requested_date_time(body));
+}
+
+// A client that reads its clock, then asks for the camera's, must not get an earlier second.
+// The reads go on from 20 ms before a turn of the second to 20 ms after it (two ticks at the
+// slowest tick rate), at two turns: a clock copied at each tick lags there.
+TEST(SystemDateTime, TheClockIsNeverBehindAnEarlierRead) {
+  int behind = 0;
+  for (int turn = 0; turn < 2; ++turn) {
+    timespec before{};
+    clock_gettime(CLOCK_REALTIME, &before);
+    const std::time_t start = before.tv_sec;
+    std::this_thread::sleep_for(std::chrono::nanoseconds(980'000'000 - before.tv_nsec));
+    while (before.tv_sec == start || (before.tv_sec == start + 1 && before.tv_nsec < 20'000'000)) {
+      clock_gettime(CLOCK_REALTIME, &before);
+      if (clock_seconds_now() < before.tv_sec) ++behind;
+    }
+  }
+  EXPECT_EQ(behind, 0);
 }
 
 TEST(RequestedDateTime, RangesAreChecked) {

@@ -23,7 +23,16 @@ constexpr char kMotionRule[] = "MyMotionDetectorRule";
 constexpr std::array<TopicInfo, kTopicCount> kTopics = {{
     {"VideoSource/MotionAlarm", camera_state::kMotion},
     {"RuleEngine/CellMotionDetector/Motion", camera_state::kMotion},
+    {"VideoSource/ImageTooDark/ImagingService", camera_state::kImageTooDark},
+    {"VideoSource/ImageTooBright/ImagingService", camera_state::kImageTooBright},
+    {"VideoSource/ImageTooBlurry/ImagingService", camera_state::kImageTooBlurry},
+    {"VideoSource/GlobalSceneChange/ImagingService", camera_state::kGlobalSceneChange},
 }};
+
+// The tamper topics: a video source's, with its configuration token as Source and a State.
+bool is_tamper(int topic) {
+  return topic >= kTopicTooDark && topic <= kTopicSceneChange;
+}
 
 std::string simple_item(const char* name, const std::string& value) {
   return std::string("<tt:SimpleItem Name=\"") + name + "\" Value=\"" + value + "\"/>";
@@ -35,18 +44,19 @@ std::string item_description(const char* name, const char* type) {
 
 std::string source_items(int topic) {
   if (topic == kTopicMotionAlarm) return simple_item("Source", kVideoSourceToken);
+  if (is_tamper(topic)) return simple_item("Source", kVideoSourceConfigurationToken);
   return simple_item("VideoSourceConfigurationToken", kVideoSourceConfigurationToken) +
          simple_item("VideoAnalyticsConfigurationToken", kAnalyticsConfigurationToken) +
          simple_item("Rule", kMotionRule);
 }
 
 const char* data_item_name(int topic) {
-  return topic == kTopicMotionAlarm ? "State" : "IsMotion";
+  return topic == kTopicCellMotion ? "IsMotion" : "State";
 }
 
 std::string description(int topic) {
   std::string source =
-      topic == kTopicMotionAlarm
+      topic != kTopicCellMotion
           ? item_description("Source", "tt:ReferenceToken")
           : item_description("VideoSourceConfigurationToken", "tt:ReferenceToken") +
                 item_description("VideoAnalyticsConfigurationToken", "tt:ReferenceToken") +
@@ -133,9 +143,18 @@ std::string message_element(const EventMessage& message) {
 }
 
 std::string topic_set_element() {
+  std::string tamper;
+  for (int topic = kTopicTooDark; topic <= kTopicSceneChange; ++topic) {
+    // "VideoSource/ImageTooDark/ImagingService": <ImageTooDark><ImagingService ...>
+    const std::string path = kTopics[topic].path;
+    const size_t first = path.find('/') + 1, second = path.rfind('/');
+    const std::string name = path.substr(first, second - first), family = path.substr(second + 1);
+    tamper += "<" + name + "><" + family + " wstop:topic=\"true\">" + description(topic) + "</" +
+              family + "></" + name + ">";
+  }
   return "<wstop:TopicSet><tns1:VideoSource><MotionAlarm wstop:topic=\"true\">" +
-         description(kTopicMotionAlarm) +
-         "</MotionAlarm></tns1:VideoSource><tns1:RuleEngine><CellMotionDetector>"
+         description(kTopicMotionAlarm) + "</MotionAlarm>" + tamper +
+         "</tns1:VideoSource><tns1:RuleEngine><CellMotionDetector>"
          "<Motion wstop:topic=\"true\">" +
          description(kTopicCellMotion) +
          "</Motion></CellMotionDetector></tns1:RuleEngine></wstop:TopicSet>";

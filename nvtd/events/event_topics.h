@@ -1,6 +1,8 @@
 // The topics the event service offers and the camera states that raise them: "motion" raises
-// the video source's motion alarm and the cell motion detector's rule. Also the message of one
-// topic (the tt:Message inside a notification) and the topic filter of a subscription request.
+// the video source's motion alarm and the cell motion detector's rule; motiond's tamper states
+// ("image-too-dark", "image-too-bright", "image-too-blurry", "global-scene-change") raise the
+// video source's tamper topics of the imaging service. Also the message of one topic (the
+// tt:Message inside a notification) and the topic filter of a subscription request.
 #pragma once
 
 #include <ctime>
@@ -11,7 +13,15 @@
 
 namespace nvtd {
 
-enum TopicId { kTopicMotionAlarm = 0, kTopicCellMotion = 1, kTopicCount = 2 };
+enum TopicId {
+  kTopicMotionAlarm = 0,
+  kTopicCellMotion = 1,
+  kTopicTooDark = 2,
+  kTopicTooBright = 3,
+  kTopicTooBlurry = 4,
+  kTopicSceneChange = 5,
+  kTopicCount = 6
+};
 
 // A set of topics as bits (1 << TopicId).
 using TopicMask = unsigned;

@@ -30,8 +30,45 @@ TEST(EventTopics, MessagesCarryExactlyTheDescribedItems) {
     std::string sent = message_element(alarm) + message_element(cell);
     EXPECT_NE(sent.find(std::string("SimpleItem Name=\"") + name + "\""), std::string::npos);
   }
-  EXPECT_EQ(topics_of_state("motion"), kAllTopics);
+  EXPECT_EQ(topics_of_state("motion"), 3u);
   EXPECT_EQ(topics_of_state("daynight"), 0u);
+}
+
+TEST(EventTopics, TamperTopicsOfTheImagingService) {
+  struct Case {
+    const char* state;
+    int topic;
+    const char* path;
+  } cases[] = {
+      {"image-too-dark", kTopicTooDark, "VideoSource/ImageTooDark/ImagingService"},
+      {"image-too-bright", kTopicTooBright, "VideoSource/ImageTooBright/ImagingService"},
+      {"image-too-blurry", kTopicTooBlurry, "VideoSource/ImageTooBlurry/ImagingService"},
+      {"global-scene-change", kTopicSceneChange, "VideoSource/GlobalSceneChange/ImagingService"},
+  };
+  const std::string set = topic_set_element();
+  for (const Case& c : cases) {
+    EXPECT_EQ(topics_of_state(c.state), 1u << c.topic) << c.state;
+    EXPECT_STREQ(topic_info(c.topic).path, c.path);
+    const std::string text = message_element(EventMessage{c.topic, true, false, 0});
+    EXPECT_NE(text.find("<tt:Source><tt:SimpleItem Name=\"Source\" Value=\"T-VSConf-00\"/>"
+                        "</tt:Source><tt:Data><tt:SimpleItem Name=\"State\" Value=\"true\"/>"),
+              std::string::npos)
+        << text;
+    // Listed at its place in the set: VideoSource/<Name>/ImagingService.
+    const std::string path = c.path;
+    const std::string name = path.substr(12, path.rfind('/') - 12);
+    EXPECT_NE(set.find("<" + name + "><ImagingService wstop:topic=\"true\"><tt:MessageDescription"),
+              std::string::npos)
+        << name;
+    TopicMask mask = 0;
+    EXPECT_EQ(parse_topic_filter(kConcreteSetDialect, std::string("tns1:") + c.path, "", &mask),
+              FilterResult::kOk);
+    EXPECT_EQ(mask, 1u << c.topic);
+  }
+  TopicMask mask = 0;
+  EXPECT_EQ(parse_topic_filter(kConcreteSetDialect, "tns1:VideoSource//.", "", &mask),
+            FilterResult::kOk);
+  EXPECT_EQ(mask, kAllTopics & ~(1u << kTopicCellMotion));
 }
 
 TEST(EventTopics, Filters) {

@@ -87,7 +87,7 @@ Admission ConnectionPool::admit(UniqueFd fd, std::string peer, long long now_ms)
   Connection c;
   c.fd = std::move(fd);
   c.peer = std::move(peer);
-  c.deadline_ms = now_ms + head_ms_;
+  c.deadline_ms = now_ms + request_ms_;
   c.admitted_ms = now_ms;
   connections_.push_back(std::move(c));
   return result;
@@ -147,12 +147,7 @@ void ConnectionPool::service(const std::vector<pollfd>& entries, size_t first, l
     Connection& c = connections_[i];
     size_t at = first + i;
     bool ready = at < entries.size() && entries[at].fd == c.fd.get() && entries[at].revents != 0;
-    auto before = c.request.state();
     if (ready && !read_ready(c)) continue;  // closed
-    if (before == RequestAssembler::State::kHead &&
-        c.request.state() == RequestAssembler::State::kBody) {
-      c.deadline_ms = now_ms + body_ms_;  // the body has its own time from the head's end
-    }
     if (!finished(c) && now_ms >= c.deadline_ms) {
       if (c.draining) continue;  // drained long enough: close
       c.request.end();

@@ -29,7 +29,7 @@ struct Connection {
   RequestAssembler request;   // unused while draining
   bool draining = false;      // answered: reads are discarded until end of file
   size_t drained = 0;         // bytes discarded so far
-  long long deadline_ms = 0;  // head, body or drain deadline (monotonic milliseconds)
+  long long deadline_ms = 0;  // request or drain deadline (monotonic milliseconds)
   long long admitted_ms = 0;
   size_t received = 0;  // request bytes read so far
 };
@@ -43,10 +43,10 @@ struct Admission {
 
 class ConnectionPool {
  public:
-  // head_ms and body_ms: the time a connection has for its head from its acceptance and for
-  // its body from the end of its head.
-  ConnectionPool(size_t capacity, size_t per_peer, int head_ms, int body_ms)
-      : capacity_(capacity), per_peer_(per_peer), head_ms_(head_ms), body_ms_(body_ms) {}
+  // request_ms: the time a connection has for its whole request (head and body) from its
+  // acceptance; it holds its place no longer.
+  ConnectionPool(size_t capacity, size_t per_peer, int request_ms)
+      : capacity_(capacity), per_peer_(per_peer), request_ms_(request_ms) {}
 
   size_t size() const { return connections_.size(); }
 
@@ -82,8 +82,7 @@ class ConnectionPool {
 
   size_t capacity_;
   size_t per_peer_;
-  int head_ms_;
-  int body_ms_;
+  int request_ms_;
   std::vector<Connection> connections_;
 };
 

@@ -100,7 +100,6 @@ int open_server_ends(const char* path, UniqueFd* read_end, UniqueFd* write_end) 
 
 int start_persist(RelayState* state, const char* fifo_path, const char* lock_path) {
   printf("called with persist\n");
-  umask(0);
   state->server_name = fifo_path;
   state->lock_name = lock_path;
   if (make_fifo(fifo_path) < 0) {
@@ -120,10 +119,28 @@ int start_persist(RelayState* state, const char* fifo_path, const char* lock_pat
   return 0;
 }
 
-int open_reply_fifo(const char* name, int timeout_ms) {
-  // Non-blocking open fails with ENXIO until the reader is there; poll for it a bounded time.
-  // A link is not followed and only a FIFO is written to: the path is in a directory
-  // everybody may write to.
+namespace {
+
+// Whether the forwarder of that pid is gone: no such process (a pid below 1 names none).
+bool forwarder_gone(pid_t pid) {
+  return pid < 1 || (kill(pid, 0) < 0 && errno == ESRCH);
+}
+
+}  // namespace
+
+bool remove_dead_reply_fifo(const char* name, pid_t pid) {
+  // A FIFO of nvtd's own user, the only name to it: what that forwarder (root, like nvtd) made.
+  // Nobody else can move an entry of that user in the sticky /tmp between lstat and unlink.
+  struct stat st;
+  if (!forwarder_gone(pid) || lstat(name, &st) < 0) return false;
+  if (!S_ISFIFO(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1) return false;
+  return unlink(name) == 0;
+}
+
+int open_reply_fifo(const char* name, pid_t pid, int timeout_ms) {
+  // Non-blocking open fails with ENXIO until the reader is there; poll for it a bounded time,
+  // and not at all once the forwarder is gone. A link is not followed and only a FIFO is
+  // written to: the path is in a directory everybody may write to.
   for (int waited = 0;; waited += 10) {
     UniqueFd reply(open(name, O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     if (reply.valid()) {
@@ -138,6 +155,13 @@ int open_reply_fifo(const char* name, int timeout_ms) {
       return reply.release();
     }
     if (errno != ENXIO && errno != EINTR) return -1;
+    if (forwarder_gone(pid)) {
+      if (remove_dead_reply_fifo(name, pid)) {
+        printf("relay: forwarder %d gone, %s removed\n", pid, name);
+      }
+      errno = ESRCH;
+      return -1;
+    }
     if (waited >= timeout_ms || StopRequested) {
       errno = ETIMEDOUT;
       return -1;
@@ -151,6 +175,8 @@ void close_client_fifo(RelayState* state) {
   if (!state->client_fifo.valid()) return;
   printf("close fifo %s\n", state->client_name.c_str());
   if (state->client_fifo.reset() < 0) perror("close fifo error");
+  // A forwarder killed outright while it waited for its answer cannot remove its FIFO.
+  remove_dead_reply_fifo(state->client_name.c_str(), state->client_pid);
 }
 
 namespace {
@@ -158,9 +184,9 @@ namespace {
 // Marks nvtd as reading a request (see relay_server.h). A forwarder only tests the lock for
 // a moment; should one keep it, nvtd reads anyway after a short wait.
 void begin_reading(const RelayState& state) {
-  for (int tries = 0; tries < 100; ++tries) {
+  for (int tries = 0; tries < 1000; ++tries) {
     if (flock(state.server_fifo.get(), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) return;
-    timespec step = {0, 1000 * 1000};
+    timespec step = {0, 100 * 1000};
     nanosleep(&step, nullptr);
   }
 }
@@ -207,7 +233,8 @@ int serve_relay_request(RelayState* state, const Dispatcher& dispatch) {
   char name[relay::kClientFifoNameSize];
   snprintf(name, sizeof name, relay::kClientFifoFormat, long(pid));
   state->client_name = name;
-  int fd = open_reply_fifo(name, kReplyFifoWaitMs);
+  state->client_pid = pid;
+  int fd = open_reply_fifo(name, pid, kReplyFifoWaitMs);
   if (fd < 0) {
     // The request is still read to its end, so that its ENV and CONTENT are not taken for
     // the next request's messages.

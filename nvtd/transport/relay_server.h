@@ -2,6 +2,8 @@
 // serves one relayed request on the forwarder's reply FIFO.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 #include "common/unique_fd.h"
@@ -17,6 +19,7 @@ struct RelayState {
   UniqueFd keep_open;       // a write end nobody uses, so reads never see end-of-file
   UniqueFd client_fifo;     // write end of the current reply FIFO
   std::string client_name;
+  pid_t client_pid = 0;        // the forwarder of the current reply FIFO
   int wait_ms = kRelayWaitMs;  // bound on each wait inside a request that has begun
 };
 
@@ -35,10 +38,15 @@ int start_persist(RelayState* state, const char* fifo_path, const char* lock_pat
 // writes only while that lock is free and the FIFO empty (and it holds the relay lock), so
 // the rest of a broken request can be told from the next one: it is all that is left.
 
-// Opens a reply FIFO for writing without following a link, waiting at most timeout_ms for
-// its reader. The descriptor, or -1 with errno set: ETIMEDOUT when no reader came, ELOOP for
-// a link, EINVAL when the path is not a FIFO.
-int open_reply_fifo(const char* name, int timeout_ms);
+// Opens the reply FIFO of forwarder pid for writing without following a link, waiting at most
+// timeout_ms for its reader while that process lives. The descriptor, or -1 with errno set:
+// ETIMEDOUT when no reader came, ESRCH when the forwarder is gone (its FIFO is removed, see
+// remove_dead_reply_fifo), ELOOP for a link, EINVAL when the path is not a FIFO.
+int open_reply_fifo(const char* name, pid_t pid, int timeout_ms);
+
+// Removes name when forwarder pid is gone and name is a FIFO it made: of nvtd's user, not a
+// link, no other name to it. Whether it was removed.
+bool remove_dead_reply_fifo(const char* name, pid_t pid);
 
 // One iteration of the persistent loop: OPEN, reply FIFO, ENV, CONTENT, dispatch, close.
 // A request whose reply FIFO cannot be opened is still read to its end, then dropped. A

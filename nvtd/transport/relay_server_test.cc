@@ -7,6 +7,8 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <string>
@@ -126,15 +128,76 @@ TEST_F(RelayServer, AReplyFifoIsOpenedOnlyWhenItIsOne) {
   ASSERT_EQ(mkfifo(target.c_str(), 0600), 0);
   UniqueFd reader(open(target.c_str(), O_RDONLY | O_NONBLOCK));
   ASSERT_EQ(symlink(target.c_str(), reply.c_str()), 0);  // a link to a FIFO with a reader
-  EXPECT_EQ(open_reply_fifo(reply.c_str(), 0), -1);
+  EXPECT_EQ(open_reply_fifo(reply.c_str(), getpid(), 0), -1);
   EXPECT_EQ(errno, ELOOP);
   ASSERT_EQ(unlink(reply.c_str()), 0);
   ASSERT_EQ(close(open(reply.c_str(), O_WRONLY | O_CREAT, 0600)), 0);
-  EXPECT_EQ(open_reply_fifo(reply.c_str(), 0), -1);
+  EXPECT_EQ(open_reply_fifo(reply.c_str(), getpid(), 0), -1);
   EXPECT_EQ(errno, EINVAL);
   EXPECT_EQ(lstat_of(reply).st_size, 0);
-  UniqueFd fifo(open_reply_fifo(target.c_str(), 0));
+  UniqueFd fifo(open_reply_fifo(target.c_str(), getpid(), 0));
   EXPECT_TRUE(fifo.valid());
+}
+
+TEST_F(RelayServer, StartLeavesTheFileMaskClosedToOthers) {
+  RelayState state;
+  ASSERT_EQ(start(&state), 0);
+  mode_t now = umask(022);
+  EXPECT_EQ(now & 022, mode_t(022));  // what commands run later create stays closed
+}
+
+// The pid of a process that has ended and been reaped.
+pid_t dead_pid() {
+  pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  return child;
+}
+
+// A reply FIFO without a reader: nvtd waits for it only while its forwarder lives, and removes
+// only what the dead forwarder made.
+TEST_F(RelayServer, AReplyFifoOfAGoneForwarderIsNotWaitedForAndOnlyItsOwnIsRemoved) {
+  const std::string reply = dir_ + "/reply";
+  const std::string target = dir_ + "/target";
+  struct Case {
+    const char* what;
+    bool forwarder_alive;
+    int (*plant)(const std::string& path, const std::string& target);
+    int error;
+    bool removed;
+  };
+  auto fifo = [](const std::string& p, const std::string&) { return mkfifo(p.c_str(), 0600); };
+  const Case cases[] = {
+      {"own FIFO, forwarder gone", false, fifo, ESRCH, true},
+      {"own FIFO, forwarder alive", true, fifo, ETIMEDOUT, false},
+      {"FIFO of another user", false,
+       [](const std::string& p, const std::string&) {
+         return mkfifo(p.c_str(), 0600) == 0 ? lchown(p.c_str(), 65534, 65534) : -1;
+       },
+       ESRCH, false},
+      {"second name of a FIFO", false,
+       [](const std::string& p, const std::string& t) {
+         return mkfifo(t.c_str(), 0600) == 0 ? link(t.c_str(), p.c_str()) : -1;
+       },
+       ESRCH, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(c.plant(reply, target), 0);
+    pid_t pid = c.forwarder_alive ? getpid() : dead_pid();
+    timespec start, end;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    StdoutCapture traces;
+    EXPECT_EQ(open_reply_fifo(reply.c_str(), pid, 300), -1);
+    EXPECT_EQ(errno, c.error);
+    clock_gettime(CLOCK_MONOTONIC, &end);
+    long ms = (end.tv_sec - start.tv_sec) * 1000 + (end.tv_nsec - start.tv_nsec) / 1000000;
+    EXPECT_LT(ms, c.forwarder_alive ? 2000 : 100);
+    struct stat st;
+    EXPECT_EQ(lstat(reply.c_str(), &st) != 0, c.removed);
+    unlink(reply.c_str());
+    unlink(target.c_str());
+  }
 }
 
 }  // namespace

@@ -140,7 +140,7 @@ int open_listen_socket(int port) {
 }
 
 void run_server_loop(int listen_fd, const Dispatcher& dispatch) {
-  ConnectionPool pool(kMaxConnections, kMaxPerPeer, kConnectionTimeoutMs, kBodyTimeoutMs);
+  ConnectionPool pool(kMaxConnections, kMaxPerPeer, kConnectionTimeoutMs);
   std::vector<pollfd> entries;
   std::vector<Connection> finished;
   while (!StopRequested) {

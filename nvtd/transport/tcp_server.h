@@ -6,10 +6,9 @@
 
 namespace nvtd {
 
-// How long an accepted connection may take to send its head, and each write of its response.
+// How long an accepted connection may take to send its whole request (head and body, at most
+// 50,500 bytes), and each write of its response.
 inline constexpr int kConnectionTimeoutMs = 5000;
-// How long the whole body may take after the head (the largest body is 50000 bytes).
-inline constexpr int kBodyTimeoutMs = 10000;
 // The longest the loop waits before it looks at StopRequested again.
 inline constexpr int kAcceptWaitSeconds = 5;
 inline constexpr int kListenBacklog = 128;

@@ -1,22 +1,26 @@
-// nvtd-forwarder: a CGI program that relays one request to the persistent nvtd. It creates
-// its reply FIFO, sends OPEN, ENV and CONTENT on the server FIFO (holding the relay lock, so
-// that two requests never interleave, and only once nvtd has read all before, so that the
-// rest of a broken request is never taken for this one) and copies the reply to standard
-// output until the server closes it. Exit status 0 when an answer was relayed, 1 otherwise.
+// nvtd-forwarder: a CGI program that relays one request to the persistent nvtd. It takes one
+// of the waiting places (none free: 503 at once), creates its reply FIFO, sends OPEN, ENV and
+// CONTENT on the server FIFO (holding the relay lock, so that two requests never interleave,
+// and only once nvtd has read all before, so that the rest of a broken request is never taken
+// for this one) and copies the reply to standard output until the server closes it. Exit
+// status 0 when an answer was relayed, 1 otherwise.
+//
+// Started for every request, so it is plain C library code (no C++ run-time, no heap), linked
+// statically where the toolchain can: nothing to look up at start-up. Its reply FIFO goes with
+// it on SIGTERM, SIGINT, SIGHUP and SIGPIPE; those signals wait while a request is written, so
+// nvtd never gets half of one from a forwarder the web server stopped.
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <string>
 
 #include "common/unique_fd.h"
 #include "nvtd/transport/relay_protocol.h"
@@ -25,26 +29,70 @@ namespace {
 
 namespace relay = nvtd::relay;
 
-constexpr int kLockWaitMs = 30000;
+// The bound on waiting for the relay (the waiting place, the lock, nvtd idle) and sending.
+constexpr unsigned kRelayWaitSeconds = 30;
 // Longer than nvtd holds a PullMessages (60 s at most) before it answers.
 constexpr int kReplyWaitMs = 75000;
 constexpr long kMaxBody = 50000;
+// Forwarders waiting for the relay or sending at one time: one byte-range lock each on the
+// relay lock file (bytes 0 to kWaitingPlaces - 1; independent of the flock on the same file).
+// A forwarder that finds none free answers 503 at once. A place is held only until the request
+// is sent, not while its answer is awaited (a held PullMessages takes none).
+constexpr int kWaitingPlaces = 16;
 
 // The CGI variables handed over: what describes the request, nothing that steers a shell.
 constexpr const char* kForwarded[] = {"REQUEST_METHOD",  "REQUEST_URI",  "CONTENT_TYPE",
                                       "HTTP_SOAPACTION", "QUERY_STRING", "REMOTE_ADDR",
                                       "REMOTE_PORT",     "SERVER_PORT",  "HTTP_HOST"};
 
-void answer_error(const char* status, const char* text) {
-  printf("Status: %s\r\nContent-Type: text/plain\r\n\r\n%s\n", status, text);
-  fflush(stdout);
+char reply_name[relay::kClientFifoNameSize];
+volatile sig_atomic_t reply_made = 0;
+volatile sig_atomic_t timed_out = 0;
+char body[kMaxBody];
+char env[relay::kMaxEnvBytes];
+
+// SIGTERM, SIGINT, SIGHUP, SIGPIPE: the reply FIFO goes with the process.
+void on_end_signal(int) {
+  if (reply_made) unlink(reply_name);
+  _exit(1);
+}
+
+void on_alarm(int) {
+  timed_out = 1;
+}
+
+constexpr int kEndSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGPIPE};
+
+void install_handlers() {
+  struct sigaction action;
+  memset(&action, 0, sizeof action);
+  sigfillset(&action.sa_mask);
+  action.sa_handler = on_end_signal;
+  for (int sig : kEndSignals) sigaction(sig, &action, nullptr);
+  // No SA_RESTART: the alarm ends a blocking flock or write with EINTR.
+  action.sa_handler = on_alarm;
+  sigaction(SIGALRM, &action, nullptr);
+  // Whatever the web server held back when it started this program is let through.
+  sigset_t ours;
+  sigemptyset(&ours);
+  for (int sig : kEndSignals) sigaddset(&ours, sig);
+  sigaddset(&ours, SIGALRM);
+  sigprocmask(SIG_UNBLOCK, &ours, nullptr);
+}
+
+// Holds back (or lets through again) the signals that end the forwarder.
+void hold_end_signals(bool hold) {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : kEndSignals) sigaddset(&set, sig);
+  sigprocmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
 }
 
 bool write_whole(int fd, const void* data, size_t size) {
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
     ssize_t n = write(fd, p, size);
-    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINTR && !timed_out) continue;
     if (n <= 0) return false;
     p += n;
     size -= size_t(n);
@@ -52,9 +100,11 @@ bool write_whole(int fd, const void* data, size_t size) {
   return true;
 }
 
-void sleep_ms(long ms) {
-  timespec ts = {ms / 1000, (ms % 1000) * 1000000};
-  nanosleep(&ts, nullptr);
+void answer_error(const char* status, const char* text) {
+  char answer[256];
+  int n = snprintf(answer, sizeof answer, "Status: %s\r\nContent-Type: text/plain\r\n\r\n%s\n",
+                   status, text);
+  if (n > 0) write_whole(1, answer, size_t(n) < sizeof answer ? size_t(n) : sizeof answer - 1);
 }
 
 // Opens one of nvtd's paths in /tmp without following a link; only what root made, of the
@@ -67,63 +117,131 @@ int open_roots(const char* path, int flags, mode_t kind) {
   return fd.release();
 }
 
-// Holds the relay lock (made by nvtd) for the exchange; false when it could not be had by
-// the deadline.
-bool take_relay_lock(UniqueFd* lock, long* waited) {
-  lock->reset(open_roots(relay::kRelayLock, O_RDWR, S_IFREG));
-  if (!lock->valid()) return false;
-  for (; *waited < kLockWaitMs; *waited += 10) {
-    if (flock(lock->get(), LOCK_EX | LOCK_NB) == 0) return true;
-    sleep_ms(10);
+// Takes a free waiting place on the lock file (see kWaitingPlaces); false when all are taken.
+// The place goes when the lock file is closed or the process ends, however it ends.
+bool take_waiting_place(int lock) {
+  for (int place = 0; place < kWaitingPlaces; ++place) {
+    struct flock range;
+    memset(&range, 0, sizeof range);
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = place;
+    range.l_len = 1;
+    if (fcntl(lock, F_SETLK, &range) == 0) return true;
   }
   return false;
 }
 
-// Waits (holding the relay lock) until nvtd reads no request and none waits in its FIFO:
-// nvtd holds a flock on the FIFO while it reads one. False when that did not come by the
-// deadline.
-bool wait_until_idle(int server, long* waited) {
-  for (; *waited < kLockWaitMs; *waited += 10) {
-    int queued = 0;
-    if (flock(server, LOCK_SH | LOCK_NB) == 0) {
-      flock(server, LOCK_UN);
-      if (ioctl(server, FIONREAD, &queued) == 0 && queued == 0) return true;
+// The relay lock (a flock on the lock file, taken while the holder sends), waited for until
+// the alarm; false on time-out.
+bool take_relay_lock(int lock) {
+  while (flock(lock, LOCK_EX) < 0) {
+    if (errno != EINTR || timed_out) return false;
+  }
+  return true;
+}
+
+// Waits (holding the relay lock) until nvtd reads no request and none waits in its FIFO: nvtd
+// holds a flock on the FIFO while it reads one, so this waits on that flock. Only between a
+// request's arrival and nvtd taking the flock is the FIFO not empty with the flock free: then
+// it looks again after a short pause. False when the alarm came first.
+bool wait_until_idle(int server) {
+  while (!timed_out) {
+    if (flock(server, LOCK_SH) < 0) {
+      if (errno == EINTR) continue;
+      return false;
     }
-    sleep_ms(10);
+    flock(server, LOCK_UN);
+    int queued = 0;
+    if (ioctl(server, FIONREAD, &queued) == 0 && queued == 0) return true;
+    timespec pause = {0, 100 * 1000};
+    nanosleep(&pause, nullptr);
   }
   return false;
 }
 
-// The body from standard input: up to CONTENT_LENGTH bytes, fewer if the web server ends early.
-std::string read_body(long length) {
-  std::string body(size_t(length), '\0');
+// The body from standard input: up to length bytes, fewer if the web server ends early.
+size_t read_body(long length) {
   size_t got = 0;
-  while (got < body.size()) {
-    ssize_t n = read(0, &body[got], body.size() - got);
+  while (got < size_t(length)) {
+    ssize_t n = read(0, body + got, size_t(length) - got);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     got += size_t(n);
   }
-  body.resize(got);
-  return body;
+  return got;
 }
 
-std::string env_text(size_t body_size, int* lines) {
-  std::string text;
+// Appends text to env at *used if it fits; false when it does not.
+bool append(size_t* used, const char* text) {
+  size_t n = strlen(text);
+  if (n > sizeof env - *used) return false;
+  memcpy(env + *used, text, n);
+  *used += n;
+  return true;
+}
+
+// The ENV text: the forwarded variables (one that does not fit is left out) and the length
+// the chunks really add up to. Its size; *lines the count of lines.
+size_t env_text(size_t body_size, int* lines) {
+  char length[48];
+  snprintf(length, sizeof length, "CONTENT_LENGTH=%zu", body_size);
+  size_t used = 0;
   *lines = 0;
   for (const char* name : kForwarded) {
     const char* value = getenv(name);
     if (value == nullptr || strchr(value, '\n') != nullptr) continue;
-    text += std::string(name) + "=" + value + "\n";
+    size_t before = used;
+    if (strlen(name) + strlen(value) + 2 + strlen(length) > sizeof env - used ||
+        !append(&used, name) || !append(&used, "=") || !append(&used, value) ||
+        !append(&used, "\n")) {
+      used = before;
+      continue;
+    }
     ++*lines;
   }
-  // The length the chunks really add up to.
-  text += "CONTENT_LENGTH=" + std::to_string(body_size);
+  append(&used, length);
   ++*lines;
-  return text;
+  return used;
 }
 
-bool send_request(int fd, const std::string& env, int lines, const std::string& body) {
+// The request's bytes gathered into writes of at most a pipe's atomic size: a small request
+// goes in one write (one wake-up for nvtd). A piece nvtd reads in one read (a header, the pid,
+// the counts, a chunk length) never straddles two writes; text and chunk data may.
+class Batch {
+ public:
+  explicit Batch(int fd) : fd_(fd) {}
+  bool whole(const void* data, size_t size) {
+    if (size > sizeof buffer_ - used_ && !flush()) return false;
+    memcpy(buffer_ + used_, data, size);
+    used_ += size;
+    return true;
+  }
+  bool text(const char* data, size_t size) {
+    while (size > 0) {
+      if (used_ == sizeof buffer_ && !flush()) return false;
+      size_t n = size < sizeof buffer_ - used_ ? size : sizeof buffer_ - used_;
+      memcpy(buffer_ + used_, data, n);
+      used_ += n;
+      data += n;
+      size -= n;
+    }
+    return true;
+  }
+  size_t room() const { return sizeof buffer_ - used_; }
+  bool flush() {
+    bool ok = write_whole(fd_, buffer_, used_);
+    used_ = 0;
+    return ok;
+  }
+
+ private:
+  int fd_;
+  size_t used_ = 0;
+  char buffer_[relay::kAtomicWrite];
+};
+
+bool send_request(int fd, size_t env_size, int lines, size_t body_size) {
   struct {
     relay::MessageHeader header;
     relay::OpenPayload open;
@@ -131,23 +249,24 @@ bool send_request(int fd, const std::string& env, int lines, const std::string& 
   struct {
     relay::MessageHeader header;
     relay::EnvCounts counts;
-  } env_message = {{relay::kEnv, 0}, {int32_t(lines), int32_t(env.size())}};
+  } env_message = {{relay::kEnv, 0}, {int32_t(lines), int32_t(env_size)}};
   relay::MessageHeader content = {relay::kContent, 0};
-  if (!write_whole(fd, &open_message, sizeof open_message)) return false;
-  if (!write_whole(fd, &env_message, sizeof env_message)) return false;
-  if (!write_whole(fd, env.data(), env.size())) return false;
-  if (!write_whole(fd, &content, sizeof content)) return false;
-  // Each chunk (length word and data) in one write no larger than a pipe's atomic size.
-  constexpr size_t kChunk = relay::kAtomicWrite - sizeof(relay::ChunkLength);
-  for (size_t at = 0; at < body.size(); at += kChunk) {
-    size_t n = body.size() - at < kChunk ? body.size() - at : kChunk;
-    std::string piece(sizeof(relay::ChunkLength), '\0');
-    relay::ChunkLength length = relay::ChunkLength(n);
-    memcpy(&piece[0], &length, sizeof length);
-    piece.append(body, at, n);
-    if (!write_whole(fd, piece.data(), piece.size())) return false;
+  Batch out(fd);
+  if (!out.whole(&open_message, sizeof open_message) ||
+      !out.whole(&env_message, sizeof env_message) || !out.text(env, env_size) ||
+      !out.whole(&content, sizeof content)) {
+    return false;
   }
-  return true;
+  // Chunks as large as the room left in the write at hand.
+  for (size_t at = 0; at < body_size;) {
+    if (out.room() <= sizeof(relay::ChunkLength) && !out.flush()) return false;
+    size_t n = out.room() - sizeof(relay::ChunkLength);
+    if (n > body_size - at) n = body_size - at;
+    relay::ChunkLength length = relay::ChunkLength(n);
+    if (!out.whole(&length, sizeof length) || !out.text(body + at, n)) return false;
+    at += n;
+  }
+  return out.flush();
 }
 
 // Copies the reply to standard output until the server closes the FIFO. False on timeout.
@@ -167,45 +286,79 @@ bool copy_reply(int fd) {
   }
 }
 
+// Makes the reply FIFO and opens it for reading (before OPEN is sent, so the server's open
+// finds its reader at once). The read end, or -1.
+// The flag is up before the FIFO is made and down only after it is removed, so a signal in
+// between removes it (or finds nothing at the name, which is this process's alone).
+int make_reply_fifo() {
+  snprintf(reply_name, sizeof reply_name, relay::kClientFifoFormat, long(getpid()));
+  reply_made = 1;
+  bool made = mkfifo(reply_name, 0600) == 0;
+  if (!made && errno == EEXIST) {
+    unlink(reply_name);  // left by an earlier process of this pid
+    made = mkfifo(reply_name, 0600) == 0;
+  }
+  reply_made = made;
+  if (!made) return -1;
+  return open(reply_name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
+
+void remove_reply_fifo() {
+  if (reply_made) unlink(reply_name);
+  reply_made = 0;
+}
+
+// Waits for the relay (bounded by kRelayWaitSeconds) and sends the request; false when the
+// lock, nvtd or the time failed.
+bool relay_request(int lock, size_t body_size) {
+  alarm(kRelayWaitSeconds);
+  bool sent = false;
+  if (take_relay_lock(lock)) {
+    UniqueFd server(open_roots(relay::kServerFifo, O_WRONLY | O_NONBLOCK, S_IFIFO));
+    if (server.valid() && wait_until_idle(server.get())) {
+      fcntl(server.get(), F_SETFL, fcntl(server.get(), F_GETFL) & ~O_NONBLOCK);
+      int lines = 0;
+      size_t env_size = env_text(body_size, &lines);
+      hold_end_signals(true);
+      sent = send_request(server.get(), env_size, lines, body_size);
+      hold_end_signals(false);
+    }
+  }
+  alarm(0);
+  return sent;
+}
+
 int run() {
-  signal(SIGPIPE, SIG_IGN);
+  install_handlers();
   const char* length_text = getenv("CONTENT_LENGTH");
   long length = length_text != nullptr ? strtol(length_text, nullptr, 10) : 0;
   if (length < 1 || length > kMaxBody) {
     answer_error("400 Bad Request", "bogus content length!");
     return 1;
   }
-  std::string body = read_body(length);
-  if (body.empty()) {
+  size_t body_size = read_body(length);
+  if (body_size == 0) {
     answer_error("400 Bad Request", "bogus content");
     return 1;
   }
-  char name[relay::kClientFifoNameSize];
-  snprintf(name, sizeof name, relay::kClientFifoFormat, long(getpid()));
-  unlink(name);
-  if (mkfifo(name, 0600) < 0) {
-    answer_error("500 Internal Server Error", "cannot create reply fifo");
+  UniqueFd lock(open_roots(relay::kRelayLock, O_RDWR, S_IFREG));
+  if (lock.valid() && !take_waiting_place(lock.get())) {
+    answer_error("503 Service Unavailable", "too many requests waiting");
     return 1;
   }
-  // Open for reading before OPEN is sent, so the server's open finds its reader at once.
-  UniqueFd reply(open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  UniqueFd lock;
-  UniqueFd server;
-  bool sent = false;
-  long waited = 0;
-  if (reply.valid() && take_relay_lock(&lock, &waited)) {
-    server.reset(open_roots(relay::kServerFifo, O_WRONLY | O_NONBLOCK, S_IFIFO));
-    if (server.valid() && wait_until_idle(server.get(), &waited)) {
-      fcntl(server.get(), F_SETFL, fcntl(server.get(), F_GETFL) & ~O_NONBLOCK);
-      int lines = 0;
-      std::string env = env_text(body.size(), &lines);
-      sent = send_request(server.get(), env, lines, body);
+  UniqueFd reply;
+  if (lock.valid()) {
+    reply.reset(make_reply_fifo());
+    if (!reply_made) {
+      answer_error("500 Internal Server Error", "cannot create reply fifo");
+      return 1;
     }
   }
-  lock.reset();
+  bool sent = reply.valid() && relay_request(lock.get(), body_size);
+  lock.reset();  // the relay lock and the waiting place
   bool answered = sent && copy_reply(reply.get());
   reply.reset();
-  unlink(name);
+  remove_reply_fifo();
   if (!sent) {
     answer_error("502 Bad Gateway", "nvtd is not running");
     return 1;

@@ -1,9 +1,8 @@
 #!/usr/bin/python3
 """Stand-in for the camera's settings server and its three peer boards.
 
-Speaks the settings wire protocol (little-endian 32-bit words: command 100 get, 101/103 set,
-text length, section name length, name; replies of status and length) on ports 20000,
-20002, 20004 and 20006, on every local IPv4 address or the ones given. Sections come from
+Speaks the settings wire protocol (wire.py) on ports 20000, 20002, 20004 and 20006, on every
+local IPv4 address or the ones given. Sections come from
 a directory of section texts; the camera itself and each peer board keep their own copy
 under the state directory, and sets are applied to it. Every exchange is logged as one
 JSON line. Faults (non-zero status, closed connection, slow or dribbled reply,
@@ -24,16 +23,14 @@ import os
 import selectors
 import shutil
 import socket
-import struct
 import subprocess
 import sys
 import threading
 import time
 
-PORTS = {20000: {"ENCODE", "STREAM0", "STREAM1", "STREAM2", "STREAM3", "VINVOUT", "ACTION", "OSD"},
-         20002: {"IMAGE", "MOTION"},
-         20004: {"CAM", "HIVE", "RECORD", "WEC", "INFO"},
-         20006: {"EXTNET", "EXTINFO"}}
+import wire
+from wire import PORTS, read_exact
+
 MAX_NAME = 64
 MAX_TEXT = 64 * 1024
 
@@ -125,16 +122,6 @@ class Store:
                     lines.append(record)
             with open(path, "w") as f:
                 f.write("".join(line + "\n" for line in lines))
-
-
-def read_exact(conn, n):
-    data = b""
-    while len(data) < n:
-        chunk = conn.recv(n - len(data))
-        if not chunk:
-            raise EOFError("peer closed after %d of %d bytes" % (len(data), n))
-        data += chunk
-    return data
 
 
 def send(conn, data, fault):
@@ -241,7 +228,7 @@ class Server:
         send(conn, data, fault)
 
     def exchange(self, conn, addr, port, entry):
-        cmd, text_length, name_length = struct.unpack("<III", read_exact(conn, 12))
+        cmd, text_length, name_length = wire.read_request_head(conn)
         entry["cmd"] = cmd
         if name_length > MAX_NAME or text_length > MAX_TEXT:
             raise ValueError("request header out of bounds")
@@ -252,31 +239,33 @@ class Server:
         if fault and fault["fault"] == "close":
             entry["result"] = "closed"
             return
-        status = int(fault.get("status", 1)) if fault and fault["fault"] == "status" else 0
+        status = 0
+        if fault and fault["fault"] == "status":
+            status = int(fault.get("status", wire.REFUSED))
         known = section in PORTS[port]
-        if cmd == 100:
+        if cmd == wire.GET:
             text = self.store.get(addr, section) if known else None
             if text is None:
-                status = status or 2
+                status = status or wire.NO_SECTION
             entry["status"] = status
             body = text if status == 0 else b""
             entry["length"] = len(body)
-            self.final(conn, entry, struct.pack("<II", status, len(body)) + body, fault)
-        elif cmd in (101, 103):
+            self.final(conn, entry, wire.reply(status, body), fault)
+        elif cmd in wire.SETS:
             if not known:
-                status = status or 2
+                status = status or wire.NO_SECTION
             entry["status"] = status
             if status != 0:
-                self.final(conn, entry, struct.pack("<II", status, 0), fault)
+                self.final(conn, entry, wire.reply(status), fault)
                 return
-            send(conn, struct.pack("<II", status, 0), fault)
+            send(conn, wire.reply(status), fault)
             text = read_exact(conn, text_length).decode("latin-1")
             entry["lines"] = [line for line in text.split("\n") if line]
             self.store.apply(addr, section, text)
-            self.final(conn, entry, struct.pack("<II", 0, 0), fault)
+            self.final(conn, entry, wire.reply(wire.OK), fault)
         else:
-            entry["status"] = 3
-            self.final(conn, entry, struct.pack("<II", 3, 0), fault)
+            entry["status"] = wire.BAD_COMMAND
+            self.final(conn, entry, wire.reply(wire.BAD_COMMAND), fault)
 
 
 def main():

@@ -68,7 +68,7 @@ std::vector<ScenePart> parse_scene(const std::string& text) {
     std::istringstream words(line);
     ScenePart part;
     if (!(words >> part.kind) || part.kind[0] == '#' || part.kind == "by") continue;
-    if (part.kind == "object") continue;
+    if (part.kind == "object" || is_effect_line(part.kind)) continue;
     words >> part.seconds;
     part.luma = default_luma(part.kind);
     int luma;
@@ -129,6 +129,7 @@ SceneNow current_scene(int64_t report) {
   if (text.rfind("by readings\n", 0) == 0) now.elapsed = static_cast<double>(report) + 0.5;
   now.luma = scene_luma(parse_scene(text), now.elapsed, report);
   now.objects = parse_objects(text);
+  now.effects = parse_effects(text);
   return now;
 }
 

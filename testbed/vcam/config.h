@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "testbed/vcam/effects.h"
+
 namespace vcam {
 
 struct Optics {
@@ -58,6 +60,7 @@ struct SceneNow {
   int luma = 120;
   double elapsed = 0;
   std::vector<SceneObject> objects;
+  std::vector<SceneEffect> effects;
 };
 
 // The scene now from the "scene" file, timed from the file's modification, or counted in

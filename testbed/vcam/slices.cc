@@ -80,9 +80,11 @@ double overlap(double a, double length, int tile) {
 
 }  // namespace
 
-int tile_sharpness(const Optics& o, int column, int row, int64_t focus, int64_t report) {
+int tile_sharpness(const Optics& o, int column, int row, int64_t focus, int64_t report,
+                   uint32_t view) {
   const uint64_t tile = static_cast<uint64_t>(row * kAfColumns + column);
-  const double spread = static_cast<double>(mix(o.seed * 1000003ULL + tile) % 1001) / 1000.0;
+  const uint64_t pattern = mix(o.seed * 1000003ULL + tile + view * 0x51ED27ULL);
+  const double spread = static_cast<double>(pattern % 1001) / 1000.0;
   const double texture = o.texture_min + (o.texture_max - o.texture_min) * spread;
   double focus_gain = 1.0;
   if (!o.flat) {
@@ -98,9 +100,10 @@ int tile_sharpness(const Optics& o, int column, int row, int64_t focus, int64_t 
   return std::clamp(static_cast<int>(value), 0, 65535);
 }
 
-AeLumas picture_lumas(const SceneNow& scene) {
+AeLumas picture_lumas(const SceneNow& scene, int64_t report) {
   AeLumas lumas;
   lumas.fill(scene.luma);
+  apply_effects(scene.effects, true, scene.elapsed, report, &lumas);
   for (const SceneObject& o : scene.objects) {
     const double t = scene.elapsed - o.from;
     if (t < 0 || t >= o.seconds) continue;
@@ -113,6 +116,7 @@ AeLumas picture_lumas(const SceneNow& scene) {
       }
     }
   }
+  apply_effects(scene.effects, false, scene.elapsed, report, &lumas);
   return lumas;
 }
 
@@ -126,7 +130,8 @@ void fill_report(const Optics& optics, int luma, int64_t focus, int64_t report, 
 void fill_report(const Optics& optics, const SceneNow& scene, Filter filter, int64_t focus,
                  int64_t report, uint8_t* cfa_area, uint8_t* rgb_area) {
   const bool night = filter == Filter::kNight;
-  const AeLumas lumas = picture_lumas(scene);
+  const AeLumas lumas = picture_lumas(scene, report);
+  const Texture texture = texture_at(scene.effects, scene.elapsed);
   const uint16_t colour[5] = {560, 512, 470, 512, 512};
   const Strip strip = strip_of(optics.slices);
   for (int s = 0; s < std::min(optics.slices, kMaxSlices); ++s) {
@@ -154,7 +159,9 @@ void fill_report(const Optics& optics, const SceneNow& scene, Filter filter, int
     uint8_t* rgb_af = rgb + kTilesOffset;
     for (int row = 0; row < kAfRows; ++row) {
       for (int c = 0; c < strip.af; ++c, at += kAfTileBytes, rgb_af += kAfTileBytes) {
-        const int sharp = tile_sharpness(optics, s * strip.af + c, row, focus, report);
+        const int sharp = static_cast<int>(
+            tile_sharpness(optics, s * strip.af + c, row, focus, report, texture.view) *
+            texture.gain);
         put_tile(at, 512, 512, static_cast<uint16_t>(sharp));
         put_tile(rgb_af, 512, 512, static_cast<uint16_t>(sharp));
       }

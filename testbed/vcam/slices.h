@@ -12,14 +12,17 @@ namespace vcam {
 
 // The sharpness (third AF field) of picture tile (column, row) with the lens at focus, for
 // report number report (the noise differs from report to report, reproducibly).
-int tile_sharpness(const Optics& optics, int column, int row, int64_t focus, int64_t report);
+// view: the view's seed (0: the camera's own; another view has another texture pattern).
+int tile_sharpness(const Optics& optics, int column, int row, int64_t focus, int64_t report,
+                   uint32_t view = 0);
 
 constexpr int kAeColumns = 12, kAeRows = 8;
 using AeLumas = std::array<double, kAeColumns * kAeRows>;
 
-// The luma of each AE tile (row-major) of the scene now: its light, and over it each object
-// present, in proportion to the part of the tile the object covers.
-AeLumas picture_lumas(const SceneNow& scene);
+// The luma of each AE tile (row-major) of the scene now: its light through the view, over it
+// each object present, in proportion to the part of the tile the object covers, then the other
+// effects (report: the report number, for the sparkles).
+AeLumas picture_lumas(const SceneNow& scene, int64_t report = 0);
 
 // Writes one report into the driver's areas (CFA: 4 x 15872 bytes, RGB: 4 x 5120 bytes): the
 // scene's picture through the filter (its night side lets about night_gain per mille of the

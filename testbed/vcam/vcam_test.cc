@@ -89,6 +89,43 @@ TEST(VcamScene, ObjectsCoverTheirTilesAsTheyMove) {
   EXPECT_DOUBLE_EQ(picture_lumas(scene)[2 * kAeColumns + 3], 100);
 }
 
+TEST(VcamScene, EffectsChangeThePictureWhileOn) {
+  SceneNow scene;
+  scene.luma = 100;
+  scene.effects = parse_effects(
+      "day 9\nlamp 1 2 0 0 2 8 50\nshadow 4 2 0 3 2 500\ncover 10 1\nblind 12 1\n"
+      "sparkle 14 1 2 3 900\nsmear 16 1 200\nview 18 7 300\n");
+  ASSERT_EQ(scene.effects.size(), 7u);
+  EXPECT_TRUE(parse_scene("day 9\nlamp 1 2 0 0 2 8 50\n").size() == 1);
+  struct Case {
+    double at;
+    int tile;
+    double luma;
+  } cases[] = {{1.5, 0, 150}, {1.5, 2, 100},    {3.5, 0, 100}, {5, 0, 50},
+               {5, 3, 87.5},  {5, 11, 100},     {7, 11, 100},  {7, 5, 62.5},
+               {10.5, 40, 0}, {12.5, 40, 1000}, {13.5, 0, 50}};
+  for (const Case& c : cases) {
+    scene.elapsed = c.at;
+    EXPECT_DOUBLE_EQ(picture_lumas(scene)[c.tile], c.luma) << c.at << " " << c.tile;
+  }
+  scene.elapsed = 14.5;  // sparkles: whole streaks of 900, in some reports
+  int bright = 0;
+  for (int report = 0; report < 10; ++report) {
+    for (double t : picture_lumas(scene, report)) bright += t == 900 ? 1 : 0;
+  }
+  EXPECT_EQ(bright % 3, 0);
+  EXPECT_GT(bright, 30);
+  EXPECT_DOUBLE_EQ(texture_at(scene.effects, 16.5).gain, 0.2);
+  EXPECT_EQ(texture_at(scene.effects, 18.5).view, 7u);
+  scene.elapsed = 18.5;  // the turned camera's view (right of the shadow): 0.7 to 1.3, not alike
+  const AeLumas view = picture_lumas(scene);
+  for (int row = 0; row < kAeRows; ++row) {
+    EXPECT_GE(view[row * kAeColumns + 11], 70);
+    EXPECT_LE(view[row * kAeColumns + 11], 130);
+  }
+  EXPECT_NE(view[11], view[23]);
+}
+
 TEST(VcamOptics, SharpnessPeaksAtTheTrueFocus) {
   Optics o = parse_optics("true_focus=500\nwidth=200\nnoise=0\n");
   const int at = tile_sharpness(o, 7, 7, 500, 0);

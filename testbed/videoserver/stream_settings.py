@@ -1,24 +1,22 @@
 """What the settings server holds for a stream: its resolution and frame rate (section
 ENCODE, "s%d_resolution" as width << 16 | height, "s%d_fps") and bit rate (section STREAMn,
 "s%d_cbr_avg_bps"), asked over the settings wire protocol each time a stream opens."""
-import socket
-import struct
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from settingsd import wire  # noqa: E402
 
 SETTINGS = ("127.0.0.1", 20000)
 DEFAULTS = {0: (1920, 1080, 25, 4000000), 1: (1280, 720, 25, 2000000)}
 
 
 def get_section(name, timeout=5):
-    with socket.create_connection(SETTINGS, timeout=timeout) as conn:
-        conn.sendall(struct.pack("<III", 100, 0, len(name)) + name.encode("ascii"))
-        data = b""
-        while len(data) < 8 or len(data) < 8 + struct.unpack("<II", data[:8])[1]:
-            chunk = conn.recv(65536)
-            if not chunk:
-                return ""
-            data += chunk
-    status, length = struct.unpack("<II", data[:8])
-    return data[8:8 + length].decode("latin-1") if status == 0 else ""
+    try:
+        status, text = wire.get(SETTINGS[0], name, port=SETTINGS[1], timeout=timeout)
+    except EOFError:
+        return ""
+    return text.decode("latin-1") if status == wire.OK else ""
 
 
 def value(text, key):

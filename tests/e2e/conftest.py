@@ -1,8 +1,10 @@
 """Shared set-up of the end-to-end tests: they run inside testbed/sandbox (CTest starts
-pytest there), find the programs of the build in CAMERA_BUILD_DIR and the helpers in lib/."""
+pytest there), find the programs of the build in CAMERA_BUILD_DIR, the helpers in lib/ and
+the testbed's stand-ins' Python side (the settings server's package) in testbed/."""
 import os
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "testbed"))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "lib"))
 
 import pytest  # noqa: E402

@@ -19,6 +19,7 @@ from onvif_soap import envelope, security
 
 HOST, CAMERA = "10.99.0.254", "10.99.0.2"
 TESTBED = os.path.join(SOURCE_DIR, "testbed")
+WIRE = os.path.join(TESTBED, "settingsd", "wire.py")
 pytestmark = pytest.mark.skipif(bool(EMULATOR), reason="the demo runs the host build's programs")
 
 
@@ -140,12 +141,7 @@ def camera_file(path):
 
 def settings_set(section, text, d):
     """Sets lines of a section on the camera's settings server, from its LAN."""
-    script = ("import socket, struct, sys; s = socket.create_connection((%r, 20000), timeout=10);"
-              "t = sys.stdin.read().encode(); n = %r.encode();"
-              "s.sendall(struct.pack('<III', 101, len(t), len(n)) + n);"
-              "assert struct.unpack('<II', s.recv(8))[0] == 0; s.sendall(t);"
-              "assert struct.unpack('<II', s.recv(8))[0] == 0" % (CAMERA, section))
-    r = d.here([sys.executable, "-c", script], input=text, text=True)
+    r = d.here([sys.executable, WIRE, "set", CAMERA, section], input=text, text=True)
     assert r.returncode == 0, r.stderr
 
 

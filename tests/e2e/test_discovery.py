@@ -71,6 +71,13 @@ def probe(text, seconds=1.5, local=None, count=None):
     return [m for m in map(json.loads, out.splitlines()) if m["from"].startswith(CAMERA + ":")]
 
 
+def udp_received():
+    """Datagrams that reached this namespace's sockets (or were dropped at a full one)."""
+    with open("/proc/net/snmp") as f:
+        names, values = [line.split() for line in f if line.startswith("Udp:")][:2]
+    return sum(int(values[names.index(n)]) for n in ("InDatagrams", "RcvbufErrors"))
+
+
 def spoofed_probe(source, text):
     path = write_run_file("spoof.xml", text)
     subprocess.run(in_lan(["/usr/bin/python3", HELPER, "spoof", source, path]), check=True,
@@ -391,13 +398,15 @@ class TestRunningCamera:
             subprocess.run(in_lan(["ip", "addr", "add", address + "/24", "dev", "lan0"]),
                            check=True)
         path = write_run_file("rotate.xml", probe_text())
+        received = udp_received()
         try:
             with open(HELPER) as script:
                 flood = subprocess.Popen(
                     in_lan(NOBODY + ["/usr/bin/python3", "-", "rotate", CAMERA, attackers[0],
                                      str(ROTATING), "600", "3", path]),
                     stdin=script, stdout=subprocess.PIPE, text=True)
-            time.sleep(1.2)
+            # The client probes once a second's flood has reached the camera (its burst is spent).
+            assert wait_for(lambda: udp_received() - received >= 600, timeout=20)
             answered = [len(probe(probe_text(), seconds=0.3, local=client)) for _ in range(3)]
             drawn = json.loads(flood.communicate(timeout=60)[0])
         finally:
@@ -407,7 +416,6 @@ class TestRunningCamera:
         # A second's burst and 3 s at the budget (50 answers, 80000 bytes a second).
         assert drawn["answers"] <= 50 * 4 and drawn["bytes"] <= 80000 * 4, drawn
         assert sum(answered) >= 1, answered
-        time.sleep(1.5)  # the budget fills again for the next test
 
 
 def test_upnp_2_silences_discovery_and_the_process_still_stops(settings):
@@ -416,8 +424,11 @@ def test_upnp_2_silences_discovery_and_the_process_still_stops(settings):
     nvtd = Nvtd()
     try:
         assert wait_for(lambda: "starting discovery thread" in nvtd.output(), timeout=10)
+        started = time.monotonic()
         assert probe(probe_text(), seconds=2) == []
-        time.sleep(9)  # past the first Hello's time
+        # No Hello by the time the first would have gone: 5 s after the loop starts, which
+        # follows the thread's start by its settings reads (the wait is the assertion).
+        time.sleep(max(0.0, started + 7.5 - time.monotonic()))
         assert listener.hellos() == []
     finally:
         listener.stop()

@@ -13,8 +13,9 @@ from datetime import datetime, timedelta, timezone
 import pytest
 
 from camera import in_lan, wait_for
+from nvtd_relay import server_has_read
 from events_rig import (
-    PORT, CAMERA, EVENTS_WSDL, CONCRETE, ALARM, CELL, INVALID_THING, WITHIN, set_state, Nvtd,
+    PORT, CAMERA, EVENTS_WSDL, CONCRETE, ALARM, CELL, TAMPER, INVALID_THING, WITHIN, set_state, Nvtd,
     read_answer, call, create_pull_point, sid_header, pull, pulled, unsubscribe, renew, stamp,
     span, messages, Consumer, subscribe, envelope, WSNT, filter_element)
 from onvif_client import onvif_library
@@ -35,12 +36,14 @@ def test_a_state_reaches_a_waiting_pull_point_and_a_push_consumer(nvtd, tmp_path
         sid, created = create_pull_point("PT60S")
         first = pulled(sid)
         assert messages(first) == [(ALARM, "Initialized", "State", "false"),
-                                   (CELL, "Initialized", "IsMotion", "false")]
+                                   (CELL, "Initialized", "IsMotion", "false")] + [
+                                       (topic, "Initialized", "State", "false")
+                                       for topic in TAMPER.values()]
         _, subscribed = subscribe(consumer.address, expression=(ALARM,))
         assert wait_for(lambda: consumer.posts, timeout=10)
         assert consumer.messages() == [(ALARM, "Initialized", "State", "false")]
         with pull(sid, "PT20S") as waiting:
-            time.sleep(0.3)  # the request reaches its slot
+            assert wait_for(lambda: server_has_read(waiting))  # the request reaches its slot
             raised = time.monotonic()
             set_state("motion", "true")
             head, changed = read_answer(waiting, timeout=30)
@@ -92,7 +95,8 @@ def test_changes_between_pulls_queue_in_order_and_silence_waits_the_timeout(nvtd
     ((CELL, CONCRETE), [CELL]),
     ((ALARM + "|tns1:RuleEngine//.",), [ALARM, CELL]),
     (("tns1:RuleEngine//.",), [CELL]),
-    (None, [ALARM, CELL]),
+    (None, [ALARM, CELL] + list(TAMPER.values())),
+    (("tns1:VideoSource/ImageTooDark//.",), [TAMPER["image-too-dark"]]),
     (("tns1:Device/Trigger/DigitalInput",), "TopicNotSupportedFault"),
     ((ALARM, "http://example.com/dialect"), "TopicExpressionDialectUnknownFault"),
 ])
@@ -102,6 +106,31 @@ def test_topic_filters(nvtd, expression, expected):
         assert sid is None and "<wsnt:%s>" % expected in answer
         return
     assert [m[0] for m in messages(pulled(sid))] == expected
+
+
+def test_tamper_states_reach_a_pull_point_as_initialized_then_changed(nvtd, tmp_path):
+    sid, created = create_pull_point("PT60S", ("|".join(TAMPER.values()),))
+    assert sid is not None, created
+    first = pulled(sid)
+    assert messages(first) == [(topic, "Initialized", "State", "false")
+                               for topic in TAMPER.values()]
+    assert '<tt:SimpleItem Name="Source" Value="T-VSConf-00"/>' in first
+    answers = []
+    for name, topic in TAMPER.items():
+        set_state(name, "true")
+        raised = pulled(sid, timeout="PT10S")
+        set_state(name, "false")
+        assert wait_for(lambda: "state %s = false" % name in nvtd.log(), timeout=10)
+        cleared = pulled(sid, timeout="PT10S")
+        assert messages(raised) + messages(cleared) == [(topic, "Changed", "State", "true"),
+                                                        (topic, "Changed", "State", "false")]
+        answers += [raised, cleared]
+    properties = call("<tev:GetEventProperties/>",
+                      EVENTS_WSDL + "/EventPortType/GetEventPropertiesRequest")
+    for topic in TAMPER.values():
+        name, family = topic.split("/")[1:]
+        assert "<%s><%s wstop:topic=\"true\">" % (name, family) in properties
+    validate(tmp_path, created, first, properties, *answers)
 
 
 def test_a_dead_push_consumer_does_not_delay_a_live_one(nvtd):
@@ -156,8 +185,8 @@ def test_renewals_full_table_and_capabilities(nvtd, tmp_path):
         sid, full = create_pull_point()
         assert sid is None and "<wsnt:SubscribeCreationFailedFault>" in full
         assert "SOAP-ENV:Receiver" in full
-        time.sleep(3)  # the short ones expire and are reclaimed for the next
-        assert create_pull_point()[0] is not None
+        # The short ones expire and are reclaimed for the next.
+        assert wait_for(lambda: create_pull_point()[0] is not None, timeout=10, step=0.2)
         capabilities = call("<tev:GetServiceCapabilities/>",
                             EVENTS_WSDL + "/EventPortType/GetServiceCapabilitiesRequest")
         assert 'MaxPullPoints="20"' in capabilities
@@ -201,8 +230,7 @@ def test_pull_refusals_and_the_thread_life(nvtd):
         # counts against that address's share of the connection slots.
         for _ in range(10):
             held.append(pull(sid, "PT30S"))
-            time.sleep(0.1)
-        time.sleep(0.5)  # let the last requests reach their slots
+            assert wait_for(lambda: server_has_read(held[-1]))  # it reached its slot
         assert INVALID_THING in pulled(sid)
         assert INVALID_THING in pulled(7)
     finally:

@@ -11,7 +11,8 @@ import time
 import pytest
 
 from camera import program, wait_for
-from events_rig import ALARM, Nvtd, create_pull_point, messages, pulled
+from events_rig import ALARM, TAMPER, Nvtd, create_pull_point, messages, pulled
+from onvif_validate import validate
 from vcam import ImageServer, Vcam, catch_console, sim_build
 
 pytestmark = pytest.mark.skipif(not sim_build(), reason="needs the virtual camera (sim build)")
@@ -69,6 +70,30 @@ def test_one_person_crossing_is_one_episode_on_a_pull_point(tmp_path):
             alarms += [value for _, _, _, value in messages(pulled(sid, timeout="PT10S"))]
         assert alarms == ["false", "true", "false"]
         assert state("motion") == "false"
+    finally:
+        assert stop(proc) == 0
+        nvtd.stop()
+
+
+def test_a_covered_lens_is_image_too_dark_on_a_pull_point_until_uncovered(tmp_path):
+    cam = Vcam()
+    # Lit and still for three seconds, the lens covered for six, then uncovered.
+    cam.write("optics", "luma_noise=16\n")
+    cam.write("scene", "day 1000\ncover 3 6\n")
+    nvtd = Nvtd(tmp_path)
+    proc = subprocess.Popen(MOTIOND, env=cam.env())
+    try:
+        sid, answer = create_pull_point("PT120S", (TAMPER["image-too-dark"],))
+        assert sid is not None, answer
+        got, answers = [], []
+        deadline = time.monotonic() + 40
+        while got[-2:] != ["true", "false"] and time.monotonic() < deadline:
+            answers.append(pulled(sid, timeout="PT10S"))
+            got += [value for _, _, _, value in messages(answers[-1])]
+        assert got == ["false", "true", "false"]
+        assert state("motion") == "false"
+        assert [state(name) for name in TAMPER] == ["false"] * 4
+        validate(tmp_path, *answers)
     finally:
         assert stop(proc) == 0
         nvtd.stop()

@@ -340,12 +340,15 @@ def test_system_reboot_replies_before_rebooting(camera):
 def test_system_reboot_drops_the_queued_hellos(camera):
     if EMULATOR:
         pytest.skip("qemu-user lacks setsockopt(IP_MULTICAST_IF): no discovery socket")
-    # The discovery loop queues two start-up Hellos, the first due 5 to 10 seconds after it
-    # starts; a reboot requested before then drops them, so none goes out.
+    # The discovery loop queues two start-up Hellos, the first due 5 seconds after it starts,
+    # sent when the loop next wakes; a reboot requested before then drops them.
     assert wait_for(lambda: "starting discovery loop\n" in camera.out(), timeout=10)
+    started = time.monotonic()
     call("SystemReboot").soap()
     assert wait_for(lambda: "reboot -d 3" in fake_calls(), timeout=10)
-    time.sleep(11)
+    # Past the due time a probe wakes the loop, which sends what is due before it answers.
+    time.sleep(max(0.0, started + 5.1 - time.monotonic()))
+    assert probe_answers() != []
     assert "hello bytes" not in camera.out()
 
 

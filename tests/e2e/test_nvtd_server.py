@@ -9,10 +9,9 @@ import select
 import signal
 import socket
 import subprocess
-import time
 
 import pytest
-from nvtd_relay import http_exchange, soap_post, split_response, start_server
+from nvtd_relay import http_exchange, server_has_read, soap_post, split_response, start_server
 from camera import in_lan, wait_for
 
 # nvtd finds its settings at once instead of waiting for CAM.
@@ -26,6 +25,7 @@ BODY = b"<s:Envelope><s:Body><GetFrobnication/></s:Body></s:Envelope>"
 def server():
     # Without authentication, so that an unknown operation reaches the action table.
     s = start_server(PORT, "--verbose", "--noauth")
+    assert wait_for(lambda: connections(s) == 1)  # the start-up check's connection
     yield s
     s.stop()
 
@@ -73,9 +73,10 @@ def test_head_split_across_segments_is_accepted(server):
     request = soap_post(BODY)
     with socket.create_connection(("127.0.0.1", PORT), timeout=15) as s:
         s.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-        for piece in (request[:20], request[20:60], request[60:]):
+        for piece in (request[:20], request[20:60]):
             s.sendall(piece)
-            time.sleep(0.2)
+            assert wait_for(lambda: server_has_read(s))  # read as a piece of its own
+        s.sendall(request[60:])
         raw = b""
         while chunk := s.recv(65536):
             raw += chunk
@@ -83,9 +84,11 @@ def test_head_split_across_segments_is_accepted(server):
 
 
 def test_silent_connection_is_dropped_and_the_next_is_served(server):
+    accepted = connections(server)
     silent = socket.create_connection(("127.0.0.1", PORT), timeout=20)
     try:
-        time.sleep(0.2)  # the server is now waiting on the silent one
+        # The server is now waiting on the silent one.
+        assert wait_for(lambda: connections(server) > accepted)
         raw = http_exchange(PORT, soap_post(BODY), timeout=20)
         assert raw.startswith(b"HTTP/1.0 400 Bad Request\r\n")
         assert silent.recv(100) == b""  # closed by the server without an answer
@@ -99,7 +102,7 @@ def test_body_sent_later_than_the_head_is_assembled(server):
     head_end = request.index(b"\r\n\r\n") + 4
     with socket.create_connection(("127.0.0.1", PORT), timeout=15) as s:
         s.sendall(request[:head_end + 5])
-        time.sleep(0.2)
+        assert wait_for(lambda: server_has_read(s))
         s.sendall(request[head_end + 5:])
         raw = b""
         while chunk := s.recv(65536):
@@ -110,7 +113,8 @@ def test_body_sent_later_than_the_head_is_assembled(server):
 
 def test_sigterm_ends_an_idle_server_within_5_seconds():
     server = start_server(PORT)
-    time.sleep(0.5)
+    assert http_exchange(PORT, soap_post(BODY))  # its loop runs
+    assert wait_for(server.sleeps_in_poll)  # and waits for the next connection
     server.proc.send_signal(signal.SIGTERM)
     assert server.wait(timeout=7) == 0
     assert "connect failed!" in server.out()
@@ -143,7 +147,7 @@ def test_sigterm_ends_the_server_with_status_0_while_pull_points_are_held():
                     f"<SubscriptionId>{sid}</SubscriptionId>"),
                     EVENTS + "/PullPointSubscription/PullMessagesRequest", "/onvif/events_service"))
                 held.append(s)
-        time.sleep(1)
+        assert wait_for(lambda: all(server_has_read(s) for s in held), timeout=10)
         server.proc.send_signal(signal.SIGTERM)
         assert server.wait(timeout=15) == 0, server.err()
     finally:
@@ -172,6 +176,11 @@ PER_PEER = 8  # kMaxPerPeer
 CAMERA = "10.99.0.2"
 FLOOD = os.path.join(os.path.dirname(__file__), "lib", "connect_flood.py")
 NOBODY = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
+
+
+def connections(server):
+    """How many connections the (verbose) server has accepted."""
+    return server.out().count("New connection from ")
 
 
 def connect():
@@ -205,6 +214,7 @@ def content_length(head):
 
 def test_requests_are_answered_while_slow_and_idle_clients_wait(server):
     request = soap_post(BODY)
+    accepted = connections(server)
     head_end = request.index(b"\r\n\r\n") + 4
     silent = [connect() for _ in range(2)]
     slow_head, slow_body = connect(), connect()
@@ -212,7 +222,9 @@ def test_requests_are_answered_while_slow_and_idle_clients_wait(server):
     slow_body.sendall(request[:head_end + 5])
     waiting = silent + [slow_head, slow_body]
     try:
-        time.sleep(0.3)  # all of them are accepted and being read
+        # All of them are accepted and being read.
+        assert wait_for(lambda: connections(server) >= accepted + len(waiting))
+        assert wait_for(lambda: all(server_has_read(s) for s in waiting))
         # Answered before any waiting client's time is up (they are all still open).
         raw = http_exchange(PORT, request, timeout=40)
         assert raw.startswith(b"HTTP/1.0 400 Bad Request\r\n")
@@ -240,8 +252,9 @@ def test_one_peer_waits_on_at_most_8_connections(server):
     idle = []
     try:
         for _ in range(PER_PEER + 2):
+            accepted = connections(server)
             idle.append(connect())
-            time.sleep(0.02)  # accepted in this order
+            assert wait_for(lambda: connections(server) > accepted)  # accepted in this order
         # Each beyond the limit took the place of the peer's own oldest silent connection.
         assert wait_for(lambda: closed_by_server(idle[1]), timeout=3)
         assert closed_by_server(idle[0])

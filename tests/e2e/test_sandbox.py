@@ -1,4 +1,5 @@
 """The sandbox is what keeps the camera's commands off this machine: check its walls."""
+# ctest-labels: once
 import os
 import subprocess
 

@@ -3,11 +3,10 @@ Python one: the same bytes for gets of every section file, on the camera and a p
 for sets and what they leave behind, and for requests either must refuse."""
 import os
 import socket
-import struct
 import subprocess
 
 from camera import SOURCE_DIR, program, wait_for
-from settingsd import Settingsd
+from settingsd import Settingsd, wire
 
 SECTIONS = sorted(os.listdir(os.path.join(SOURCE_DIR, "testbed", "settingsd", "sections")))
 
@@ -31,10 +30,6 @@ def raw(port, data):
             got += chunk
 
 
-def head(command, text_length, name):
-    return struct.pack("<III", command, text_length, len(name)) + name
-
-
 def session():
     """The same requests for either server, in order; each answer as bytes."""
     answers = [probe("get", name) for name in SECTIONS]
@@ -44,12 +39,12 @@ def session():
     answers.append(probe("set", "--host", "1.1.1.2", "MOTION", "sensitivity = 9"))
     answers.append(probe("get", "MOTION", "1.1.1.2"))
     answers.append(probe("get", "MOTION"))
-    answers.append(raw(20000, head(100, 0, b"INFO")))  # a section of another port
-    answers.append(raw(20004, head(101, 4, b"NOSUCH")))  # set of an unknown section
-    answers.append(raw(20004, head(7, 0, b"INFO")))  # unknown command
-    answers.append(raw(20004, head(103, 9, b"HIVE") + b"x=1\r\ny=2\n"))  # text in one piece
-    answers.append(raw(20004, head(100, 0, b"HIVE")))
-    answers.append(raw(20004, head(100, 1 << 20, b"INFO")[:12]))  # out of bounds: closed
+    answers.append(raw(20000, wire.request(wire.GET, "INFO")))  # a section of another port
+    answers.append(raw(20004, wire.request(wire.SET, "NOSUCH", 4)))  # set of an unknown section
+    answers.append(raw(20004, wire.request(7, "INFO")))  # unknown command
+    answers.append(raw(20004, wire.request(wire.SET_ALSO, "HIVE", 9) + b"x=1\r\ny=2\n"))  # at once
+    answers.append(raw(20004, wire.request(wire.GET, "HIVE")))
+    answers.append(raw(20004, wire.request(wire.GET, "INFO", 1 << 20)[:12]))  # out of bounds
     return answers
 
 

@@ -395,7 +395,9 @@ def test_a_squatter_racing_for_the_queues_only_delays_the_start(soundtap):
     try:
         st = soundtap(before=squat, wrap=SLOW_MQ_OPEN)
         made = [int(s.communicate(timeout=20)[0]) for s in squatters]
-        assert made[0] > 3, made  # the user won races
+        # The user won races: on either queue, as the machine's load decides (the daemon
+        # keeps the first queue it gets; two rounds logged below take six won races).
+        assert sum(made) > 3, made
         assert st.proc.poll() is None
         assert "round 2: the queues were taken again by someone else; next try in 100 ms\n" \
             in st.log()

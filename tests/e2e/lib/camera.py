@@ -1,5 +1,7 @@
 """Small helpers for end-to-end tests: where the programs are, and starting them."""
+import ctypes
 import os
+import struct
 import subprocess
 import time
 
@@ -37,6 +39,32 @@ def wait_for(predicate, timeout=5.0, step=0.05):
         if value or time.monotonic() >= deadline:
             return value
         time.sleep(step)
+
+
+class Opens:
+    """Counts the opens of a file from now on (inotify), such as a daemon's reading it once
+    a round. Read it often: opens queued unread in between count once."""
+
+    def __init__(self, path):
+        libc = ctypes.CDLL(None, use_errno=True)
+        self.fd = libc.inotify_init1(os.O_NONBLOCK | os.O_CLOEXEC)
+        if self.fd < 0 or libc.inotify_add_watch(self.fd, path.encode(), 0x20) < 0:  # IN_OPEN
+            raise OSError(ctypes.get_errno(), "inotify on " + path)
+        self.seen = 0
+
+    def count(self):
+        while True:
+            try:
+                data = os.read(self.fd, 4096)
+            except BlockingIOError:
+                return self.seen
+            at = 0
+            while at < len(data):  # struct inotify_event: wd, mask, cookie, len, name
+                self.seen += 1
+                at += 16 + struct.unpack_from("iIII", data, at)[3]
+
+    def close(self):
+        os.close(self.fd)
 
 
 def fake_calls():

@@ -13,7 +13,8 @@ import xml.etree.ElementTree as ET
 from datetime import datetime, timezone
 from http.server import BaseHTTPRequestHandler, HTTPServer
 
-from camera import EMULATOR, nvtd_program, wait_for, write_accounts, SOURCE_DIR
+from camera import EMULATOR, nvtd_program, wait_for, write_accounts
+from settingsd import Settingsd
 
 PORT = 8090
 CAMERA = "10.99.0.2"
@@ -28,6 +29,11 @@ CONCRETE_SET = "http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet"
 CONCRETE = "http://docs.oasis-open.org/wsn/t-1/TopicExpression/Concrete"
 ALARM = "tns1:VideoSource/MotionAlarm"
 CELL = "tns1:RuleEngine/CellMotionDetector/Motion"
+# motiond's tamper states and the topics they raise (the imaging service's family).
+TAMPER = {"image-too-dark": "tns1:VideoSource/ImageTooDark/ImagingService",
+          "image-too-bright": "tns1:VideoSource/ImageTooBright/ImagingService",
+          "image-too-blurry": "tns1:VideoSource/ImageTooBlurry/ImagingService",
+          "global-scene-change": "tns1:VideoSource/GlobalSceneChange/ImagingService"}
 INVALID_THING = "<SOAP-ENV:Value>ter:InvalidThing</SOAP-ENV:Value>"
 # How soon a state must arrive; the emulated camera build is given more.
 WITHIN = 5.0 if EMULATOR else 1.0
@@ -72,10 +78,8 @@ class Nvtd:
         self.err_path = tmp_path / "nvtd.err"
         shutil.rmtree(STATES, ignore_errors=True)
         os.makedirs(STATES, mode=0o755)
-        settingsd = os.path.join(SOURCE_DIR, "testbed", "settingsd", "settingsd.py")
-        self.settingsd = subprocess.Popen(
-            ["/usr/bin/python3", settingsd, "--state", str(tmp_path / "settings")],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Serving before nvtd starts: nvtd asks for CAM at once and, unanswered, a second later.
+        self.settingsd = Settingsd(state=str(tmp_path / "settings"))
         if accounts:
             write_accounts(*accounts)
         self.out = open(self.log_path, "w")
@@ -118,8 +122,7 @@ class Nvtd:
         except subprocess.TimeoutExpired:
             self.proc.kill()
             self.proc.wait()
-        self.settingsd.terminate()
-        self.settingsd.wait()
+        self.settingsd.stop()
         self.out.close()
         self.err.close()
         with open(self.err_path) as f:

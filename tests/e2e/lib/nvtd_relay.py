@@ -1,11 +1,13 @@
 """Talking to nvtd in its three modes from a test: starting it with its output in files,
 the relay protocol spoken by hand (messages in native byte order), and raw HTTP."""
+import fcntl
 import os
 import signal
 import socket
 import stat
 import struct
 import subprocess
+import termios
 import time
 
 from camera import program, wait_for
@@ -34,6 +36,15 @@ class Nvtd:
 
     def wait(self, timeout=10):
         return self.proc.wait(timeout=timeout)
+
+    def sleeps_in_poll(self):
+        """Whether its main thread is asleep in poll (or select): waiting, with nothing to do."""
+        try:
+            with open("/proc/%d/wchan" % self.proc.pid) as f:
+                where = f.read()
+        except FileNotFoundError:
+            return False
+        return "poll" in where or "select" in where
 
     def stop(self):
         if self.proc.poll() is None:
@@ -127,7 +138,9 @@ class ReplyFifo:
 
     def close(self):
         os.close(self.fd)
-        os.unlink(self.path)
+        # nvtd removes it itself once the pid it was named after no longer runs.
+        if os.path.lexists(self.path):
+            os.unlink(self.path)
 
 
 def relay_request(server_fd, pid, body, env_lines):
@@ -155,6 +168,24 @@ def http_exchange(port, data, host="127.0.0.1", timeout=15):
         except ConnectionResetError:
             pass
         return b"".join(chunks)
+
+
+def server_has_read(sock):
+    """Whether the server has read all this client sent: its side of the connection has
+    nothing left in its receive queue (or is gone)."""
+    peer, local = sock.getpeername(), sock.getsockname()
+    out = subprocess.run(["ss", "-Htn", "src", "%s:%d" % peer, "dst", "%s:%d" % local],
+                         capture_output=True, text=True, timeout=10).stdout.split()
+    return len(out) < 2 or out[1] == "0"
+
+
+def fifo_unread(path):
+    """Bytes written to a FIFO that its reader has not read yet."""
+    fd = os.open(path, os.O_WRONLY | os.O_NONBLOCK)
+    try:
+        return struct.unpack("i", fcntl.ioctl(fd, termios.FIONREAD, b"\0" * 4))[0]
+    finally:
+        os.close(fd)
 
 
 def split_response(raw):

@@ -110,7 +110,8 @@ class Soundtap:
         with open(LOG, "wb") as log, open(OUT, "wb") as out:
             self.proc = subprocess.Popen(self.wrap + program("soundtap", "soundtap") + self.args +
                                          ["--stdout"], stdout=out, stderr=log, env=env)
-        assert self.wait_log("enter audio_thread\n")
+        # Under strace, and behind a squatter's rounds, a loaded machine takes longer.
+        assert self.wait_log("enter audio_thread\n", timeout=30.0 if self.wrap else 8.0), self.log()
         return self
 
     def stop(self):
@@ -119,11 +120,8 @@ class Soundtap:
                 c.kill()
             c.wait()
         if self.proc and self.proc.poll() is None:
-            if self.wrap:  # the daemon is strace's child: strace alone would leave it running
-                with open("/proc/%d/task/%d/children" % ((self.proc.pid,) * 2)) as f:
-                    for child in f.read().split():
-                        os.kill(int(child), signal.SIGTERM)
-            self.proc.send_signal(signal.SIGTERM)
+            # Under a wrapper the daemon itself: strace, running it, holds off SIGTERM.
+            os.kill(self.daemon_pid(), signal.SIGTERM)
             try:
                 self.proc.wait(timeout=10)
             except subprocess.TimeoutExpired:
@@ -132,6 +130,15 @@ class Soundtap:
         if self.feeder:
             self.feeder.terminate()
             self.feeder.wait()
+
+    def daemon_pid(self):
+        if not self.wrap:
+            return self.proc.pid
+        try:
+            with open("/proc/%d/task/%d/children" % (self.proc.pid, self.proc.pid)) as f:
+                return int(f.read().split()[0])
+        except (OSError, IndexError):
+            return self.proc.pid
 
     def log(self):
         with open(LOG, errors="replace") as f:

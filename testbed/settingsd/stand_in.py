@@ -1,13 +1,21 @@
-"""The settings-server stand-in (testbed/settingsd) for end-to-end tests: start it inside
-the sandbox, read its exchange log, change its faults."""
+"""The settings-server stand-in (settingsd.py beside this file) driven from Python, for the
+end-to-end tests and the bench: start it (inside the sandbox), read its exchange log, change
+its faults."""
 import json
 import os
 import subprocess
 import time
 
-from camera import SOURCE_DIR, wait_for
+SETTINGSD = os.path.join(os.path.dirname(os.path.abspath(__file__)), "settingsd.py")
 
-SETTINGSD = os.path.join(SOURCE_DIR, "testbed", "settingsd", "settingsd.py")
+
+def wait_for(predicate, timeout):
+    deadline = time.monotonic() + timeout
+    while not predicate():
+        if time.monotonic() >= deadline:
+            return False
+        time.sleep(0.02)
+    return True
 
 
 class Settingsd:
@@ -60,7 +68,6 @@ class Settingsd:
         if not wait_for(lambda: any(e.get("serial") == serial for e in self.events("control")),
                         timeout=5):
             raise RuntimeError("settingsd did not apply the faults")
-        time.sleep(0.01)
 
     def section_file(self, section, board="camera"):
         with open(os.path.join(self.state, "boards", board, section)) as f:
