@@ -1,6 +1,7 @@
 // Request dispatch: decides the action text, finds the operation whose name occurs in it,
 // runs the UsernameToken check for all but the open operations, checks that the account's
-// level may call the operation, remembers the token, and calls the handler in its call form between
+// level may call the operation, remembers the token (with the operation, whose access class
+// decides whether the token may come again), and calls the handler in its call form between
 // the fill and release of the per-request section cache.
 #include "nvtd/app/dispatch.h"
 
@@ -9,6 +10,7 @@
 
 #include "nvtd/auth/access_policy.h"
 #include "nvtd/auth/auth.h"
+#include "nvtd/core/log_limiter.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/request_hooks.h"
 #include "nvtd/soap/action_text.h"
@@ -68,16 +70,18 @@ DispatchOutcome dispatch_request(const OperationTable& table, const Request& req
     return DispatchOutcome::kOpenOperation;
   }
   if (!config().no_auth) {
-    std::optional<VerifiedToken> token = check_username_token(request.body, reply);
+    std::optional<VerifiedToken> token =
+        check_username_token(request.body, reply, request.remote_addr.value_or(""));
     if (!token) return DispatchOutcome::kAuthFailed;
     // A level that may not call the operation is refused before anything is read or done,
     // and its token is not remembered: only served requests take places in the memory.
     if (op != nullptr && !level_allows(token->level, op->access)) {
-      trace_verbose("level %s may not call %s\n", token->level.c_str(), op->name);
+      trace_complaint(true, token->user, "level %s may not call %s\n", token->level.c_str(),
+                      op->name);
       send_catalogue_fault(reply, Fault::kNotAuthorized);
       return DispatchOutcome::kAuthFailed;
     }
-    if (!remember_token(*token, request, reply)) return DispatchOutcome::kAuthFailed;
+    if (!remember_token(*token, request, op, reply)) return DispatchOutcome::kAuthFailed;
   }
 
   SectionCacheScope cache;

@@ -41,4 +41,23 @@ bool level_allows(std::string_view level, AccessClass access) {
   return false;
 }
 
+std::string_view read_class_name(AccessClass access) {
+  switch (access) {
+    case AccessClass::kReadSystem:
+      return "READ_SYSTEM";
+    case AccessClass::kReadSystemSensitive:
+      return "READ_SYSTEM_SENSITIVE";
+    case AccessClass::kReadSystemSecret:
+      return "READ_SYSTEM_SECRET";
+    case AccessClass::kReadMedia:
+      return "READ_MEDIA";
+    case AccessClass::kPreAuth:  // answered before authentication: never has a token
+    case AccessClass::kWriteSystem:
+    case AccessClass::kUnrecoverable:
+    case AccessClass::kActuate:
+      return "";
+  }
+  return "";
+}
+
 }  // namespace nvtd

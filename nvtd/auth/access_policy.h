@@ -13,4 +13,8 @@ namespace nvtd {
 // of this access class.
 bool level_allows(std::string_view level, AccessClass access);
 
+// The name of a READ class ("READ_SYSTEM", ...), whose operations change nothing, so that a
+// request of one may come again with the same token; "" for the other classes.
+std::string_view read_class_name(AccessClass access);
+
 }  // namespace nvtd

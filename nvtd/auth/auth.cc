@@ -13,9 +13,11 @@
 #include <ctime>
 #include <string>
 
+#include "nvtd/auth/access_policy.h"
 #include "nvtd/auth/base64.h"
 #include "nvtd/auth/token_memory.h"
 #include "nvtd/auth/users_file.h"
+#include "nvtd/core/log_limiter.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/soap/element_reader.h"
 #include "nvtd/soap/faults.h"
@@ -36,8 +38,8 @@ std::string password_digest(std::string_view nonce_bytes, std::string_view creat
 
 namespace {
 
-void send_failed(Reply& reply) {
-  trace_verbose("auth fail\n");
+void send_failed(Reply& reply, std::string_view peer) {
+  trace_complaint(true, peer, "auth fail\n");
   send_catalogue_fault(reply, Fault::kFailedAuthentication);
 }
 
@@ -64,7 +66,10 @@ AuthResult verify_username_token(std::string_view body, VerifiedToken* token) {
   if (stored) OPENSSL_cleanse(stored->data(), stored->size());
   bool digest_right = expected.size() == password->size() &&
                       CRYPTO_memcmp(expected.data(), password->data(), expected.size()) == 0;
-  if (!stored || !digest_right || !nonce_bytes) return AuthResult::kFailed;
+  // An empty nonce would make the token its Created alone.
+  if (!stored || !digest_right || !nonce_bytes || nonce_bytes->empty()) {
+    return AuthResult::kFailed;
+  }
   std::optional<CreatedTime> at = parse_created(*created);
   if (config().token_window > 0 &&
       (!at || !created_in_window(*at, config().token_window, std::int64_t(std::time(nullptr))))) {
@@ -77,34 +82,39 @@ AuthResult verify_username_token(std::string_view body, VerifiedToken* token) {
   return AuthResult::kPass;
 }
 
-std::optional<VerifiedToken> check_username_token(std::string_view body, Reply& reply) {
+std::optional<VerifiedToken> check_username_token(std::string_view body, Reply& reply,
+                                                  std::string_view peer) {
   VerifiedToken token;
   switch (verify_username_token(body, &token)) {
     case AuthResult::kPass:
       return token;
     case AuthResult::kNoCredentials:
-      trace_verbose("no credentials supplied\n");
+      trace_complaint(true, peer, "no credentials supplied\n");
       send_catalogue_fault(reply, Fault::kNotAuthorized);
       return std::nullopt;
     case AuthResult::kNoDigest:
-      trace_verbose("auth fault\n");
+      trace_complaint(true, peer, "auth fault\n");
       send_catalogue_fault(reply, Fault::kInvalidSecurity);
       return std::nullopt;
     case AuthResult::kFailed:
       break;
   }
-  send_failed(reply);
+  send_failed(reply, peer);
   return std::nullopt;
 }
 
-bool remember_token(const VerifiedToken& token, const Request& request, Reply& reply) {
+bool remember_token(const VerifiedToken& token, const Request& request, const Operation* operation,
+                    Reply& reply) {
   if (config().token_window <= 0) return true;
   std::string_view peer;
   if (request.remote_addr) peer = *request.remote_addr;
+  // Unknown operations (answered with a fault) need a token of their own.
+  std::string_view repeat_scope;
+  if (operation != nullptr) repeat_scope = read_class_name(operation->access);
   const TokenUse use{token.nonce, &token.created, token.created.seconds + config().token_window,
-                     token.user, peer};
+                     token.user,  peer,           repeat_scope};
   if (token_counts(use, token_memory(), wall_clock_ms())) return true;
-  send_failed(reply);
+  send_failed(reply, peer);
   return false;
 }
 

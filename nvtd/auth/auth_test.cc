@@ -4,8 +4,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <fstream>
 #include <string>
+#include <tuple>
 
 #include "nvtd/auth/base64.h"
 #include "nvtd/auth/useradd.h"
@@ -75,6 +77,9 @@ TEST_F(UsersFileTest, RightDigestPassesAndAnyChangeFails) {
   EXPECT_EQ(verify_username_token(signed_by("nobody", "s3cret")), AuthResult::kFailed);
   std::string body = signed_by("viewer", "s3cret");
   body.replace(body.find(kCreated) + 3, 1, "7");  // one character of Created
+  EXPECT_EQ(verify_username_token(body), AuthResult::kFailed);
+  body = token("viewer", password_digest("", kCreated, "s3cret"));  // no nonce bytes
+  body.replace(body.find(base64_encode(kNonce)), base64_encode(kNonce).size(), "");
   EXPECT_EQ(verify_username_token(body), AuthResult::kFailed);
 }
 
@@ -209,6 +214,32 @@ TEST_F(UsersFileTest, FaultsWrittenForEachFailure) {
     OutputCapture out(RunMode::kServer);
     EXPECT_TRUE(check_username_token(signed_by("viewer", "s3cret"), out.reply()));
     EXPECT_EQ(out.take(), "");
+  }
+}
+
+TEST(RememberToken, ATokenIsItsAccountsAndRepeatsOnlyForReadingOfOneClass) {
+  using A = AccessClass;
+  const Operation info{"GetDeviceInformation", A::kReadSystem, CallForm::kRequest, nullptr},
+      dns{"GetDNS", A::kReadSystem, CallForm::kRequest, nullptr},
+      users{"GetUsers", A::kReadSystemSecret, CallForm::kRequest, nullptr},
+      hostname{"SetHostname", A::kWriteSystem, CallForm::kRequest, nullptr};
+  // A new token of the first user on the first operation, then viewer's at once from the same
+  // address on the second (null: an unknown operation), and whether that passes.
+  const std::tuple<const Operation*, const Operation*, const char*, bool> cases[] = {
+      {&info, &info, "viewer", true},          {&info, &dns, "viewer", true},
+      {&info, &users, "viewer", false},        {&info, &hostname, "viewer", false},
+      {&hostname, &hostname, "viewer", false}, {nullptr, nullptr, "viewer", false},
+      {&hostname, &hostname, "mallory", true}};
+  Request request;
+  request.remote_addr = "10.0.0.9";
+  const CreatedTime now{std::int64_t(std::time(nullptr)), ""};
+  int n = 0;
+  for (const auto& [first, then, first_user, passes] : cases) {
+    const std::string nonce = "nonce-" + std::to_string(n++);
+    OutputCapture out;
+    ASSERT_TRUE(remember_token({first_user, "user", nonce, now}, request, first, out.reply()));
+    EXPECT_EQ(remember_token({"viewer", "user", nonce, now}, request, then, out.reply()), passes)
+        << n;
   }
 }
 

@@ -23,6 +23,12 @@ std::unique_ptr<TokenMemory>& memory_slot() {
   return memory;
 }
 
+// The log turns while no table can be had: this process's own.
+LogLimiter& limiter_without_table() {
+  static LogLimiter limiter;
+  return limiter;
+}
+
 // The opened file of groups' size, made afresh (empty, a new secret) when it holds no table
 // of that size. False when it is unusable.
 bool prepare_file(int fd, std::size_t groups, const std::string& path) {
@@ -43,6 +49,46 @@ bool prepare_file(int fd, std::size_t groups, const std::string& path) {
   return pwrite(fd, &header, sizeof header, 0) == ssize_t(sizeof header);
 }
 
+// The token file opened under its exclusive lock and mapped, when it can be trusted and
+// used; the lock goes with the descriptor, after the mapping.
+class MappedTokenFile {
+ public:
+  MappedTokenFile(const std::string& directory, const std::string& name, std::size_t groups);
+  ~MappedTokenFile() {
+    if (map_ != MAP_FAILED) munmap(map_, size_);
+  }
+  MappedTokenFile(const MappedTokenFile&) = delete;
+  MappedTokenFile& operator=(const MappedTokenFile&) = delete;
+  // The table's memory, or null when the file is unavailable.
+  void* table() const { return map_ == MAP_FAILED ? nullptr : map_; }
+
+ private:
+  UniqueFd fd_;
+  std::size_t size_;
+  void* map_ = MAP_FAILED;
+};
+
+MappedTokenFile::MappedTokenFile(const std::string& directory, const std::string& name,
+                                 std::size_t groups)
+    : size_(token_table_size(groups)) {
+  const uid_t me = geteuid();
+  if (mkdir(directory.c_str(), 0700) < 0 && errno != EEXIST) return;
+  struct stat dir {};
+  if (lstat(directory.c_str(), &dir) < 0 || !S_ISDIR(dir.st_mode) || dir.st_uid != me ||
+      (dir.st_mode & 077) != 0) {
+    syslog(LOG_WARNING, "token directory %s is not private, tokens refused", directory.c_str());
+    return;
+  }
+  const std::string path = directory + "/" + name;
+  fd_ = UniqueFd(open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!fd_.valid() || flock(fd_.get(), LOCK_EX) < 0) return;
+  if (!prepare_file(fd_.get(), groups, path)) {
+    syslog(LOG_WARNING, "token file %s is unusable, tokens refused", path.c_str());
+    return;
+  }
+  map_ = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_SHARED, fd_.get(), 0);
+}
+
 }  // namespace
 
 ProcessTokenMemory::ProcessTokenMemory(std::size_t groups)
@@ -51,33 +97,25 @@ ProcessTokenMemory::ProcessTokenMemory(std::size_t groups)
 }
 
 TokenAdmission ProcessTokenMemory::admit(const TokenUse& use, std::int64_t now_ms) {
-  if (!block_) return TokenAdmission::kFull;
+  if (!block_) return TokenAdmission::kUnavailable;
   return TokenTable(block_.get(), groups_).admit(use, now_ms);
 }
 
+LogTurn ProcessTokenMemory::log_turn(std::string_view subject, std::int64_t now_ms) {
+  if (!block_) return limiter_without_table().turn(subject, now_ms);
+  return TokenTable(block_.get(), groups_).log_turn(subject, now_ms);
+}
+
 TokenAdmission FileTokenMemory::admit(const TokenUse& use, std::int64_t now_ms) {
-  // Refused (as by a full table) whenever the file cannot be trusted or used.
-  const uid_t me = geteuid();
-  if (mkdir(directory_.c_str(), 0700) < 0 && errno != EEXIST) return TokenAdmission::kFull;
-  struct stat dir {};
-  if (lstat(directory_.c_str(), &dir) < 0 || !S_ISDIR(dir.st_mode) || dir.st_uid != me ||
-      (dir.st_mode & 077) != 0) {
-    syslog(LOG_WARNING, "token directory %s is not private, tokens refused", directory_.c_str());
-    return TokenAdmission::kFull;
-  }
-  const std::string path = directory_ + "/" + name_;
-  UniqueFd fd(open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
-  if (!fd.valid() || flock(fd.get(), LOCK_EX) < 0) return TokenAdmission::kFull;
-  if (!prepare_file(fd.get(), groups_, path)) {
-    syslog(LOG_WARNING, "token file %s is unusable, tokens refused", path.c_str());
-    return TokenAdmission::kFull;
-  }
-  const size_t size = token_table_size(groups_);
-  void* map = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
-  if (map == MAP_FAILED) return TokenAdmission::kFull;
-  TokenAdmission result = TokenTable(map, groups_).admit(use, now_ms);
-  munmap(map, size);
-  return result;  // the lock goes with the descriptor
+  MappedTokenFile file(directory_, name_, groups_);
+  if (file.table() == nullptr) return TokenAdmission::kUnavailable;
+  return TokenTable(file.table(), groups_).admit(use, now_ms);
+}
+
+LogTurn FileTokenMemory::log_turn(std::string_view subject, std::int64_t now_ms) {
+  MappedTokenFile file(directory_, name_, groups_);
+  if (file.table() == nullptr) return limiter_without_table().turn(subject, now_ms);
+  return TokenTable(file.table(), groups_).log_turn(subject, now_ms);
 }
 
 TokenMemory& token_memory() {
@@ -93,19 +131,27 @@ bool created_in_window(const CreatedTime& created, int window, std::int64_t now)
 }
 
 bool token_counts(const TokenUse& use, TokenMemory& memory, std::int64_t now_ms) {
+  bool unavailable = false;
   switch (memory.admit(use, now_ms)) {
     case TokenAdmission::kAdmitted:
-    case TokenAdmission::kRepeated:
+    case TokenAdmission::kRepeatAllowed:
       return true;
     case TokenAdmission::kReplayed:
       return false;
     case TokenAdmission::kFull:
     case TokenAdmission::kForgotten:
       break;
+    case TokenAdmission::kUnavailable:
+      unavailable = true;
+      break;
   }
-  std::string account(use.account);
-  syslog(LOG_WARNING, "token memory full: token of %s refused", account.c_str());
-  trace("token memory full: token of %s refused\n", account.c_str());
+  const LogTurn turn = unavailable ? limiter_without_table().turn(use.account, now_ms)
+                                   : memory.log_turn(use.account, now_ms);
+  if (!turn.log) return false;
+  const char* why = unavailable ? "unavailable" : "full";
+  const std::string account(use.account), note = left_out_note(turn);
+  syslog(LOG_WARNING, "token memory %s: token of %s refused%s", why, account.c_str(), note.c_str());
+  trace("token memory %s: token of %s refused%s\n", why, account.c_str(), note.c_str());
   return false;
 }
 

@@ -9,6 +9,10 @@
 #include <fstream>
 #include <string>
 
+#include "nvtd/core/config_test_util.h"
+#include "nvtd/core/output_capture_test_util.h"
+#include "nvtd/core/process_state.h"
+
 namespace nvtd {
 namespace {
 
@@ -61,7 +65,7 @@ TEST(TokenFreshness, WindowEitherSideOfTheClock) {
 }
 
 TokenUse use_of(const std::string& nonce, const CreatedTime& created, const char* account) {
-  return TokenUse{nonce, &created, created.seconds + 300, account, "10.0.0.1"};
+  return TokenUse{nonce, &created, created.seconds + 300, account, "10.0.0.1", "READ_MEDIA"};
 }
 
 TEST(TokenFreshness, CgiProcessesShareAPrivateFile) {
@@ -88,16 +92,40 @@ TEST(TokenFreshness, CgiProcessesShareAPrivateFile) {
   FileTokenMemory memory(home, "tokens", 4);
   EXPECT_EQ(memory.admit(use_of("c", at, "u"), now_ms), TokenAdmission::kAdmitted);
   EXPECT_EQ(memory.admit(use_of("c", at, "u"), now_ms + 2000), TokenAdmission::kReplayed);
+  // The layout before tokens were kept by account ("NTK2"), at this size: made afresh.
+  std::fstream(path, std::ios::in | std::ios::out | std::ios::binary).write("2KTN", 4);
+  EXPECT_EQ(memory.admit(use_of("c", at, "u"), now_ms + 2000), TokenAdmission::kAdmitted);
+  // The log turns are the file's: one line a second between processes.
+  EXPECT_TRUE(memory.log_turn("u", now_ms).log);
+  EXPECT_FALSE(FileTokenMemory(home, "tokens", 4).log_turn("u", now_ms + 10).log);
+  EXPECT_EQ(FileTokenMemory(home, "tokens", 4).log_turn("u", now_ms + 1000).left_out, 1u);
   // A directory others may write to, or a link in place of the file: nothing passes.
   chmod(home.c_str(), 0777);
-  EXPECT_EQ(memory.admit(use_of("d", at, "u"), now_ms), TokenAdmission::kFull);
+  EXPECT_EQ(memory.admit(use_of("d", at, "u"), now_ms), TokenAdmission::kUnavailable);
   chmod(home.c_str(), 0700);
   unlink(path.c_str());
   ASSERT_EQ(symlink("/etc/passwd", path.c_str()), 0);
-  EXPECT_EQ(memory.admit(use_of("e", at, "u"), now_ms), TokenAdmission::kFull);
+  EXPECT_EQ(memory.admit(use_of("e", at, "u"), now_ms), TokenAdmission::kUnavailable);
   unlink(path.c_str());
   rmdir(home.c_str());
   rmdir(dir);
+}
+
+TEST(TokenRefusals, LoggedOnceASecondForEachAccountAndSaidWhy) {
+  ScopedConfig scoped_config;
+  scoped_config.set(&Config::server, true);  // traces on
+  const CreatedTime at{1796637600, ""};
+  const std::int64_t t = at.seconds * 1000;
+  ProcessTokenMemory full(1);                          // 16 places
+  FileTokenMemory unavailable("/tmp", "nvtd_tokens");  // a directory others may write to
+  StdoutCapture out;
+  for (int i = 0; i < 1016; ++i) token_counts(use_of("t" + std::to_string(i), at, "u"), full, t);
+  for (int i = 0; i < 9; ++i) token_counts(use_of("x", at, "w"), unavailable, t);
+  token_counts(use_of("later", at, "u"), full, t + 1000);
+  EXPECT_EQ(out.take(),
+            "token memory full: token of u refused\n"
+            "token memory unavailable: token of w refused\n"
+            "token memory full: token of u refused (999 more like this left out)\n");
 }
 
 }  // namespace

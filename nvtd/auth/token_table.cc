@@ -1,4 +1,5 @@
-// Remembered tokens: a token is looked for in the two groups its keyed hash names and goes
+// Remembered tokens: a token (its nonce, its instant and its account: one account cannot use up
+// another's token) is looked for in the two groups its keyed hash names and goes
 // into the emptier one. When both are full, the account holding the most tokens of those
 // groups gives up its oldest one there, and tokens of that account expiring no later than the
 // one given up are refused from then on (so a forgotten token can never pass again); when the
@@ -17,7 +18,8 @@
 namespace nvtd {
 namespace {
 
-constexpr std::uint32_t kMagic = 0x4e544b32;  // "NTK2"
+// "NTK3": tokens keyed with their account, repeats by READ class, log turns after the places.
+constexpr std::uint32_t kMagic = 0x4e544b33;
 
 using Digest = std::array<unsigned char, 32>;
 
@@ -36,30 +38,38 @@ T read_at(const Digest& digest, std::size_t at) {
   return value;
 }
 
-// The nonce bytes and the instant, each spelled one way only.
+void append_sized(std::string& material, std::string_view text) {
+  std::uint32_t size = std::uint32_t(text.size());
+  material.append(reinterpret_cast<const char*>(&size), sizeof size).append(text);
+}
+
+// The account, the nonce bytes and the instant, each spelled one way only.
 std::string token_material(const TokenUse& use) {
   std::string material;
-  std::uint32_t size = std::uint32_t(use.nonce.size());
-  material.append(reinterpret_cast<const char*>(&size), sizeof size).append(use.nonce);
+  append_sized(material, use.account);
+  append_sized(material, use.nonce);
   std::int64_t seconds = use.created->seconds;
   material.append(reinterpret_cast<const char*>(&seconds), sizeof seconds);
   return material.append(use.created->fraction);
 }
 
-// 24 bits, never 0 for a known address.
-std::uint32_t peer_hash(const unsigned char* secret, std::string_view peer) {
-  if (peer.empty()) return 0;
-  Digest d = keyed_hash(secret, "peer:" + std::string(peer));
-  std::uint32_t h = read_at<std::uint32_t>(d, 0) & 0xffffff;
+// 24 bits of the address and the READ class, never 0 for a use that may be repeated; 0 for
+// one that may not (an unknown address, an operation that changes something).
+std::uint32_t repeat_hash(const unsigned char* secret, const TokenUse& use) {
+  if (use.peer.empty() || use.repeat_scope.empty()) return 0;
+  std::string material = "repeat:";
+  append_sized(material, use.peer);
+  append_sized(material, use.repeat_scope);
+  std::uint32_t h = read_at<std::uint32_t>(keyed_hash(secret, material), 0) & 0xffffff;
   return h == 0 ? 1 : h;
 }
 
-std::uint32_t peer_of(const TokenSlot& slot) {
-  return slot.peer_account >> 8;
+std::uint32_t repeat_of(const TokenSlot& slot) {
+  return slot.repeat_account >> 8;
 }
 
 std::size_t account_of(const TokenSlot& slot) {
-  return slot.peer_account & 0xff;
+  return slot.repeat_account & 0xff;
 }
 
 bool live(const TokenSlot& slot, std::uint32_t now) {
@@ -72,6 +82,7 @@ TokenTable::TokenTable(void* memory, std::size_t groups)
     : header_(static_cast<TokenTableHeader*>(memory)),
       accounts_(reinterpret_cast<TokenAccount*>(header_ + 1)),
       slots_(reinterpret_cast<TokenSlot*>(accounts_ + kTokenAccounts)),
+      log_places_(reinterpret_cast<LogPlace*>(slots_ + groups * kTokenGroupPlaces)),
       groups_(groups) {}
 
 bool TokenTable::valid() const {
@@ -83,6 +94,10 @@ bool TokenTable::initialize() {
   header_->groups = std::uint32_t(groups_);
   header_->magic = kMagic;
   return true;
+}
+
+LogTurn TokenTable::log_turn(std::string_view subject, std::int64_t now_ms) {
+  return take_log_turn(log_places_, kTokenLogPlaces, subject, now_ms);
 }
 
 TokenSlot* TokenTable::group(std::size_t index) const {
@@ -161,7 +176,7 @@ TokenAdmission TokenTable::admit(const TokenUse& use, std::int64_t now_ms) {
   const std::uint32_t key = read_at<std::uint32_t>(digest, 0);
   const std::size_t g1 = read_at<std::uint32_t>(digest, 8) % groups_;
   const std::size_t g2 = read_at<std::uint32_t>(digest, 12) % groups_;
-  const std::uint32_t peer = peer_hash(header_->secret, use.peer);
+  const std::uint32_t repeat = repeat_hash(header_->secret, use);
   // Both groups: the token itself if remembered, expired places given back on the way.
   std::size_t used[2] = {0, 0};
   TokenSlot* free_place[2] = {nullptr, nullptr};
@@ -177,9 +192,9 @@ TokenAdmission TokenTable::admit(const TokenUse& use, std::int64_t now_ms) {
       }
       ++used[n];
       if (s.key != key) continue;
-      bool repeat =
-          peer != 0 && peer_of(s) == peer && std::uint32_t(now_ms32 - s.first_ms) < kTokenRepeatMs;
-      return repeat ? TokenAdmission::kRepeated : TokenAdmission::kReplayed;
+      bool repeated = repeat != 0 && repeat_of(s) == repeat &&
+                      std::uint32_t(now_ms32 - s.first_ms) < kTokenRepeatMs;
+      return repeated ? TokenAdmission::kRepeatAllowed : TokenAdmission::kReplayed;
     }
   }
   int account = account_index(use.account, now);
@@ -190,7 +205,7 @@ TokenAdmission TokenTable::admit(const TokenUse& use, std::int64_t now_ms) {
   if (place == nullptr) place = make_room(g1, g2, account, now);
   if (place == nullptr) return TokenAdmission::kFull;
   *place =
-      TokenSlot{key, std::uint32_t(use.forget_at), now_ms32, peer << 8 | std::uint32_t(account)};
+      TokenSlot{key, std::uint32_t(use.forget_at), now_ms32, repeat << 8 | std::uint32_t(account)};
   ++accounts_[account].count;
   return TokenAdmission::kAdmitted;
 }

@@ -24,7 +24,8 @@ class Table {
   TokenAdmission admit(const std::string& nonce, const char* account,
                        const CreatedTime& created = {kNow, ""}, std::int64_t now_ms = kNowMs,
                        const char* peer = "10.0.0.9") {
-    return table_.admit(TokenUse{nonce, &created, created.seconds + 300, account, peer}, now_ms);
+    return table_.admit(TokenUse{nonce, &created, created.seconds + 300, account, peer, "R"},
+                        now_ms);
   }
 
  private:
@@ -70,10 +71,14 @@ TEST(TokenTable, TheSameTokenAgainOnlyFromTheSameAddressWithinASecond) {
     const char* peer;
     TokenAdmission expected;
   };
+  const TokenAdmission again = TokenAdmission::kRepeatAllowed;
   const Case cases[] = {
-      {0, "10.0.0.9", TokenAdmission::kRepeated},    {999, "10.0.0.9", TokenAdmission::kRepeated},
-      {1000, "10.0.0.9", TokenAdmission::kReplayed}, {5000, "10.0.0.9", TokenAdmission::kReplayed},
-      {10, "10.0.0.8", TokenAdmission::kReplayed},   {10, "", TokenAdmission::kReplayed},
+      {0, "10.0.0.9", again},
+      {999, "10.0.0.9", again},
+      {1000, "10.0.0.9", TokenAdmission::kReplayed},
+      {5000, "10.0.0.9", TokenAdmission::kReplayed},
+      {10, "10.0.0.8", TokenAdmission::kReplayed},
+      {10, "", TokenAdmission::kReplayed},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(table.admit("t", "u", {kNow, ""}, kNowMs + c.after_ms, c.peer), c.expected)

@@ -77,7 +77,8 @@ void record(int fd, const char* kind) {
   for (long pid = getpid(); pid > 0 && d < sizeof digits; pid /= 10) digits[d++] = '0' + pid % 10;
   while (d > 0) text[n++] = digits[--d];
   text[n++] = '\n';
-  if (ftruncate(fd, 0) != 0 || pwrite(fd, text, n, 0) < 0) {
+  // Written over the last record, then cut to size: a reader never finds the file empty.
+  if (pwrite(fd, text, n, 0) < 0 || ftruncate(fd, static_cast<off_t>(n)) != 0) {
     // the job still runs; it can only not be stopped
   }
 }
@@ -185,7 +186,8 @@ int start_focus_job(const FocusJob& job, const FocusPlace& place) {
   if (commands.argv.empty()) return 0;
   // The kind at once, the job's process when it has one (no earlier job's process to stop).
   std::string first = std::string(kind_word(job)) + " 0\n";
-  if (ftruncate(lock.get(), 0) != 0 || pwrite(lock.get(), first.data(), first.size(), 0) < 0) {
+  if (pwrite(lock.get(), first.data(), first.size(), 0) < 0 ||
+      ftruncate(lock.get(), static_cast<off_t>(first.size())) != 0) {
     return -1;
   }
   pid_t child = fork();

@@ -3,10 +3,12 @@ the three levels made with `nvtd useradd`, a table of (level, operation, allowed
 malformed and replayed tokens, other spellings of one token, the same token again from the
 same address, --token-window 0, a flood of tokens that must not lock others out, and
 accounts made, changed and deleted through ONVIF that authentication uses at once."""
+import base64
 import datetime
+import hashlib
+import json
 import os
 import re
-import socket
 import subprocess
 
 import pytest
@@ -21,6 +23,9 @@ pytestmark = pytest.mark.usefixtures("settings_server")
 PORT = 8090
 ACCOUNTS = {"user": ("viewer", "v-pass"), "operator": ("op", "o-pass"),
             "administrator": ("boss", "b-pass")}
+USERS = "/etc/nvtd/users"
+LIB = os.path.join(os.path.dirname(os.path.abspath(__file__)), "lib")
+NOBODY = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
 DEVICE, MEDIA, EVENTS = ("/onvif/device_service", "/onvif/media_service",
                          "/onvif/events_service")
 TEV = ' xmlns:tev="http://www.onvif.org/ver10/events/wsdl"'
@@ -80,13 +85,9 @@ class ServerMode:
     def send(self, uri, body, client=CLIENT):
         if client == CLIENT:
             return http_exchange(PORT, soap_post(body.encode(), uri=uri)).decode(errors="replace")
-        with socket.create_connection(("127.0.0.1", PORT), timeout=15,
-                                      source_address=(client, 0)) as s:
-            s.sendall(soap_post(body.encode(), uri=uri))
-            chunks = []
-            while chunk := s.recv(65536):
-                chunks.append(chunk)
-        return b"".join(chunks).decode(errors="replace")
+        raw = base64.b64encode(soap_post(body.encode(), uri=uri)).decode()
+        answer = unprivileged_client("exchange", str(PORT), client, raw)  # as another host
+        return base64.b64decode(answer).decode(errors="replace")
 
     def stop(self):
         self.nvtd.stop()
@@ -358,3 +359,54 @@ def test_accounts_made_through_onvif_log_in_at_once(mode, tmp_path):
         assert subcode in answers[-1] and "Response>" not in answers[-1], (body, answers[-1])
     assert "GetDeviceInformationResponse" in call(mode, "administrator", "GetDeviceInformation")
     validate(tmp_path, *answers)
+
+
+def unprivileged_client(*args):
+    """lib/token_client.py run as nobody (a LAN client with no rights on the camera)."""
+    with open(os.path.join(LIB, "token_client.py")) as script:
+        return subprocess.run(NOBODY + ["/usr/bin/python3", "-", LIB] + list(args), stdin=script,
+                              capture_output=True, text=True, timeout=60, check=True).stdout
+
+
+def test_tokens_belong_to_their_account_change_state_once_and_need_a_nonce(mode):
+    # A user on another host sends an administrator's nonce and Created first: no harm done.
+    nonce, created = os.urandom(16), utc_text()
+    stolen = security(*ACCOUNTS["user"], created=created, nonce=nonce)
+    assert "Response>" in call(mode, "user", "GetDeviceInformation", stolen, client="127.0.0.2")
+    own = security(*ACCOUNTS["administrator"], created=created, nonce=nonce)
+    assert "<tds:GetUsersResponse>" in call(mode, "administrator", "GetUsers", own)
+    # SetHostname twice at once with one token; a reading request's token at once on it.
+    answers = [call(mode, "administrator", "SetHostname", own)]
+    read = security(*ACCOUNTS["administrator"])
+    assert "Response>" in call(mode, "administrator", "GetDeviceInformation", read)
+    answers.append(call(mode, "administrator", "SetHostname", read))
+    admin = security(*ACCOUNTS["administrator"])
+    answers += [call(mode, "administrator", "SetHostname", admin) for _ in range(2)]
+    assert [failed(a) for a in answers] == [True, True, False, True]
+    created, password = utc_text(), ACCOUNTS["user"][1]  # an empty Nonce, the right digest
+    digest = base64.b64encode(hashlib.sha1((created + password).encode()).digest()).decode()
+    header = re.sub(r"<wsse:Nonce>[^<]*<", "<wsse:Nonce><",
+                    security(*ACCOUNTS["user"], created=created))
+    header = re.sub(r"(<wsse:Password [^>]*>)[^<]*", lambda m: m.group(1) + digest, header)
+    assert failed(call(mode, "user", "GetDeviceInformation", header))
+
+
+def test_a_flood_of_refused_tokens_logs_a_line_a_second():
+    # 256 accounts hold a token each: the memory counts no more accounts, so every token of
+    # one more (user-level) account is refused as by a full memory. It floods for 3 s.
+    fillers, saved = ["fill%03d" % i for i in range(256)] + ["flooder"], open(USERS).read()
+    with open(USERS, "a") as f:
+        f.write("".join("%s:user:pw-%s:\n" % (n, n) for n in fillers))
+    m = ServerMode()
+    try:
+        for n in fillers[:-1]:
+            call(m, "user", "GetDeviceInformation", security(n, "pw-" + n))
+        flood = json.loads(unprivileged_client("flood", str(PORT), "flooder", "pw-flooder", "3"))
+        assert flood["refused"] == flood["sent"] > 30, flood
+        lines = [line for line in m.nvtd.out().splitlines() if "token of flooder" in line]
+        assert 1 <= len(lines) <= 5 and lines[0].startswith("token memory full"), lines[:9]
+        assert all(line.endswith("more like this left out)") for line in lines[1:]), lines
+    finally:
+        m.stop()
+        with open(USERS, "w") as f:
+            f.write(saved)
