@@ -29,6 +29,9 @@ EventFaultEntry entry_of(EventFault fault) {
               "Topic expression dialect not supported"};
     case EventFault::kInvalidTopicExpression:
       return {"SOAP-ENV:Sender", "InvalidTopicExpressionFault", "Invalid topic expression"};
+    case EventFault::kInvalidMessageContentExpression:
+      return {"SOAP-ENV:Sender", "InvalidMessageContentExpressionFault",
+              "Message content filter not supported"};
     case EventFault::kUnacceptableInitialTerminationTime:
       return {"SOAP-ENV:Sender", "UnacceptableInitialTerminationTimeFault",
               "Initial termination time not acceptable"};

@@ -14,6 +14,7 @@ enum class EventFault {
   kTopicNotSupported,                   // Sender: the filter names no topic of this camera
   kTopicExpressionDialectUnknown,       // Sender
   kInvalidTopicExpression,              // Sender
+  kInvalidMessageContentExpression,     // Sender: a content filter ItemFilter does not read
   kUnacceptableInitialTerminationTime,  // Sender: not a time, or not in the future
   kUnacceptableTerminationTime,         // Sender: the same for Renew
 };

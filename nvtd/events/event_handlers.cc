@@ -118,8 +118,13 @@ int create_subscription(const Request& request, Reply& reply, const ConsumerSpec
     send_event_fault(reply, *filter.fault);
     return -1;
   }
-  AddedSubscription added =
-      event_service().add_consumer(consumer, request_account(request), filter.topics, *seconds);
+  ContentFilter content = request_content_filter(request);
+  if (content.fault) {
+    send_event_fault(reply, *content.fault);
+    return -1;
+  }
+  AddedSubscription added = event_service().add_consumer(consumer, request_account(request),
+                                                         filter.topics, *seconds, content.items);
   if (added.status != AddedSubscription::Status::kAdded) {
     // -1 full, -3 the account's share taken: the numbers the log has always shown.
     trace("no subscription for this account (%d)\n",

@@ -88,7 +88,7 @@ constexpr char kCreatePullPointResponse[] =
 constexpr char kSubscribeBody[] =
     REPLY_HEADER("", "/onvif/events_service", NS_WSNT_BW "/NotificationProducer/SubscribeResponse")
     "<SOAP-ENV:Body><wsnt:SubscribeResponse><wsnt:SubscriptionReference>"
-    "<wsa5:Address>http://{address}:{port}/onvif/events_service</wsa5:Address>"
+    "<wsa5:Address>http://{address}:{port}/onvif/events_service/SubscriptionManager={index}</wsa5:Address>"
     "<wsa5:ReferenceParameters><dom0:SubscriptionId "
     "xmlns:dom0=\"http://{address}:{port}/onvif/events_service\">{index}</dom0:SubscriptionId>"
     "</wsa5:ReferenceParameters></wsnt:SubscriptionReference>"

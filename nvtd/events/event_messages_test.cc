@@ -69,6 +69,12 @@ TEST(EventMessages, SubscriptionReplies) {
   EXPECT_NE(created.find("xmlns:dom0=\"http://10.99.0.2:8080/onvif/events_service\">0<"),
             std::string::npos);
   EXPECT_NE(created.find("<wsnt:TerminationTime>1970-01-01T00:01:00Z<"), std::string::npos);
+  // A push subscription's address names its manager as a pull point's does: clients that
+  // send back only the address (not the ReferenceParameters) reach it.
+  std::string subscribed = format_subscribe_response(kCamera, "m3", 4, 0, 60);
+  EXPECT_NE(subscribed.find("<wsa5:Address>http://10.99.0.2:8080/onvif/events_service/"
+                            "SubscriptionManager=4</wsa5:Address>"),
+            std::string::npos);
   std::string renewed = format_renew_response(kCamera, "m2", "2040-01-01T00:00:00Z", "now");
   EXPECT_NE(renewed.find("<wsnt:RenewResponse><wsnt:TerminationTime>2040-01-01T00:00:00Z"),
             std::string::npos);

@@ -26,6 +26,19 @@ std::string attribute(const std::string& tag, const std::string& name) {
   return {};
 }
 
+// The Dialect and the raw text of the request's first element `name`; false without one.
+bool filter_element(const Request& request, const char* name, std::string* dialect,
+                    std::string* expression) {
+  ElementSpan span{};
+  if (!find_element(request.body, name, &span)) return false;
+  // The start tag from its "<", or from the body's start when the name had none ahead of it.
+  size_t open = request.body.rfind('<', span.value_begin == 0 ? 0 : span.value_begin - 1);
+  if (open == std::string::npos) open = 0;
+  *dialect = attribute(request.body.substr(open, span.value_begin - open), "Dialect");
+  *expression = request.body.substr(span.value_begin, span.value_end - span.value_begin);
+  return true;
+}
+
 }  // namespace
 
 EventAccount request_account(const Request& request) {
@@ -48,15 +61,9 @@ std::optional<int> requested_seconds(const Request& request, const char* name, s
 
 TopicFilter request_topic_filter(const Request& request) {
   TopicFilter filter;
-  ElementSpan span{};
-  if (!find_element(request.body, "TopicExpression", &span)) return filter;
-  // The start tag from its "<", or from the body's start when the name had none ahead of it.
-  size_t open = request.body.rfind('<', span.value_begin == 0 ? 0 : span.value_begin - 1);
-  if (open == std::string::npos) open = 0;
-  std::string tag = request.body.substr(open, span.value_begin - open);
-  std::string expression = request.body.substr(span.value_begin, span.value_end - span.value_begin);
-  FilterResult rc =
-      parse_topic_filter(attribute(tag, "Dialect"), expression, request.body, &filter.topics);
+  std::string dialect, expression;
+  if (!filter_element(request, "TopicExpression", &dialect, &expression)) return filter;
+  FilterResult rc = parse_topic_filter(dialect, expression, request.body, &filter.topics);
   switch (rc) {
     case FilterResult::kOk:
       break;
@@ -68,6 +75,21 @@ TopicFilter request_topic_filter(const Request& request) {
       break;
     case FilterResult::kUnknownTopic:
       filter.fault = EventFault::kTopicNotSupported;
+      break;
+  }
+  return filter;
+}
+
+ContentFilter request_content_filter(const Request& request) {
+  ContentFilter filter;
+  std::string dialect, expression;
+  if (!filter_element(request, "MessageContent", &dialect, &expression)) return filter;
+  switch (ItemFilter::read(dialect, expression, request.body, &filter.items)) {
+    case ItemFilterRead::kOk:
+      break;
+    case ItemFilterRead::kUnknownDialect:
+    case ItemFilterRead::kInvalidExpression:
+      filter.fault = EventFault::kInvalidMessageContentExpression;
       break;
   }
   return filter;

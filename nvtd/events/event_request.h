@@ -1,5 +1,5 @@
 // What the event handlers read from a request beyond single values: the account that sent it,
-// the termination time it asks for and its topic filter.
+// the termination time it asks for, its topic filter and its message-content filter.
 #pragma once
 
 #include <ctime>
@@ -8,6 +8,7 @@
 
 #include "nvtd/core/request.h"
 #include "nvtd/events/event_faults.h"
+#include "nvtd/events/item_filter.h"
 #include "nvtd/events/subscription_table.h"
 
 namespace nvtd {
@@ -28,5 +29,13 @@ struct TopicFilter {
   std::optional<EventFault> fault;
 };
 TopicFilter request_topic_filter(const Request& request);
+
+// The request's MessageContent filter (every message passes without one), or the fault: an
+// unknown dialect or an expression outside what ItemFilter reads.
+struct ContentFilter {
+  ItemFilter items;
+  std::optional<EventFault> fault;
+};
+ContentFilter request_content_filter(const Request& request);
 
 }  // namespace nvtd

@@ -44,9 +44,8 @@ struct EventService::Shared : std::enable_shared_from_this<Shared> {
 namespace {
 
 void close_all(const std::vector<int>& connections) {
-  for (int fd : connections) {
-    if (fd >= 0) ::close(fd);
-  }
+  SocketPassIo io;
+  for (int fd : connections) io.close_connection(fd);
 }
 
 void join_thread(std::thread thread) {
@@ -78,6 +77,19 @@ void state_watcher_thread(EventService* service, std::string directory, int wake
       trace("state %s = %s\n", change.name.c_str(), change.value.c_str());
       service->publish(change.name, change.value);
     }
+  }
+}
+
+// A pull point that goes ends its held PullMessages with an empty answer (a client, or the web
+// server in relay mode, gets a SOAP answer rather than a closed connection); the caller holds
+// the lock. The writes never wait.
+void answer_held_pulls(const SubscriptionTable& table, int index) {
+  const Subscription& entry = table.entries[index];
+  if (!entry.pull) return;
+  std::time_t now = std::time(nullptr);
+  for (int slot = 0; slot < kMaxPullers; ++slot) {
+    const PullerSlot& puller = entry.pullers[slot];
+    if (puller.in_use && puller.connection >= 0) send_pull_response_empty(table, index, slot, now);
   }
 }
 
@@ -173,12 +185,12 @@ void EventService::refresh_address() {
 
 AddedSubscription EventService::add_consumer(const ConsumerSpec& consumer,
                                              const EventAccount& owner, TopicMask topics,
-                                             int duration) {
+                                             int duration, const ItemFilter& content) {
   refresh_address();
   Shared& s = *shared_;
   std::lock_guard<std::mutex> hold(s.lock);
   AddedSubscription added =
-      table_add(s.table, consumer, owner, topics, duration, std::time(nullptr));
+      table_add(s.table, consumer, owner, topics, duration, std::time(nullptr), content);
   if (added.status != AddedSubscription::Status::kAdded) return added;
   if (!s.thread.joinable()) {
     s.stop = false;
@@ -210,6 +222,7 @@ EventOutcome EventService::remove_consumer(int index, const EventAccount& accoun
   {
     std::lock_guard<std::mutex> hold(s.lock);
     if (!table_may_use(s.table, index, account)) return EventOutcome::kUnknown;
+    answer_held_pulls(s.table, index);
     table_remove(s.table, index, &closed);
     if (s.table.consumer_count == 0 && s.thread.joinable()) finished = s.stop_thread_locked();
   }

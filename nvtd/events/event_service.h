@@ -51,10 +51,11 @@ class EventService {
   void refresh_address();
 
   // Adds a push consumer (pull false) or a pull point (pull true; host, path and address
-  // empty, port 0) for the owner, covering the topics; its Initialized messages are queued.
-  // Starts the delivery thread.
+  // empty, port 0) for the owner, covering the topics and passing only the messages content
+  // passes; its Initialized messages are queued. Starts the delivery thread.
   AddedSubscription add_consumer(const ConsumerSpec& consumer, const EventAccount& owner,
-                                 TopicMask topics, int duration);
+                                 TopicMask topics, int duration,
+                                 const ItemFilter& content = ItemFilter());
 
   // Sets the expiry of a subscription the account may use.
   EventOutcome set_expiry(int index, const EventAccount& account, std::time_t expiry);

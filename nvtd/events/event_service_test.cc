@@ -131,10 +131,13 @@ TEST_F(Events, FirstPullGetsTheInitializedStateAndRemovalCloses) {
             EventOutcome::kDone);
   EXPECT_EQ(events().remove_consumer(index, EventAccount{"ann", false}),  // not ann's
             EventOutcome::kUnknown);
-  // Removal closes the held connection and stops the thread.
+  // Removal answers the held pull without messages, closes it and stops the thread.
   EXPECT_EQ(events().remove_consumer(index, kAdmin), EventOutcome::kDone);
   EXPECT_FALSE(events().delivery_running());
-  EXPECT_EQ(read_until_quiet(waiting.fd[1], 1000), "<EOF>");
+  std::string ended = read_until_quiet(waiting.fd[1], 1000);
+  EXPECT_NE(ended.find("PullMessagesResponse"), std::string::npos);
+  EXPECT_EQ(ended.find("NotificationMessage"), std::string::npos);
+  EXPECT_EQ(ended.substr(ended.size() - 5), "<EOF>");
 }
 
 TEST_F(Events, WatchedStateReachesAWaitingPullerAndSilenceTimesOut) {

@@ -42,12 +42,19 @@ std::string item_description(const char* name, const char* type) {
   return std::string("<tt:SimpleItemDescription Name=\"") + name + "\" Type=\"" + type + "\"/>";
 }
 
+std::vector<MessageItem> source_item_values(int topic) {
+  if (topic == kTopicMotionAlarm) return {{"Source", kVideoSourceToken}};
+  if (is_tamper(topic)) return {{"Source", kVideoSourceConfigurationToken}};
+  return {{"VideoSourceConfigurationToken", kVideoSourceConfigurationToken},
+          {"VideoAnalyticsConfigurationToken", kAnalyticsConfigurationToken},
+          {"Rule", kMotionRule}};
+}
+
 std::string source_items(int topic) {
-  if (topic == kTopicMotionAlarm) return simple_item("Source", kVideoSourceToken);
-  if (is_tamper(topic)) return simple_item("Source", kVideoSourceConfigurationToken);
-  return simple_item("VideoSourceConfigurationToken", kVideoSourceConfigurationToken) +
-         simple_item("VideoAnalyticsConfigurationToken", kAnalyticsConfigurationToken) +
-         simple_item("Rule", kMotionRule);
+  std::string items;
+  for (const MessageItem& item : source_item_values(topic))
+    items += simple_item(item.name.c_str(), item.value);
+  return items;
 }
 
 const char* data_item_name(int topic) {
@@ -140,6 +147,12 @@ std::string message_element(const EventMessage& message) {
          "</tt:Source><tt:Data>" +
          simple_item(data_item_name(message.topic), message.state ? "true" : "false") +
          "</tt:Data></tt:Message></wsnt:Message>";
+}
+
+std::vector<MessageItem> message_items(const EventMessage& message) {
+  std::vector<MessageItem> items = source_item_values(message.topic);
+  items.push_back({data_item_name(message.topic), message.state ? "true" : "false"});
+  return items;
 }
 
 std::string topic_set_element() {

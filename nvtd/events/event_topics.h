@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "nvtd/events/item_filter.h"
 #include "nvtd/soap/envelope.h"
 
 namespace nvtd {
@@ -52,6 +53,9 @@ struct EventMessage {
 // in a wsnt:NotificationMessage). The prefixes tt and tns1 are declared where they are used.
 std::string topic_element(const EventMessage& message);
 std::string message_element(const EventMessage& message);
+
+// The SimpleItems message_element writes (Source then Data), for the message-content filter.
+std::vector<MessageItem> message_items(const EventMessage& message);
 
 // The wstop:TopicSet of GetEventProperties: each topic with exactly the items its messages carry.
 std::string topic_set_element();

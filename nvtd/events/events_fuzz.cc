@@ -1,6 +1,7 @@
 // Fuzz target: what a client's event request carries, over any bytes: durations and times,
-// the termination a request asks for, its topic filter and its push consumer address, then
-// the subscription made from them in a table that the consumer manager passes over.
+// the termination a request asks for, its topic and message-content filters and its push
+// consumer address, then the subscription made from them in a table that the consumer
+// manager passes over.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -67,6 +68,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (seconds) check(*seconds > 0 && *seconds <= nvtd::kMaxTerminationSeconds);
   nvtd::TopicFilter filter = nvtd::request_topic_filter(request);
   check((filter.topics & ~nvtd::kAllTopics) == 0);
+  nvtd::ContentFilter content = nvtd::request_content_filter(request);
+  // A filter that was read is tested against every topic's messages, raised and cleared.
+  for (int topic = 0; topic < nvtd::kTopicCount; ++topic) {
+    for (bool state : {false, true}) {
+      content.items.matches(nvtd::message_items(EventMessage{topic, state, false, now}));
+    }
+  }
+  // The bare expression as well, whatever its element around it.
+  nvtd::ItemFilter bare;
+  if (nvtd::ItemFilter::read(nvtd::kItemFilterDialect, request.body, request.body, &bare) ==
+      nvtd::ItemFilterRead::kOk) {
+    check(!bare.empty());
+    bare.matches(nvtd::message_items(EventMessage{nvtd::kTopicCellMotion, true, false, now}));
+  }
   nvtd::ConsumerSpec consumer;
   consumer.pull = true;
   std::optional<std::string> address = nvtd::element_text(request.body, "Address", 256);
@@ -74,10 +89,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                      nvtd::ConsumerAddress::kAccepted) {
     check_consumer(consumer);
   }
-  if (filter.fault || !seconds) return 0;
+  if (filter.fault || content.fault || !seconds) return 0;
 
   nvtd::EventAccount owner{std::string(1, char('a' + data[0] % 7)), data[0] % 3 == 0};
-  int index = nvtd::table_add(*table, consumer, owner, filter.topics, *seconds, now).index;
+  int index =
+      nvtd::table_add(*table, consumer, owner, filter.topics, *seconds, now, content.items).index;
   nvtd::table_publish(*table, "motion", data[0] & 0x10 ? "true" : "false", now);
   if (index >= 0 && consumer.pull) {
     nvtd::table_add_puller(*table, index, -1, data[0] % 61, data[0], nullptr, now, steady);

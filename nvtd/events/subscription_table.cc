@@ -16,8 +16,10 @@ bool valid_index(int index) {
   return index >= 0 && index < kMaxSubscriptions;
 }
 
-// Appends a message, dropping the oldest when the queue is full (logged once per overflow run).
-void enqueue(Subscription& entry, int index, const EventMessage& message) {
+// Appends a message its content filter passes, dropping the oldest when the queue is full
+// (logged once per overflow run). Whether it was queued.
+bool enqueue(Subscription& entry, int index, const EventMessage& message) {
+  if (!entry.content.empty() && !entry.content.matches(message_items(message))) return false;
   if (entry.queue.size() >= kQueueBound) {
     entry.queue.pop_front();
     if (entry.dropped++ == 0) {
@@ -26,6 +28,7 @@ void enqueue(Subscription& entry, int index, const EventMessage& message) {
     }
   }
   entry.queue.push_back(message);
+  return true;
 }
 
 int held_by(const SubscriptionTable& table, const std::string& name) {
@@ -50,7 +53,7 @@ void reclaim_expired(SubscriptionTable& table, std::time_t now, std::vector<int>
 
 AddedSubscription table_add(SubscriptionTable& table, const ConsumerSpec& desc,
                             const EventAccount& owner, TopicMask topics, int duration,
-                            std::time_t now) {
+                            std::time_t now, const ItemFilter& content) {
   std::vector<int> closed;
   reclaim_expired(table, now, &closed);
   for (int fd : closed) {
@@ -77,6 +80,7 @@ AddedSubscription table_add(SubscriptionTable& table, const ConsumerSpec& desc,
   entry.serial = table.next_serial++;
   entry.owner = owner;
   entry.topics = topics;
+  entry.content = content;
   table_synchronize(table, index, now);
   table.consumer_count++;
   return {AddedSubscription::Status::kAdded, index};
@@ -139,8 +143,7 @@ int table_publish(SubscriptionTable& table, const std::string& name, const std::
     if (!entry.in_use) continue;
     for (int topic = 0; topic < kTopicCount; ++topic) {
       if ((raised & entry.topics & (1u << topic)) == 0) continue;
-      enqueue(entry, index, EventMessage{topic, state_is_raised(value), false, now});
-      ++queued;
+      if (enqueue(entry, index, EventMessage{topic, state_is_raised(value), false, now})) ++queued;
     }
   }
   return queued;

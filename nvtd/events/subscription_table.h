@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "nvtd/events/event_topics.h"
+#include "nvtd/events/item_filter.h"
 #include "nvtd/events/notify_pace.h"
 
 namespace nvtd {
@@ -62,6 +63,7 @@ struct Subscription {
   uint64_t serial = 0;  // tells this subscription from a later one at the same index
   EventAccount owner;
   TopicMask topics = kAllTopics;
+  ItemFilter content;  // the message-content filter a message must pass to be queued
   std::deque<EventMessage> queue;
   std::size_t dropped = 0;  // messages lost to overflow since the last log line
   bool push_busy = false;   // a Notify delivery of this subscription is under way
@@ -94,12 +96,13 @@ struct AddedSubscription {
 };
 
 // Takes the lowest free entry (reclaiming expired ones first) for the owner, with the topics
-// it covers; queues the Initialized message of each. Refused when all are taken, or
+// it covers and the content filter its messages must pass; queues the Initialized message of
+// each topic that passes. Refused when all are taken, or
 // (kShareTaken) when a non-administrator already holds kAccountShare. Raises the consumer
 // count.
 AddedSubscription table_add(SubscriptionTable& table, const ConsumerSpec& desc,
                             const EventAccount& owner, TopicMask topics, int duration,
-                            std::time_t now);
+                            std::time_t now, const ItemFilter& content = ItemFilter());
 
 // Whether the account may act on the entry: in use, and made by it or the account is an
 // administrator.
@@ -112,11 +115,13 @@ bool table_set_expiry(SubscriptionTable& table, int index, std::time_t expiry);
 // its slots are appended to closed (the caller closes them).
 bool table_remove(SubscriptionTable& table, int index, std::vector<int>* closed);
 
-// Queues the Initialized message of each topic the entry covers, with the current states.
+// Queues the Initialized message of each topic the entry covers, with the current states (those
+// its content filter passes).
 void table_synchronize(SubscriptionTable& table, int index, std::time_t now);
 
 // A camera state as read: when it differs from the state known so far, every subscription
-// covering one of its topics gets a Changed message. Returns how many messages were queued.
+// covering one of its topics gets a Changed message its content filter passes. Returns how many
+// messages were queued.
 int table_publish(SubscriptionTable& table, const std::string& name, const std::string& value,
                   std::time_t now);
 

@@ -4,6 +4,7 @@ written into /run/camera-state by a shell command reach pull points and push con
 Initialized then Changed messages, queued per subscription; termination times, filters,
 ownership and the third-party client's view."""
 import json
+import re
 import socket
 import subprocess
 import sys
@@ -15,7 +16,8 @@ import pytest
 from camera import in_lan, wait_for
 from nvtd_relay import server_has_read
 from events_rig import (
-    PORT, CAMERA, EVENTS_WSDL, CONCRETE, ALARM, CELL, TAMPER, INVALID_THING, WITHIN, set_state, Nvtd,
+    PORT, CAMERA, EVENTS_WSDL, CONCRETE, ALARM, CELL, TAMPER, TT, INVALID_THING, WITHIN,
+    set_state, Nvtd,
     read_answer, call, create_pull_point, sid_header, pull, pulled, unsubscribe, renew, stamp,
     span, messages, Consumer, subscribe, envelope, WSNT, filter_element)
 from onvif_client import onvif_library
@@ -193,6 +195,90 @@ def test_renewals_full_table_and_capabilities(nvtd, tmp_path):
         faults = [create_pull_point("PT1X")[1], create_pull_point(None, ("tns1:Nothing",))[1],
                   create_pull_point(None, (ALARM, "urn:x"))[1]]
         validate(tmp_path, renewed, full, capabilities, *faults)
+    finally:
+        consumer.close()
+
+
+def test_a_webhook_subscription_is_kept_through_the_address_it_was_given(nvtd, tmp_path):
+    """Home Assistant's way: every later request goes to the Subscribe answer's address only,
+    without the ReferenceParameters; nothing may reach the webhook twice."""
+    consumer = Consumer()
+    try:
+        _, subscribed = subscribe(consumer.address, "PT60S", (ALARM,))
+        address = re.search(r"<wsnt:SubscriptionReference><wsa5:Address>([^<]*)<",
+                            subscribed).group(1)
+        path = re.sub(r"^http://[^/]*", "", address)
+
+        def manager(body, action):
+            return call(body, WSNT + "/SubscriptionManager/" + action, path=path)
+        renewed = manager("<wsnt:Renew><wsnt:TerminationTime>PT120S</wsnt:TerminationTime>"
+                          "</wsnt:Renew>", "RenewRequest")
+        assert span(renewed) == 120
+        assert wait_for(lambda: len(consumer.messages()) == 1, timeout=10)
+        synced = call("<tev:SetSynchronizationPoint/>", EVENTS_WSDL + "/SubscriptionManager/"
+                      "SetSynchronizationPointRequest", path=path)
+        assert "SetSynchronizationPointResponse" in synced, synced
+        assert wait_for(lambda: len(consumer.messages()) == 2, timeout=10)
+        set_state("motion", "true")
+        assert wait_for(lambda: len(consumer.messages()) == 3, timeout=10)
+        gone = manager("<wsnt:Unsubscribe/>", "UnsubscribeRequest")
+        assert "UnsubscribeResponse" in gone, gone
+        set_state("motion", "false")
+        assert wait_for(lambda: "state motion = false" in nvtd.log(), timeout=10)
+        time.sleep(1.0)  # a Notify the camera should not send has had time to arrive
+        assert consumer.messages() == [(ALARM, "Initialized", "State", "false")] * 2 + [
+            (ALARM, "Changed", "State", "true")]
+        validate(tmp_path, subscribed, renewed, synced, gone)
+    finally:
+        consumer.close()
+
+
+ITEM_FILTER = "http://www.onvif.org/ver10/tev/messageContentFilter/ItemFilter"
+IS_MOTION = 'boolean(//tt:SimpleItem[@Name="IsMotion" and @Value="true"])'
+
+
+def content_filter(expression, prefix="tev"):
+    """A Filter with the cell motion topic and a MessageContent of the ItemFilter dialect."""
+    return ('<%s:Filter><wsnt:TopicExpression Dialect="%s">%s</wsnt:TopicExpression>'
+            '<wsnt:MessageContent Dialect="%s" xmlns:tt="%s">%s</wsnt:MessageContent></%s:Filter>'
+            % (prefix, CONCRETE, CELL, ITEM_FILTER, TT, expression, prefix))
+
+
+def test_a_content_filter_passes_the_raise_and_drops_the_clear(nvtd, tmp_path):
+    consumer = Consumer()
+    try:
+        created = call("<tev:CreatePullPointSubscription>%s</tev:CreatePullPointSubscription>"
+                       % content_filter(IS_MOTION), EVENTS_WSDL + "/EventPortType/"
+                       "CreatePullPointSubscriptionRequest")
+        sid = int(re.search(r"<dom0:SubscriptionId [^>]*>(\d+)<", created).group(1))
+        subscribed = call("<wsnt:Subscribe><wsnt:ConsumerReference><a:Address>%s</a:Address>"
+                          "</wsnt:ConsumerReference>%s</wsnt:Subscribe>"
+                          % (consumer.address, content_filter(IS_MOTION, "wsnt")),
+                          WSNT + "/NotificationProducer/SubscribeRequest")
+        assert "SubscribeResponse" in subscribed, subscribed
+        assert messages(pulled(sid, timeout="PT0S")) == []  # the Initialized "false" is dropped
+        for value in ("true", "false"):
+            set_state("motion", value)
+            assert wait_for(lambda: "state motion = %s" % value in nvtd.log(), timeout=10)
+        raised = [(CELL, "Changed", "IsMotion", "true")]
+        assert messages(pulled(sid, timeout="PT1S")) == raised
+        assert wait_for(lambda: consumer.messages() == raised, timeout=10)
+        assert messages(pulled(sid, timeout="PT1S")) == [] and consumer.messages() == raised
+        faults = [call("<tev:CreatePullPointSubscription>%s</tev:CreatePullPointSubscription>"
+                       % content_filter(expression), EVENTS_WSDL + "/EventPortType/"
+                       "CreatePullPointSubscriptionRequest")
+                  for expression in ('count(//tt:SimpleItem) > 1', IS_MOTION + " and")]
+        faults.append(call("<wsnt:Subscribe><wsnt:ConsumerReference><a:Address>%s</a:Address>"
+                           "</wsnt:ConsumerReference>%s</wsnt:Subscribe>"
+                           % (consumer.address, content_filter(
+                               "boolean(//tt:SimpleItem[@Type='x'])", "wsnt")),
+                           WSNT + "/NotificationProducer/SubscribeRequest"))
+        for fault in faults:
+            assert "<wsnt:InvalidMessageContentExpressionFault>" in fault, fault
+        properties = call("<tev:GetEventProperties/>",
+                          EVENTS_WSDL + "/EventPortType/GetEventPropertiesRequest")
+        assert "<tev:MessageContentFilterDialect>%s<" % ITEM_FILTER in properties
+        validate(tmp_path, created, subscribed, *faults)
     finally:
         consumer.close()
 

@@ -16,7 +16,7 @@ import time
 
 import pytest
 from camera import EMULATOR, in_lan, program, wait_for
-from events_rig import (ALARM, CELL, EVENTS_WSDL, STATES, TDS, WITHIN, envelope, messages,
+from events_rig import (ALARM, CELL, EVENTS_WSDL, STATES, TDS, WITHIN, WSNT, envelope, messages,
                         set_state, sid_header)
 from nvtd_relay import (SERVER_FIFO, Nvtd, ReplyFifo, content_message, env_message, fifo_unread,
                         header, open_message, own_server_fifo, relay_request, start_persistent)
@@ -595,6 +595,31 @@ def test_a_pull_is_held_while_other_forwarders_are_answered(tmp_path):
         assert server.wait(timeout=10) == 0
         stopped.join(timeout=30)
         assert stopped.result is not None and stopped.result[2] == "", stopped.result
+    finally:
+        os.close(fd)
+        server.stop()
+
+
+def test_a_pull_held_when_its_pull_point_is_unsubscribed_ends_with_a_soap_answer(tmp_path):
+    shutil.rmtree(STATES, ignore_errors=True)
+    os.makedirs(STATES, mode=0o755)
+    server, fd = start_persistent("--noauth")
+    try:
+        created = answered(forward_soap(
+            envelope("<tev:CreatePullPointSubscription><tev:InitialTerminationTime>PT60S"
+                     "</tev:InitialTerminationTime></tev:CreatePullPointSubscription>"),
+            EVENTS_WSDL + "/EventPortType/CreatePullPointSubscriptionRequest"))
+        sid = int(re.search(r"<dom0:SubscriptionId [^>]*>(\d+)<", created).group(1))
+        HeldPull(server, sid, "PT0S").answer()  # takes the Initialized messages
+        held = HeldPull(server, sid, "PT20S")
+        gone = answered(forward_soap(envelope("<wsnt:Unsubscribe/>", sid_header(sid)),
+                                     WSNT + "/SubscriptionManager/UnsubscribeRequest"))
+        assert "UnsubscribeResponse" in gone, gone
+        waited, ended = held.answer()  # the forwarder's output: the web server passes it on
+        assert waited < 10, waited
+        body = ended.partition("\r\n\r\n")[2]
+        assert "PullMessagesResponse" in body and messages(body) == [], ended
+        validate(tmp_path, body)
     finally:
         os.close(fd)
         server.stop()
