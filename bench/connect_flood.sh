@@ -16,7 +16,7 @@ if [ "${SANDBOX:-}" != 1 ]; then
   exec "$src/testbed/sandbox" "$0" "$@"
 fi
 . "$here/lan_hosts.sh"
-tool=$src/tests/e2e/lib/connect_flood.py
+tool=$src/testbed/client/connect_flood.py
 
 lan_switch
 lan_host flood 10.99.0.50

@@ -24,7 +24,7 @@ nvtd_pid=$!
 trap 'kill $nvtd_pid $settingsd_pid 2>/dev/null; true' EXIT
 for _ in $(seq 50); do (: <>/dev/tcp/127.0.0.1/8080) 2>/dev/null && break; sleep 0.1; done
 
-ip netns exec lan /usr/bin/python3 - "$src/tests/e2e/lib" "$rounds" "$nvtd_pid" <<'PY'
+ip netns exec lan /usr/bin/python3 - "$src/testbed/client" "$rounds" "$nvtd_pid" <<'PY'
 import os, re, socket, statistics, sys, threading, time
 from http.server import BaseHTTPRequestHandler, HTTPServer
 sys.path.insert(0, sys.argv[1])

@@ -37,8 +37,8 @@ EMULATOR = emulator_of(BUILD)
 os.environ.update(CAMERA_BUILD_DIR=BUILD, CAMERA_SOURCE_DIR=SOURCE, CAMERA_EMULATOR=EMULATOR)
 if EMULATOR:
     os.environ["QEMU_GUEST_BASE"] = hex(GUEST_BASE)
-sys.path.insert(0, os.path.join(SOURCE, "testbed"))
-sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e", "lib"))
+# The client helpers, and the settings server's package (testbed/settingsd).
+sys.path[:0] = [os.path.join(SOURCE, "testbed", "client"), os.path.join(SOURCE, "testbed")]
 from camera import program, wait_for, write_accounts  # noqa: E402
 from nvtd_relay import http_exchange, soap_post  # noqa: E402
 from onvif_soap import security  # noqa: E402

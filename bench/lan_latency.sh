@@ -26,7 +26,7 @@ trap 'kill $nvtd_pid $settingsd_pid 2>/dev/null; true' EXIT
 # Listening is enough (nvtd answers no GET, so curl would fail every time).
 for _ in $(seq 50); do (: <>/dev/tcp/127.0.0.1/8080) 2>/dev/null && break; sleep 0.1; done
 
-ip netns exec lan /usr/bin/python3 - "$src/tests/e2e/lib" "$requests" <<'PY'
+ip netns exec lan /usr/bin/python3 - "$src/testbed/client" "$requests" <<'PY'
 import statistics, sys, time
 sys.path.insert(0, sys.argv[1])
 from onvif_soap import envelope, post, security

@@ -18,7 +18,7 @@ if [ "${SANDBOX:-}" != 1 ]; then
   exec "$src/testbed/sandbox" "$0" "$@"
 fi
 . "$here/lan_hosts.sh"
-tool=$src/tests/e2e/lib/wsd_probe.py
+tool=$src/testbed/client/wsd_probe.py
 
 lan_switch
 [ "$sources" -ge 1 ] && [ "$sources" -le 150 ] || { echo "SOURCES: 1 to 150" >&2; exit 2; }

@@ -24,7 +24,7 @@ if [ "${SANDBOX:-}" != 1 ]; then
   exec "$src/testbed/sandbox" "$0" "$@"
 fi
 . "$here/lan_hosts.sh"
-tool=$src/tests/e2e/lib/reset_flood.py
+tool=$src/testbed/client/reset_flood.py
 work=/tmp/bench; mkdir -p "$work/www"
 
 lan_switch

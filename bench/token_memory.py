@@ -14,8 +14,8 @@ import time
 BUILD = os.path.abspath(sys.argv[1])
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 os.environ.update(CAMERA_BUILD_DIR=BUILD, CAMERA_SOURCE_DIR=SOURCE, CAMERA_EMULATOR="")
-sys.path.insert(0, os.path.join(SOURCE, "testbed"))
-sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e", "lib"))
+# The client helpers, and the settings server's package (testbed/settingsd).
+sys.path[:0] = [os.path.join(SOURCE, "testbed", "client"), os.path.join(SOURCE, "testbed")]
 from camera import program, wait_for, write_accounts  # noqa: E402
 from nvtd_relay import http_exchange, soap_post  # noqa: E402
 from onvif_soap import envelope, security, utc_text  # noqa: E402

@@ -26,7 +26,7 @@ function(camera_add_test name)
 endfunction()
 
 # camera_add_e2e(NAME tests/e2e/test_x.py [LABELS ...] [TIMEOUT s])
-# An end-to-end pytest module, run inside its own camera sandbox (testbed/sandbox)
+# An end-to-end pytest module, run inside its own camera sandbox (tests/e2e/run-module)
 # against the programs of this build. A module whose cases were all skipped ends with
 # exit code 77 (tests/e2e/conftest.py), which CTest reports as "Skipped". Label "vcam": the module drives the virtual camera;
 # in the camera build it runs against the programs' sim variants (vcam-seam/, see
@@ -48,8 +48,7 @@ function(camera_add_e2e name file)
     set(seam sim)
   endif()
   add_test(NAME e2e_${name}
-           COMMAND ${PROJECT_SOURCE_DIR}/testbed/sandbox
-                   /usr/bin/python3 -m pytest -q -rs -p no:cacheprovider ${PROJECT_SOURCE_DIR}/${file})
+           COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/run-module ${PROJECT_SOURCE_DIR}/${file})
   # The emulator is one path (cmake/qemu-armhf): a list would be cut at its semicolons here.
   set_tests_properties(e2e_${name} PROPERTIES
     TIMEOUT ${E_TIMEOUT}

@@ -2,6 +2,7 @@
 // quiet for a second may be taken by another.
 #include "nvtd/core/log_limiter.h"
 
+#include <syslog.h>
 #include <time.h>
 
 #include <algorithm>
@@ -66,26 +67,50 @@ std::string left_out_note(const LogTurn& turn) {
   return " (" + std::to_string(turn.left_out) + " more like this left out)";
 }
 
-void trace_complaint(bool verbose, std::string_view subject, const char* format, ...) {
+namespace {
+
+// The turn of a complaint about subject now, from the one set of places of this process.
+LogTurn complaint_turn(std::string_view subject) {
   static LogLimiter complaints;
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
-  const LogTurn turn =
-      complaints.turn(subject, std::int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000);
-  if (!turn.log) return;
+  return complaints.turn(subject, std::int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000);
+}
+
+// The complaint's text, cut at 255 bytes, without a closing line break.
+std::string complaint_text(const char* format, va_list args) {
   char text[256];
+  std::vsnprintf(text, sizeof text, format, args);
+  std::size_t size = std::strlen(text);
+  if (size > 0 && text[size - 1] == '\n') --size;
+  return std::string(text, size);
+}
+
+}  // namespace
+
+void trace_complaint(bool verbose, std::string_view subject, const char* format, ...) {
+  const LogTurn turn = complaint_turn(subject);
+  if (!turn.log) return;
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  const std::string text = complaint_text(format, args);
   va_end(args);
-  std::size_t size = std::strlen(text);
-  if (size > 0 && text[size - 1] == '\n') text[--size] = '\0';
   const std::string note = left_out_note(turn);
   if (verbose) {
-    trace_verbose("%s%s\n", text, note.c_str());
+    trace_verbose("%s%s\n", text.c_str(), note.c_str());
   } else {
-    trace("%s%s\n", text, note.c_str());
+    trace("%s%s\n", text.c_str(), note.c_str());
   }
+}
+
+void syslog_complaint(int priority, std::string_view subject, const char* format, ...) {
+  const LogTurn turn = complaint_turn(subject);
+  if (!turn.log) return;
+  va_list args;
+  va_start(args, format);
+  const std::string text = complaint_text(format, args);
+  va_end(args);
+  syslog(priority, "%s%s", text.c_str(), left_out_note(turn).c_str());
 }
 
 }  // namespace nvtd

@@ -58,4 +58,8 @@ std::string left_out_note(const LogTurn& turn);
 void trace_complaint(bool verbose, std::string_view subject, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
+// The same for a line to syslog at priority, sharing trace_complaint's turns.
+void syslog_complaint(int priority, std::string_view subject, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
 }  // namespace nvtd

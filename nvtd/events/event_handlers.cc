@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "nvtd/core/log_limiter.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/events/camera_address.h"
 #include "nvtd/events/consumer_url.h"
@@ -78,7 +79,8 @@ int decimal_value(const std::string& text) {
 
 // "HTTP/1.0 400 Bad Request" and the InvalidThing fault, for requests without an id.
 HandlerOutcome refuse_without_id(const Request& request, Reply& reply) {
-  trace("no subsc id in %s\n", request.body.c_str());
+  trace_complaint(false, request.remote_addr.value_or(""), "no subsc id in %s\n",
+                  request.body.c_str());
   send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
   return HandlerOutcome::kAnswered;
 }
@@ -127,8 +129,8 @@ int create_subscription(const Request& request, Reply& reply, const ConsumerSpec
                                                          filter.topics, *seconds, content.items);
   if (added.status != AddedSubscription::Status::kAdded) {
     // -1 full, -3 the account's share taken: the numbers the log has always shown.
-    trace("no subscription for this account (%d)\n",
-          added.status == AddedSubscription::Status::kTableFull ? -1 : -3);
+    trace_complaint(false, request_account(request).name, "no subscription for this account (%d)\n",
+                    added.status == AddedSubscription::Status::kTableFull ? -1 : -3);
     send_event_fault(reply, EventFault::kSubscribeCreationFailed);
     return -1;
   }
@@ -171,7 +173,7 @@ HandlerOutcome handle_subscribe(const Request& request, Reply& reply) {
       send_plain_error(reply, "consumer address not a url\n");
       return HandlerOutcome::kAnswered;
     case ConsumerAddress::kRefused:
-      trace("consumer address refused\n");
+      trace_complaint(false, request.remote_addr.value_or(""), "consumer address refused\n");
       send_event_fault(reply, EventFault::kConsumerRefused);
       return HandlerOutcome::kAnswered;
     case ConsumerAddress::kAccepted:
@@ -226,7 +228,7 @@ HandlerOutcome handle_unsubscribe(const Request& request, Reply& reply) {
   int index = decimal_value(*id);
   syslog(LOG_DEBUG, "removing consumer %d", index);
   if (event_service().remove_consumer(index, request_account(request)) != EventOutcome::kDone) {
-    syslog(LOG_DEBUG, "fault");
+    syslog_complaint(LOG_DEBUG, request.remote_addr.value_or(""), "fault");
     send_catalogue_fault(reply, Fault::kSenderEmpty, 400);
     return HandlerOutcome::kAnswered;
   }
@@ -242,7 +244,8 @@ HandlerOutcome handle_renew(const Request& request, Reply& reply) {
   EventAccount account = request_account(request);
   std::time_t now = std::time(nullptr);
   if (!event_service().expiry(index, account)) {
-    trace("\t%s: consumer %d not found\n", "handle_renew", index);
+    trace_complaint(false, request.remote_addr.value_or(""), "\t%s: consumer %d not found\n",
+                    "handle_renew", index);
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
     return HandlerOutcome::kAnswered;
   }

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "nvtd/core/log_limiter.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/soap/writers.h"
 
@@ -194,7 +195,8 @@ int read_content(int fd, std::string_view already, Request* request, Reply& repl
         readable_before(fd, deadline) ? read(fd, &body[received], size_t(length) - received) : 0;
     if (n < 0 && errno == EINTR && !StopRequested) continue;
     if (n <= 0) {
-      trace("%s: %d bytes left unread!\n", "read_content", int(size_t(length) - received));
+      trace_complaint(false, request->remote_addr.value_or(""), "%s: %d bytes left unread!\n",
+                      "read_content", int(size_t(length) - received));
       break;
     }
     received += size_t(n);

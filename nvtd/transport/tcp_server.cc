@@ -20,6 +20,7 @@
 
 #include "common/unique_fd.h"
 #include "nvtd/core/dispatcher.h"
+#include "nvtd/core/log_limiter.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/soap/writers.h"
 #include "nvtd/transport/connection_pool.h"
@@ -68,7 +69,7 @@ void accept_connections(int listen_fd, ConnectionPool* pool) {
 void serve_finished(Connection& c, const Dispatcher& dispatch, ConnectionPool* pool) {
   using State = RequestAssembler::State;
   if (c.request.state() == State::kUnusableHead) {
-    printf("process header fail\n");
+    trace_complaint(false, c.peer, "process header fail\n");
   } else {
     Reply reply(c.fd.get(), RunMode::kServer);
     Request request = request_from_head(c.request.head());

@@ -1,11 +1,14 @@
 """Shared set-up of the end-to-end tests: they run inside testbed/sandbox (CTest starts
-pytest there), find the programs of the build in CAMERA_BUILD_DIR, the helpers in lib/ and
-the testbed's stand-ins' Python side (the settings server's package) in testbed/."""
+pytest there), find the programs of the build in CAMERA_BUILD_DIR, the helpers that speak to
+the camera in testbed/client (the tour and the benchmarks use them too), the testbed's
+stand-ins' Python side (the settings server's package) in testbed/, and the tests' own
+helpers in lib/."""
 import os
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "testbed"))
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "lib"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [os.path.join(HERE, "lib"), os.path.join(HERE, "..", "..", "testbed", "client"),
+                os.path.join(HERE, "..", "..", "testbed")]
 
 import pytest  # noqa: E402
 

@@ -13,12 +13,13 @@ import uuid
 import pytest
 
 from camera import EMULATOR, SOURCE_DIR, wait_for
-from media_probe import jpeg_quarters, jpeg_size
+from media_probe import audio_of, jpeg_quarters, jpeg_size
 from onvif_client import onvif_library
 from onvif_soap import envelope, security
 
 HOST, CAMERA = "10.99.0.254", "10.99.0.2"
 TESTBED = os.path.join(SOURCE_DIR, "testbed")
+CLIENT = os.path.join(TESTBED, "client")
 WIRE = os.path.join(TESTBED, "settingsd", "wire.py")
 pytestmark = pytest.mark.skipif(bool(EMULATOR), reason="the demo runs the host build's programs")
 
@@ -79,7 +80,7 @@ def demo():
 def soap(d, body, path="/onvif/media_service"):
     script = ("import sys; sys.path.insert(0, %r); from onvif_soap import post; "
               "print(post(sys.stdin.read(), 80, path=%r, host=%r, timeout=30).text)"
-              % (os.path.join(SOURCE_DIR, "tests", "e2e", "lib"), path, CAMERA))
+              % (CLIENT, path, CAMERA))
     r = d.here([sys.executable, "-c", script], input=envelope(body, security("admin", "admin")),
                text=True)
     assert r.returncode == 0, r.stderr
@@ -89,7 +90,8 @@ def soap(d, body, path="/onvif/media_service"):
 def test_the_tour_shows_the_stream_and_saves_a_snapshot(demo):
     out = demo.output()
     assert "host-lan: this machine is 10.99.0.254" in out, out
-    assert "stream1: rtsp://10.99.0.2/onvif/stream1 H.264 1920x1080 25/1 fps" in out, out
+    assert ("stream1: rtsp://10.99.0.2/onvif/stream1 H.264 1920x1080 25/1 fps with MPEG-4 AAC "
+            "16000 Hz") in out, out + camera_file("/run/console.log")[-3000:]
     assert "snapshot: JPEG 1920x1080 saved in " in out, out
 
 
@@ -109,7 +111,7 @@ def test_an_onvif_client_here_gets_profiles_a_stream_and_a_snapshot(demo):
 def probe_stream_here(d, uri):
     script = ("import sys; sys.path.insert(0, %r); from media_probe import probe_stream; "
               "import json; print(json.dumps(probe_stream(%r)))"
-              % (os.path.join(SOURCE_DIR, "tests", "e2e", "lib"), uri))
+              % (CLIENT, uri))
     r = d.here([sys.executable, "-c", script], text=True)
     assert r.returncode == 0, r.stderr
     (codec, width, height, rate), text = json.loads(r.stdout)
@@ -130,6 +132,28 @@ def test_a_new_encoder_setting_shows_in_the_next_stream_and_snapshot(demo):
     # The bit rate is the encoder's setting, which the stand-in logs for each stream it makes.
     log = camera_file("/run/camera-logs/rtsp-server.log")
     assert log.splitlines()[-1] == "stream2: 640x360 10 fps 512000 bit/s", log
+
+
+def in_camera(cmd, env=None):
+    """Runs cmd in the camera, with the namespaces and environment of its streaming stand-in."""
+    pid = camera_processes("rtsp-server")[0]
+    with open("/proc/%s/environ" % pid, "rb") as f:
+        base = dict(v.decode().split("=", 1) for v in f.read().split(b"\0") if b"=" in v)
+    return subprocess.run(["nsenter", "-t", pid, "-a", "--"] + cmd, env={**base, **(env or {})},
+                          capture_output=True, text=True, timeout=60)
+
+
+def test_the_main_stream_carries_soundtaps_aac_at_its_rate(demo):
+    stream1 = "rtsp://10.99.0.2/onvif/stream1"
+    for args, rate in (("--aac --samplerate 8000 --bitrate 16000", 8000),
+                       ("--aac --samplerate 16000 --bitrate 32000", 16000)):
+        # soundtap restarted by its start-up script with other options, as on the camera.
+        r = in_camera(["/etc/init.d/S60soundtap", "restart"], env={"SOUNDTAP_ARGS": args})
+        assert r.returncode == 0, r.stdout + r.stderr
+        seen = []
+        assert wait_for(lambda: seen.append(probe_stream_here(demo, stream1)[1]) or
+                        audio_of(seen[-1]) == ("MPEG-4 AAC", rate), timeout=90, step=2), (
+            args, seen[-1:], camera_file("/run/camera-logs/rtsp-server.log"))
 
 
 def camera_file(path):
@@ -158,7 +182,7 @@ def test_a_probe_from_this_machine_finds_the_camera(demo):
     with tempfile.NamedTemporaryFile("w", suffix=".xml") as f:
         f.write(probe)
         f.flush()
-        helper = os.path.join(SOURCE_DIR, "tests", "e2e", "lib", "wsd_probe.py")
+        helper = os.path.join(CLIENT, "wsd_probe.py")
         r = demo.here([sys.executable, helper, "probe", "3", f.name, HOST], text=True)
     answers = [json.loads(line) for line in r.stdout.splitlines() if line.startswith("{")]
     assert [a["from"].split(":")[0] for a in answers] == [CAMERA], r.stdout + r.stderr

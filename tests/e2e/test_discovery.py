@@ -24,7 +24,7 @@ pytestmark = pytest.mark.skipif(
     bool(EMULATOR), reason="qemu-user lacks setsockopt(IP_MULTICAST_IF): no discovery socket "
     "under the emulator (the discovery unit tests run there)")
 
-HELPER = os.path.join(os.path.dirname(__file__), "lib", "wsd_probe.py")
+HELPER = os.path.join(SOURCE_DIR, "testbed", "client", "wsd_probe.py")
 CAMERA = "10.99.0.2"
 PORT = 8080
 XADDR = "http://%s:%d/onvif/device_service" % (CAMERA, PORT)

@@ -36,6 +36,8 @@ def relay_lock_held():
 def start_forwarder(prefix=()):
     env = {"PATH": "/usr/bin:/bin", "REQUEST_METHOD": "POST",
            "CONTENT_LENGTH": str(len(BODY))}
+    if prefix:  # LeakSanitizer cannot work under ptrace (sanitizer builds)
+        env["ASAN_OPTIONS"] = os.environ.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
     proc = subprocess.Popen(list(prefix) + FORWARDER, stdin=subprocess.PIPE,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
     proc.stdin.write(BODY)

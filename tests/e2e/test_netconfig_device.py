@@ -28,7 +28,7 @@ NS = {"s": "http://www.w3.org/2003/05/soap-envelope",
       "tt": "http://www.onvif.org/ver10/schema",
       "ter": "http://www.onvif.org/ver10/error"}
 TEXT = b"Content-Type: text/plain\r\n\r\n"
-WSD_HELPER = os.path.join(SOURCE_DIR, "tests", "e2e", "lib", "wsd_probe.py")
+WSD_HELPER = os.path.join(SOURCE_DIR, "testbed", "client", "wsd_probe.py")
 NETWORK_FILES = ("/etc/network/interfaces", "/etc/resolv.conf", "/etc/hostname")
 
 

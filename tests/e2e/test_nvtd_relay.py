@@ -490,6 +490,7 @@ def test_nothing_a_user_leaves_at_the_relay_paths_stops_the_relay(path):
         assert wait_for(lambda: own_server_fifo() or server.proc.poll() is not None,
                         timeout=10), server.err()
         assert server.proc.poll() is None, server.err()
+        assert wait_for(lambda: os.path.lexists(LOCK), timeout=10), server.err()
         lock = os.lstat(LOCK)
         assert stat.S_ISREG(lock.st_mode) and lock.st_uid == 0
         assert stat.S_IMODE(lock.st_mode) == 0o600
@@ -588,7 +589,6 @@ def test_a_pull_is_held_while_other_forwarders_are_answered(tmp_path):
         assert waited < WITHIN + 1.0, waited
         assert messages(news.partition("\r\n\r\n")[2]) == [
             (ALARM, "Changed", "State", "true"), (CELL, "Changed", "IsMotion", "true")]
-        validate(tmp_path, created, nothing, news, answered(other))
         # nvtd stops with status 0 while it holds a pull; its forwarder gets no answer.
         stopped = HeldPull(server, sid, "PT20S")
         server.proc.send_signal(signal.SIGTERM)
@@ -598,6 +598,7 @@ def test_a_pull_is_held_while_other_forwarders_are_answered(tmp_path):
     finally:
         os.close(fd)
         server.stop()
+    validate(tmp_path, created, nothing, news, answered(other))
 
 
 def test_a_pull_held_when_its_pull_point_is_unsubscribed_ends_with_a_soap_answer(tmp_path):

@@ -12,7 +12,7 @@ import subprocess
 
 import pytest
 from nvtd_relay import http_exchange, server_has_read, soap_post, split_response, start_server
-from camera import in_lan, wait_for
+from camera import SOURCE_DIR, in_lan, wait_for
 
 # nvtd finds its settings at once instead of waiting for CAM.
 pytestmark = pytest.mark.usefixtures("settings_server")
@@ -174,7 +174,7 @@ TIME_BODY = (b'<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope" '
              b'<tds:GetSystemDateAndTime/></s:Body></s:Envelope>')
 PER_PEER = 8  # kMaxPerPeer
 CAMERA = "10.99.0.2"
-FLOOD = os.path.join(os.path.dirname(__file__), "lib", "connect_flood.py")
+FLOOD = os.path.join(SOURCE_DIR, "testbed", "client", "connect_flood.py")
 NOBODY = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
 
 

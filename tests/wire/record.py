@@ -7,8 +7,9 @@ import socket
 import subprocess
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "testbed"))
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e", "lib"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [os.path.join(HERE, "..", "..", "testbed", "client"),
+                os.path.join(HERE, "..", "..", "testbed")]
 
 from camera import program, wait_for  # noqa: E402
 from nvtd_relay import http_exchange, soap_post, start_persistent, start_server  # noqa: E402

@@ -18,6 +18,15 @@ def probe_stream(uri, timeout=30):
             video.group(4)), r.stdout
 
 
+def audio_of(text):
+    """(codec, sample rate) of the first audio stream in the discoverer's output text, or
+    None when it lists none. (Its channel count is the decoder's output, not the stream's.)"""
+    audio = re.search(r"audio #\d+: ([^\n(]+).*?Sample rate: (\d+)", text, re.S)
+    if not audio:
+        return None
+    return audio.group(1).strip(), int(audio.group(2))
+
+
 def jpeg_size(data):
     """(width, height) from a JPEG's start-of-frame segment, or None when data is no JPEG."""
     if data[:2] != b"\xff\xd8":

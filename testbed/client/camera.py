@@ -1,4 +1,5 @@
-"""Small helpers for end-to-end tests: where the programs are, and starting them."""
+"""Where the programs of a build are, and starting them (the end-to-end tests and the
+benchmarks)."""
 import ctypes
 import os
 import struct
