@@ -46,7 +46,7 @@ bool call_handler(const Operation& op, const Request& request, Reply& reply) {
       // The handler may keep the connection and answer it later from another thread.
       if (request.mode == RunMode::kServer && request.connection_fd >= 0)
         make_connection_blocking(request.connection_fd);
-      return op.handler(request, reply) == 0;
+      return op.handler(request, reply) == HandlerOutcome::kConnectionKept;
   }
   return false;
 }
@@ -80,7 +80,7 @@ DispatchOutcome dispatch_request(const OperationTable& table, const Request& req
     call_handler(*op, request, reply);
     return DispatchOutcome::kOpenOperation;
   }
-  if (!NoAuth) {
+  if (!config().no_auth) {
     std::optional<VerifiedToken> token =
         check_username_token(request.body, reply, request.remote_addr.value_or(""));
     if (!token) return DispatchOutcome::kAuthFailed;

@@ -55,7 +55,9 @@ void setup() {
   // The event handlers act on a service of their own, as nvtd's start-up gives them one.
   static nvtd::EventService events(80, std::string(dir) + "/states");
   nvtd::use_event_service(&events);
-  nvtd::TokenWindow = 0;  // the valid header's Created is fixed
+  nvtd::Config settings;
+  settings.token_window = 0;  // the valid header's Created is fixed
+  nvtd::set_config(settings);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "nvtd/app/wiring.h"
 #include "nvtd/auth/user_table.h"
 #include "nvtd/auth/users_file.h"
+#include "nvtd/core/config_test_util.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/request_hooks.h"
 
@@ -25,8 +26,8 @@ void count_release() {
 
 class DispatchTest : public ::testing::Test {
  protected:
+  ScopedConfig scoped_config;
   void SetUp() override {
-    reset_process_state();
     // No users file: every guarded operation fails.
     UsersFilePath = "/nonexistent/nvtd/users";
     UsersFileFallbackPath = "/nonexistent/nvtd/.users";
@@ -37,7 +38,6 @@ class DispatchTest : public ::testing::Test {
     set_request_hooks(nullptr, nullptr);
     UsersFilePath = "/etc/nvtd/users";
     UsersFileFallbackPath = "/etc/nvtd/.users";
-    reset_process_state();
   }
   DispatchOutcome run(const std::string& body, std::string* out) {
     request_.body = body;
@@ -83,7 +83,7 @@ TEST_F(DispatchTest, GuardedOperationWithoutHeaderIsNotAuthorized) {
 }
 
 TEST_F(DispatchTest, NoAuthRunsTheHandlerInsideTheSectionCache) {
-  NoAuth = true;
+  scoped_config.set(&Config::no_auth, true);
   std::string out;
   EXPECT_EQ(run("<s:Body><tds:GetUsers/></s:Body>", &out), DispatchOutcome::kHandled);
   EXPECT_TRUE(has(out, "<tds:GetUsersResponse>"));
@@ -92,7 +92,7 @@ TEST_F(DispatchTest, NoAuthRunsTheHandlerInsideTheSectionCache) {
 }
 
 TEST_F(DispatchTest, UnknownOperationGets400InvalidThing) {
-  NoAuth = true;
+  scoped_config.set(&Config::no_auth, true);
   request_.mode = RunMode::kServer;
   std::string out;
   EXPECT_EQ(run("<s:Body><tds:Frobnicate/></s:Body>", &out), DispatchOutcome::kHandled);
@@ -102,7 +102,7 @@ TEST_F(DispatchTest, UnknownOperationGets400InvalidThing) {
 }
 
 TEST_F(DispatchTest, SoapActionAndContentTypeDecideOverTheBody) {
-  NoAuth = true;
+  scoped_config.set(&Config::no_auth, true);
   std::string out;
   request_.soap_action = "\"http://www.onvif.org/ver10/device/wsdl/GetUsers\"";
   EXPECT_EQ(run("<s:Body><tds:Frobnicate/></s:Body>", &out), DispatchOutcome::kHandled);
@@ -112,13 +112,13 @@ TEST_F(DispatchTest, SoapActionAndContentTypeDecideOverTheBody) {
   EXPECT_EQ(run("<s:Body><tds:Frobnicate/></s:Body>", &out), DispatchOutcome::kHandled);
   EXPECT_TRUE(has(out, "<tds:GetUsersResponse>"));
   // The action parameter names an open operation: no check at all.
-  NoAuth = false;
+  scoped_config.set(&Config::no_auth, false);
   request_.content_type = "application/soap+xml; action=\"x/wsdl/GetHostname\"";
   EXPECT_EQ(run("<s:Body><tds:GetUsers/></s:Body>", &out), DispatchOutcome::kOpenOperation);
 }
 
 TEST_F(DispatchTest, BodyPartOperationWithoutBodyWritesNothing) {
-  NoAuth = true;
+  scoped_config.set(&Config::no_auth, true);
   std::string out;
   EXPECT_EQ(run("<tds:CreateUsers><tt:Username>x</tt:Username></tds:CreateUsers>", &out),
             DispatchOutcome::kHandled);
@@ -128,7 +128,7 @@ TEST_F(DispatchTest, BodyPartOperationWithoutBodyWritesNothing) {
 }
 
 TEST_F(DispatchTest, ActionElementIsUsed) {
-  NoAuth = true;
+  scoped_config.set(&Config::no_auth, true);
   std::string out;
   EXPECT_EQ(run("<s:Header><wsa:Action>http://www.onvif.org/ver10/device/wsdl/GetUsers"
                 "</wsa:Action></s:Header><s:Body><tds:Frobnicate/></s:Body>",
@@ -143,10 +143,10 @@ bool report_settings_failed() {
 }
 // A handler that answers from "settings" and, when asked to, sends its answer at once.
 bool flush_first = false;
-int answer_from_settings(const Request&, Reply& reply) {
+HandlerOutcome answer_from_settings(const Request&, Reply& reply) {
   reply.append("<Model>from settings</Model>");
   if (flush_first) reply.flush();
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 // An answer resting on settings that could not be got is replaced by the receiver fault,
@@ -155,7 +155,7 @@ TEST_F(DispatchTest, AnAnswerOnFailedSettingsBecomesTheReceiverFault) {
   const OperationTable table(
       {{{"GetThing", AccessClass::kReadSystem, CallForm::kRequest, answer_from_settings}}});
   set_settings_failed_check(report_settings_failed);
-  NoAuth = true;
+  scoped_config.set(&Config::no_auth, true);
   struct Case {
     bool failed, flush_first, fault;
   } cases[] = {{false, false, false}, {true, false, true}, {true, true, false}};

@@ -84,9 +84,10 @@ int run_cgi(const ServiceWiring& wiring) {
 
 // Ends a long-lived mode: the mode's descriptors, the discovery thread. Status 0 when a stop
 // signal ended it (whatever requests were in progress or held), 255 when the loop failed.
-int shut_down(const ServiceWiring& wiring, RelayState* relay, int listen_fd) {
-  if (Persist) close_client_fifo(relay);
-  if (Server && listen_fd >= 0) close(listen_fd);
+int shut_down(const ServiceWiring& wiring, const Config& settings, RelayState* relay,
+              int listen_fd) {
+  if (settings.persist) close_client_fifo(relay);
+  if (settings.server && listen_fd >= 0) close(listen_fd);
   wiring.stop_discovery();  // prints "waiting for discovery thread..." when one runs
   fflush(stdout);
   return StopRequested ? 0 : kStartupError;
@@ -104,7 +105,7 @@ void install_signal_handlers() {
 }
 
 int run_nvtd(int argc, const char* const* argv, const ServiceWiring& wiring) {
-  Persist = false;
+  Config settings;  // a CGI program takes the defaults
   // Nothing nvtd or the commands it runs create is writable by group or others, whatever mask
   // it was started with (a stricter one is kept); the relay FIFOs get their modes explicitly.
   umask(umask(0) | 022);
@@ -122,7 +123,7 @@ int run_nvtd(int argc, const char* const* argv, const ServiceWiring& wiring) {
       // A line that could never authenticate is refused: start-up error, status 255.
       if (useradd(user, password, level) < 0) exit(kStartupError);
     };
-    switch (parse_command_line(argc, argv, actions)) {
+    switch (parse_command_line(argc, argv, actions, &settings)) {
       case ParseResult::kServe:
         break;
       case ParseResult::kExit:
@@ -134,13 +135,15 @@ int run_nvtd(int argc, const char* const* argv, const ServiceWiring& wiring) {
         return kStartupError;
     }
   }
+  set_config(settings);  // before anything reads it
   install_signal_handlers();
-  if (!NoAuth) rc2_cbc();  // providers and cipher once, before the first request needs them
+  if (!settings.no_auth)
+    rc2_cbc();  // providers and cipher once, before the first request needs them
   wiring.connect_settings();
   wiring.start_discovery();
   int listen_fd = -1;
-  if (Server) {
-    listen_fd = open_listen_socket();
+  if (settings.server) {
+    listen_fd = open_listen_socket(settings.http_port);
     if (listen_fd < 0) {
       wiring.stop_discovery();
       fprintf(stderr, "failed to start server\n");
@@ -153,15 +156,15 @@ int run_nvtd(int argc, const char* const* argv, const ServiceWiring& wiring) {
   Dispatcher dispatch = [&wiring](const Request& request, Reply& reply) {
     return dispatch_request(wiring.operations, request, reply);
   };
-  if (Server) {
+  if (settings.server) {
     run_server_loop(listen_fd, dispatch);
-  } else if (Persist) {
+  } else if (settings.persist) {
     while (!StopRequested && serve_relay_request(&relay, dispatch) == 0) {
     }
   } else {
     return run_cgi(wiring);
   }
-  return shut_down(wiring, &relay, listen_fd);
+  return shut_down(wiring, settings, &relay, listen_fd);
 }
 
 }  // namespace nvtd

@@ -34,7 +34,8 @@ struct ProgramRooms {
 };
 
 void connect_settings(ProgramRooms& rooms) {
-  set_net_traces(Server || Persist);  // in CGI mode standard output is the response
+  set_net_traces(config().server ||
+                 config().persist);  // in CGI mode standard output is the response
   set_request_hooks(section_cache_fill, section_cache_release);
   set_settings_failed_check(section_cache_failed);
   rooms.cam_discoverable = wait_for_cam_settings();
@@ -42,16 +43,17 @@ void connect_settings(ProgramRooms& rooms) {
 
 void start_discovery(const ProgramRooms& rooms) {
   // A missing key (or CAM not got) reads as -1, which counts as enabled.
-  if (rooms.cam_discoverable != 0) StartDiscovery(HttpPort, true);
+  if (rooms.cam_discoverable != 0) start_discovery_thread(config().http_port, true);
 }
 
 void reset_tables(ProgramRooms& rooms) {
   profile_store_reset();
   if (rooms.events) use_event_service(nullptr);
-  rooms.events = std::make_unique<EventService>(HttpPort);
+  rooms.events = std::make_unique<EventService>(config().http_port);
   use_event_service(rooms.events.get());
-  if (Server || Persist) rooms.events->start_watcher();  // camera states raise events
-  ScopesInit();
+  if (config().server || config().persist)
+    rooms.events->start_watcher();  // camera states raise events
+  scopes_init();
 }
 
 }  // namespace
@@ -68,7 +70,7 @@ ServiceWiring make_service_wiring() {
   wiring.connect_settings = [rooms] { connect_settings(*rooms); };
   wiring.start_discovery = [rooms] { start_discovery(*rooms); };
   wiring.reset_tables = [rooms] { reset_tables(*rooms); };
-  wiring.stop_discovery = StopDiscovery;
+  wiring.stop_discovery = stop_discovery_thread;
   return wiring;
 }
 

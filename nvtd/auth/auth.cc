@@ -71,8 +71,8 @@ AuthResult verify_username_token(std::string_view body, VerifiedToken* token) {
     return AuthResult::kFailed;
   }
   std::optional<CreatedTime> at = parse_created(*created);
-  if (TokenWindow > 0 &&
-      (!at || !created_in_window(*at, TokenWindow, std::int64_t(std::time(nullptr))))) {
+  if (config().token_window > 0 &&
+      (!at || !created_in_window(*at, config().token_window, std::int64_t(std::time(nullptr))))) {
     return AuthResult::kFailed;
   }
   if (token != nullptr) {
@@ -105,13 +105,13 @@ std::optional<VerifiedToken> check_username_token(std::string_view body, Reply& 
 
 bool remember_token(const VerifiedToken& token, const Request& request, const Operation* operation,
                     Reply& reply) {
-  if (TokenWindow <= 0) return true;
+  if (config().token_window <= 0) return true;
   std::string_view peer;
   if (request.remote_addr) peer = *request.remote_addr;
   // Unknown operations (answered with a fault) need a token of their own.
   std::string_view repeat_scope;
   if (operation != nullptr) repeat_scope = read_class_name(operation->access);
-  const TokenUse use{token.nonce, &token.created, token.created.seconds + TokenWindow,
+  const TokenUse use{token.nonce, &token.created, token.created.seconds + config().token_window,
                      token.user,  peer,           repeat_scope};
   if (token_counts(use, token_memory(), wall_clock_ms())) return true;
   send_failed(reply, peer);

@@ -31,7 +31,7 @@ struct VerifiedToken {
   CreatedTime created;
 };
 
-// The check itself, over the whole request body, with TokenWindow; remembers nothing. The
+// The check itself, over the whole request body, with the token window; remembers nothing. The
 // nonce must be canonical Base64 of at least one byte and Created an xs:dateTime within the
 // window (any text with window 0). On kPass *token describes it.
 AuthResult verify_username_token(std::string_view body, VerifiedToken* token = nullptr);
@@ -48,7 +48,7 @@ std::optional<VerifiedToken> check_username_token(std::string_view body, Reply& 
 // use, from the same address within kTokenRepeatMs: clients such as onvif-util send one token
 // on several reading requests at once. Operations that change something, and unknown ones,
 // need a token of their own. On a replay (or a token the memory cannot take) writes the
-// FailedAuthentication fault and returns false. With TokenWindow 0 nothing is remembered and
+// FailedAuthentication fault and returns false. With a token window of 0 nothing is remembered and
 // every token passes.
 bool remember_token(const VerifiedToken& token, const Request& request, const Operation* operation,
                     Reply& reply);

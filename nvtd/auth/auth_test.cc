@@ -12,6 +12,7 @@
 #include "nvtd/auth/base64.h"
 #include "nvtd/auth/useradd.h"
 #include "nvtd/auth/users_file.h"
+#include "nvtd/core/config_test_util.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
 
@@ -38,19 +39,20 @@ std::string signed_by(const std::string& user, const std::string& password) {
 
 class UsersFileTest : public ::testing::Test {
  protected:
+  ScopedConfig scoped_config;
   void SetUp() override {
     char dir[] = "/tmp/nvtd_auth_test.XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     dir_ = dir;
     UsersFilePath = dir_ + "/users";
     UsersFileFallbackPath = dir_ + "/.users";
-    TokenWindow = 0;  // these cases are about the digest, with a fixed Created
+    scoped_config.set(&Config::token_window,
+                      0);  // these cases are about the digest, with a fixed Created
   }
   void TearDown() override {
     unlink(UsersFilePath.c_str());
     unlink(UsersFileFallbackPath.c_str());
     rmdir(dir_.c_str());
-    TokenWindow = 300;
     UsersFilePath = "/etc/nvtd/users";
     UsersFileFallbackPath = "/etc/nvtd/.users";
   }
@@ -184,9 +186,8 @@ TEST(Useradd, RefusesAccountsThatCouldNeverAuthenticate) {
 }
 
 TEST_F(UsersFileTest, FaultsWrittenForEachFailure) {
-  reset_process_state();
-  Server = true;
-  TokenWindow = 0;
+  scoped_config.set(&Config::server, true);
+  scoped_config.set(&Config::token_window, 0);
   write(UsersFilePath, line("viewer", "s3cret"));
   {
     OutputCapture out(RunMode::kServer);
@@ -214,7 +215,6 @@ TEST_F(UsersFileTest, FaultsWrittenForEachFailure) {
     EXPECT_TRUE(check_username_token(signed_by("viewer", "s3cret"), out.reply()));
     EXPECT_EQ(out.take(), "");
   }
-  reset_process_state();
 }
 
 TEST(RememberToken, ATokenIsItsAccountsAndRepeatsOnlyForReadingOfOneClass) {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "nvtd/core/config_test_util.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
 
@@ -111,8 +112,8 @@ TEST(TokenFreshness, CgiProcessesShareAPrivateFile) {
 }
 
 TEST(TokenRefusals, LoggedOnceASecondForEachAccountAndSaidWhy) {
-  reset_process_state();
-  Server = true;  // traces on
+  ScopedConfig scoped_config;
+  scoped_config.set(&Config::server, true);  // traces on
   const CreatedTime at{1796637600, ""};
   const std::int64_t t = at.seconds * 1000;
   ProcessTokenMemory full(1);                          // 16 places
@@ -125,7 +126,6 @@ TEST(TokenRefusals, LoggedOnceASecondForEachAccountAndSaidWhy) {
             "token memory full: token of u refused\n"
             "token memory unavailable: token of w refused\n"
             "token memory full: token of u refused (999 more like this left out)\n");
-  reset_process_state();
 }
 
 }  // namespace

@@ -43,8 +43,9 @@ void print_usage() {
   printf("\tuseradd <username> <password> <administrator|operator|user>\n");
 }
 
-ParseResult parse_command_line(int argc, const char* const* argv,
-                               const CommandLineActions& actions) {
+ParseResult parse_command_line(int argc, const char* const* argv, const CommandLineActions& actions,
+                               Config* config) {
+  *config = Config();
   if (argc < 2) return ParseResult::kUsage;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
@@ -52,22 +53,22 @@ ParseResult parse_command_line(int argc, const char* const* argv,
       if (i + 1 >= argc) return ParseResult::kUsage;
       int port = parse_port(argv[++i]);
       if (port < 0) return ParseResult::kUsage;
-      Server = true;
-      HttpPort = port;
-      printf("running in server mode on port %d\n", HttpPort);
+      config->server = true;
+      config->http_port = port;
+      printf("running in server mode on port %d\n", config->http_port);
     } else if (strcmp(arg, "--token-window") == 0) {
       if (i + 1 >= argc) return ParseResult::kUsage;
       int seconds = parse_seconds(argv[++i]);
       if (seconds < 0) return ParseResult::kUsage;
-      TokenWindow = seconds;
+      config->token_window = seconds;
     } else if (strcmp(arg, "--noauth") == 0) {
-      NoAuth = true;
-      if (Server || Persist) printf("running without authentication\n");
+      config->no_auth = true;
+      if (config->server || config->persist) printf("running without authentication\n");
     } else if (strcmp(arg, "--verbose") == 0) {
-      ++Verbose;
+      ++config->verbose;
     } else if (strcmp(arg, "--persist") == 0) {
       if (!actions.start_persist || actions.start_persist() < 0) return ParseResult::kStartupError;
-      Persist = true;
+      config->persist = true;
     } else if (strcmp(arg, "useradd") == 0) {
       if (argc - i - 1 < 3 || !is_level(argv[i + 3])) return ParseResult::kUsage;
       if (actions.useradd) actions.useradd(argv[i + 1], argv[i + 2], argv[i + 3]);
@@ -76,7 +77,7 @@ ParseResult parse_command_line(int argc, const char* const* argv,
       return ParseResult::kUsage;
     }
   }
-  return Server || Persist ? ParseResult::kServe : ParseResult::kExit;
+  return config->server || config->persist ? ParseResult::kServe : ParseResult::kExit;
 }
 
 }  // namespace nvtd

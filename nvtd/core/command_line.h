@@ -5,10 +5,12 @@
 
 #include <functional>
 
+#include "nvtd/core/process_state.h"
+
 namespace nvtd {
 
 enum class ParseResult {
-  kServe,         // Server or Persist is set: go on with start-up
+  kServe,         // server or persist is set: go on with start-up
   kExit,          // parsing ended with neither mode set: exit with status 0
   kUsage,         // usage error: print_usage() and exit with status 255
   kStartupError,  // --persist could not set up its FIFO: exit with status 255
@@ -20,9 +22,10 @@ struct CommandLineActions {
   std::function<void(const char*, const char*, const char*)> useradd;
 };
 
-// Parses argv[1..argc-1] into the process flags, printing the mode traces as it goes.
-ParseResult parse_command_line(int argc, const char* const* argv,
-                               const CommandLineActions& actions);
+// Parses argv[1..argc-1] into *config (which starts from the defaults), printing the mode
+// traces as it goes.
+ParseResult parse_command_line(int argc, const char* const* argv, const CommandLineActions& actions,
+                               Config* config);
 
 // "params:" and the useradd line on standard output.
 void print_usage();

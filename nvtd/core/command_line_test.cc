@@ -14,7 +14,6 @@ namespace {
 class CommandLine : public ::testing::Test {
  protected:
   void SetUp() override {
-    reset_process_state();
     actions_.start_persist = [this] {
       ++persist_calls_;
       return persist_result_;
@@ -23,15 +22,15 @@ class CommandLine : public ::testing::Test {
       users_.push_back(std::string(u) + ":" + p + ":" + l);
     };
   }
-  void TearDown() override { reset_process_state(); }
   ParseResult parse(std::vector<const char*> args) {
     args.insert(args.begin(), "nvtd");
     StdoutCapture out;
-    ParseResult r = parse_command_line(int(args.size()), args.data(), actions_);
+    ParseResult r = parse_command_line(int(args.size()), args.data(), actions_, &config_);
     printed_ = out.take();
     return r;
   }
   CommandLineActions actions_;
+  Config config_;
   int persist_calls_ = 0;
   int persist_result_ = 0;
   std::vector<std::string> users_;
@@ -52,10 +51,10 @@ TEST_F(CommandLine, PortAloneOrWithoutANumberIsAUsageError) {
 
 TEST_F(CommandLine, PortSelectsServerModeAndSaysSo) {
   EXPECT_EQ(parse({"--port", "8080", "--noauth", "--verbose", "--verbose"}), ParseResult::kServe);
-  EXPECT_TRUE(Server);
-  EXPECT_TRUE(NoAuth);
-  EXPECT_EQ(HttpPort, 8080);
-  EXPECT_EQ(Verbose, 2);
+  EXPECT_TRUE(config_.server);
+  EXPECT_TRUE(config_.no_auth);
+  EXPECT_EQ(config_.http_port, 8080);
+  EXPECT_EQ(config_.verbose, 2);
   EXPECT_EQ(printed_, "running in server mode on port 8080\nrunning without authentication\n");
 }
 
@@ -91,9 +90,8 @@ TEST_F(CommandLine, UseraddNeedsThreeArgumentsAndAKnownLevel) {
 TEST_F(CommandLine, PersistRunsItsSetUpAndFailsWithIt) {
   EXPECT_EQ(parse({"--persist", "--noauth"}), ParseResult::kServe);
   EXPECT_EQ(persist_calls_, 1);
-  EXPECT_TRUE(Persist);
+  EXPECT_TRUE(config_.persist);
   EXPECT_EQ(printed_, "running without authentication\n");
-  reset_process_state();
   persist_result_ = -1;
   EXPECT_EQ(parse({"--persist"}), ParseResult::kStartupError);
 }

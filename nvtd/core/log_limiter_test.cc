@@ -7,6 +7,7 @@
 #include <string>
 #include <tuple>
 
+#include "nvtd/core/config_test_util.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
 
@@ -14,6 +15,7 @@ namespace nvtd {
 namespace {
 
 TEST(LogLimiter, OneLineASecondForEachSubjectWithTheCountLeftOut) {
+  ScopedConfig scoped_config;
   const std::int64_t t = 1796637600000;
   const std::uint32_t no = UINT32_MAX;  // not logged
   const std::tuple<const char*, std::int64_t, std::uint32_t> steps[] = {
@@ -31,13 +33,12 @@ TEST(LogLimiter, OneLineASecondForEachSubjectWithTheCountLeftOut) {
       lines += limiter.turn(std::to_string(second + i), t + second + i).log;
     EXPECT_EQ(lines, int(LogLimiter::kPlaces)) << second;
   }
-  reset_process_state();  // complaints: traced, cut at 255 bytes, once a second for each subject
-  Server = true;
+  // Complaints: traced, cut at 255 bytes, once a second for each subject.
+  scoped_config.set(&Config::server, true);
   StdoutCapture out;
   for (int i = 0; i < 50; ++i)
     trace_complaint(false, "10.9.9.9", "%d%s\n", i, std::string(300, 'x').c_str());
   EXPECT_EQ(out.take(), "0" + std::string(254, 'x') + "\n");
-  reset_process_state();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "nvtd/core/operation.h"
 #include "nvtd/core/reply.h"
 #include "nvtd/core/request.h"
 
@@ -28,7 +29,13 @@ enum class CallForm {
   kRequest,     // the whole request
   kBodyPart,    // only when the body has "Body"; the handler reads request.body_part()
   kConnection,  // the whole request, whose connection the handler may keep (held
-                // PullMessages): it returns 0 when it keeps it
+                // PullMessages): it returns kConnectionKept when it keeps it
+};
+
+// What a handler did with its request.
+enum class HandlerOutcome {
+  kAnswered,        // done: the run mode sends the reply (whatever it holds) and goes on
+  kConnectionKept,  // a kConnection handler kept the connection and answers it later
 };
 
 // How the name is searched in the action text.
@@ -38,7 +45,7 @@ enum class NameMatch {
                // names some clients use, "http://docs.oasis-open.org/wsn/b-2/Subscribe")
 };
 
-using Handler = int (*)(const Request& request, Reply& reply);
+using Handler = HandlerOutcome (*)(const Request& request, Reply& reply);
 
 struct Operation {
   const char* name;

@@ -6,18 +6,23 @@
 
 namespace nvtd {
 
-bool Server = false;
-bool Persist = false;
-bool NoAuth = false;
-int32_t Verbose = 0;
+namespace {
+Config current;
+}  // namespace
+
+const Config& config() {
+  return current;
+}
+void set_config(const Config& value) {
+  current = value;
+}
+
 std::atomic<bool> StopRequested{false};
-int32_t TokenWindow = 300;
-int32_t HttpPort = 80;
 bool HwAudio = true;
 int32_t RelayCount = 0;
 
 void trace(const char* format, ...) {
-  if (!Server && !Persist) return;
+  if (!config().server && !config().persist) return;
   va_list args;
   va_start(args, format);
   vprintf(format, args);
@@ -25,21 +30,11 @@ void trace(const char* format, ...) {
 }
 
 void trace_verbose(const char* format, ...) {
-  if ((!Server && !Persist) || Verbose == 0) return;
+  if ((!config().server && !config().persist) || config().verbose == 0) return;
   va_list args;
   va_start(args, format);
   vprintf(format, args);
   va_end(args);
-}
-
-void reset_process_state() {
-  Server = Persist = NoAuth = false;
-  Verbose = 0;
-  StopRequested = false;
-  TokenWindow = 300;
-  HttpPort = 80;
-  HwAudio = true;
-  RelayCount = 0;
 }
 
 }  // namespace nvtd

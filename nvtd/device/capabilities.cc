@@ -48,20 +48,20 @@ std::string capability_blocks(CapabilityCategory category, const std::string& ad
   return blocks;
 }
 
-int handle_get_capabilities(const Request& request, Reply& reply) {
+HandlerOutcome handle_get_capabilities(const Request& request, Reply& reply) {
   auto category = element_text(request.body, "Category", 32);
   CapabilityCategory choice = choose_capability_category(category);
   if (choice == CapabilityCategory::kNoSuchService) {
     send_catalogue_fault(reply, Fault::kNoSuchService);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   if (choice == CapabilityCategory::kMismatch) {
     send_catalogue_fault(reply, Fault::kCategoryMismatch);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   std::string blocks = capability_blocks(choice, camera_address_open());
-  send_body(reply, 0, kCapabilitiesResponse, blocks.c_str());
-  return 0;
+  send_body(reply, kCapabilitiesResponse, blocks.c_str());
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

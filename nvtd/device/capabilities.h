@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "nvtd/core/operation.h"
 #include "nvtd/core/reply.h"
 #include "nvtd/core/request.h"
 
@@ -29,6 +30,6 @@ std::string capability_blocks(CapabilityCategory category, const std::string& ad
 
 // GetCapabilities (open operation, plain): reads "Category" (at most 31 characters) and the
 // address through its own NETWORK client.
-int handle_get_capabilities(const Request& request, Reply& reply);
+HandlerOutcome handle_get_capabilities(const Request& request, Reply& reply);
 
 }  // namespace nvtd

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "nvtd/core/config_test_util.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/device/services.h"
 
@@ -42,8 +43,8 @@ TEST(CapabilityCategory, FollowsTheCategoryTable) {
 }
 
 TEST(CapabilityBlocks, FullReplyHasTheFiveBlocksInOrderWithThePort) {
-  reset_process_state();
-  HttpPort = 8080;
+  ScopedConfig scoped_config;
+  scoped_config.set(&Config::http_port, 8080);
   std::string all = capability_blocks(CapabilityCategory::kAll, "10.0.0.7");
   std::size_t device = all.find("<tt:Device>");
   std::size_t events = all.find("<tt:Events>");
@@ -63,7 +64,6 @@ TEST(CapabilityBlocks, FullReplyHasTheFiveBlocksInOrderWithThePort) {
 }
 
 TEST(CapabilityBlocks, SingleCategoriesHaveOnlyTheirBlock) {
-  reset_process_state();
   std::string device = capability_blocks(CapabilityCategory::kDevice, "a");
   EXPECT_EQ(count(device, "<tt:XAddr>"), 1);
   EXPECT_NE(device.find("http://a:80/onvif/device_service"), std::string::npos);
@@ -77,7 +77,6 @@ TEST(CapabilityBlocks, SingleCategoriesHaveOnlyTheirBlock) {
 }
 
 TEST(CapabilityBlocks, AudioSourcesFollowTheHardwareAndRelaysTheCount) {
-  reset_process_state();
   HwAudio = true;
   RelayCount = 0;
   EXPECT_NE(capability_blocks(CapabilityCategory::kAll, "a").find("<tt:AudioSources>1<"),
@@ -87,11 +86,11 @@ TEST(CapabilityBlocks, AudioSourcesFollowTheHardwareAndRelaysTheCount) {
   std::string all = capability_blocks(CapabilityCategory::kAll, "a");
   EXPECT_NE(all.find("<tt:AudioSources>0<"), std::string::npos);
   EXPECT_EQ(count(all, "<tt:RelayOutputs>2</tt:RelayOutputs>"), 2);
-  reset_process_state();
+  HwAudio = true;
+  RelayCount = 0;
 }
 
 TEST(ServiceList, LongFormAddsOneCapabilitiesElementPerService) {
-  reset_process_state();
   std::string shorter = service_list("a", false);
   std::string longer = service_list("a", true);
   EXPECT_EQ(count(shorter, "<tds:Service>"), 5);

@@ -71,7 +71,7 @@ std::time_t clock_seconds_now() {
   return now.tv_sec;
 }
 
-int handle_get_system_date_and_time(const Request&, Reply& reply) {
+HandlerOutcome handle_get_system_date_and_time(const Request&, Reply& reply) {
   std::time_t now = clock_seconds_now();
   // The zone may have been changed since the last request: its rules are read afresh when
   // the zone file changed (the C library's rules too).
@@ -79,24 +79,24 @@ int handle_get_system_date_and_time(const Request&, Reply& reply) {
   std::string rule = read_tz_rule(kZoneFile, &reread);
   if (reread) tzset();
   std::string envelope = system_date_time_envelope(now, rule, DaylightSavingSetting);
-  send_envelope(reply, 0, "%s", envelope.c_str());
-  return 0;
+  send_envelope(reply, "%s", envelope.c_str());
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_system_date_and_time(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_system_date_and_time(const Request& request, Reply& reply) {
   std::string_view body = request.body_part();
   if (body.find("INVALIDTIMEZONE") != std::string_view::npos) {
     send_catalogue_fault(reply, Fault::kInvalidTimeZone);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   RequestedDateTime requested = read_requested_date_time(body);
   if (!date_time_valid(requested)) {
     send_catalogue_fault(reply, Fault::kInvalidDateTime);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   DaylightSavingSetting = requested.daylight;
-  send_envelope(reply, 0, "%s", kSetSystemDateAndTimeEnvelope.c_str());
-  return 0;
+  send_envelope(reply, "%s", kSetSystemDateAndTimeEnvelope.c_str());
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "nvtd/core/operation.h"
 #include "nvtd/core/reply.h"
 #include "nvtd/core/request.h"
 
@@ -30,8 +31,8 @@ bool date_time_valid(const RequestedDateTime& requested);
 std::time_t clock_seconds_now();
 
 // GetSystemDateAndTime (open, plain). A zone file that cannot be read gives an empty TZ.
-int handle_get_system_date_and_time(const Request& request, Reply& reply);
+HandlerOutcome handle_get_system_date_and_time(const Request& request, Reply& reply);
 // SetSystemDateAndTime (body part): validates, keeps the daylight-saving choice, sets nothing.
-int handle_set_system_date_and_time(const Request& request, Reply& reply);
+HandlerOutcome handle_set_system_date_and_time(const Request& request, Reply& reply);
 
 }  // namespace nvtd

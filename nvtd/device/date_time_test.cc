@@ -153,10 +153,7 @@ TEST(RequestedDateTime, DaylightSavingsMustBeTrueFalseOrMissing) {
 
 class SetDateTimeHandler : public ::testing::Test {
  protected:
-  void SetUp() override {
-    reset_process_state();
-    DaylightSavingSetting = -1;
-  }
+  void SetUp() override { DaylightSavingSetting = -1; }
   void TearDown() override { DaylightSavingSetting = -1; }
   std::string call(const std::string& body) {
     Request request;

@@ -24,12 +24,12 @@ std::string info_value(const char* key, std::size_t capacity) {
 
 }  // namespace
 
-int handle_get_device_information(const Request&, Reply& reply) {
+HandlerOutcome handle_get_device_information(const Request&, Reply& reply) {
   std::string model = xml_safe(info_value("model", 24));
   std::string version = xml_safe(info_value("version", 16));
-  send_body(reply, 0, kDeviceInformationResponse, kManufacturer, model.c_str(), version.c_str(),
+  send_body(reply, kDeviceInformationResponse, kManufacturer, model.c_str(), version.c_str(),
             "N/A");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

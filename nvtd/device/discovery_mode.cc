@@ -23,25 +23,25 @@ void write_discoverable(int value) {
 
 }  // namespace
 
-int handle_get_discovery_mode(const Request&, Reply& reply) {
-  send_body(reply, 0, kGetDiscoveryModeResponse, Discoverable ? "" : "Non");
-  return 0;
+HandlerOutcome handle_get_discovery_mode(const Request&, Reply& reply) {
+  send_body(reply, kGetDiscoveryModeResponse, Discoverable ? "" : "Non");
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_discovery_mode(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_discovery_mode(const Request& request, Reply& reply) {
   std::string_view body = request.body;
   std::string mode = element_text(body, "DiscoveryMode", 32).value_or("");
   if (mode == "NonDiscoverable") {
     Discoverable = false;
-    StopDiscovery();
+    stop_discovery_thread();
     write_discoverable(0);
   } else if (mode == "Discoverable") {
     Discoverable = true;
-    StartDiscovery(HttpPort, false);
+    start_discovery_thread(config().http_port, false);
     write_discoverable(1);
   }
   send_empty_device_response(reply, "SetDiscoveryMode");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

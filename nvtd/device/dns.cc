@@ -18,22 +18,21 @@
 
 namespace nvtd {
 
-int handle_get_dns(const Request&, Reply& reply) {
+HandlerOutcome handle_get_dns(const Request&, Reply& reply) {
   // Stored values are echoed escaped, like request values.
   std::string nameserver = xml_safe(cached_network_value("nameserver", 16, ""));
   if (cached_network_int("dhcp") != 0 && !DnsManual) {
-    send_body(reply, 0, kGetDnsAddressResponse, "true", "DNSFromDHCP", nameserver.c_str(),
+    send_body(reply, kGetDnsAddressResponse, "true", "DNSFromDHCP", nameserver.c_str(),
               "DNSFromDHCP");
   } else if (!SearchDomain.empty()) {
-    send_body(reply, 0, kGetDnsSearchDomainResponse, "false", xml_safe(SearchDomain).c_str());
+    send_body(reply, kGetDnsSearchDomainResponse, "false", xml_safe(SearchDomain).c_str());
   } else {
-    send_body(reply, 0, kGetDnsAddressResponse, "false", "DNSManual", nameserver.c_str(),
-              "DNSManual");
+    send_body(reply, kGetDnsAddressResponse, "false", "DNSManual", nameserver.c_str(), "DNSManual");
   }
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_dns(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_dns(const Request& request, Reply& reply) {
   std::string_view body = request.body;
   std::optional<std::string> address = element_text(body, "IPv4Address", 32);
   std::optional<std::string> from_dhcp = element_text(body, "FromDHCP", 32);
@@ -41,17 +40,17 @@ int handle_set_dns(const Request& request, Reply& reply) {
   if (from_dhcp.value_or("") == "true") {
     DnsManual = false;
     send_empty_device_response(reply, "SetDNS");
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   if (address) {
     if (!is_dotted_quad(*address) || write_network_string("nameserver", *address) != 0) {
       send_text_reply(reply, "Failed to set DNS\n");
-      return 0;
+      return HandlerOutcome::kAnswered;
     }
   }
   DnsManual = true;
   send_empty_device_response(reply, "SetDNS");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

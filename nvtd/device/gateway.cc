@@ -16,25 +16,25 @@
 
 namespace nvtd {
 
-int handle_get_network_default_gateway(const Request&, Reply& reply) {
+HandlerOutcome handle_get_network_default_gateway(const Request&, Reply& reply) {
   std::string gateway = cached_network_value("gateway", 32, kAddressPlaceholder);
-  send_body(reply, 0, kGetNetworkDefaultGatewayResponse, gateway.c_str());
-  return 0;
+  send_body(reply, kGetNetworkDefaultGatewayResponse, gateway.c_str());
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_network_default_gateway(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_network_default_gateway(const Request& request, Reply& reply) {
   std::string_view body = request.body;
   std::optional<std::string> gateway = element_text(body, "IPv4Address", 32);
   if (!gateway) {
     send_text_reply(reply, "Gateway not specified\n");
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   if (!is_dotted_quad(*gateway) || write_network_string("gateway", *gateway) != 0) {
     send_text_reply(reply, "Failed to set gateway\n");
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   send_empty_device_response(reply, "SetNetworkDefaultGateway");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

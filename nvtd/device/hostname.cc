@@ -36,28 +36,28 @@ bool hostname_acceptable(const std::string& name) {
   return true;
 }
 
-int handle_get_hostname(const Request&, Reply& reply) {
+HandlerOutcome handle_get_hostname(const Request&, Reply& reply) {
   SettingsClient network;
   network.GetSection("NETWORK");
   char name[64] = "";
   network.GetValue("hostname", name, sizeof name);
-  send_envelope(reply, 0, "%s", hostname_envelope(xml_safe(name).c_str()).c_str());
-  return 0;
+  send_envelope(reply, "%s", hostname_envelope(xml_safe(name).c_str()).c_str());
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_hostname(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_hostname(const Request& request, Reply& reply) {
   std::string_view body = request.body;
   std::optional<std::string> name = element_text(body, "Name", 64);
   if (!name || !hostname_acceptable(*name)) {
     send_catalogue_fault(reply, Fault::kInvalidHostname);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   if (write_network_string("hostname", *name) != 0) {
     send_text_reply(reply, "Failed to set hostname\n");
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   send_empty_device_response(reply, "SetHostname");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

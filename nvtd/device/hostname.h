@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "nvtd/core/operation.h"
 #include "nvtd/core/reply.h"
 #include "nvtd/core/request.h"
 
@@ -17,9 +18,9 @@ bool hostname_acceptable(const std::string& name);
 std::string hostname_envelope(const char* name);
 
 // Plain, answered before authentication: the NETWORK "hostname" in a complete envelope.
-int handle_get_hostname(const Request& request, Reply& reply);
+HandlerOutcome handle_get_hostname(const Request& request, Reply& reply);
 // Plain: writes an acceptable "Name"; a missing or refused one gets the InvalidHostname
 // fault.
-int handle_set_hostname(const Request& request, Reply& reply);
+HandlerOutcome handle_set_hostname(const Request& request, Reply& reply);
 
 }  // namespace nvtd

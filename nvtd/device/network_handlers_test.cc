@@ -48,7 +48,6 @@ const char* const kInjections[] = {
 class NetworkHandlersTest : public ::testing::Test {
  protected:
   NetworkHandlersTest() : scoped_(&fake_) {
-    reset_process_state();
     reset_network_state();
     fake_.interfaces["eth0"] = FakeInterface{
         IFF_UP | IFF_RUNNING, {0x02, 0, 0x0a, 0x63, 0, 0xab}, "10.99.0.2", "255.255.255.0"};

@@ -46,7 +46,7 @@ std::string network_interfaces_body(const InterfaceReport& report) {
                      {"dhcp", report.dhcp ? "true" : "false"}});
 }
 
-int handle_get_net_if(const Request&, Reply& reply) {
+HandlerOutcome handle_get_net_if(const Request&, Reply& reply) {
   InterfaceReport report;
   report.address = cached_network_value("ipaddress", 16, kAddressPlaceholder);
   int dhcp = cached_network_int("dhcp");  // a missing key (-1) counts as DHCP on
@@ -56,16 +56,16 @@ int handle_get_net_if(const Request&, Reply& reply) {
   // A missing netmask reports prefix length 0, like a netmask that is no contiguous mask.
   report.prefix_length = prefix_length_of(cached_network_value("netmask", 16, ""));
   trace("%s: dhcp is %d\n", "handle_get_net_if", dhcp);
-  send_body(reply, 0, "%s", network_interfaces_body(report).c_str());
-  return 0;
+  send_body(reply, "%s", network_interfaces_body(report).c_str());
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_network_interfaces(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_network_interfaces(const Request& request, Reply& reply) {
   std::string_view body = request.body_part();
   std::string token = element_text(body, "InterfaceToken", kField).value_or("");
   if (token != "eth0") {
     send_text_reply(reply, "Invalid interface %s\n", token.c_str());
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   std::optional<std::string> prefix = element_text(body, "PrefixLength", kField);
   std::string netmask;
@@ -73,7 +73,7 @@ int handle_set_network_interfaces(const Request& request, Reply& reply) {
     int prefix_length = parse_prefix_length(*prefix);
     if (prefix_length < 0) {
       send_text_reply(reply, "Invalid prefix %s\n", prefix->c_str());
-      return 0;
+      return HandlerOutcome::kAnswered;
     }
     netmask = netmask_of_prefix(prefix_length);
   }
@@ -83,9 +83,9 @@ int handle_set_network_interfaces(const Request& request, Reply& reply) {
   // scripts, so nothing but a dotted-quad address is taken.
   if (!dhcp && address && !is_dotted_quad(*address)) {
     send_text_reply(reply, "Invalid address %s\n", address->c_str());
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
-  send_body(reply, 0, kSetNetworkInterfacesResponse);
+  send_body(reply, kSetNetworkInterfacesResponse);
   reply.flush();  // the client has its answer before the address changes under it
   if (dhcp) {
     trace("%s: enabling DHCP\n", "handle_set_network_interfaces");
@@ -98,9 +98,9 @@ int handle_set_network_interfaces(const Request& request, Reply& reply) {
           address.value_or("").c_str());
     write_network_records(records);  // the result is not reported: the reply has gone
   }
-  RequestHello();
-  EventRefreshAddress();
-  return 0;
+  request_hello();
+  event_refresh_address();
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "nvtd/core/operation.h"
 #include "nvtd/core/reply.h"
 #include "nvtd/core/request.h"
 
@@ -22,9 +23,9 @@ struct InterfaceReport {
 std::string network_interfaces_body(const InterfaceReport& report);
 
 // Plain: the interface as the cached NETWORK section describes it.
-int handle_get_net_if(const Request& request, Reply& reply);
+HandlerOutcome handle_get_net_if(const Request& request, Reply& reply);
 // Body part: replies first, then switches to DHCP or writes the static record; then a
 // Hello is queued and the event service re-reads the address.
-int handle_set_network_interfaces(const Request& request, Reply& reply);
+HandlerOutcome handle_set_network_interfaces(const Request& request, Reply& reply);
 
 }  // namespace nvtd

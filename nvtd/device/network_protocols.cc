@@ -25,20 +25,20 @@ int port_value(const std::string& text) {
   return static_cast<int>(value);
 }
 
-int handle_get_network_protocols(const Request&, Reply& reply) {
-  send_body(reply, 0, kGetNetworkProtocolsResponse, HttpReportedEnabled ? "true" : "false",
+HandlerOutcome handle_get_network_protocols(const Request&, Reply& reply) {
+  send_body(reply, kGetNetworkProtocolsResponse, HttpReportedEnabled ? "true" : "false",
             HttpReportedPort, RtspReportedEnabled ? "true" : "false", RtspReportedPort);
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_network_protocols(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_network_protocols(const Request& request, Reply& reply) {
   std::string_view body = request.body_part();
   std::optional<std::string> name = element_text(body, "Name", 16);
   std::optional<std::string> enabled = element_text(body, "Enabled", 16);
   std::optional<std::string> port = element_text(body, "Port", 16);
   if (!name || !enabled || !port) {
     send_catalogue_fault(reply, Fault::kConfigModify);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   if (*name == "HTTP") {
     HttpReportedPort = port_value(*port);
@@ -49,10 +49,10 @@ int handle_set_network_protocols(const Request& request, Reply& reply) {
   } else {
     trace("%s: %s unsupported\n", "handle_set_network_protocols", name->c_str());
     send_catalogue_fault(reply, Fault::kServiceNotSupported);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   send_empty_device_response(reply, "SetNetworkProtocols");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

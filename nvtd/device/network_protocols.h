@@ -4,14 +4,15 @@
 
 #include <string>
 
+#include "nvtd/core/operation.h"
 #include "nvtd/core/reply.h"
 #include "nvtd/core/request.h"
 
 namespace nvtd {
 
-int handle_get_network_protocols(const Request& request, Reply& reply);  // plain
+HandlerOutcome handle_get_network_protocols(const Request& request, Reply& reply);  // plain
 // Body part: the first Name, Enabled and Port of the request.
-int handle_set_network_protocols(const Request& request, Reply& reply);
+HandlerOutcome handle_set_network_protocols(const Request& request, Reply& reply);
 
 // The decimal value of a Port text as strtoll reads it (0 without digits), kept within
 // the 32-bit range.

@@ -8,7 +8,7 @@
 namespace nvtd {
 
 void send_empty_device_response(Reply& reply, const char* name) {
-  send_body(reply, 0,
+  send_body(reply,
             "<SOAP-ENV:Body><tds:%sResponse></tds:%sResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>",
             name, name);
 }

@@ -6,14 +6,14 @@
 
 namespace nvtd {
 
-int handle_get_ntp(const Request&, Reply& reply) {
-  send_body(reply, 0, kGetNtpResponse);
-  return 0;
+HandlerOutcome handle_get_ntp(const Request&, Reply& reply) {
+  send_body(reply, kGetNtpResponse);
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_ntp(const Request&, Reply& reply) {
-  send_envelope(reply, 0, "%s", kSetNtpEnvelope.c_str());
-  return 0;
+HandlerOutcome handle_set_ntp(const Request&, Reply& reply) {
+  send_envelope(reply, "%s", kSetNtpEnvelope.c_str());
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

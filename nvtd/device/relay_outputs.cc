@@ -6,19 +6,19 @@
 
 namespace nvtd {
 
-int handle_get_relay_outputs(const Request&, Reply& reply) {
-  send_body(reply, 0, "%s", kRelayOutputsResponse);
-  return 0;
+HandlerOutcome handle_get_relay_outputs(const Request&, Reply& reply) {
+  send_body(reply, "%s", kRelayOutputsResponse);
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_relay_output_settings(const Request&, Reply& reply) {
-  send_body(reply, 0, "%s", kSetRelayOutputSettingsResponse);
-  return 0;
+HandlerOutcome handle_set_relay_output_settings(const Request&, Reply& reply) {
+  send_body(reply, "%s", kSetRelayOutputSettingsResponse);
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_relay_output_state(const Request&, Reply& reply) {
-  send_body(reply, 0, "%s", kSetRelayOutputStateResponse);
-  return 0;
+HandlerOutcome handle_set_relay_output_state(const Request&, Reply& reply) {
+  send_body(reply, "%s", kSetRelayOutputStateResponse);
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

@@ -2,15 +2,16 @@
 // switched and no setting changes.
 #pragma once
 
+#include "nvtd/core/operation.h"
 #include "nvtd/core/reply.h"
 #include "nvtd/core/request.h"
 
 namespace nvtd {
 
 // GetRelayOutputs (plain): one bistable relay "t_RelayOut-0", delay PT1S, idle closed.
-int handle_get_relay_outputs(const Request& request, Reply& reply);
+HandlerOutcome handle_get_relay_outputs(const Request& request, Reply& reply);
 // SetRelayOutputSettings, SetRelayOutputState (body part): empty responses.
-int handle_set_relay_output_settings(const Request& request, Reply& reply);
-int handle_set_relay_output_state(const Request& request, Reply& reply);
+HandlerOutcome handle_set_relay_output_settings(const Request& request, Reply& reply);
+HandlerOutcome handle_set_relay_output_state(const Request& request, Reply& reply);
 
 }  // namespace nvtd

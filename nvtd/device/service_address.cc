@@ -27,7 +27,7 @@ std::string camera_address_cached() {
 }
 
 std::string service_xaddr(const std::string& address, const char* path) {
-  return format_text("http://%s:%d%s", address.c_str(), HttpPort, path);
+  return format_text("http://%s:%d%s", address.c_str(), config().http_port, path);
 }
 
 }  // namespace nvtd

@@ -50,8 +50,8 @@ std::string own_capabilities(std::size_t i) {
 void send_events_service_capabilities(const Request& request, Reply& reply) {
   std::string message_id = element_text(request.body, "MessageID", 64).value_or("");
   std::string address = camera_address_open();
-  send_body(reply, 0, kEventsServiceCapabilitiesResponse, xml_safe(message_id).c_str(),
-            address.c_str(), HttpPort);
+  send_body(reply, kEventsServiceCapabilitiesResponse, xml_safe(message_id).c_str(),
+            address.c_str(), config().http_port);
 }
 
 }  // namespace
@@ -79,36 +79,36 @@ ServiceKind service_for_uri(const char* request_uri) {
   return ServiceKind::kDevice;
 }
 
-int handle_get_services(const Request& request, Reply& reply) {
+HandlerOutcome handle_get_services(const Request& request, Reply& reply) {
   auto include = element_text(request.body, "IncludeCapability", 32);
   bool with_capabilities = include && !include->empty() && *include != "false";
   std::string list = service_list(camera_address_open(), with_capabilities);
-  send_body(reply, 0, kServicesResponse, list.c_str());
-  return 0;
+  send_body(reply, kServicesResponse, list.c_str());
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_service_capabilities(const Request& request, Reply& reply) {
+HandlerOutcome handle_get_service_capabilities(const Request& request, Reply& reply) {
   const char* uri = request.uri ? request.uri->c_str() : nullptr;
   trace("check GetServiceCapabilities uri %s\n", uri != nullptr ? uri : "");
   switch (service_for_uri(uri)) {
     case ServiceKind::kDeviceIo:
-      send_envelope(reply, 0, kDeviceIoServiceCapabilitiesEnvelope.c_str(), RelayCount);
+      send_envelope(reply, kDeviceIoServiceCapabilitiesEnvelope.c_str(), RelayCount);
       break;
     case ServiceKind::kMedia:
-      send_body(reply, 0, kMediaServiceCapabilitiesResponse, kMediaServiceCapabilities);
+      send_body(reply, kMediaServiceCapabilitiesResponse, kMediaServiceCapabilities);
       break;
     case ServiceKind::kEvents:
       send_events_service_capabilities(request, reply);
       break;
     case ServiceKind::kImaging:
-      send_body(reply, 0, kImagingServiceCapabilitiesResponse, kImagingServiceCapabilities);
+      send_body(reply, kImagingServiceCapabilitiesResponse, kImagingServiceCapabilities);
       break;
     case ServiceKind::kDevice:
       trace("default service\n");
-      send_body(reply, 0, kDeviceServiceCapabilitiesResponse, kDeviceServiceCapabilities);
+      send_body(reply, kDeviceServiceCapabilitiesResponse, kDeviceServiceCapabilities);
       break;
   }
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

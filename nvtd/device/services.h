@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "nvtd/core/operation.h"
 #include "nvtd/core/reply.h"
 #include "nvtd/core/request.h"
 
@@ -20,9 +21,9 @@ ServiceKind service_for_uri(const char* request_uri);
 
 // GetServices (open, plain): "IncludeCapability" (at most 31 characters) present and not
 // "false" gives the long form.
-int handle_get_services(const Request& request, Reply& reply);
+HandlerOutcome handle_get_services(const Request& request, Reply& reply);
 
 // GetServiceCapabilities (open, plain): chosen by the request URI.
-int handle_get_service_capabilities(const Request& request, Reply& reply);
+HandlerOutcome handle_get_service_capabilities(const Request& request, Reply& reply);
 
 }  // namespace nvtd

@@ -26,26 +26,26 @@ std::string factory_reset_command(const std::string& kind) {
   return "/usr/local/bin/reset_factory.sh saveip";
 }
 
-int handle_system_reboot(const Request&, Reply& reply) {
-  CancelHellos();
-  send_body(reply, 0, kSystemRebootResponse);
+HandlerOutcome handle_system_reboot(const Request&, Reply& reply) {
+  cancel_hellos();
+  send_body(reply, kSystemRebootResponse);
   reply.flush();  // the answer goes out before the camera goes down
   net_system().Run(kRebootCommand);
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_system_factory_default(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_system_factory_default(const Request& request, Reply& reply) {
   std::string_view body = request.body;
   std::optional<std::string> kind = element_text(body, "FactoryDefault", 50);
   if (!kind) {
     send_text_reply(reply, "Factory reset type not specified\n");
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   send_empty_device_response(reply, "SetSystemFactoryDefault");
   reply.flush();
   net_system().Run(factory_reset_command(*kind));
   net_system().Run(kRebootCommand);
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

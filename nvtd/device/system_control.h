@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "nvtd/core/operation.h"
 #include "nvtd/core/reply.h"
 #include "nvtd/core/request.h"
 
@@ -13,7 +14,7 @@ namespace nvtd {
 // the reset that keeps the IP settings for anything else.
 std::string factory_reset_command(const std::string& kind);
 
-int handle_system_reboot(const Request& request, Reply& reply);               // plain
-int handle_set_system_factory_default(const Request& request, Reply& reply);  // plain
+HandlerOutcome handle_system_reboot(const Request& request, Reply& reply);               // plain
+HandlerOutcome handle_set_system_factory_default(const Request& request, Reply& reply);  // plain
 
 }  // namespace nvtd

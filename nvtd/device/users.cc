@@ -45,42 +45,42 @@ Fault fault_for(AccountRefusal refusal) {
   return Fault::kUserValueInvalid;
 }
 
-int answer(Reply& reply, AccountRefusal refusal, const char* response) {
+HandlerOutcome answer(Reply& reply, AccountRefusal refusal, const char* response) {
   if (refusal == AccountRefusal::kNone) {
     send_empty_device_response(reply, response);
   } else {
     send_catalogue_fault(reply, fault_for(refusal));
   }
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace
 
-int handle_get_users(const Request&, Reply& reply) {
+HandlerOutcome handle_get_users(const Request&, Reply& reply) {
   std::string list;
   for (const Account& account : list_accounts()) {
     list += "<tds:User><tt:Username>" + xml_safe(account.name) + "</tt:Username><tt:UserLevel>" +
             account.level + "</tt:UserLevel></tds:User>";
   }
-  send_body(reply, 0,
+  send_body(reply,
             "<SOAP-ENV:Body><tds:GetUsersResponse>%s</tds:GetUsersResponse></SOAP-ENV:Body>"
             "</SOAP-ENV:Envelope>",
             list.c_str());
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_create_users(const Request& request, Reply& reply) {
+HandlerOutcome handle_create_users(const Request& request, Reply& reply) {
   std::vector<AccountEntry> entries;
   AccountRefusal refusal = read_user_entries(request.body_part(), &entries);
   if (refusal == AccountRefusal::kNone) refusal = create_accounts(entries);
   return answer(reply, refusal, "CreateUsers");
 }
 
-int handle_delete_users(const Request& request, Reply& reply) {
+HandlerOutcome handle_delete_users(const Request& request, Reply& reply) {
   return answer(reply, delete_accounts(read_user_names(request.body_part())), "DeleteUsers");
 }
 
-int handle_set_user(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_user(const Request& request, Reply& reply) {
   std::vector<AccountEntry> entries;
   AccountRefusal refusal = read_user_entries(request.body_part(), &entries);
   if (refusal == AccountRefusal::kNone) refusal = set_accounts(entries);

@@ -11,6 +11,7 @@
 #include "nvtd/auth/base64.h"
 #include "nvtd/auth/useradd.h"
 #include "nvtd/auth/users_file.h"
+#include "nvtd/core/config_test_util.h"
 #include "nvtd/core/operation.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
@@ -36,9 +37,9 @@ std::string names(std::initializer_list<const char*> list) {
 
 class UsersTest : public ::testing::Test {
  protected:
+  ScopedConfig scoped_config;
   void SetUp() override {
-    reset_process_state();
-    TokenWindow = 0;  // the digest is what these cases are about
+    scoped_config.set(&Config::token_window, 0);  // the digest is what these cases are about
     char dir[] = "/tmp/nvtd_users_test.XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     dir_ = dir;
@@ -53,7 +54,6 @@ class UsersTest : public ::testing::Test {
     rmdir(dir_.c_str());
     UsersFilePath = "/etc/nvtd/users";
     UsersFileFallbackPath = "/etc/nvtd/.users";
-    reset_process_state();
   }
   std::string call(Handler handler, const std::string& text) {
     Request request;
@@ -169,7 +169,7 @@ TEST_F(UsersTest, AFileThatCannotBeWrittenIsAFault) {
 }
 
 TEST_F(UsersTest, TracesNameUsersButNeverPasswords) {
-  Server = true;
+  scoped_config.set(&Config::server, true);
   StdoutCapture trace_out;
   call(handle_create_users, part("CreateUsers", user("a", "User", "secret-pw")));
   std::string traced = trace_out.take();

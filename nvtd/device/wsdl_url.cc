@@ -11,10 +11,10 @@
 
 namespace nvtd {
 
-int handle_get_wsdl_url(const Request&, Reply& reply) {
+HandlerOutcome handle_get_wsdl_url(const Request&, Reply& reply) {
   std::string address = camera_address_open();
-  send_body(reply, 0, kWsdlUrlResponse, address.c_str(), HttpPort);
-  return 0;
+  send_body(reply, kWsdlUrlResponse, address.c_str(), config().http_port);
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

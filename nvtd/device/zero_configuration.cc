@@ -6,9 +6,9 @@
 
 namespace nvtd {
 
-int handle_get_zero_configuration(const Request&, Reply& reply) {
-  send_envelope(reply, 0, "%s", kGetZeroConfigurationEnvelope.c_str());
-  return 0;
+HandlerOutcome handle_get_zero_configuration(const Request&, Reply& reply) {
+  send_envelope(reply, "%s", kGetZeroConfigurationEnvelope.c_str());
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

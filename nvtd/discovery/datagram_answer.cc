@@ -9,11 +9,11 @@
 
 namespace nvtd {
 
-std::string AnswerDatagram(DiscoveryResponder& responder, std::string_view datagram,
-                           uint32_t source, int64_t now_ms,
-                           void (*refresh)(DiscoveryIdentity& identity)) {
+std::string answer_datagram(DiscoveryResponder& responder, std::string_view datagram,
+                            uint32_t source, int64_t now_ms,
+                            void (*refresh)(DiscoveryIdentity& identity)) {
   ProbeDecision decision =
-      DecideProbe(datagram, CameraScopes(responder.identity.model), ScopeMatch);
+      decide_probe(datagram, camera_scopes(responder.identity.model), scope_match);
   if (decision.answer == ProbeAnswer::kNone) return "";
   if (!responder.limiter.Allow(source, now_ms)) {
     trace_verbose("discovery: answer limit reached for a source\n");
@@ -22,11 +22,11 @@ std::string AnswerDatagram(DiscoveryResponder& responder, std::string_view datag
   uint32_t random = static_cast<uint32_t>(responder.random());
   std::string answer;
   if (decision.answer == ProbeAnswer::kMatchingRuleFault) {
-    answer = BuildMatchingRuleFault(random, responder.message_number, decision.relates_to);
+    answer = build_matching_rule_fault(random, responder.message_number, decision.relates_to);
   } else {
     if (refresh != nullptr) refresh(responder.identity);
-    answer = BuildProbeMatches(responder.identity, random, responder.message_number,
-                               decision.relates_to, ScopeString());
+    answer = build_probe_matches(responder.identity, random, responder.message_number,
+                                 decision.relates_to, announced_scopes());
   }
   if (!responder.budget.Allow(answer.size(), now_ms)) {
     trace_verbose("discovery: answer budget of all sources reached\n");

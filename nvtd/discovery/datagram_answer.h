@@ -1,4 +1,4 @@
-// The answer to one datagram received on the WS-Discovery port: what DecideProbe says, limited
+// The answer to one datagram received on the WS-Discovery port: what decide_probe says, limited
 // per source address and by the budget across all sources, built from the camera's identity
 // and scope set. No sockets here, so the
 // same function serves the discovery thread, the tests and the fuzzer.
@@ -28,8 +28,8 @@ struct DiscoveryResponder {
 // monotonic clock), or "" for none: non-Probes, probes the decision leaves unanswered and
 // answers beyond the source's limit or the budget get nothing. refresh, when given, runs before a
 // ProbeMatches is built, to bring the identity's address and port up to date.
-std::string AnswerDatagram(DiscoveryResponder& responder, std::string_view datagram,
-                           uint32_t source, int64_t now_ms,
-                           void (*refresh)(DiscoveryIdentity& identity));
+std::string answer_datagram(DiscoveryResponder& responder, std::string_view datagram,
+                            uint32_t source, int64_t now_ms,
+                            void (*refresh)(DiscoveryIdentity& identity));
 
 }  // namespace nvtd

@@ -16,7 +16,7 @@ const std::string kNamespaces =
     " xmlns:a=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\""
     " xmlns:d=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\"";
 
-std::string Probe(const std::string& scopes) {
+std::string probe_text(const std::string& scopes) {
   return "<s:Envelope" + kNamespaces +
          "><s:Header><a:MessageID>uuid:1</a:MessageID></s:Header><s:Body><d:Probe>" + scopes +
          "</d:Probe></s:Body></s:Envelope>";
@@ -25,7 +25,7 @@ std::string Probe(const std::string& scopes) {
 class DatagramAnswerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ScopesInit();
+    scopes_init();
     responder.identity.model = "TQLM-R204";
   }
   DiscoveryResponder responder;
@@ -44,18 +44,19 @@ TEST_F(DatagramAnswerTest, OnlyProbesAreAnswered) {
            "><s:Header><a:MessageID>uuid:2</a:MessageID></s:Header><s:Body><d:Resolve>"
            "</d:Resolve></s:Body></s:Envelope>",
        nullptr},
-      {"probe", Probe(""), "<d:ProbeMatches>"},
+      {"probe", probe_text(""), "<d:ProbeMatches>"},
       {"probe for an announced scope",
-       Probe("<d:Scopes>onvif://www.onvif.org/Profile/Streaming</d:Scopes>"), "<d:ProbeMatches>"},
+       probe_text("<d:Scopes>onvif://www.onvif.org/Profile/Streaming</d:Scopes>"),
+       "<d:ProbeMatches>"},
       {"probe for an unknown location",
-       Probe("<d:Scopes>onvif://www.onvif.org/location/nowhere</d:Scopes>"), nullptr},
+       probe_text("<d:Scopes>onvif://www.onvif.org/location/nowhere</d:Scopes>"), nullptr},
       {"probe with an unknown rule",
-       Probe("<d:Scopes MatchBy=\"InvalidMatchRule\">onvif://x/y</d:Scopes>"),
+       probe_text("<d:Scopes MatchBy=\"InvalidMatchRule\">onvif://x/y</d:Scopes>"),
        "MatchingRuleNotSupported"},
   };
   uint32_t source = 1;
   for (const auto& c : cases) {
-    std::string answer = AnswerDatagram(responder, c.datagram, source++, 0, nullptr);
+    std::string answer = answer_datagram(responder, c.datagram, source++, 0, nullptr);
     if (c.answer == nullptr) {
       EXPECT_EQ(answer, "") << c.name;
     } else {
@@ -65,31 +66,33 @@ TEST_F(DatagramAnswerTest, OnlyProbesAreAnswered) {
 }
 
 TEST_F(DatagramAnswerTest, ProbeMatchesCarriesTheScopeSetOfHello) {
-  ScopeAdd("onvif://www.onvif.org/room/7");
+  scope_add("onvif://www.onvif.org/room/7");
   auto refresh = [](DiscoveryIdentity& id) { id.address = "10.99.0.2"; };
-  std::string answer = AnswerDatagram(responder, Probe(""), 1, 0, refresh);
-  const std::string scopes = ScopeListText("TQLM-R204", ScopeString());
+  std::string answer = answer_datagram(responder, probe_text(""), 1, 0, refresh);
+  const std::string scopes = scope_list_text("TQLM-R204", announced_scopes());
   EXPECT_NE(answer.find("<d:Scopes>" + scopes + "</d:Scopes>"), std::string::npos) << answer;
   EXPECT_NE(answer.find("http://10.99.0.2:80/onvif/device_service"), std::string::npos);
-  EXPECT_NE(BuildHello(responder.identity, 1, 1, ScopeString()).find(scopes), std::string::npos);
+  EXPECT_NE(build_hello(responder.identity, 1, 1, announced_scopes()).find(scopes),
+            std::string::npos);
   EXPECT_NE(scopes.find("name/OLM onvif://www.onvif.org/room/7 "), std::string::npos);
   // A user scope is matched by the default rule too.
-  EXPECT_NE(AnswerDatagram(responder, Probe("<d:Scopes>onvif://www.onvif.org/room</d:Scopes>"), 2,
-                           0, nullptr),
-            "");
+  EXPECT_NE(
+      answer_datagram(responder, probe_text("<d:Scopes>onvif://www.onvif.org/room</d:Scopes>"), 2,
+                      0, nullptr),
+      "");
 }
 
 TEST_F(DatagramAnswerTest, AnswersToOneSourceAreLimited) {
   int answered = 0;
   for (int i = 0; i < 100; ++i) {
-    answered += !AnswerDatagram(responder, Probe(""), 7, 0, nullptr).empty();
+    answered += !answer_datagram(responder, probe_text(""), 7, 0, nullptr).empty();
   }
   EXPECT_EQ(answered, SourceLimiter::kBurst);
-  EXPECT_NE(AnswerDatagram(responder, Probe(""), 8, 0, nullptr), "");
+  EXPECT_NE(answer_datagram(responder, probe_text(""), 8, 0, nullptr), "");
   // What gets no answer costs the source nothing.
-  EXPECT_EQ(AnswerDatagram(responder, "x", 9, 0, nullptr), "");
+  EXPECT_EQ(answer_datagram(responder, "x", 9, 0, nullptr), "");
   for (int i = 0; i < SourceLimiter::kBurst; ++i) {
-    EXPECT_NE(AnswerDatagram(responder, Probe(""), 9, 0, nullptr), "") << i;
+    EXPECT_NE(answer_datagram(responder, probe_text(""), 9, 0, nullptr), "") << i;
   }
 }
 
@@ -99,9 +102,10 @@ TEST_F(DatagramAnswerTest, SourcesTakingTurnsDrawAtMostTheBudgetAndANewcomerIsAn
   int answered = 0, newcomer = 0;
   for (int64_t i = 0; i < 3000; ++i) {
     int64_t now = i * 5 / 3;  // ms
-    answered += !AnswerDatagram(responder, Probe(""), 100 + uint32_t(i % 40), now, nullptr).empty();
+    answered +=
+        !answer_datagram(responder, probe_text(""), 100 + uint32_t(i % 40), now, nullptr).empty();
     if (i >= 2400 && i % 200 == 0) {
-      newcomer += !AnswerDatagram(responder, Probe(""), 7, now, nullptr).empty();
+      newcomer += !answer_datagram(responder, probe_text(""), 7, now, nullptr).empty();
     }
   }
   EXPECT_LE(answered, AnswerBudget::kAnswersPerSecond * 6);  // a second's burst and 5 s

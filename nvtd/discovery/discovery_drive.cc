@@ -13,24 +13,26 @@
 #include "nvtd/discovery/scopes.h"
 
 int main() {
-  nvtd::Server = true;  // traces on standard output, as in the server mode
+  nvtd::Config settings;
+  settings.server = true;  // traces on standard output, as in the server mode
+  nvtd::set_config(settings);
   setvbuf(stdout, nullptr, _IOLBF, 0);
-  nvtd::ScopesInit();
+  nvtd::scopes_init();
   std::string line;
   while (std::getline(std::cin, line)) {
     auto start = std::chrono::steady_clock::now();
     std::string command = line.substr(0, line.find(' '));
     std::string argument = line.size() > command.size() ? line.substr(command.size() + 1) : "";
     if (command == "start") {
-      nvtd::StartDiscovery(std::atoi(argument.c_str()), true);
+      nvtd::start_discovery_thread(std::atoi(argument.c_str()), true);
     } else if (command == "stop") {
-      nvtd::StopDiscovery();
+      nvtd::stop_discovery_thread();
     } else if (command == "hello") {
-      nvtd::RequestHello();
+      nvtd::request_hello();
     } else if (command == "cancel") {
-      nvtd::CancelHellos();
+      nvtd::cancel_hellos();
     } else if (command == "set") {
-      nvtd::ScopeSet(argument);
+      nvtd::scope_set(argument);
     } else if (command == "quit") {
       break;
     } else {
@@ -41,6 +43,6 @@ int main() {
         std::chrono::steady_clock::now() - start);
     std::printf("ok %s %lld\n", command.c_str(), static_cast<long long>(took.count()));
   }
-  nvtd::StopDiscovery();
+  nvtd::stop_discovery_thread();
   return 0;
 }

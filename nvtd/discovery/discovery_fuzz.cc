@@ -12,9 +12,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static nvtd::DiscoveryResponder* responder = [] {
-    nvtd::ScopesInit();
-    nvtd::ScopeAdd("onvif://www.onvif.org/room/7");
-    nvtd::ScopeAdd("onvif://www.onvif.org/floor/<b>&amp;");
+    nvtd::scopes_init();
+    nvtd::scope_add("onvif://www.onvif.org/room/7");
+    nvtd::scope_add("onvif://www.onvif.org/floor/<b>&amp;");
     auto* r = new nvtd::DiscoveryResponder;
     r->identity.model = "TQLM-R204";
     r->identity.address = "10.99.0.2";
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   now_ms += data[1];
   // An exact-size copy, so reading one byte past the datagram is caught.
   std::vector<char> datagram(data + 2, data + size);
-  std::string answer = nvtd::AnswerDatagram(
+  std::string answer = nvtd::answer_datagram(
       *responder, std::string_view(datagram.data(), datagram.size()), source, now_ms, nullptr);
   if (answer.size() >= nvtd::kDiscoveryMessageBytes) __builtin_trap();
   if (!answer.empty() && answer.rfind("<?xml", 0) != 0) __builtin_trap();

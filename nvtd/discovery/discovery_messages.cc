@@ -87,33 +87,33 @@ std::string random_hex(uint32_t random) {
 
 }  // namespace
 
-std::string BuildHello(const DiscoveryIdentity& id, uint32_t random, int message_number,
-                       const std::string& user_scopes) {
+std::string build_hello(const DiscoveryIdentity& id, uint32_t random, int message_number,
+                        const std::string& user_scopes) {
   return named_text(kHello.view(),
                     {{"random_hex", random_hex(random)},
                      {"hwaddr", id.hwaddr},
                      {"message_number", message_number},
-                     {"scopes", ScopeListText(id.model, user_scopes)},
+                     {"scopes", scope_list_text(id.model, user_scopes)},
                      {"address", id.address},
                      {"port", id.port}},
                     kDiscoveryMessageBytes);
 }
 
-std::string BuildProbeMatches(const DiscoveryIdentity& id, uint32_t random, int message_number,
-                              const std::string& relates_to, const std::string& user_scopes) {
+std::string build_probe_matches(const DiscoveryIdentity& id, uint32_t random, int message_number,
+                                const std::string& relates_to, const std::string& user_scopes) {
   return named_text(kProbeMatches.view(),
                     {{"random_hex", random_hex(random)},
                      {"relates_to", xml_safe(relates_to)},
                      {"message_number", message_number},
                      {"hwaddr", id.hwaddr},
-                     {"scopes", ScopeListText(id.model, user_scopes)},
+                     {"scopes", scope_list_text(id.model, user_scopes)},
                      {"address", id.address},
                      {"port", id.port}},
                     kDiscoveryMessageBytes);
 }
 
-std::string BuildMatchingRuleFault(uint32_t random, int message_number,
-                                   const std::string& relates_to) {
+std::string build_matching_rule_fault(uint32_t random, int message_number,
+                                      const std::string& relates_to) {
   return named_text(kFault.view(),
                     {{"random_hex", random_hex(random)},
                      {"relates_to", xml_safe(relates_to)},

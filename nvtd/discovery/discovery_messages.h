@@ -20,13 +20,13 @@ struct DiscoveryIdentity {
 };
 
 // Each returns the whole datagram text, cut to kDiscoveryMessageBytes - 1 characters.
-// random goes into the message id as eight hex digits; user_scopes is ScopeString(). Hello
-// and ProbeMatches list the same scopes: ScopeListText(id.model, user_scopes).
-std::string BuildHello(const DiscoveryIdentity& id, uint32_t random, int message_number,
-                       const std::string& user_scopes);
-std::string BuildProbeMatches(const DiscoveryIdentity& id, uint32_t random, int message_number,
-                              const std::string& relates_to, const std::string& user_scopes);
-std::string BuildMatchingRuleFault(uint32_t random, int message_number,
-                                   const std::string& relates_to);
+// random goes into the message id as eight hex digits; user_scopes is announced_scopes(). Hello
+// and ProbeMatches list the same scopes: scope_list_text(id.model, user_scopes).
+std::string build_hello(const DiscoveryIdentity& id, uint32_t random, int message_number,
+                        const std::string& user_scopes);
+std::string build_probe_matches(const DiscoveryIdentity& id, uint32_t random, int message_number,
+                                const std::string& relates_to, const std::string& user_scopes);
+std::string build_matching_rule_fault(uint32_t random, int message_number,
+                                      const std::string& relates_to);
 
 }  // namespace nvtd

@@ -1,6 +1,6 @@
-// DiscoveryThread: reads the camera's identity from the settings server, joins the
+// discovery_loop: reads the camera's identity from the settings server, joins the
 // WS-Discovery group, sends the queued Hellos at least 5 seconds apart and answers each
-// datagram as AnswerDatagram says. A failed send or receive is reported and dropped.
+// datagram as answer_datagram says. A failed send or receive is reported and dropped.
 #include "nvtd/discovery/discovery_thread.h"
 
 #include <arpa/inet.h>
@@ -47,7 +47,7 @@ std::atomic<int64_t> last_hello_time{0};  // monotonic milliseconds, see Now()
 std::atomic<int32_t> http_port{80};
 std::atomic<bool> dump_flag{false};
 
-// Made readable by StopDiscovery, so the thread sees the stop flag at once wherever it
+// Made readable by stop_discovery_thread, so the thread sees the stop flag at once wherever it
 // waits. Created before the first thread starts and kept for the process.
 UniqueFd wake_fd;
 
@@ -57,21 +57,21 @@ DiscoveryIdentity& identity = responder.identity;
 sockaddr_in group_address{};
 
 // A clock that setting the date does not move, so a clock set back cannot hold up Hellos.
-int64_t Now() {
+int64_t monotonic_ms() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 
-// Sleeps up to seconds or until StopDiscovery; true when the stop flag is set.
-bool WaitOrStop(int seconds) {
+// Sleeps up to seconds or until stop_discovery_thread; true when the stop flag is set.
+bool wait_or_stop(int seconds) {
   pollfd wake{wake_fd.get(), POLLIN, 0};
   poll(&wake, 1, seconds * 1000);
   return stop_flag;
 }
 
-std::string ReadValue(const SettingsClient& client, const char* key, const char* fallback,
-                      std::size_t capacity) {
+std::string read_value(const SettingsClient& client, const char* key, const char* fallback,
+                       std::size_t capacity) {
   std::array<char, 32> buffer{};
   std::snprintf(buffer.data(), buffer.size(), "%s", fallback);
   client.GetValue(key, buffer.data(), std::min(capacity, buffer.size()));
@@ -81,29 +81,29 @@ std::string ReadValue(const SettingsClient& client, const char* key, const char*
 // The camera's address, MAC address and model. False when the thread is to send nothing (stopped
 // while waiting for the settings server, or parked because CAM "upnp" is 2 until the stop flag is
 // seen).
-bool ReadIdentity() {
+bool read_identity() {
   {
     SettingsClient client;
     while (client.GetSection("NETWORK") != 0) {
-      if (WaitOrStop(1)) return false;
+      if (wait_or_stop(1)) return false;
     }
-    identity.address = ReadValue(client, "ipaddress", "xxx.xxx.xxx.xxx", 16);
-    identity.hwaddr = ReadValue(client, "hwaddr", "xxxxxxxxxxxx", 16);
+    identity.address = read_value(client, "ipaddress", "xxx.xxx.xxx.xxx", 16);
+    identity.hwaddr = read_value(client, "hwaddr", "xxxxxxxxxxxx", 16);
     if (client.GetSection("CAM") == 0 && client.GetIntValue("upnp") == 2) {
-      while (!WaitOrStop(10)) {
+      while (!wait_or_stop(10)) {
       }
       return false;
     }
   }
   SettingsClient info;
   info.GetSection("INFO");
-  identity.model = ReadValue(info, "model", "", 24);
+  identity.model = read_value(info, "model", "", 24);
   identity.port = http_port.load();
   return true;
 }
 
 // IP_MULTICAST_LOOP off and IP_MULTICAST_IF on the current address; 0 or -1 (reported).
-int SetSendOptions(int fd) {
+int set_send_options(int fd) {
   unsigned char loop = 0;
   if (setsockopt(fd, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop) < 0) {
     perror("Setting IP_MULTICAST_LOOP error");
@@ -119,7 +119,7 @@ int SetSendOptions(int fd) {
 }
 
 // The listening socket, joined to the group on the current address.
-UniqueFd OpenGroupSocket() {
+UniqueFd open_group_socket() {
   UniqueFd fd(socket(AF_INET, SOCK_DGRAM, 0));
   if (!fd.valid()) {
     perror("Opening datagram socket error");
@@ -129,7 +129,7 @@ UniqueFd OpenGroupSocket() {
   group_address.sin_family = AF_INET;
   group_address.sin_addr.s_addr = inet_addr(kGroupAddress);
   group_address.sin_port = htons(kDiscoveryPort);
-  if (SetSendOptions(fd.get()) < 0) return UniqueFd();
+  if (set_send_options(fd.get()) < 0) return UniqueFd();
   int reuse = 1;
   if (setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) < 0) {
     perror("Setting SO_REUSEADDR error");
@@ -154,18 +154,18 @@ UniqueFd OpenGroupSocket() {
 }
 
 // One Hello from a fresh socket; a failed set-up skips it.
-void SendHello() {
-  last_hello_time = Now();
+void send_hello() {
+  last_hello_time = monotonic_ms();
   trace("enter %s\n", "SendHello");
-  RefreshIPaddr();
+  refresh_ip_addr();
   trace("current IP = %s\n", identity.address.c_str());
   UniqueFd fd(socket(AF_INET, SOCK_DGRAM, 0));
   if (!fd.valid()) {
     perror("Opening datagram socket error");
-  } else if (SetSendOptions(fd.get()) == 0) {
+  } else if (set_send_options(fd.get()) == 0) {
     identity.port = http_port.load();
-    std::string hello = BuildHello(identity, static_cast<uint32_t>(responder.random()),
-                                   responder.message_number++, ScopeString());
+    std::string hello = build_hello(identity, static_cast<uint32_t>(responder.random()),
+                                    responder.message_number++, announced_scopes());
     int length = static_cast<int>(hello.size());
     trace("sending %d hello bytes\n", length);
     ssize_t sent = sendto(fd.get(), hello.data(), hello.size(), 0,
@@ -181,18 +181,18 @@ void SendHello() {
 }
 
 // Errors after which the socket itself is unusable; any other receive error is passing.
-bool SocketBroken(int error) {
+bool socket_broken(int error) {
   return error == EBADF || error == ENOTSOCK || error == EFAULT || error == EINVAL;
 }
 
 // Before a ProbeMatches: the current address and the service port.
-void RefreshForAnswer(DiscoveryIdentity& answering) {
-  RefreshIPaddr();
+void refresh_for_answer(DiscoveryIdentity& answering) {
+  refresh_ip_addr();
   answering.port = http_port.load();
 }
 
 // Receives one datagram and answers it. -1 only when the socket is broken.
-int HandleDatagram(int fd) {
+int handle_datagram(int fd) {
   std::array<char, kBufferBytes> buffer;
   sockaddr_in source{};
   socklen_t source_length = sizeof source;
@@ -200,15 +200,16 @@ int HandleDatagram(int fd) {
                        reinterpret_cast<sockaddr*>(&source), &source_length);
   if (n < 0) {
     perror("recvfrom");
-    return SocketBroken(errno) ? -1 : 0;
+    return socket_broken(errno) ? -1 : 0;
   }
   buffer[n] = '\0';
   if (dump_flag) {
     trace("got %d bytes\n", static_cast<int>(n));
     trace("%s\n", buffer.data());
   }
-  std::string answer = AnswerDatagram(responder, std::string_view(buffer.data(), n),
-                                      ntohl(source.sin_addr.s_addr), Now(), RefreshForAnswer);
+  std::string answer =
+      answer_datagram(responder, std::string_view(buffer.data(), n), ntohl(source.sin_addr.s_addr),
+                      monotonic_ms(), refresh_for_answer);
   if (answer.empty()) return 0;
   // A sender the camera cannot answer (a broadcast source, say) costs this answer only.
   if (sendto(fd, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&source),
@@ -218,16 +219,16 @@ int HandleDatagram(int fd) {
   return 0;
 }
 
-int DiscoveryThread() {
-  if (!ReadIdentity()) return 0;
-  UniqueFd fd = OpenGroupSocket();
+int discovery_loop() {
+  if (!read_identity()) return 0;
+  UniqueFd fd = open_group_socket();
   if (!fd.valid()) return -1;
   responder.message_number = 1;
   responder.limiter = SourceLimiter();
   responder.budget = AnswerBudget();
   pending_hellos = 2;
   responder.random.seed(static_cast<uint32_t>(std::time(nullptr)));
-  last_hello_time = Now();
+  last_hello_time = monotonic_ms();
   trace("starting discovery loop\n");
   while (!stop_flag) {
     fd_set readable;
@@ -238,16 +239,16 @@ int DiscoveryThread() {
     int ready =
         select(std::max(fd.get(), wake_fd.get()) + 1, &readable, nullptr, nullptr, &timeout);
     if (stop_flag) break;
-    if (pending_hellos > 0 && Now() - last_hello_time >= kHelloSpacingMs) {
-      SendHello();
+    if (pending_hellos > 0 && monotonic_ms() - last_hello_time >= kHelloSpacingMs) {
+      send_hello();
     }
-    if (ready > 0 && FD_ISSET(fd.get(), &readable) && HandleDatagram(fd.get()) < 0) return -1;
+    if (ready > 0 && FD_ISSET(fd.get(), &readable) && handle_datagram(fd.get()) < 0) return -1;
   }
   return 0;
 }
 
 // The running thread; touched by the request thread only. Declared last, so that an exit
-// that skipped StopDiscovery still stops the thread before the state above goes away.
+// that skipped stop_discovery_thread still stops the thread before the state above goes away.
 struct ThreadHandle {
   std::thread thread;
   bool joinable() const { return thread.joinable(); }
@@ -256,15 +257,15 @@ struct ThreadHandle {
 
 }  // namespace
 
-void RefreshIPaddr() {
+void refresh_ip_addr() {
   identity.address = "xxx.xxx.xxx.xxx";
   SettingsClient client;
   if (client.GetSection("NETWORK") == 0) {
-    identity.address = ReadValue(client, "ipaddress", "xxx.xxx.xxx.xxx", 16);
+    identity.address = read_value(client, "ipaddress", "xxx.xxx.xxx.xxx", 16);
   }
 }
 
-int StartDiscovery(int port, bool dump) {
+int start_discovery_thread(int port, bool dump) {
   http_port = port;
   dump_flag = dump;
   if (discovery_thread.joinable()) return 0;
@@ -280,12 +281,12 @@ int StartDiscovery(int port, bool dump) {
   sigemptyset(&stop_signals);
   for (int signo : {SIGINT, SIGQUIT, SIGTERM, SIGPIPE}) sigaddset(&stop_signals, signo);
   pthread_sigmask(SIG_BLOCK, &stop_signals, &previous);
-  discovery_thread.thread = std::thread(DiscoveryThread);
+  discovery_thread.thread = std::thread(discovery_loop);
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   return 0;
 }
 
-int StopDiscovery() {
+int stop_discovery_thread() {
   stop_flag = true;
   if (wake_fd.valid()) {
     uint64_t one = 1;
@@ -299,17 +300,17 @@ int StopDiscovery() {
 }
 
 ThreadHandle::~ThreadHandle() {
-  if (thread.joinable()) StopDiscovery();
+  if (thread.joinable()) stop_discovery_thread();
 }
 
-int RequestHello() {
-  last_hello_time = Now();
+int request_hello() {
+  last_hello_time = monotonic_ms();
   pending_hellos.fetch_add(1);
   trace("pend %d hello's\n", 1);
   return 0;
 }
 
-void CancelHellos() {
+void cancel_hellos() {
   pending_hellos = 0;
 }
 

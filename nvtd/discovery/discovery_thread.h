@@ -11,17 +11,17 @@ namespace nvtd {
 extern std::atomic<bool> Discoverable;
 
 // Stores port (for the service address) and dump flag; starts the thread unless one runs
-// (also one that ended on a socket error: a StopDiscovery must come first). Returns 0.
-int StartDiscovery(int port, bool dump);
+// (also one that ended on a socket error: a stop_discovery_thread must come first). Returns 0.
+int start_discovery_thread(int port, bool dump);
 // Sets the stop flag and, if a thread runs, waits for it to end (at most about 5 seconds).
 // Returns 0. Safe to call when stopped.
-int StopDiscovery();
+int stop_discovery_thread();
 // Queues one Hello, sent 5 to 10 seconds later. Returns 0.
-int RequestHello();
+int request_hello();
 // Drops every queued Hello.
-void CancelHellos();
+void cancel_hellos();
 // Reads the camera's current address from a fresh NETWORK section ("xxx.xxx.xxx.xxx" when
 // unknown). For the discovery thread only: the address is its own state.
-void RefreshIPaddr();
+void refresh_ip_addr();
 
 }  // namespace nvtd

@@ -18,8 +18,8 @@ namespace {
 constexpr std::size_t kRelatesToBytes = 60;  // 59 characters
 constexpr std::size_t kTypesBytes = 500;     // 499 characters, Types and Scopes alike
 
-// The MatchBy value in a start tag, or "" when it has none.
-std::string_view MatchBy(std::string_view tag) {
+// The match_by value in a start tag, or "" when it has none.
+std::string_view match_by(std::string_view tag) {
   constexpr std::string_view kName = "MatchBy";
   for (std::size_t at = tag.find(kName); at != std::string_view::npos;
        at = tag.find(kName, at + 1)) {
@@ -40,24 +40,24 @@ std::string_view MatchBy(std::string_view tag) {
   return {};
 }
 
-// The default rule: the Scopes element's MatchBy is absent or names the RFC 3986 (2005:
+// The default rule: the Scopes element's match_by is absent or names the RFC 3986 (2005:
 // RFC 2396) prefix rule, and each of its scopes matches one of the camera's.
-bool DefaultRuleMatches(std::string_view text, const std::vector<std::string>& camera_scopes) {
+bool default_rule_matches(std::string_view text, const std::vector<std::string>& camera_scopes) {
   ElementSpan span;
   if (!find_element(text, "Scopes", &span)) return false;
   std::size_t tag_begin = text.rfind('<', span.value_begin - 1);
   if (tag_begin == std::string_view::npos) return false;
-  std::string_view rule = MatchBy(text.substr(tag_begin, span.value_begin - tag_begin));
+  std::string_view rule = match_by(text.substr(tag_begin, span.value_begin - tag_begin));
   if (!rule.empty() && rule != kMatchByRfc2396 && rule != kMatchByRfc3986) return false;
-  return EveryScopeMatches(text.substr(span.value_begin, span.value_end - span.value_begin),
-                           camera_scopes);
+  return every_scope_matches(text.substr(span.value_begin, span.value_end - span.value_begin),
+                             camera_scopes);
 }
 
-bool Contains(std::string_view text, std::string_view what) {
+bool contains(std::string_view text, std::string_view what) {
   return text.find(what) != std::string_view::npos;
 }
 
-bool ContainsInvalidAnyCase(std::string_view text) {
+bool contains_invalid_any_case(std::string_view text) {
   constexpr std::string_view kWord = "invalid";
   auto it = std::search(text.begin(), text.end(), kWord.begin(), kWord.end(), [](char a, char b) {
     return std::tolower(static_cast<unsigned char>(a)) == b;
@@ -66,50 +66,50 @@ bool ContainsInvalidAnyCase(std::string_view text) {
 }
 
 // Last test: anything marked "invalid" gets no answer; all else gets ProbeMatches.
-ProbeAnswer FinalTest(std::string_view text) {
-  if (ContainsInvalidAnyCase(text)) {
+ProbeAnswer final_test(std::string_view text) {
+  if (contains_invalid_any_case(text)) {
     trace("discovery: something else invalid\n");
     return ProbeAnswer::kNone;
   }
   return ProbeAnswer::kProbeMatches;
 }
 
-ProbeAnswer Decide(std::string_view text, const std::vector<std::string>& camera_scopes,
+ProbeAnswer decide(std::string_view text, const std::vector<std::string>& camera_scopes,
                    int (*user_scope_match)(std::string_view)) {
   // An empty, self-closed Scopes element asks for any device.
-  if (Contains(text, "Scopes /")) return ProbeAnswer::kProbeMatches;
+  if (contains(text, "Scopes /")) return ProbeAnswer::kProbeMatches;
   std::optional<std::string> types = element_text(text, "Types", kTypesBytes);
-  if (types && !types->empty() && !Contains(*types, "NetworkVideoTransmitter")) {
+  if (types && !types->empty() && !contains(*types, "NetworkVideoTransmitter")) {
     return ProbeAnswer::kProbeMatches;
   }
   std::optional<std::string> scopes = element_text(text, "Scopes", kTypesBytes);
-  if (!scopes || scopes->empty()) return FinalTest(text);
+  if (!scopes || scopes->empty()) return final_test(text);
   trace("discovery: found Scopes [%s]\n", scopes->c_str());
-  if (Contains(text, "InvalidMatchRule")) {
+  if (contains(text, "InvalidMatchRule")) {
     trace("discovery: found InvalidMatchRule\n");
     return ProbeAnswer::kMatchingRuleFault;
   }
-  if (Contains(*scopes, "video_encoder") || Contains(*scopes, "hardware")) return FinalTest(text);
+  if (contains(*scopes, "video_encoder") || contains(*scopes, "hardware")) return final_test(text);
   trace("discovery: no fixed scopes\n");
-  if (user_scope_match(*scopes)) return FinalTest(text);
-  if (DefaultRuleMatches(text, camera_scopes)) return FinalTest(text);
+  if (user_scope_match(*scopes)) return final_test(text);
+  if (default_rule_matches(text, camera_scopes)) return final_test(text);
   trace("discovery: no matching scopes in %s\n", scopes->c_str());
   return ProbeAnswer::kNone;
 }
 
 }  // namespace
 
-ProbeDecision DecideProbe(std::string_view datagram, const std::vector<std::string>& camera_scopes,
-                          int (*user_scope_match)(std::string_view scopes)) {
+ProbeDecision decide_probe(std::string_view datagram, const std::vector<std::string>& camera_scopes,
+                           int (*user_scope_match)(std::string_view scopes)) {
   std::string_view text = datagram.substr(0, datagram.find('\0'));
   ProbeDecision decision;
   decision.relates_to =
       element_text(text, "MessageID", kRelatesToBytes).value_or(kDefaultRelatesTo);
-  if (!IsProbeEnvelope(text)) {
+  if (!is_probe_envelope(text)) {
     trace("discovery: not a Probe\n");
     return decision;
   }
-  decision.answer = Decide(text, camera_scopes, user_scope_match);
+  decision.answer = decide(text, camera_scopes, user_scope_match);
   return decision;
 }
 

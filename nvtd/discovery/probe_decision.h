@@ -21,11 +21,11 @@ struct ProbeDecision {
 };
 
 // Decides the answer to one datagram (its text up to the first NUL byte counts).
-// camera_scopes is the camera's scope set (CameraScopes()); a probe whose Scopes use the
+// camera_scopes is the camera's scope set (camera_scopes()); a probe whose Scopes use the
 // default matching rule is answered when each of them matches one of these. The older text
 // tests come first and answer what they answer; user_scope_match says whether a user scope
-// occurs in a probe's Scopes text (the process-wide one is ScopeMatch).
-ProbeDecision DecideProbe(std::string_view datagram, const std::vector<std::string>& camera_scopes,
-                          int (*user_scope_match)(std::string_view scopes));
+// occurs in a probe's Scopes text (the process-wide one is scope_match).
+ProbeDecision decide_probe(std::string_view datagram, const std::vector<std::string>& camera_scopes,
+                           int (*user_scope_match)(std::string_view scopes));
 
 }  // namespace nvtd

@@ -9,10 +9,10 @@
 namespace nvtd {
 namespace {
 
-int NoUserScope(std::string_view) {
+int no_user_scope(std::string_view) {
   return 0;
 }
-int RoomUserScope(std::string_view scopes) {
+int room_user_scope(std::string_view scopes) {
   return scopes.find("onvif://www.onvif.org/room/7") != std::string_view::npos;
 }
 
@@ -21,7 +21,7 @@ const std::string kNamespaces =
     " xmlns:a=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\""
     " xmlns:d=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\"";
 
-std::string Probe(const std::string& header, const std::string& probe) {
+std::string probe_text(const std::string& header, const std::string& probe) {
   return "<?xml version=\"1.0\"?><s:Envelope" + kNamespaces + "><s:Header>" + header +
          "<a:Action>http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe"
          "</a:Action></s:Header><s:Body><d:Probe>" +
@@ -44,61 +44,65 @@ TEST(DecideProbeTest, Steps) {
   const ProbeAnswer none = ProbeAnswer::kNone, matches = ProbeAnswer::kProbeMatches,
                     fault = ProbeAnswer::kMatchingRuleFault;
   const Case cases[] = {
-      {"no types, no scopes", Probe(kId, ""), matches},
-      {"types NVT only", Probe(kId, kNvt), matches},
-      {"types of another kind", Probe(kId, "<d:Types>tds:Device</d:Types>"), matches},
-      {"empty types", Probe(kId, "<d:Types></d:Types>"), matches},
+      {"no types, no scopes", probe_text(kId, ""), matches},
+      {"types NVT only", probe_text(kId, kNvt), matches},
+      {"types of another kind", probe_text(kId, "<d:Types>tds:Device</d:Types>"), matches},
+      {"empty types", probe_text(kId, "<d:Types></d:Types>"), matches},
       {"NVT and unknown location",
-       Probe(kId, kNvt + "<d:Scopes>onvif://www.onvif.org/location/mars</d:Scopes>"), none},
+       probe_text(kId, kNvt + "<d:Scopes>onvif://www.onvif.org/location/mars</d:Scopes>"), none},
       {"NVT and video_encoder",
-       Probe(kId, kNvt + "<d:Scopes>onvif://www.onvif.org/type/video_encoder</d:Scopes>"), matches},
+       probe_text(kId, kNvt + "<d:Scopes>onvif://www.onvif.org/type/video_encoder</d:Scopes>"),
+       matches},
       {"hardware of any model",
-       Probe(kId, kNvt + "<d:Scopes>onvif://www.onvif.org/hardware/other</d:Scopes>"), matches},
+       probe_text(kId, kNvt + "<d:Scopes>onvif://www.onvif.org/hardware/other</d:Scopes>"),
+       matches},
       {"InvalidMatchRule with scopes",
-       Probe(kId, "<d:Scopes MatchBy=\"InvalidMatchRule\">onvif://www.onvif.org/x</d:Scopes>"),
+       probe_text(kId, "<d:Scopes MatchBy=\"InvalidMatchRule\">onvif://www.onvif.org/x</d:Scopes>"),
        fault},
-      {"InvalidMatchRule without types or scopes", Probe(kId, "") + "<!-- InvalidMatchRule -->",
-       none},
-      {"invalid, any case, no types or scopes", Probe(kId, "") + "<!-- INVALID -->", none},
-      {"empty self-closed scopes beats invalid", Probe(kId, "<d:Scopes />") + "<!-- invalid -->",
-       matches},
-      {"invalid with matching scopes", Probe(kId, "<d:Scopes>hardware</d:Scopes><x>Invalid</x>"),
-       none},
-      {"empty scopes element", Probe(kId, kNvt + "<d:Scopes></d:Scopes>"), matches},
-      {"text after a NUL is not read", Probe(kId, "") + std::string(1, '\0') + "<!-- invalid -->",
-       matches},
+      {"InvalidMatchRule without types or scopes",
+       probe_text(kId, "") + "<!-- InvalidMatchRule -->", none},
+      {"invalid, any case, no types or scopes", probe_text(kId, "") + "<!-- INVALID -->", none},
+      {"empty self-closed scopes beats invalid",
+       probe_text(kId, "<d:Scopes />") + "<!-- invalid -->", matches},
+      {"invalid with matching scopes",
+       probe_text(kId, "<d:Scopes>hardware</d:Scopes><x>Invalid</x>"), none},
+      {"empty scopes element", probe_text(kId, kNvt + "<d:Scopes></d:Scopes>"), matches},
+      {"text after a NUL is not read",
+       probe_text(kId, "") + std::string(1, '\0') + "<!-- invalid -->", matches},
       // The default scope rule, after the text tests.
       {"announced Profile/Streaming",
-       Probe(kId, kNvt + "<d:Scopes>onvif://www.onvif.org/Profile/Streaming</d:Scopes>"), matches},
+       probe_text(kId, kNvt + "<d:Scopes>onvif://www.onvif.org/Profile/Streaming</d:Scopes>"),
+       matches},
       {"prefixes of two announced scopes",
-       Probe(kId,
-             "<d:Scopes>\n ONVIF://www.onvif.org/Profile onvif://www.onvif.org/name "
-             "</d:Scopes>"),
+       probe_text(kId,
+                  "<d:Scopes>\n ONVIF://www.onvif.org/Profile onvif://www.onvif.org/name "
+                  "</d:Scopes>"),
        matches},
       {"one of two scopes unknown",
-       Probe(kId,
-             "<d:Scopes>onvif://www.onvif.org/name onvif://www.onvif.org/location/nowhere"
-             "</d:Scopes>"),
+       probe_text(kId,
+                  "<d:Scopes>onvif://www.onvif.org/name onvif://www.onvif.org/location/nowhere"
+                  "</d:Scopes>"),
        none},
       {"the RFC 3986 rule named",
-       Probe(kId,
-             "<d:Scopes MatchBy=\"http://docs.oasis-open.org/ws-dd/ns/discovery/2009/01/"
-             "rfc3986\">onvif://www.onvif.org/name/OLM</d:Scopes>"),
+       probe_text(kId,
+                  "<d:Scopes MatchBy=\"http://docs.oasis-open.org/ws-dd/ns/discovery/2009/01/"
+                  "rfc3986\">onvif://www.onvif.org/name/OLM</d:Scopes>"),
        matches},
       {"the 2005 name of the rule",
-       Probe(kId,
-             "<d:Scopes MatchBy='http://schemas.xmlsoap.org/ws/2005/04/discovery/rfc2396'>"
-             "onvif://www.onvif.org/location</d:Scopes>"),
+       probe_text(kId,
+                  "<d:Scopes MatchBy='http://schemas.xmlsoap.org/ws/2005/04/discovery/rfc2396'>"
+                  "onvif://www.onvif.org/location</d:Scopes>"),
        matches},
       {"another rule keeps the text tests only",
-       Probe(kId,
-             "<d:Scopes MatchBy=\"http://schemas.xmlsoap.org/ws/2005/04/discovery/strcmp0\">"
-             "onvif://www.onvif.org/Profile/Streaming</d:Scopes>"),
+       probe_text(kId,
+                  "<d:Scopes MatchBy=\"http://schemas.xmlsoap.org/ws/2005/04/discovery/strcmp0\">"
+                  "onvif://www.onvif.org/Profile/Streaming</d:Scopes>"),
        none},
       {"matching scopes still lose to invalid",
-       Probe(kId, "<d:Scopes>onvif://www.onvif.org/Profile</d:Scopes>") + "<!-- invalid -->", none},
+       probe_text(kId, "<d:Scopes>onvif://www.onvif.org/Profile</d:Scopes>") + "<!-- invalid -->",
+       none},
       {"a prefix that is not a whole segment",
-       Probe(kId, "<d:Scopes>onvif://www.onvif.org/Prof</d:Scopes>"), none},
+       probe_text(kId, "<d:Scopes>onvif://www.onvif.org/Prof</d:Scopes>"), none},
       // Only a well-formed SOAP envelope whose Body is a WS-Discovery Probe is answered.
       {"one byte", "x", none},
       {"a bare Body and Probe", "<Body><Probe>", none},
@@ -117,7 +121,7 @@ TEST(DecideProbeTest, Steps) {
       {"Probe of another namespace",
        "<s:Envelope" + kNamespaces + "><s:Body><a:Probe/></s:Body></s:Envelope>", none},
       {"undeclared prefixes", "<s:Envelope><s:Body><d:Probe/></s:Body></s:Envelope>", none},
-      {"not closed", Probe(kId, "").substr(0, Probe(kId, "").size() - 1), none},
+      {"not closed", probe_text(kId, "").substr(0, probe_text(kId, "").size() - 1), none},
       {"a second element in the Body",
        "<s:Envelope" + kNamespaces + "><s:Body><d:Probe/><d:Probe/></s:Body></s:Envelope>", none},
       {"text in the Body",
@@ -138,24 +142,24 @@ TEST(DecideProbeTest, Steps) {
        matches},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(DecideProbe(c.datagram, kCamera, NoUserScope).answer, c.answer) << c.name;
+    EXPECT_EQ(decide_probe(c.datagram, kCamera, no_user_scope).answer, c.answer) << c.name;
   }
 }
 
 TEST(DecideProbeTest, UserScopeMatchAnswersAnUnknownScope) {
   std::string datagram =
-      Probe(kId, kNvt + "<d:Scopes>onvif://www.onvif.org/room/77 onvif://x/y</d:Scopes>");
-  EXPECT_EQ(DecideProbe(datagram, {}, RoomUserScope).answer, ProbeAnswer::kProbeMatches);
-  EXPECT_EQ(DecideProbe(datagram, {}, NoUserScope).answer, ProbeAnswer::kNone);
+      probe_text(kId, kNvt + "<d:Scopes>onvif://www.onvif.org/room/77 onvif://x/y</d:Scopes>");
+  EXPECT_EQ(decide_probe(datagram, {}, room_user_scope).answer, ProbeAnswer::kProbeMatches);
+  EXPECT_EQ(decide_probe(datagram, {}, no_user_scope).answer, ProbeAnswer::kNone);
 }
 
 TEST(DecideProbeTest, RelatesToIsTheMessageIdOrTheFixedValue) {
-  EXPECT_EQ(DecideProbe(Probe(kId, ""), {}, NoUserScope).relates_to,
+  EXPECT_EQ(decide_probe(probe_text(kId, ""), {}, no_user_scope).relates_to,
             "uuid:0a1b2c3d-0000-4000-8000-123456789abc");
-  EXPECT_EQ(DecideProbe(Probe("", ""), {}, NoUserScope).relates_to,
+  EXPECT_EQ(decide_probe(probe_text("", ""), {}, no_user_scope).relates_to,
             "uuid:3b8e5a01-f2c4-4d97-a6e0-91bd27c4f85e");
   std::string long_id = "<a:MessageID>uuid:" + std::string(80, 'f') + "</a:MessageID>";
-  EXPECT_EQ(DecideProbe(Probe(long_id, ""), {}, NoUserScope).relates_to,
+  EXPECT_EQ(decide_probe(probe_text(long_id, ""), {}, no_user_scope).relates_to,
             "uuid:" + std::string(54, 'f'));
 }
 

@@ -22,83 +22,83 @@ struct Walk {
   bool refused = false;
 };
 
-bool Named(std::string_view name, std::string_view space, std::string_view local) {
+bool named(std::string_view name, std::string_view space, std::string_view local) {
   return name.size() == space.size() + 1 + local.size() && name.substr(0, space.size()) == space &&
          name[space.size()] == kSeparator && name.substr(space.size() + 1) == local;
 }
 
-void Refuse(Walk& walk) {
+void refuse(Walk& walk) {
   walk.refused = true;
   XML_StopParser(walk.parser, XML_FALSE);
 }
 
 // Whether the element named name may open at the walk's depth; notes what it is.
-bool Fits(Walk& walk, std::string_view name) {
+bool fits(Walk& walk, std::string_view name) {
   if (walk.depth == 0) {
     for (std::string_view space : {kSoap12Namespace, kSoap11Namespace}) {
-      if (Named(name, space, "Envelope")) walk.soap = space;
+      if (named(name, space, "Envelope")) walk.soap = space;
     }
     return !walk.soap.empty();
   }
   if (walk.depth == 1) {
     if (walk.body_seen) return false;  // nothing follows the Body
-    if (!walk.header_seen && Named(name, walk.soap, "Header")) {
+    if (!walk.header_seen && named(name, walk.soap, "Header")) {
       walk.header_seen = true;
       return true;
     }
-    walk.body_seen = walk.in_body = Named(name, walk.soap, "Body");
+    walk.body_seen = walk.in_body = named(name, walk.soap, "Body");
     return walk.body_seen;
   }
   if (walk.depth == 2 && walk.in_body) {
     if (walk.probe_seen) return false;  // one element only
     walk.probe_seen =
-        Named(name, kDiscoveryNamespace, "Probe") || Named(name, kDiscovery11Namespace, "Probe");
+        named(name, kDiscoveryNamespace, "Probe") || named(name, kDiscovery11Namespace, "Probe");
     return walk.probe_seen;
   }
   return true;  // inside the Header or the Probe: anything
 }
 
-void XMLCALL Start(void* data, const XML_Char* name, const XML_Char** /*attributes*/) {
+void XMLCALL on_start_element(void* data, const XML_Char* name, const XML_Char** /*attributes*/) {
   Walk& walk = *static_cast<Walk*>(data);
-  if (!Fits(walk, name)) return Refuse(walk);
+  if (!fits(walk, name)) return refuse(walk);
   ++walk.depth;
 }
 
-void XMLCALL End(void* data, const XML_Char* /*name*/) {
+void XMLCALL on_end_element(void* data, const XML_Char* /*name*/) {
   Walk& walk = *static_cast<Walk*>(data);
   if (--walk.depth == 1) walk.in_body = false;
 }
 
 // Between the Envelope's and the Body's elements only blanks.
-void XMLCALL Text(void* data, const XML_Char* text, int length) {
+void XMLCALL on_text(void* data, const XML_Char* text, int length) {
   Walk& walk = *static_cast<Walk*>(data);
   if (walk.depth != 1 && !(walk.depth == 2 && walk.in_body)) return;
   for (char c : std::string_view(text, size_t(length))) {
-    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return Refuse(walk);
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return refuse(walk);
   }
 }
 
 // A document type (entities, external subsets) or a processing instruction: not SOAP.
-void XMLCALL Doctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
-  Refuse(*static_cast<Walk*>(data));
+void XMLCALL on_doctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+  refuse(*static_cast<Walk*>(data));
 }
-void XMLCALL Instruction(void* data, const XML_Char*, const XML_Char*) {
-  Refuse(*static_cast<Walk*>(data));
+void XMLCALL on_instruction(void* data, const XML_Char*, const XML_Char*) {
+  refuse(*static_cast<Walk*>(data));
 }
 
 }  // namespace
 
-bool IsProbeEnvelope(std::string_view text) {
+bool is_probe_envelope(std::string_view text) {
   std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(
       XML_ParserCreateNS(nullptr, kSeparator), XML_ParserFree);
   if (!parser || text.size() > size_t(1) << 20) return false;
   Walk walk;
   walk.parser = parser.get();
   XML_SetUserData(parser.get(), &walk);
-  XML_SetElementHandler(parser.get(), Start, End);
-  XML_SetCharacterDataHandler(parser.get(), Text);
-  XML_SetStartDoctypeDeclHandler(parser.get(), Doctype);
-  XML_SetProcessingInstructionHandler(parser.get(), Instruction);
+  XML_SetElementHandler(parser.get(), on_start_element, on_end_element);
+  XML_SetCharacterDataHandler(parser.get(), on_text);
+  XML_SetStartDoctypeDeclHandler(parser.get(), on_doctype);
+  XML_SetProcessingInstructionHandler(parser.get(), on_instruction);
   bool parsed = XML_Parse(parser.get(), text.data(), int(text.size()), XML_TRUE) == XML_STATUS_OK;
   return parsed && !walk.refused && walk.probe_seen;
 }

@@ -15,6 +15,6 @@ inline constexpr char kSoap11Namespace[] = NS_SOAP11_ENV;
 inline constexpr char kDiscoveryNamespace[] = NS_WSD;
 inline constexpr char kDiscovery11Namespace[] = NS_WSD11;
 
-bool IsProbeEnvelope(std::string_view text);
+bool is_probe_envelope(std::string_view text);
 
 }  // namespace nvtd

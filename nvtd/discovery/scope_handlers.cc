@@ -19,7 +19,7 @@ namespace {
 constexpr std::size_t kScopesBytes = 64;  // SetScopes keeps 63 characters
 
 // The INFO "model" of the request's section cache, at most 23 characters.
-std::string CachedModel() {
+std::string cached_model() {
   char model[24] = "";
   if (const SettingsClient* info = section(SectionId::kInfo)) {
     info->GetValue("model", model, sizeof model);
@@ -29,41 +29,41 @@ std::string CachedModel() {
 
 }  // namespace
 
-int handle_get_scopes(const Request& request, Reply& reply) {
-  if (request.body.find("Body") == std::string::npos) return 0;
-  send_envelope(reply, 0, "%s", GetScopesEnvelope(CachedModel(), UserScopeList()).c_str());
-  return 0;
+HandlerOutcome handle_get_scopes(const Request& request, Reply& reply) {
+  if (request.body.find("Body") == std::string::npos) return HandlerOutcome::kAnswered;
+  send_envelope(reply, "%s", get_scopes_envelope(cached_model(), user_scope_list()).c_str());
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_scopes(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_scopes(const Request& request, Reply& reply) {
   std::string_view body = request.body_part();
-  if (NamesFixedScope(body)) {
+  if (names_fixed_scope(body)) {
     send_catalogue_fault(reply, Fault::kScopeOverwrite);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   if (std::optional<std::string> scope = element_text(body, "Scopes", kScopesBytes)) {
-    ScopeSet(*scope);
+    scope_set(*scope);
   }
-  send_body(reply, 0,
+  send_body(reply,
             "<SOAP-ENV:Body><tds:SetScopesResponse></tds:SetScopesResponse>"
             "</SOAP-ENV:Body></SOAP-ENV:Envelope>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_add_scopes(const Request& request, Reply& reply) {
-  ForEachScopeItem(request.body_part(), ScopeAdd);
-  send_body(reply, 0,
+HandlerOutcome handle_add_scopes(const Request& request, Reply& reply) {
+  for_each_scope_item(request.body_part(), scope_add);
+  send_body(reply,
             "<SOAP-ENV:Body><tds:AddScopesResponse></tds:AddScopesResponse>"
             "</SOAP-ENV:Body></SOAP-ENV:Envelope>");
-  RequestHello();
-  return 0;
+  request_hello();
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_remove_scopes(const Request& request, Reply& reply) {
-  ForEachScopeItem(request.body_part(), ScopeRemove);
-  send_body(reply, 0, "%s", RemoveScopesBody(CachedModel(), ScopeItemString()).c_str());
-  RequestHello();
-  return 0;
+HandlerOutcome handle_remove_scopes(const Request& request, Reply& reply) {
+  for_each_scope_item(request.body_part(), scope_remove);
+  send_body(reply, "%s", remove_scopes_body(cached_model(), announced_scope_items()).c_str());
+  request_hello();
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

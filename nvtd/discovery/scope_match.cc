@@ -14,11 +14,11 @@ struct ScopeParts {
   std::vector<std::string> segments;  // decoded, empty ones left out
 };
 
-bool IsSpace(char c) {
+bool is_space(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-bool SameAnyCase(std::string_view a, std::string_view b) {
+bool same_any_case(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (std::tolower(static_cast<unsigned char>(a[i])) !=
@@ -29,7 +29,7 @@ bool SameAnyCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-int HexValue(char c) {
+int hex_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -37,11 +37,11 @@ int HexValue(char c) {
 }
 
 // "%XX" becomes its byte; a "%" not followed by two hex digits stays as it is.
-std::string Decoded(std::string_view segment) {
+std::string percent_decoded(std::string_view segment) {
   std::string out;
   for (std::size_t i = 0; i < segment.size(); ++i) {
     if (segment[i] == '%' && i + 2 < segment.size()) {
-      int high = HexValue(segment[i + 1]), low = HexValue(segment[i + 2]);
+      int high = hex_value(segment[i + 1]), low = hex_value(segment[i + 2]);
       if (high >= 0 && low >= 0) {
         out += static_cast<char>(high * 16 + low);
         i += 2;
@@ -53,7 +53,7 @@ std::string Decoded(std::string_view segment) {
   return out;
 }
 
-bool ValidScheme(std::string_view scheme) {
+bool valid_scheme(std::string_view scheme) {
   if (scheme.empty() || !std::isalpha(static_cast<unsigned char>(scheme[0]))) return false;
   for (char c : scheme) {
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') {
@@ -63,9 +63,9 @@ bool ValidScheme(std::string_view scheme) {
   return true;
 }
 
-std::optional<ScopeParts> Parse(std::string_view uri) {
+std::optional<ScopeParts> parse(std::string_view uri) {
   std::size_t colon = uri.find(':');
-  if (colon == std::string_view::npos || !ValidScheme(uri.substr(0, colon))) return std::nullopt;
+  if (colon == std::string_view::npos || !valid_scheme(uri.substr(0, colon))) return std::nullopt;
   ScopeParts parts;
   parts.scheme = uri.substr(0, colon);
   std::string_view rest = uri.substr(colon + 1);
@@ -80,16 +80,16 @@ std::optional<ScopeParts> Parse(std::string_view uri) {
     std::string_view segment = rest.substr(0, slash);
     rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
     if (segment.empty()) continue;
-    std::string decoded = Decoded(segment);
+    std::string decoded = percent_decoded(segment);
     if (decoded == "." || decoded == "..") return std::nullopt;
     parts.segments.push_back(std::move(decoded));
   }
   return parts;
 }
 
-bool PartsMatch(const ScopeParts& probe, const ScopeParts& camera) {
-  if (!SameAnyCase(probe.scheme, camera.scheme) ||
-      !SameAnyCase(probe.authority, camera.authority) ||
+bool parts_match(const ScopeParts& probe, const ScopeParts& camera) {
+  if (!same_any_case(probe.scheme, camera.scheme) ||
+      !same_any_case(probe.authority, camera.authority) ||
       probe.segments.size() > camera.segments.size()) {
     return false;
   }
@@ -101,32 +101,32 @@ bool PartsMatch(const ScopeParts& probe, const ScopeParts& camera) {
 
 }  // namespace
 
-bool Rfc3986ScopeMatch(std::string_view probe_scope, std::string_view camera_scope) {
-  std::optional<ScopeParts> probe = Parse(probe_scope);
-  std::optional<ScopeParts> camera = Parse(camera_scope);
-  return probe && camera && PartsMatch(*probe, *camera);
+bool rfc3986_scope_match(std::string_view probe_scope, std::string_view camera_scope) {
+  std::optional<ScopeParts> probe = parse(probe_scope);
+  std::optional<ScopeParts> camera = parse(camera_scope);
+  return probe && camera && parts_match(*probe, *camera);
 }
 
-bool EveryScopeMatches(std::string_view probe_scopes,
-                       const std::vector<std::string>& camera_scopes) {
+bool every_scope_matches(std::string_view probe_scopes,
+                         const std::vector<std::string>& camera_scopes) {
   std::vector<ScopeParts> camera;
   for (const std::string& scope : camera_scopes) {
-    if (std::optional<ScopeParts> parts = Parse(scope)) camera.push_back(std::move(*parts));
+    if (std::optional<ScopeParts> parts = parse(scope)) camera.push_back(std::move(*parts));
   }
   bool named = false;
   std::size_t at = 0;
   while (at < probe_scopes.size()) {
-    if (IsSpace(probe_scopes[at])) {
+    if (is_space(probe_scopes[at])) {
       ++at;
       continue;
     }
     std::size_t end = at;
-    while (end < probe_scopes.size() && !IsSpace(probe_scopes[end])) ++end;
-    std::optional<ScopeParts> probe = Parse(probe_scopes.substr(at, end - at));
+    while (end < probe_scopes.size() && !is_space(probe_scopes[end])) ++end;
+    std::optional<ScopeParts> probe = parse(probe_scopes.substr(at, end - at));
     if (!probe) return false;
     bool found = false;
     for (const ScopeParts& own : camera) {
-      if (PartsMatch(*probe, own)) {
+      if (parts_match(*probe, own)) {
         found = true;
         break;
       }

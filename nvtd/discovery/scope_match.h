@@ -19,11 +19,11 @@ inline constexpr char kMatchByRfc3986[] = NS_WSD11 "/rfc3986";
 // segments (a leading, doubled or trailing "/") are passed over; "%XX" escapes are decoded
 // before segments are compared; a scope without a scheme, or with a "." or ".." segment,
 // matches nothing.
-bool Rfc3986ScopeMatch(std::string_view probe_scope, std::string_view camera_scope);
+bool rfc3986_scope_match(std::string_view probe_scope, std::string_view camera_scope);
 
 // True when probe_scopes (a white-space separated list) names at least one scope and each
 // of them matches one of camera_scopes.
-bool EveryScopeMatches(std::string_view probe_scopes,
-                       const std::vector<std::string>& camera_scopes);
+bool every_scope_matches(std::string_view probe_scopes,
+                         const std::vector<std::string>& camera_scopes);
 
 }  // namespace nvtd

@@ -38,19 +38,19 @@ TEST(Rfc3986ScopeMatchTest, Cases) {
       {"onvif://www.onvif.org/x", "room/7", false},  // camera scope without scheme
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Rfc3986ScopeMatch(c.probe, c.camera), c.match) << c.probe << " / " << c.camera;
+    EXPECT_EQ(rfc3986_scope_match(c.probe, c.camera), c.match) << c.probe << " / " << c.camera;
   }
 }
 
 TEST(EveryScopeMatchesTest, EachProbeScopeNeedsAMatch) {
   const std::vector<std::string> camera = {"onvif://www.onvif.org/Profile/Streaming",
                                            "onvif://www.onvif.org/location/usa"};
-  EXPECT_TRUE(EveryScopeMatches(" onvif://www.onvif.org/Profile\n\tonvif://www.onvif.org/location ",
-                                camera));
-  EXPECT_FALSE(
-      EveryScopeMatches("onvif://www.onvif.org/Profile onvif://www.onvif.org/location/x", camera));
-  EXPECT_FALSE(EveryScopeMatches("  ", camera));
-  EXPECT_FALSE(EveryScopeMatches("onvif://www.onvif.org/Profile", {}));
+  EXPECT_TRUE(every_scope_matches(
+      " onvif://www.onvif.org/Profile\n\tonvif://www.onvif.org/location ", camera));
+  EXPECT_FALSE(every_scope_matches("onvif://www.onvif.org/Profile onvif://www.onvif.org/location/x",
+                                   camera));
+  EXPECT_FALSE(every_scope_matches("  ", camera));
+  EXPECT_FALSE(every_scope_matches("onvif://www.onvif.org/Profile", {}));
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ constexpr std::size_t kMinBytesLeft = 30;    // a shorter rest cannot hold anoth
 
 }  // namespace
 
-bool NamesFixedScope(std::string_view body) {
+bool names_fixed_scope(std::string_view body) {
   for (std::string_view fixed : {"/Profile/", "/type/video_encoder", "/type/audio_encoder",
                                  "/location/", "/hardware/", "/name/"}) {
     if (body.find(fixed) != std::string_view::npos) return true;
@@ -23,7 +23,7 @@ bool NamesFixedScope(std::string_view body) {
   return false;
 }
 
-void ForEachScopeItem(std::string_view body, int (*each)(std::string_view scope)) {
+void for_each_scope_item(std::string_view body, int (*each)(std::string_view scope)) {
   constexpr std::string_view kEndTag = "</ScopeItem>";
   std::string_view rest = body;
   while (rest.size() > kMinBytesLeft) {
@@ -37,10 +37,11 @@ void ForEachScopeItem(std::string_view body, int (*each)(std::string_view scope)
   }
 }
 
-std::string GetScopesEnvelope(std::string_view model, const std::vector<std::string>& user_scopes) {
+std::string get_scopes_envelope(std::string_view model,
+                                const std::vector<std::string>& user_scopes) {
   std::string text = kTtTdsEnvelopeOpening;
   text += "<SOAP-ENV:Header></SOAP-ENV:Header><SOAP-ENV:Body><tds:GetScopesResponse>";
-  for (const std::string& scope : FixedScopes(model)) {
+  for (const std::string& scope : fixed_scopes(model)) {
     text += "<tds:Scopes><tt:ScopeDef>Fixed</tt:ScopeDef><tt:ScopeItem>" + xml_safe(scope) +
             "</tt:ScopeItem></tds:Scopes>";
   }
@@ -52,9 +53,9 @@ std::string GetScopesEnvelope(std::string_view model, const std::vector<std::str
   return text;
 }
 
-std::string RemoveScopesBody(std::string_view model, std::string_view user_scope_items) {
+std::string remove_scopes_body(std::string_view model, std::string_view user_scope_items) {
   std::string text = "<SOAP-ENV:Body><tds:RemoveScopesResponse>";
-  for (const std::string& scope : FixedScopes(model)) {
+  for (const std::string& scope : fixed_scopes(model)) {
     text += "<tds:ScopeItem>" + xml_safe(scope) + "</tds:ScopeItem>";
   }
   text += user_scope_items;

@@ -13,25 +13,25 @@ namespace {
 
 class ScopeRequestsTest : public ::testing::Test {
  protected:
-  void SetUp() override { ScopesInit(); }
+  void SetUp() override { scopes_init(); }
 };
 
-std::string AddBody(const std::string& items) {
+std::string add_body(const std::string& items) {
   return "<s:Body><tds:AddScopes>" + items + "</tds:AddScopes></s:Body></s:Envelope>";
 }
 
 TEST_F(ScopeRequestsTest, AddWalksItemsWhoseEndTagsHaveNoPrefix) {
-  ForEachScopeItem(AddBody("<tds:ScopeItem>onvif://www.onvif.org/a</ScopeItem>"
-                           "<tds:ScopeItem>onvif://www.onvif.org/b</ScopeItem>"),
-                   ScopeAdd);
-  EXPECT_EQ(ScopeString(), " onvif://www.onvif.org/a onvif://www.onvif.org/b");
+  for_each_scope_item(add_body("<tds:ScopeItem>onvif://www.onvif.org/a</ScopeItem>"
+                               "<tds:ScopeItem>onvif://www.onvif.org/b</ScopeItem>"),
+                      scope_add);
+  EXPECT_EQ(announced_scopes(), " onvif://www.onvif.org/a onvif://www.onvif.org/b");
 }
 
 TEST_F(ScopeRequestsTest, AddStopsAfterTheFirstItemWhenEndTagsArePrefixed) {
-  ForEachScopeItem(AddBody("<tds:ScopeItem>onvif://www.onvif.org/a</tds:ScopeItem>"
-                           "<tds:ScopeItem>onvif://www.onvif.org/b</tds:ScopeItem>"),
-                   ScopeAdd);
-  EXPECT_EQ(ScopeString(), " onvif://www.onvif.org/a");
+  for_each_scope_item(add_body("<tds:ScopeItem>onvif://www.onvif.org/a</tds:ScopeItem>"
+                               "<tds:ScopeItem>onvif://www.onvif.org/b</tds:ScopeItem>"),
+                      scope_add);
+  EXPECT_EQ(announced_scopes(), " onvif://www.onvif.org/a");
 }
 
 TEST_F(ScopeRequestsTest, SixthItemIsDroppedAndLongItemsAreCut) {
@@ -39,28 +39,28 @@ TEST_F(ScopeRequestsTest, SixthItemIsDroppedAndLongItemsAreCut) {
   for (int i = 0; i < 6; ++i) {
     items += "<ScopeItem>item" + std::to_string(i) + std::string(70, 'z') + "</ScopeItem>";
   }
-  ForEachScopeItem(AddBody(items), ScopeAdd);
+  for_each_scope_item(add_body(items), scope_add);
   std::string expected;
   for (int i = 0; i < 5; ++i) {
     expected += " item" + std::to_string(i) + std::string(63 - 5, 'z');
   }
-  EXPECT_EQ(ScopeString(), expected);
+  EXPECT_EQ(announced_scopes(), expected);
 }
 
 TEST_F(ScopeRequestsTest, WalkStopsWhenThirtyBytesOrFewerAreLeft) {
   // After the first item only "<ScopeItem>b</ScopeItem>" (24 bytes) is left.
-  ForEachScopeItem("<ScopeItem>a</ScopeItem><ScopeItem>b</ScopeItem>", ScopeAdd);
-  EXPECT_EQ(ScopeString(), " a");
+  for_each_scope_item("<ScopeItem>a</ScopeItem><ScopeItem>b</ScopeItem>", scope_add);
+  EXPECT_EQ(announced_scopes(), " a");
 }
 
 TEST_F(ScopeRequestsTest, RemoveOfTheOnlyUserScopeAnswersTheSixFixedScopes) {
   // "M1" is outside the maker's line: the name scope is OLM, as in Hello.
-  ScopeAdd("onvif://www.onvif.org/room/x");
-  ForEachScopeItem(AddBody("<tds:ScopeItem>onvif://www.onvif.org/room/x</ScopeItem>"
-                           "<tds:ScopeItem>onvif://www.onvif.org/unknown</ScopeItem>"),
-                   ScopeRemove);
+  scope_add("onvif://www.onvif.org/room/x");
+  for_each_scope_item(add_body("<tds:ScopeItem>onvif://www.onvif.org/room/x</ScopeItem>"
+                               "<tds:ScopeItem>onvif://www.onvif.org/unknown</ScopeItem>"),
+                      scope_remove);
   const std::string p = "<tds:ScopeItem>onvif://www.onvif.org/";
-  EXPECT_EQ(RemoveScopesBody("M1", ScopeItemString()),
+  EXPECT_EQ(remove_scopes_body("M1", announced_scope_items()),
             "<SOAP-ENV:Body><tds:RemoveScopesResponse>" + p + "Profile/Streaming</tds:ScopeItem>" +
                 p + "type/video_encoder</tds:ScopeItem>" + p +
                 "type/audio_encoder</tds:ScopeItem>" + p + "location/usa</tds:ScopeItem>" + p +
@@ -69,10 +69,10 @@ TEST_F(ScopeRequestsTest, RemoveOfTheOnlyUserScopeAnswersTheSixFixedScopes) {
 }
 
 TEST_F(ScopeRequestsTest, RemoveAnswerEndsWithTheRemainingUserScopes) {
-  ScopeAdd("keep/1");
-  ScopeAdd("drop/2");
-  ForEachScopeItem(AddBody("<ScopeItem>drop/2</ScopeItem>"), ScopeRemove);
-  std::string body = RemoveScopesBody("M1", ScopeItemString());
+  scope_add("keep/1");
+  scope_add("drop/2");
+  for_each_scope_item(add_body("<ScopeItem>drop/2</ScopeItem>"), scope_remove);
+  std::string body = remove_scopes_body("M1", announced_scope_items());
   EXPECT_NE(body.find("name/OLM</tds:ScopeItem><tds:ScopeItem>keep/1</tds:ScopeItem>"
                       "</tds:RemoveScopesResponse>"),
             std::string::npos);
@@ -81,15 +81,16 @@ TEST_F(ScopeRequestsTest, RemoveAnswerEndsWithTheRemainingUserScopes) {
 TEST(NamesFixedScopeTest, EachFixedPartIsRefusedAnywhereInTheBody) {
   for (const char* part : {"/Profile/", "/type/video_encoder", "/type/audio_encoder", "/location/",
                            "/hardware/", "/name/"}) {
-    EXPECT_TRUE(NamesFixedScope(std::string("<Scopes>onvif://www.onvif.org") + part + "x</Scopes>"))
+    EXPECT_TRUE(
+        names_fixed_scope(std::string("<Scopes>onvif://www.onvif.org") + part + "x</Scopes>"))
         << part;
   }
-  EXPECT_TRUE(NamesFixedScope("<Scopes>new/scope</Scopes><!-- /hardware/ -->"));
-  EXPECT_FALSE(NamesFixedScope("<Scopes>onvif://www.onvif.org/room/7</Scopes>"));
+  EXPECT_TRUE(names_fixed_scope("<Scopes>new/scope</Scopes><!-- /hardware/ -->"));
+  EXPECT_FALSE(names_fixed_scope("<Scopes>onvif://www.onvif.org/room/7</Scopes>"));
 }
 
 TEST(GetScopesEnvelopeTest, ListsTheFixedThenTheUserScopes) {
-  std::string text = GetScopesEnvelope("cv7", {"user/1", "a<b"});
+  std::string text = get_scopes_envelope("cv7", {"user/1", "a<b"});
   std::size_t count = 0;
   for (std::size_t at = 0;
        (at = text.find("<tt:ScopeDef>Fixed</tt:ScopeDef>", at)) != std::string::npos; ++at) {

@@ -21,7 +21,7 @@ std::vector<std::string> announced;  // the user scopes both strings carry
 // held. The scopes go into XML escaped; escaping can lengthen them past the strings' bound,
 // and a scope that no longer fits either string is left out of all of them, whole rather
 // than cut inside a tag or entity, so every message carries the same set.
-void Rebuild() {
+void rebuild() {
   scope_string.clear();
   scope_item_string.clear();
   announced.clear();
@@ -41,14 +41,14 @@ void Rebuild() {
   trace("\tScopeItemString: %s\n", scope_item_string.c_str());
 }
 
-int AddLocked(std::string_view scope) {
+int add_locked(std::string_view scope) {
   for (int i = 0; i < kUserScopeCount; ++i) {
     UserScope& entry = UserScopes[i];
     if (entry.in_use) continue;
     entry.text = std::string(scope.substr(0, kUserScopeChars));
     entry.in_use = true;
     trace("ScopeAdd (%d) %s\n", i, entry.text.c_str());
-    Rebuild();
+    rebuild();
     return i;
   }
   return -1;
@@ -56,7 +56,7 @@ int AddLocked(std::string_view scope) {
 
 }  // namespace
 
-void ScopesInit() {
+void scopes_init() {
   std::lock_guard<std::mutex> hold(scope_lock);
   for (UserScope& entry : UserScopes) entry = UserScope{};
   scope_string.clear();
@@ -64,47 +64,47 @@ void ScopesInit() {
   announced.clear();
 }
 
-int ScopeAdd(std::string_view scope) {
+int scope_add(std::string_view scope) {
   std::lock_guard<std::mutex> hold(scope_lock);
-  return AddLocked(scope);
+  return add_locked(scope);
 }
 
-int ScopeRemove(std::string_view scope) {
+int scope_remove(std::string_view scope) {
   std::lock_guard<std::mutex> hold(scope_lock);
   trace("ScopeRemove %.*s\n", static_cast<int>(scope.size()), scope.data());
   for (UserScope& entry : UserScopes) {
     if (entry.in_use && entry.text == scope) {
       entry = UserScope{};
-      Rebuild();
+      rebuild();
       return 0;
     }
   }
   return -1;
 }
 
-int ScopeSet(std::string_view scope) {
+int scope_set(std::string_view scope) {
   std::lock_guard<std::mutex> hold(scope_lock);
   trace("ScopeSet %.*s\n", static_cast<int>(scope.size()), scope.data());
   for (UserScope& entry : UserScopes) entry = UserScope{};
-  return AddLocked(scope);
+  return add_locked(scope);
 }
 
-std::string ScopeString() {
+std::string announced_scopes() {
   std::lock_guard<std::mutex> hold(scope_lock);
   return scope_string;
 }
 
-std::string ScopeItemString() {
+std::string announced_scope_items() {
   std::lock_guard<std::mutex> hold(scope_lock);
   return scope_item_string;
 }
 
-std::vector<std::string> UserScopeList() {
+std::vector<std::string> user_scope_list() {
   std::lock_guard<std::mutex> hold(scope_lock);
   return announced;
 }
 
-int ScopeMatch(std::string_view text) {
+int scope_match(std::string_view text) {
   std::lock_guard<std::mutex> hold(scope_lock);
   for (const UserScope& entry : UserScopes) {
     if (entry.in_use && text.find(entry.text) != std::string_view::npos) return 1;
@@ -112,35 +112,35 @@ int ScopeMatch(std::string_view text) {
   return 0;
 }
 
-bool IsMakerModel(std::string_view model) {
+bool is_maker_model(std::string_view model) {
   return model.size() >= 2 && std::tolower(static_cast<unsigned char>(model[0])) == 'c' &&
          std::tolower(static_cast<unsigned char>(model[1])) == 'v';
 }
 
-const char* NameScopeValue(bool maker) {
+const char* name_scope_value(bool maker) {
   return maker ? "Corvane" : "OLM";
 }
 
-std::array<std::string, 6> FixedScopes(std::string_view model) {
+std::array<std::string, 6> fixed_scopes(std::string_view model) {
   const std::string p = kScopePrefix;
   return {p + "Profile/Streaming",
           p + "type/video_encoder",
           p + "type/audio_encoder",
           p + "location/usa",
           p + "hardware/" + std::string(model),
-          p + "name/" + NameScopeValue(IsMakerModel(model))};
+          p + "name/" + name_scope_value(is_maker_model(model))};
 }
 
-std::vector<std::string> CameraScopes(std::string_view model) {
-  std::array<std::string, 6> fixed = FixedScopes(model);
+std::vector<std::string> camera_scopes(std::string_view model) {
+  std::array<std::string, 6> fixed = fixed_scopes(model);
   std::vector<std::string> scopes(fixed.begin(), fixed.end());
-  for (std::string& user : UserScopeList()) scopes.push_back(std::move(user));
+  for (std::string& user : user_scope_list()) scopes.push_back(std::move(user));
   return scopes;
 }
 
-std::string ScopeListText(std::string_view model, std::string_view user_scopes) {
+std::string scope_list_text(std::string_view model, std::string_view user_scopes) {
   std::string text;
-  for (const std::string& scope : FixedScopes(model)) {
+  for (const std::string& scope : fixed_scopes(model)) {
     if (!text.empty()) text += ' ';
     text += xml_safe(scope);
   }

@@ -68,7 +68,7 @@ std::string event_fault_body(EventFault fault) {
 void send_event_fault(Reply& reply, EventFault fault) {
   std::string body = event_fault_body(fault);
   if (fault == EventFault::kSubscribeCreationFailed) {
-    send_body(reply, 0, "%s", body.c_str());
+    send_body(reply, "%s", body.c_str());
     return;
   }
   reply.append(kStatusBadRequest);

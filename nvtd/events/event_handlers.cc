@@ -78,11 +78,11 @@ int decimal_value(const std::string& text) {
 }
 
 // "HTTP/1.0 400 Bad Request" and the InvalidThing fault, for requests without an id.
-int refuse_without_id(const Request& request, Reply& reply) {
+HandlerOutcome refuse_without_id(const Request& request, Reply& reply) {
   trace_complaint(false, request.remote_addr.value_or(""), "no subsc id in %s\n",
                   request.body.c_str());
   send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
-  return -1;
+  return HandlerOutcome::kAnswered;
 }
 
 // Readies the descriptor a PullMessages is held on for answers written without waiting: a
@@ -100,7 +100,7 @@ void make_room_for_answers(const Request& request) {
 }
 
 CameraUrl request_camera() {
-  return CameraUrl{request_camera_address(), HttpPort};
+  return CameraUrl{request_camera_address(), config().http_port};
 }
 
 // Makes the subscription of a CreatePullPointSubscription or Subscribe request and writes the
@@ -140,42 +140,42 @@ int create_subscription(const Request& request, Reply& reply, const ConsumerSpec
 
 }  // namespace
 
-int handle_create_pull_point_subscription(const Request& request, Reply& reply) {
+HandlerOutcome handle_create_pull_point_subscription(const Request& request, Reply& reply) {
   std::string mid = message_id(request);
   ConsumerSpec pull_point;
   pull_point.pull = true;
   int duration = 0;
   std::time_t now = 0;
   int index = create_subscription(request, reply, pull_point, &duration, &now);
-  if (index < 0) return -1;
+  if (index < 0) return HandlerOutcome::kAnswered;
   send_body(
-      reply, 0, "%s",
+      reply, "%s",
       format_create_pull_point_response(request_camera(), mid.c_str(), index, now, now + duration)
           .c_str());
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_subscribe(const Request& request, Reply& reply) {
+HandlerOutcome handle_subscribe(const Request& request, Reply& reply) {
   std::string mid = message_id(request);
   std::optional<std::string> reference = request_element(request, "ConsumerReference", 256);
   if (!reference) {
     send_plain_error(reply, "Consumer not specified\n");
-    return -1;
+    return HandlerOutcome::kAnswered;
   }
   std::optional<std::string> address = element_text(*reference, "Address", 256);
   if (!address) {
     send_plain_error(reply, "Consumer Address not specified in %s\n", reference->c_str());
-    return -1;
+    return HandlerOutcome::kAnswered;
   }
   ConsumerSpec consumer;
   switch (read_consumer_address(*address, request_camera_address(), &consumer)) {
     case ConsumerAddress::kNotHttp:
       send_plain_error(reply, "consumer address not a url\n");
-      return -1;
+      return HandlerOutcome::kAnswered;
     case ConsumerAddress::kRefused:
       trace_complaint(false, request.remote_addr.value_or(""), "consumer address refused\n");
       send_event_fault(reply, EventFault::kConsumerRefused);
-      return -1;
+      return HandlerOutcome::kAnswered;
     case ConsumerAddress::kAccepted:
       break;
   }
@@ -183,14 +183,14 @@ int handle_subscribe(const Request& request, Reply& reply) {
   int duration = 0;
   std::time_t now = 0;
   int index = create_subscription(request, reply, consumer, &duration, &now);
-  if (index < 0) return -1;
+  if (index < 0) return HandlerOutcome::kAnswered;
   send_envelope(
-      reply, 0, "%s",
+      reply, "%s",
       format_subscribe_response(request_camera(), mid.c_str(), index, now, now + duration).c_str());
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_pull_messages(const Request& request, Reply& reply) {
+HandlerOutcome handle_pull_messages(const Request& request, Reply& reply) {
   std::optional<std::string> mid = request_element(request, "MessageID", 64);
   std::optional<std::string> id = subscription_id(request);
   if (!id) return refuse_without_id(request, reply);
@@ -205,26 +205,27 @@ int handle_pull_messages(const Request& request, Reply& reply) {
     std::optional<std::string> body = event_service().pull_now(decimal_value(*id), account, pull);
     if (!body) {
       send_event_fault(reply, EventFault::kResourceUnknown);
-      return -1;
+      return HandlerOutcome::kAnswered;
     }
-    send_body(reply, 0, "%s", body->c_str());
-    return -1;
+    send_body(reply, "%s", body->c_str());
+    return HandlerOutcome::kAnswered;
   }
   make_room_for_answers(request);
   const EventOutcome added = event_service().add_puller(
       decimal_value(*id), account, request.connection_fd, pull, request.mode == RunMode::kRelay);
   if (added == EventOutcome::kUnknown) {
     send_event_fault(reply, EventFault::kResourceUnknown);
-    return -1;
+    return HandlerOutcome::kAnswered;
   }
   if (added != EventOutcome::kDone) {
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 200);
-    return -1;
+    return HandlerOutcome::kAnswered;
   }
-  return 0;  // the connection (or reply FIFO) belongs to the puller slot now
+  return HandlerOutcome::kConnectionKept;  // the connection (or reply FIFO) belongs to the puller
+                                           // slot now
 }
 
-int handle_unsubscribe(const Request& request, Reply& reply) {
+HandlerOutcome handle_unsubscribe(const Request& request, Reply& reply) {
   std::string mid = message_id(request);
   std::optional<std::string> id = subscription_id(request);
   syslog(LOG_DEBUG, "unsubscribe mid = %s, sid = %s", mid.c_str(), id ? id->c_str() : "");
@@ -234,13 +235,13 @@ int handle_unsubscribe(const Request& request, Reply& reply) {
   if (event_service().remove_consumer(index, request_account(request)) != EventOutcome::kDone) {
     syslog_complaint(LOG_DEBUG, request.remote_addr.value_or(""), "fault");
     send_catalogue_fault(reply, Fault::kSenderEmpty, 400);
-    return -1;
+    return HandlerOutcome::kAnswered;
   }
-  send_envelope(reply, 0, "%s", format_unsubscribe_response(request_camera(), mid.c_str()).c_str());
-  return 0;
+  send_envelope(reply, "%s", format_unsubscribe_response(request_camera(), mid.c_str()).c_str());
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_renew(const Request& request, Reply& reply) {
+HandlerOutcome handle_renew(const Request& request, Reply& reply) {
   std::string mid = message_id(request);
   std::optional<std::string> id = subscription_id(request);
   if (!id) return refuse_without_id(request, reply);
@@ -251,26 +252,26 @@ int handle_renew(const Request& request, Reply& reply) {
     trace_complaint(false, request.remote_addr.value_or(""), "\t%s: consumer %d not found\n",
                     "handle_renew", index);
     send_event_fault(reply, EventFault::kResourceUnknown);
-    return -1;
+    return HandlerOutcome::kAnswered;
   }
   std::optional<int> seconds = requested_seconds(request, "TerminationTime", now, kDefaultDuration);
   if (!seconds) {
     send_event_fault(reply, EventFault::kUnacceptableTerminationTime);
-    return -1;
+    return HandlerOutcome::kAnswered;
   }
   trace("\tSubscription renewing in %d secs\n", *seconds);
   if (event_service().set_expiry(index, account, now + *seconds) != EventOutcome::kDone) {
     send_event_fault(reply, EventFault::kResourceUnknown);
-    return -1;
+    return HandlerOutcome::kAnswered;
   }
-  send_envelope(reply, 0, "%s",
+  send_envelope(reply, "%s",
                 format_renew_response(request_camera(), mid.c_str(),
                                       format_utc_time(now + *seconds), format_utc_time(now))
                     .c_str());
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_event_set_synchronization_point(const Request& request, Reply& reply) {
+HandlerOutcome handle_event_set_synchronization_point(const Request& request, Reply& reply) {
   // The MessageID sits in the SOAP header, ahead of the body part.
   std::string mid = message_id(request);
   std::optional<std::string> id = subscription_id(request);
@@ -278,16 +279,16 @@ int handle_event_set_synchronization_point(const Request& request, Reply& reply)
   if (event_service().synchronize(decimal_value(*id), request_account(request)) !=
       EventOutcome::kDone) {
     send_catalogue_fault(reply, Fault::kUnsupportedCommand, 400);
-    return -1;
+    return HandlerOutcome::kAnswered;
   }
-  send_envelope(reply, 0, "%s",
+  send_envelope(reply, "%s",
                 format_set_synchronization_point_response(request_camera(), mid.c_str()).c_str());
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_event_properties(const Request&, Reply& reply) {
-  send_envelope(reply, 0, "%s", event_properties_envelope().c_str());
-  return 0;
+HandlerOutcome handle_get_event_properties(const Request&, Reply& reply) {
+  send_envelope(reply, "%s", event_properties_envelope().c_str());
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

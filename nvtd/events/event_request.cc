@@ -42,7 +42,7 @@ bool filter_element(const Request& request, const char* name, std::string* diale
 }  // namespace
 
 EventAccount request_account(const Request& request) {
-  if (NoAuth) return EventAccount{};
+  if (config().no_auth) return EventAccount{};
   // The same Username the dispatcher's check read and found in the users file.
   std::optional<std::string> name = element_text(request.body, "Username", 12);
   UsersLine line;

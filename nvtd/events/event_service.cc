@@ -89,7 +89,7 @@ void answer_held_pulls(const SubscriptionTable& table, int index) {
   std::time_t now = std::time(nullptr);
   for (int slot = 0; slot < kMaxPullers; ++slot) {
     const PullerSlot& puller = entry.pullers[slot];
-    if (puller.in_use && puller.connection >= 0) SendPullResponseEmpty(table, index, slot, now);
+    if (puller.in_use && puller.connection >= 0) send_pull_response_empty(table, index, slot, now);
   }
 }
 
@@ -313,7 +313,7 @@ EventService& event_service() {
   return *bound_service;
 }
 
-void EventRefreshAddress() {
+void event_refresh_address() {
   if (bound_service != nullptr) bound_service->refresh_address();
 }
 

@@ -110,6 +110,6 @@ EventService& event_service();
 
 // Re-reads the camera's address in the event service when there is one (the device room's
 // SetNetworkInterfaces, after a change).
-void EventRefreshAddress();
+void event_refresh_address();
 
 }  // namespace nvtd

@@ -33,7 +33,7 @@ static bool connect_within_limit(int fd, const struct sockaddr* address, socklen
   return fcntl(fd, F_SETFL, flags) == 0;
 }
 
-int Connect(const std::string& host, const std::string& port_text) {
+int connect_to_consumer(const std::string& host, const std::string& port_text) {
   struct addrinfo hints {};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -81,7 +81,7 @@ static ssize_t send_all(int fd, const std::string& data) {
 }
 
 static void deliver_one(const PushJob& job, const EventMessage& message) {
-  UniqueFd fd(Connect(job.host, job.port_text));
+  UniqueFd fd(connect_to_consumer(job.host, job.port_text));
   if (!fd.valid()) return;
   limit_waits(fd.get());
   std::string body = format_notify_body(job.camera, message);

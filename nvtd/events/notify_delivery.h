@@ -16,7 +16,7 @@ constexpr int kConnectLimitSeconds = 2;
 constexpr int kReplyLimitSeconds = 3;
 
 // A connected socket to host:port_text (blocking mode restored), or -1.
-int Connect(const std::string& host, const std::string& port_text);
+int connect_to_consumer(const std::string& host, const std::string& port_text);
 
 // POSTs one Notify per message of the job, in order, each on its own connection and attempted
 // once; stops early when stop is set. At most kConnectLimitSeconds + 2 * kReplyLimitSeconds

@@ -28,7 +28,7 @@ static ssize_t send_now(int connection, std::string_view data, bool relay) {
   return ssize_t(sent);
 }
 
-int WritePullResponse(int connection, const std::string& body, bool relay) {
+int write_pull_response(int connection, const std::string& body, bool relay) {
   if (relay) {
     Reply framed(-1, RunMode::kRelay);  // the relay mode's head, as for any of its answers
     send_body_text(framed, body);
@@ -41,8 +41,8 @@ int WritePullResponse(int connection, const std::string& body, bool relay) {
   return int(send_now(connection, answer, false));
 }
 
-int SendPullResponseMessages(const SubscriptionTable& table, int index, int slot,
-                             const std::vector<EventMessage>& messages, std::time_t now) {
+int send_pull_response_messages(const SubscriptionTable& table, int index, int slot,
+                                const std::vector<EventMessage>& messages, std::time_t now) {
   const Subscription& entry = table.entries[index];
   const PullerSlot& puller = entry.pullers[slot];
   PullAnswerFields fields;
@@ -51,14 +51,14 @@ int SendPullResponseMessages(const SubscriptionTable& table, int index, int slot
   fields.now = now;
   fields.termination = entry.expiry;
   CameraUrl camera{table.camera_address, table.http_port};
-  return WritePullResponse(puller.connection, format_pull_messages_body(camera, fields, messages),
-                           puller.relay);
+  return write_pull_response(puller.connection, format_pull_messages_body(camera, fields, messages),
+                             puller.relay);
 }
 
-int SendPullResponseEmpty(const SubscriptionTable& table, int index, int slot, std::time_t now) {
+int send_pull_response_empty(const SubscriptionTable& table, int index, int slot, std::time_t now) {
   const PullerSlot& puller = table.entries[index].pullers[slot];
   CameraUrl camera{table.camera_address, table.http_port};
-  return WritePullResponse(
+  return write_pull_response(
       puller.connection,
       format_pull_empty_body(camera, puller.message_id_header, now, table.entries[index].expiry),
       puller.relay);
@@ -66,11 +66,11 @@ int SendPullResponseEmpty(const SubscriptionTable& table, int index, int slot, s
 
 int SocketPassIo::send_messages(const SubscriptionTable& table, int index, int slot,
                                 const std::vector<EventMessage>& messages, std::time_t now) {
-  return SendPullResponseMessages(table, index, slot, messages, now);
+  return send_pull_response_messages(table, index, slot, messages, now);
 }
 
 int SocketPassIo::send_empty(const SubscriptionTable& table, int index, int slot, std::time_t now) {
-  return SendPullResponseEmpty(table, index, slot, now);
+  return send_pull_response_empty(table, index, slot, now);
 }
 
 void SocketPassIo::close_connection(int fd) {

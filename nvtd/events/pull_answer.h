@@ -17,14 +17,14 @@ namespace nvtd {
 // counts the opening and the body. relay: the connection is a relay reply FIFO (non-blocking,
 // SIGPIPE ignored) and the head is the relay mode's, without a status line. Returns the bytes
 // sent, or -1 when the write failed.
-int WritePullResponse(int connection, const std::string& body, bool relay = false);
+int write_pull_response(int connection, const std::string& body, bool relay = false);
 
 // The answer carrying messages on one slot.
-int SendPullResponseMessages(const SubscriptionTable& table, int index, int slot,
-                             const std::vector<EventMessage>& messages, std::time_t now);
+int send_pull_response_messages(const SubscriptionTable& table, int index, int slot,
+                                const std::vector<EventMessage>& messages, std::time_t now);
 
 // The empty answer of a slot whose Timeout has passed.
-int SendPullResponseEmpty(const SubscriptionTable& table, int index, int slot, std::time_t now);
+int send_pull_response_empty(const SubscriptionTable& table, int index, int slot, std::time_t now);
 
 // The pass's connections are real sockets or reply FIFOs.
 class SocketPassIo : public PassIo {

@@ -21,7 +21,7 @@ TEST(PullAnswer, HeadOpeningAndBodyInOneWrite) {
   ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair), 0);
   UniqueFd camera(pair[0]), client(pair[1]);
   const std::string body = "<SOAP-ENV:Body></SOAP-ENV:Body></SOAP-ENV:Envelope>";
-  ASSERT_GT(WritePullResponse(camera.get(), body), 0);
+  ASSERT_GT(write_pull_response(camera.get(), body), 0);
 
   std::string received(16384, '\0');
   ssize_t n = ::recv(client.get(), received.data(), received.size(), MSG_DONTWAIT);
@@ -40,7 +40,7 @@ TEST(PullAnswer, RelayAnswerHasTheRelayHeadAndAGoneReaderFails) {
   ASSERT_EQ(pipe2(ends, O_CLOEXEC | O_NONBLOCK), 0);
   UniqueFd reader(ends[0]), writer(ends[1]);
   const std::string body = "<SOAP-ENV:Body></SOAP-ENV:Body></SOAP-ENV:Envelope>";
-  ASSERT_GT(WritePullResponse(writer.get(), body, true), 0);
+  ASSERT_GT(write_pull_response(writer.get(), body, true), 0);
   std::string received(16384, '\0');
   ssize_t n = ::read(reader.get(), received.data(), received.size());
   ASSERT_GT(n, 0);
@@ -53,7 +53,7 @@ TEST(PullAnswer, RelayAnswerHasTheRelayHeadAndAGoneReaderFails) {
   // A forwarder that died: the write fails (SIGPIPE is ignored in the relay mode).
   reader.reset();
   sighandler_t before = signal(SIGPIPE, SIG_IGN);
-  EXPECT_EQ(WritePullResponse(writer.get(), body, true), -1);
+  EXPECT_EQ(write_pull_response(writer.get(), body, true), -1);
   signal(SIGPIPE, before);
 }
 

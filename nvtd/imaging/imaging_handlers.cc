@@ -30,7 +30,7 @@ bool passes(RequestCheck check, Reply& reply) {
 }
 
 void send_empty(Reply& reply, const char* operation) {
-  send_body(reply, 0, kImagingEmptyResponse, operation, operation);
+  send_body(reply, kImagingEmptyResponse, operation, operation);
 }
 
 // Starts a job and answers for it: empty, busy, or a receiver failure.
@@ -48,52 +48,52 @@ void start_and_answer(const FocusJob& job, const char* operation, Reply& reply) 
 
 }  // namespace
 
-int handle_get_imaging_settings(const Request& request, Reply& reply) {
-  if (!passes(check_video_source(request.body), reply)) return 0;
+HandlerOutcome handle_get_imaging_settings(const Request& request, Reply& reply) {
+  if (!passes(check_video_source(request.body), reply)) return HandlerOutcome::kAnswered;
   bool autofocus = focus_activity() == FocusActivity::kAutofocus;
-  send_body(reply, 0, kImagingSettingsResponse, autofocus ? "AUTO" : "MANUAL",
+  send_body(reply, kImagingSettingsResponse, autofocus ? "AUTO" : "MANUAL",
             ir_cut_name(ir_cut_in_force()));
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_imaging_settings(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_imaging_settings(const Request& request, Reply& reply) {
   SettingsChange change;
-  if (!passes(read_settings_change(request.body, &change), reply)) return 0;
+  if (!passes(read_settings_change(request.body, &change), reply)) return HandlerOutcome::kAnswered;
   bool autofocus = change.autofocus.value_or(false);
   if (autofocus && focus_activity() != FocusActivity::kIdle) {
     send_catalogue_fault(reply, Fault::kFocusBusy);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   if (change.ir_cut && camera_state::write(camera_state::kDirectory, camera_state::kIrCutMode,
                                            ir_cut_state_value(*change.ir_cut)) != 0) {
     trace("ircut-mode not written\n");
     send_catalogue_fault(reply, Fault::kUnsupportedCommand);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   if (autofocus) {
     start_and_answer(FocusJob{FocusJobKind::kAutofocus, 0, 0.0}, "SetImagingSettings", reply);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   send_empty(reply, "SetImagingSettings");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_imaging_options(const Request& request, Reply& reply) {
-  if (!passes(check_video_source(request.body), reply)) return 0;
-  send_body(reply, 0, "%s", kImagingOptionsResponse);
-  return 0;
+HandlerOutcome handle_get_imaging_options(const Request& request, Reply& reply) {
+  if (!passes(check_video_source(request.body), reply)) return HandlerOutcome::kAnswered;
+  send_body(reply, "%s", kImagingOptionsResponse);
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_move_options(const Request& request, Reply& reply) {
-  if (!passes(check_video_source(request.body), reply)) return 0;
+HandlerOutcome handle_get_move_options(const Request& request, Reply& reply) {
+  if (!passes(check_video_source(request.body), reply)) return HandlerOutcome::kAnswered;
   int speed = static_cast<int>(kMaxSpeed);
-  send_body(reply, 0, kMoveOptionsResponse, -kMaxRelativeSteps, kMaxRelativeSteps, -speed, speed);
-  return 0;
+  send_body(reply, kMoveOptionsResponse, -kMaxRelativeSteps, kMaxRelativeSteps, -speed, speed);
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_focus_move(const Request& request, Reply& reply) {
+HandlerOutcome handle_focus_move(const Request& request, Reply& reply) {
   FocusMoveRequest move;
-  if (!passes(read_focus_move(request.body, &move), reply)) return 0;
+  if (!passes(read_focus_move(request.body, &move), reply)) return HandlerOutcome::kAnswered;
   FocusJob job;
   if (move.kind == FocusMoveRequest::Kind::kContinuous) {
     job.kind = FocusJobKind::kContinuous;
@@ -103,21 +103,21 @@ int handle_focus_move(const Request& request, Reply& reply) {
     job.steps = move.steps;
   }
   start_and_answer(job, "Move", reply);
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_focus_stop(const Request& request, Reply& reply) {
-  if (!passes(check_video_source(request.body), reply)) return 0;
+HandlerOutcome handle_focus_stop(const Request& request, Reply& reply) {
+  if (!passes(check_video_source(request.body), reply)) return HandlerOutcome::kAnswered;
   stop_focus_move();  // nothing to stop is no error; an autofocus runs on
   send_empty(reply, "Stop");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_imaging_status(const Request& request, Reply& reply) {
-  if (!passes(check_video_source(request.body), reply)) return 0;
+HandlerOutcome handle_get_imaging_status(const Request& request, Reply& reply) {
+  if (!passes(check_video_source(request.body), reply)) return HandlerOutcome::kAnswered;
   bool idle = focus_activity() == FocusActivity::kIdle;
-  send_body(reply, 0, kImagingStatusResponse, idle ? "IDLE" : "MOVING");
-  return 0;
+  send_body(reply, kImagingStatusResponse, idle ? "IDLE" : "MOVING");
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

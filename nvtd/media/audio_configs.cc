@@ -24,98 +24,98 @@ void no_config(Reply& reply) {
 
 }  // namespace
 
-int handle_get_audio_sources(const Request&, Reply& reply) {
+HandlerOutcome handle_get_audio_sources(const Request&, Reply& reply) {
   send_media_body(reply,
                   "<trt:GetAudioSourcesResponse><trt:AudioSources token=\"T-AudioSource-00\">"
                   "<tt:Channels>1</tt:Channels></trt:AudioSources></trt:GetAudioSourcesResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_audio_source_configs(const Request&, Reply& reply) {
+HandlerOutcome handle_get_audio_source_configs(const Request&, Reply& reply) {
   send_media_body(reply, "<trt:GetAudioSourceConfigurationsResponse>" +
                              audio_source_configuration("trt:Configurations", 2) +
                              "</trt:GetAudioSourceConfigurationsResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_compatible_audio_source_configs(const Request&, Reply& reply) {
+HandlerOutcome handle_get_compatible_audio_source_configs(const Request&, Reply& reply) {
   send_media_body(reply, "<trt:GetCompatibleAudioSourceConfigurationsResponse>" +
                              audio_source_configuration("trt:Configurations", 2) +
                              "</trt:GetCompatibleAudioSourceConfigurationsResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_audio_source_config(const Request& request, Reply& reply) {
+HandlerOutcome handle_get_audio_source_config(const Request& request, Reply& reply) {
   auto token = element_text(request.body_part(), "ConfigurationToken", kField);
   if (!token || *token != "T-ASConf-00") {
     no_config(reply);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   send_media_body(reply, "<trt:GetAudioSourceConfigurationResponse>" +
                              audio_source_configuration("trt:Configuration", asc_use_count + 2) +
                              "</trt:GetAudioSourceConfigurationResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_audio_source_config_options(const Request& request, Reply& reply) {
+HandlerOutcome handle_get_audio_source_config_options(const Request& request, Reply& reply) {
   auto config = element_text(request.body_part(), "ConfigurationToken", kField);
   if (config && *config != "T-ASConf-00") {
     no_config(reply);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   auto profile = element_text(request.body_part(), "ProfileToken", kField);
   if (profile && *profile != "stream1" && *profile != "stream2") {
     send_catalogue_fault(reply, Fault::kNoProfile, 400);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   send_media_body(
       reply,
       "<trt:GetAudioSourceConfigurationOptionsResponse><trt:Options>"
       "<tt:InputTokensAvailable>T-AudioSource-00</tt:InputTokensAvailable></trt:Options>"
       "</trt:GetAudioSourceConfigurationOptionsResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_audio_source_config(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_audio_source_config(const Request& request, Reply& reply) {
   std::string_view body = request.body_part();
   if (body.find("T-ASConf-00") == std::string_view::npos) {
     no_config(reply);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   auto source = element_text(body, "SourceToken", kField);
   if (!source || *source != "T-AudioSource-00") {
     send_catalogue_fault(reply, Fault::kConfigModify);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   send_empty_media_response(reply, "SetAudioSourceConfigurationResponse");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_audio_encoder_configs(const Request&, Reply& reply) {
+HandlerOutcome handle_get_audio_encoder_configs(const Request&, Reply& reply) {
   send_media_body(reply, "<trt:GetAudioEncoderConfigurationsResponse>" +
                              audio_encoder_configuration("trt:Configurations", 2) +
                              "</trt:GetAudioEncoderConfigurationsResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_compatible_audio_encoder_configs(const Request&, Reply& reply) {
+HandlerOutcome handle_get_compatible_audio_encoder_configs(const Request&, Reply& reply) {
   send_media_body(reply, "<trt:GetCompatibleAudioEncoderConfigurationsResponse>" +
                              audio_encoder_configuration("trt:Configurations", 2) +
                              "</trt:GetCompatibleAudioEncoderConfigurationsResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_audio_encoder_config(const Request&, Reply& reply) {
+HandlerOutcome handle_get_audio_encoder_config(const Request&, Reply& reply) {
   send_media_body(reply, "<trt:GetAudioEncoderConfigurationResponse>" +
                              audio_encoder_configuration("trt:Configuration", aec_use_count + 2) +
                              "</trt:GetAudioEncoderConfigurationResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_audio_encoder_config_options(const Request&, Reply& reply) {
+HandlerOutcome handle_get_audio_encoder_config_options(const Request&, Reply& reply) {
   if (!HwAudio) {
     send_catalogue_fault(reply, Fault::kAudioNotSupported);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   send_media_body(
       reply,
@@ -123,13 +123,13 @@ int handle_get_audio_encoder_config_options(const Request&, Reply& reply) {
       "<tt:Encoding>G711</tt:Encoding><tt:BitrateList><tt:Items>64</tt:Items></tt:BitrateList>"
       "<tt:SampleRateList><tt:Items>8</tt:Items></tt:SampleRateList></tt:Options>"
       "</trt:Options></trt:GetAudioEncoderConfigurationOptionsResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_audio_encoder_config(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_audio_encoder_config(const Request& request, Reply& reply) {
   if (request.body.find("T-AEConf-00") == std::string::npos) {
     send_plain_error(reply, "Invalid configuation token\n");
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   auto encoding = element_text(request.body, "Encoding", 16);
   auto bitrate = element_text(request.body, "Bitrate", kField);
@@ -138,10 +138,10 @@ int handle_set_audio_encoder_config(const Request& request, Reply& reply) {
       (!encoding || *encoding == "G711") && bitrate && *bitrate == "64" && rate && *rate == "8";
   if (!ok) {
     send_catalogue_fault(reply, Fault::kConfigModify);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   send_empty_media_response(reply, "SetAudioEncoderConfigurationResponse");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

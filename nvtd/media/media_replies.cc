@@ -7,27 +7,27 @@ namespace nvtd {
 
 void send_media_envelope(Reply& reply, const std::string& content) {
   std::string text = kMediaEnvelopeStart.c_str() + content + kBodyEnd;
-  send_envelope(reply, 0, "%s", text.c_str());
+  send_envelope(reply, "%s", text.c_str());
 }
 
 void send_media_body(Reply& reply, const std::string& content) {
   std::string text = kBodyStart + content + kBodyEnd;
-  send_body(reply, 0, "%s", text.c_str());
+  send_body(reply, "%s", text.c_str());
 }
 
 void send_empty_media_response(Reply& reply, const char* name) {
-  send_body(reply, 0, "<SOAP-ENV:Body><trt:%s></trt:%s></SOAP-ENV:Body></SOAP-ENV:Envelope>", name,
+  send_body(reply, "<SOAP-ENV:Body><trt:%s></trt:%s></SOAP-ENV:Body></SOAP-ENV:Envelope>", name,
             name);
 }
 
-int handle_set_synchronization_point(const Request&, Reply& reply) {
+HandlerOutcome handle_set_synchronization_point(const Request&, Reply& reply) {
   send_empty_media_response(reply, "SetSynchronizationPointResponse");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_audio_outputs(const Request&, Reply& reply) {
+HandlerOutcome handle_get_audio_outputs(const Request&, Reply& reply) {
   send_empty_media_response(reply, "GetAudioOutputsResponse");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

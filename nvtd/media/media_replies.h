@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "nvtd/core/operation.h"
 #include "nvtd/core/reply.h"
 #include "nvtd/core/request.h"
 #include "nvtd/soap/envelope.h"
@@ -25,7 +26,7 @@ void send_media_body(Reply& reply, const std::string& content);
 void send_empty_media_response(Reply& reply, const char* name);
 
 // SetSynchronizationPoint (media service, body part) and GetAudioOutputs: empty responses.
-int handle_set_synchronization_point(const Request& request, Reply& reply);
-int handle_get_audio_outputs(const Request& request, Reply& reply);
+HandlerOutcome handle_set_synchronization_point(const Request& request, Reply& reply);
+HandlerOutcome handle_get_audio_outputs(const Request& request, Reply& reply);
 
 }  // namespace nvtd

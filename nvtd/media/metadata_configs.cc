@@ -11,45 +11,45 @@
 
 namespace nvtd {
 
-int handle_get_metadata_config_options(const Request&, Reply& reply) {
+HandlerOutcome handle_get_metadata_config_options(const Request&, Reply& reply) {
   send_media_body(
       reply,
       "<trt:GetMetadataConfigurationOptionsResponse><trt:Options><tt:PTZStatusFilterOptions>"
       "<tt:PanTiltStatusSupported>false</tt:PanTiltStatusSupported>"
       "<tt:ZoomStatusSupported>false</tt:ZoomStatusSupported></tt:PTZStatusFilterOptions>"
       "</trt:Options></trt:GetMetadataConfigurationOptionsResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_metadata_configs(const Request&, Reply& reply) {
+HandlerOutcome handle_get_metadata_configs(const Request&, Reply& reply) {
   send_media_body(reply, "<trt:GetMetadataConfigurationsResponse>" +
                              metadata_configuration("trt:Configurations", 2) +
                              "</trt:GetMetadataConfigurationsResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_metadata_config(const Request&, Reply& reply) {
+HandlerOutcome handle_get_metadata_config(const Request&, Reply& reply) {
   send_media_body(reply, "<trt:GetMetadataConfigurationResponse>" +
                              metadata_configuration("trt:Configuration", 3) +
                              "</trt:GetMetadataConfigurationResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_compatible_metadata_configs(const Request&, Reply& reply) {
+HandlerOutcome handle_get_compatible_metadata_configs(const Request&, Reply& reply) {
   send_media_body(reply, "<trt:GetCompatibleMetadataConfigurationsResponse>" +
                              metadata_configuration("trt:Configurations", 2) +
                              "</trt:GetCompatibleMetadataConfigurationsResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_metadata_config(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_metadata_config(const Request& request, Reply& reply) {
   auto timeout = element_text(request.body_part(), "SessionTimeout", 32);
   if (timeout && timeout->compare(0, 2, "PT") != 0) {
     send_catalogue_fault(reply, Fault::kSessionTimeoutMismatch);  // a 200 fault
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   send_empty_media_response(reply, "SetMetadataConfigurationResponse");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

@@ -2,15 +2,17 @@
 // options, and SetMetadataConfiguration, which checks the session timeout and stores nothing.
 #pragma once
 
+#include "nvtd/core/operation.h"
 #include "nvtd/core/reply.h"
 #include "nvtd/core/request.h"
 
 namespace nvtd {
 
-int handle_get_metadata_config_options(const Request& request, Reply& reply);
-int handle_get_metadata_configs(const Request& request, Reply& reply);
-int handle_get_metadata_config(const Request& request, Reply& reply);
-int handle_get_compatible_metadata_configs(const Request& request, Reply& reply);  // body part
-int handle_set_metadata_config(const Request& request, Reply& reply);              // body part
+HandlerOutcome handle_get_metadata_config_options(const Request& request, Reply& reply);
+HandlerOutcome handle_get_metadata_configs(const Request& request, Reply& reply);
+HandlerOutcome handle_get_metadata_config(const Request& request, Reply& reply);
+HandlerOutcome handle_get_compatible_metadata_configs(const Request& request,
+                                                      Reply& reply);              // body part
+HandlerOutcome handle_set_metadata_config(const Request& request, Reply& reply);  // body part
 
 }  // namespace nvtd

@@ -43,67 +43,68 @@ std::optional<std::string> read_field(std::string_view text, const char* name) {
   return element_text(text, name, kField);
 }
 
-int attach_kind(const Kind& kind, std::string_view text, Reply& reply) {
+HandlerOutcome attach_kind(const Kind& kind, std::string_view text, Reply& reply) {
   auto profile = read_field(text, "ProfileToken");
   auto configuration = read_field(text, "ConfigurationToken");
   if (!profile || !configuration) {
     send_catalogue_fault(reply, Fault::kConfigModify);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   trace("add %s %s to %s\n", kind.traced, configuration->c_str(), profile->c_str());
   kind.attach(*profile, *configuration);
   send_empty_media_response(reply, kind.add_response);
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 // The trace names what is removed: "video source", "video encoder", "audio source",
 // "audio encoder".
-int detach_kind(const Kind& kind, const char* removed, std::string_view text, Reply& reply) {
+HandlerOutcome detach_kind(const Kind& kind, const char* removed, std::string_view text,
+                           Reply& reply) {
   auto profile = read_field(text, "ProfileToken");
   if (!profile) {
     send_catalogue_fault(reply, Fault::kConfigModify);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   trace("remove %s from %s\n", removed, profile->c_str());
   kind.detach(*profile);
   send_empty_media_response(reply, kind.remove_response);
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace
 
-int handle_add_video_source_config(const Request& request, Reply& reply) {
+HandlerOutcome handle_add_video_source_config(const Request& request, Reply& reply) {
   return attach_kind(kVideoSource, request.body_part(), reply);
 }
-int handle_add_video_encoder_config(const Request& request, Reply& reply) {
+HandlerOutcome handle_add_video_encoder_config(const Request& request, Reply& reply) {
   return attach_kind(kVideoEncoder, request.body_part(), reply);
 }
-int handle_add_audio_source_config(const Request& request, Reply& reply) {
+HandlerOutcome handle_add_audio_source_config(const Request& request, Reply& reply) {
   return attach_kind(kAudioSource, request.body_part(), reply);
 }
-int handle_add_audio_encoder_config(const Request& request, Reply& reply) {
+HandlerOutcome handle_add_audio_encoder_config(const Request& request, Reply& reply) {
   return attach_kind(kAudioEncoder, request.body_part(), reply);
 }
-int handle_remove_video_source_config(const Request& request, Reply& reply) {
+HandlerOutcome handle_remove_video_source_config(const Request& request, Reply& reply) {
   return detach_kind(kVideoSource, "video source", request.body_part(), reply);
 }
-int handle_remove_video_encoder_config(const Request& request, Reply& reply) {
+HandlerOutcome handle_remove_video_encoder_config(const Request& request, Reply& reply) {
   return detach_kind(kVideoEncoder, "video encoder", request.body_part(), reply);
 }
-int handle_remove_audio_source_config(const Request& request, Reply& reply) {
+HandlerOutcome handle_remove_audio_source_config(const Request& request, Reply& reply) {
   return detach_kind(kAudioSource, "audio source", request.body_part(), reply);
 }
-int handle_remove_audio_encoder_config(const Request& request, Reply& reply) {
+HandlerOutcome handle_remove_audio_encoder_config(const Request& request, Reply& reply) {
   return detach_kind(kAudioEncoder, "audio encoder", request.body_part(), reply);
 }
 
-int handle_add_metadata_config(const Request&, Reply& reply) {
+HandlerOutcome handle_add_metadata_config(const Request&, Reply& reply) {
   send_empty_media_response(reply, "AddMetadataConfigurationResponse");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
-int handle_remove_metadata_config(const Request&, Reply& reply) {
+HandlerOutcome handle_remove_metadata_config(const Request&, Reply& reply) {
   send_empty_media_response(reply, "RemoveMetadataConfigurationResponse");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

@@ -4,20 +4,21 @@
 // metadata actions (plain).
 #pragma once
 
+#include "nvtd/core/operation.h"
 #include "nvtd/core/reply.h"
 #include "nvtd/core/request.h"
 
 namespace nvtd {
 
-int handle_add_video_source_config(const Request& request, Reply& reply);
-int handle_add_video_encoder_config(const Request& request, Reply& reply);
-int handle_add_audio_source_config(const Request& request, Reply& reply);
-int handle_add_audio_encoder_config(const Request& request, Reply& reply);
-int handle_remove_video_source_config(const Request& request, Reply& reply);
-int handle_remove_video_encoder_config(const Request& request, Reply& reply);
-int handle_remove_audio_source_config(const Request& request, Reply& reply);
-int handle_remove_audio_encoder_config(const Request& request, Reply& reply);
-int handle_add_metadata_config(const Request& request, Reply& reply);
-int handle_remove_metadata_config(const Request& request, Reply& reply);
+HandlerOutcome handle_add_video_source_config(const Request& request, Reply& reply);
+HandlerOutcome handle_add_video_encoder_config(const Request& request, Reply& reply);
+HandlerOutcome handle_add_audio_source_config(const Request& request, Reply& reply);
+HandlerOutcome handle_add_audio_encoder_config(const Request& request, Reply& reply);
+HandlerOutcome handle_remove_video_source_config(const Request& request, Reply& reply);
+HandlerOutcome handle_remove_video_encoder_config(const Request& request, Reply& reply);
+HandlerOutcome handle_remove_audio_source_config(const Request& request, Reply& reply);
+HandlerOutcome handle_remove_audio_encoder_config(const Request& request, Reply& reply);
+HandlerOutcome handle_add_metadata_config(const Request& request, Reply& reply);
+HandlerOutcome handle_remove_metadata_config(const Request& request, Reply& reply);
 
 }  // namespace nvtd

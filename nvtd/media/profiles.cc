@@ -95,22 +95,22 @@ std::string get_profiles_envelope() {
   return get_profiles_text(false);
 }
 
-int handle_get_profiles(const Request&, Reply& reply) {
+HandlerOutcome handle_get_profiles(const Request&, Reply& reply) {
   trace("printing %d profiles\n", profile_count());
   prefetch_stream_settings({1, 2}, HwAudio);  // every profile shows stream 1 or 2
   std::string text = get_profiles_text(true);
-  send_envelope(reply, 0, "%s", text.c_str());
-  return 0;
+  send_envelope(reply, "%s", text.c_str());
+  return HandlerOutcome::kAnswered;
 }
 
 namespace {
 
 // GetProfile over text, the part of the request that names the profile.
-int answer_get_profile(std::string_view text, Reply& reply) {
+HandlerOutcome answer_get_profile(std::string_view text, Reply& reply) {
   auto token = read_field(text, "ProfileToken");
   if (!token) {
     send_catalogue_fault(reply, Fault::kUnsupportedCommand);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   bool fixed = *token == "stream1" || *token == "stream2";
   bool audio = *token == "stream1" && HwAudio;
@@ -120,7 +120,7 @@ int answer_get_profile(std::string_view text, Reply& reply) {
     snprintf(encoder, sizeof encoder, "T-VEConf-%s", token->c_str());
   } else if (profile_get_video_tokens(*token, source, sizeof source, encoder, sizeof encoder) < 0) {
     send_catalogue_fault(reply, Fault::kNoProfile, 200);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   std::string safe = xml_safe(*token);
   std::string body = format_text(
@@ -133,48 +133,48 @@ int answer_get_profile(std::string_view text, Reply& reply) {
   if (fixed) body += metadata_configuration(kMetadataTag, 2);
   body += "</trt:Profile></trt:GetProfileResponse>";
   send_media_body(reply, body);
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace
 
-int handle_get_profile(const Request& request, Reply& reply) {
+HandlerOutcome handle_get_profile(const Request& request, Reply& reply) {
   return answer_get_profile(request.body_part(), reply);
 }
 
-int handle_wsdl_get_profile(const Request& request, Reply& reply) {
+HandlerOutcome handle_wsdl_get_profile(const Request& request, Reply& reply) {
   return answer_get_profile(request.body, reply);
 }
 
-int handle_create_profile(const Request& request, Reply& reply) {
+HandlerOutcome handle_create_profile(const Request& request, Reply& reply) {
   auto token = read_field(request.body_part(), "Token");
   auto name = read_field(request.body_part(), "Name");
   if (!token && !name) {
     send_catalogue_fault(reply, Fault::kConfigModify);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   if (!name) name = token;
   if (!token) token = name;
   trace("create profile %s\n", token->c_str());
   profile_create(*name, *token);  // answered alike when it existed or the store is full
-  send_body(reply, 0,
+  send_body(reply,
             "<SOAP-ENV:Body><trt:CreateProfileResponse><trt:Profile fixed=\"false\" "
             "token=\"%s\"><tt:Name>%s</tt:Name></trt:Profile></trt:CreateProfileResponse>"
             "</SOAP-ENV:Body></SOAP-ENV:Envelope>",
             xml_safe(*token).c_str(), xml_safe(*name).c_str());
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_delete_profile(const Request& request, Reply& reply) {
+HandlerOutcome handle_delete_profile(const Request& request, Reply& reply) {
   auto token = read_field(request.body_part(), "ProfileToken");
   if (!token) {
     send_catalogue_fault(reply, Fault::kConfigModify);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   trace("delete profile %s\n", token->c_str());
   profile_delete(*token);  // unknown and fixed tokens are answered alike
   send_empty_media_response(reply, "DeleteProfileResponse");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

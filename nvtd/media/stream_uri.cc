@@ -63,38 +63,38 @@ std::string snapshot_uri_envelope(const std::string& address, int port) {
   return named_text(kSnapshotUriEnvelope.view(), {{"address", address}, {"port", port}});
 }
 
-int handle_get_stream_uri(const Request& request, Reply& reply) {
+HandlerOutcome handle_get_stream_uri(const Request& request, Reply& reply) {
   auto protocol = element_text(request.body, "Protocol", 16);
   if (!protocol) {
     out_printf(reply, "Content-Type: %s\r\n\r\n", "text/plain");
     out_printf(reply, "Protocol not specified\n");
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   if (*protocol != "HTTP" && *protocol != "RTSP" && *protocol != "UDP") {
     send_catalogue_fault(reply, Fault::kProtocolMismatch);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   int stream = profile_to_stream(request.body, "ProfileToken");
   if (stream < 0) {
     send_catalogue_fault(reply, Fault::kNoProfile, 400);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   std::string uri = stream_uri(*protocol, camera_address_cached(), stream);
-  send_envelope(reply, 0, "%s", stream_uri_envelope(uri).c_str());
-  return 0;
+  send_envelope(reply, "%s", stream_uri_envelope(uri).c_str());
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_snapshot_uri(const Request&, Reply& reply) {
+HandlerOutcome handle_get_snapshot_uri(const Request&, Reply& reply) {
   const SettingsClient* cam = section(SectionId::kCam);
   int port = cam != nullptr ? cam->GetIntValue("http_port") : -1;
   std::string address = camera_address_cached();
-  send_envelope(reply, 0, "%s", snapshot_uri_envelope(address, port).c_str());
-  return 0;
+  send_envelope(reply, "%s", snapshot_uri_envelope(address, port).c_str());
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_start_multicast_streaming(const Request&, Reply& reply) {
+HandlerOutcome handle_start_multicast_streaming(const Request&, Reply& reply) {
   send_catalogue_fault(reply, Fault::kInvalidStreamSetup);
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

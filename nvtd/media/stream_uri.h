@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "nvtd/core/operation.h"
 #include "nvtd/core/reply.h"
 #include "nvtd/core/request.h"
 
@@ -19,10 +20,10 @@ std::string stream_uri_envelope(const std::string& uri);
 std::string snapshot_uri_envelope(const std::string& address, int port);
 
 // GetStreamUri (plain): "Protocol" (at most 15 characters) and "ProfileToken".
-int handle_get_stream_uri(const Request& request, Reply& reply);
+HandlerOutcome handle_get_stream_uri(const Request& request, Reply& reply);
 // GetSnapshotUri (plain): http://A:P/onvif/no_image.jpg with CAM "http_port" as P.
-int handle_get_snapshot_uri(const Request& request, Reply& reply);
+HandlerOutcome handle_get_snapshot_uri(const Request& request, Reply& reply);
 // StartMulticastStreaming (plain): always refused with 400 and ter:InvalidStreamSetup.
-int handle_start_multicast_streaming(const Request& request, Reply& reply);
+HandlerOutcome handle_start_multicast_streaming(const Request& request, Reply& reply);
 
 }  // namespace nvtd

@@ -31,7 +31,6 @@ TEST(StreamOfToken, SubstringsFirstThenCreatedProfiles) {
 
 class StreamUriHandler : public ::testing::Test {
  protected:
-  void SetUp() override { reset_process_state(); }
   std::string call(const std::string& inner) {
     Request request = request_with_body("<s:Envelope><s:Body><trt:GetStreamUri>" + inner +
                                         "</trt:GetStreamUri></s:Body></s:Envelope>");

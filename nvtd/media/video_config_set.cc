@@ -43,9 +43,9 @@ bool application_present() {
   return false;
 }
 
-int refuse(Reply& reply) {
+HandlerOutcome refuse(Reply& reply) {
   send_catalogue_fault(reply, Fault::kConfigModify);
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 int write_setting(const std::string& section, const std::string& key, long value) {
@@ -55,12 +55,12 @@ int write_setting(const std::string& section, const std::string& key, long value
 
 }  // namespace
 
-int handle_set_video_encoder_config(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_video_encoder_config(const Request& request, Reply& reply) {
   if (application_present()) {
     send_media_envelope(reply,
                         "<trt:SetVideoEncoderConfigurationResponse>"
                         "</trt:SetVideoEncoderConfigurationResponse>");
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   int index;
   if (request.body.find("T-VEConf-stream1") != std::string::npos) {
@@ -69,7 +69,7 @@ int handle_set_video_encoder_config(const Request& request, Reply& reply) {
     index = 1;
   } else {
     send_plain_error(reply, "Invalid configuration token\n");
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   auto encoding = request_field(request, "Encoding");
   if (encoding && *encoding != "JPEG" && *encoding != "H264") return refuse(reply);
@@ -103,10 +103,10 @@ int handle_set_video_encoder_config(const Request& request, Reply& reply) {
   send_media_envelope(reply,
                       "<trt:SetVideoEncoderConfigurationResponse>"
                       "</trt:SetVideoEncoderConfigurationResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_set_video_source_config(const Request& request, Reply& reply) {
+HandlerOutcome handle_set_video_source_config(const Request& request, Reply& reply) {
   std::size_t at = request.body.find("Bounds");
   if (at == std::string::npos) return refuse(reply);
   std::string_view rest = std::string_view(request.body).substr(at);
@@ -119,7 +119,7 @@ int handle_set_video_source_config(const Request& request, Reply& reply) {
     if (rest.find(attribute) == std::string_view::npos) return refuse(reply);
   }
   send_empty_media_response(reply, "SetVideoSourceConfigurationResponse");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

@@ -3,6 +3,7 @@
 // and SetVideoSourceConfiguration, which only checks the bounds against the fixed source.
 #pragma once
 
+#include "nvtd/core/operation.h"
 #include "nvtd/core/reply.h"
 #include "nvtd/core/request.h"
 
@@ -14,7 +15,7 @@ inline constexpr const char* kApplicationDirectories[] = {
     "/usr/local/apps/corvane", "/usr/local/apps/harborlane", "/usr/local/apps/fennick-ridge"};
 
 // Plain handlers: the elements are read from the whole request body.
-int handle_set_video_encoder_config(const Request& request, Reply& reply);
-int handle_set_video_source_config(const Request& request, Reply& reply);
+HandlerOutcome handle_set_video_encoder_config(const Request& request, Reply& reply);
+HandlerOutcome handle_set_video_source_config(const Request& request, Reply& reply);
 
 }  // namespace nvtd

@@ -34,46 +34,46 @@ std::string video_source_of_stream1(const char* tag) {
 
 }  // namespace
 
-int handle_get_video_sources(const Request&, Reply& reply) {
+HandlerOutcome handle_get_video_sources(const Request&, Reply& reply) {
   send_media_envelope(
       reply,
       format_text("<trt:GetVideoSourcesResponse><trt:VideoSources token=\"HD\"><tt:Framerate>30"
                   "</tt:Framerate><tt:Resolution><tt:Width>%d</tt:Width><tt:Height>%d</tt:Height>"
                   "</tt:Resolution></trt:VideoSources></trt:GetVideoSourcesResponse>",
                   stream_width(1), stream_height(1)));
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_video_source_configs(const Request&, Reply& reply) {
+HandlerOutcome handle_get_video_source_configs(const Request&, Reply& reply) {
   send_media_envelope(reply, "<trt:GetVideoSourceConfigurationsResponse>" +
                                  video_source_of_stream1("trt:Configurations") +
                                  "</trt:GetVideoSourceConfigurationsResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_video_source_config(const Request&, Reply& reply) {
+HandlerOutcome handle_get_video_source_config(const Request&, Reply& reply) {
   send_media_envelope(reply, "<trt:GetVideoSourceConfigurationResponse>" +
                                  video_source_of_stream1("trt:Configuration") +
                                  "</trt:GetVideoSourceConfigurationResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_compatible_video_source_configs(const Request& request, Reply& reply) {
+HandlerOutcome handle_get_compatible_video_source_configs(const Request& request, Reply& reply) {
   int n = profile_stream_or_first(request);
   send_media_body(reply, "<trt:GetCompatibleVideoSourceConfigurationsResponse>" +
                              video_source_configuration("trt:Configurations", vsc_use_count + 2,
                                                         stream_width(n), stream_height(n),
                                                         BoundsOrder::kHeightFirst) +
                              "</trt:GetCompatibleVideoSourceConfigurationsResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_video_source_config_options(const Request&, Reply& reply) {
+HandlerOutcome handle_get_video_source_config_options(const Request&, Reply& reply) {
   send_media_envelope(reply, video_source_options_response(stream_width(1), stream_height(1)));
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_video_encoder_configs(const Request&, Reply& reply) {
+HandlerOutcome handle_get_video_encoder_configs(const Request&, Reply& reply) {
   std::string content = "<trt:GetVideoEncoderConfigurationsResponse>";
   prefetch_stream_settings({1, 2});
   for (int s = 1; s <= 2; ++s) {
@@ -83,27 +83,27 @@ int handle_get_video_encoder_configs(const Request&, Reply& reply) {
   }
   content += "</trt:GetVideoEncoderConfigurationsResponse>";
   send_media_envelope(reply, content);
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_video_encoder_config(const Request& request, Reply& reply) {
+HandlerOutcome handle_get_video_encoder_config(const Request& request, Reply& reply) {
   int n = profile_to_stream(request.body, "ConfigurationToken");
   if (n < 0) {
     // The header goes to the client, the message only to standard output.
     out_printf(reply, "Content-Type: %s\r\n\r\n", "text/plain");
     printf("Invalid ConfigurationToken\n");
     fflush(stdout);
-    return 0;
+    return HandlerOutcome::kAnswered;
   }
   send_media_body(reply, "<trt:GetVideoEncoderConfigurationResponse>" +
                              video_encoder_configuration(
                                  "trt:Configuration",
                                  video_encoder_view(encoder_token(n), n, venc_use_count(n) + 2)) +
                              "</trt:GetVideoEncoderConfigurationResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_compatible_video_encoder_configs(const Request& request, Reply& reply) {
+HandlerOutcome handle_get_compatible_video_encoder_configs(const Request& request, Reply& reply) {
   int n = profile_stream_or_first(request);
   VideoEncoderView view = video_encoder_view(encoder_token(n), n, 2);
   view.encoding = "JPEG";
@@ -112,23 +112,23 @@ int handle_get_compatible_video_encoder_configs(const Request& request, Reply& r
   send_media_body(reply, "<trt:GetCompatibleVideoEncoderConfigurationsResponse>" +
                              video_encoder_configuration("trt:Configurations", view) +
                              "</trt:GetCompatibleVideoEncoderConfigurationsResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_video_encoder_config_options(const Request& request, Reply& reply) {
+HandlerOutcome handle_get_video_encoder_config_options(const Request& request, Reply& reply) {
   int n = profile_to_stream(request.body, "ProfileToken");
   if (n < 0) n = profile_to_stream(request.body, "ConfigurationToken");
   if (n < 0) n = 1;
   send_media_envelope(reply, video_encoder_options_response(stream_width(n), stream_height(n)));
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
-int handle_get_guaranteed_encoders(const Request&, Reply& reply) {
+HandlerOutcome handle_get_guaranteed_encoders(const Request&, Reply& reply) {
   send_media_body(reply,
                   "<trt:GetGuaranteedNumberOfVideoEncoderInstancesResponse><trt:TotalNumber>1"
                   "</trt:TotalNumber><trt:JPEG>1</trt:JPEG><trt:H264>1</trt:H264>"
                   "</trt:GetGuaranteedNumberOfVideoEncoderInstancesResponse>");
-  return 0;
+  return HandlerOutcome::kAnswered;
 }
 
 }  // namespace nvtd

@@ -167,9 +167,9 @@ void send_catalogue_fault(Reply& reply, Fault fault, int http_status) {
       send_fault(reply, 0, "%s", fault_body(fault).c_str());
     }
   } else if (complete) {
-    send_envelope(reply, 0, "%s", failed_authentication_envelope().c_str());
+    send_envelope(reply, "%s", failed_authentication_envelope().c_str());
   } else {
-    send_body(reply, 0, "%s", fault_body(fault).c_str());
+    send_body(reply, "%s", fault_body(fault).c_str());
   }
 }
 

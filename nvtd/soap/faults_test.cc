@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "nvtd/core/config_test_util.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/soap/envelope.h"
@@ -13,8 +14,7 @@ namespace {
 
 class Faults : public ::testing::Test {
  protected:
-  void SetUp() override { reset_process_state(); }
-  void TearDown() override { reset_process_state(); }
+  ScopedConfig scoped_config;
 };
 
 TEST(FaultCatalogue, UnsupportedCommandBodyIsExact) {
@@ -58,7 +58,7 @@ TEST(FaultCatalogue, EveryEntryIsWellFormedAndHasItsStatus) {
 }
 
 TEST_F(Faults, A400FaultInServerModeHasOneStatusLineFollowedByContentLength) {
-  Server = true;
+  scoped_config.set(&Config::server, true);
   for (auto [fault, status] :
        {std::pair{Fault::kUnsupportedCommand, "400 Bad Request"},
         std::pair{Fault::kSettingsUnavailable, "500 Internal Server Error"}}) {
@@ -73,14 +73,14 @@ TEST_F(Faults, A400FaultInServerModeHasOneStatusLineFollowedByContentLength) {
 }
 
 TEST_F(Faults, A200FaultIsSentLikeAnyResponse) {
-  Server = true;
+  scoped_config.set(&Config::server, true);
   OutputCapture cap(RunMode::kServer);
   send_catalogue_fault(cap.reply(), Fault::kNoSuchService);
   EXPECT_EQ(cap.take().rfind("HTTP/1.0 200 OK\r\nServer: OnVIF NVT\r\nContent-Length: ", 0), 0u);
 }
 
 TEST_F(Faults, TheCallerMayChooseTheStatus) {
-  Server = true;
+  scoped_config.set(&Config::server, true);
   OutputCapture cap(RunMode::kServer);
   send_catalogue_fault(cap.reply(), Fault::kNoProfile, 200);
   EXPECT_EQ(cap.take().rfind("HTTP/1.0 200 OK\r\n", 0), 0u);

@@ -58,12 +58,12 @@ void out_printf(Reply& reply, const char* format, ...) {
   reply.append(text);
 }
 
-void send_body(Reply& reply, int status, const char* body_template, ...) {
+void send_body(Reply& reply, const char* body_template, ...) {
   va_list args;
   va_start(args, body_template);
   std::string text = format_response(body_template, args);
   va_end(args);
-  send_formatted(reply, status, StatusRule::kIfServer, Framing::kBodyTemplate, text);
+  send_formatted(reply, 0, StatusRule::kIfServer, Framing::kBodyTemplate, text);
 }
 
 void send_body_text(Reply& reply, std::string_view body) {
@@ -78,12 +78,12 @@ void send_fault(Reply& reply, int status, const char* body_template, ...) {
   send_formatted(reply, status, StatusRule::kIfFlagAndServer, Framing::kBodyTemplate, text);
 }
 
-void send_envelope(Reply& reply, int status, const char* envelope_template, ...) {
+void send_envelope(Reply& reply, const char* envelope_template, ...) {
   va_list args;
   va_start(args, envelope_template);
   std::string text = format_response(envelope_template, args);
   va_end(args);
-  send_formatted(reply, status, StatusRule::kIfServer, Framing::kCompleteEnvelope, text);
+  send_formatted(reply, 0, StatusRule::kIfServer, Framing::kCompleteEnvelope, text);
 }
 
 void send_envelope_fault(Reply& reply, int status, const char* envelope_template, ...) {

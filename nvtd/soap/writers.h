@@ -25,17 +25,15 @@ inline constexpr char kStatusServerError[] = "HTTP/1.0 500 Internal Server Error
 void out_printf(Reply& reply, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Status lines in server mode; the headers; EnvelopeOpening; the formatted body template.
-// The status flag is ignored.
-void send_body(Reply& reply, int status, const char* body_template, ...)
-    __attribute__((format(printf, 3, 4)));
+void send_body(Reply& reply, const char* body_template, ...) __attribute__((format(printf, 2, 3)));
 // Like send_body, with the status lines only when status is non-zero in server mode.
 void send_fault(Reply& reply, int status, const char* body_template, ...)
     __attribute__((format(printf, 3, 4)));
 // Like send_body with a body that is no format: appended whole, never cut.
 void send_body_text(Reply& reply, std::string_view body);
 // Status lines in server mode; the headers; the formatted complete-envelope template.
-void send_envelope(Reply& reply, int status, const char* envelope_template, ...)
-    __attribute__((format(printf, 3, 4)));
+void send_envelope(Reply& reply, const char* envelope_template, ...)
+    __attribute__((format(printf, 2, 3)));
 // Like send_envelope, with the status lines only when status is non-zero in server mode.
 void send_envelope_fault(Reply& reply, int status, const char* envelope_template, ...)
     __attribute__((format(printf, 3, 4)));

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "common/unique_fd.h"
+#include "nvtd/core/config_test_util.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/soap/envelope.h"
@@ -22,8 +23,7 @@ constexpr char kHeadersTail[] =
 
 class Writers : public ::testing::Test {
  protected:
-  void SetUp() override { reset_process_state(); }
-  void TearDown() override { reset_process_state(); }
+  ScopedConfig scoped_config;
 };
 
 // The number after "Content-Length: " and the bytes after the blank line.
@@ -58,7 +58,7 @@ TEST(EnvelopeOpeningText, IsExactly2607BytesWithEveryPrefix) {
 
 TEST_F(Writers, SendBodyInCgiModeIsACgiResponseStartingWithContentLength) {
   OutputCapture cap;
-  send_body(cap.reply(), 1, "<SOAP-ENV:Body>%d</SOAP-ENV:Body></SOAP-ENV:Envelope>", 42);
+  send_body(cap.reply(), "<SOAP-ENV:Body>%d</SOAP-ENV:Body></SOAP-ENV:Envelope>", 42);
   std::string out = cap.take();
   std::string body = "<SOAP-ENV:Body>42</SOAP-ENV:Body></SOAP-ENV:Envelope>";
   EXPECT_EQ(out, "Content-Length: " + std::to_string(2607 + body.size()) + "\r\n" + kHeadersTail +
@@ -67,16 +67,16 @@ TEST_F(Writers, SendBodyInCgiModeIsACgiResponseStartingWithContentLength) {
 }
 
 TEST_F(Writers, SendBodyInServerModeStartsWithTheStatusLines) {
-  Server = true;
+  scoped_config.set(&Config::server, true);
   OutputCapture cap(RunMode::kServer);
-  send_body(cap.reply(), 0, "<b/>");
+  send_body(cap.reply(), "<b/>");
   std::string out = cap.take();
   EXPECT_EQ(out.rfind("HTTP/1.0 200 OK\r\nServer: OnVIF NVT\r\nContent-Length: 2611\r\n", 0), 0u);
 }
 
 TEST_F(Writers, SendFaultWritesStatusLinesOnlyWithFlagInServerMode) {
   {
-    Server = true;
+    scoped_config.set(&Config::server, true);
     OutputCapture cap(RunMode::kServer);
     send_fault(cap.reply(), 0, "<f/>");
     EXPECT_EQ(cap.take().rfind("Content-Length: 2611\r\n", 0), 0u);
@@ -87,7 +87,7 @@ TEST_F(Writers, SendFaultWritesStatusLinesOnlyWithFlagInServerMode) {
     EXPECT_EQ(cap.take().rfind("HTTP/1.0 200 OK\r\n", 0), 0u);
   }
   {
-    Server = false;
+    scoped_config.set(&Config::server, false);
     OutputCapture cap;
     send_fault(cap.reply(), 1, "<f/>");
     EXPECT_EQ(cap.take().rfind("Content-Length: 2611\r\n", 0), 0u);
@@ -95,10 +95,10 @@ TEST_F(Writers, SendFaultWritesStatusLinesOnlyWithFlagInServerMode) {
 }
 
 TEST_F(Writers, SendEnvelopeHasNoOpeningAndCountsOnlyItsText) {
-  Server = true;
+  scoped_config.set(&Config::server, true);
   {
     OutputCapture cap(RunMode::kServer);
-    send_envelope(cap.reply(), 0, "<e>%s</e>", "x");
+    send_envelope(cap.reply(), "<e>%s</e>", "x");
     EXPECT_EQ(cap.take(),
               std::string(kStatusOk) + "Content-Length: 8\r\n" + kHeadersTail + "<e>x</e>");
   }
@@ -112,7 +112,7 @@ TEST_F(Writers, SendEnvelopeHasNoOpeningAndCountsOnlyItsText) {
 TEST_F(Writers, LongTextIsCutAndContentLengthCountsWhatIsSent) {
   std::string big(30000, 'a');
   OutputCapture cap;
-  send_body(cap.reply(), 0, "%s", big.c_str());
+  send_body(cap.reply(), "%s", big.c_str());
   std::string out = cap.take();
   EXPECT_EQ(out.size() - out.find("\r\n\r\n") - 4, 2607u + 19999u);
   expect_length_matches(out);
@@ -120,7 +120,7 @@ TEST_F(Writers, LongTextIsCutAndContentLengthCountsWhatIsSent) {
 
 TEST_F(Writers, RequestTextIsNeverUsedAsAFormat) {
   OutputCapture cap;
-  send_envelope(cap.reply(), 0, "%s", "%n%s%x%%");
+  send_envelope(cap.reply(), "%s", "%n%s%x%%");
   std::string out = cap.take();
   EXPECT_EQ(out.substr(out.size() - 8), "%n%s%x%%");
 }
@@ -138,7 +138,7 @@ TEST_F(Writers, SendTextIsPlainTextOrATraceInPersistentMode) {
     send_text(cap.reply(), "bogus content");
     EXPECT_EQ(cap.take(), "Content-Type: text/plain\r\n\r\nbogus content\n");
   }
-  Persist = true;
+  scoped_config.set(&Config::persist, true);
   OutputCapture cap(RunMode::kRelay);
   StdoutCapture traces;
   send_text(cap.reply(), "bogus content");

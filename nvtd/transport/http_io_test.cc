@@ -10,6 +10,7 @@
 #include <thread>
 #include <utility>
 
+#include "nvtd/core/config_test_util.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
 
@@ -18,14 +19,11 @@ namespace {
 
 class HttpIo : public ::testing::Test {
  protected:
-  void SetUp() override {
-    reset_process_state();
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds_), 0);
-  }
+  ScopedConfig scoped_config;
+  void SetUp() override { ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds_), 0); }
   void TearDown() override {
     close(fds_[0]);
     if (fds_[1] >= 0) close(fds_[1]);
-    reset_process_state();
   }
   void send_peer(const std::string& s) {
     ASSERT_EQ(write(fds_[1], s.data(), s.size()), ssize_t(s.size()));
@@ -159,7 +157,7 @@ TEST_F(HttpIo, ExtraHeadBytesBeyondTheLengthAreNotUsed) {
 }
 
 TEST_F(HttpIo, ABodyCutShortEndsAfterWhatArrived) {
-  Server = true;
+  scoped_config.set(&Config::server, true);
   StdoutCapture traces;
   req_.content_length = "20";
   send_peer("short");
@@ -171,7 +169,7 @@ TEST_F(HttpIo, ABodyCutShortEndsAfterWhatArrived) {
 }
 
 TEST_F(HttpIo, ADribblingBodyEndsAtTheDeadline) {
-  Server = true;
+  scoped_config.set(&Config::server, true);
   StdoutCapture traces;
   req_.content_length = "100";
   // A byte every 50 ms: each read is quick, the whole would take 5 s.
@@ -230,7 +228,7 @@ TEST_F(HttpIo, MissingContentLengthInCgiModeIsAPlainTextAnswer) {
 }
 
 TEST_F(HttpIo, ContentErrorsInTheServerModesAreTracesOnly) {
-  Persist = true;
+  scoped_config.set(&Config::persist, true);
   req_.content_length.reset();
   OutputCapture cap(RunMode::kRelay);
   StdoutCapture traces;

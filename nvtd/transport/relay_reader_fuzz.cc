@@ -15,7 +15,9 @@
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   int null_fd = open("/dev/null", O_WRONLY);
   if (null_fd >= 0) dup2(null_fd, 1);  // the traces
-  nvtd::Persist = true;
+  nvtd::Config settings;
+  settings.persist = true;
+  nvtd::set_config(settings);
   return 0;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "nvtd/core/config_test_util.h"
 #include "nvtd/core/output_capture_test_util.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/transport/http_io.h"
@@ -18,15 +19,14 @@ namespace {
 
 class RelayReader : public ::testing::Test {
  protected:
+  ScopedConfig scoped_config;
   void SetUp() override {
-    reset_process_state();
-    Persist = true;
+    scoped_config.set(&Config::persist, true);
     ASSERT_EQ(pipe(fds_), 0);
   }
   void TearDown() override {
     close(fds_[0]);
     if (fds_[1] >= 0) close(fds_[1]);
-    reset_process_state();
   }
   Request req_;
   Reply reply_{-1, RunMode::kRelay};

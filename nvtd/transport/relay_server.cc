@@ -116,7 +116,6 @@ int start_persist(RelayState* state, const char* fifo_path, const char* lock_pat
     return -1;
   }
   printf("persisting\n");
-  Persist = true;
   return 0;
 }
 

@@ -25,7 +25,6 @@ namespace {
 class RelayServer : public ::testing::Test {
  protected:
   void SetUp() override {
-    reset_process_state();
     std::string pattern = ::testing::TempDir() + "relay_server_XXXXXX";
     ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
     dir_ = pattern;
@@ -39,7 +38,6 @@ class RelayServer : public ::testing::Test {
       if (unlink(path.c_str()) < 0) rmdir(path.c_str());
     }
     rmdir(dir_.c_str());
-    reset_process_state();
   }
   int start(RelayState* state) {
     StdoutCapture traces;

@@ -98,14 +98,14 @@ void make_connection_blocking(int fd) {
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
 }
 
-int open_listen_socket() {
+int open_listen_socket(int port) {
   addrinfo hints = {};
   hints.ai_flags = AI_PASSIVE;
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
-  std::string port = std::to_string(HttpPort);
+  std::string service = std::to_string(port);
   addrinfo* list = nullptr;
-  int rc = getaddrinfo(nullptr, port.c_str(), &hints, &list);
+  int rc = getaddrinfo(nullptr, service.c_str(), &hints, &list);
   if (rc != 0 || list == nullptr) {
     fprintf(stderr, "create listen socket failed: %s\n", gai_strerror(rc));
     return -1;
@@ -128,7 +128,7 @@ int open_listen_socket() {
     perror("bind on listen socket failed");
     char host[NI_MAXHOST] = "";
     getnameinfo(list->ai_addr, list->ai_addrlen, host, sizeof host, nullptr, 0, NI_NUMERICHOST);
-    syslog(LOG_ERR, "failed to bind to %s:%s %s", host, port.c_str(), strerror(err));
+    syslog(LOG_ERR, "failed to bind to %s:%s %s", host, service.c_str(), strerror(err));
     freeaddrinfo(list);
     return -1;
   }

@@ -15,9 +15,9 @@ inline constexpr int kListenBacklog = 128;
 // Connections taken from the listen queue each time it is readable.
 inline constexpr int kAcceptsPerRound = 16;
 
-// Opens the listening socket on HttpPort (any address, SO_REUSEADDR, backlog kListenBacklog).
+// Opens the listening socket on port (any address, SO_REUSEADDR, backlog kListenBacklog).
 // The descriptor, or -1 after the messages.
-int open_listen_socket();
+int open_listen_socket(int port);
 
 // Makes a connection blocking, with kConnectionTimeoutMs for each read and write: for a
 // handler that may keep it (PullMessages). Other answers are written to the non-blocking
