@@ -9,7 +9,7 @@ import os
 import select
 
 FIFO_DIR = "/run/rtsp-sound"
-FIRST_DATA_SECONDS = 5.0  # soundtap opens a FIFO within 0.6 s; the first frame follows (later when loaded)
+FIRST_DATA_SECONDS = 5.0  # a FIFO is opened within 0.6 s, the first frame later when loaded
 READ_SIZE = 65536
 _serial = itertools.count(1)
 
