@@ -9,6 +9,7 @@ import hashlib
 import json
 import os
 import re
+import shutil
 import subprocess
 
 import pytest
@@ -363,10 +364,17 @@ def test_accounts_made_through_onvif_log_in_at_once(mode, tmp_path):
 
 
 def unprivileged_client(*args):
-    """lib/token_client.py run as nobody (a LAN client with no rights on the camera)."""
+    """lib/token_client.py run as nobody (a LAN client with no rights on the camera), with a
+    copy of the client helpers it imports where nobody may read them (the tree may sit in a
+    home that nobody cannot enter)."""
+    helpers = "/tmp/client-helpers"
+    if not os.path.isdir(helpers):
+        shutil.copytree(HELPERS, helpers, ignore=shutil.ignore_patterns("__pycache__"))
+        os.chmod(helpers, 0o755)
     with open(os.path.join(LIB, "token_client.py")) as script:
-        return subprocess.run(NOBODY + ["/usr/bin/python3", "-", HELPERS] + list(args), stdin=script,
-                              capture_output=True, text=True, timeout=60, check=True).stdout
+        return subprocess.run(NOBODY + ["/usr/bin/python3", "-", helpers] + list(args),
+                               stdin=script, capture_output=True, text=True, timeout=60,
+                               check=True).stdout
 
 
 def test_tokens_belong_to_their_account_change_state_once_and_need_a_nonce(mode):

@@ -139,8 +139,9 @@ def in_camera(cmd, env=None):
     pid = camera_processes("rtsp-server")[0]
     with open("/proc/%s/environ" % pid, "rb") as f:
         base = dict(v.decode().split("=", 1) for v in f.read().split(b"\0") if b"=" in v)
-    return subprocess.run(["nsenter", "-t", pid, "-a", "--"] + cmd, env={**base, **(env or {})},
-                          capture_output=True, text=True, timeout=60)
+    # -r: the process's own root (a test run inside a chroot must not land at the real one).
+    return subprocess.run(["nsenter", "-t", pid, "-a", "-r", "--"] + cmd,
+                          env={**base, **(env or {})}, capture_output=True, text=True, timeout=60)
 
 
 def test_the_main_stream_carries_soundtaps_aac_at_its_rate(demo):
