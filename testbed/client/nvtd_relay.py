@@ -138,9 +138,11 @@ class ReplyFifo:
 
     def close(self):
         os.close(self.fd)
-        # nvtd removes it itself once the pid it was named after no longer runs.
-        if os.path.lexists(self.path):
+        # nvtd removes it itself once the pid it was named after no longer runs, maybe just now.
+        try:
             os.unlink(self.path)
+        except FileNotFoundError:
+            pass
 
 
 def relay_request(server_fd, pid, body, env_lines):
