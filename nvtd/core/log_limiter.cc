@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "nvtd/core/process_state.h"
 
@@ -77,40 +78,40 @@ LogTurn complaint_turn(std::string_view subject) {
   return complaints.turn(subject, std::int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000);
 }
 
-// The complaint's text, cut at 255 bytes, without a closing line break.
-std::string complaint_text(const char* format, va_list args) {
+// The complaint's line when it has its turn: the text cut at 255 bytes, without a closing
+// line break, and the count of those left out; nothing when it has none.
+std::optional<std::string> complaint_line(std::string_view subject, const char* format,
+                                          va_list args) {
+  const LogTurn turn = complaint_turn(subject);
+  if (!turn.log) return std::nullopt;
   char text[256];
   std::vsnprintf(text, sizeof text, format, args);
   std::size_t size = std::strlen(text);
   if (size > 0 && text[size - 1] == '\n') --size;
-  return std::string(text, size);
+  return std::string(text, size) + left_out_note(turn);
 }
 
 }  // namespace
 
 void trace_complaint(bool verbose, std::string_view subject, const char* format, ...) {
-  const LogTurn turn = complaint_turn(subject);
-  if (!turn.log) return;
   va_list args;
   va_start(args, format);
-  const std::string text = complaint_text(format, args);
+  const std::optional<std::string> line = complaint_line(subject, format, args);
   va_end(args);
-  const std::string note = left_out_note(turn);
+  if (!line) return;
   if (verbose) {
-    trace_verbose("%s%s\n", text.c_str(), note.c_str());
+    trace_verbose("%s\n", line->c_str());
   } else {
-    trace("%s%s\n", text.c_str(), note.c_str());
+    trace("%s\n", line->c_str());
   }
 }
 
 void syslog_complaint(int priority, std::string_view subject, const char* format, ...) {
-  const LogTurn turn = complaint_turn(subject);
-  if (!turn.log) return;
   va_list args;
   va_start(args, format);
-  const std::string text = complaint_text(format, args);
+  const std::optional<std::string> line = complaint_line(subject, format, args);
   va_end(args);
-  syslog(priority, "%s%s", text.c_str(), left_out_note(turn).c_str());
+  if (line) syslog(priority, "%s", line->c_str());
 }
 
 }  // namespace nvtd
