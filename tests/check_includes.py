@@ -38,7 +38,13 @@ RULES = [
       "nvtd/events"]),   # network changes raise events
     ("nvtd/media", [NVTD_ROOM],
      ["nvtd/media", *FLOORS, "nvtd/getset", "nvtd/netconfig",
-      "nvtd/device"]),   # stream URIs carry the service address
+      "nvtd/device",     # stream URIs carry the service address
+      "nvtd/events"]),   # profile and configuration changes raise events
+    ("nvtd/media2", [NVTD_ROOM],
+     ["nvtd/media2", *FLOORS, "nvtd/getset", "nvtd/netconfig",
+      "nvtd/media",      # one profile store and one settings path for both media services
+      "nvtd/device",     # stream URIs carry the service address
+      "nvtd/events"]),   # profile and configuration changes raise events
     ("nvtd/events", [NVTD_ROOM],
      ["nvtd/events", *FLOORS, "nvtd/getset", "nvtd/netconfig"]),
     ("nvtd/imaging", [NVTD_ROOM],

@@ -16,6 +16,7 @@
 #include "nvtd/imaging/imaging_operations.h"
 #include "nvtd/media/media_operations.h"
 #include "nvtd/media/profile_store.h"
+#include "nvtd/media2/media2_operations.h"
 #include "nvtd/netconfig/net_system.h"
 
 namespace nvtd {
@@ -59,8 +60,8 @@ void reset_tables(ProgramRooms& rooms) {
 }  // namespace
 
 OperationTable make_operation_table() {
-  return OperationTable{device_operations(), media_operations(), event_operations(),
-                        discovery_operations(), imaging_operations()};
+  return OperationTable{device_operations(),    media_operations(),   event_operations(),
+                        discovery_operations(), imaging_operations(), media2_operations()};
 }
 
 ServiceWiring make_service_wiring() {
