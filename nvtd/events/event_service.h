@@ -85,6 +85,10 @@ class EventService {
   // subscription covering one of its topics when its value changed. Returns the messages queued.
   int publish(const std::string& name, const std::string& value);
 
+  // A change a service made (a media topic's message, its time set here): queued as Changed
+  // for every subscription covering its topic. Returns the messages queued.
+  int publish_change(EventMessage message);
+
   // Stops the delivery thread (if running) whatever the count.
   void stop_delivery();
 
@@ -111,5 +115,11 @@ EventService& event_service();
 // Re-reads the camera's address in the event service when there is one (the device room's
 // SetNetworkInterfaces, after a change).
 void event_refresh_address();
+
+// The media services' changes, raised in the event service when there is one (none in unit
+// tests of the media rooms): a profile made, deleted or given or rid of a configuration; a
+// configuration of a type ("VideoSource", "VideoEncoder", "AudioEncoder", "Metadata", ...) set.
+void event_profile_changed(const std::string& token);
+void event_configuration_changed(const std::string& token, const char* type);
 
 }  // namespace nvtd

@@ -6,6 +6,7 @@
 #include "common/camera_states.h"
 #include "nvtd/events/time_text.h"
 #include "nvtd/soap/envelope.h"
+#include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 namespace {
@@ -27,6 +28,8 @@ constexpr std::array<TopicInfo, kTopicCount> kTopics = {{
     {"VideoSource/ImageTooBright/ImagingService", camera_state::kImageTooBright},
     {"VideoSource/ImageTooBlurry/ImagingService", camera_state::kImageTooBlurry},
     {"VideoSource/GlobalSceneChange/ImagingService", camera_state::kGlobalSceneChange},
+    {"Media/ProfileChanged", ""},
+    {"Media/ConfigurationChanged", ""},
 }};
 
 // The tamper topics: a video source's, with its configuration token as Source and a State.
@@ -42,7 +45,11 @@ std::string item_description(const char* name, const char* type) {
   return std::string("<tt:SimpleItemDescription Name=\"") + name + "\" Type=\"" + type + "\"/>";
 }
 
-std::vector<MessageItem> source_item_values(int topic) {
+std::vector<MessageItem> source_item_values(const EventMessage& message) {
+  int topic = message.topic;
+  if (topic == kTopicProfileChanged) return {{"Token", message.token}};
+  if (topic == kTopicConfigurationChanged)
+    return {{"Token", message.token}, {"Type", message.type ? message.type : ""}};
   if (topic == kTopicMotionAlarm) return {{"Source", kVideoSourceToken}};
   if (is_tamper(topic)) return {{"Source", kVideoSourceConfigurationToken}};
   return {{"VideoSourceConfigurationToken", kVideoSourceConfigurationToken},
@@ -50,10 +57,10 @@ std::vector<MessageItem> source_item_values(int topic) {
           {"Rule", kMotionRule}};
 }
 
-std::string source_items(int topic) {
+std::string source_items(const EventMessage& message) {
   std::string items;
-  for (const MessageItem& item : source_item_values(topic))
-    items += simple_item(item.name.c_str(), item.value);
+  for (const MessageItem& item : source_item_values(message))
+    items += simple_item(item.name.c_str(), xml_safe(item.value));
   return items;
 }
 
@@ -62,6 +69,13 @@ const char* data_item_name(int topic) {
 }
 
 std::string description(int topic) {
+  if (!topic_is_property(topic)) {
+    std::string type = topic == kTopicConfigurationChanged ? item_description("Type", "xsd:string")
+                                                           : std::string();
+    return "<tt:MessageDescription IsProperty=\"false\"><tt:Source>" +
+           item_description("Token", "tt:ReferenceToken") + type +
+           "</tt:Source></tt:MessageDescription>";
+  }
   std::string source =
       topic != kTopicCellMotion
           ? item_description("Source", "tt:ReferenceToken")
@@ -126,7 +140,7 @@ const TopicInfo& topic_info(int topic) {
 TopicMask topics_of_state(const std::string& state_name) {
   TopicMask mask = 0;
   for (int topic = 0; topic < kTopicCount; ++topic) {
-    if (state_name == kTopics[topic].state_name) mask |= 1u << topic;
+    if (topic_is_property(topic) && state_name == kTopics[topic].state_name) mask |= 1u << topic;
   }
   return mask;
 }
@@ -143,14 +157,19 @@ std::string topic_element(const EventMessage& message) {
 std::string message_element(const EventMessage& message) {
   return "<wsnt:Message><tt:Message UtcTime=\"" + format_utc_time(message.utc) +
          "\" PropertyOperation=\"" + (message.initialized ? "Initialized" : "Changed") +
-         "\" xmlns:tt=\"" + kSchemaNamespace + "\"><tt:Source>" + source_items(message.topic) +
-         "</tt:Source><tt:Data>" +
-         simple_item(data_item_name(message.topic), message.state ? "true" : "false") +
-         "</tt:Data></tt:Message></wsnt:Message>";
+         "\" xmlns:tt=\"" + kSchemaNamespace + "\"><tt:Source>" + source_items(message) +
+         "</tt:Source>" +
+         (topic_is_property(message.topic)
+              ? "<tt:Data>" +
+                    simple_item(data_item_name(message.topic), message.state ? "true" : "false") +
+                    "</tt:Data>"
+              : std::string()) +
+         "</tt:Message></wsnt:Message>";
 }
 
 std::vector<MessageItem> message_items(const EventMessage& message) {
-  std::vector<MessageItem> items = source_item_values(message.topic);
+  std::vector<MessageItem> items = source_item_values(message);
+  if (!topic_is_property(message.topic)) return items;
   items.push_back({data_item_name(message.topic), message.state ? "true" : "false"});
   return items;
 }
@@ -170,7 +189,12 @@ std::string topic_set_element() {
          "</tns1:VideoSource><tns1:RuleEngine><CellMotionDetector>"
          "<Motion wstop:topic=\"true\">" +
          description(kTopicCellMotion) +
-         "</Motion></CellMotionDetector></tns1:RuleEngine></wstop:TopicSet>";
+         "</Motion></CellMotionDetector></tns1:RuleEngine><tns1:Media>"
+         "<ProfileChanged wstop:topic=\"true\">" +
+         description(kTopicProfileChanged) +
+         "</ProfileChanged><ConfigurationChanged wstop:topic=\"true\">" +
+         description(kTopicConfigurationChanged) +
+         "</ConfigurationChanged></tns1:Media></wstop:TopicSet>";
 }
 
 FilterResult parse_topic_filter(const std::string& dialect, const std::string& expression,

@@ -76,6 +76,35 @@ TEST(SubscriptionTable, PropertiesInitializedThenChanged) {
   EXPECT_FALSE(table_topic_state(table, kTopicMotionAlarm));
 }
 
+// Changes a service made go as Changed to the subscriptions covering their topic and passing
+// their content filter; being no properties, they have no Initialized message.
+TEST(SubscriptionTable, ChangesGoToCoveringSubscriptionsOnly) {
+  SubscriptionTable table;
+  constexpr TopicMask kMedia = (1u << kTopicProfileChanged) | (1u << kTopicConfigurationChanged);
+  int all = table_add(table, pull_point(), kAdmin, kAllTopics, 60, 100).index;
+  int media = table_add(table, pull_point(), kAdmin, kMedia, 60, 100).index;
+  int motion = table_add(table, pull_point(), kAdmin, kMotionTopics, 60, 100).index;
+  ItemFilter encoders;
+  ASSERT_EQ(ItemFilter::read(kItemFilterDialect,
+                             "boolean(//tt:SimpleItem[@Name=\"Type\" and @Value=\"VideoEncoder\"])",
+                             "", &encoders),
+            ItemFilterRead::kOk);
+  int filtered = table_add(table, pull_point(), kAdmin, kMedia, 60, 100, encoders).index;
+  EXPECT_TRUE(table.entries[media].queue.empty());
+  EventMessage profile{kTopicProfileChanged, false, false, 101};
+  profile.token = "p1";
+  EventMessage encoder{kTopicConfigurationChanged, false, false, 102};
+  encoder.token = "T-VEConf-stream1";
+  encoder.type = "VideoEncoder";
+  EXPECT_EQ(table_publish_change(table, profile), 2);
+  EXPECT_EQ(table_publish_change(table, encoder), 3);
+  EXPECT_EQ(queue_of(table, media), (Texts{"6:false:C", "7:false:C"}));
+  EXPECT_EQ(queue_of(table, filtered), (Texts{"7:false:C"}));
+  EXPECT_EQ(table.entries[filtered].queue.front().token, "T-VEConf-stream1");
+  EXPECT_EQ(queue_of(table, all).size(), 2u + 6u);  // six properties' Initialized first
+  EXPECT_EQ(queue_of(table, motion).size(), 2u);    // its two Initialized only
+}
+
 TEST(SubscriptionTable, QueueKeepsOrderAndDropsTheOldestWhenFull) {
   SubscriptionTable table;
   int index = table_add(table, pull_point(), kAdmin, 1u << kTopicMotionAlarm, 60, 100).index;
