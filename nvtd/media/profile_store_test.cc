@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "nvtd/media/media_events_test_util.h"
 #include "nvtd/media/profile_to_stream.h"
 
 namespace nvtd {
@@ -139,6 +140,48 @@ TEST_F(ProfileStore, ProfileToStreamReadsTheRequestBodyAndAsksTheStore) {
             -1);
   // Only 31 characters are read: "stream2" beyond them is not seen.
   EXPECT_EQ(stream_of(std::string(30, 'x') + "stream2"), -1);
+}
+
+// Every change to a profile, made through either media service, tells the event subscribers
+// its token; what changes nothing tells nothing.
+TEST_F(ProfileStore, ChangesRaiseProfileChanged) {
+  testing::MediaEventWatch watch;
+  using Texts = std::vector<std::string>;
+  struct Step {
+    const char* what;
+    int (*act)();
+    Texts raised;
+  } steps[] = {
+      {"create", [] { return profile_create("n", "P"); }, {"ProfileChanged:P"}},
+      {"create again", [] { return profile_create("m", "P"); }, {}},
+      {"source",
+       [] { return profile_attach_video_source("P", "T-VSConf-00"); },
+       {"ProfileChanged:P"}},
+      {"source again", [] { return profile_attach_video_source("P", "T-VSConf-00"); }, {}},
+      {"encoder",
+       [] { return profile_attach_video_encoder("P", "T-VEConf-stream2"); },
+       {"ProfileChanged:P"}},
+      {"audio",
+       [] { return profile_attach_audio_source("P", "T-ASConf-00"); },
+       {"ProfileChanged:P"}},
+      {"audio encoder",
+       [] { return profile_attach_audio_encoder("P", "T-AEConf-00"); },
+       {"ProfileChanged:P"}},
+      {"metadata",
+       [] { return profile_attach_metadata("P", "T-MetadataConf-00"); },
+       {"ProfileChanged:P"}},
+      {"metadata again", [] { return profile_attach_metadata("P", "T-MetadataConf-00"); }, {}},
+      {"unknown", [] { return profile_attach_metadata("Q", "T-MetadataConf-00"); }, {}},
+      {"detach metadata", [] { return profile_detach_metadata("P"); }, {"ProfileChanged:P"}},
+      {"detach it again", [] { return profile_detach_metadata("P"); }, {}},
+      {"detach encoder", [] { return profile_detach_video_encoder("P"); }, {"ProfileChanged:P"}},
+      {"delete", [] { return profile_delete("P"); }, {"ProfileChanged:P"}},
+      {"delete again", [] { return profile_delete("P"); }, {}},
+  };
+  for (const Step& step : steps) {
+    step.act();
+    EXPECT_EQ(watch.take(), step.raised) << step.what;
+  }
 }
 
 }  // namespace
