@@ -14,6 +14,7 @@ inline constexpr char kEventsServiceNamespace[] = NS_TEV;
 inline constexpr char kMediaServiceNamespace[] = NS_TRT;
 inline constexpr char kDeviceIoServiceNamespace[] = NS_TMD;
 inline constexpr char kImagingServiceNamespace[] = NS_TIMG;
+inline constexpr char kMedia2ServiceNamespace[] = NS_TR2;
 
 // Service paths behind "http://%s:%d".
 inline constexpr char kDeviceServicePath[] = "/onvif/device_service";
@@ -21,6 +22,11 @@ inline constexpr char kEventsServicePath[] = "/onvif/events_service";
 inline constexpr char kMediaServicePath[] = "/onvif/media_service";
 inline constexpr char kDeviceIoServicePath[] = "/onvif/deviceio_service";
 inline constexpr char kImagingServicePath[] = "/onvif/imaging_service";
+inline constexpr char kMedia2ServicePath[] = "/onvif/media2_service";
+
+// Media2's MaximumNumberOfProfiles: the two fixed profiles and the five the media room's store
+// holds (nvtd/media2 checks it against the store).
+inline constexpr int kMedia2MaximumProfiles = 7;
 
 // clang-format off
 
@@ -135,6 +141,16 @@ inline constexpr char kMediaServiceCapabilities[] =
     "<trt:StreamingCapabilities RTP_RTSP_TCP=\"true\" RTP_TCP=\"false\" RTPMulticast=\"false\">"
     "</trt:StreamingCapabilities></trt:Capabilities>";
 
+// Media2: the most profiles and, after the video ones, " AudioSource AudioEncoder" when the
+// camera has audio. The prefix is declared here, as GetServices' envelope does not.
+inline constexpr char kMedia2ServiceCapabilities[] =
+    "<tr2:Capabilities xmlns:tr2=\"" NS_TR2 "\" SnapshotUri=\"true\" Rotation=\"false\""
+    " VideoSourceMode=\"false\" OSD=\"false\"><tr2:ProfileCapabilities"
+    " MaximumNumberOfProfiles=\"%d\" ConfigurationsSupported=\"VideoSource VideoEncoder%s"
+    " Metadata\"></tr2:ProfileCapabilities><tr2:StreamingCapabilities RTSPStreaming=\"true\""
+    " RTPMulticast=\"false\" RTP_RTSP_TCP=\"true\" NonAggregateControl=\"false\">"
+    "</tr2:StreamingCapabilities></tr2:Capabilities>";
+
 inline constexpr char kImagingServiceCapabilities[] =
     "<timg:Capabilities ImageStabilization=\"false\" Presets=\"false\""
     " AdaptablePreset=\"false\"></timg:Capabilities>";
@@ -151,6 +167,9 @@ inline constexpr char kDeviceServiceCapabilitiesResponse[] =
 inline constexpr char kImagingServiceCapabilitiesResponse[] =
     "<SOAP-ENV:Body><timg:GetServiceCapabilitiesResponse>%s</timg:GetServiceCapabilitiesResponse>"
     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
+inline constexpr char kMedia2ServiceCapabilitiesResponse[] =
+    "<SOAP-ENV:Body><tr2:GetServiceCapabilitiesResponse xmlns:tr2=\"" NS_TR2 "\">%s"
+    "</tr2:GetServiceCapabilitiesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 inline constexpr char kMediaServiceCapabilitiesResponse[] =
     "<SOAP-ENV:Body><trt:GetServiceCapabilitiesResponse>%s</trt:GetServiceCapabilitiesResponse>"
     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";

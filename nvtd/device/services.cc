@@ -17,6 +17,7 @@ namespace nvtd {
 namespace {
 
 struct ServiceRow {
+  ServiceKind kind;
   const char* name_space;
   const char* path;
   int major, minor;
@@ -24,27 +25,31 @@ struct ServiceRow {
 
 // In the order GetServices lists them.
 constexpr ServiceRow kServices[] = {
-    {kDeviceServiceNamespace, kDeviceServicePath, 1, 4},
-    {kEventsServiceNamespace, kEventsServicePath, 1, 4},
-    {kMediaServiceNamespace, kMediaServicePath, 1, 5},
-    {kDeviceIoServiceNamespace, kDeviceIoServicePath, 1, 4},
-    {kImagingServiceNamespace, kImagingServicePath, 2, 0},
+    {ServiceKind::kDevice, kDeviceServiceNamespace, kDeviceServicePath, 1, 4},
+    {ServiceKind::kEvents, kEventsServiceNamespace, kEventsServicePath, 1, 4},
+    {ServiceKind::kMedia, kMediaServiceNamespace, kMediaServicePath, 1, 5},
+    {ServiceKind::kDeviceIo, kDeviceIoServiceNamespace, kDeviceIoServicePath, 1, 4},
+    {ServiceKind::kImaging, kImagingServiceNamespace, kImagingServicePath, 2, 0},
+    {ServiceKind::kMedia2, kMedia2ServiceNamespace, kMedia2ServicePath, 2, 0},
 };
 
-// The capabilities of the service in row i of kServices.
-std::string own_capabilities(std::size_t i) {
-  switch (i) {
-    case 0:
+// The capabilities of a service.
+std::string own_capabilities(ServiceKind kind) {
+  switch (kind) {
+    case ServiceKind::kDevice:
       return kDeviceServiceCapabilities;
-    case 1:
+    case ServiceKind::kEvents:
       return kEventsServiceCapabilities;
-    case 2:
+    case ServiceKind::kMedia:
       return kMediaServiceCapabilities;
-    case 3:
+    case ServiceKind::kDeviceIo:
       return format_text(kDeviceIoServiceCapabilities, RelayCount);
-    default:
-      return kImagingServiceCapabilities;
+    case ServiceKind::kMedia2:
+      return media2_service_capabilities();
+    case ServiceKind::kImaging:
+      break;
   }
+  return kImagingServiceCapabilities;
 }
 
 void send_events_service_capabilities(const Request& request, Reply& reply) {
@@ -56,13 +61,17 @@ void send_events_service_capabilities(const Request& request, Reply& reply) {
 
 }  // namespace
 
+std::string media2_service_capabilities() {
+  return format_text(kMedia2ServiceCapabilities, kMedia2MaximumProfiles,
+                     HwAudio ? " AudioSource AudioEncoder" : "");
+}
+
 std::string service_list(const std::string& address, bool with_capabilities) {
   std::string list;
-  for (std::size_t i = 0; i < sizeof kServices / sizeof kServices[0]; ++i) {
-    const ServiceRow& row = kServices[i];
+  for (const ServiceRow& row : kServices) {
     std::string capabilities;
     if (with_capabilities) {
-      capabilities = format_text(kServiceCapabilitiesWrapper, own_capabilities(i).c_str());
+      capabilities = format_text(kServiceCapabilitiesWrapper, own_capabilities(row.kind).c_str());
     }
     list += format_text(kService, row.name_space, service_xaddr(address, row.path).c_str(),
                         capabilities.c_str(), row.major, row.minor);
@@ -75,8 +84,13 @@ ServiceKind service_for_uri(const char* request_uri) {
   if (strstr(request_uri, "deviceio_service") != nullptr) return ServiceKind::kDeviceIo;
   if (strstr(request_uri, "imaging_service") != nullptr) return ServiceKind::kImaging;
   if (strstr(request_uri, "media_service") != nullptr) return ServiceKind::kMedia;
+  if (strstr(request_uri, "media2_service") != nullptr) return ServiceKind::kMedia2;
   if (strstr(request_uri, "events_service") != nullptr) return ServiceKind::kEvents;
   return ServiceKind::kDevice;
+}
+
+void send_media2_service_capabilities(Reply& reply) {
+  send_body(reply, kMedia2ServiceCapabilitiesResponse, media2_service_capabilities().c_str());
 }
 
 HandlerOutcome handle_get_services(const Request& request, Reply& reply) {
@@ -102,6 +116,9 @@ HandlerOutcome handle_get_service_capabilities(const Request& request, Reply& re
       break;
     case ServiceKind::kImaging:
       send_body(reply, kImagingServiceCapabilitiesResponse, kImagingServiceCapabilities);
+      break;
+    case ServiceKind::kMedia2:
+      send_media2_service_capabilities(reply);
       break;
     case ServiceKind::kDevice:
       trace("default service\n");
