@@ -106,6 +106,14 @@ const profile_slot* profile_find(std::string_view token) {
   return find_slot(token);
 }
 
+int profile_rename(std::string_view token, const std::string& name) {
+  profile_slot* slot = find_slot(token);
+  if (!slot) return -1;
+  if (slot->name == name) return 0;
+  slot->name = name;
+  return changed(slot);
+}
+
 int profile_count() {
   int count = 0;
   for (const auto& slot : profile_table) count += slot.in_use ? 1 : 0;

@@ -51,6 +51,8 @@ int profile_exists(std::string_view token);
 int profile_count();
 // The slot of the profile with this token, or nullptr.
 const profile_slot* profile_find(std::string_view token);
+// 0, or -1 when no profile has this token.
+int profile_rename(std::string_view token, const std::string& name);
 
 // Iteration over the slots in use, in slot order: start with position 0; returns the position
 // after the slot found and points *slot at it, or -1 when there is none left.

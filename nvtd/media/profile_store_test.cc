@@ -171,6 +171,8 @@ TEST_F(ProfileStore, ChangesRaiseProfileChanged) {
        [] { return profile_attach_metadata("P", "T-MetadataConf-00"); },
        {"ProfileChanged:P"}},
       {"metadata again", [] { return profile_attach_metadata("P", "T-MetadataConf-00"); }, {}},
+      {"rename", [] { return profile_rename("P", "other"); }, {"ProfileChanged:P"}},
+      {"same name", [] { return profile_rename("P", "other"); }, {}},
       {"unknown", [] { return profile_attach_metadata("Q", "T-MetadataConf-00"); }, {}},
       {"detach metadata", [] { return profile_detach_metadata("P"); }, {"ProfileChanged:P"}},
       {"detach it again", [] { return profile_detach_metadata("P"); }, {}},

@@ -89,6 +89,12 @@ constexpr std::array<FaultEntry, static_cast<size_t>(Fault::kCount)> kCatalogue 
   {Fault::kSettingsUnavailable, kReceiver, {"ter:Action", nullptr},
    "The device cannot serve this request now; try again later",
    "The camera's settings could not be read or written.", 500},
+  {Fault::kDeletionOfFixedProfile, kSender, {"ter:Action", "ter:DeletionOfFixedProfile"},
+   "A fixed profile cannot be deleted", nullptr, 400},
+  {Fault::kMaxProfiles, kReceiver, {"ter:Action", "ter:MaxNVTProfiles"},
+   "The maximum number of profiles is reached", nullptr, 500},
+  {Fault::kConfigurationConflict, kReceiver, {"ter:Action", "ter:ConfigurationConflict"},
+   "The profile's configurations would conflict", nullptr, 500},
 }};
 // clang-format on
 

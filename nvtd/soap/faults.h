@@ -45,6 +45,9 @@ enum class Fault {
   kSettingsInvalid,           // ter:InvalidArgVal / ter:SettingsInvalid (imaging)
   kFocusBusy,                 // ter:Action / ter:FocusBusy (imaging: a focus job runs)
   kSettingsUnavailable,       // Receiver ter:Action (the settings server did not answer)
+  kDeletionOfFixedProfile,    // ter:Action / ter:DeletionOfFixedProfile (Media2)
+  kMaxProfiles,               // Receiver ter:Action / ter:MaxNVTProfiles (Media2: store full)
+  kConfigurationConflict,     // Receiver ter:Action / ter:ConfigurationConflict (Media2)
   kCount
 };
 
