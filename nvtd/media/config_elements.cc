@@ -79,6 +79,29 @@ std::string video_encoder_configuration(const char* tag, const VideoEncoderView&
        {"tag_name", tag_name(tag)}});
 }
 
+std::string video_encoder2_configuration(const char* tag, const VideoEncoderView& v) {
+  return named_text(
+      "<{tag} token=\"{token}\" GovLength=\"{gov_length}\" Profile=\"{h264_profile}\">"
+      "<tt:Name>VideoEncoderConfiguration-stream{stream}</tt:Name><tt:UseCount>{use_count}"
+      "</tt:UseCount><tt:Encoding>{encoding}</tt:Encoding><tt:Resolution><tt:Width>{width}"
+      "</tt:Width><tt:Height>{height}</tt:Height></tt:Resolution><tt:RateControl>"
+      "<tt:FrameRateLimit>{frame_rate}</tt:FrameRateLimit><tt:BitrateLimit>{bitrate_kbps}"
+      "</tt:BitrateLimit></tt:RateControl>{multicast}<tt:Quality>80</tt:Quality></{tag_name}>",
+      {{"tag", tag},
+       {"token", v.token},
+       {"gov_length", v.gov_length},
+       {"h264_profile", v.h264_profile},
+       {"stream", v.stream},
+       {"use_count", v.use_count},
+       {"encoding", v.encoding},
+       {"width", v.width},
+       {"height", v.height},
+       {"frame_rate", v.frame_rate},
+       {"bitrate_kbps", v.bitrate_kbps},
+       {"multicast", kMulticastUnset},
+       {"tag_name", tag_name(tag)}});
+}
+
 std::string audio_source_configuration(const char* tag, int use_count) {
   return format_text(
       "<%s token=\"T-ASConf-00\"><tt:Name>AudioSourceConfiguration-00</tt:Name>"
@@ -98,6 +121,24 @@ std::string audio_encoder_configuration(const char* tag, int use_count) {
        {"bitrate", audio_bitrate()},
        {"sample_rate", audio_sample_rate()},
        {"multicast", kMulticastUnset},
+       {"tag_name", tag_name(tag)}});
+}
+
+const char* audio_mime_name() {
+  return std::string_view(audio_encoding()) == "G711" ? "PCMU" : "mpeg4-generic";
+}
+
+std::string audio_encoder2_configuration(const char* tag, int use_count) {
+  return named_text(
+      "<{tag} token=\"T-AEConf-00\"><tt:Name>AudioEncoderConfiguration-00</tt:Name>"
+      "<tt:UseCount>{use_count}</tt:UseCount><tt:Encoding>{encoding}</tt:Encoding>{multicast}"
+      "<tt:Bitrate>{bitrate}</tt:Bitrate><tt:SampleRate>{sample_rate}</tt:SampleRate></{tag_name}>",
+      {{"tag", tag},
+       {"use_count", use_count},
+       {"encoding", audio_mime_name()},
+       {"multicast", kMulticastUnset},
+       {"bitrate", audio_bitrate()},
+       {"sample_rate", audio_sample_rate()},
        {"tag_name", tag_name(tag)}});
 }
 

@@ -89,6 +89,10 @@ constexpr std::array<FaultEntry, static_cast<size_t>(Fault::kCount)> kCatalogue 
   {Fault::kSettingsUnavailable, kReceiver, {"ter:Action", nullptr},
    "The device cannot serve this request now; try again later",
    "The camera's settings could not be read or written.", 500},
+  {Fault::kProtocolUnsupported, kSender, {"ter:InvalidArgVal", "ter:InvalidStreamSetup"},
+   "The specified Protocol is not supported", nullptr, 400},
+  {Fault::kIncompleteConfiguration, kReceiver, {"ter:Action", "ter:IncompleteConfiguration"},
+   "The profile has no video source and encoder to stream", nullptr, 500},
 }};
 // clang-format on
 
