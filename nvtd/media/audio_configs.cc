@@ -75,10 +75,10 @@ HandlerOutcome handle_get_audio_source_config_options(const Request& request, Re
     send_catalogue_fault(reply, Fault::kNoProfile, 400);
     return HandlerOutcome::kAnswered;
   }
-  send_media_body(
-      reply,
-      std::string("<trt:GetAudioSourceConfigurationOptionsResponse><trt:Options>") +
-          kAudioSourceOptions + "</trt:Options></trt:GetAudioSourceConfigurationOptionsResponse>");
+  send_media_body(reply,
+                  std::string("<trt:GetAudioSourceConfigurationOptionsResponse><trt:Options>") +
+                      kAudioSourceOptions +
+                      "</trt:Options></trt:GetAudioSourceConfigurationOptionsResponse>");
   return HandlerOutcome::kAnswered;
 }
 
@@ -127,7 +127,8 @@ HandlerOutcome handle_get_audio_encoder_config_options(const Request&, Reply& re
       reply,
       std::string("<trt:GetAudioEncoderConfigurationOptionsResponse><trt:Options><tt:Options>"
                   "<tt:Encoding>G711</tt:Encoding>") +
-          kAudioRateOptions + "</tt:Options></trt:Options></trt:GetAudioEncoderConfigurationOptionsResponse>");
+          kAudioRateOptions +
+          "</tt:Options></trt:Options></trt:GetAudioEncoderConfigurationOptionsResponse>");
   return HandlerOutcome::kAnswered;
 }
 

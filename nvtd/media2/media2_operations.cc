@@ -1,10 +1,37 @@
 // The Media2 room's operations, in the order their names are searched.
 #include "nvtd/media2/media2_operations.h"
 
+#include "nvtd/media2/config_set.h"
+#include "nvtd/media2/configurations.h"
+#include "nvtd/media2/streaming.h"
+
 namespace nvtd {
 
 OperationSlice media2_operations() {
-  return {};
+  constexpr AccessClass kRead = AccessClass::kReadMedia;
+  constexpr AccessClass kSet = AccessClass::kActuate;
+  constexpr CallForm kWhole = CallForm::kRequest;
+  return {
+      {"GetVideoSourceConfigurations", kRead, kWhole, handle_media2_get_video_source_configs},
+      {"GetVideoEncoderConfigurations", kRead, kWhole, handle_media2_get_video_encoder_configs},
+      {"GetAudioSourceConfigurations", kRead, kWhole, handle_media2_get_audio_source_configs},
+      {"GetAudioEncoderConfigurations", kRead, kWhole, handle_media2_get_audio_encoder_configs},
+      {"GetMetadataConfigurations", kRead, kWhole, handle_media2_get_metadata_configs},
+      {"GetVideoSourceConfigurationOptions", kRead, kWhole, handle_media2_video_source_options},
+      {"GetVideoEncoderConfigurationOptions", kRead, kWhole, handle_media2_video_encoder_options},
+      {"GetAudioSourceConfigurationOptions", kRead, kWhole, handle_media2_audio_source_options},
+      {"GetAudioEncoderConfigurationOptions", kRead, kWhole, handle_media2_audio_encoder_options},
+      {"GetMetadataConfigurationOptions", kRead, kWhole, handle_media2_metadata_options},
+      {"SetVideoSourceConfiguration", kSet, kWhole, handle_media2_set_video_source_config},
+      {"SetVideoEncoderConfiguration", kSet, kWhole, handle_media2_set_video_encoder_config},
+      {"SetAudioEncoderConfiguration", kSet, kWhole, handle_media2_set_audio_encoder_config},
+      {"GetVideoEncoderInstances", kRead, kWhole, handle_media2_get_video_encoder_instances},
+      {"GetStreamUri", kRead, kWhole, handle_media2_get_stream_uri},
+      {"GetSnapshotUri", kRead, kWhole, handle_media2_get_snapshot_uri},
+      {"SetSynchronizationPoint", kSet, kWhole, handle_media2_set_synchronization_point},
+      {"GetOSDs", kRead, kWhole, handle_media2_get_osds},
+      {"GetOSDOptions", kRead, kWhole, handle_media2_get_osd_options},
+  };
 }
 
 }  // namespace nvtd
