@@ -6,11 +6,23 @@
 #include "nvtd/media2/streaming.h"
 
 namespace nvtd {
+namespace {
+
+constexpr AccessClass kRead = AccessClass::kReadMedia;
+constexpr AccessClass kSet = AccessClass::kActuate;
+constexpr CallForm kWhole = CallForm::kRequest;
+
+}  // namespace
 
 OperationSlice media2_operations() {
-  constexpr AccessClass kRead = AccessClass::kReadMedia;
-  constexpr AccessClass kSet = AccessClass::kActuate;
-  constexpr CallForm kWhole = CallForm::kRequest;
+  return {
+      {"GetVideoEncoderInstances", kRead, kWhole, handle_media2_get_video_encoder_instances},
+      {"GetOSDs", kRead, kWhole, handle_media2_get_osds},
+      {"GetOSDOptions", kRead, kWhole, handle_media2_get_osd_options},
+  };
+}
+
+OperationSlice media2_operations_named_as_media1() {
   return {
       {"GetVideoSourceConfigurations", kRead, kWhole, handle_media2_get_video_source_configs},
       {"GetVideoEncoderConfigurations", kRead, kWhole, handle_media2_get_video_encoder_configs},
@@ -25,13 +37,11 @@ OperationSlice media2_operations() {
       {"SetVideoSourceConfiguration", kSet, kWhole, handle_media2_set_video_source_config},
       {"SetVideoEncoderConfiguration", kSet, kWhole, handle_media2_set_video_encoder_config},
       {"SetAudioEncoderConfiguration", kSet, kWhole, handle_media2_set_audio_encoder_config},
-      {"GetVideoEncoderInstances", kRead, kWhole, handle_media2_get_video_encoder_instances},
       {"GetStreamUri", kRead, kWhole, handle_media2_get_stream_uri},
       {"GetSnapshotUri", kRead, kWhole, handle_media2_get_snapshot_uri},
       {"SetSynchronizationPoint", kSet, kWhole, handle_media2_set_synchronization_point},
-      {"GetOSDs", kRead, kWhole, handle_media2_get_osds},
-      {"GetOSDOptions", kRead, kWhole, handle_media2_get_osd_options},
   };
+  ;
 }
 
 }  // namespace nvtd
