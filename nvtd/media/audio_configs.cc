@@ -24,9 +24,9 @@ void no_config(Reply& reply) {
 
 }  // namespace
 
-bool audio_encoder_values_match(const std::optional<std::string>& encoding,
-                                const std::optional<std::string>& bitrate,
-                                const std::optional<std::string>& sample_rate) {
+bool set_audio_encoder(const std::optional<std::string>& encoding,
+                       const std::optional<std::string>& bitrate,
+                       const std::optional<std::string>& sample_rate) {
   return (!encoding || *encoding == "G711") && bitrate && *bitrate == "64" && sample_rate &&
          *sample_rate == "8";
 }
@@ -140,7 +140,7 @@ HandlerOutcome handle_set_audio_encoder_config(const Request& request, Reply& re
   auto encoding = element_text(request.body, "Encoding", 16);
   auto bitrate = element_text(request.body, "Bitrate", kField);
   auto rate = element_text(request.body, "SampleRate", kField);
-  if (!audio_encoder_values_match(encoding, bitrate, rate)) {
+  if (!set_audio_encoder(encoding, bitrate, rate)) {
     send_catalogue_fault(reply, Fault::kConfigModify);
     return HandlerOutcome::kAnswered;
   }

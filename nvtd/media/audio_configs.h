@@ -12,12 +12,12 @@
 
 namespace nvtd {
 
-// The one check by which the media services set the audio encoder: the encoding (when given)
-// must be "G711", the bitrate 64 and the sample rate 8, the only values the encoder takes;
-// nothing is written.
-bool audio_encoder_values_match(const std::optional<std::string>& encoding,
-                                const std::optional<std::string>& bitrate,
-                                const std::optional<std::string>& sample_rate);
+// The one path by which the media services set the audio encoder configuration: accepted
+// (true) when the encoding (if given) is "G711", the bitrate 64 and the sample rate 8, the only
+// values the encoder takes. Nothing is written.
+bool set_audio_encoder(const std::optional<std::string>& encoding,
+                       const std::optional<std::string>& bitrate,
+                       const std::optional<std::string>& sample_rate);
 
 // The options content both services list for the audio source and for the audio encoder's
 // bitrate and sample rate.

@@ -86,7 +86,7 @@ EncoderSetResult set_video_encoder(int stream, const VideoEncoderChange& change)
   return ok ? EncoderSetResult::kWritten : EncoderSetResult::kRefused;
 }
 
-bool video_source_bounds_match(std::string_view text) {
+bool set_video_source(std::string_view text) {
   std::size_t at = text.find("Bounds");
   if (at == std::string_view::npos) return false;
   std::string_view rest = text.substr(at);
@@ -132,7 +132,7 @@ HandlerOutcome handle_set_video_encoder_config(const Request& request, Reply& re
 }
 
 HandlerOutcome handle_set_video_source_config(const Request& request, Reply& reply) {
-  if (!video_source_bounds_match(request.body)) return refuse(reply);
+  if (!set_video_source(request.body)) return refuse(reply);
   send_empty_media_response(reply, "SetVideoSourceConfigurationResponse");
   return HandlerOutcome::kAnswered;
 }

@@ -40,9 +40,10 @@ enum class EncoderSetResult {
 // length, encoding, each through its own settings client.
 EncoderSetResult set_video_encoder(int stream, const VideoEncoderChange& change);
 
-// Whether the text from the first "Bounds" on names the bounds of the fixed source: x and y 0,
-// stream 1's width and height. The video source has nothing else to set.
-bool video_source_bounds_match(std::string_view text);
+// The one path by which the media services set the video source configuration: accepted
+// (true) when the text from the first "Bounds" on names the bounds of the fixed source, x and
+// y 0 and stream 1's width and height. Nothing is written: the source has nothing else to set.
+bool set_video_source(std::string_view text);
 
 // Plain handlers: the elements are read from the whole request body.
 HandlerOutcome handle_set_video_encoder_config(const Request& request, Reply& reply);

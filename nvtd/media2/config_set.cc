@@ -29,7 +29,7 @@ bool token_is(const Request& request, const char* token) {
 
 HandlerOutcome handle_media2_set_video_source_config(const Request& request, Reply& reply) {
   if (!token_is(request, "T-VSConf-00")) return media2_fault(reply, Fault::kNoConfig);
-  if (!video_source_bounds_match(request.body_part())) {
+  if (!set_video_source(request.body_part())) {
     return media2_fault(reply, Fault::kConfigModify);
   }
   send_media2_empty(reply, "SetVideoSourceConfigurationResponse");
@@ -67,8 +67,8 @@ HandlerOutcome handle_media2_set_audio_encoder_config(const Request& request, Re
   if (!HwAudio || !token_is(request, "T-AEConf-00")) return media2_fault(reply, Fault::kNoConfig);
   auto encoding = body_value(request, "Encoding");
   if (encoding == "PCMU") encoding = "G711";  // G.711 by its media type name
-  if (!audio_encoder_values_match(encoding, body_value(request, "Bitrate"),
-                                  body_value(request, "SampleRate"))) {
+  if (!set_audio_encoder(encoding, body_value(request, "Bitrate"),
+                         body_value(request, "SampleRate"))) {
     return media2_fault(reply, Fault::kConfigModify);
   }
   send_media2_empty(reply, "SetAudioEncoderConfigurationResponse");
