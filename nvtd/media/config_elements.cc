@@ -80,26 +80,14 @@ std::string video_encoder_configuration(const char* tag, const VideoEncoderView&
 }
 
 std::string video_encoder2_configuration(const char* tag, const VideoEncoderView& v) {
-  return named_text(
-      "<{tag} token=\"{token}\" GovLength=\"{gov_length}\" Profile=\"{h264_profile}\">"
-      "<tt:Name>VideoEncoderConfiguration-stream{stream}</tt:Name><tt:UseCount>{use_count}"
-      "</tt:UseCount><tt:Encoding>{encoding}</tt:Encoding><tt:Resolution><tt:Width>{width}"
-      "</tt:Width><tt:Height>{height}</tt:Height></tt:Resolution><tt:RateControl>"
-      "<tt:FrameRateLimit>{frame_rate}</tt:FrameRateLimit><tt:BitrateLimit>{bitrate_kbps}"
-      "</tt:BitrateLimit></tt:RateControl>{multicast}<tt:Quality>80</tt:Quality></{tag_name}>",
-      {{"tag", tag},
-       {"token", v.token},
-       {"gov_length", v.gov_length},
-       {"h264_profile", v.h264_profile},
-       {"stream", v.stream},
-       {"use_count", v.use_count},
-       {"encoding", v.encoding},
-       {"width", v.width},
-       {"height", v.height},
-       {"frame_rate", v.frame_rate},
-       {"bitrate_kbps", v.bitrate_kbps},
-       {"multicast", kMulticastUnset},
-       {"tag_name", tag_name(tag)}});
+  return format_text(
+      "<%s token=\"%s\" GovLength=\"%d\" Profile=\"%s\"><tt:Name>VideoEncoderConfiguration-stream%d"
+      "</tt:Name><tt:UseCount>%d</tt:UseCount><tt:Encoding>%s</tt:Encoding><tt:Resolution>"
+      "<tt:Width>%d</tt:Width><tt:Height>%d</tt:Height></tt:Resolution><tt:RateControl>"
+      "<tt:FrameRateLimit>%d</tt:FrameRateLimit><tt:BitrateLimit>%d</tt:BitrateLimit>"
+      "</tt:RateControl>%s<tt:Quality>80</tt:Quality></%s>",
+      tag, v.token.c_str(), v.gov_length, v.h264_profile, v.stream, v.use_count, v.encoding,
+      v.width, v.height, v.frame_rate, v.bitrate_kbps, kMulticastUnset, tag_name(tag).c_str());
 }
 
 std::string audio_source_configuration(const char* tag, int use_count) {
@@ -129,17 +117,12 @@ const char* audio_mime_name() {
 }
 
 std::string audio_encoder2_configuration(const char* tag, int use_count) {
-  return named_text(
-      "<{tag} token=\"T-AEConf-00\"><tt:Name>AudioEncoderConfiguration-00</tt:Name>"
-      "<tt:UseCount>{use_count}</tt:UseCount><tt:Encoding>{encoding}</tt:Encoding>{multicast}"
-      "<tt:Bitrate>{bitrate}</tt:Bitrate><tt:SampleRate>{sample_rate}</tt:SampleRate></{tag_name}>",
-      {{"tag", tag},
-       {"use_count", use_count},
-       {"encoding", audio_mime_name()},
-       {"multicast", kMulticastUnset},
-       {"bitrate", audio_bitrate()},
-       {"sample_rate", audio_sample_rate()},
-       {"tag_name", tag_name(tag)}});
+  return format_text(
+      "<%s token=\"T-AEConf-00\"><tt:Name>AudioEncoderConfiguration-00</tt:Name>"
+      "<tt:UseCount>%d</tt:UseCount><tt:Encoding>%s</tt:Encoding>%s<tt:Bitrate>%d</tt:Bitrate>"
+      "<tt:SampleRate>%d</tt:SampleRate></%s>",
+      tag, use_count, audio_mime_name(), kMulticastUnset, audio_bitrate(), audio_sample_rate(),
+      tag_name(tag).c_str());
 }
 
 std::string metadata_configuration(const char* tag, int use_count) {

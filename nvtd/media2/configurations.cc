@@ -107,66 +107,60 @@ Scope read_scope(const Request& request, Kind kind, Reply& reply) {
   return scope;
 }
 
+// <tr2:Get{kind}{what}Response> around the content.
+void send_kind(Reply& reply, Kind kind, const char* what, const std::string& content) {
+  const char* k = kKindNames[int(kind)];
+  send_media2(reply, format_text("<tr2:Get%s%sResponse>%s</tr2:Get%s%sResponse>", k, what,
+                                 content.c_str(), k, what));
+}
+
 HandlerOutcome list(const Request& request, Reply& reply, Kind kind) {
   Scope scope = read_scope(request, kind, reply);
   if (!scope.ok) return HandlerOutcome::kAnswered;
   prefetch_stream_settings({1, 2}, is_audio(kind));
-  std::string name = format_text("Get%sConfigurationsResponse", kKindNames[int(kind)]);
-  std::string text = "<tr2:" + name + ">";
+  std::string text;
   for (const Entry& e : kEntries) {
     if (e.kind != kind || !exists(e) || (scope.config && scope.config != &e)) continue;
     if (scope.has_profile && !fits(e, scope.profile)) continue;
     text += element(e);
   }
-  send_media2(reply, text + "</tr2:" + name + ">");
+  send_kind(reply, kind, "Configurations", text);
   return HandlerOutcome::kAnswered;
 }
 
-// One H.264 encoder at the stream's resolution: the values SetVideoEncoderConfiguration
-// takes (frame rates 1 to 30, GOV length 5 to 30, bitrates adapted to 101..20000 kbit/s).
-std::string video_encoder_options(int width, int height) {
-  std::string rates = "30";
-  for (int r = 29; r >= 1; --r) rates += " " + std::to_string(r);
-  return format_text(
-      "<tr2:Options GovLengthRange=\"5 30\" FrameRatesSupported=\"%s\" "
-      "ProfilesSupported=\"Baseline\"><tt:Encoding>H264</tt:Encoding><tt:QualityRange>"
-      "<tt:Min>80</tt:Min><tt:Max>80</tt:Max></tt:QualityRange><tt:ResolutionsAvailable>"
-      "<tt:Width>%d</tt:Width><tt:Height>%d</tt:Height></tt:ResolutionsAvailable>"
-      "<tt:BitrateRange><tt:Min>101</tt:Min><tt:Max>20000</tt:Max></tt:BitrateRange>"
-      "</tr2:Options>",
-      rates.c_str(), width, height);
-}
+// One H.264 encoder at the stream's resolution with the values SetVideoEncoderConfiguration
+// takes: frame rates 1 to 30, GOV length 5 to 30, bitrates (adapted) 101 to 20000 kbit/s.
+constexpr char kVideoEncoderOptions[] =
+    "<tr2:Options GovLengthRange=\"5 30\" FrameRatesSupported=\"30 29 28 27 26 25 24 23 22 21 20 "
+    "19 18 17 16 15 14 13 12 11 10 9 8 7 6 5 4 3 2 1\" ProfilesSupported=\"Baseline\">"
+    "<tt:Encoding>H264</tt:Encoding><tt:QualityRange><tt:Min>80</tt:Min><tt:Max>80</tt:Max>"
+    "</tt:QualityRange><tt:ResolutionsAvailable><tt:Width>%d</tt:Width><tt:Height>%d</tt:Height>"
+    "</tt:ResolutionsAvailable><tt:BitrateRange><tt:Min>101</tt:Min><tt:Max>20000</tt:Max>"
+    "</tt:BitrateRange></tr2:Options>";
 
 HandlerOutcome options(const Request& request, Reply& reply, Kind kind) {
   Scope scope = read_scope(request, kind, reply);
   if (!scope.ok) return HandlerOutcome::kAnswered;
   if (is_audio(kind) && !HwAudio) return media2_fault(reply, Fault::kAudioNotSupported);
   prefetch_stream_settings({1, 2});
-  std::string content;
-  switch (kind) {
-    case Kind::kVideoSource:
-      send_media2(reply, video_source_options_response(stream_width(1), stream_height(1), "tr2"));
-      return HandlerOutcome::kAnswered;
-    case Kind::kVideoEncoder: {
-      int stream = scope.config                    ? scope.config->stream
-                   : profile_stream(scope.profile) ? profile_stream(scope.profile)
-                                                   : 1;
-      content = video_encoder_options(stream_width(stream), stream_height(stream));
-      break;
-    }
-    case Kind::kAudioSource:
-      content = std::string("<tr2:Options>") + kAudioSourceOptions + "</tr2:Options>";
-      break;
-    case Kind::kAudioEncoder:
-      content = std::string("<tr2:Options><tt:Encoding>PCMU</tt:Encoding>") + kAudioRateOptions +
-                "</tr2:Options>";
-      break;
-    case Kind::kMetadata:
-      content = std::string("<tr2:Options>") + kMetadataOptions + "</tr2:Options>";
-      break;
+  if (kind == Kind::kVideoSource) {
+    send_media2(reply, video_source_options_response(stream_width(1), stream_height(1), "tr2"));
+    return HandlerOutcome::kAnswered;
   }
-  std::string name = format_text("Get%sConfigurationOptionsResponse", kKindNames[int(kind)]);
-  send_media2(reply, "<tr2:" + name + ">" + content + "</tr2:" + name + ">");
+  std::string content;
+  if (kind == Kind::kVideoEncoder) {
+    int stream = scope.config ? scope.config->stream : profile_stream(scope.profile);
+    if (stream == 0) stream = 1;
+    content = format_text(kVideoEncoderOptions, stream_width(stream), stream_height(stream));
+  } else {
+    bool encoder = kind == Kind::kAudioEncoder;
+    content = format_text("<tr2:Options>%s%s</tr2:Options>",
+                          encoder ? "<tt:Encoding>PCMU</tt:Encoding>" : "",
+                          encoder                      ? kAudioRateOptions
+                          : kind == Kind::kAudioSource ? kAudioSourceOptions
+                                                       : kMetadataOptions);
+  }
+  send_kind(reply, kind, "ConfigurationOptions", content);
   return HandlerOutcome::kAnswered;
 }
 

@@ -21,13 +21,13 @@ bool name_char(char c) {
 }  // namespace
 
 void send_media2(Reply& reply, const std::string& content) {
-  std::string text = kTtTr2EnvelopeOpening + ("<SOAP-ENV:Body>" + content) +
-                     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
-  send_envelope(reply, "%s", text.c_str());
+  send_envelope(reply, "%s<SOAP-ENV:Body>%s</SOAP-ENV:Body></SOAP-ENV:Envelope>",
+                kTtTr2EnvelopeOpening, content.c_str());
 }
 
 void send_media2_empty(Reply& reply, const char* name) {
-  send_media2(reply, std::string("<tr2:") + name + "></tr2:" + name + ">");
+  send_envelope(reply, "%s<SOAP-ENV:Body><tr2:%s></tr2:%s></SOAP-ENV:Body></SOAP-ENV:Envelope>",
+                kTtTr2EnvelopeOpening, name, name);
 }
 
 HandlerOutcome media2_fault(Reply& reply, Fault fault) {
