@@ -46,7 +46,8 @@ const char* const kSearchOrder[] = {
     "GetProfile", "StartMulticastStreaming", "SetSynchronizationPointRequest",
     "SetSynchronizationPoint", "SetNetworkProtocols", "SetScopes", "AddScopes", "RemoveScopes",
     "SetRelayOutputSettings", "SetRelayOutputState", "GetImagingSettings", "SetImagingSettings",
-    "GetMoveOptions", "GetOptions", "GetStatus", "AddConfiguration", "RemoveConfiguration",
+    "GetMoveOptions", "GetOptions", "GetStatus", "GetVideoEncoderInstances", "GetOSDs", "GetOSDOptions",
+    "AddConfiguration", "RemoveConfiguration",
 };
 // clang-format on
 

@@ -12,12 +12,9 @@
 namespace nvtd {
 
 HandlerOutcome handle_get_metadata_config_options(const Request&, Reply& reply) {
-  send_media_body(
-      reply,
-      "<trt:GetMetadataConfigurationOptionsResponse><trt:Options><tt:PTZStatusFilterOptions>"
-      "<tt:PanTiltStatusSupported>false</tt:PanTiltStatusSupported>"
-      "<tt:ZoomStatusSupported>false</tt:ZoomStatusSupported></tt:PTZStatusFilterOptions>"
-      "</trt:Options></trt:GetMetadataConfigurationOptionsResponse>");
+  send_media_body(reply, std::string("<trt:GetMetadataConfigurationOptionsResponse><trt:Options>") +
+                             kMetadataOptions +
+                             "</trt:Options></trt:GetMetadataConfigurationOptionsResponse>");
   return HandlerOutcome::kAnswered;
 }
 

@@ -10,13 +10,15 @@
 #include <vector>
 
 #include "nvtd/core/process_state.h"
+#include "nvtd/media/config_elements.h"
 #include "nvtd/media/profile_store.h"
 #include "nvtd/media/stream_settings.h"
-#include "nvtd/media2/config2_elements.h"
 #include "nvtd/media2/media2_replies.h"
 #include "nvtd/soap/element_reader.h"
+#include "nvtd/soap/envelope.h"
 #include "nvtd/soap/faults.h"
 #include "nvtd/soap/format_text.h"
+#include "nvtd/soap/writers.h"
 #include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
@@ -197,8 +199,15 @@ void attach_all(const std::string& profile, const References& refs) {
 }
 
 HandlerOutcome fault(Reply& reply, Fault which) {
-  send_catalogue_fault(reply, which);
-  return HandlerOutcome::kAnswered;
+  return media2_fault(reply, which);
+}
+
+// The listing goes out whole: seven profiles with every configuration and escaped names may
+// pass a response buffer.
+void send_profiles(Reply& reply, const std::string& content) {
+  send_body_text(reply, "<SOAP-ENV:Body><tr2:GetProfilesResponse xmlns:tr2=\"" NS_TR2 "\">" +
+                            content +
+                            "</tr2:GetProfilesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>");
 }
 
 // A token for a new profile that no profile has (at most five are stored).
@@ -231,7 +240,7 @@ HandlerOutcome handle_get_profiles2(const Request& request, Reply& reply) {
   if (types != 0) prefetch_stream_settings({1, 2}, HwAudio);
   std::string content;
   for (const ProfileView& p : profiles) content += media_profile(p, types);
-  send_tr2_response(reply, "GetProfilesResponse", content);
+  send_profiles(reply, content);
   return HandlerOutcome::kAnswered;
 }
 
@@ -248,7 +257,8 @@ HandlerOutcome handle_create_profile2(const Request& request, Reply& reply) {
   trace("create profile %s\n", token.c_str());
   profile_create(*name, token);
   attach_all(token, refs);
-  send_tr2_response(reply, "CreateProfileResponse", "<tr2:Token>" + token + "</tr2:Token>");
+  send_media2(reply, "<tr2:CreateProfileResponse><tr2:Token>" + token +
+                         "</tr2:Token></tr2:CreateProfileResponse>");
   return HandlerOutcome::kAnswered;
 }
 
@@ -259,7 +269,7 @@ HandlerOutcome handle_delete_profile2(const Request& request, Reply& reply) {
     return fault(reply, Fault::kDeletionOfFixedProfile);
   trace("delete profile %s\n", token->c_str());
   if (profile_delete(*token) < 0) return fault(reply, Fault::kNoProfile);
-  send_tr2_response(reply, "DeleteProfileResponse");
+  send_media2_empty(reply, "DeleteProfileResponse");
   return HandlerOutcome::kAnswered;
 }
 
@@ -282,7 +292,7 @@ HandlerOutcome handle_add_configuration2(const Request& request, Reply& reply) {
     if (name) profile_rename(profile->token, *name);
     attach_all(profile->token, refs);
   }
-  send_tr2_response(reply, "AddConfigurationResponse");
+  send_media2_empty(reply, "AddConfigurationResponse");
   return HandlerOutcome::kAnswered;
 }
 
@@ -299,7 +309,7 @@ HandlerOutcome handle_remove_configuration2(const Request& request, Reply& reply
   for (const ConfigType& t : kTypes) {
     if (types & t.bit) t.detach(profile->token);
   }
-  send_tr2_response(reply, "RemoveConfigurationResponse");
+  send_media2_empty(reply, "RemoveConfigurationResponse");
   return HandlerOutcome::kAnswered;
 }
 

@@ -1,0 +1,201 @@
+// Media2 configuration listings and options over the fixed configurations: one table of
+// the configurations, which kind each is, which stream an encoder serves and which profiles
+// can hold it (a fixed profile its own; a created profile any).
+#include "nvtd/media2/configurations.h"
+
+#include <string>
+
+#include "nvtd/core/process_state.h"
+#include "nvtd/media/audio_configs.h"
+#include "nvtd/media/config_elements.h"
+#include "nvtd/media/metadata_configs.h"
+#include "nvtd/media/stream_settings.h"
+#include "nvtd/media/video_options.h"
+#include "nvtd/media2/media2_replies.h"
+#include "nvtd/soap/format_text.h"
+
+namespace nvtd {
+namespace {
+
+enum class Kind { kVideoSource, kVideoEncoder, kAudioSource, kAudioEncoder, kMetadata };
+
+constexpr const char* kKindNames[] = {"VideoSource", "VideoEncoder", "AudioSource", "AudioEncoder",
+                                      "Metadata"};
+
+struct Entry {
+  Kind kind;
+  const char* token;
+  int stream;  // the encoder's stream; 0 for the others
+};
+
+constexpr Entry kEntries[] = {
+    {Kind::kVideoSource, "T-VSConf-00", 0},       {Kind::kVideoEncoder, "T-VEConf-stream1", 1},
+    {Kind::kVideoEncoder, "T-VEConf-stream2", 2}, {Kind::kAudioSource, "T-ASConf-00", 0},
+    {Kind::kAudioEncoder, "T-AEConf-00", 0},      {Kind::kMetadata, "T-MetadataConf-00", 0},
+};
+
+bool is_audio(Kind kind) {
+  return kind == Kind::kAudioSource || kind == Kind::kAudioEncoder;
+}
+
+// Audio configurations exist only on a camera with audio; the fixed "stream2" has none.
+bool exists(const Entry& e) {
+  return !is_audio(e.kind) || HwAudio;
+}
+bool fits(const Entry& e, const Media2Profile& profile) {
+  int fixed = profile.fixed_stream;
+  if (fixed == 0) return true;
+  if (e.kind == Kind::kVideoEncoder) return e.stream == fixed;
+  return !is_audio(e.kind) || fixed == 1;
+}
+
+std::string element(const Entry& e) {
+  constexpr char kTag[] = "tr2:Configurations";
+  switch (e.kind) {
+    case Kind::kVideoSource:
+      return video_source_configuration(kTag, vsc_use_count + 2, stream_width(1), stream_height(1),
+                                        BoundsOrder::kWidthFirst);
+    case Kind::kVideoEncoder:
+      return video_encoder2_configuration(
+          kTag, video_encoder_view(e.token, e.stream, venc_use_count(e.stream) + 2));
+    case Kind::kAudioSource:
+      return audio_source_configuration(kTag, asc_use_count + 2);
+    case Kind::kAudioEncoder:
+      return audio_encoder2_configuration(kTag, aec_use_count + 2);
+    case Kind::kMetadata:
+      break;
+  }
+  return metadata_configuration(kTag, 2);
+}
+
+// The request's tokens, checked: the profile must exist, the configuration must exist among
+// those of `kind` (and fit the profile when both are given). The entry named, else nullptr.
+struct Scope {
+  bool ok = true;
+  Media2Profile profile;
+  bool has_profile = false;
+  const Entry* config = nullptr;
+  bool has_config = false;
+};
+
+Scope read_scope(const Request& request, Kind kind, Reply& reply) {
+  Scope scope;
+  auto profile_token = body_value(request, "ProfileToken");
+  if (profile_token) {
+    scope.has_profile = true;
+    scope.profile = find_media2_profile(*profile_token);
+    if (!scope.profile.found) {
+      media2_fault(reply, Fault::kNoProfile);
+      scope.ok = false;
+      return scope;
+    }
+  }
+  auto config_token = body_value(request, "ConfigurationToken");
+  if (config_token) {
+    scope.has_config = true;
+    for (const Entry& e : kEntries) {
+      if (e.kind == kind && exists(e) && *config_token == e.token &&
+          (!scope.has_profile || fits(e, scope.profile))) {
+        scope.config = &e;
+      }
+    }
+    if (!scope.config) {
+      media2_fault(reply, Fault::kNoConfig);
+      scope.ok = false;
+    }
+  }
+  return scope;
+}
+
+// <tr2:Get{kind}{what}Response> around the content.
+void send_kind(Reply& reply, Kind kind, const char* what, const std::string& content) {
+  const char* k = kKindNames[int(kind)];
+  send_media2(reply, format_text("<tr2:Get%s%sResponse>%s</tr2:Get%s%sResponse>", k, what,
+                                 content.c_str(), k, what));
+}
+
+HandlerOutcome list(const Request& request, Reply& reply, Kind kind) {
+  Scope scope = read_scope(request, kind, reply);
+  if (!scope.ok) return HandlerOutcome::kAnswered;
+  prefetch_stream_settings({1, 2}, is_audio(kind));
+  std::string text;
+  for (const Entry& e : kEntries) {
+    if (e.kind != kind || !exists(e) || (scope.config && scope.config != &e)) continue;
+    if (scope.has_profile && !fits(e, scope.profile)) continue;
+    text += element(e);
+  }
+  send_kind(reply, kind, "Configurations", text);
+  return HandlerOutcome::kAnswered;
+}
+
+// One H.264 encoder at the stream's resolution with the values SetVideoEncoderConfiguration
+// takes: frame rates 1 to 30, GOV length 5 to 30, bitrates (adapted) 101 to 20000 kbit/s.
+constexpr char kVideoEncoderOptions[] =
+    "<tr2:Options GovLengthRange=\"5 30\" FrameRatesSupported=\"30 29 28 27 26 25 24 23 22 21 20 "
+    "19 18 17 16 15 14 13 12 11 10 9 8 7 6 5 4 3 2 1\" ProfilesSupported=\"Baseline\">"
+    "<tt:Encoding>H264</tt:Encoding><tt:QualityRange><tt:Min>80</tt:Min><tt:Max>80</tt:Max>"
+    "</tt:QualityRange><tt:ResolutionsAvailable><tt:Width>%d</tt:Width><tt:Height>%d</tt:Height>"
+    "</tt:ResolutionsAvailable><tt:BitrateRange><tt:Min>101</tt:Min><tt:Max>20000</tt:Max>"
+    "</tt:BitrateRange></tr2:Options>";
+
+HandlerOutcome options(const Request& request, Reply& reply, Kind kind) {
+  Scope scope = read_scope(request, kind, reply);
+  if (!scope.ok) return HandlerOutcome::kAnswered;
+  if (is_audio(kind) && !HwAudio) return media2_fault(reply, Fault::kAudioNotSupported);
+  prefetch_stream_settings({1, 2});
+  if (kind == Kind::kVideoSource) {
+    send_media2(reply, video_source_options_response(stream_width(1), stream_height(1), "tr2"));
+    return HandlerOutcome::kAnswered;
+  }
+  std::string content;
+  if (kind == Kind::kVideoEncoder) {
+    int stream = scope.config ? scope.config->stream : profile_stream(scope.profile);
+    if (stream == 0) stream = 1;
+    content = format_text(kVideoEncoderOptions, stream_width(stream), stream_height(stream));
+  } else {
+    bool encoder = kind == Kind::kAudioEncoder;
+    content = format_text("<tr2:Options>%s%s</tr2:Options>",
+                          encoder ? "<tt:Encoding>PCMU</tt:Encoding>" : "",
+                          encoder                      ? kAudioRateOptions
+                          : kind == Kind::kAudioSource ? kAudioSourceOptions
+                                                       : kMetadataOptions);
+  }
+  send_kind(reply, kind, "ConfigurationOptions", content);
+  return HandlerOutcome::kAnswered;
+}
+
+}  // namespace
+
+HandlerOutcome handle_media2_get_video_source_configs(const Request& r, Reply& reply) {
+  return list(r, reply, Kind::kVideoSource);
+}
+HandlerOutcome handle_media2_get_video_encoder_configs(const Request& r, Reply& reply) {
+  return list(r, reply, Kind::kVideoEncoder);
+}
+HandlerOutcome handle_media2_get_audio_source_configs(const Request& r, Reply& reply) {
+  return list(r, reply, Kind::kAudioSource);
+}
+HandlerOutcome handle_media2_get_audio_encoder_configs(const Request& r, Reply& reply) {
+  return list(r, reply, Kind::kAudioEncoder);
+}
+HandlerOutcome handle_media2_get_metadata_configs(const Request& r, Reply& reply) {
+  return list(r, reply, Kind::kMetadata);
+}
+
+HandlerOutcome handle_media2_video_source_options(const Request& r, Reply& reply) {
+  return options(r, reply, Kind::kVideoSource);
+}
+HandlerOutcome handle_media2_video_encoder_options(const Request& r, Reply& reply) {
+  return options(r, reply, Kind::kVideoEncoder);
+}
+HandlerOutcome handle_media2_audio_source_options(const Request& r, Reply& reply) {
+  return options(r, reply, Kind::kAudioSource);
+}
+HandlerOutcome handle_media2_audio_encoder_options(const Request& r, Reply& reply) {
+  return options(r, reply, Kind::kAudioEncoder);
+}
+HandlerOutcome handle_media2_metadata_options(const Request& r, Reply& reply) {
+  return options(r, reply, Kind::kMetadata);
+}
+
+}  // namespace nvtd
