@@ -10,6 +10,7 @@
 #include "nvtd/device/service_address.h"
 #include "nvtd/soap/element_reader.h"
 #include "nvtd/soap/format_text.h"
+#include "nvtd/soap/operation_namespace.h"
 #include "nvtd/soap/writers.h"
 #include "nvtd/soap/xml_text.h"
 
@@ -17,7 +18,7 @@ namespace nvtd {
 namespace {
 
 struct ServiceRow {
-  ServiceKind kind;
+  Service kind;
   const char* name_space;
   const char* path;
   int major, minor;
@@ -25,28 +26,29 @@ struct ServiceRow {
 
 // In the order GetServices lists them.
 constexpr ServiceRow kServices[] = {
-    {ServiceKind::kDevice, kDeviceServiceNamespace, kDeviceServicePath, 1, 4},
-    {ServiceKind::kEvents, kEventsServiceNamespace, kEventsServicePath, 1, 4},
-    {ServiceKind::kMedia, kMediaServiceNamespace, kMediaServicePath, 1, 5},
-    {ServiceKind::kDeviceIo, kDeviceIoServiceNamespace, kDeviceIoServicePath, 1, 4},
-    {ServiceKind::kImaging, kImagingServiceNamespace, kImagingServicePath, 2, 0},
-    {ServiceKind::kMedia2, kMedia2ServiceNamespace, kMedia2ServicePath, 2, 0},
+    {Service::kDevice, kDeviceServiceNamespace, kDeviceServicePath, 1, 4},
+    {Service::kEvents, kEventsServiceNamespace, kEventsServicePath, 1, 4},
+    {Service::kMedia, kMediaServiceNamespace, kMediaServicePath, 1, 5},
+    {Service::kDeviceIo, kDeviceIoServiceNamespace, kDeviceIoServicePath, 1, 4},
+    {Service::kImaging, kImagingServiceNamespace, kImagingServicePath, 2, 0},
+    {Service::kMedia2, kMedia2ServiceNamespace, kMedia2ServicePath, 2, 0},
 };
 
 // The capabilities of a service.
-std::string own_capabilities(ServiceKind kind) {
+std::string own_capabilities(Service kind) {
   switch (kind) {
-    case ServiceKind::kDevice:
+    case Service::kDevice:
       return kDeviceServiceCapabilities;
-    case ServiceKind::kEvents:
+    case Service::kEvents:
       return kEventsServiceCapabilities;
-    case ServiceKind::kMedia:
+    case Service::kMedia:
       return kMediaServiceCapabilities;
-    case ServiceKind::kDeviceIo:
+    case Service::kDeviceIo:
       return format_text(kDeviceIoServiceCapabilities, RelayCount);
-    case ServiceKind::kMedia2:
+    case Service::kMedia2:
       return media2_service_capabilities();
-    case ServiceKind::kImaging:
+    case Service::kImaging:
+    case Service::kUnserved:
       break;
   }
   return kImagingServiceCapabilities;
@@ -79,14 +81,14 @@ std::string service_list(const std::string& address, bool with_capabilities) {
   return list;
 }
 
-ServiceKind service_for_uri(const char* request_uri) {
-  if (request_uri == nullptr) return ServiceKind::kDevice;
-  if (strstr(request_uri, "deviceio_service") != nullptr) return ServiceKind::kDeviceIo;
-  if (strstr(request_uri, "imaging_service") != nullptr) return ServiceKind::kImaging;
-  if (strstr(request_uri, "media_service") != nullptr) return ServiceKind::kMedia;
-  if (strstr(request_uri, "media2_service") != nullptr) return ServiceKind::kMedia2;
-  if (strstr(request_uri, "events_service") != nullptr) return ServiceKind::kEvents;
-  return ServiceKind::kDevice;
+Service service_for_uri(const char* request_uri) {
+  if (request_uri == nullptr) return Service::kDevice;
+  if (strstr(request_uri, "deviceio_service") != nullptr) return Service::kDeviceIo;
+  if (strstr(request_uri, "imaging_service") != nullptr) return Service::kImaging;
+  if (strstr(request_uri, "media_service") != nullptr) return Service::kMedia;
+  if (strstr(request_uri, "media2_service") != nullptr) return Service::kMedia2;
+  if (strstr(request_uri, "events_service") != nullptr) return Service::kEvents;
+  return Service::kDevice;
 }
 
 void send_media2_service_capabilities(Reply& reply) {
@@ -104,23 +106,22 @@ HandlerOutcome handle_get_services(const Request& request, Reply& reply) {
 HandlerOutcome handle_get_service_capabilities(const Request& request, Reply& reply) {
   const char* uri = request.uri ? request.uri->c_str() : nullptr;
   trace("check GetServiceCapabilities uri %s\n", uri != nullptr ? uri : "");
-  switch (service_for_uri(uri)) {
-    case ServiceKind::kDeviceIo:
+  switch (request_service(request).value_or(service_for_uri(uri))) {
+    case Service::kDeviceIo:
       send_envelope(reply, kDeviceIoServiceCapabilitiesEnvelope.c_str(), RelayCount);
       break;
-    case ServiceKind::kMedia:
+    case Service::kMedia:
       send_body(reply, kMediaServiceCapabilitiesResponse, kMediaServiceCapabilities);
       break;
-    case ServiceKind::kEvents:
+    case Service::kEvents:
       send_events_service_capabilities(request, reply);
       break;
-    case ServiceKind::kImaging:
+    case Service::kImaging:
       send_body(reply, kImagingServiceCapabilitiesResponse, kImagingServiceCapabilities);
       break;
-    case ServiceKind::kMedia2:
-      send_media2_service_capabilities(reply);
-      break;
-    case ServiceKind::kDevice:
+    case Service::kDevice:
+    case Service::kMedia2:  // the Media2 room answers its own
+    case Service::kUnserved:
       trace("default service\n");
       send_body(reply, kDeviceServiceCapabilitiesResponse, kDeviceServiceCapabilities);
       break;

@@ -12,6 +12,7 @@
 namespace nvtd {
 namespace {
 
+constexpr Service kMedia2 = Service::kMedia2;
 constexpr AccessClass kRead = AccessClass::kReadMedia;
 constexpr AccessClass kSet = AccessClass::kActuate;
 constexpr CallForm kWhole = CallForm::kRequest;
@@ -29,37 +30,43 @@ HandlerOutcome handle_media2_get_service_capabilities(const Request&, Reply& rep
 
 OperationSlice media2_operations() {
   return {
-      {"GetVideoEncoderInstances", kRead, kWhole, handle_media2_get_video_encoder_instances},
-      {"GetOSDs", kRead, kWhole, handle_media2_get_osds},
-      {"GetOSDOptions", kRead, kWhole, handle_media2_get_osd_options},
-      {"AddConfiguration", kSet, kPart, handle_add_configuration2},
-      {"RemoveConfiguration", kSet, kPart, handle_remove_configuration2},
-  };
-}
-
-OperationSlice media2_operations_named_as_media1() {
-  return {
-      {"GetServiceCapabilities", AccessClass::kPreAuth, kWhole,
+      {"GetVideoEncoderInstances", kMedia2, kRead, kWhole,
+       handle_media2_get_video_encoder_instances},
+      {"GetOSDs", kMedia2, kRead, kWhole, handle_media2_get_osds},
+      {"GetOSDOptions", kMedia2, kRead, kWhole, handle_media2_get_osd_options},
+      {"AddConfiguration", kMedia2, kSet, kPart, handle_add_configuration2},
+      {"RemoveConfiguration", kMedia2, kSet, kPart, handle_remove_configuration2},
+      {"GetServiceCapabilities", kMedia2, AccessClass::kPreAuth, kWhole,
        handle_media2_get_service_capabilities},
-      {"GetProfiles", kRead, kPart, handle_get_profiles2},
-      {"CreateProfile", kSet, kPart, handle_create_profile2},
-      {"DeleteProfile", kSet, kPart, handle_delete_profile2},
-      {"GetVideoSourceConfigurations", kRead, kWhole, handle_media2_get_video_source_configs},
-      {"GetVideoEncoderConfigurations", kRead, kWhole, handle_media2_get_video_encoder_configs},
-      {"GetAudioSourceConfigurations", kRead, kWhole, handle_media2_get_audio_source_configs},
-      {"GetAudioEncoderConfigurations", kRead, kWhole, handle_media2_get_audio_encoder_configs},
-      {"GetMetadataConfigurations", kRead, kWhole, handle_media2_get_metadata_configs},
-      {"GetVideoSourceConfigurationOptions", kRead, kWhole, handle_media2_video_source_options},
-      {"GetVideoEncoderConfigurationOptions", kRead, kWhole, handle_media2_video_encoder_options},
-      {"GetAudioSourceConfigurationOptions", kRead, kWhole, handle_media2_audio_source_options},
-      {"GetAudioEncoderConfigurationOptions", kRead, kWhole, handle_media2_audio_encoder_options},
-      {"GetMetadataConfigurationOptions", kRead, kWhole, handle_media2_metadata_options},
-      {"SetVideoSourceConfiguration", kSet, kWhole, handle_media2_set_video_source_config},
-      {"SetVideoEncoderConfiguration", kSet, kWhole, handle_media2_set_video_encoder_config},
-      {"SetAudioEncoderConfiguration", kSet, kWhole, handle_media2_set_audio_encoder_config},
-      {"GetStreamUri", kRead, kWhole, handle_media2_get_stream_uri},
-      {"GetSnapshotUri", kRead, kWhole, handle_media2_get_snapshot_uri},
-      {"SetSynchronizationPoint", kSet, kWhole, handle_media2_set_synchronization_point},
+      {"GetProfiles", kMedia2, kRead, kPart, handle_get_profiles2},
+      {"CreateProfile", kMedia2, kSet, kPart, handle_create_profile2},
+      {"DeleteProfile", kMedia2, kSet, kPart, handle_delete_profile2},
+      {"GetVideoSourceConfigurations", kMedia2, kRead, kWhole,
+       handle_media2_get_video_source_configs},
+      {"GetVideoEncoderConfigurations", kMedia2, kRead, kWhole,
+       handle_media2_get_video_encoder_configs},
+      {"GetAudioSourceConfigurations", kMedia2, kRead, kWhole,
+       handle_media2_get_audio_source_configs},
+      {"GetAudioEncoderConfigurations", kMedia2, kRead, kWhole,
+       handle_media2_get_audio_encoder_configs},
+      {"GetMetadataConfigurations", kMedia2, kRead, kWhole, handle_media2_get_metadata_configs},
+      {"GetVideoSourceConfigurationOptions", kMedia2, kRead, kWhole,
+       handle_media2_video_source_options},
+      {"GetVideoEncoderConfigurationOptions", kMedia2, kRead, kWhole,
+       handle_media2_video_encoder_options},
+      {"GetAudioSourceConfigurationOptions", kMedia2, kRead, kWhole,
+       handle_media2_audio_source_options},
+      {"GetAudioEncoderConfigurationOptions", kMedia2, kRead, kWhole,
+       handle_media2_audio_encoder_options},
+      {"GetMetadataConfigurationOptions", kMedia2, kRead, kWhole, handle_media2_metadata_options},
+      {"SetVideoSourceConfiguration", kMedia2, kSet, kWhole, handle_media2_set_video_source_config},
+      {"SetVideoEncoderConfiguration", kMedia2, kSet, kWhole,
+       handle_media2_set_video_encoder_config},
+      {"SetAudioEncoderConfiguration", kMedia2, kSet, kWhole,
+       handle_media2_set_audio_encoder_config},
+      {"GetStreamUri", kMedia2, kRead, kWhole, handle_media2_get_stream_uri},
+      {"GetSnapshotUri", kMedia2, kRead, kWhole, handle_media2_get_snapshot_uri},
+      {"SetSynchronizationPoint", kMedia2, kSet, kWhole, handle_media2_set_synchronization_point},
   };
 }
 
