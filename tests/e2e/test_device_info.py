@@ -16,6 +16,7 @@ from onvif_soap import NS, TDS, TEV, TMD, TRT, TT, envelope, post, security, ser
 from settingsd import Settingsd
 
 TIMG = "http://www.onvif.org/ver20/imaging/wsdl"
+TR2 = "http://www.onvif.org/ver20/media/wsdl"
 
 PORT = 8080
 CAMERA = "10.99.0.2"
@@ -113,25 +114,27 @@ def services(include):
 
 def test_services_short_and_long_form(camera):
     short = services("false")
-    assert [s.find("tds:Namespace", NS).text for s in short] == [TDS, TEV, TRT, TMD, TIMG]
+    assert [s.find("tds:Namespace", NS).text for s in short] == [TDS, TEV, TRT, TMD, TIMG, TR2]
     assert [s.find("tds:XAddr", NS).text for s in short] == [
         "http://%s:%d/onvif/%s" % (CAMERA, PORT, s) for s in
         ("device_service", "events_service", "media_service", "deviceio_service",
-         "imaging_service")]
+         "imaging_service", "media2_service")]
     assert [(s.find("tds:Version/tt:Major", NS).text, s.find("tds:Version/tt:Minor", NS).text)
-            for s in short] == [("1", "4"), ("1", "4"), ("1", "5"), ("1", "4"), ("2", "0")]
+            for s in short] == [("1", "4"), ("1", "4"), ("1", "5"), ("1", "4"), ("2", "0"),
+                                ("2", "0")]
     assert all(s.find("tds:Capabilities", NS) is None for s in short)
     assert [len(s) for s in services(None)] == [len(s) for s in short]
 
     long = services("true")
     own = [s.find("tds:Capabilities", NS)[0] for s in long]
     assert [c.tag for c in own] == ["{%s}Capabilities" % ns
-                                    for ns in (TDS, TEV, TRT, TMD, TIMG)]
+                                    for ns in (TDS, TEV, TRT, TMD, TIMG, TR2)]
     assert [c.tag for c in long[0]] == ["{%s}%s" % (TDS, n) for n in
                                         ("Namespace", "XAddr", "Capabilities", "Version")]
     assert own[0].find("tds:Security", NS).get("UsernameToken") == "true"
     assert own[2].find("trt:StreamingCapabilities", NS).get("RTP_RTSP_TCP") == "true"
     assert own[3].get("RelayOutputs") == "0" and own[3].get("VideoSources") == "1"
+    assert own[5].find("{%s}ProfileCapabilities" % TR2).get("MaximumNumberOfProfiles") == "7"
 
 
 def test_service_capabilities_by_namespace_else_by_uri(camera):
@@ -155,6 +158,9 @@ def test_service_capabilities_by_namespace_else_by_uri(camera):
     media = ask("/onvif/media_service")
     assert media.find("s:Body/trt:GetServiceCapabilitiesResponse/trt:Capabilities/"
                       "trt:ProfileCapabilities", NS).get("MaximumNumberOfProfiles") == "15"
+    media2 = ask("/onvif/media2_service")
+    assert media2.find("s:Body/{%s}GetServiceCapabilitiesResponse/{%s}Capabilities" % (TR2, TR2),
+                       NS).get("SnapshotUri") == "true"
     io = ask("/onvif/deviceio_service")
     assert io.find("s:Header", NS) is not None
     assert io.find("s:Body/tmd:GetServiceCapabilitiesResponse/tmd:Capabilities",
