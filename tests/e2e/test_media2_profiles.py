@@ -2,13 +2,17 @@
 GetServices and GetServiceCapabilities, GetProfiles by token and type, CreateProfile,
 AddConfiguration, RemoveConfiguration and DeleteProfile with their ver20 faults, one store
 seen through both media services, the change events both services raise, and a user-level
-account that reads but does not change. Every Media2 answer is checked against ONVIF's
-schemas."""
+account that reads but does not change; and the address behind the web server's forwarder
+(the relay mode). Every Media2 answer is checked against ONVIF's schemas."""
+import os
 import re
+import subprocess
 import xml.etree.ElementTree as ET
 
 import pytest
 
+from camera import program
+from nvtd_relay import start_persistent
 from events_rig import (EVENTS_WSDL, PORT, TT, WSNT, Nvtd, call, create_pull_point, pull,
                         read_answer)
 from onvif_soap import SOAP, TDS, TRT, post, security
@@ -232,3 +236,30 @@ def test_a_user_reads_but_does_not_change(camera):
     assert camera.tr2("GetProfiles", account=VIEWER).xml().find(
         ".//tr2:GetProfilesResponse", NS) is not None
     assert len(media2_profiles(camera, "")) == 2
+
+
+def test_the_address_through_the_forwarder(settings_server, tmp_path):
+    """As the web server hands /onvif/... to the forwarder: nvtd --persist answers a request
+    sent to the Media2 address, with or without its namespace."""
+    server, fd = start_persistent("--noauth")
+    try:
+        answers = []
+        for body in ("<GetServiceCapabilities/>",
+                     '<tr2:GetProfiles xmlns:tr2="%s"><tr2:Type>VideoEncoder</tr2:Type>'
+                     "</tr2:GetProfiles>" % TR2):
+            data = ('<s:Envelope xmlns:s="%s"><s:Body>%s</s:Body></s:Envelope>'
+                    % (SOAP, body)).encode()
+            env = {"PATH": "/usr/bin:/bin", "REQUEST_METHOD": "POST",
+                   "CONTENT_LENGTH": str(len(data)), "REQUEST_URI": MEDIA2,
+                   "CONTENT_TYPE": "application/soap+xml"}
+            run = subprocess.run(program("testbed", "forwarder", "nvtd-forwarder"), input=data,
+                                 capture_output=True, env=env, timeout=30)
+            assert run.returncode == 0, run.stdout
+            answers.append(run.stdout.decode())
+        assert "<tr2:GetServiceCapabilitiesResponse" in answers[0]
+        assert 'MaximumNumberOfProfiles="7"' in answers[0]
+        assert answers[1].count("<tr2:VideoEncoder ") == 2
+        validate(tmp_path, *answers)
+    finally:
+        os.close(fd)
+        server.stop()
