@@ -142,14 +142,13 @@ inline constexpr char kMediaServiceCapabilities[] =
     "</trt:StreamingCapabilities></trt:Capabilities>";
 
 // Media2: the most profiles and, after the video ones, " AudioSource AudioEncoder" when the
-// camera has audio. The prefix is declared here, as GetServices' envelope does not.
+// camera has audio; what is not named (rotation, OSDs, multicast, ...) is not supported. The
+// prefix is declared here, as GetServices' envelope does not.
 inline constexpr char kMedia2ServiceCapabilities[] =
-    "<tr2:Capabilities xmlns:tr2=\"" NS_TR2 "\" SnapshotUri=\"true\" Rotation=\"false\""
-    " VideoSourceMode=\"false\" OSD=\"false\"><tr2:ProfileCapabilities"
+    "<tr2:Capabilities xmlns:tr2=\"" NS_TR2 "\" SnapshotUri=\"true\"><tr2:ProfileCapabilities"
     " MaximumNumberOfProfiles=\"%d\" ConfigurationsSupported=\"VideoSource VideoEncoder%s"
-    " Metadata\"></tr2:ProfileCapabilities><tr2:StreamingCapabilities RTSPStreaming=\"true\""
-    " RTPMulticast=\"false\" RTP_RTSP_TCP=\"true\" NonAggregateControl=\"false\">"
-    "</tr2:StreamingCapabilities></tr2:Capabilities>";
+    " Metadata\"/><tr2:StreamingCapabilities RTSPStreaming=\"true\" RTP_RTSP_TCP=\"true\"/>"
+    "</tr2:Capabilities>";
 
 inline constexpr char kImagingServiceCapabilities[] =
     "<timg:Capabilities ImageStabilization=\"false\" Presets=\"false\""
@@ -167,9 +166,6 @@ inline constexpr char kDeviceServiceCapabilitiesResponse[] =
 inline constexpr char kImagingServiceCapabilitiesResponse[] =
     "<SOAP-ENV:Body><timg:GetServiceCapabilitiesResponse>%s</timg:GetServiceCapabilitiesResponse>"
     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
-inline constexpr char kMedia2ServiceCapabilitiesResponse[] =
-    "<SOAP-ENV:Body><tr2:GetServiceCapabilitiesResponse xmlns:tr2=\"" NS_TR2 "\">%s"
-    "</tr2:GetServiceCapabilitiesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 inline constexpr char kMediaServiceCapabilitiesResponse[] =
     "<SOAP-ENV:Body><trt:GetServiceCapabilitiesResponse>%s</trt:GetServiceCapabilitiesResponse>"
     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";

@@ -91,10 +91,6 @@ Service service_for_uri(const char* request_uri) {
   return Service::kDevice;
 }
 
-void send_media2_service_capabilities(Reply& reply) {
-  send_body(reply, kMedia2ServiceCapabilitiesResponse, media2_service_capabilities().c_str());
-}
-
 HandlerOutcome handle_get_services(const Request& request, Reply& reply) {
   auto include = element_text(request.body, "IncludeCapability", 32);
   bool with_capabilities = include && !include->empty() && *include != "false";

@@ -18,9 +18,8 @@ std::string service_list(const std::string& address, bool with_capabilities);
 // device service unless another's is named.
 Service service_for_uri(const char* request_uri);
 
-// Media2's tr2:Capabilities, and its GetServiceCapabilities answer (also the Media2 room's).
+// Media2's tr2:Capabilities (the Media2 room answers GetServiceCapabilities with them).
 std::string media2_service_capabilities();
-void send_media2_service_capabilities(Reply& reply);
 
 // GetServices (open, plain): "IncludeCapability" (at most 31 characters) present and not
 // "false" gives the long form.

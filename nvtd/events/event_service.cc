@@ -325,21 +325,14 @@ void event_refresh_address() {
   if (bound_service != nullptr) bound_service->refresh_address();
 }
 
-void event_profile_changed(const std::string& token) {
-  if (bound_service == nullptr) return;
-  EventMessage message;
-  message.topic = kTopicProfileChanged;
-  message.token = token;
-  bound_service->publish_change(message);
+void event_profile_changed(std::string_view token) {
+  event_configuration_changed(token, nullptr);
 }
 
-void event_configuration_changed(const std::string& token, const char* type) {
+void event_configuration_changed(std::string_view token, const char* type) {
   if (bound_service == nullptr) return;
-  EventMessage message;
-  message.topic = kTopicConfigurationChanged;
-  message.token = token;
-  message.type = type;
-  bound_service->publish_change(message);
+  bound_service->publish_change(
+      media_change(type ? kTopicConfigurationChanged : kTopicProfileChanged, token, type));
 }
 
 }  // namespace nvtd

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "common/unique_fd.h"
@@ -119,7 +120,7 @@ void event_refresh_address();
 // The media services' changes, raised in the event service when there is one (none in unit
 // tests of the media rooms): a profile made, deleted or given or rid of a configuration; a
 // configuration of a type ("VideoSource", "VideoEncoder", "AudioEncoder", "Metadata", ...) set.
-void event_profile_changed(const std::string& token);
-void event_configuration_changed(const std::string& token, const char* type);
+void event_profile_changed(std::string_view token);
+void event_configuration_changed(std::string_view token, const char* type);
 
 }  // namespace nvtd

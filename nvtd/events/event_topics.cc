@@ -32,6 +32,16 @@ constexpr std::array<TopicInfo, kTopicCount> kTopics = {{
     {"Media/ConfigurationChanged", ""},
 }};
 
+// The media topics as GetEventProperties describes them: no properties, Source items only.
+constexpr char kMediaTopics[] =
+    "<tns1:Media><ProfileChanged wstop:topic=\"true\"><tt:MessageDescription IsProperty=\"false\">"
+    "<tt:Source><tt:SimpleItemDescription Name=\"Token\" Type=\"tt:ReferenceToken\"/>"
+    "</tt:Source></tt:MessageDescription></ProfileChanged><ConfigurationChanged "
+    "wstop:topic=\"true\"><tt:MessageDescription IsProperty=\"false\"><tt:Source>"
+    "<tt:SimpleItemDescription Name=\"Token\" Type=\"tt:ReferenceToken\"/>"
+    "<tt:SimpleItemDescription Name=\"Type\" Type=\"xsd:string\"/></tt:Source>"
+    "</tt:MessageDescription></ConfigurationChanged></tns1:Media>";
+
 // The tamper topics: a video source's, with its configuration token as Source and a State.
 bool is_tamper(int topic) {
   return topic >= kTopicTooDark && topic <= kTopicSceneChange;
@@ -69,13 +79,6 @@ const char* data_item_name(int topic) {
 }
 
 std::string description(int topic) {
-  if (!topic_is_property(topic)) {
-    std::string type = topic == kTopicConfigurationChanged ? item_description("Type", "xsd:string")
-                                                           : std::string();
-    return "<tt:MessageDescription IsProperty=\"false\"><tt:Source>" +
-           item_description("Token", "tt:ReferenceToken") + type +
-           "</tt:Source></tt:MessageDescription>";
-  }
   std::string source =
       topic != kTopicCellMotion
           ? item_description("Source", "tt:ReferenceToken")
@@ -133,6 +136,14 @@ FilterResult alternative_topics(std::string text, bool allow_descendants, const 
 
 }  // namespace
 
+EventMessage media_change(int topic, std::string_view token, const char* type) {
+  EventMessage message;
+  message.topic = topic;
+  token.copy(message.token, sizeof message.token - 1);
+  message.type = type;
+  return message;
+}
+
 const TopicInfo& topic_info(int topic) {
   return kTopics[topic >= 0 && topic < kTopicCount ? topic : 0];
 }
@@ -188,13 +199,8 @@ std::string topic_set_element() {
          description(kTopicMotionAlarm) + "</MotionAlarm>" + tamper +
          "</tns1:VideoSource><tns1:RuleEngine><CellMotionDetector>"
          "<Motion wstop:topic=\"true\">" +
-         description(kTopicCellMotion) +
-         "</Motion></CellMotionDetector></tns1:RuleEngine><tns1:Media>"
-         "<ProfileChanged wstop:topic=\"true\">" +
-         description(kTopicProfileChanged) +
-         "</ProfileChanged><ConfigurationChanged wstop:topic=\"true\">" +
-         description(kTopicConfigurationChanged) +
-         "</ConfigurationChanged></tns1:Media></wstop:TopicSet>";
+         description(kTopicCellMotion) + "</Motion></CellMotionDetector></tns1:RuleEngine>" +
+         kMediaTopics + "</wstop:TopicSet>";
 }
 
 FilterResult parse_topic_filter(const std::string& dialect, const std::string& expression,

@@ -9,6 +9,7 @@
 
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "nvtd/events/item_filter.h"
@@ -60,9 +61,15 @@ struct EventMessage {
   bool state = false;
   bool initialized = false;  // PropertyOperation "Initialized", else "Changed"
   std::time_t utc = 0;
-  std::string token;           // the media topics: the profile's or configuration's token
-  const char* type = nullptr;  // ConfigurationChanged: "VideoSource", "VideoEncoder", ...
+  // The media topics: the profile's or configuration's token (tokens the media services
+  // store have at most 31 characters; a longer one is cut) and, for ConfigurationChanged, the
+  // type ("VideoSource", "VideoEncoder", ...). Kept in place, so a message copies as plain bytes.
+  char token[32] = {};
+  const char* type = nullptr;
 };
+
+// A media topic's message with its token and type (nullptr for ProfileChanged).
+EventMessage media_change(int topic, std::string_view token, const char* type);
 
 // The wsnt:Topic element and the wsnt:Message element of a notification (the caller wraps them
 // in a wsnt:NotificationMessage). The prefixes tt and tns1 are declared where they are used.

@@ -91,9 +91,7 @@ TEST(EventTopics, MediaChangesCarryTokenAndType) {
   for (const Case& c : cases) {
     EXPECT_FALSE(topic_is_property(c.topic));
     EXPECT_EQ(topics_of_state(""), 0u);
-    EventMessage m{c.topic, false, false, 0};
-    m.token = "a<b";
-    m.type = c.type;
+    EventMessage m = media_change(c.topic, "a<b", c.type);
     const std::string text = message_element(m);
     EXPECT_NE(text.find(c.source), std::string::npos) << text;
     EXPECT_NE(topic_element(m).find(std::string(">tns1:") + c.path + "</"), std::string::npos);

@@ -91,16 +91,17 @@ TEST(SubscriptionTable, ChangesGoToCoveringSubscriptionsOnly) {
             ItemFilterRead::kOk);
   int filtered = table_add(table, pull_point(), kAdmin, kMedia, 60, 100, encoders).index;
   EXPECT_TRUE(table.entries[media].queue.empty());
-  EventMessage profile{kTopicProfileChanged, false, false, 101};
-  profile.token = "p1";
-  EventMessage encoder{kTopicConfigurationChanged, false, false, 102};
-  encoder.token = "T-VEConf-stream1";
-  encoder.type = "VideoEncoder";
+  EventMessage profile = media_change(kTopicProfileChanged, "p1", nullptr);
+  EventMessage encoder =
+      media_change(kTopicConfigurationChanged, "T-VEConf-stream1", "VideoEncoder");
   EXPECT_EQ(table_publish_change(table, profile), 2);
   EXPECT_EQ(table_publish_change(table, encoder), 3);
   EXPECT_EQ(queue_of(table, media), (Texts{"6:false:C", "7:false:C"}));
   EXPECT_EQ(queue_of(table, filtered), (Texts{"7:false:C"}));
-  EXPECT_EQ(table.entries[filtered].queue.front().token, "T-VEConf-stream1");
+  EXPECT_STREQ(table.entries[filtered].queue.front().token, "T-VEConf-stream1");
+  // A token longer than any the media services store is cut, not overrun.
+  EXPECT_EQ(std::string(media_change(kTopicProfileChanged, std::string(40, 'x'), nullptr).token),
+            std::string(31, 'x'));
   EXPECT_EQ(queue_of(table, all).size(), 2u + 6u);  // six properties' Initialized first
   EXPECT_EQ(queue_of(table, motion).size(), 2u);    // its two Initialized only
 }

@@ -102,10 +102,6 @@ int profile_exists(std::string_view token) {
   return find_slot(token) ? 1 : 0;
 }
 
-const profile_slot* profile_find(std::string_view token) {
-  return find_slot(token);
-}
-
 int profile_rename(std::string_view token, const std::string& name) {
   profile_slot* slot = find_slot(token);
   if (!slot) return -1;

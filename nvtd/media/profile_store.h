@@ -49,8 +49,6 @@ int profile_delete(const std::string& token);
 // 1 or 0.
 int profile_exists(std::string_view token);
 int profile_count();
-// The slot of the profile with this token, or nullptr.
-const profile_slot* profile_find(std::string_view token);
 // 0, or -1 when no profile has this token.
 int profile_rename(std::string_view token, const std::string& name);
 

@@ -6,6 +6,7 @@
 #include "nvtd/media/profile_store.h"
 #include "nvtd/media2/config_set.h"
 #include "nvtd/media2/configurations.h"
+#include "nvtd/media2/media2_replies.h"
 #include "nvtd/media2/profiles2.h"
 #include "nvtd/media2/streaming.h"
 
@@ -22,7 +23,8 @@ static_assert(kMedia2MaximumProfiles == kProfileSlots + 2,
               "Media2's profile limit is the fixed profiles and the store's slots");
 
 HandlerOutcome handle_media2_get_service_capabilities(const Request&, Reply& reply) {
-  send_media2_service_capabilities(reply);
+  send_media2(reply, "<tr2:GetServiceCapabilitiesResponse>" + media2_service_capabilities() +
+                         "</tr2:GetServiceCapabilitiesResponse>");
   return HandlerOutcome::kAnswered;
 }
 

@@ -4,10 +4,8 @@
 // Request values are echoed through xml_safe.
 #include "nvtd/media2/profiles2.h"
 
-#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "nvtd/core/process_state.h"
 #include "nvtd/media/config_elements.h"
@@ -16,22 +14,17 @@
 #include "nvtd/media2/media2_replies.h"
 #include "nvtd/soap/element_reader.h"
 #include "nvtd/soap/envelope.h"
-#include "nvtd/soap/faults.h"
-#include "nvtd/soap/format_text.h"
 #include "nvtd/soap/writers.h"
 #include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 namespace {
 
-constexpr std::size_t kField = 65;  // tokens and names: at most 64 characters
-constexpr int kMaxReferences = 16;  // configuration references read from one request
-
+// Bit i of a type set is kTypes[i].
 enum TypeBit : unsigned { kVs = 1, kAs = 2, kVe = 4, kAe = 8, kMd = 16, kAllTypes = 31 };
 
 struct ConfigType {
   const char* name;
-  unsigned bit;
   const char* token;  // the configuration's token (video encoders: also "T-VEConf-stream2")
   int (*attach)(std::string_view, const std::string&);
   int (*detach)(std::string_view);
@@ -39,53 +32,37 @@ struct ConfigType {
 
 // In the order of a tr2:ConfigurationSet.
 constexpr ConfigType kTypes[] = {
-    {"VideoSource", kVs, "T-VSConf-00", profile_attach_video_source, profile_detach_video_source},
-    {"AudioSource", kAs, "T-ASConf-00", profile_attach_audio_source, profile_detach_audio_source},
-    {"VideoEncoder", kVe, "T-VEConf-stream1", profile_attach_video_encoder,
+    {"VideoSource", "T-VSConf-00", profile_attach_video_source, profile_detach_video_source},
+    {"AudioSource", "T-ASConf-00", profile_attach_audio_source, profile_detach_audio_source},
+    {"VideoEncoder", "T-VEConf-stream1", profile_attach_video_encoder,
      profile_detach_video_encoder},
-    {"AudioEncoder", kAe, "T-AEConf-00", profile_attach_audio_encoder,
-     profile_detach_audio_encoder},
-    {"Metadata", kMd, "T-MetadataConf-00", profile_attach_metadata, profile_detach_metadata},
+    {"AudioEncoder", "T-AEConf-00", profile_attach_audio_encoder, profile_detach_audio_encoder},
+    {"Metadata", "T-MetadataConf-00", profile_attach_metadata, profile_detach_metadata},
 };
-constexpr int kTypeCount = sizeof kTypes / sizeof kTypes[0];
+constexpr int kTypeCount = 5;
 
-struct ProfileView {
-  std::string token, name;
-  bool fixed = false;
-  unsigned held = 0;    // TypeBits
-  std::string encoder;  // the video encoder token, when held
+// The types a profile holds, and its video encoder's token.
+struct Held {
+  unsigned types = 0;
+  std::string_view encoder;
 };
 
-ProfileView fixed_view(int stream) {
-  ProfileView p;
-  p.token = p.name = "stream" + std::to_string(stream);
-  p.fixed = true;
-  p.held = kVs | kVe | kMd | (stream == 1 && HwAudio ? kAs | kAe : 0);
-  p.encoder = "T-VEConf-" + p.token;
-  return p;
+Held held_by(const Media2Profile& p) {
+  Held held;
+  if (p.fixed_stream != 0) {
+    held.types = kVs | kVe | kMd | (p.fixed_stream == 1 && HwAudio ? kAs | kAe : 0);
+    held.encoder = p.fixed_stream == 1 ? "T-VEConf-stream1" : "T-VEConf-stream2";
+    return held;
+  }
+  const std::optional<std::string>* tokens[] = {
+      &p.slot->video_source_token, &p.slot->audio_source_token, &p.slot->video_encoder_token,
+      &p.slot->audio_encoder_token, &p.slot->metadata_token};
+  for (int i = 0; i < kTypeCount; ++i) held.types |= *tokens[i] ? 1u << i : 0;
+  if (p.slot->video_encoder_token) held.encoder = *p.slot->video_encoder_token;
+  return held;
 }
 
-ProfileView created_view(const profile_slot& slot) {
-  ProfileView p;
-  p.token = slot.token;
-  p.name = slot.name;
-  const std::optional<std::string>* held[] = {&slot.video_source_token, &slot.audio_source_token,
-                                              &slot.video_encoder_token, &slot.audio_encoder_token,
-                                              &slot.metadata_token};
-  for (int i = 0; i < kTypeCount; ++i) p.held |= *held[i] ? kTypes[i].bit : 0;
-  p.encoder = slot.video_encoder_token.value_or("");
-  return p;
-}
-
-// A fixed profile first, as Media1's GetProfile answers it, else a created one.
-std::optional<ProfileView> find_profile(std::string_view token) {
-  if (token == "stream1" || token == "stream2") return fixed_view(token.back() - '0');
-  const profile_slot* slot = profile_find(token);
-  if (!slot) return std::nullopt;
-  return created_view(*slot);
-}
-
-std::string configuration(unsigned bit, const ProfileView& p) {
+std::string configuration(unsigned bit, std::string_view encoder) {
   switch (bit) {
     case kVs:
       return video_source_configuration("tr2:VideoSource", vsc_use_count + 2, stream_width(1),
@@ -93,87 +70,73 @@ std::string configuration(unsigned bit, const ProfileView& p) {
     case kAs:
       return audio_source_configuration("tr2:AudioSource", asc_use_count + 2);
     case kVe: {
-      int s = p.encoder.find("T-VEConf-stream2") != std::string::npos ? 2 : 1;
+      int s = encoder.find("T-VEConf-stream2") != std::string_view::npos ? 2 : 1;
       return video_encoder2_configuration(
-          "tr2:VideoEncoder", video_encoder_view(xml_safe(p.encoder), s, venc_use_count(s) + 2));
+          "tr2:VideoEncoder", video_encoder_view(xml_safe(encoder), s, venc_use_count(s) + 2));
     }
     case kAe:
       return audio_encoder2_configuration("tr2:AudioEncoder", aec_use_count + 2);
-    default:
-      return metadata_configuration("tr2:Metadata", 2);
   }
+  return metadata_configuration("tr2:Metadata", 2);
 }
 
-std::string media_profile(const ProfileView& p, unsigned types) {
-  std::string text =
-      format_text("<tr2:Profiles token=\"%s\" fixed=\"%s\"><tr2:Name>%s</tr2:Name>",
-                  xml_safe(p.token).c_str(), p.fixed ? "true" : "false", xml_safe(p.name).c_str());
+void append_profile(std::string& out, const Media2Profile& p, unsigned types) {
+  bool fixed = p.fixed_stream != 0;
+  std::string token = fixed ? "stream" + std::to_string(p.fixed_stream) : xml_safe(p.slot->token);
+  out += "<tr2:Profiles token=\"" + token + (fixed ? "\" fixed=\"true\">" : "\" fixed=\"false\">");
+  out += "<tr2:Name>" + (fixed ? token : xml_safe(p.slot->name)) + "</tr2:Name>";
   if (types != 0) {
-    text += "<tr2:Configurations>";
-    for (const ConfigType& t : kTypes) {
-      if (types & p.held & t.bit) text += configuration(t.bit, p);
+    Held held = held_by(p);
+    out += "<tr2:Configurations>";
+    for (unsigned bit = 1; bit < kAllTypes; bit <<= 1) {
+      if (types & held.types & bit) out += configuration(bit, held.encoder);
     }
-    text += "</tr2:Configurations>";
+    out += "</tr2:Configurations>";
   }
-  return text + "</tr2:Profiles>";
+  out += "</tr2:Profiles>";
 }
 
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\n')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\n')) text.remove_suffix(1);
-  return text;
-}
-
-// The contents of the elements named `name`, in order, at most kMaxReferences.
-std::vector<std::string_view> element_contents(std::string_view text, std::string_view name) {
-  std::vector<std::string_view> found;
+// The value of the next element `name` in *rest, which then starts after it.
+bool next_value(std::string_view* rest, std::string_view name, std::string_view* value) {
   ElementSpan span;
-  while (found.size() < kMaxReferences && find_element(text, name, &span)) {
-    found.push_back(text.substr(span.value_begin, span.value_end - span.value_begin));
-    text.remove_prefix(span.end_match + name.size());
-  }
-  return found;
+  if (!find_element(*rest, name, &span)) return false;
+  *value = rest->substr(span.value_begin, span.value_end - span.value_begin);
+  rest->remove_prefix(span.end_match + name.size());
+  return true;
 }
 
 // "All" is every type; a type this camera lacks is none.
 unsigned type_bits(std::string_view name) {
-  name = trimmed(name);
   if (name == "All") return kAllTypes;
-  for (const ConfigType& t : kTypes) {
-    if (name == t.name) return t.bit;
+  for (int i = 0; i < kTypeCount; ++i) {
+    if (name == kTypes[i].name) return 1u << i;
   }
   return 0;
 }
 
-int type_index(unsigned bit) {
-  int i = 0;
-  while (i < kTypeCount && kTypes[i].bit != bit) ++i;
-  return i;
+std::string_view element_in(std::string_view text, std::string_view name) {
+  std::string_view value;
+  return next_value(&text, name, &value) ? value : std::string_view();
 }
 
-bool configuration_exists(const ConfigType& type, std::string_view token) {
-  if ((type.bit & (kAs | kAe)) && !HwAudio) return false;
-  return token == type.token || (type.bit == kVe && token == "T-VEConf-stream2");
-}
-
-// The configurations a CreateProfile or AddConfiguration names, by type; "All" entries are
-// passed over. False (with the fault) for a type or token this camera does not have.
+// The configurations a CreateProfile or AddConfiguration names (tokens into the request);
+// "All" entries are passed over. False for a type or token this camera does not have.
 struct References {
   unsigned types = 0;
-  std::string tokens[kTypeCount];
+  std::string_view tokens[kTypeCount];
 };
-bool read_references(std::string_view body, References* refs, Fault* fault) {
-  for (std::string_view entry : element_contents(body, "Configuration")) {
-    std::string type = element_text(entry, "Type", kField).value_or("");
-    if (trimmed(type) == "All") continue;
+bool read_references(std::string_view rest, References* refs) {
+  std::string_view entry;
+  while (next_value(&rest, "Configuration", &entry)) {
+    std::string_view type = element_in(entry, "Type"), token = element_in(entry, "Token");
+    if (type == "All") continue;
     unsigned bit = type_bits(type);
-    auto token = element_text(entry, "Token", kField);
-    if (bit == 0 || !token || !configuration_exists(kTypes[type_index(bit)], trimmed(*token))) {
-      *fault = Fault::kNoConfig;
-      return false;
-    }
+    int i = 0;
+    while (i < kTypeCount && bit != 1u << i) ++i;
+    if (i == kTypeCount || ((bit & (kAs | kAe)) && !HwAudio)) return false;
+    if (token != kTypes[i].token && !(bit == kVe && token == "T-VEConf-stream2")) return false;
     refs->types |= bit;
-    refs->tokens[type_index(bit)] = std::string(trimmed(*token));
+    refs->tokens[i] = token;
   }
   return true;
 }
@@ -194,12 +157,8 @@ bool conflicts(unsigned before, unsigned after) {
 
 void attach_all(const std::string& profile, const References& refs) {
   for (int i = 0; i < kTypeCount; ++i) {
-    if (refs.types & kTypes[i].bit) kTypes[i].attach(profile, refs.tokens[i]);
+    if (refs.types & 1u << i) kTypes[i].attach(profile, std::string(refs.tokens[i]));
   }
-}
-
-HandlerOutcome fault(Reply& reply, Fault which) {
-  return media2_fault(reply, which);
 }
 
 // The listing goes out whole: seven profiles with every configuration and escaped names may
@@ -210,51 +169,39 @@ void send_profiles(Reply& reply, const std::string& content) {
                             "</tr2:GetProfilesResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>");
 }
 
-// A token for a new profile that no profile has (at most five are stored).
-std::string free_token() {
-  std::string token;
-  for (int n = 1; n <= kProfileSlots + 1; ++n) {
-    token = "profile_" + std::to_string(n);
-    if (!profile_exists(token)) break;
-  }
-  return token;
-}
-
 }  // namespace
 
 HandlerOutcome handle_get_profiles2(const Request& request, Reply& reply) {
-  std::string_view body = request.body_part();
+  std::string_view rest = request.body_part(), type;
   unsigned types = 0;
-  for (std::string_view type : element_contents(body, "Type")) types |= type_bits(type);
-  std::vector<ProfileView> profiles;
-  if (auto token = element_text(body, "Token", kField)) {
-    auto found = find_profile(*token);
-    if (!found) return fault(reply, Fault::kNoProfile);
-    profiles.push_back(*found);
-  } else {
-    profiles = {fixed_view(1), fixed_view(2)};
-    const profile_slot* slot = nullptr;
-    for (int pos = profile_next(0, &slot); pos >= 0; pos = profile_next(pos, &slot))
-      profiles.push_back(created_view(*slot));
-  }
+  while (next_value(&rest, "Type", &type)) types |= type_bits(type);
   if (types != 0) prefetch_stream_settings({1, 2}, HwAudio);
   std::string content;
-  for (const ProfileView& p : profiles) content += media_profile(p, types);
+  if (auto token = body_value(request, "Token")) {
+    Media2Profile profile = find_media2_profile(*token);
+    if (!profile.found) return media2_fault(reply, Fault::kNoProfile);
+    append_profile(content, profile, types);
+  } else {
+    for (int stream = 1; stream <= 2; ++stream)
+      append_profile(content, Media2Profile{true, stream, nullptr}, types);
+    const profile_slot* slot = nullptr;
+    for (int pos = profile_next(0, &slot); pos >= 0; pos = profile_next(pos, &slot))
+      append_profile(content, Media2Profile{true, 0, slot}, types);
+  }
   send_profiles(reply, content);
   return HandlerOutcome::kAnswered;
 }
 
 HandlerOutcome handle_create_profile2(const Request& request, Reply& reply) {
-  std::string_view body = request.body_part();
-  auto name = element_text(body, "Name", kField);
-  if (!name) return fault(reply, Fault::kConfigModify);
+  auto name = body_value(request, "Name");
+  if (!name) return media2_fault(reply, Fault::kConfigModify);
   References refs;
-  Fault refused;
-  if (!read_references(body, &refs, &refused)) return fault(reply, refused);
-  if (profile_count() >= kProfileSlots) return fault(reply, Fault::kMaxProfiles);
-  if (conflicts(0, refs.types)) return fault(reply, Fault::kConfigurationConflict);
-  std::string token = free_token();
-  trace("create profile %s\n", token.c_str());
+  if (!read_references(request.body_part(), &refs)) return media2_fault(reply, Fault::kNoConfig);
+  if (profile_count() >= kProfileSlots) return media2_fault(reply, Fault::kMaxProfiles);
+  if (orphans(refs.types) != 0) return media2_fault(reply, Fault::kConfigurationConflict);
+  std::string token;  // one no profile has: at most five are stored
+  for (int n = 1; n <= kProfileSlots + 1 && (token.empty() || profile_exists(token)); ++n)
+    token = "profile_" + std::to_string(n);
   profile_create(*name, token);
   attach_all(token, refs);
   send_media2(reply, "<tr2:CreateProfileResponse><tr2:Token>" + token +
@@ -263,51 +210,50 @@ HandlerOutcome handle_create_profile2(const Request& request, Reply& reply) {
 }
 
 HandlerOutcome handle_delete_profile2(const Request& request, Reply& reply) {
-  auto token = element_text(request.body_part(), "Token", kField);
-  if (!token) return fault(reply, Fault::kNoProfile);
-  if (*token == "stream1" || *token == "stream2")
-    return fault(reply, Fault::kDeletionOfFixedProfile);
-  trace("delete profile %s\n", token->c_str());
-  if (profile_delete(*token) < 0) return fault(reply, Fault::kNoProfile);
+  Media2Profile profile = find_media2_profile(body_value(request, "Token").value_or(""));
+  if (profile.fixed_stream != 0) return media2_fault(reply, Fault::kDeletionOfFixedProfile);
+  if (!profile.found) return media2_fault(reply, Fault::kNoProfile);
+  profile_delete(std::string(profile.slot->token));
   send_media2_empty(reply, "DeleteProfileResponse");
   return HandlerOutcome::kAnswered;
 }
 
 HandlerOutcome handle_add_configuration2(const Request& request, Reply& reply) {
-  std::string_view body = request.body_part();
-  auto profile = find_profile(element_text(body, "ProfileToken", kField).value_or(""));
-  if (!profile) return fault(reply, Fault::kNoProfile);
+  Media2Profile profile = find_media2_profile(body_value(request, "ProfileToken").value_or(""));
+  if (!profile.found) return media2_fault(reply, Fault::kNoProfile);
   References refs;
-  Fault refused;
-  if (!read_references(body, &refs, &refused)) return fault(reply, refused);
-  auto name = element_text(body, "Name", kField);
-  if (profile->fixed) {
+  if (!read_references(request.body_part(), &refs)) return media2_fault(reply, Fault::kNoConfig);
+  auto name = body_value(request, "Name");
+  Held held = held_by(profile);
+  if (profile.fixed_stream != 0) {
     // Its configurations are its stream's: only what it holds already may be added again.
-    bool same = (refs.types & ~profile->held) == 0 && (!name || *name == profile->name) &&
-                (!(refs.types & kVe) || refs.tokens[type_index(kVe)] == profile->encoder);
-    if (!same) return fault(reply, Fault::kConfigurationConflict);
+    bool same = (refs.types & ~held.types) == 0 &&
+                (!name || *name == "stream" + std::to_string(profile.fixed_stream)) &&
+                (!(refs.types & kVe) || refs.tokens[2] == held.encoder);
+    if (!same) return media2_fault(reply, Fault::kConfigurationConflict);
   } else {
-    if (conflicts(profile->held, profile->held | refs.types))
-      return fault(reply, Fault::kConfigurationConflict);
-    if (name) profile_rename(profile->token, *name);
-    attach_all(profile->token, refs);
+    if (conflicts(held.types, held.types | refs.types))
+      return media2_fault(reply, Fault::kConfigurationConflict);
+    std::string token = profile.slot->token;
+    if (name) profile_rename(token, *name);
+    attach_all(token, refs);
   }
   send_media2_empty(reply, "AddConfigurationResponse");
   return HandlerOutcome::kAnswered;
 }
 
 HandlerOutcome handle_remove_configuration2(const Request& request, Reply& reply) {
-  std::string_view body = request.body_part();
-  auto profile = find_profile(element_text(body, "ProfileToken", kField).value_or(""));
-  if (!profile) return fault(reply, Fault::kNoProfile);
+  Media2Profile profile = find_media2_profile(body_value(request, "ProfileToken").value_or(""));
+  if (!profile.found) return media2_fault(reply, Fault::kNoProfile);
+  Held held = held_by(profile);
   unsigned types = 0;  // tokens are passed over; types it does not hold are no error
-  for (std::string_view entry : element_contents(body, "Configuration"))
-    types |= type_bits(element_text(entry, "Type", kField).value_or(""));
-  types &= profile->held;
-  if (profile->fixed ? types != 0 : conflicts(profile->held, profile->held & ~types))
-    return fault(reply, Fault::kConfigurationConflict);
-  for (const ConfigType& t : kTypes) {
-    if (types & t.bit) t.detach(profile->token);
+  std::string_view rest = request.body_part(), entry;
+  while (next_value(&rest, "Configuration", &entry)) types |= type_bits(element_in(entry, "Type"));
+  types &= held.types;
+  if (profile.fixed_stream != 0 ? types != 0 : conflicts(held.types, held.types & ~types))
+    return media2_fault(reply, Fault::kConfigurationConflict);
+  for (int i = 0; i < kTypeCount; ++i) {
+    if (types & 1u << i) kTypes[i].detach(profile.slot->token);
   }
   send_media2_empty(reply, "RemoveConfigurationResponse");
   return HandlerOutcome::kAnswered;

@@ -13,6 +13,7 @@
 #include "nvtd/media/media_test_camera.h"
 #include "nvtd/media/profile_store.h"
 #include "nvtd/media/profiles.h"
+#include "nvtd/media2/media2_replies.h"
 
 namespace nvtd {
 namespace {
@@ -159,7 +160,7 @@ TEST_F(Profiles2, ChangesAndTheirFaults) {
     std::string text = answer(step.handler, step.request);
     EXPECT_NE(text.find(step.expected), std::string::npos) << step.request << "\n" << text;
   }
-  const profile_slot* made = profile_find("profile_1");
+  const profile_slot* made = find_media2_profile("profile_1").slot;
   ASSERT_NE(made, nullptr);
   EXPECT_EQ(made->name, "renamed");
   EXPECT_EQ(made->video_encoder_token.value_or(""), "T-VEConf-stream2");
