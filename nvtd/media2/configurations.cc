@@ -110,8 +110,8 @@ Scope read_scope(const Request& request, Kind kind, Reply& reply) {
 // <tr2:Get{kind}{what}Response> around the content.
 void send_kind(Reply& reply, Kind kind, const char* what, const std::string& content) {
   const char* k = kKindNames[int(kind)];
-  send_media2(reply, format_text("<tr2:Get%s%sResponse>%s</tr2:Get%s%sResponse>", k, what,
-                                 content.c_str(), k, what));
+  send_media2(reply, "<tr2:Get%s%sResponse>%s</tr2:Get%s%sResponse>", k, what, content.c_str(), k,
+              what);
 }
 
 HandlerOutcome list(const Request& request, Reply& reply, Kind kind) {
@@ -144,7 +144,8 @@ HandlerOutcome options(const Request& request, Reply& reply, Kind kind) {
   if (is_audio(kind) && !HwAudio) return media2_fault(reply, Fault::kAudioNotSupported);
   prefetch_stream_settings({1, 2});
   if (kind == Kind::kVideoSource) {
-    send_media2(reply, video_source_options_response(stream_width(1), stream_height(1), "tr2"));
+    send_media2(reply, "%s",
+                video_source_options_response(stream_width(1), stream_height(1), "tr2").c_str());
     return HandlerOutcome::kAnswered;
   }
   std::string content;

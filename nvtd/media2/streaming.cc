@@ -6,7 +6,6 @@
 #include "nvtd/device/service_address.h"
 #include "nvtd/media/stream_uri.h"
 #include "nvtd/media2/media2_replies.h"
-#include "nvtd/soap/format_text.h"
 
 namespace nvtd {
 namespace {
@@ -33,8 +32,7 @@ bool names_video_source(const Request& request) {
 }
 
 void send_uri(Reply& reply, const char* response, const std::string& uri) {
-  send_media2(reply, std::string("<tr2:") + response + "><tr2:Uri>" + uri +
-                         "</tr2:Uri></tr2:" + response + ">");
+  send_media2(reply, "<tr2:%s><tr2:Uri>%s</tr2:Uri></tr2:%s>", response, uri.c_str(), response);
 }
 
 }  // namespace
