@@ -46,7 +46,7 @@ const char* const kSearchOrder[] = {
     "GetProfile", "StartMulticastStreaming", "SetSynchronizationPointRequest",
     "SetSynchronizationPoint", "SetNetworkProtocols", "SetScopes", "AddScopes", "RemoveScopes",
     "SetRelayOutputSettings", "SetRelayOutputState", "GetImagingSettings", "SetImagingSettings",
-    "GetMoveOptions", "GetOptions", "GetStatus",
+    "GetMoveOptions", "GetOptions", "GetStatus", "GetVideoEncoderInstances", "GetOSDs", "GetOSDOptions",
 };
 // clang-format on
 
