@@ -1,4 +1,5 @@
-// Request dispatch: decides the action text, finds the operation whose name occurs in it,
+// Request dispatch: decides the action text, finds the operation whose name occurs in it
+// among those of the request's service (its namespace's, else as its address allows),
 // runs the UsernameToken check for all but the open operations, checks that the account's
 // level may call the operation, remembers the token (with the operation, whose access class
 // decides whether the token may come again), and calls the handler in its call form between
@@ -16,6 +17,7 @@
 #include "nvtd/core/request_hooks.h"
 #include "nvtd/soap/action_text.h"
 #include "nvtd/soap/faults.h"
+#include "nvtd/soap/operation_namespace.h"
 #include "nvtd/soap/writers.h"
 #include "nvtd/transport/tcp_server.h"
 
@@ -75,7 +77,7 @@ DispatchOutcome dispatch_request(const OperationTable& table, const Request& req
     send_plain_error(reply, "no action!\n");
     return DispatchOutcome::kNoAction;
   }
-  const Operation* op = table.find(*action);
+  const Operation* op = table.find(*action, search_scope(request));
   if (op != nullptr && op->open()) {
     call_handler(*op, request, reply);
     return DispatchOutcome::kOpenOperation;
