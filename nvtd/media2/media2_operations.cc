@@ -8,6 +8,7 @@
 namespace nvtd {
 namespace {
 
+constexpr Service kMedia2 = Service::kMedia2;
 constexpr AccessClass kRead = AccessClass::kReadMedia;
 constexpr AccessClass kSet = AccessClass::kActuate;
 constexpr CallForm kWhole = CallForm::kRequest;
@@ -16,32 +17,37 @@ constexpr CallForm kWhole = CallForm::kRequest;
 
 OperationSlice media2_operations() {
   return {
-      {"GetVideoEncoderInstances", kRead, kWhole, handle_media2_get_video_encoder_instances},
-      {"GetOSDs", kRead, kWhole, handle_media2_get_osds},
-      {"GetOSDOptions", kRead, kWhole, handle_media2_get_osd_options},
+      {"GetVideoEncoderInstances", kMedia2, kRead, kWhole,
+       handle_media2_get_video_encoder_instances},
+      {"GetOSDs", kMedia2, kRead, kWhole, handle_media2_get_osds},
+      {"GetOSDOptions", kMedia2, kRead, kWhole, handle_media2_get_osd_options},
+      {"GetVideoSourceConfigurations", kMedia2, kRead, kWhole,
+       handle_media2_get_video_source_configs},
+      {"GetVideoEncoderConfigurations", kMedia2, kRead, kWhole,
+       handle_media2_get_video_encoder_configs},
+      {"GetAudioSourceConfigurations", kMedia2, kRead, kWhole,
+       handle_media2_get_audio_source_configs},
+      {"GetAudioEncoderConfigurations", kMedia2, kRead, kWhole,
+       handle_media2_get_audio_encoder_configs},
+      {"GetMetadataConfigurations", kMedia2, kRead, kWhole, handle_media2_get_metadata_configs},
+      {"GetVideoSourceConfigurationOptions", kMedia2, kRead, kWhole,
+       handle_media2_video_source_options},
+      {"GetVideoEncoderConfigurationOptions", kMedia2, kRead, kWhole,
+       handle_media2_video_encoder_options},
+      {"GetAudioSourceConfigurationOptions", kMedia2, kRead, kWhole,
+       handle_media2_audio_source_options},
+      {"GetAudioEncoderConfigurationOptions", kMedia2, kRead, kWhole,
+       handle_media2_audio_encoder_options},
+      {"GetMetadataConfigurationOptions", kMedia2, kRead, kWhole, handle_media2_metadata_options},
+      {"SetVideoSourceConfiguration", kMedia2, kSet, kWhole, handle_media2_set_video_source_config},
+      {"SetVideoEncoderConfiguration", kMedia2, kSet, kWhole,
+       handle_media2_set_video_encoder_config},
+      {"SetAudioEncoderConfiguration", kMedia2, kSet, kWhole,
+       handle_media2_set_audio_encoder_config},
+      {"GetStreamUri", kMedia2, kRead, kWhole, handle_media2_get_stream_uri},
+      {"GetSnapshotUri", kMedia2, kRead, kWhole, handle_media2_get_snapshot_uri},
+      {"SetSynchronizationPoint", kMedia2, kSet, kWhole, handle_media2_set_synchronization_point},
   };
-}
-
-OperationSlice media2_operations_named_as_media1() {
-  return {
-      {"GetVideoSourceConfigurations", kRead, kWhole, handle_media2_get_video_source_configs},
-      {"GetVideoEncoderConfigurations", kRead, kWhole, handle_media2_get_video_encoder_configs},
-      {"GetAudioSourceConfigurations", kRead, kWhole, handle_media2_get_audio_source_configs},
-      {"GetAudioEncoderConfigurations", kRead, kWhole, handle_media2_get_audio_encoder_configs},
-      {"GetMetadataConfigurations", kRead, kWhole, handle_media2_get_metadata_configs},
-      {"GetVideoSourceConfigurationOptions", kRead, kWhole, handle_media2_video_source_options},
-      {"GetVideoEncoderConfigurationOptions", kRead, kWhole, handle_media2_video_encoder_options},
-      {"GetAudioSourceConfigurationOptions", kRead, kWhole, handle_media2_audio_source_options},
-      {"GetAudioEncoderConfigurationOptions", kRead, kWhole, handle_media2_audio_encoder_options},
-      {"GetMetadataConfigurationOptions", kRead, kWhole, handle_media2_metadata_options},
-      {"SetVideoSourceConfiguration", kSet, kWhole, handle_media2_set_video_source_config},
-      {"SetVideoEncoderConfiguration", kSet, kWhole, handle_media2_set_video_encoder_config},
-      {"SetAudioEncoderConfiguration", kSet, kWhole, handle_media2_set_audio_encoder_config},
-      {"GetStreamUri", kRead, kWhole, handle_media2_get_stream_uri},
-      {"GetSnapshotUri", kRead, kWhole, handle_media2_get_snapshot_uri},
-      {"SetSynchronizationPoint", kSet, kWhole, handle_media2_set_synchronization_point},
-  };
-  ;
 }
 
 }  // namespace nvtd

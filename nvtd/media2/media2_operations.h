@@ -8,9 +8,5 @@
 namespace nvtd {
 
 OperationSlice media2_operations();
-// The Media2 operations whose names the media room's operations have too. Found by name
-// alone they would take Media1's requests, so they join the table once operations are found
-// by their service.
-OperationSlice media2_operations_named_as_media1();
 
 }  // namespace nvtd
