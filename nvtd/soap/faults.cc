@@ -92,7 +92,7 @@ constexpr std::array<FaultEntry, static_cast<size_t>(Fault::kCount)> kCatalogue 
   {Fault::kProtocolUnsupported, kSender, {"ter:InvalidArgVal", "ter:InvalidStreamSetup"},
    "The specified Protocol is not supported", nullptr, 400},
   {Fault::kIncompleteConfiguration, kReceiver, {"ter:Action", "ter:IncompleteConfiguration"},
-   "The profile has no video source and encoder to stream", nullptr, 500},
+   "Incomplete configuration", nullptr, 500},
 }};
 // clang-format on
 
