@@ -78,10 +78,10 @@ HandlerOutcome handle_get_audio_source_config_options(const Request& request, Re
     send_catalogue_fault(reply, Fault::kNoProfile, 400);
     return HandlerOutcome::kAnswered;
   }
-  send_media_body(reply,
-                  std::string("<trt:GetAudioSourceConfigurationOptionsResponse><trt:Options>") +
-                      kAudioSourceOptions +
-                      "</trt:Options></trt:GetAudioSourceConfigurationOptionsResponse>");
+  send_body(reply,
+            "<SOAP-ENV:Body><trt:GetAudioSourceConfigurationOptionsResponse><trt:Options>%s"
+            "</trt:Options></trt:GetAudioSourceConfigurationOptionsResponse>%s",
+            kAudioSourceOptions, kBodyEnd);
   return HandlerOutcome::kAnswered;
 }
 
@@ -126,12 +126,11 @@ HandlerOutcome handle_get_audio_encoder_config_options(const Request&, Reply& re
     send_catalogue_fault(reply, Fault::kAudioNotSupported);
     return HandlerOutcome::kAnswered;
   }
-  send_media_body(
-      reply,
-      std::string("<trt:GetAudioEncoderConfigurationOptionsResponse><trt:Options><tt:Options>"
-                  "<tt:Encoding>G711</tt:Encoding>") +
-          kAudioRateOptions +
-          "</tt:Options></trt:Options></trt:GetAudioEncoderConfigurationOptionsResponse>");
+  send_body(reply,
+            "<SOAP-ENV:Body><trt:GetAudioEncoderConfigurationOptionsResponse><trt:Options>"
+            "<tt:Options><tt:Encoding>G711</tt:Encoding>%s</tt:Options></trt:Options>"
+            "</trt:GetAudioEncoderConfigurationOptionsResponse>%s",
+            kAudioRateOptions, kBodyEnd);
   return HandlerOutcome::kAnswered;
 }
 

@@ -113,7 +113,7 @@ std::string audio_encoder_configuration(const char* tag, int use_count) {
 }
 
 const char* audio_mime_name() {
-  return std::string_view(audio_encoding()) == "G711" ? "PCMU" : "mpeg4-generic";
+  return *audio_encoding() == 'G' ? "PCMU" : "mpeg4-generic";  // "G711" or "AAC"
 }
 
 std::string audio_encoder2_configuration(const char* tag, int use_count) {

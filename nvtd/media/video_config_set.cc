@@ -42,9 +42,14 @@ HandlerOutcome refuse(Reply& reply) {
   return HandlerOutcome::kAnswered;
 }
 
-int write_setting(const std::string& section, const std::string& key, long value) {
+// Writes key "s<index>_<key>" of ENCODE, or with own_section of the stream's STREAM<index>,
+// through a settings client of its own; true when the write succeeded.
+bool write_setting(bool own_section, int index, const char* key, long value) {
+  char section[16] = "ENCODE", name[32];
+  if (own_section) snprintf(section, sizeof section, "STREAM%d", index);
+  snprintf(name, sizeof name, "s%d_%s", index, key);
   SettingsClient client;
-  return client.SetIntValue(section, key, static_cast<int>(value), true);
+  return client.SetIntValue(section, name, static_cast<int>(value), true) == 0;
 }
 
 }  // namespace
@@ -74,15 +79,13 @@ EncoderSetResult set_video_encoder(int stream, const VideoEncoderChange& change)
   if (change.height && *change.height != stream_height(stream)) return EncoderSetResult::kRefused;
 
   int index = stream - 1;
-  std::string stream_section = "STREAM" + std::to_string(index);
-  std::string prefix = "s" + std::to_string(index) + "_";
-  bool ok = !fps || write_setting("ENCODE", prefix + "fps", *fps) == 0;
-  ok = ok && (!kbps || write_setting(stream_section, prefix + "cbr_avg_bps", *kbps * 1000) == 0);
-  ok = ok && (!gov || write_setting(stream_section, prefix + "N", *gov) == 0);
+  bool ok = !fps || write_setting(false, index, "fps", *fps);
+  ok = ok && (!kbps || write_setting(true, index, "cbr_avg_bps", *kbps * 1000));
+  ok = ok && (!gov || write_setting(true, index, "N", *gov));
   if (ok && encoding) {
     int type = *encoding == "H264" ? 1 : 2;
     trace("set encoding to %d\n", type);
-    ok = write_setting("ENCODE", prefix + "type", type) == 0;
+    ok = write_setting(false, index, "type", type);
   }
   if (!ok) return EncoderSetResult::kRefused;
   event_configuration_changed("T-VEConf-stream" + std::to_string(stream), "VideoEncoder");

@@ -68,66 +68,6 @@ std::string element(const Entry& e) {
   return metadata_configuration(kTag, 2);
 }
 
-// The request's tokens, checked: the profile must exist, the configuration must exist among
-// those of `kind` (and fit the profile when both are given). The entry named, else nullptr.
-struct Scope {
-  bool ok = true;
-  Media2Profile profile;
-  bool has_profile = false;
-  const Entry* config = nullptr;
-  bool has_config = false;
-};
-
-Scope read_scope(const Request& request, Kind kind, Reply& reply) {
-  Scope scope;
-  auto profile_token = body_value(request, "ProfileToken");
-  if (profile_token) {
-    scope.has_profile = true;
-    scope.profile = find_media2_profile(*profile_token);
-    if (!scope.profile.found) {
-      media2_fault(reply, Fault::kNoProfile);
-      scope.ok = false;
-      return scope;
-    }
-  }
-  auto config_token = body_value(request, "ConfigurationToken");
-  if (config_token) {
-    scope.has_config = true;
-    for (const Entry& e : kEntries) {
-      if (e.kind == kind && exists(e) && *config_token == e.token &&
-          (!scope.has_profile || fits(e, scope.profile))) {
-        scope.config = &e;
-      }
-    }
-    if (!scope.config) {
-      media2_fault(reply, Fault::kNoConfig);
-      scope.ok = false;
-    }
-  }
-  return scope;
-}
-
-// <tr2:Get{kind}{what}Response> around the content.
-void send_kind(Reply& reply, Kind kind, const char* what, const std::string& content) {
-  const char* k = kKindNames[int(kind)];
-  send_media2(reply, format_text("<tr2:Get%s%sResponse>%s</tr2:Get%s%sResponse>", k, what,
-                                 content.c_str(), k, what));
-}
-
-HandlerOutcome list(const Request& request, Reply& reply, Kind kind) {
-  Scope scope = read_scope(request, kind, reply);
-  if (!scope.ok) return HandlerOutcome::kAnswered;
-  prefetch_stream_settings({1, 2}, is_audio(kind));
-  std::string text;
-  for (const Entry& e : kEntries) {
-    if (e.kind != kind || !exists(e) || (scope.config && scope.config != &e)) continue;
-    if (scope.has_profile && !fits(e, scope.profile)) continue;
-    text += element(e);
-  }
-  send_kind(reply, kind, "Configurations", text);
-  return HandlerOutcome::kAnswered;
-}
-
 // One H.264 encoder at the stream's resolution with the values SetVideoEncoderConfiguration
 // takes: frame rates 1 to 30, GOV length 5 to 30, bitrates (adapted) 101 to 20000 kbit/s.
 constexpr char kVideoEncoderOptions[] =
@@ -138,18 +78,36 @@ constexpr char kVideoEncoderOptions[] =
     "</tt:ResolutionsAvailable><tt:BitrateRange><tt:Min>101</tt:Min><tt:Max>20000</tt:Max>"
     "</tt:BitrateRange></tr2:Options>";
 
-HandlerOutcome options(const Request& request, Reply& reply, Kind kind) {
-  Scope scope = read_scope(request, kind, reply);
-  if (!scope.ok) return HandlerOutcome::kAnswered;
-  if (is_audio(kind) && !HwAudio) return media2_fault(reply, Fault::kAudioNotSupported);
-  prefetch_stream_settings({1, 2});
-  if (kind == Kind::kVideoSource) {
-    send_media2(reply, video_source_options_response(stream_width(1), stream_height(1), "tr2"));
-    return HandlerOutcome::kAnswered;
+// The listing (or with `options` the options) of the configurations of `kind`, after the
+// request's tokens are checked: the profile must exist, and the configuration among those of
+// the kind that fit the profile.
+HandlerOutcome answer(const Request& request, Reply& reply, Kind kind, bool options) {
+  Media2Profile profile;
+  if (auto token = body_value(request, "ProfileToken")) {
+    profile = find_media2_profile(*token);
+    if (!profile.found) return media2_fault(reply, Fault::kNoProfile);
   }
+  auto config_token = body_value(request, "ConfigurationToken");
+  const Entry* config = nullptr;
+  for (const Entry& e : kEntries) {
+    if (e.kind == kind && exists(e) && fits(e, profile) && config_token == e.token) config = &e;
+  }
+  if (config_token && !config) return media2_fault(reply, Fault::kNoConfig);
+  if (options && is_audio(kind) && !HwAudio) return media2_fault(reply, Fault::kAudioNotSupported);
+  prefetch_stream_settings({1, 2}, is_audio(kind));
   std::string content;
-  if (kind == Kind::kVideoEncoder) {
-    int stream = scope.config ? scope.config->stream : profile_stream(scope.profile);
+  if (!options) {
+    for (const Entry& e : kEntries) {
+      if (e.kind == kind && exists(e) && fits(e, profile) && (!config || config == &e)) {
+        content += element(e);
+      }
+    }
+  } else if (kind == Kind::kVideoSource) {
+    send_media2(reply, "%s",
+                video_source_options_response(stream_width(1), stream_height(1), "tr2").c_str());
+    return HandlerOutcome::kAnswered;
+  } else if (kind == Kind::kVideoEncoder) {
+    int stream = config ? config->stream : profile_stream(profile);
     if (stream == 0) stream = 1;
     content = format_text(kVideoEncoderOptions, stream_width(stream), stream_height(stream));
   } else {
@@ -160,8 +118,18 @@ HandlerOutcome options(const Request& request, Reply& reply, Kind kind) {
                           : kind == Kind::kAudioSource ? kAudioSourceOptions
                                                        : kMetadataOptions);
   }
-  send_kind(reply, kind, "ConfigurationOptions", content);
+  const char* k = kKindNames[int(kind)];
+  const char* what = options ? "ConfigurationOptions" : "Configurations";
+  send_media2(reply, "<tr2:Get%s%sResponse>%s</tr2:Get%s%sResponse>", k, what, content.c_str(), k,
+              what);
   return HandlerOutcome::kAnswered;
+}
+
+HandlerOutcome list(const Request& request, Reply& reply, Kind kind) {
+  return answer(request, reply, kind, false);
+}
+HandlerOutcome options(const Request& request, Reply& reply, Kind kind) {
+  return answer(request, reply, kind, true);
 }
 
 }  // namespace

@@ -23,8 +23,8 @@ static_assert(kMedia2MaximumProfiles == kProfileSlots + 2,
               "Media2's profile limit is the fixed profiles and the store's slots");
 
 HandlerOutcome handle_media2_get_service_capabilities(const Request&, Reply& reply) {
-  send_media2(reply, "<tr2:GetServiceCapabilitiesResponse>" + media2_service_capabilities() +
-                         "</tr2:GetServiceCapabilitiesResponse>");
+  send_media2(reply, "<tr2:GetServiceCapabilitiesResponse>%s</tr2:GetServiceCapabilitiesResponse>",
+              media2_service_capabilities().c_str());
   return HandlerOutcome::kAnswered;
 }
 

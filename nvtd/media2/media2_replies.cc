@@ -3,6 +3,7 @@
 #include "nvtd/media2/media2_replies.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdlib>
 
 #include "nvtd/soap/element_reader.h"
@@ -20,14 +21,17 @@ bool name_char(char c) {
 
 }  // namespace
 
-void send_media2(Reply& reply, const std::string& content) {
+void send_media2(Reply& reply, const char* content_format, ...) {
+  va_list args;
+  va_start(args, content_format);
+  std::string content = format_bounded(kResponseBufferSize, content_format, args);
+  va_end(args);
   send_envelope(reply, "%s<SOAP-ENV:Body>%s</SOAP-ENV:Body></SOAP-ENV:Envelope>",
                 kTtTr2EnvelopeOpening, content.c_str());
 }
 
 void send_media2_empty(Reply& reply, const char* name) {
-  send_envelope(reply, "%s<SOAP-ENV:Body><tr2:%s></tr2:%s></SOAP-ENV:Body></SOAP-ENV:Envelope>",
-                kTtTr2EnvelopeOpening, name, name);
+  send_media2(reply, "<tr2:%s></tr2:%s>", name, name);
 }
 
 HandlerOutcome media2_fault(Reply& reply, Fault fault) {
@@ -47,22 +51,25 @@ std::optional<long> body_number(const Request& request, const char* name) {
 
 std::optional<std::string> start_tag_attribute(std::string_view text, std::string_view element,
                                                std::string_view attribute, std::size_t size) {
-  for (std::size_t at = text.find(element); at != std::string_view::npos;
-       at = text.find(element, at + 1)) {
-    std::size_t end = at + element.size();
-    char before = at > 0 ? text[at - 1] : ' ';
-    if ((before != '<' && before != ':') || end >= text.size() || name_char(text[end])) continue;
-    std::string_view tag = text.substr(end, text.find('>', end) - end);
-    for (std::size_t a = tag.find(attribute); a != std::string_view::npos;
-         a = tag.find(attribute, a + 1)) {
-      std::size_t eq = a + attribute.size();
-      if (a == 0 || name_char(tag[a - 1]) || eq + 1 >= tag.size() || tag[eq] != '=') continue;
-      char quote = tag[eq + 1];
-      std::size_t close = tag.find(quote, eq + 2);
-      if ((quote != '"' && quote != '\'') || close == std::string_view::npos) continue;
-      return std::string(tag.substr(eq + 2, std::min(close - eq - 2, size - 1)));
+  constexpr auto npos = std::string_view::npos;
+  std::size_t at = text.find(element), end = at + element.size();
+  while (at != npos && (at == 0 || (text[at - 1] != '<' && text[at - 1] != ':') ||
+                        (end < text.size() && name_char(text[end])))) {
+    at = text.find(element, at + 1);
+    end = at + element.size();
+  }
+  if (at == npos) return std::nullopt;
+  std::string_view tag = text.substr(at, text.find('>', at) - at);
+  for (std::size_t a = tag.find(attribute, element.size()); a != npos;
+       a = tag.find(attribute, a + 1)) {
+    std::size_t quote = a + attribute.size() + 1;
+    if (name_char(tag[a - 1]) || quote >= tag.size() || tag[quote - 1] != '=' ||
+        (tag[quote] != '"' && tag[quote] != '\'')) {
+      continue;
     }
-    return std::nullopt;
+    std::size_t close = tag.find(tag[quote], quote + 1);
+    if (close == npos) break;
+    return std::string(tag.substr(quote + 1, std::min(close - quote - 1, size - 1)));
   }
   return std::nullopt;
 }

@@ -16,8 +16,9 @@
 
 namespace nvtd {
 
-// A complete tt/tr2 envelope around the Body's content.
-void send_media2(Reply& reply, const std::string& content);
+// A complete tt/tr2 envelope around the Body's content, formatted from a printf form.
+void send_media2(Reply& reply, const char* content_format, ...)
+    __attribute__((format(printf, 2, 3)));
 // The empty response "<tr2:NAME></tr2:NAME>".
 void send_media2_empty(Reply& reply, const char* name);
 // The catalogue fault with its own status; the handler's outcome.

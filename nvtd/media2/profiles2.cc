@@ -204,8 +204,9 @@ HandlerOutcome handle_create_profile2(const Request& request, Reply& reply) {
     token = "profile_" + std::to_string(n);
   profile_create(*name, token);
   attach_all(token, refs);
-  send_media2(reply, "<tr2:CreateProfileResponse><tr2:Token>" + token +
-                         "</tr2:Token></tr2:CreateProfileResponse>");
+  send_media2(reply,
+              "<tr2:CreateProfileResponse><tr2:Token>%s</tr2:Token></tr2:CreateProfileResponse>",
+              token.c_str());
   return HandlerOutcome::kAnswered;
 }
 

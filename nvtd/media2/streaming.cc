@@ -32,19 +32,17 @@ bool names_video_source(const Request& request) {
 }
 
 void send_uri(Reply& reply, const char* response, const std::string& uri) {
-  send_media2(reply, std::string("<tr2:") + response + "><tr2:Uri>" + uri +
-                         "</tr2:Uri></tr2:" + response + ">");
+  send_media2(reply, "<tr2:%s><tr2:Uri>%s</tr2:Uri></tr2:%s>", response, uri.c_str(), response);
 }
 
 }  // namespace
 
 HandlerOutcome handle_media2_get_video_encoder_instances(const Request& request, Reply& reply) {
   if (!names_video_source(request)) return media2_fault(reply, Fault::kNoConfig);
-  // The two fixed H.264 streams are encoded side by side.
+  // The two fixed streams are encoded side by side, whatever the codec (so no Codec limits).
   send_media2(reply,
-              "<tr2:GetVideoEncoderInstancesResponse><tr2:Info><tr2:Codec>"
-              "<tr2:Encoding>H264</tr2:Encoding><tr2:Number>2</tr2:Number></tr2:Codec>"
-              "<tr2:Total>2</tr2:Total></tr2:Info></tr2:GetVideoEncoderInstancesResponse>");
+              "<tr2:GetVideoEncoderInstancesResponse><tr2:Info><tr2:Total>2</tr2:Total>"
+              "</tr2:Info></tr2:GetVideoEncoderInstancesResponse>");
   return HandlerOutcome::kAnswered;
 }
 

@@ -92,7 +92,7 @@ constexpr std::array<FaultEntry, static_cast<size_t>(Fault::kCount)> kCatalogue 
   {Fault::kProtocolUnsupported, kSender, {"ter:InvalidArgVal", "ter:InvalidStreamSetup"},
    "The specified Protocol is not supported", nullptr, 400},
   {Fault::kIncompleteConfiguration, kReceiver, {"ter:Action", "ter:IncompleteConfiguration"},
-   "The profile has no video source and encoder to stream", nullptr, 500},
+   "Incomplete configuration", nullptr, 500},
   {Fault::kDeletionOfFixedProfile, kSender, {"ter:Action", "ter:DeletionOfFixedProfile"},
    "A fixed profile cannot be deleted", nullptr, 400},
   {Fault::kMaxProfiles, kReceiver, {"ter:Action", "ter:MaxNVTProfiles"},
