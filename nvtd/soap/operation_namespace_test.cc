@@ -20,7 +20,7 @@ TEST(OperationNamespace, TheBodysFirstChildResolvedInScope) {
       {"<?xml version=\"1.0\"?><!-- a > b --><s:Envelope xmlns:t='A'><s:Header><x>1</x>"
        "</s:Header><s:Body><!-- c --> <t:Op><t:In/></t:Op></s:Body></s:Envelope>",
        "A"},
-      {"<Envelope><Body xmlns:t = \"B\"><t:Op/></Body></Envelope>", "B"},
+      {"<Envelope><Body xmlns:t=\"B\"><t:Op/></Body></Envelope>", "B"},
       {"<Envelope><Body>\n<GetDeviceInformation xmlns=\"D\"/></Body>", "D"},
       {"<e xmlns:t=\"A\"><Body><t:Op xmlns:t=\"C\"/></Body></e>", "C"},
       {"<e xmlns=\"A\" xmlns:t=\"T\"><Body><Op/></Body></e>", "A"},
