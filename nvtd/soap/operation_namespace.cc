@@ -11,7 +11,7 @@ namespace nvtd {
 namespace {
 
 constexpr std::string_view kOnvif = "http://www.onvif.org/";
-constexpr std::string_view kNotification = "http://docs.oasis-open.org/wsn/";
+constexpr std::string_view kNotification = "http://docs.oasis-open.org/wsn/";  // b-2, bw-2
 // What stands between kOnvif and "/wsdl" in each service's namespace, in the order of Service.
 constexpr std::string_view kServicePaths[] = {"ver10/device", "ver10/deviceIO", "ver10/media",
                                               "ver20/media",  "ver10/events",   "ver20/imaging"};
@@ -33,12 +33,7 @@ bool starts_with(std::string_view text, std::string_view prefix) {
 // The service of a namespace URI, or with `action` of the one an action URI begins with (the
 // namespace, "/" and the rest). WS-BaseNotification's namespaces are the events service's.
 std::optional<Service> service_of_uri(std::string_view uri, bool action) {
-  if (starts_with(uri, kNotification)) {
-    uri = tail(uri, kNotification.size());
-    uri = head(uri, uri.find('/'));
-    if (uri == "b-2" || uri == "bw-2") return Service::kEvents;
-    return std::nullopt;
-  }
+  if (starts_with(uri, kNotification)) return Service::kEvents;
   if (!starts_with(uri, kOnvif)) return std::nullopt;
   uri = tail(uri, kOnvif.size());
   std::size_t end = uri.find(action ? "/wsdl/" : "/wsdl");
@@ -49,14 +44,6 @@ std::optional<Service> service_of_uri(std::string_view uri, bool action) {
     if (uri == kServicePaths[i]) return static_cast<Service>(i);
   }
   return Service::kUnserved;
-}
-
-// The URI in an action text: behind "action=" when there is one, quotes and blanks skipped.
-std::string_view action_uri(std::string_view action) {
-  std::size_t at = action.find("action=");
-  if (at != npos) action = tail(action, at + 7);
-  action = tail(action, action.find_first_not_of("\"' \t\r\n"));
-  return head(action, action.find_first_of("\"'; \t\r\n"));
 }
 
 // The next tag from `pos` on, "<" to ">", comments, declarations and processing instructions
@@ -101,7 +88,10 @@ std::optional<Service> service_of_namespace(std::string_view name_space) {
 }
 
 std::optional<Service> service_of_action(std::string_view action) {
-  return service_of_uri(action_uri(action), true);
+  // The first URI in the text (a SOAPAction may be quoted, a content type has more before it),
+  // up to a quote, blank or ";".
+  action = tail(action, action.find("http://"));
+  return service_of_uri(head(action, action.find_first_of("\"'; \t\r\n")), true);
 }
 
 std::string_view body_operation_namespace(std::string_view body) {
@@ -126,11 +116,11 @@ std::string_view body_operation_namespace(std::string_view body) {
 }
 
 std::optional<Service> request_service(const Request& request) {
-  // Without an action the action text is the body, which names no action URI.
   auto action = find_action_text(request.soap_action ? request.soap_action->c_str() : nullptr,
                                  request.content_type ? request.content_type->c_str() : nullptr,
                                  request.body);
-  if (action) {
+  // Without an action the action text is the body: its namespace is read below.
+  if (action && action->size() != request.body.size()) {
     if (auto service = service_of_action(*action)) return service;
   }
   std::string_view name_space = body_operation_namespace(request.body);
