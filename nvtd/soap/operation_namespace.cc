@@ -10,11 +10,12 @@
 namespace nvtd {
 namespace {
 
-constexpr std::string_view kOnvif = "http://www.onvif.org/";
-constexpr std::string_view kNotification = "http://docs.oasis-open.org/wsn/";  // b-2, bw-2
+// Character arrays rather than pointers, which the camera's loader would have to relocate.
+constexpr char kOnvif[] = "http://www.onvif.org/";
+constexpr char kNotification[] = "http://docs.oasis-open.org/wsn/";  // b-2, bw-2
 // What stands between kOnvif and "/wsdl" in each service's namespace, in the order of Service.
-constexpr std::string_view kServicePaths[] = {"ver10/device", "ver10/deviceIO", "ver10/media",
-                                              "ver20/media",  "ver10/events",   "ver20/imaging"};
+constexpr char kServicePaths[][16] = {"ver10/device", "ver10/deviceIO", "ver10/media",
+                                      "ver20/media",  "ver10/events",   "ver20/imaging"};
 constexpr auto npos = std::string_view::npos;
 
 // Bounded cuts that never throw: the first n characters, and what follows them.
@@ -35,7 +36,7 @@ bool starts_with(std::string_view text, std::string_view prefix) {
 std::optional<Service> service_of_uri(std::string_view uri, bool action) {
   if (starts_with(uri, kNotification)) return Service::kEvents;
   if (!starts_with(uri, kOnvif)) return std::nullopt;
-  uri = tail(uri, kOnvif.size());
+  uri = tail(uri, sizeof kOnvif - 1);
   std::size_t end = uri.find(action ? "/wsdl/" : "/wsdl");
   // A namespace ends there; an action URI goes on.
   if (end == npos || (!action && end + 5 != uri.size())) return std::nullopt;
