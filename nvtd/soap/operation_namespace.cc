@@ -101,7 +101,7 @@ std::string_view body_operation_namespace(std::string_view body) {
   std::string_view tag = root;
   while (!tag.empty()) {
     std::string_view name = tag_name(tag);
-    if (tail(name, name.find(':') + 1) == "Body") break;
+    if (tail(name, name.find(':') + 1) == "Body") break;  // npos + 1: no prefix to skip
     tag = next_tag(body, pos);
   }
   if (tag.size() < 2 || tag[tag.size() - 2] == '/') return {};
