@@ -1,6 +1,7 @@
 // Connects to a camera as an application would with the npm "onvif" client library
 // (capabilities, services, profiles on connect, WS-Security UsernameToken digest), then asks
-// for the first profile's RTSP stream URI and snapshot URI. Prints one JSON object.
+// for the first profile's RTSP stream URI and snapshot URI (through Media2 when GetServices
+// lists it and the client keeps it). Prints one JSON object, with whether it used Media2.
 // Usage: node camera_media.js HOST PORT USER PASSWORD
 'use strict';
 const { Cam } = require('onvif');
@@ -27,7 +28,8 @@ function step(name, call) {
   const stream = await step('getStreamUri',
     (cb) => cam.getStreamUri({ protocol: 'RTSP', profileToken }, cb));
   const snapshot = await step('getSnapshotUri', (cb) => cam.getSnapshotUri({ profileToken }, cb));
-  console.log(JSON.stringify({ profiles, stream: stream.uri, snapshot: snapshot.uri }));
+  console.log(JSON.stringify({ media2: cam.media2Support, profiles, stream: stream.uri,
+    snapshot: snapshot.uri }));
 })().catch((err) => {
   console.error(err.message);
   process.exit(1);
