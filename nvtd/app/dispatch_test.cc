@@ -139,23 +139,40 @@ TEST_F(DispatchTest, ActionElementIsUsed) {
 }
 
 // The namespace, from the action or the Body's first child, decides the service; the address
-// only where there is none. No handler of another service answers.
+// only lets a request without one reach Media2. No handler of another service answers.
 TEST_F(DispatchTest, TheNamespaceDecidesTheServiceThatAnswers) {
   scoped_config.set(&Config::no_auth, true);
-  const std::pair<std::string, const char*> cases[] = {
-      // body at the media address, answer
-      {"<tr2:GetProfiles xmlns:tr2=\"" NS_TR2 "\"/>", "Unsupported Command"},
-      {"<trt:GetUsers xmlns:trt=\"" NS_TRT "\"/>", "Unsupported Command"},
-      {"<GetServiceCapabilities xmlns=\"" NS_TPTZ "\"/>", "Unsupported Command"},
-      {"<tds:GetUsers xmlns:tds=\"" NS_TDS "\"/>", "<tds:GetUsersResponse>"},
-      {"<tev:GetServiceCapabilities xmlns:tev=\"" NS_TEV "\"/>", "<tev:GetServiceCapabilities"},
-      {"<tds:GetServiceCapabilities/>", "<trt:GetServiceCapabilitiesResponse>"},
+  const char* const unsupported = "Unsupported Command";
+  struct Case {
+    const char* uri;
+    const char* soap_action;
+    std::string body;
+    const char* answer;
+  } cases[] = {
+      {"/onvif/media2_service", nullptr, "<tr2:GetProfiles xmlns:tr2=\"" NS_TR2 "\"/>",
+       unsupported},
+      {"/onvif/device_service", nullptr, "<trt:GetUsers xmlns:trt=\"" NS_TRT "\"/>", unsupported},
+      {"/onvif/media_service", nullptr, "<tds:GetUsers xmlns:tds=\"" NS_TDS "\"/>",
+       "<tds:GetUsersResponse>"},
+      {"/onvif/media2_service", nullptr, "<tds:GetUsers/>", "<tds:GetUsersResponse>"},
+      {"/onvif/media_service", NS_TDS "/GetUsers", "<trt:Frobnicate xmlns:trt=\"" NS_TRT "\"/>",
+       "<tds:GetUsersResponse>"},
+      {"/onvif/device_service", nullptr, "<tev:GetServiceCapabilities xmlns:tev=\"" NS_TEV "\"/>",
+       "<tev:GetServiceCapabilitiesResponse>"},
+      {"/onvif/events_service", nullptr, "<GetServiceCapabilities xmlns=\"" NS_TIMG "\"/>",
+       "<timg:GetServiceCapabilitiesResponse>"},
+      {"/onvif/media_service", NS_TDS "/GetServiceCapabilities", "",
+       "<tds:GetServiceCapabilitiesResponse>"},
+      {"/onvif/ptz_service", nullptr, "<GetServiceCapabilities xmlns=\"" NS_TPTZ "\"/>",
+       unsupported},
   };
-  request_.uri = "/onvif/media_service";
-  for (const auto& [body, answer] : cases) {
+  for (const Case& c : cases) {
+    request_.uri = c.uri;
+    request_.soap_action = c.soap_action ? std::optional<std::string>(c.soap_action) : std::nullopt;
     std::string out;
-    run("<s:Envelope><s:Body>" + body + "</s:Body></s:Envelope>", &out);
-    EXPECT_TRUE(has(out, answer)) << body << "\n" << out;
+    run("<s:Envelope xmlns:s=\"" NS_SOAP_ENV "\"><s:Body>" + c.body + "</s:Body></s:Envelope>",
+        &out);
+    EXPECT_TRUE(has(out, c.answer)) << c.body << "\n" << out;
   }
 }
 

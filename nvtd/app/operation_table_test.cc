@@ -179,46 +179,69 @@ TEST(OperationTable, EventOperationsUnderTheirBareNames) {
   EXPECT_EQ(table.find("PullMessages")->form, CallForm::kConnection);
 }
 
-// A search in a service reaches its entries alone; without one, Media2's only at its address
-// (a made-up Media2 slice here).
 TEST(OperationTable, ASearchInAServiceReachesOnlyThatServicesEntries) {
+  OperationTable table = make_operation_table();
   using S = Service;
-  const OperationTable all = make_operation_table();
-  Operation profiles{"GetProfiles", S::kMedia2, AccessClass::kReadMedia, CallForm::kRequest,
-                     nullptr},
-      osds = profiles;
-  osds.name = "GetOSDs";
-  const OperationTable media2({{profiles, osds}});
-  const struct {
-    const OperationTable& table;
-    const char* name;
+  struct Case {
+    const char* text;
     SearchScope scope;
-    std::optional<Service> found;  // the service of the entry found under the name
+    std::optional<Service> found;  // the service of the entry found under the text's own name
   } cases[] = {
-      {all, "GetProfiles", {S::kMedia}, S::kMedia},
-      {all, "GetProfiles", {}, S::kMedia},
-      {all, "GetProfiles", {S::kMedia2}, {}},
-      {all, "GetProfiles", {S::kDevice}, {}},
-      {all, "GetServiceCapabilities", {}, S::kDevice},
-      {all, "GetServiceCapabilities", {S::kEvents}, S::kEvents},
-      {all, "GetServiceCapabilities", {S::kUnserved}, {}},
-      {all, "GetScopes", {S::kDevice}, S::kDevice},
-      {all, "Stop", {S::kUnserved}, {}},
-      {all, "SetSynchronizationPoint", {}, S::kMedia},
-      {all, "SetSynchronizationPoint", {S::kEvents}, S::kEvents},
-      {media2, "GetProfiles", {{}, true}, S::kMedia2},
-      {media2, "GetOSDs", {}, {}},
-      {media2, "GetOSDs", {S::kMedia, true}, {}},
+      {"GetProfiles", {S::kMedia}, S::kMedia},
+      {"GetProfiles", {}, S::kMedia},
+      {"GetProfiles", {S::kMedia2}, std::nullopt},
+      {"GetProfiles", {S::kDevice}, std::nullopt},
+      {"GetServiceCapabilities", {}, S::kDevice},
+      {"GetServiceCapabilities", {S::kDeviceIo}, S::kDeviceIo},
+      {"GetServiceCapabilities", {S::kEvents}, S::kEvents},
+      {"GetServiceCapabilities", {S::kImaging}, S::kImaging},
+      {"GetServiceCapabilities", {S::kUnserved}, std::nullopt},
+      {"GetScopes", {S::kDevice}, S::kDevice},
+      {"GetRelayOutputs", {S::kDeviceIo}, std::nullopt},
+      {"Stop", {S::kImaging}, S::kImaging},
+      {"Stop", {S::kUnserved}, std::nullopt},
+      {"Subscribe", {S::kEvents}, S::kEvents},
+      {"SetSynchronizationPoint", {}, S::kMedia},
+      {"SetSynchronizationPoint", {S::kEvents}, S::kEvents},
+      {"wsdlGetProfile", {S::kMedia}, S::kMedia},
   };
-  for (const auto& c : cases) {
-    const Operation* op = c.table.find(c.name, c.scope);
-    EXPECT_EQ(op ? std::optional<Service>(op->service) : std::nullopt, c.found) << c.name;
-    EXPECT_TRUE(op == nullptr || op->name == std::string_view(c.name)) << c.name;
+  for (const Case& c : cases) {
+    const Operation* op = table.find(c.text, c.scope);
+    EXPECT_EQ(op ? std::optional<Service>(op->service) : std::nullopt, c.found) << c.text;
+    if (op != nullptr) {
+      EXPECT_STREQ(op->name, c.text);
+    }
   }
   // The events answer under SetSynchronizationPoint is the events service's own.
-  EXPECT_EQ(all.find("SetSynchronizationPoint", {S::kEvents})->handler,
-            all.find("SetSynchronizationPointRequest")->handler);
-  for (const Operation& op : all.entries()) EXPECT_NE(op.service, S::kUnserved) << op.name;
+  EXPECT_EQ(table.find("SetSynchronizationPoint", {S::kEvents})->handler,
+            table.find("SetSynchronizationPointRequest")->handler);
+  for (const Operation& op : table.entries()) EXPECT_NE(op.service, S::kUnserved) << op.name;
+}
+
+TEST(OperationTable, Media2EntriesByNameAloneOnlyAtTheMedia2Address) {
+  using S = Service;
+  const OperationTable table(
+      {{{"GetProfiles", S::kMedia, AccessClass::kReadMedia, CallForm::kRequest, nullptr}},
+       {{"GetProfiles", S::kMedia2, AccessClass::kReadMedia, CallForm::kRequest, nullptr},
+        {"GetVideoEncoderInstances", S::kMedia2, AccessClass::kReadMedia, CallForm::kRequest,
+         nullptr}}});
+  struct Case {
+    const char* text;
+    SearchScope scope;
+    std::optional<Service> found;
+  } cases[] = {
+      {"GetProfiles", {}, S::kMedia},
+      {"GetProfiles", {std::nullopt, true}, S::kMedia2},
+      {"GetProfiles", {S::kMedia, true}, S::kMedia},
+      {"GetVideoEncoderInstances", {}, std::nullopt},
+      {"GetVideoEncoderInstances", {std::nullopt, true}, S::kMedia2},
+      {"GetVideoEncoderInstances", {S::kMedia2}, S::kMedia2},
+      {"GetVideoEncoderInstances", {S::kMedia, true}, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const Operation* op = table.find(c.text, c.scope);
+    EXPECT_EQ(op ? std::optional<Service>(op->service) : std::nullopt, c.found) << c.text;
+  }
 }
 
 const char kDeviceInfoBody[] =

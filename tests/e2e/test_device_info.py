@@ -135,15 +135,20 @@ def test_services_short_and_long_form(camera):
 
 
 def test_service_capabilities_by_namespace_else_by_uri(camera):
-    def ask(path, inner="", name_space=""):
+    def ask(path, inner="", name_space=None):
         """Without a namespace (an unqualified element) the request URI decides."""
-        body = '<GetServiceCapabilities xmlns="%s">%s</GetServiceCapabilities>' % (name_space, inner)
-        return post(envelope(body.replace(' xmlns=""', "")), PORT, path=path).xml()
+        declared = ' xmlns="%s"' % name_space if name_space else ""
+        body = "<GetServiceCapabilities%s>%s</GetServiceCapabilities>" % (declared, inner)
+        return post(envelope(body), PORT, path=path).xml()
 
+    # A namespace decides over the address.
     for path, name_space, answer in (("/onvif/media_service", TDS, "tds"),
-                                     ("/onvif/device_service", TMD, "tmd")):
-        assert ask(path, name_space=name_space).find(
-            "s:Body/%s:GetServiceCapabilitiesResponse" % answer, NS) is not None
+                                     ("/onvif/device_service", TRT, "trt"),
+                                     ("/onvif/device_service", TMD, "tmd"),
+                                     ("/onvif/media_service", TEV, "tev")):
+        response = ask(path, name_space=name_space)
+        assert response.find("s:Body/%s:GetServiceCapabilitiesResponse" % answer, NS) is not None
+
     device = ask("/onvif/device_service")
     assert device.find("s:Body/tds:GetServiceCapabilitiesResponse/tds:Capabilities/tds:System",
                        NS).get("DiscoveryResolve") == "true"
