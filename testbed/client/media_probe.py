@@ -5,6 +5,7 @@ import re
 import socket
 import struct
 import subprocess
+import urllib.error
 import urllib.parse
 import urllib.request
 
