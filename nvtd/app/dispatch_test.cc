@@ -72,10 +72,11 @@ TEST_F(DispatchTest, OpenOperationsNeedNoHeaderAndNoCache) {
   EXPECT_EQ(fills + releases, 0);
 }
 
-TEST_F(DispatchTest, GuardedOperationWithoutHeaderIsNotAuthorized) {
+TEST_F(DispatchTest, GuardedOperationWithoutCredentialsGetsTheDigestChallenge) {
   std::string out;
   EXPECT_EQ(run("<s:Body><tds:GetDeviceInformation/></s:Body>", &out),
             DispatchOutcome::kAuthFailed);
+  EXPECT_TRUE(has(out, "Status: 401 Unauthorized\r\nWWW-Authenticate: Digest "));
   EXPECT_TRUE(has(out, "ter:NotAuthorized"));
   EXPECT_EQ(fills + releases, 0);
   // An unknown operation is checked first, too.

@@ -26,6 +26,7 @@ struct HeaderRule {
 constexpr HeaderRule kContentType = {"Content-Type:", 14};
 constexpr HeaderRule kContentLength = {"Content-Length:", 16};
 constexpr HeaderRule kSoapAction = {"SOAPAction:", 12};
+constexpr HeaderRule kAuthorization = {"Authorization:", 15};
 
 bool line_matches(std::string_view line, const HeaderRule& rule) {
   return line.size() >= rule.prefix.size() &&
@@ -84,6 +85,8 @@ int parse_request_head(std::string_view received, RequestHead* head) {
       has_length = true;
     } else if (line_matches(line, kSoapAction)) {
       h.soap_action = value_of(line, kSoapAction);
+    } else if (line_matches(line, kAuthorization)) {
+      h.authorization = value_of(line, kAuthorization);
     }
   }
   if (first || !has_length) return -1;
@@ -101,6 +104,7 @@ Request request_from_head(const RequestHead& head) {
   if (head.content_type) request.content_type = text(*head.content_type);
   request.content_length = text(head.content_length);
   if (head.soap_action) request.soap_action = text(*head.soap_action);
+  if (head.authorization) request.authorization = text(*head.authorization);
   return request;
 }
 

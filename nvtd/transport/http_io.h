@@ -12,7 +12,9 @@
 
 namespace nvtd {
 
-inline constexpr size_t kHeadLimit = 500;  // the head must arrive within 500 bytes
+// The head must arrive within this many bytes: room for an Authorization line with Digest
+// credentials (SHA-256 responses are 64 characters) beside the usual headers.
+inline constexpr size_t kHeadLimit = 2048;
 inline constexpr int32_t kMaxContentLength = 50000;
 
 // What a usable request head says. Absent lines leave their field empty.
@@ -22,6 +24,7 @@ struct RequestHead {
   std::optional<std::string> content_type;
   std::string content_length;  // a usable head always has this line
   std::optional<std::string> soap_action;
+  std::optional<std::string> authorization;
   std::string remainder;  // bytes after the blank line
 };
 

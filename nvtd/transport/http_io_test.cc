@@ -130,7 +130,8 @@ TEST(RequestAssembler, HowARequestEnds) {
       {"", true, State::kUnusableHead, ""},
       {"GET / HTTP/1.0\r\nContent-Length: 3\r\n\r\nabc", false, State::kUnusableHead, ""},
       // Longer than kHeadLimit without a blank line in it.
-      {"POST / HTTP/1.0\r\nX-Pad: " + std::string(600, 'p') + "\r\nContent-Length: 1\r\n\r\n",
+      {"POST / HTTP/1.0\r\nX-Pad: " + std::string(kHeadLimit + 100, 'p') +
+           "\r\nContent-Length: 1\r\n\r\n",
        false, State::kUnusableHead, ""},
       // A bogus length needs no body: read_content refuses it.
       {"POST / HTTP/1.0\r\nContent-Length: 3x\r\n\r\n", false, State::kComplete, ""},

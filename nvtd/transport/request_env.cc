@@ -17,6 +17,7 @@ std::optional<std::string>* field_of(Request& request, std::string_view name) {
   if (name == "CONTENT_LENGTH") return &request.content_length;
   if (name == "HTTP_SOAPACTION") return &request.soap_action;
   if (name == "REMOTE_ADDR") return &request.remote_addr;
+  if (name == "HTTP_AUTHORIZATION") return &request.authorization;
   return nullptr;
 }
 
@@ -37,6 +38,7 @@ Request request_from_environment() {
   request.content_length = variable("CONTENT_LENGTH");
   request.soap_action = variable("HTTP_SOAPACTION");
   request.remote_addr = variable("REMOTE_ADDR");
+  request.authorization = variable("HTTP_AUTHORIZATION");
   return request;
 }
 
@@ -49,10 +51,12 @@ Request request_from_relay_environment(std::string_view text) {
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     if (line.empty()) continue;
     std::string piece(line);
-    printf("got %s\n", piece.c_str());
     size_t eq = piece.find('=');
+    std::string_view name = std::string_view(piece).substr(0, eq);
+    // Credentials stay out of the trace.
+    printf("got %s\n", name == "HTTP_AUTHORIZATION" ? "HTTP_AUTHORIZATION=..." : piece.c_str());
     if (eq == std::string::npos || eq == 0) continue;
-    std::optional<std::string>* field = field_of(request, std::string_view(piece).substr(0, eq));
+    std::optional<std::string>* field = field_of(request, name);
     if (field == nullptr) continue;
     // An embedded NUL ends the value, as it would have in a C string.
     *field = std::string(piece.c_str() + eq + 1);
