@@ -70,7 +70,7 @@ def test_a_stream_asks_for_rtsp_digest_and_opens_with_the_account(servers, path)
     status, challenges = rtsp_describe(RTSP + path)
     assert status == "RTSP/1.0 401 Unauthorized", (status, challenges)
     assert [c.split(" ")[0] for c in challenges] == ["Digest"], challenges
-    assert 'realm="onvif"' in challenges[0], challenges
+    assert 'realm="ONVIF camera"' in challenges[0], challenges
     for password, codec in (("wrong", None), (PASSWORD, "H.264")):
         (found, _, _, _), text = probe_stream(with_account(RTSP + path, USER, password), 20)
         assert found == codec, (password, text)
@@ -80,7 +80,7 @@ def test_the_snapshot_asks_for_http_digest_and_answers_the_account(servers):
     status, challenges, _ = fetch(SNAPSHOT)
     assert status == 401, status
     assert len(challenges) == 1 and challenges[0].startswith("Digest "), challenges
-    for part in ('realm="onvif"', "algorithm=MD5", 'qop="auth"'):
+    for part in ('realm="ONVIF camera"', "algorithm=MD5", 'qop="auth"'):
         assert part in challenges[0], challenges
     assert fetch(SNAPSHOT, USER, "wrong")[0] == 401
     status, _, data = fetch(SNAPSHOT, USER, PASSWORD, timeout=60)
