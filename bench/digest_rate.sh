@@ -9,7 +9,7 @@
 # it with a rising nc (qop auth, MD5 or ALGORITHM=SHA-256); the token is fresh for every request
 # (nvtd refuses a replayed one). One request per connection ("Connection: close"), wrk -t1.
 # Prints each run and the ratios Digest/token and relay/floor; a run with refusals is flagged.
-#   [ALGORITHM=MD5|SHA-256] bench/digest_rate.sh [SECONDS] [CONNECTIONS]   (needs bench/install-deps, a host build)
+#   [ALGORITHM=MD5|SHA-256] [ONLY=REGEX] bench/digest_rate.sh [SECONDS] [CONNECTIONS]   (needs bench/install-deps, a host build)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(dirname "$here")
@@ -83,6 +83,7 @@ echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "GetDeviceInformation, wrk -t1 -c$connections -d${duration}s, one request per connection, one run each; Digest $algorithm"
 printf "%-22s %11s %9s %8s  %s\n" run "requests/s" "p50 ms" non-2xx notes
 for run in server-token server-digest lighttpd-floor relay-token relay-digest; do
+  [[ $run =~ ${ONLY:-.} ]] || continue  # ONLY=REGEX: only the runs whose names match
   case $run in
     server-*) port=8080 ;; *) port=80 ;;
   esac
