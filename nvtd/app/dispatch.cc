@@ -70,6 +70,9 @@ DispatchOutcome dispatch_request(const OperationTable& table, const Request& req
   auto action = find_action_text(c_str_or_null(request.soap_action),
                                  c_str_or_null(request.content_type), request.body);
   if (!action) {
+    // An empty request asks for the Digest challenge before the client sends its body.
+    if (request.body.empty() && !config().no_auth && !authenticate_request(request, nullptr, reply))
+      return DispatchOutcome::kAuthFailed;
     send_plain_error(reply, "no action!\n");
     return DispatchOutcome::kNoAction;
   }

@@ -55,6 +55,11 @@ class DispatchTest : public ::testing::Test {
 
 TEST_F(DispatchTest, NoActionAndNoBody) {
   std::string out;
+  // With authentication on an empty request is how curl --digest asks for the challenge
+  // before it sends its body.
+  EXPECT_EQ(run("", &out), DispatchOutcome::kAuthFailed);
+  EXPECT_TRUE(has(out, "Status: 401 Unauthorized\r\nWWW-Authenticate: Digest "));
+  scoped_config.set(&Config::no_auth, true);
   EXPECT_EQ(run("", &out), DispatchOutcome::kNoAction);
   EXPECT_EQ(out, "Content-Type: text/plain\r\n\r\nno action!\n");
   EXPECT_EQ(fills, 0);

@@ -79,7 +79,8 @@ int read_content(int fd, std::string_view already, Request* request, Reply& repl
 int32_t content_length_value(std::string_view text);
 
 // CONTENT_LENGTH checked: its value, or -1 after the message (to standard output in the server
-// and relay modes, as a text/plain response in CGI mode).
+// and relay modes, as a text/plain response in CGI mode). A length of zero, or none, passes (as
+// 0) while authentication is on: such an empty request gets the Digest challenge.
 int32_t checked_content_length(const Request& request, Reply& reply);
 
 }  // namespace nvtd
