@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "nvtd/auth/auth.h"
 #include "nvtd/auth/base64.h"
 #include "nvtd/auth/digest_check.h"
+#include "nvtd/auth/token_memory.h"
 #include "nvtd/auth/useradd.h"
 #include "nvtd/auth/users_file.h"
 #include "nvtd/core/config_test_util.h"
@@ -188,6 +191,36 @@ TEST_F(Authenticate, CreateUsersBodyIsNoSecurityHeader) {
   request.authorization = digest("boss", "b0ss", challenge_nonce(), "00000001");
   OutputCapture out;
   EXPECT_TRUE(authenticate_request(request, &create, out.reply())) << out.take();
+}
+
+}  // namespace
+}  // namespace nvtd
+
+namespace nvtd {
+namespace {
+
+// A full memory: one account using up every place is refused itself (401 stale=true) while
+// another account goes on.
+TEST_F(Authenticate, AFullCountMemoryRefusesTheAccountThatFilledIt) {
+  const std::size_t groups = 64;  // 1,024 places
+  set_token_memory(std::make_unique<ProcessTokenMemory>(groups));
+  const std::string nonce = challenge_nonce();
+  std::size_t passed = 0;
+  std::string answer;
+  for (std::size_t nc = 1; nc <= 2 * groups * kTokenGroupPlaces; ++nc) {
+    char count[9];
+    snprintf(count, sizeof count, "%08zx", nc);
+    if (!run("", digest("viewer", "s3cret", nonce, count), kRead, &answer)) break;
+    ++passed;
+  }
+  EXPECT_GT(passed, groups * kTokenGroupPlaces / 2);
+  EXPECT_LT(passed, groups * kTokenGroupPlaces + 1);
+  EXPECT_NE(answer.find("stale=true"), std::string::npos) << answer;
+  printf("one account's counts before the first refusal: %zu of %zu places\n", passed,
+         groups * kTokenGroupPlaces);
+  EXPECT_TRUE(run("", digest("boss", "b0ss", challenge_nonce(), "00000001"), kRead, &answer))
+      << answer;
+  set_token_memory(std::make_unique<ProcessTokenMemory>());
 }
 
 }  // namespace

@@ -42,6 +42,24 @@ Request request_from_environment() {
   return request;
 }
 
+std::string env_text_for_trace(std::string_view text) {
+  constexpr std::string_view kCredentials = "HTTP_AUTHORIZATION=";
+  std::string out;
+  while (!text.empty()) {
+    size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end);
+    bool hidden = line.substr(0, kCredentials.size()) == kCredentials;
+    out.append(hidden ? line.substr(0, kCredentials.size()) : line);
+    if (hidden) out.append("...");
+    if (!text.empty()) {
+      out.push_back('\n');
+      text.remove_prefix(1);
+    }
+  }
+  return out;
+}
+
 Request request_from_relay_environment(std::string_view text) {
   Request request;
   request.mode = RunMode::kRelay;
@@ -54,7 +72,7 @@ Request request_from_relay_environment(std::string_view text) {
     size_t eq = piece.find('=');
     std::string_view name = std::string_view(piece).substr(0, eq);
     // Credentials stay out of the trace.
-    printf("got %s\n", name == "HTTP_AUTHORIZATION" ? "HTTP_AUTHORIZATION=..." : piece.c_str());
+    printf("got %s\n", env_text_for_trace(piece).c_str());
     if (eq == std::string::npos || eq == 0) continue;
     std::optional<std::string>* field = field_of(request, name);
     if (field == nullptr) continue;

@@ -2,6 +2,7 @@
 // or taken from a relay ENV message's "NAME=value" lines. Neither writes the environment.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "nvtd/core/request.h"
@@ -17,5 +18,9 @@ Request request_from_environment();
 // Prints "got %s\n" for each non-empty line (HTTP_AUTHORIZATION without its value). An
 // embedded NUL ends a value.
 Request request_from_relay_environment(std::string_view text);
+
+// The ENV text as traces show it: the value of HTTP_AUTHORIZATION (credentials) replaced by
+// "...".
+std::string env_text_for_trace(std::string_view text);
 
 }  // namespace nvtd

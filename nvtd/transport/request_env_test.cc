@@ -45,6 +45,19 @@ TEST(RelayEnvironment, AbsentAndMalformedLinesLeaveValuesUnset) {
   EXPECT_EQ(r.content_length.value_or(""), "7");
 }
 
+TEST(RelayEnvironment, TracesShowNoCredentials) {
+  const struct {
+    const char* text;
+    const char* traced;
+  } cases[] = {
+      {"A=1\nHTTP_AUTHORIZATION=Digest x\nB=2", "A=1\nHTTP_AUTHORIZATION=...\nB=2"},
+      {"HTTP_AUTHORIZATION=Digest x", "HTTP_AUTHORIZATION=..."},
+      {"HTTP_AUTHORIZATION=", "HTTP_AUTHORIZATION=..."},
+      {"X_HTTP_AUTHORIZATION=a\n\nB=2\n", "X_HTTP_AUTHORIZATION=a\n\nB=2\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(env_text_for_trace(c.text), c.traced) << c.text;
+}
+
 TEST(ParseDecimal, BehavesLikeAtoiWithoutOverflow) {
   EXPECT_EQ(parse_decimal("50000"), 50000);
   EXPECT_EQ(parse_decimal(" -5"), -5);
