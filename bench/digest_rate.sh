@@ -107,6 +107,6 @@ for run in server-token server-digest lighttpd-floor relay-token relay-digest; d
   printf "%-22s %11s %9s %8s  %s\n" "$run" "$r" "$p" "$non" "$note"
 done
 echo "load average after:  $(cut -d' ' -f1-3 /proc/loadavg)"
-ratio() { awk -v a="${rps[$1]:-0}" -v b="${rps[$2]:-0}" 'BEGIN {printf "%.2fx", (b > 0 ? a / b : 0)}'; }
+ratio() { awk -v a="${rps[$1]:-0}" -v b="${rps[$2]:-0}" 'BEGIN {if (a > 0 && b > 0) printf "%.2fx", a / b; else printf "-"}'; }
 echo "Digest/token: server mode $(ratio server-digest server-token), relay $(ratio relay-digest relay-token)"
 echo "relay/floor:  Digest $(ratio relay-digest lighttpd-floor), token $(ratio relay-token lighttpd-floor)"
