@@ -89,6 +89,8 @@ constexpr std::array<FaultEntry, static_cast<size_t>(Fault::kCount)> kCatalogue 
   {Fault::kSettingsUnavailable, kReceiver, {"ter:Action", nullptr},
    "The device cannot serve this request now; try again later",
    "The camera's settings could not be read or written.", 500},
+  {Fault::kHttpUnauthorized, kSender, {"ter:NotAuthorized", nullptr},
+   "Sender not Authorized", nullptr, 401},
 }};
 // clang-format on
 

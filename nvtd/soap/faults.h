@@ -45,6 +45,7 @@ enum class Fault {
   kSettingsInvalid,           // ter:InvalidArgVal / ter:SettingsInvalid (imaging)
   kFocusBusy,                 // ter:Action / ter:FocusBusy (imaging: a focus job runs)
   kSettingsUnavailable,       // Receiver ter:Action (the settings server did not answer)
+  kHttpUnauthorized,          // ter:NotAuthorized with HTTP 401 and the Digest challenges
   kCount
 };
 
@@ -54,7 +55,7 @@ struct FaultEntry {
   std::array<const char*, 2> subcodes;  // nested Subcode values; nullptr when absent
   const char* reason;                   // Reason text; "" gives the empty Text element
   const char* detail;                   // Detail content; nullptr when absent
-  int status;                           // HTTP status: 400, 500, 200, or 0 (not over HTTP)
+  int status;  // HTTP status: 400, 500, 200, 401 (sent with challenges), or 0 (not over HTTP)
 };
 
 // The catalogue entry of a fault.
