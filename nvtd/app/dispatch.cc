@@ -1,17 +1,15 @@
 // Request dispatch: decides the action text, finds the operation whose name occurs in it
-// among those of the request's service (its namespace's, else as its address allows),
-// runs the UsernameToken check for all but the open operations, checks that the account's
-// level may call the operation, remembers the token (with the operation, whose access class
-// decides whether the token may come again), and calls the handler in its call form between
-// the fill and release of the per-request section cache. An answer resting on settings that
-// could not be got or set is replaced by the settings-unavailable fault before it goes out.
+// among those of the request's service (its namespace's, else as its address allows), runs
+// the authentication step (HTTP Digest and the UsernameToken, the account's level, the memory
+// of what was used) for all but the open operations, and calls the handler in its call form
+// between the fill and release of the per-request section cache. An answer resting on settings
+// that could not be got or set is replaced by the settings-unavailable fault before it goes out.
 #include "nvtd/app/dispatch.h"
 
 #include <string>
 #include <string_view>
 
-#include "nvtd/auth/access_policy.h"
-#include "nvtd/auth/auth.h"
+#include "nvtd/auth/authenticate.h"
 #include "nvtd/core/log_limiter.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/request_hooks.h"
@@ -74,6 +72,9 @@ DispatchOutcome dispatch_request(const OperationTable& table, const Request& req
   auto action = find_action_text(c_str_or_null(request.soap_action),
                                  c_str_or_null(request.content_type), request.body);
   if (!action) {
+    // An empty request asks for the Digest challenge before the client sends its body.
+    if (request.body.empty() && !config().no_auth && !authenticate_request(request, nullptr, reply))
+      return DispatchOutcome::kAuthFailed;
     send_plain_error(reply, "no action!\n");
     return DispatchOutcome::kNoAction;
   }
@@ -82,19 +83,8 @@ DispatchOutcome dispatch_request(const OperationTable& table, const Request& req
     call_handler(*op, request, reply);
     return DispatchOutcome::kOpenOperation;
   }
-  if (!config().no_auth) {
-    std::optional<VerifiedToken> token =
-        check_username_token(request.body, reply, request.remote_addr.value_or(""));
-    if (!token) return DispatchOutcome::kAuthFailed;
-    // A level that may not call the operation is refused before anything is read or done,
-    // and its token is not remembered: only served requests take places in the memory.
-    if (op != nullptr && !level_allows(token->level, op->access)) {
-      trace_complaint(true, token->user, "level %s may not call %s\n", token->level.c_str(),
-                      op->name);
-      send_catalogue_fault(reply, Fault::kNotAuthorized);
-      return DispatchOutcome::kAuthFailed;
-    }
-    if (!remember_token(*token, request, op, reply)) return DispatchOutcome::kAuthFailed;
+  if (!config().no_auth && !authenticate_request(request, op, reply)) {
+    return DispatchOutcome::kAuthFailed;
   }
 
   SectionCacheScope cache;

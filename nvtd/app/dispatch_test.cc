@@ -56,6 +56,11 @@ class DispatchTest : public ::testing::Test {
 
 TEST_F(DispatchTest, NoActionAndNoBody) {
   std::string out;
+  // With authentication on an empty request is how curl --digest asks for the challenge
+  // before it sends its body.
+  EXPECT_EQ(run("", &out), DispatchOutcome::kAuthFailed);
+  EXPECT_TRUE(has(out, "Status: 401 Unauthorized\r\nWWW-Authenticate: Digest "));
+  scoped_config.set(&Config::no_auth, true);
   EXPECT_EQ(run("", &out), DispatchOutcome::kNoAction);
   EXPECT_EQ(out, "Content-Type: text/plain\r\n\r\nno action!\n");
   EXPECT_EQ(fills, 0);
@@ -73,10 +78,11 @@ TEST_F(DispatchTest, OpenOperationsNeedNoHeaderAndNoCache) {
   EXPECT_EQ(fills + releases, 0);
 }
 
-TEST_F(DispatchTest, GuardedOperationWithoutHeaderIsNotAuthorized) {
+TEST_F(DispatchTest, GuardedOperationWithoutCredentialsGetsTheDigestChallenge) {
   std::string out;
   EXPECT_EQ(run("<s:Body><tds:GetDeviceInformation/></s:Body>", &out),
             DispatchOutcome::kAuthFailed);
+  EXPECT_TRUE(has(out, "Status: 401 Unauthorized\r\nWWW-Authenticate: Digest "));
   EXPECT_TRUE(has(out, "ter:NotAuthorized"));
   EXPECT_EQ(fills + releases, 0);
   // An unknown operation is checked first, too.

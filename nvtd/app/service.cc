@@ -4,7 +4,7 @@
 //   transport  socket, FIFO or CGI environment -> Request (tcp_server, relay_server,
 //              request_env, http_io), handed to the Dispatcher made here
 //   app        dispatch_request: the action text, the operation in the OperationTable
-//   auth       check_username_token, level_allows, remember_token
+//   auth       authenticate_request: HTTP Digest and the UsernameToken, the level, the memory
 //   rooms      the operation's handler (device, media, events, imaging, discovery)
 //   soap       the writers and faults put the answer into the Reply, which the run mode sends
 #include "nvtd/app/service.h"

@@ -106,6 +106,12 @@ LogTurn ProcessTokenMemory::log_turn(std::string_view subject, std::int64_t now_
   return TokenTable(block_.get(), groups_).log_turn(subject, now_ms);
 }
 
+bool ProcessTokenMemory::derive_key(std::string_view label, unsigned char* out) {
+  if (!block_) return false;
+  TokenTable(block_.get(), groups_).derive_key(label, out);
+  return true;
+}
+
 TokenAdmission FileTokenMemory::admit(const TokenUse& use, std::int64_t now_ms) {
   MappedTokenFile file(directory_, name_, groups_);
   if (file.table() == nullptr) return TokenAdmission::kUnavailable;
@@ -116,6 +122,13 @@ LogTurn FileTokenMemory::log_turn(std::string_view subject, std::int64_t now_ms)
   MappedTokenFile file(directory_, name_, groups_);
   if (file.table() == nullptr) return limiter_without_table().turn(subject, now_ms);
   return TokenTable(file.table(), groups_).log_turn(subject, now_ms);
+}
+
+bool FileTokenMemory::derive_key(std::string_view label, unsigned char* out) {
+  MappedTokenFile file(directory_, name_, groups_);
+  if (file.table() == nullptr) return false;
+  TokenTable(file.table(), groups_).derive_key(label, out);
+  return true;
 }
 
 TokenMemory& token_memory() {

@@ -28,6 +28,9 @@ class TokenMemory {
   // Whether a refusal about subject may be logged now: at most once a second for each, in
   // every process that shares the memory (in this process alone when it is unavailable).
   virtual LogTurn log_turn(std::string_view subject, std::int64_t now_ms) = 0;
+  // 32 bytes of a key derived from the memory's secret (TokenTable::derive_key); false when
+  // the memory cannot be had.
+  virtual bool derive_key(std::string_view label, unsigned char* out) = 0;
 };
 
 // The table in this process (server and relay modes), from zeroed pages that become resident
@@ -38,6 +41,7 @@ class ProcessTokenMemory : public TokenMemory {
   explicit ProcessTokenMemory(std::size_t groups = kTokenGroups);
   TokenAdmission admit(const TokenUse& use, std::int64_t now_ms) override;
   LogTurn log_turn(std::string_view subject, std::int64_t now_ms) override;
+  bool derive_key(std::string_view label, unsigned char* out) override;
 
  private:
   struct Free {
@@ -57,6 +61,7 @@ class FileTokenMemory : public TokenMemory {
       : directory_(std::move(directory)), name_(std::move(name)), groups_(groups) {}
   TokenAdmission admit(const TokenUse& use, std::int64_t now_ms) override;
   LogTurn log_turn(std::string_view subject, std::int64_t now_ms) override;
+  bool derive_key(std::string_view label, unsigned char* out) override;
 
  private:
   std::string directory_;

@@ -100,6 +100,13 @@ LogTurn TokenTable::log_turn(std::string_view subject, std::int64_t now_ms) {
   return take_log_turn(log_places_, kTokenLogPlaces, subject, now_ms);
 }
 
+void TokenTable::derive_key(std::string_view label, unsigned char* out) const {
+  std::string material = "key:";
+  material.append(label);
+  const Digest key = keyed_hash(header_->secret, material);
+  std::memcpy(out, key.data(), key.size());
+}
+
 TokenSlot* TokenTable::group(std::size_t index) const {
   return slots_ + index * kTokenGroupPlaces;
 }

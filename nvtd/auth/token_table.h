@@ -89,6 +89,9 @@ class TokenTable {
   TokenAdmission admit(const TokenUse& use, std::int64_t now_ms);
   // The log turn of a refusal about subject, shared by every process that uses the table.
   LogTurn log_turn(std::string_view subject, std::int64_t now_ms);
+  // 32 bytes of a key for another purpose (label), derived from the table's secret: what
+  // the processes that share the table share.
+  void derive_key(std::string_view label, unsigned char* out) const;
 
  private:
   TokenSlot* group(std::size_t index) const;

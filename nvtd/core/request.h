@@ -23,6 +23,9 @@ struct Request {
   // The client's address: REMOTE_ADDR in the CGI and relay modes, the connection's peer in
   // server mode; absent when not known.
   std::optional<std::string> remote_addr;
+  // The Authorization header's value: HTTP_AUTHORIZATION in the CGI and relay modes (when the
+  // web server hands it over), the header line in server mode; absent when not sent.
+  std::optional<std::string> authorization;
   // The body as it arrived: at most CONTENT_LENGTH bytes, fewer when the peer ended early.
   std::string body;
   // Where the answer goes when a handler may keep it and answer later from another thread

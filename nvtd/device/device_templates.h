@@ -120,7 +120,7 @@ inline constexpr char kDeviceServiceCapabilities[] =
     "<tds:Network NTP=\"0\" HostnameFromDHCP=\"false\" Dot11Configuration=\"false\""
     " DynDNS=\"false\" IPVersion6=\"false\" ZeroConfiguration=\"false\" IPFilter=\"false\">"
     "</tds:Network>"
-    "<tds:Security RELToken=\"false\" HttpDigest=\"false\" UsernameToken=\"true\""
+    "<tds:Security RELToken=\"false\" HttpDigest=\"true\" UsernameToken=\"true\""
     " KerberosToken=\"false\" SAMLToken=\"false\" X.509Token=\"false\""
     " RemoteUserHandling=\"false\" Dot1X=\"false\" AccessPolicyConfig=\"false\""
     " OnboardKeyGeneration=\"false\" TLS1.2=\"false\" TLS1.1=\"false\" TLS1.0=\"false\">"

@@ -99,6 +99,8 @@ constexpr std::array<FaultEntry, static_cast<size_t>(Fault::kCount)> kCatalogue 
    "The maximum number of profiles is reached", nullptr, 500},
   {Fault::kConfigurationConflict, kReceiver, {"ter:Action", "ter:ConfigurationConflict"},
    "The profile's configurations would conflict", nullptr, 500},
+  {Fault::kHttpUnauthorized, kSender, {"ter:NotAuthorized", nullptr},
+   "Sender not Authorized", nullptr, 401},
 }};
 // clang-format on
 

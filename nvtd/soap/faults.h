@@ -50,6 +50,7 @@ enum class Fault {
   kDeletionOfFixedProfile,    // ter:Action / ter:DeletionOfFixedProfile (Media2)
   kMaxProfiles,               // Receiver ter:Action / ter:MaxNVTProfiles (Media2: store full)
   kConfigurationConflict,     // Receiver ter:Action / ter:ConfigurationConflict (Media2)
+  kHttpUnauthorized,          // ter:NotAuthorized with HTTP 401 and the Digest challenges
   kCount
 };
 
@@ -59,7 +60,7 @@ struct FaultEntry {
   std::array<const char*, 2> subcodes;  // nested Subcode values; nullptr when absent
   const char* reason;                   // Reason text; "" gives the empty Text element
   const char* detail;                   // Detail content; nullptr when absent
-  int status;                           // HTTP status: 400, 500, 200, or 0 (not over HTTP)
+  int status;  // HTTP status: 400, 500, 200, 401 (sent with challenges), or 0 (not over HTTP)
 };
 
 // The catalogue entry of a fault.

@@ -26,6 +26,7 @@ struct HeaderRule {
 constexpr HeaderRule kContentType = {"Content-Type:", 14};
 constexpr HeaderRule kContentLength = {"Content-Length:", 16};
 constexpr HeaderRule kSoapAction = {"SOAPAction:", 12};
+constexpr HeaderRule kAuthorization = {"Authorization:", 15};
 
 bool line_matches(std::string_view line, const HeaderRule& rule) {
   return line.size() >= rule.prefix.size() &&
@@ -43,6 +44,14 @@ void content_error(Reply& reply, const char* message) {
     return;
   }
   send_plain_error(reply, "%s\n", message);
+}
+
+// A Content-Length of zero: zeros only, blanks around them allowed.
+bool zero_length(std::string_view text) {
+  const size_t begin = text.find_first_not_of(" \t");
+  if (begin == std::string_view::npos) return false;
+  text = text.substr(begin, text.find_last_not_of(" \t") + 1 - begin);
+  return text.find_first_not_of('0') == std::string_view::npos;
 }
 
 long long now_ms() {
@@ -84,6 +93,8 @@ int parse_request_head(std::string_view received, RequestHead* head) {
       has_length = true;
     } else if (line_matches(line, kSoapAction)) {
       h.soap_action = value_of(line, kSoapAction);
+    } else if (line_matches(line, kAuthorization)) {
+      h.authorization = value_of(line, kAuthorization);
     }
   }
   if (first || !has_length) return -1;
@@ -101,6 +112,7 @@ Request request_from_head(const RequestHead& head) {
   if (head.content_type) request.content_type = text(*head.content_type);
   request.content_length = text(head.content_length);
   if (head.soap_action) request.soap_action = text(*head.soap_action);
+  if (head.authorization) request.authorization = text(*head.authorization);
   return request;
 }
 
@@ -154,11 +166,16 @@ int32_t content_length_value(std::string_view text) {
 }
 
 int32_t checked_content_length(const Request& request, Reply& reply) {
+  // An empty request is how HTTP clients (curl --digest) ask for the Digest challenge before
+  // they send a body (CGI leaves CONTENT_LENGTH unset for it): with authentication on it goes
+  // on to dispatch, which answers 401.
+  if (!request.content_length && !config().no_auth) return 0;
   if (!request.content_length) {
     content_error(reply, "need content length!");
     return -1;
   }
   int32_t length = content_length_value(*request.content_length);
+  if (length < 0 && !config().no_auth && zero_length(*request.content_length)) return 0;
   if (length < 0) {
     content_error(reply, "bogus content length!");
     return -1;

@@ -12,7 +12,9 @@
 
 namespace nvtd {
 
-inline constexpr size_t kHeadLimit = 500;  // the head must arrive within 500 bytes
+// The head must arrive within this many bytes: room for an Authorization line with Digest
+// credentials (SHA-256 responses are 64 characters) beside the usual headers.
+inline constexpr size_t kHeadLimit = 2048;
 inline constexpr int32_t kMaxContentLength = 50000;
 
 // What a usable request head says. Absent lines leave their field empty.
@@ -22,6 +24,7 @@ struct RequestHead {
   std::optional<std::string> content_type;
   std::string content_length;  // a usable head always has this line
   std::optional<std::string> soap_action;
+  std::optional<std::string> authorization;
   std::string remainder;  // bytes after the blank line
 };
 
@@ -76,7 +79,8 @@ int read_content(int fd, std::string_view already, Request* request, Reply& repl
 int32_t content_length_value(std::string_view text);
 
 // CONTENT_LENGTH checked: its value, or -1 after the message (to standard output in the server
-// and relay modes, as a text/plain response in CGI mode).
+// and relay modes, as a text/plain response in CGI mode). A length of zero, or none, passes (as
+// 0) while authentication is on: such an empty request gets the Digest challenge.
 int32_t checked_content_length(const Request& request, Reply& reply);
 
 }  // namespace nvtd

@@ -42,7 +42,8 @@ TEST(RequestHead, ParsesMethodUriAndTheThreeHeaders) {
   RequestHead h;
   ASSERT_EQ(parse_request_head("POST /onvif/device_service HTTP/1.1\r\nHost: x\r\n"
                                "content-type: application/soap+xml\r\nContent-Length: 12\r\n"
-                               "SOAPAction: \"urn:GetScopes\"\r\n\r\n<body>",
+                               "SOAPAction: \"urn:GetScopes\"\r\n"
+                               "authorization: Digest username=\"a\"\r\n\r\n<body>",
                                &h),
             0);
   EXPECT_EQ(h.method, "POST");
@@ -50,6 +51,8 @@ TEST(RequestHead, ParsesMethodUriAndTheThreeHeaders) {
   EXPECT_EQ(h.content_type.value_or(""), "application/soap+xml");
   EXPECT_EQ(h.content_length, "12");
   EXPECT_EQ(h.soap_action.value_or(""), "\"urn:GetScopes\"");
+  EXPECT_EQ(h.authorization.value_or(""), "Digest username=\"a\"");
+  EXPECT_EQ(request_from_head(h).authorization.value_or(""), "Digest username=\"a\"");
   EXPECT_EQ(h.remainder, "<body>");
 }
 
@@ -69,10 +72,10 @@ TEST(RequestHead, HeaderNamesAreMatchedWhole) {
         << line;
   }
   ASSERT_EQ(parse_request_head("POST / HTTP/1.0\r\nContent-Typed: a\r\nSOAPActions: b\r\n"
-                               "Content-Length: 5\r\n\r\n",
+                               "Authorizations: c\r\nContent-Length: 5\r\n\r\n",
                                &h),
             0);
-  EXPECT_FALSE(h.content_type || h.soap_action);
+  EXPECT_FALSE(h.content_type || h.soap_action || h.authorization);
 }
 
 TEST(RequestHead, ValuesStartAtAFixedOffset) {
@@ -130,7 +133,8 @@ TEST(RequestAssembler, HowARequestEnds) {
       {"", true, State::kUnusableHead, ""},
       {"GET / HTTP/1.0\r\nContent-Length: 3\r\n\r\nabc", false, State::kUnusableHead, ""},
       // Longer than kHeadLimit without a blank line in it.
-      {"POST / HTTP/1.0\r\nX-Pad: " + std::string(600, 'p') + "\r\nContent-Length: 1\r\n\r\n",
+      {"POST / HTTP/1.0\r\nX-Pad: " + std::string(kHeadLimit + 100, 'p') +
+           "\r\nContent-Length: 1\r\n\r\n",
        false, State::kUnusableHead, ""},
       // A bogus length needs no body: read_content refuses it.
       {"POST / HTTP/1.0\r\nContent-Length: 3x\r\n\r\n", false, State::kComplete, ""},
@@ -205,6 +209,7 @@ TEST_F(HttpIo, ABodyWithinTheDeadlineIsReadWhole) {
 }
 
 TEST_F(HttpIo, BogusContentLengthsAreRefused) {
+  scoped_config.set(&Config::no_auth, true);  // with authentication an empty request passes
   for (const char* bad :
        {"0", "50001", "-5", "abc", "303abc", "+5", "3 3", "", " ", "99999999999999999999"}) {
     req_.content_length = bad;
@@ -220,7 +225,24 @@ TEST_F(HttpIo, BogusContentLengthsAreRefused) {
   EXPECT_EQ(req_.body.size(), 50000u);
 }
 
+TEST_F(HttpIo, AnEmptyRequestPassesOnlyWhileAuthenticationIsOn) {
+  // It goes on to get the Digest challenge (curl --digest asks so before it sends its body).
+  for (bool no_auth : {false, true}) {
+    scoped_config.set(&Config::no_auth, no_auth);
+    for (const char* length : {"0", " 00\t", static_cast<const char*>(nullptr)}) {
+      req_.content_length.reset();
+      if (length != nullptr) req_.content_length = length;
+      req_.body = "old";
+      OutputCapture cap;
+      EXPECT_EQ(read_content(fds_[0], "", &req_, cap.reply()), no_auth ? -1 : 0) << length;
+      EXPECT_EQ(req_.body, no_auth ? "old" : "") << length;
+      EXPECT_EQ(cap.take().empty(), !no_auth) << length;
+    }
+  }
+}
+
 TEST_F(HttpIo, MissingContentLengthInCgiModeIsAPlainTextAnswer) {
+  scoped_config.set(&Config::no_auth, true);
   req_.content_length.reset();
   OutputCapture cap;
   EXPECT_EQ(read_content(fds_[0], "", &req_, cap.reply()), -1);
@@ -229,6 +251,7 @@ TEST_F(HttpIo, MissingContentLengthInCgiModeIsAPlainTextAnswer) {
 
 TEST_F(HttpIo, ContentErrorsInTheServerModesAreTracesOnly) {
   scoped_config.set(&Config::persist, true);
+  scoped_config.set(&Config::no_auth, true);
   req_.content_length.reset();
   OutputCapture cap(RunMode::kRelay);
   StdoutCapture traces;

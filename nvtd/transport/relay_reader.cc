@@ -12,6 +12,7 @@
 #include "nvtd/soap/writers.h"
 #include "nvtd/transport/http_io.h"
 #include "nvtd/transport/relay_protocol.h"
+#include "nvtd/transport/request_env.h"
 
 namespace nvtd {
 namespace {
@@ -126,7 +127,7 @@ int relay_read_env(int fd, std::string* text, RelayWait wait) {
     printf("read %d of env\n", int(n));
   }
   text->resize(done);
-  printf("env=\n%s\n", text->c_str());
+  printf("env=\n%s\n", env_text_for_trace(*text).c_str());
   return 0;
 }
 

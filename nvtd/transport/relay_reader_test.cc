@@ -143,11 +143,25 @@ TEST_F(RelayReader, NegativeChunkLengthIsRefused) {
 }
 
 TEST_F(RelayReader, ContentNeedsAGoodLength) {
+  // Without authentication; with it an empty request goes on to get the Digest challenge.
+  scoped_config.set(&Config::no_auth, true);
   req_.content_length.reset();
   put_header(relay::kContent);
   StdoutCapture traces;
   EXPECT_EQ(relay_read_content(fds_[0], &req_, reply_), -1);
   EXPECT_EQ(traces.take(), "need content length!bogus content\n");
+}
+
+TEST_F(RelayReader, AnEmptyRequestHasAnEmptyBodyWhileAuthenticationIsOn) {
+  for (const char* length : {"0", " 00 ", static_cast<const char*>(nullptr)}) {
+    req_.content_length.reset();
+    if (length != nullptr) req_.content_length = length;
+    req_.body = "old";
+    put_header(relay::kContent);
+    StdoutCapture traces;
+    EXPECT_EQ(relay_read_content(fds_[0], &req_, reply_), 0);
+    EXPECT_EQ(req_.body, "");
+  }
 }
 
 TEST_F(RelayReader, AShortChunkHeaderIsAnError) {

@@ -7,7 +7,7 @@
 namespace nvtd {
 
 // How long an accepted connection may take to send its whole request (head and body, at most
-// 50,500 bytes), and each write of its response.
+// 52,048 bytes), and each write of its response.
 inline constexpr int kConnectionTimeoutMs = 5000;
 // The longest the loop waits before it looks at StopRequested again.
 inline constexpr int kAcceptWaitSeconds = 5;

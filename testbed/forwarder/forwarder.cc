@@ -44,9 +44,11 @@ constexpr long kMaxBody = 50000;
 constexpr int kWaitingPlaces = 16;
 
 // The CGI variables handed over: what describes the request, nothing that steers a shell.
-constexpr const char* kForwarded[] = {"REQUEST_METHOD",  "REQUEST_URI",  "CONTENT_TYPE",
-                                      "HTTP_SOAPACTION", "QUERY_STRING", "REMOTE_ADDR",
-                                      "REMOTE_PORT",     "SERVER_PORT",  "HTTP_HOST"};
+// HTTP_AUTHORIZATION carries HTTP Digest credentials (a web server that hands the header to
+// CGI programs sets it); an nvtd that does not know it passes it over.
+constexpr const char* kForwarded[] = {
+    "REQUEST_METHOD", "REQUEST_URI", "CONTENT_TYPE", "HTTP_SOAPACTION", "QUERY_STRING",
+    "REMOTE_ADDR",    "REMOTE_PORT", "SERVER_PORT",  "HTTP_HOST",       "HTTP_AUTHORIZATION"};
 
 char reply_name[relay::kClientFifoNameSize];
 volatile sig_atomic_t reply_made = 0;
@@ -383,12 +385,16 @@ int run() {
   install_handlers();
   const char* length_text = getenv("CONTENT_LENGTH");
   long length = length_text != nullptr ? strtol(length_text, nullptr, 10) : 0;
-  if (length < 1 || length > kMaxBody) {
+  // An empty request (CONTENT_LENGTH 0, or unset as CGI has it for a request without a body)
+  // is relayed too: nvtd answers it with the Digest challenge, which curl --digest asks for
+  // so before it sends its body.
+  bool empty = length_text == nullptr || (length == 0 && length_text[0] == '0');
+  if ((length < 1 && !empty) || length > kMaxBody) {
     answer_error("400 Bad Request", "bogus content length!");
     return 1;
   }
   size_t body_size = read_body(length);
-  if (body_size == 0) {
+  if (body_size == 0 && !empty) {
     answer_error("400 Bad Request", "bogus content");
     return 1;
   }

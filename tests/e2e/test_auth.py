@@ -141,8 +141,14 @@ def test_digest_with_the_right_password_authenticates(servers):
 
 
 def test_missing_or_clear_text_tokens(servers):
+    # No credentials of either scheme: the HTTP Digest challenge (ONVIF Core's 401).
     bad = call("GetDeviceInformation")
-    assert bad.startswith("HTTP/1.0 400") and "ter:NotAuthorized" in bad
+    assert bad.startswith("HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Digest ")
+    assert "ter:NotAuthorized" in bad
+    # A Security header without its token keeps the 400 answer.
+    bad = call("GetDeviceInformation", "<s:Header><wsse:Security xmlns:wsse=\"%s\">"
+               "</wsse:Security></s:Header>" % WSSE)
+    assert bad.startswith("HTTP/1.0 400") and "No security header supplied" in bad
     bad = call("GetUsers", security("viewer", "s3cret", kind=TEXT_TYPE))
     assert bad.startswith("HTTP/1.0 400") and "wsse:InvalidSecurity" in bad
 

@@ -159,19 +159,25 @@ def forward(body, **env):
 
 def test_forwarder_relays_a_request(persistent):
     server, _ = persistent
-    r = forward(BODY, HTTP_SOAPACTION='"http://example/GetFrobnication"', PATH="/tmp/evil")
+    r = forward(BODY, HTTP_SOAPACTION='"http://example/GetFrobnication"', PATH="/tmp/evil",
+                HTTP_AUTHORIZATION='Digest username="secret-name"')
     assert r.returncode == 0, r.stdout
     check_fault_reply(r.stdout)
     out = server.out()
     assert 'got HTTP_SOAPACTION="http://example/GetFrobnication"\n' in out
     assert "PATH=" not in out  # the forwarder hands over request variables only
+    # Credentials go over, and stay out of the trace.
+    assert "got HTTP_AUTHORIZATION=...\n" in out and "secret-name" not in out
 
 
 def test_forwarder_refuses_a_bad_length_itself(persistent):
     server, _ = persistent
-    r = forward(BODY, CONTENT_LENGTH="0")
-    assert r.returncode == 1
-    assert r.stdout == b"Status: 400 Bad Request\r\nContent-Type: text/plain\r\n\r\nbogus content length!\n"
+    # (A length of 0 is relayed: nvtd answers such an empty request with the Digest challenge.)
+    for bad in ("-5", "50001", "x"):
+        r = forward(BODY, CONTENT_LENGTH=bad)
+        assert r.returncode == 1
+        assert r.stdout == (b"Status: 400 Bad Request\r\nContent-Type: text/plain\r\n\r\n"
+                            b"bogus content length!\n"), bad
     assert server.proc.poll() is None
 
 

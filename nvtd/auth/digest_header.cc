@@ -1,0 +1,125 @@
+// The Authorization value read as "Digest" followed by a comma-separated list of
+// name=value parameters, each value a token or a quoted string with backslash escapes.
+#include "nvtd/auth/digest_header.h"
+
+#include <strings.h>
+
+#include <cstring>
+
+namespace nvtd {
+namespace {
+
+bool token_char(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         (c != '\0' && std::strchr("!#$%&'*+-.^_`|~", c) != nullptr);
+}
+
+bool blank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+void skip_blanks(std::string_view& text) {
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+}
+
+std::string_view take_token(std::string_view& text) {
+  std::size_t n = 0;
+  while (n < text.size() && token_char(text[n])) ++n;
+  std::string_view token = text.substr(0, n);
+  text.remove_prefix(n);
+  return token;
+}
+
+// A quoted string (text starts at its opening quote) or a token, into *value; false when it
+// breaks the syntax or kMaxDigestParameter.
+bool take_value(std::string_view& text, std::string* value) {
+  value->clear();
+  if (text.empty() || text.front() != '"') {
+    *value = std::string(take_token(text));
+    return !value->empty() && value->size() <= kMaxDigestParameter;
+  }
+  text.remove_prefix(1);
+  while (!text.empty()) {
+    char c = text.front();
+    text.remove_prefix(1);
+    if (c == '"') return true;
+    if (c == '\\') {
+      if (text.empty()) return false;
+      c = text.front();
+      text.remove_prefix(1);
+    }
+    if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f) return false;
+    if (value->size() == kMaxDigestParameter) return false;
+    value->push_back(c);
+  }
+  return false;  // no closing quote
+}
+
+struct Field {
+  const char* name;
+  std::string DigestCredentials::*member;
+};
+constexpr Field kFields[] = {
+    {"username", &DigestCredentials::username}, {"realm", &DigestCredentials::realm},
+    {"nonce", &DigestCredentials::nonce},       {"uri", &DigestCredentials::uri},
+    {"response", &DigestCredentials::response}, {"algorithm", &DigestCredentials::algorithm},
+    {"qop", &DigestCredentials::qop},           {"nc", &DigestCredentials::nc},
+    {"cnonce", &DigestCredentials::cnonce},     {"userhash", &DigestCredentials::userhash},
+};
+constexpr std::size_t kFieldCount = sizeof kFields / sizeof kFields[0];
+constexpr std::size_t kRequired = 5;  // the first five
+
+// The index in kFields of a parameter name (any case), or kFieldCount.
+std::size_t field_index(std::string_view name) {
+  for (std::size_t i = 0; i < kFieldCount; ++i) {
+    if (name.size() == std::strlen(kFields[i].name) &&
+        strncasecmp(name.data(), kFields[i].name, name.size()) == 0) {
+      return i;
+    }
+  }
+  return kFieldCount;
+}
+
+}  // namespace
+
+DigestParse parse_digest_authorization(std::string_view value, DigestCredentials* credentials) {
+  if (value.size() > kMaxAuthorizationLength) return DigestParse::kMalformed;
+  skip_blanks(value);
+  std::string_view scheme = take_token(value);
+  if (scheme.size() != 6 || strncasecmp(scheme.data(), "Digest", 6) != 0) {
+    return DigestParse::kNotDigest;
+  }
+  if (value.empty() || !blank(value.front())) return DigestParse::kMalformed;
+  DigestCredentials c;
+  bool seen[kFieldCount] = {};
+  std::string text;
+  for (;;) {
+    skip_blanks(value);
+    if (value.empty()) break;
+    if (value.front() == ',') {  // empty list elements are allowed
+      value.remove_prefix(1);
+      continue;
+    }
+    std::string_view name = take_token(value);
+    skip_blanks(value);
+    if (name.empty() || value.empty() || value.front() != '=') return DigestParse::kMalformed;
+    value.remove_prefix(1);
+    skip_blanks(value);
+    if (!take_value(value, &text)) return DigestParse::kMalformed;
+    std::size_t index = field_index(name);
+    if (index < kFieldCount) {
+      if (seen[index]) return DigestParse::kMalformed;
+      seen[index] = true;
+      c.*kFields[index].member = std::move(text);
+    }
+    skip_blanks(value);
+    if (!value.empty() && value.front() != ',') return DigestParse::kMalformed;
+  }
+  for (std::size_t i = 0; i < kRequired; ++i) {
+    if (!seen[i]) return DigestParse::kMalformed;
+  }
+  *credentials = std::move(c);
+  return DigestParse::kDigest;
+}
+
+}  // namespace nvtd

@@ -1,0 +1,63 @@
+// Nonce layout: 4 bytes of issue time (big-endian seconds), 7 random bytes, and the first 16
+// bytes of HMAC-SHA-256 over those 11 under the nonce key, all in canonical Base64.
+#include "nvtd/auth/digest_nonce.h"
+
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
+#include <openssl/rand.h>
+
+#include <optional>
+
+#include "nvtd/auth/base64.h"
+#include "nvtd/auth/token_memory.h"
+
+namespace nvtd {
+namespace {
+
+constexpr std::size_t kStampSize = 11;
+constexpr std::size_t kMacSize = 16;
+constexpr std::size_t kNonceBytes = kStampSize + kMacSize;
+
+std::array<unsigned char, 32> mac_of(const NonceKey& key, const unsigned char* stamp) {
+  std::array<unsigned char, 32> mac{};
+  unsigned int size = mac.size();
+  HMAC(EVP_sha256(), key.data(), int(key.size()), stamp, kStampSize, mac.data(), &size);
+  return mac;
+}
+
+}  // namespace
+
+bool digest_nonce_key(NonceKey* key) {
+  return token_memory().derive_key("digest nonce", key->data());
+}
+
+std::string make_digest_nonce(const NonceKey& key, std::int64_t now) {
+  unsigned char bytes[kNonceBytes] = {};
+  const auto t = std::uint32_t(now);
+  bytes[0] = static_cast<unsigned char>(t >> 24);
+  bytes[1] = static_cast<unsigned char>(t >> 16);
+  bytes[2] = static_cast<unsigned char>(t >> 8);
+  bytes[3] = static_cast<unsigned char>(t);
+  // Two clients served in the same second get different nonces; without random bytes they
+  // would still differ in their MAC only if the time did.
+  if (RAND_bytes(bytes + 4, int(kStampSize - 4)) != 1) return std::string();
+  const auto mac = mac_of(key, bytes);
+  std::copy(mac.begin(), mac.begin() + kMacSize, bytes + kStampSize);
+  return base64_encode(std::string_view(reinterpret_cast<const char*>(bytes), kNonceBytes));
+}
+
+NonceCheck check_digest_nonce(const NonceKey& key, std::string_view nonce, std::int64_t now) {
+  std::optional<std::string> bytes = base64_decode_strict(nonce);
+  if (!bytes || bytes->size() != kNonceBytes) return {NonceState::kForged, 0};
+  const auto* raw = reinterpret_cast<const unsigned char*>(bytes->data());
+  const auto mac = mac_of(key, raw);
+  if (CRYPTO_memcmp(mac.data(), raw + kStampSize, kMacSize) != 0) return {NonceState::kForged, 0};
+  const std::int64_t issued =
+      std::int64_t(std::uint32_t(raw[0]) << 24 | std::uint32_t(raw[1]) << 16 |
+                   std::uint32_t(raw[2]) << 8 | std::uint32_t(raw[3]));
+  const bool fresh = issued <= now && now - issued <= kDigestNonceLifetime;
+  return {fresh ? NonceState::kFresh : NonceState::kStale, issued};
+}
+
+}  // namespace nvtd
