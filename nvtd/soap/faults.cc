@@ -89,6 +89,8 @@ constexpr std::array<FaultEntry, static_cast<size_t>(Fault::kCount)> kCatalogue 
   {Fault::kSettingsUnavailable, kReceiver, {"ter:Action", nullptr},
    "The device cannot serve this request now; try again later",
    "The camera's settings could not be read or written.", 500},
+  {Fault::kHttpUnauthorized, kSender, {"ter:NotAuthorized", nullptr},
+   "Sender not Authorized", nullptr, 401},
   {Fault::kProtocolUnsupported, kSender, {"ter:InvalidArgVal", "ter:InvalidStreamSetup"},
    "The specified Protocol is not supported", nullptr, 400},
   {Fault::kIncompleteConfiguration, kReceiver, {"ter:Action", "ter:IncompleteConfiguration"},
@@ -99,8 +101,6 @@ constexpr std::array<FaultEntry, static_cast<size_t>(Fault::kCount)> kCatalogue 
    "The maximum number of profiles is reached", nullptr, 500},
   {Fault::kConfigurationConflict, kReceiver, {"ter:Action", "ter:ConfigurationConflict"},
    "The profile's configurations would conflict", nullptr, 500},
-  {Fault::kHttpUnauthorized, kSender, {"ter:NotAuthorized", nullptr},
-   "Sender not Authorized", nullptr, 401},
 }};
 // clang-format on
 

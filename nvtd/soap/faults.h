@@ -45,12 +45,12 @@ enum class Fault {
   kSettingsInvalid,           // ter:InvalidArgVal / ter:SettingsInvalid (imaging)
   kFocusBusy,                 // ter:Action / ter:FocusBusy (imaging: a focus job runs)
   kSettingsUnavailable,       // Receiver ter:Action (the settings server did not answer)
+  kHttpUnauthorized,          // ter:NotAuthorized with HTTP 401 and the Digest challenges
   kProtocolUnsupported,       // ter:InvalidArgVal / ter:InvalidStreamSetup (Media2 GetStreamUri)
   kIncompleteConfiguration,   // Receiver ter:Action / ter:IncompleteConfiguration (Media2)
   kDeletionOfFixedProfile,    // ter:Action / ter:DeletionOfFixedProfile (Media2)
   kMaxProfiles,               // Receiver ter:Action / ter:MaxNVTProfiles (Media2: store full)
   kConfigurationConflict,     // Receiver ter:Action / ter:ConfigurationConflict (Media2)
-  kHttpUnauthorized,          // ter:NotAuthorized with HTTP 401 and the Digest challenges
   kCount
 };
 
