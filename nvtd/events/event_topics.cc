@@ -34,10 +34,11 @@ constexpr std::array<TopicInfo, kTopicCount> kTopics = {{
 
 // The media topics as GetEventProperties describes them: no properties, Source items only.
 constexpr char kMediaTopics[] =
-    "<tns1:Media><ProfileChanged wstop:topic=\"true\"><tt:MessageDescription IsProperty=\"false\">"
-    "<tt:Source><tt:SimpleItemDescription Name=\"Token\" Type=\"tt:ReferenceToken\"/>"
+    "<tns1:Media><ProfileChanged "
+    "wstop:topic=\"true\"><tt:MessageDescription><tt:Source><tt:SimpleItemDescription "
+    "Name=\"Token\" Type=\"tt:ReferenceToken\"/>"
     "</tt:Source></tt:MessageDescription></ProfileChanged><ConfigurationChanged "
-    "wstop:topic=\"true\"><tt:MessageDescription IsProperty=\"false\"><tt:Source>"
+    "wstop:topic=\"true\"><tt:MessageDescription><tt:Source>"
     "<tt:SimpleItemDescription Name=\"Token\" Type=\"tt:ReferenceToken\"/>"
     "<tt:SimpleItemDescription Name=\"Type\" Type=\"xsd:string\"/></tt:Source>"
     "</tt:MessageDescription></ConfigurationChanged></tns1:Media>";
@@ -57,9 +58,11 @@ std::string item_description(const char* name, const char* type) {
 
 std::vector<MessageItem> source_item_values(const EventMessage& message) {
   int topic = message.topic;
-  if (topic == kTopicProfileChanged) return {{"Token", message.token}};
-  if (topic == kTopicConfigurationChanged)
-    return {{"Token", message.token}, {"Type", message.type ? message.type : ""}};
+  if (!topic_is_property(topic)) {
+    std::vector<MessageItem> items{{"Token", message.token}};
+    if (message.type) items.push_back({"Type", message.type});
+    return items;
+  }
   if (topic == kTopicMotionAlarm) return {{"Source", kVideoSourceToken}};
   if (is_tamper(topic)) return {{"Source", kVideoSourceConfigurationToken}};
   return {{"VideoSourceConfigurationToken", kVideoSourceConfigurationToken},

@@ -103,8 +103,8 @@ TEST(EventTopics, MediaChangesCarryTokenAndType) {
               FilterResult::kOk);
     EXPECT_EQ(mask, 1u << c.topic);
   }
-  EXPECT_NE(set.find("<tns1:Media><ProfileChanged wstop:topic=\"true\"><tt:MessageDescription "
-                     "IsProperty=\"false\"><tt:Source><tt:SimpleItemDescription Name=\"Token\""),
+  EXPECT_NE(set.find("<tns1:Media><ProfileChanged wstop:topic=\"true\"><tt:MessageDescription>"
+                     "<tt:Source><tt:SimpleItemDescription Name=\"Token\""),
             std::string::npos);
   EXPECT_NE(set.find("Name=\"Type\" Type=\"xsd:string\"/></tt:Source></tt:MessageDescription>"
                      "</ConfigurationChanged></tns1:Media>"),

@@ -88,7 +88,8 @@ EncoderSetResult set_video_encoder(int stream, const VideoEncoderChange& change)
     ok = write_setting(false, index, "type", type);
   }
   if (!ok) return EncoderSetResult::kRefused;
-  event_configuration_changed("T-VEConf-stream" + std::to_string(stream), "VideoEncoder");
+  event_configuration_changed(stream == 1 ? "T-VEConf-stream1" : "T-VEConf-stream2",
+                              "VideoEncoder");
   return EncoderSetResult::kWritten;
 }
 

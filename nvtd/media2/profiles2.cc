@@ -14,6 +14,7 @@
 #include "nvtd/media2/media2_replies.h"
 #include "nvtd/soap/element_reader.h"
 #include "nvtd/soap/envelope.h"
+#include "nvtd/soap/format_text.h"
 #include "nvtd/soap/writers.h"
 #include "nvtd/soap/xml_text.h"
 
@@ -81,10 +82,12 @@ std::string configuration(unsigned bit, std::string_view encoder) {
 }
 
 void append_profile(std::string& out, const Media2Profile& p, unsigned types) {
+  static const char* const kFixed[] = {"", "stream1", "stream2"};
   bool fixed = p.fixed_stream != 0;
-  std::string token = fixed ? "stream" + std::to_string(p.fixed_stream) : xml_safe(p.slot->token);
-  out += "<tr2:Profiles token=\"" + token + (fixed ? "\" fixed=\"true\">" : "\" fixed=\"false\">");
-  out += "<tr2:Name>" + (fixed ? token : xml_safe(p.slot->name)) + "</tr2:Name>";
+  std::string token = fixed ? kFixed[p.fixed_stream] : xml_safe(p.slot->token);
+  out +=
+      format_text("<tr2:Profiles token=\"%s\" fixed=\"%s\"><tr2:Name>%s</tr2:Name>", token.c_str(),
+                  fixed ? "true" : "false", fixed ? token.c_str() : xml_safe(p.slot->name).c_str());
   if (types != 0) {
     Held held = held_by(p);
     out += "<tr2:Configurations>";
@@ -161,6 +164,11 @@ void attach_all(const std::string& profile, const References& refs) {
   }
 }
 
+// The profile the request's element names.
+Media2Profile profile_named(const Request& request, const char* element) {
+  return find_media2_profile(body_value(request, element).value_or(""));
+}
+
 // The listing goes out whole: seven profiles with every configuration and escaped names may
 // pass a response buffer.
 void send_profiles(Reply& reply, const std::string& content) {
@@ -211,7 +219,7 @@ HandlerOutcome handle_create_profile2(const Request& request, Reply& reply) {
 }
 
 HandlerOutcome handle_delete_profile2(const Request& request, Reply& reply) {
-  Media2Profile profile = find_media2_profile(body_value(request, "Token").value_or(""));
+  Media2Profile profile = profile_named(request, "Token");
   if (profile.fixed_stream != 0) return media2_fault(reply, Fault::kDeletionOfFixedProfile);
   if (!profile.found) return media2_fault(reply, Fault::kNoProfile);
   profile_delete(std::string(profile.slot->token));
@@ -220,16 +228,15 @@ HandlerOutcome handle_delete_profile2(const Request& request, Reply& reply) {
 }
 
 HandlerOutcome handle_add_configuration2(const Request& request, Reply& reply) {
-  Media2Profile profile = find_media2_profile(body_value(request, "ProfileToken").value_or(""));
+  Media2Profile profile = profile_named(request, "ProfileToken");
   if (!profile.found) return media2_fault(reply, Fault::kNoProfile);
   References refs;
   if (!read_references(request.body_part(), &refs)) return media2_fault(reply, Fault::kNoConfig);
   auto name = body_value(request, "Name");
   Held held = held_by(profile);
   if (profile.fixed_stream != 0) {
-    // Its configurations are its stream's: only what it holds already may be added again.
-    bool same = (refs.types & ~held.types) == 0 &&
-                (!name || *name == "stream" + std::to_string(profile.fixed_stream)) &&
+    // Its name and configurations are its stream's: only what it holds may be added again.
+    bool same = !name && (refs.types & ~held.types) == 0 &&
                 (!(refs.types & kVe) || refs.tokens[2] == held.encoder);
     if (!same) return media2_fault(reply, Fault::kConfigurationConflict);
   } else {
@@ -244,7 +251,7 @@ HandlerOutcome handle_add_configuration2(const Request& request, Reply& reply) {
 }
 
 HandlerOutcome handle_remove_configuration2(const Request& request, Reply& reply) {
-  Media2Profile profile = find_media2_profile(body_value(request, "ProfileToken").value_or(""));
+  Media2Profile profile = profile_named(request, "ProfileToken");
   if (!profile.found) return media2_fault(reply, Fault::kNoProfile);
   Held held = held_by(profile);
   unsigned types = 0;  // tokens are passed over; types it does not hold are no error

@@ -96,11 +96,11 @@ constexpr std::array<FaultEntry, static_cast<size_t>(Fault::kCount)> kCatalogue 
   {Fault::kIncompleteConfiguration, kReceiver, {"ter:Action", "ter:IncompleteConfiguration"},
    "Incomplete configuration", nullptr, 500},
   {Fault::kDeletionOfFixedProfile, kSender, {"ter:Action", "ter:DeletionOfFixedProfile"},
-   "A fixed profile cannot be deleted", nullptr, 400},
+   "Fixed profile", nullptr, 400},
   {Fault::kMaxProfiles, kReceiver, {"ter:Action", "ter:MaxNVTProfiles"},
-   "The maximum number of profiles is reached", nullptr, 500},
+   "Too many profiles", nullptr, 500},
   {Fault::kConfigurationConflict, kReceiver, {"ter:Action", "ter:ConfigurationConflict"},
-   "The profile's configurations would conflict", nullptr, 500},
+   "Configuration conflict", nullptr, 500},
 }};
 // clang-format on
 
