@@ -59,9 +59,8 @@ std::string item_description(const char* name, const char* type) {
 std::vector<MessageItem> source_item_values(const EventMessage& message) {
   int topic = message.topic;
   if (!topic_is_property(topic)) {
-    std::vector<MessageItem> items{{"Token", message.token}};
-    if (message.type) items.push_back({"Type", message.type});
-    return items;
+    if (!message.type) return {{"Token", message.token}};
+    return {{"Token", message.token}, {"Type", message.type}};
   }
   if (topic == kTopicMotionAlarm) return {{"Source", kVideoSourceToken}};
   if (is_tamper(topic)) return {{"Source", kVideoSourceConfigurationToken}};

@@ -92,9 +92,8 @@ int profile_delete(const std::string& token) {
   release_counted(&slot->audio_source_token, &asc_use_count);
   release_counted(&slot->audio_encoder_token, &aec_use_count);
   release_video_encoder(slot);
-  std::string gone = slot->token;
+  changed(slot);
   *slot = profile_slot{};
-  event_profile_changed(gone);
   return 0;
 }
 

@@ -134,9 +134,8 @@ bool read_references(std::string_view rest, References* refs) {
     std::string_view type = element_in(entry, "Type"), token = element_in(entry, "Token");
     if (type == "All") continue;
     unsigned bit = type_bits(type);
-    int i = 0;
-    while (i < kTypeCount && bit != 1u << i) ++i;
-    if (i == kTypeCount || ((bit & (kAs | kAe)) && !HwAudio)) return false;
+    if (bit == 0 || ((bit & (kAs | kAe)) && !HwAudio)) return false;
+    int i = __builtin_ctz(bit);
     if (token != kTypes[i].token && !(bit == kVe && token == "T-VEConf-stream2")) return false;
     refs->types |= bit;
     refs->tokens[i] = token;
