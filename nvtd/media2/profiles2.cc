@@ -123,25 +123,11 @@ std::string_view element_in(std::string_view text, std::string_view name) {
 }
 
 // The configurations a CreateProfile or AddConfiguration names (tokens into the request);
-// "All" entries are passed over. False for a type or token this camera does not have.
+// "All" entries are passed over.
 struct References {
   unsigned types = 0;
   std::string_view tokens[kTypeCount];
 };
-bool read_references(std::string_view rest, References* refs) {
-  std::string_view entry;
-  while (next_value(&rest, "Configuration", &entry)) {
-    std::string_view type = element_in(entry, "Type"), token = element_in(entry, "Token");
-    if (type == "All") continue;
-    unsigned bit = type_bits(type);
-    if (bit == 0 || ((bit & (kAs | kAe)) && !HwAudio)) return false;
-    int i = __builtin_ctz(bit);
-    if (token != kTypes[i].token && !(bit == kVe && token == "T-VEConf-stream2")) return false;
-    refs->types |= bit;
-    refs->tokens[i] = token;
-  }
-  return true;
-}
 
 // The dependent configurations held without what they depend on.
 unsigned orphans(unsigned held) {
@@ -152,9 +138,24 @@ unsigned orphans(unsigned held) {
   return out;
 }
 
-// Whether going from one set to another leaves a dependent configuration alone that was not.
-bool conflicts(unsigned before, unsigned after) {
-  return (orphans(after) & ~orphans(before)) != 0;
+// Reads the references of a request for a profile holding `held`: kNoConfig for a type or
+// token this camera does not have, kConfigurationConflict when adding them would leave a
+// dependent configuration alone that was not; else kCount.
+Fault read_references(std::string_view rest, unsigned held, References* refs) {
+  std::string_view entry;
+  while (next_value(&rest, "Configuration", &entry)) {
+    std::string_view type = element_in(entry, "Type"), token = element_in(entry, "Token");
+    if (type == "All") continue;
+    unsigned bit = type_bits(type);
+    if (bit == 0 || ((bit & (kAs | kAe)) && !HwAudio)) return Fault::kNoConfig;
+    int i = __builtin_ctz(bit);
+    if (token != kTypes[i].token && !(bit == kVe && token == "T-VEConf-stream2"))
+      return Fault::kNoConfig;
+    refs->types |= bit;
+    refs->tokens[i] = token;
+  }
+  return orphans(held | refs->types) & ~orphans(held) ? Fault::kConfigurationConflict
+                                                      : Fault::kCount;
 }
 
 void attach_all(const std::string& profile, const References& refs) {
@@ -203,17 +204,16 @@ HandlerOutcome handle_create_profile2(const Request& request, Reply& reply) {
   auto name = body_value(request, "Name");
   if (!name) return media2_fault(reply, Fault::kConfigModify);
   References refs;
-  if (!read_references(request.body_part(), &refs)) return media2_fault(reply, Fault::kNoConfig);
-  if (profile_count() >= kProfileSlots) return media2_fault(reply, Fault::kMaxProfiles);
-  if (orphans(refs.types) != 0) return media2_fault(reply, Fault::kConfigurationConflict);
-  std::string token;  // one no profile has: at most five are stored
-  for (int n = 1; n <= kProfileSlots + 1 && (token.empty() || profile_exists(token)); ++n)
-    token = "profile_" + std::to_string(n);
+  Fault refused = read_references(request.body_part(), 0, &refs);
+  if (refused == Fault::kCount && profile_count() >= kProfileSlots) refused = Fault::kMaxProfiles;
+  if (refused != Fault::kCount) return media2_fault(reply, refused);
+  char token[] = "profile_1";  // one no profile has: at most five are stored
+  while (profile_exists(token) && token[8] <= '0' + kProfileSlots) ++token[8];
   profile_create(*name, token);
   attach_all(token, refs);
   send_media2(reply,
               "<tr2:CreateProfileResponse><tr2:Token>%s</tr2:Token></tr2:CreateProfileResponse>",
-              token.c_str());
+              token);
   return HandlerOutcome::kAnswered;
 }
 
@@ -229,18 +229,17 @@ HandlerOutcome handle_delete_profile2(const Request& request, Reply& reply) {
 HandlerOutcome handle_add_configuration2(const Request& request, Reply& reply) {
   Media2Profile profile = profile_named(request, "ProfileToken");
   if (!profile.found) return media2_fault(reply, Fault::kNoProfile);
-  References refs;
-  if (!read_references(request.body_part(), &refs)) return media2_fault(reply, Fault::kNoConfig);
-  auto name = body_value(request, "Name");
   Held held = held_by(profile);
-  if (profile.fixed_stream != 0) {
-    // Its name and configurations are its stream's: only what it holds may be added again.
-    bool same = !name && (refs.types & ~held.types) == 0 &&
-                (!(refs.types & kVe) || refs.tokens[2] == held.encoder);
-    if (!same) return media2_fault(reply, Fault::kConfigurationConflict);
-  } else {
-    if (conflicts(held.types, held.types | refs.types))
-      return media2_fault(reply, Fault::kConfigurationConflict);
+  References refs;
+  Fault refused = read_references(request.body_part(), held.types, &refs);
+  auto name = body_value(request, "Name");
+  // A fixed profile's name and configurations are its stream's: only what it holds may be
+  // added again.
+  if (profile.fixed_stream != 0 && (name || (refs.types & ~held.types) ||
+                                    ((refs.types & kVe) && refs.tokens[2] != held.encoder)))
+    refused = Fault::kConfigurationConflict;
+  if (refused != Fault::kCount) return media2_fault(reply, refused);
+  if (profile.fixed_stream == 0) {
     std::string token = profile.slot->token;
     if (name) profile_rename(token, *name);
     attach_all(token, refs);
@@ -257,7 +256,8 @@ HandlerOutcome handle_remove_configuration2(const Request& request, Reply& reply
   std::string_view rest = request.body_part(), entry;
   while (next_value(&rest, "Configuration", &entry)) types |= type_bits(element_in(entry, "Type"));
   types &= held.types;
-  if (profile.fixed_stream != 0 ? types != 0 : conflicts(held.types, held.types & ~types))
+  if (profile.fixed_stream != 0 ? types != 0
+                                : (orphans(held.types & ~types) & ~orphans(held.types)) != 0)
     return media2_fault(reply, Fault::kConfigurationConflict);
   for (int i = 0; i < kTypeCount; ++i) {
     if (types & 1u << i) kTypes[i].detach(profile.slot->token);
