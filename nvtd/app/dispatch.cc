@@ -1,7 +1,8 @@
-// Request dispatch: decides the action text, finds the operation whose name occurs in it,
-// runs the authentication step (HTTP Digest and the UsernameToken, the account's level, the
-// memory of what was used) for all but the open operations, and calls the handler in its call
-// form between the fill and release of the per-request section cache. An answer resting on settings
+// Request dispatch: decides the action text, finds the operation whose name occurs in it
+// among those of the request's service (its namespace's, else as its address allows), runs the
+// authentication step (HTTP Digest and the UsernameToken, the account's level, the memory of
+// what was used) for all but the open operations, and calls the handler in its call form
+// between the fill and release of the per-request section cache. An answer resting on settings
 // that could not be got or set is replaced by the settings-unavailable fault before it goes out.
 #include "nvtd/app/dispatch.h"
 
@@ -14,6 +15,7 @@
 #include "nvtd/core/request_hooks.h"
 #include "nvtd/soap/action_text.h"
 #include "nvtd/soap/faults.h"
+#include "nvtd/soap/operation_namespace.h"
 #include "nvtd/soap/writers.h"
 #include "nvtd/transport/tcp_server.h"
 
@@ -76,7 +78,7 @@ DispatchOutcome dispatch_request(const OperationTable& table, const Request& req
     send_plain_error(reply, "no action!\n");
     return DispatchOutcome::kNoAction;
   }
-  const Operation* op = table.find(*action);
+  const Operation* op = table.find(*action, search_scope(request));
   if (op != nullptr && op->open()) {
     call_handler(*op, request, reply);
     return DispatchOutcome::kOpenOperation;

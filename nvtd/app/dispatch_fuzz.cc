@@ -1,9 +1,10 @@
 // Fuzz target: the dispatcher with authentication on, against a fixed users file in a private
 // temporary directory. The input is split into the SOAPAction value and the body; when its
 // first byte is odd, a valid UsernameToken header goes before the body, so that fuzzed bodies
-// also reach the handlers of guarded operations. Those handlers reboot, reset and reconfigure
-// the system: every command and interface request goes to a recorder here, and CTest runs the
-// target inside the camera sandbox besides.
+// also reach the handlers of guarded operations; its second bit sends the request to the
+// Media2 address, whose operations a request without a namespace reaches only there. Those
+// handlers reboot, reset and reconfigure the system: every command and interface request goes
+// to a recorder here, and CTest runs the target inside the camera sandbox besides.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -69,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
   // Up to the first newline: the SOAPAction header (when the input has one).
   nvtd::Request request;
+  if (data[0] & 2) request.uri = "/onvif/media2_service";
   std::size_t nl = input.find('\n');
   if (nl != std::string::npos && nl < 200 && input.find('\0') > nl) {
     request.soap_action = input.substr(0, nl);

@@ -11,6 +11,7 @@
 #include "nvtd/core/config_test_util.h"
 #include "nvtd/core/process_state.h"
 #include "nvtd/core/request_hooks.h"
+#include "nvtd/soap/envelope.h"
 
 namespace nvtd {
 namespace {
@@ -143,6 +144,44 @@ TEST_F(DispatchTest, ActionElementIsUsed) {
   EXPECT_TRUE(has(out, "<tds:GetUsersResponse>"));
 }
 
+// The namespace, from the action or the Body's first child, decides the service; the address
+// only lets a request without one reach Media2. No handler of another service answers.
+TEST_F(DispatchTest, TheNamespaceDecidesTheServiceThatAnswers) {
+  scoped_config.set(&Config::no_auth, true);
+  const char* const unsupported = "Unsupported Command";
+  struct Case {
+    const char* uri;
+    const char* soap_action;
+    std::string body;
+    const char* answer;
+  } cases[] = {
+      {"/onvif/media2_service", nullptr, "<tr2:GetProfiles xmlns:tr2=\"" NS_TR2 "\"/>",
+       unsupported},
+      {"/onvif/device_service", nullptr, "<trt:GetUsers xmlns:trt=\"" NS_TRT "\"/>", unsupported},
+      {"/onvif/media_service", nullptr, "<tds:GetUsers xmlns:tds=\"" NS_TDS "\"/>",
+       "<tds:GetUsersResponse>"},
+      {"/onvif/media2_service", nullptr, "<tds:GetUsers/>", "<tds:GetUsersResponse>"},
+      {"/onvif/media_service", NS_TDS "/GetUsers", "<trt:Frobnicate xmlns:trt=\"" NS_TRT "\"/>",
+       "<tds:GetUsersResponse>"},
+      {"/onvif/device_service", nullptr, "<tev:GetServiceCapabilities xmlns:tev=\"" NS_TEV "\"/>",
+       "<tev:GetServiceCapabilitiesResponse>"},
+      {"/onvif/events_service", nullptr, "<GetServiceCapabilities xmlns=\"" NS_TIMG "\"/>",
+       "<timg:GetServiceCapabilitiesResponse>"},
+      {"/onvif/media_service", NS_TDS "/GetServiceCapabilities", "",
+       "<tds:GetServiceCapabilitiesResponse>"},
+      {"/onvif/ptz_service", nullptr, "<GetServiceCapabilities xmlns=\"" NS_TPTZ "\"/>",
+       unsupported},
+  };
+  for (const Case& c : cases) {
+    request_.uri = c.uri;
+    request_.soap_action = c.soap_action ? std::optional<std::string>(c.soap_action) : std::nullopt;
+    std::string out;
+    run("<s:Envelope xmlns:s=\"" NS_SOAP_ENV "\"><s:Body>" + c.body + "</s:Body></s:Envelope>",
+        &out);
+    EXPECT_TRUE(has(out, c.answer)) << c.body << "\n" << out;
+  }
+}
+
 bool settings_failed = false;
 bool report_settings_failed() {
   return settings_failed;
@@ -158,8 +197,8 @@ HandlerOutcome answer_from_settings(const Request&, Reply& reply) {
 // An answer resting on settings that could not be got is replaced by the receiver fault,
 // unless it has gone out already; with the settings got, the handler's answer stands.
 TEST_F(DispatchTest, AnAnswerOnFailedSettingsBecomesTheReceiverFault) {
-  const OperationTable table(
-      {{{"GetThing", AccessClass::kReadSystem, CallForm::kRequest, answer_from_settings}}});
+  const OperationTable table({{{"GetThing", Service::kDevice, AccessClass::kReadSystem,
+                                CallForm::kRequest, answer_from_settings}}});
   set_settings_failed_check(report_settings_failed);
   scoped_config.set(&Config::no_auth, true);
   struct Case {

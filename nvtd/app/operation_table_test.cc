@@ -1,9 +1,11 @@
 // The assembled operation table: every operation is reachable by its own name, a name never
-// hides a longer one behind it, and every request reaches the handler it reached before.
+// hides a longer one behind it, every request without a namespace reaches the handler it
+// reached before, and a search in a service reaches that service's entries alone.
 #include "nvtd/core/operation_table.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -69,7 +71,8 @@ TEST(OperationTable, NoNameShadowsALaterNameThatContainsIt) {
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (entries[i].match != NameMatch::kSubstring) continue;
     for (std::size_t j = i + 1; j < entries.size(); ++j) {
-      if (entries[j].match != NameMatch::kSubstring) continue;
+      // One name in several services (GetServiceCapabilities) is one name.
+      if (entries[j].match != NameMatch::kSubstring || entries[j].name == entries[i].name) continue;
       EXPECT_EQ(std::string_view(entries[j].name).find(entries[i].name), std::string_view::npos)
           << entries[i].name << " hides " << entries[j].name;
     }
@@ -174,6 +177,71 @@ TEST(OperationTable, EventOperationsUnderTheirBareNames) {
   // A bare name reaches the same handler as the full name.
   EXPECT_EQ(table.find("Renew")->handler, table.find("RenewRequest")->handler);
   EXPECT_EQ(table.find("PullMessages")->form, CallForm::kConnection);
+}
+
+TEST(OperationTable, ASearchInAServiceReachesOnlyThatServicesEntries) {
+  OperationTable table = make_operation_table();
+  using S = Service;
+  struct Case {
+    const char* text;
+    SearchScope scope;
+    std::optional<Service> found;  // the service of the entry found under the text's own name
+  } cases[] = {
+      {"GetProfiles", {S::kMedia}, S::kMedia},
+      {"GetProfiles", {}, S::kMedia},
+      {"GetProfiles", {S::kMedia2}, std::nullopt},
+      {"GetProfiles", {S::kDevice}, std::nullopt},
+      {"GetServiceCapabilities", {}, S::kDevice},
+      {"GetServiceCapabilities", {S::kDeviceIo}, S::kDeviceIo},
+      {"GetServiceCapabilities", {S::kEvents}, S::kEvents},
+      {"GetServiceCapabilities", {S::kImaging}, S::kImaging},
+      {"GetServiceCapabilities", {S::kUnserved}, std::nullopt},
+      {"GetScopes", {S::kDevice}, S::kDevice},
+      {"GetRelayOutputs", {S::kDeviceIo}, std::nullopt},
+      {"Stop", {S::kImaging}, S::kImaging},
+      {"Stop", {S::kUnserved}, std::nullopt},
+      {"Subscribe", {S::kEvents}, S::kEvents},
+      {"SetSynchronizationPoint", {}, S::kMedia},
+      {"SetSynchronizationPoint", {S::kEvents}, S::kEvents},
+      {"wsdlGetProfile", {S::kMedia}, S::kMedia},
+  };
+  for (const Case& c : cases) {
+    const Operation* op = table.find(c.text, c.scope);
+    EXPECT_EQ(op ? std::optional<Service>(op->service) : std::nullopt, c.found) << c.text;
+    if (op != nullptr) {
+      EXPECT_STREQ(op->name, c.text);
+    }
+  }
+  // The events answer under SetSynchronizationPoint is the events service's own.
+  EXPECT_EQ(table.find("SetSynchronizationPoint", {S::kEvents})->handler,
+            table.find("SetSynchronizationPointRequest")->handler);
+  for (const Operation& op : table.entries()) EXPECT_NE(op.service, S::kUnserved) << op.name;
+}
+
+TEST(OperationTable, Media2EntriesByNameAloneOnlyAtTheMedia2Address) {
+  using S = Service;
+  const OperationTable table(
+      {{{"GetProfiles", S::kMedia, AccessClass::kReadMedia, CallForm::kRequest, nullptr}},
+       {{"GetProfiles", S::kMedia2, AccessClass::kReadMedia, CallForm::kRequest, nullptr},
+        {"GetVideoEncoderInstances", S::kMedia2, AccessClass::kReadMedia, CallForm::kRequest,
+         nullptr}}});
+  struct Case {
+    const char* text;
+    SearchScope scope;
+    std::optional<Service> found;
+  } cases[] = {
+      {"GetProfiles", {}, S::kMedia},
+      {"GetProfiles", {std::nullopt, true}, S::kMedia2},
+      {"GetProfiles", {S::kMedia, true}, S::kMedia},
+      {"GetVideoEncoderInstances", {}, std::nullopt},
+      {"GetVideoEncoderInstances", {std::nullopt, true}, S::kMedia2},
+      {"GetVideoEncoderInstances", {S::kMedia2}, S::kMedia2},
+      {"GetVideoEncoderInstances", {S::kMedia, true}, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const Operation* op = table.find(c.text, c.scope);
+    EXPECT_EQ(op ? std::optional<Service>(op->service) : std::nullopt, c.found) << c.text;
+  }
 }
 
 const char kDeviceInfoBody[] =

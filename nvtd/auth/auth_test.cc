@@ -219,10 +219,11 @@ TEST_F(UsersFileTest, FaultsWrittenForEachFailure) {
 
 TEST(RememberToken, ATokenIsItsAccountsAndRepeatsOnlyForReadingOfOneClass) {
   using A = AccessClass;
-  const Operation info{"GetDeviceInformation", A::kReadSystem, CallForm::kRequest, nullptr},
-      dns{"GetDNS", A::kReadSystem, CallForm::kRequest, nullptr},
-      users{"GetUsers", A::kReadSystemSecret, CallForm::kRequest, nullptr},
-      hostname{"SetHostname", A::kWriteSystem, CallForm::kRequest, nullptr};
+  const Operation info{"GetDeviceInformation", Service::kDevice, A::kReadSystem, CallForm::kRequest,
+                       nullptr},
+      dns{"GetDNS", Service::kDevice, A::kReadSystem, CallForm::kRequest, nullptr},
+      users{"GetUsers", Service::kDevice, A::kReadSystemSecret, CallForm::kRequest, nullptr},
+      hostname{"SetHostname", Service::kDevice, A::kWriteSystem, CallForm::kRequest, nullptr};
   // A new token of the first user on the first operation, then viewer's at once from the same
   // address on the second (null: an unknown operation), and whether that passes.
   const std::tuple<const Operation*, const Operation*, const char*, bool> cases[] = {

@@ -1,6 +1,7 @@
 // What a room tells the dispatcher about one of its operations: the name searched in the
-// action text, who may call it, how the handler is called, and the handler. Rooms export
-// their operations as slices; the program assembles them into one OperationTable.
+// action text, the service it belongs to, who may call it, how the handler is called, and the
+// handler. Rooms export their operations as slices; the program assembles them into one
+// OperationTable.
 #pragma once
 
 #include <string_view>
@@ -12,8 +13,20 @@
 
 namespace nvtd {
 
+// The services an operation belongs to, each known by its namespace (and address). kUnserved
+// stands for every other ONVIF service namespace: no operation belongs to it.
+enum class Service : unsigned char {
+  kDevice,
+  kDeviceIo,
+  kMedia,
+  kMedia2,
+  kEvents,
+  kImaging,
+  kUnserved,
+};
+
 // The ONVIF access classes. PRE_AUTH operations are answered before authentication.
-enum class AccessClass {
+enum class AccessClass : unsigned char {
   kPreAuth,
   kReadSystem,
   kReadSystemSensitive,
@@ -25,7 +38,7 @@ enum class AccessClass {
 };
 
 // How the dispatcher calls a handler.
-enum class CallForm {
+enum class CallForm : unsigned char {
   kRequest,     // the whole request
   kBodyPart,    // only when the body has "Body"; the handler reads request.body_part()
   kConnection,  // the whole request, whose connection the handler may keep (held
@@ -39,7 +52,7 @@ enum class HandlerOutcome {
 };
 
 // How the name is searched in the action text.
-enum class NameMatch {
+enum class NameMatch : unsigned char {
   kSubstring,  // anywhere, case-sensitive; searched first, in table order
   kWholeWord,  // only as a whole word, and only when no substring entry matched (the bare
                // names some clients use, "http://docs.oasis-open.org/wsn/b-2/Subscribe")
@@ -49,6 +62,7 @@ using Handler = HandlerOutcome (*)(const Request& request, Reply& reply);
 
 struct Operation {
   const char* name;
+  Service service;
   AccessClass access;
   CallForm form;
   Handler handler;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 namespace nvtd {
 namespace {
@@ -34,21 +35,36 @@ OperationTable::OperationTable(std::initializer_list<OperationSlice> slices) {
       // this name contains that entry's name too, so it already stands earlier.
       auto shadow = std::find_if(entries_.begin(), entries_.end(), [&op](const Operation& e) {
         return op.match == NameMatch::kSubstring && e.match == NameMatch::kSubstring &&
-               contains(op.name, e.name);
+               contains(op.name, e.name) && std::strcmp(op.name, e.name) != 0;
       });
       entries_.insert(shadow, op);
     }
   }
 }
 
-const Operation* OperationTable::find(std::string_view action_text) const {
+template <typename InScope>
+const Operation* OperationTable::search(std::string_view action_text, InScope in_scope) const {
   for (const Operation& op : entries_) {
-    if (op.match == NameMatch::kSubstring && contains(action_text, op.name)) return &op;
+    if (op.match == NameMatch::kSubstring && in_scope(op) && contains(action_text, op.name))
+      return &op;
   }
   for (const Operation& op : entries_) {
-    if (op.match == NameMatch::kWholeWord && contains_word(action_text, op.name)) return &op;
+    if (op.match == NameMatch::kWholeWord && in_scope(op) && contains_word(action_text, op.name))
+      return &op;
   }
   return nullptr;
+}
+
+const Operation* OperationTable::find(std::string_view action_text, SearchScope scope) const {
+  if (scope.service) {
+    Service service = *scope.service;
+    return search(action_text, [service](const Operation& op) { return op.service == service; });
+  }
+  auto media2 = [](const Operation& op) { return op.service == Service::kMedia2; };
+  if (scope.media2_address) {
+    if (const Operation* op = search(action_text, media2)) return op;
+  }
+  return search(action_text, [&media2](const Operation& op) { return !media2(op); });
 }
 
 }  // namespace nvtd

@@ -112,13 +112,13 @@ TEST(ServiceList, LongFormAddsOneCapabilitiesElementPerService) {
 }
 
 TEST(ServiceForUri, ChosenByTheRequestUriInOrder) {
-  EXPECT_EQ(service_for_uri(nullptr), ServiceKind::kDevice);
-  EXPECT_EQ(service_for_uri("/onvif/device_service"), ServiceKind::kDevice);
-  EXPECT_EQ(service_for_uri("/onvif/media_service"), ServiceKind::kMedia);
-  EXPECT_EQ(service_for_uri("/onvif/events_service"), ServiceKind::kEvents);
-  EXPECT_EQ(service_for_uri("/onvif/deviceio_service"), ServiceKind::kDeviceIo);
-  EXPECT_EQ(service_for_uri("/onvif/imaging_service"), ServiceKind::kImaging);
-  EXPECT_EQ(service_for_uri("/onvif/event_service"), ServiceKind::kDevice);
+  EXPECT_EQ(service_for_uri(nullptr), Service::kDevice);
+  EXPECT_EQ(service_for_uri("/onvif/device_service"), Service::kDevice);
+  EXPECT_EQ(service_for_uri("/onvif/media_service"), Service::kMedia);
+  EXPECT_EQ(service_for_uri("/onvif/events_service"), Service::kEvents);
+  EXPECT_EQ(service_for_uri("/onvif/deviceio_service"), Service::kDeviceIo);
+  EXPECT_EQ(service_for_uri("/onvif/imaging_service"), Service::kImaging);
+  EXPECT_EQ(service_for_uri("/onvif/event_service"), Service::kDevice);
 }
 
 }  // namespace

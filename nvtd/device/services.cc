@@ -10,6 +10,7 @@
 #include "nvtd/device/service_address.h"
 #include "nvtd/soap/element_reader.h"
 #include "nvtd/soap/format_text.h"
+#include "nvtd/soap/operation_namespace.h"
 #include "nvtd/soap/writers.h"
 #include "nvtd/soap/xml_text.h"
 
@@ -70,13 +71,13 @@ std::string service_list(const std::string& address, bool with_capabilities) {
   return list;
 }
 
-ServiceKind service_for_uri(const char* request_uri) {
-  if (request_uri == nullptr) return ServiceKind::kDevice;
-  if (strstr(request_uri, "deviceio_service") != nullptr) return ServiceKind::kDeviceIo;
-  if (strstr(request_uri, "imaging_service") != nullptr) return ServiceKind::kImaging;
-  if (strstr(request_uri, "media_service") != nullptr) return ServiceKind::kMedia;
-  if (strstr(request_uri, "events_service") != nullptr) return ServiceKind::kEvents;
-  return ServiceKind::kDevice;
+Service service_for_uri(const char* request_uri) {
+  if (request_uri == nullptr) return Service::kDevice;
+  if (strstr(request_uri, "deviceio_service") != nullptr) return Service::kDeviceIo;
+  if (strstr(request_uri, "imaging_service") != nullptr) return Service::kImaging;
+  if (strstr(request_uri, "media_service") != nullptr) return Service::kMedia;
+  if (strstr(request_uri, "events_service") != nullptr) return Service::kEvents;
+  return Service::kDevice;
 }
 
 HandlerOutcome handle_get_services(const Request& request, Reply& reply) {
@@ -90,20 +91,22 @@ HandlerOutcome handle_get_services(const Request& request, Reply& reply) {
 HandlerOutcome handle_get_service_capabilities(const Request& request, Reply& reply) {
   const char* uri = request.uri ? request.uri->c_str() : nullptr;
   trace("check GetServiceCapabilities uri %s\n", uri != nullptr ? uri : "");
-  switch (service_for_uri(uri)) {
-    case ServiceKind::kDeviceIo:
+  switch (request_service(request).value_or(service_for_uri(uri))) {
+    case Service::kDeviceIo:
       send_envelope(reply, kDeviceIoServiceCapabilitiesEnvelope.c_str(), RelayCount);
       break;
-    case ServiceKind::kMedia:
+    case Service::kMedia:
       send_body(reply, kMediaServiceCapabilitiesResponse, kMediaServiceCapabilities);
       break;
-    case ServiceKind::kEvents:
+    case Service::kEvents:
       send_events_service_capabilities(request, reply);
       break;
-    case ServiceKind::kImaging:
+    case Service::kImaging:
       send_body(reply, kImagingServiceCapabilitiesResponse, kImagingServiceCapabilities);
       break;
-    case ServiceKind::kDevice:
+    case Service::kDevice:
+    case Service::kMedia2:
+    case Service::kUnserved:
       trace("default service\n");
       send_body(reply, kDeviceServiceCapabilitiesResponse, kDeviceServiceCapabilities);
       break;

@@ -14,16 +14,15 @@ namespace nvtd {
 // between each XAddr and Version when with_capabilities is set.
 std::string service_list(const std::string& address, bool with_capabilities);
 
-// The service whose capabilities GetServiceCapabilities reports, chosen by the request URI
-// (nullptr when the request has none).
-enum class ServiceKind { kDevice, kMedia, kEvents, kDeviceIo, kImaging };
-ServiceKind service_for_uri(const char* request_uri);
+// The service whose address the request URI names (nullptr when the request has none): the
+// device service unless another's is named.
+Service service_for_uri(const char* request_uri);
 
 // GetServices (open, plain): "IncludeCapability" (at most 31 characters) present and not
 // "false" gives the long form.
 HandlerOutcome handle_get_services(const Request& request, Reply& reply);
 
-// GetServiceCapabilities (open, plain): chosen by the request URI.
+// GetServiceCapabilities (open, plain): chosen by the request's namespace, else its URI.
 HandlerOutcome handle_get_service_capabilities(const Request& request, Reply& reply);
 
 }  // namespace nvtd

@@ -7,10 +7,14 @@ namespace nvtd {
 
 OperationSlice discovery_operations() {
   return {
-      {"GetScopes", AccessClass::kReadSystem, CallForm::kRequest, handle_get_scopes},
-      {"SetScopes", AccessClass::kWriteSystem, CallForm::kBodyPart, handle_set_scopes},
-      {"AddScopes", AccessClass::kWriteSystem, CallForm::kBodyPart, handle_add_scopes},
-      {"RemoveScopes", AccessClass::kWriteSystem, CallForm::kBodyPart, handle_remove_scopes},
+      {"GetScopes", Service::kDevice, AccessClass::kReadSystem, CallForm::kRequest,
+       handle_get_scopes},
+      {"SetScopes", Service::kDevice, AccessClass::kWriteSystem, CallForm::kBodyPart,
+       handle_set_scopes},
+      {"AddScopes", Service::kDevice, AccessClass::kWriteSystem, CallForm::kBodyPart,
+       handle_add_scopes},
+      {"RemoveScopes", Service::kDevice, AccessClass::kWriteSystem, CallForm::kBodyPart,
+       handle_remove_scopes},
   };
 }
 

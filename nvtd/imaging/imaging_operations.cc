@@ -8,15 +8,20 @@ namespace nvtd {
 
 OperationSlice imaging_operations() {
   return {
-      {"GetImagingSettings", AccessClass::kReadMedia, CallForm::kRequest,
+      {"GetImagingSettings", Service::kImaging, AccessClass::kReadMedia, CallForm::kRequest,
        handle_get_imaging_settings},
-      {"SetImagingSettings", AccessClass::kActuate, CallForm::kRequest,
+      {"SetImagingSettings", Service::kImaging, AccessClass::kActuate, CallForm::kRequest,
        handle_set_imaging_settings},
-      {"GetMoveOptions", AccessClass::kReadMedia, CallForm::kRequest, handle_get_move_options},
-      {"GetOptions", AccessClass::kReadMedia, CallForm::kRequest, handle_get_imaging_options},
-      {"GetStatus", AccessClass::kReadMedia, CallForm::kRequest, handle_get_imaging_status},
-      {"Move", AccessClass::kActuate, CallForm::kRequest, handle_focus_move, NameMatch::kWholeWord},
-      {"Stop", AccessClass::kActuate, CallForm::kRequest, handle_focus_stop, NameMatch::kWholeWord},
+      {"GetMoveOptions", Service::kImaging, AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_move_options},
+      {"GetOptions", Service::kImaging, AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_imaging_options},
+      {"GetStatus", Service::kImaging, AccessClass::kReadMedia, CallForm::kRequest,
+       handle_get_imaging_status},
+      {"Move", Service::kImaging, AccessClass::kActuate, CallForm::kRequest, handle_focus_move,
+       NameMatch::kWholeWord},
+      {"Stop", Service::kImaging, AccessClass::kActuate, CallForm::kRequest, handle_focus_stop,
+       NameMatch::kWholeWord},
   };
 }
 

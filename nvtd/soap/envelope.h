@@ -44,6 +44,7 @@
 #define NS_TDS "http://www.onvif.org/ver10/device/wsdl"
 #define NS_TEV "http://www.onvif.org/ver10/events/wsdl"
 #define NS_TRT "http://www.onvif.org/ver10/media/wsdl"
+#define NS_TR2 "http://www.onvif.org/ver20/media/wsdl"
 #define NS_TMD "http://www.onvif.org/ver10/deviceIO/wsdl"
 #define NS_TIMG "http://www.onvif.org/ver20/imaging/wsdl"
 #define NS_TIMG1 "http://www.onvif.org/ver10/imaging/wsdl"

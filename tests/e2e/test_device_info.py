@@ -134,9 +134,20 @@ def test_services_short_and_long_form(camera):
     assert own[3].get("RelayOutputs") == "0" and own[3].get("VideoSources") == "1"
 
 
-def test_service_capabilities_by_uri(camera):
-    def ask(path, inner=""):
-        return call("GetServiceCapabilities", inner, auth=False, path=path).xml()
+def test_service_capabilities_by_namespace_else_by_uri(camera):
+    def ask(path, inner="", name_space=None):
+        """Without a namespace (an unqualified element) the request URI decides."""
+        declared = ' xmlns="%s"' % name_space if name_space else ""
+        body = "<GetServiceCapabilities%s>%s</GetServiceCapabilities>" % (declared, inner)
+        return post(envelope(body), PORT, path=path).xml()
+
+    # A namespace decides over the address.
+    for path, name_space, answer in (("/onvif/media_service", TDS, "tds"),
+                                     ("/onvif/device_service", TRT, "trt"),
+                                     ("/onvif/device_service", TMD, "tmd"),
+                                     ("/onvif/media_service", TEV, "tev")):
+        response = ask(path, name_space=name_space)
+        assert response.find("s:Body/%s:GetServiceCapabilitiesResponse" % answer, NS) is not None
 
     device = ask("/onvif/device_service")
     assert device.find("s:Body/tds:GetServiceCapabilitiesResponse/tds:Capabilities/tds:System",
