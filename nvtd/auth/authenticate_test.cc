@@ -24,9 +24,10 @@ namespace nvtd {
 namespace {
 
 constexpr char kUri[] = "/onvif/device_service";
-const Operation kRead{"GetDeviceInformation", AccessClass::kReadSystem, CallForm::kRequest,
-                      nullptr};
-const Operation kWrite{"SetHostname", AccessClass::kWriteSystem, CallForm::kRequest, nullptr};
+const Operation kRead{"GetDeviceInformation", Service::kDevice, AccessClass::kReadSystem,
+                      CallForm::kRequest, nullptr};
+const Operation kWrite{"SetHostname", Service::kDevice, AccessClass::kWriteSystem,
+                       CallForm::kRequest, nullptr};
 
 std::string security(const std::string& user, const std::string& password,
                      const std::string& nonce) {
@@ -181,7 +182,8 @@ TEST_F(Authenticate, ANonceServesRisingCountsOnceEach) {
 
 TEST_F(Authenticate, CreateUsersBodyIsNoSecurityHeader) {
   // A Digest client's CreateUsers carries Username and Password in its body.
-  const Operation create{"CreateUsers", AccessClass::kWriteSystem, CallForm::kRequest, nullptr};
+  const Operation create{"CreateUsers", Service::kDevice, AccessClass::kWriteSystem,
+                         CallForm::kRequest, nullptr};
   Request request;
   request.method = "POST";
   request.uri = kUri;
