@@ -6,6 +6,9 @@
 --   events    pull-point cycles: CreatePullPointSubscription (ending after 5 s), PullMessages
 --             (PT0S, answered at once with the initial state), Unsubscribe; prints the cycles
 --             per second
+--   device-digest  GetDeviceInformation with HTTP Digest in place of the UsernameToken; takes
+--             NONCE REALM [MD5|SHA-256] after the password: one nonce the camera gave for the
+--             whole run, each request with the next nc (qop auth, a fresh cnonce)
 -- Created lies 300 s behind the clock, at the edge of nvtd's window: nvtd then forgets each
 -- accepted pair when the second ends, so that its table of remembered tokens never fills
 -- during a run (a token Created now would be remembered for 300 s). In the last 50 ms of a
@@ -19,11 +22,13 @@ ffi.cdef [[
 local crypto = ffi.load("libcrypto.so.3")
 ffi.cdef [[
   unsigned char* SHA1(const unsigned char* data, size_t length, unsigned char* digest);
+  unsigned char* MD5(const unsigned char* data, size_t length, unsigned char* digest);
+  unsigned char* SHA256(const unsigned char* data, size_t length, unsigned char* digest);
   int EVP_EncodeBlock(unsigned char* out, const unsigned char* in, int length);
 ]]
 local band, rshift = bit.band, bit.rshift
 
-local digest_bytes = ffi.new("unsigned char[20]")
+local digest_bytes = ffi.new("unsigned char[32]")
 local encoded = ffi.new("unsigned char[64]")
 
 -- SHA-1 of a string, as 20 bytes (OpenSSL's: the token costs wrk little next to nvtd).
@@ -38,8 +43,24 @@ local function base64(data)
   return ffi.string(encoded, crypto.EVP_EncodeBlock(encoded, data, #data))
 end
 
+-- Lower-case hex of MD5 or SHA-256 (HTTP Digest's H).
+local function hex_digest(algorithm, message)
+  local size = 16
+  if algorithm == "SHA-256" then
+    crypto.SHA256(message, #message, digest_bytes)
+    size = 32
+  else
+    crypto.MD5(message, #message, digest_bytes)
+  end
+  return (ffi.string(digest_bytes, size):gsub(".", function(c)
+    return string.format("%02x", c:byte())
+  end))
+end
+
 -- A wrong digest would only show as refusals: check the binding before the load starts.
 assert(base64(sha1("abc")) == "qZk+NkcGgWq6PiVxeFDCbJzQ2J0=", "sha1 or base64 is broken")
+assert(hex_digest("MD5", "abc") == "900150983cd24fb0d6963f7d28e17f72", "md5 is broken")
+assert(hex_digest("SHA-256", "abc"):sub(1, 16) == "ba7816bf8f01cfea", "sha256 is broken")
 assert(base64("ab") == "YWI=" and base64("abc") == "YWJj" and base64("a") == "YQ==")
 
 local WSSE = "http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-secext-1.0.xsd"
@@ -53,6 +74,7 @@ local WSNT = "http://docs.oasis-open.org/wsn/b-2"
 
 local user, password
 local nonce_prefix
+local digest  -- device-digest: {nonce, realm, algorithm, ha1, ha2}
 local sent = 0
 
 local clock = ffi.new("bench_timeval")
@@ -78,16 +100,35 @@ local function security()
          created .. "</wsu:Created></wsse:UsernameToken></wsse:Security>"
 end
 
+-- The Authorization header of the next request with the run's nonce (RFC 7616, qop auth).
+local function authorization(path)
+  sent = sent + 1
+  local nc = string.format("%08x", sent)
+  local cnonce = string.format("%08x%08x", math.random(0, 0x7fffffff), sent)
+  local response = hex_digest(digest.algorithm, digest.ha1 .. ":" .. digest.nonce .. ":" .. nc ..
+                                                ":" .. cnonce .. ":auth:" .. digest.ha2)
+  return 'Digest username="' .. user .. '", realm="' .. digest.realm .. '", nonce="' ..
+         digest.nonce .. '", uri="' .. path .. '", algorithm=' .. digest.algorithm ..
+         ', qop=auth, nc=' .. nc .. ', cnonce="' .. cnonce .. '", response="' .. response .. '"'
+end
+
 local function post(path, action, header, body)
+  local headers = {
+    ["Content-Type"] = 'application/soap+xml; charset=utf-8; action="' .. action .. '"',
+    ["Connection"] = "close",
+  }
+  local security_header = ""
+  if digest then
+    headers["Authorization"] = authorization(path)
+  else
+    security_header = security()
+  end
   local envelope = '<?xml version="1.0" encoding="UTF-8"?>' ..
     '<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope" ' ..
     'xmlns:a="http://www.w3.org/2005/08/addressing" xmlns:tds="' .. TDS .. '" xmlns:trt="' ..
-    TRT .. '" xmlns:tev="' .. TEV .. '" xmlns:wsnt="' .. WSNT .. '"><s:Header>' .. security() ..
-    header .. "</s:Header><s:Body>" .. body .. "</s:Body></s:Envelope>"
-  return wrk.format("POST", path, {
-    ["Content-Type"] = 'application/soap+xml; charset=utf-8; action="' .. action .. '"',
-    ["Connection"] = "close",
-  }, envelope)
+    TRT .. '" xmlns:tev="' .. TEV .. '" xmlns:wsnt="' .. WSNT .. '"><s:Header>' ..
+    security_header .. header .. "</s:Header><s:Body>" .. body .. "</s:Body></s:Envelope>"
+  return wrk.format("POST", path, headers, envelope)
 end
 
 local function device_request()
@@ -159,6 +200,15 @@ function init(args)
   nonce_prefix = random:read(12)  -- and a counter: every nonce of the run differs
   random:close()
   if mode == "device" then
+    request = device_request
+  elseif mode == "device-digest" then
+    local algorithm = args[6] or "MD5"
+    digest = {nonce = assert(args[4], "device-digest: NONCE REALM [ALGORITHM]"),
+              realm = assert(args[5], "device-digest: NONCE REALM [ALGORITHM]"),
+              algorithm = algorithm,
+              ha1 = hex_digest(algorithm, user .. ":" .. args[5] .. ":" .. password),
+              ha2 = hex_digest(algorithm, "POST:/onvif/device_service")}
+    math.randomseed(tonumber(nonce_prefix:byte(1)) * 65536 + nonce_prefix:byte(2))
     request = device_request
   elseif mode == "profiles" then
     request = profiles_request

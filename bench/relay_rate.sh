@@ -5,7 +5,8 @@
 # it), the same behind busybox httpd (CGI programs under /cgi-bin/ only), and nvtd's server
 # mode (port 8080). The floor of a web server is a CGI program under it that only prints a fixed
 # answer of the same size (bench/fixed_answer_cgi, built like the forwarder): lighttpd runs it
-# as its snapshot program (/onvif/no_image.jpg), busybox as /cgi-bin/floor. The same open
+# as a program of the snapshot's kind from its document root (/floor/snapshot; the snapshot
+# path itself asks for Digest), busybox as /cgi-bin/floor. The same open
 # request (GetSystemDateAndTime), one per connection ("Connection: close"), wrk with one thread;
 # ROUNDS rounds with every arrangement in turn, the medians are the figures; the ratio to the
 # floor is the median of each round's ratio (a floor and its relay run one after the other, so
@@ -34,7 +35,7 @@ if [ "${SANDBOX:-}" != 1 ]; then
   exec "$src/testbed/sandbox" "$0" "$@"
 fi
 
-work=/tmp/bench; mkdir -p "$work/www" "$work/floor" "$work/busybox/cgi-bin"
+work=/tmp/bench; mkdir -p "$work/www/floor" "$work/busybox/cgi-bin"
 body='<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope" xmlns:tds="http://www.onvif.org/ver10/device/wsdl"><s:Body><tds:GetSystemDateAndTime/></s:Body></s:Envelope>'
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; true' EXIT
@@ -48,9 +49,10 @@ pids+=($!); server_pid=$!
 pids+=($!); persist_pid=$!
 # Links, not copies: every CGI program is run from the build's file system (a program run from
 # the sandbox's /tmp starts measurably slower here).
-ln -sf "$floor" "$work/floor/snapshot"
+ln -sf "$floor" "$work/www/floor/snapshot"
+echo "admin:admin" >"$work/web-users"
 CAMERA_WWW=$work/www CAMERA_LOG_DIR=$work VCAM_DIR=/run/vcam CAMERA_FORWARDER="$forwarder" \
-  CAMERA_SNAPSHOT="$work/floor/snapshot" \
+  CAMERA_SNAPSHOT="$src/testbed/videoserver/snapshot" CAMERA_WEB_USERS="$work/web-users" \
   /usr/sbin/lighttpd -D -f "$src/testbed/webserver/lighttpd.conf" >"$work/webserver.log" 2>&1 &
 pids+=($!); lighttpd_pid=$!
 ln -sf "$forwarder" "$work/busybox/cgi-bin/onvif"
@@ -62,7 +64,7 @@ for port in 8080 80 8081; do
 done
 
 arrangements=(
-  "lighttpd-floor http://127.0.0.1:80/onvif/no_image.jpg"
+  "lighttpd-floor http://127.0.0.1:80/floor/snapshot"
   "lighttpd+forwarder+persist http://127.0.0.1:80/onvif/device_service"
   "busybox-floor http://127.0.0.1:8081/cgi-bin/floor"
   "busybox+forwarder+persist http://127.0.0.1:8081/cgi-bin/onvif/device_service"

@@ -35,8 +35,9 @@ pids=($settingsd_pid)
 trap 'kill "${pids[@]}" 2>/dev/null; true' EXIT
 "$nvtd" --persist >"$work/nvtd-persist.log" 2>&1 &
 pids+=($!)
+echo "admin:admin" >"$work/web-users"
 CAMERA_WWW=$work/www CAMERA_LOG_DIR=$work VCAM_DIR=/run/vcam CAMERA_FORWARDER="$forwarder" \
-  CAMERA_SNAPSHOT="$src/testbed/videoserver/snapshot" \
+  CAMERA_SNAPSHOT="$src/testbed/videoserver/snapshot" CAMERA_WEB_USERS="$work/web-users" \
   /usr/sbin/lighttpd -D -f "$src/testbed/webserver/lighttpd.conf" >"$work/webserver.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do (: <>/dev/tcp/127.0.0.1/80) 2>/dev/null && [ -p /tmp/nvtd_sv ] && break; sleep 0.1; done

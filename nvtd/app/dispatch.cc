@@ -1,7 +1,7 @@
 // Request dispatch: decides the action text, finds the operation whose name occurs in it
-// among those of the request's service (its namespace's, else as its address allows), runs the
-// authentication step (HTTP Digest and the UsernameToken, the account's level, the memory of
-// what was used) for all but the open operations, and calls the handler in its call form
+// among those of the request's service (its namespace's, else as its address allows), runs
+// the authentication step (HTTP Digest and the UsernameToken, the account's level, the memory
+// of what was used) for all but the open operations, and calls the handler in its call form
 // between the fill and release of the per-request section cache. An answer resting on settings
 // that could not be got or set is replaced by the settings-unavailable fault before it goes out.
 #include "nvtd/app/dispatch.h"

@@ -1,8 +1,52 @@
 """What a client sees of the camera's pictures: the codec and size of a stream as
-GStreamer's discoverer reads them, and the size of a JPEG."""
+GStreamer's discoverer reads them, the size of a JPEG, and what the streaming server and the
+snapshot answer with and without the account (both ask for Digest)."""
 import re
+import socket
 import struct
 import subprocess
+import urllib.error
+import urllib.parse
+import urllib.request
+
+
+def with_account(uri, user, password):
+    """uri with user:password@ before its host, as RTSP clients take an account."""
+    parts = urllib.parse.urlsplit(uri)
+    account = "%s:%s@" % (urllib.parse.quote(user, safe=""), urllib.parse.quote(password, safe=""))
+    return urllib.parse.urlunsplit(parts._replace(netloc=account + parts.netloc.split("@")[-1]))
+
+
+def rtsp_describe(uri, timeout=10):
+    """(status line, [WWW-Authenticate values]) of a DESCRIBE of uri without credentials."""
+    parts = urllib.parse.urlsplit(uri)
+    with socket.create_connection((parts.hostname, parts.port or 554), timeout=timeout) as s:
+        s.sendall(b"DESCRIBE %s RTSP/1.0\r\nCSeq: 1\r\nAccept: application/sdp\r\n\r\n"
+                  % uri.encode())
+        answer = b""
+        while b"\r\n\r\n" not in answer and len(answer) < 65536:
+            chunk = s.recv(4096)
+            if not chunk:
+                break
+            answer += chunk
+    lines = answer.split(b"\r\n\r\n")[0].decode(errors="replace").split("\r\n")
+    return lines[0], [v.strip() for k, _, v in (line.partition(":") for line in lines[1:])
+                      if k.strip().lower() == "www-authenticate"]
+
+
+def fetch(uri, user=None, password=None, timeout=20):
+    """(HTTP status, [WWW-Authenticate values], body) of a GET of uri, answering a Digest
+    challenge with the account when one is given; never through a proxy."""
+    handlers = [urllib.request.ProxyHandler({})]
+    if user is not None:
+        accounts = urllib.request.HTTPPasswordMgrWithDefaultRealm()
+        accounts.add_password(None, uri, user, password)
+        handlers.append(urllib.request.HTTPDigestAuthHandler(accounts))
+    try:
+        with urllib.request.build_opener(*handlers).open(uri, timeout=timeout) as answer:
+            return answer.status, [], answer.read()
+    except urllib.error.HTTPError as e:
+        return e.code, e.headers.get_all("WWW-Authenticate") or [], e.read()
 
 
 def probe_stream(uri, timeout=30):

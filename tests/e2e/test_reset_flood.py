@@ -30,7 +30,9 @@ def camera_web(tmp_path):
     nvtd = Nvtd("--persist", name="flood-nvtd")
     assert wait_for(lambda: own_server_fifo() and "persisting" in nvtd.out(), timeout=10)
     (tmp_path / "www").mkdir()
+    (tmp_path / "users").write_text("admin:admin\n")
     env = dict(os.environ, CAMERA_WWW=str(tmp_path / "www"), CAMERA_LOG_DIR=str(tmp_path),
+               CAMERA_WEB_USERS=str(tmp_path / "users"),
                VCAM_DIR="/run/vcam", CAMERA_FORWARDER=program("testbed", "forwarder",
                                                               "nvtd-forwarder")[-1],
                CAMERA_SNAPSHOT=os.path.join(SOURCE_DIR, "testbed", "videoserver", "snapshot"))

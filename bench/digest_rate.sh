@@ -1,0 +1,112 @@
+#!/bin/bash
+# Requests/s of GetDeviceInformation with HTTP Digest against the same with a UsernameToken,
+# one wrk client (bench/onvif_auth.lua) for both, one run each, in one camera sandbox on
+# loopback: nvtd's server mode (port 8080), and the deployed arrangement (the web server on
+# port 80 with the camera's lighttpd configuration, the forwarder as its CGI program, nvtd
+# --persist behind it: relay mode) beside its floor, a CGI program under the same web server
+# that only prints a fixed answer (bench/fixed_answer_cgi, /floor/snapshot, as in
+# bench/relay_rate.sh). Digest takes one nonce from the camera's 401 before the run and answers
+# it with a rising nc (qop auth, MD5 or ALGORITHM=SHA-256); the token is fresh for every request
+# (nvtd refuses a replayed one). One request per connection ("Connection: close"), wrk -t1.
+# Prints each run and the ratios Digest/token and relay/floor; a run with refusals is flagged.
+#   [ALGORITHM=MD5|SHA-256] [ONLY=REGEX] bench/digest_rate.sh [SECONDS] [CONNECTIONS]   (needs bench/install-deps, a host build)
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+src=$(dirname "$here")
+export CAMERA_BUILD_DIR=${CAMERA_BUILD_DIR:-$src/build/host}
+duration=${1:-10}
+connections=${2:-4}
+algorithm=${ALGORITHM:-MD5}
+nvtd=${NVTD:-$CAMERA_BUILD_DIR/nvtd/nvtd}
+forwarder=${FORWARDER:-$CAMERA_BUILD_DIR/testbed/forwarder/nvtd-forwarder}
+floor=$CAMERA_BUILD_DIR/bench/fixed_answer_cgi
+user=bench password=bench-pass
+
+if [ "${SANDBOX:-}" != 1 ]; then
+  for program in nvtd/nvtd testbed/forwarder/nvtd-forwarder bench/fixed_answer_cgi \
+                 testbed/settingsd-native/settingsd-native; do
+    [ -x "$CAMERA_BUILD_DIR/$program" ] || { echo "build first: cmake --build --preset host" >&2; exit 1; }
+  done
+  command -v wrk >/dev/null || { echo "run bench/install-deps" >&2; exit 1; }
+  exec "$src/testbed/sandbox" "$0" "$@"
+fi
+
+work=/tmp/bench; mkdir -p "$work/www/floor"
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null; true' EXIT
+mkdir -p /etc/nvtd  # the sandbox's /etc: an overlay that vanishes with it
+"$nvtd" useradd "$user" "$password" administrator >/etc/nvtd/users
+"$CAMERA_BUILD_DIR/testbed/settingsd-native/settingsd-native" --state /run/settingsd \
+  >"$work/settingsd.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do [ -f /run/settingsd/ready ] && break; sleep 0.1; done
+"$nvtd" --port 8080 >"$work/nvtd-server.log" 2>&1 &
+pids+=($!)
+"$nvtd" --persist >"$work/nvtd-persist.log" 2>&1 &
+pids+=($!)
+ln -sf "$floor" "$work/www/floor/snapshot"
+echo "$user:$password" >"$work/web-users"
+CAMERA_WWW=$work/www CAMERA_LOG_DIR=$work VCAM_DIR=/run/vcam CAMERA_FORWARDER="$forwarder" \
+  CAMERA_SNAPSHOT="$src/testbed/videoserver/snapshot" CAMERA_WEB_USERS="$work/web-users" \
+  /usr/sbin/lighttpd -D -f "$src/testbed/webserver/lighttpd.conf" >"$work/webserver.log" 2>&1 &
+pids+=($!)
+for port in 8080 80; do
+  for _ in $(seq 50); do (: <>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+done
+
+# challenge PORT: "NONCE REALM" of the camera's $algorithm challenge to a request without credentials.
+challenge() {
+  curl -s -D - -o /dev/null -X POST -H 'Content-Type: application/soap+xml' --data-binary \
+    '<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope"><s:Body><GetDeviceInformation xmlns="http://www.onvif.org/ver10/device/wsdl"/></s:Body></s:Envelope>' \
+    "http://127.0.0.1:$1/onvif/device_service" |
+    awk -v alg="$algorithm" 'tolower($1) == "www-authenticate:" && $0 ~ ("algorithm=\"?" alg "\"?([,[:space:]]|$)") {
+      n = $0; sub(/.*nonce="/, "", n); sub(/".*/, "", n)
+      r = $0; sub(/.*realm="/, "", r); sub(/".*/, "", r); print n, r; exit }'
+}
+# field FILE: requests/s, median latency in ms, non-2xx answers, socket errors
+field() {
+  awk '/Requests\/sec/ {rps=$2}
+       /^ +50%/ {v=$2; u=v; sub(/[0-9.]+/, "", u); sub(/[a-z]+$/, "", v)
+                 p50=(u=="us" ? v/1000 : (u=="s" ? v*1000 : v))}
+       /Non-2xx/ {n=$NF} /Socket errors/ {e=$0; sub(/.*errors: /, "", e); gsub(/ /, "", e)}
+       END {printf "%s %.3f %s %s", rps, p50, (n==""?0:n), (e==""?"none":e)}' "$1"
+}
+cat >"$work/floor.lua" <<'LUA'
+wrk.method = "POST"
+wrk.body = '<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope"><s:Body><GetDeviceInformation xmlns="http://www.onvif.org/ver10/device/wsdl"/></s:Body></s:Envelope>'
+wrk.headers["Content-Type"] = "application/soap+xml; charset=utf-8"
+wrk.headers["Connection"] = "close"
+LUA
+
+declare -A rps
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "GetDeviceInformation, wrk -t1 -c$connections -d${duration}s, one request per connection, one run each; Digest $algorithm"
+printf "%-22s %11s %9s %8s  %s\n" run "requests/s" "p50 ms" non-2xx notes
+for run in server-token server-digest lighttpd-floor relay-token relay-digest; do
+  [[ $run =~ ${ONLY:-.} ]] || continue  # ONLY=REGEX: only the runs whose names match
+  case $run in
+    server-*) port=8080 ;; *) port=80 ;;
+  esac
+  case $run in
+    *-token) args=(-s "$here/onvif_auth.lua" "http://127.0.0.1:$port/" -- device "$user" "$password") ;;
+    *-digest)
+      read -r nonce realm <<<"$(challenge "$port")"
+      if [ -z "${nonce:-}" ]; then
+        printf "%-22s %11s %9s %8s  %s\n" "$run" - - - "no $algorithm challenge on port $port"
+        continue
+      fi
+      args=(-s "$here/onvif_auth.lua" "http://127.0.0.1:$port/" -- device-digest "$user" "$password"
+            "$nonce" "$realm" "$algorithm") ;;
+    lighttpd-floor) args=(-s "$work/floor.lua" "http://127.0.0.1:80/floor/snapshot") ;;
+  esac
+  wrk -t1 -c"$connections" -d"${duration}s" --latency "${args[@]}" >"$work/$run.txt" 2>&1 || true
+  read -r r p non errors <<<"$(field "$work/$run.txt")"
+  rps[$run]=$r
+  note=""
+  [ "$non" = 0 ] && [ "$errors" = none ] || note="REFUSED OR FAILED: $non non-2xx, errors $errors (see $work/$run.txt)"
+  printf "%-22s %11s %9s %8s  %s\n" "$run" "$r" "$p" "$non" "$note"
+done
+echo "load average after:  $(cut -d' ' -f1-3 /proc/loadavg)"
+ratio() { awk -v a="${rps[$1]:-0}" -v b="${rps[$2]:-0}" 'BEGIN {if (a > 0 && b > 0) printf "%.2fx", a / b; else printf "-"}'; }
+echo "Digest/token: server mode $(ratio server-digest server-token), relay $(ratio relay-digest relay-token)"
+echo "relay/floor:  Digest $(ratio relay-digest lighttpd-floor), token $(ratio relay-token lighttpd-floor)"

@@ -1,0 +1,50 @@
+// The device and media flow of an application that uses the npm "onvif" client library with
+// WS-Security off (useWSSecurity: false), so that it authenticates with HTTP Digest alone:
+// connect (date and time, services or capabilities, profiles, video sources), then the device
+// service's reads and the media service's stream and snapshot addresses. Each step's outcome
+// is recorded; the flow goes on after a refused step. Prints one JSON object.
+// Usage: node digest_flow.js HOST PORT USER PASSWORD
+'use strict';
+const { Cam } = require('onvif');
+
+const [hostname, port, username, password] = process.argv.slice(2);
+const cam = new Cam({ hostname, port: Number(port), username, password, autoconnect: false,
+  useWSSecurity: false, timeout: 20000 });
+const steps = {};
+
+function step(name, call) {
+  return new Promise((resolve) => {
+    call((err, data) => {
+      steps[name] = err ? 'error: ' + err.message : 'ok';
+      resolve(err ? null : data);
+    });
+  });
+}
+
+(async () => {
+  const warnings = [];
+  cam.on('warning', (w) => warnings.push(String(w)));
+  await step('connect', (cb) => cam.connect(cb));
+  const info = await step('getDeviceInformation', (cb) => cam.getDeviceInformation(cb));
+  await step('getScopes', (cb) => cam.getScopes(cb));
+  await step('getHostname', (cb) => cam.getHostname(cb));
+  await step('getNTP', (cb) => cam.getNTP(cb));
+  await step('getDNS', (cb) => cam.getDNS(cb));
+  await step('getNetworkInterfaces', (cb) => cam.getNetworkInterfaces(cb));
+  await step('getUsers', (cb) => cam.getUsers(cb));
+  const profiles = await step('getProfiles', (cb) => cam.getProfiles(cb));
+  await step('getVideoSources', (cb) => cam.getVideoSources(cb));
+  await step('getVideoEncoderConfigurations', (cb) => cam.getVideoEncoderConfigurations(cb));
+  const profileToken = profiles && profiles.length ? profiles[0].$.token : 'stream1';
+  const stream = await step('getStreamUri',
+    (cb) => cam.getStreamUri({ protocol: 'RTSP', profileToken }, cb));
+  const snapshot = await step('getSnapshotUri', (cb) => cam.getSnapshotUri({ profileToken }, cb));
+  console.log(JSON.stringify({
+    steps, warnings, model: info && info.model,
+    profiles: (profiles || []).map((p) => p.$.token),
+    stream: stream && stream.uri, snapshot: snapshot && snapshot.uri,
+  }));
+})().catch((err) => {
+  console.error(err.stack || String(err));
+  process.exit(1);
+});
