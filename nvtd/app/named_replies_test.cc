@@ -62,7 +62,7 @@ TEST(NamedFormat, EveryReplyTemplateFillsEachPlaceholder) {
       {"video source options", [] { return video_source_options_response(1280, 720); }},
       {"video encoder options", [] { return video_encoder_options_response(1280, 720); }},
       {"stream uri", [] { return stream_uri_envelope("rtsp://10.99.0.2/onvif/stream1"); }},
-      {"snapshot uri", [] { return snapshot_uri_envelope("10.99.0.2", 80); }},
+      {"snapshot uri", [] { return snapshot_uri_envelope("http://10.99.0.2/s.jpg"); }},
       {"system date and time", [] { return system_date_time_envelope(0, "UTC0", -1); }},
       {"network interfaces", [&] { return network_interfaces_body(eth0); }},
       {"hostname", [] { return hostname_envelope("cam"); }},

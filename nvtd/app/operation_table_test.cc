@@ -83,7 +83,8 @@ TEST(OperationTable, EveryOperationIsThereAndWinsWhereItWonBefore) {
   OperationTable table = make_operation_table();
   std::set<std::string> names;
   for (const Operation& op : table.entries()) {
-    if (op.match == NameMatch::kSubstring) names.insert(op.name);
+    // Media2's entries are searched only for Media2 requests (below).
+    if (op.match == NameMatch::kSubstring && op.service != Service::kMedia2) names.insert(op.name);
     EXPECT_NE(op.handler, nullptr) << op.name;
   }
   EXPECT_EQ(names, std::set<std::string>(std::begin(kSearchOrder), std::end(kSearchOrder)));
@@ -104,6 +105,20 @@ TEST(OperationTable, EveryOperationIsThereAndWinsWhereItWonBefore) {
   EXPECT_EQ(found(table, "<timg:Stop xmlns:timg=\"x\"/>"), "Stop");
   EXPECT_EQ(found(table, "RemoveFoo StopFoo Mover"), "<none>");
   EXPECT_EQ(found(table, "getprofiles"), "<none>");  // names are case-sensitive
+}
+
+TEST(OperationTable, Media2EntriesAnswerMedia2RequestsWithTheirAccessClasses) {
+  OperationTable table = make_operation_table();
+  for (const Operation& op : table.entries()) {
+    if (op.service != Service::kMedia2) continue;
+    const Operation* found = table.find(op.name, {Service::kMedia2});
+    EXPECT_TRUE(found != nullptr && found->handler == op.handler) << op.name;
+    // Reads are READ_MEDIA; what changes profiles, configurations or streams is ACTUATE.
+    bool get = std::string_view(op.name).rfind("Get", 0) == 0;
+    EXPECT_EQ(op.access, get ? AccessClass::kReadMedia : AccessClass::kActuate) << op.name;
+    const Operation* media1 = table.find(op.name, {Service::kMedia});
+    EXPECT_TRUE(media1 == nullptr || media1->handler != op.handler) << op.name;
+  }
 }
 
 TEST(OperationTable, SixPreAuthOperationsAndTheirCallForms) {

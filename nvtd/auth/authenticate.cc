@@ -25,24 +25,25 @@ bool security_header_present(std::string_view body) {
   return find_element(head, "Security", &span) || find_element(head, "UsernameToken", &span);
 }
 
-// The Digest check with its answers: the credentials when they hold, else nullopt after 401.
-std::optional<DigestUse> check_digest(const DigestCredentials* credentials, const Request& request,
-                                      Reply& reply, std::string_view peer) {
+// The Digest check with its answers: true with *use when the credentials hold, else false
+// after 401.
+bool check_digest(const DigestCredentials* credentials, const Request& request, Reply& reply,
+                  std::string_view peer, DigestUse* use) {
   NonceKey key;
-  DigestUse use;
   DigestVerdict verdict = DigestVerdict::kWrong;
   if (credentials != nullptr && digest_nonce_key(&key)) {
-    verdict = verify_digest(*credentials, request.method.value_or(""), request.uri_or_empty(), key,
-                            wall_clock_ms() / 1000, &use);
+    const std::string_view method = request.method ? *request.method : std::string_view();
+    verdict = verify_digest(*credentials, method, request.uri_or_empty(), key,
+                            wall_clock_ms() / 1000, use);
   }
-  if (verdict == DigestVerdict::kPass) return use;
-  trace_complaint(true, peer,
-                  verdict == DigestVerdict::kStale ? "digest stale\n" : "digest fail\n");
-  send_digest_challenge(reply, verdict == DigestVerdict::kStale);
-  return std::nullopt;
+  if (verdict == DigestVerdict::kPass) return true;
+  const bool stale = verdict == DigestVerdict::kStale;
+  trace_complaint(true, peer, stale ? "digest stale\n" : "digest fail\n");
+  send_digest_challenge(reply, stale);
+  return false;
 }
 
-bool level_may_call(const std::string& user, const std::string& level, const Operation* op,
+bool level_may_call(std::string_view user, const std::string& level, const Operation* op,
                     Reply& reply) {
   if (op == nullptr || level_allows(level, op->access)) return true;
   trace_complaint(true, user, "level %s may not call %s\n", level.c_str(), op->name);
@@ -52,13 +53,10 @@ bool level_may_call(const std::string& user, const std::string& level, const Ope
 
 // A (nonce, nc) is a token of its account that may not come again: remembered until its nonce
 // expires. A refusal (a replay, a full memory) asks for a new nonce.
-bool remember_digest(const DigestUse& use, const Request& request, Reply& reply) {
-  const std::string nonce = use.nonce + ":" + use.nc;
-  // "digest" as the fraction keeps these apart from UsernameTokens, whose fractions are digits.
-  const CreatedTime issued{use.issued, "digest"};
-  const TokenUse token{
-      nonce, &issued, use.issued + kDigestNonceLifetime, use.user, request.remote_addr.value_or(""),
-      ""};
+bool remember_digest(const DigestUse& use, std::string_view peer, Reply& reply) {
+  // "d" and the count as the fraction keep these apart from UsernameTokens (digits only).
+  const CreatedTime issued{use.issued, "d" + std::string(use.nc)};
+  const TokenUse token{use.nonce, &issued, use.issued + kDigestNonceLifetime, use.user, peer, ""};
   if (token_counts(token, token_memory(), wall_clock_ms())) return true;
   send_digest_challenge(reply, true);
   return false;
@@ -67,34 +65,32 @@ bool remember_digest(const DigestUse& use, const Request& request, Reply& reply)
 }  // namespace
 
 bool authenticate_request(const Request& request, const Operation* operation, Reply& reply) {
-  const std::string peer = request.remote_addr.value_or("");
+  const std::string_view peer = request.remote_addr ? *request.remote_addr : std::string_view();
   DigestCredentials credentials;
   DigestParse parse = DigestParse::kNotDigest;
   if (request.authorization)
     parse = parse_digest_authorization(*request.authorization, &credentials);
+  const bool digest = parse != DigestParse::kNotDigest;
   const bool security = security_header_present(request.body);
-  if (parse == DigestParse::kNotDigest && !security) {
+  if (!digest && !security) {
     trace_complaint(true, peer, "no credentials supplied\n");
     send_digest_challenge(reply, false);
     return false;
   }
   // The HTTP level first, then the WS level.
-  std::optional<DigestUse> digest;
-  if (parse != DigestParse::kNotDigest) {
-    digest =
-        check_digest(parse == DigestParse::kDigest ? &credentials : nullptr, request, reply, peer);
-    if (!digest) return false;
+  DigestUse use;
+  if (digest && !check_digest(parse == DigestParse::kDigest ? &credentials : nullptr, request,
+                              reply, peer, &use)) {
+    return false;
   }
-  std::optional<VerifiedToken> token;
-  if (security) {
-    token = check_username_token(request.body, reply, peer);
-    if (!token) return false;
-  }
+  const std::optional<VerifiedToken> token =
+      security ? check_username_token(request.body, reply, peer) : std::nullopt;
+  if (security && !token) return false;
   // A level that may not call the operation is refused before anything is remembered: only
   // served requests take places in the memory.
-  if (digest && !level_may_call(digest->user, digest->level, operation, reply)) return false;
+  if (digest && !level_may_call(use.user, use.level, operation, reply)) return false;
   if (token && !level_may_call(token->user, token->level, operation, reply)) return false;
-  if (digest && !remember_digest(*digest, request, reply)) return false;
+  if (digest && !remember_digest(use, peer, reply)) return false;
   return !token || remember_token(*token, request, operation, reply);
 }
 

@@ -19,11 +19,10 @@ void send_digest_challenge(Reply& reply, bool stale) {
   if (digest_nonce_key(&key)) {
     const std::string nonce = make_digest_nonce(key, std::int64_t(std::time(nullptr)));
     for (const char* algorithm : {"MD5", "SHA-256"}) {
-      std::string line = "WWW-Authenticate: Digest realm=\"";
-      line.append(kDigestRealm).append("\", qop=\"auth\", algorithm=").append(algorithm);
-      line.append(", nonce=\"").append(nonce).append("\"");
-      if (stale) line.append(", stale=true");
-      reply.append(line.append("\r\n"));
+      out_printf(reply,
+                 "WWW-Authenticate: Digest realm=\"%s\", qop=\"auth\", algorithm=%s, "
+                 "nonce=\"%s\"%s\r\n",
+                 kDigestRealm, algorithm, nonce.c_str(), stale ? ", stale=true" : "");
     }
   }
   send_fault(reply, 0, "%s", fault_body(Fault::kHttpUnauthorized).c_str());

@@ -25,12 +25,13 @@ enum class DigestVerdict {
   kStale,  // the response is right but the nonce has outlived kDigestNonceLifetime
 };
 
-// What a passing check yields: the account and what the nonce memory keeps.
+// What a passing check yields: the account and what the nonce memory keeps (views into the
+// credentials).
 struct DigestUse {
-  std::string user;
+  std::string_view user;
   std::string level;
-  std::string nonce;  // as sent (canonical Base64)
-  std::string nc;     // 8 hexadecimal digits, in lower case
+  std::string_view nonce;  // as sent (canonical Base64)
+  std::string_view nc;     // 8 hexadecimal digits, as sent (the response covers the spelling)
   std::int64_t issued = 0;
 };
 
@@ -38,7 +39,8 @@ DigestVerdict verify_digest(const DigestCredentials& credentials, std::string_vi
                             std::string_view uri, const NonceKey& key, std::int64_t now,
                             DigestUse* use);
 
-// The response a client computes for qop "auth", in lower-case hexadecimal.
+// The response a client computes for qop "auth", in lower-case hexadecimal (the response is
+// compared as that).
 struct DigestInput {
   DigestAlgorithm algorithm;
   std::string_view user, realm, password, method, uri, nonce, nc, cnonce;

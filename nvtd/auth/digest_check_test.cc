@@ -94,48 +94,62 @@ class DigestCheck : public ::testing::Test {
 TEST_F(DigestCheck, EachParameterMustMatch) {
   const NonceKey key = key_of(7);
   using Change = std::function<void(DigestCredentials&)>;
+  // What was sent differs from what was signed.
+  using Tamper = std::function<void(DigestCredentials&, std::string & response)>;
   struct Case {
     const char* what;
     Change before;  // before the response is computed (the client's view)
-    Change after;   // after it (what was sent differs from what was signed)
+    Tamper after;
     std::int64_t issued;
     DigestVerdict verdict;
   };
   const Change none = [](DigestCredentials&) {};
+  const Tamper untouched = [](DigestCredentials&, std::string&) {};
+  const Tamper wrong = [](DigestCredentials&, std::string& r) { r[0] = r[0] == '0' ? '1' : '0'; };
+  const std::string forged = make_digest_nonce(key_of(8), kNow);
   const Case cases[] = {
-      {"MD5", none, none, kNow, DigestVerdict::kPass},
-      {"SHA-256", [](auto& c) { c.algorithm = "SHA-256"; }, none, kNow, DigestVerdict::kPass},
-      {"no algorithm: MD5", [](auto& c) { c.algorithm = ""; }, none, kNow, DigestVerdict::kPass},
+      {"MD5", none, untouched, kNow, DigestVerdict::kPass},
+      {"SHA-256", [](auto& c) { c.algorithm = "SHA-256"; }, untouched, kNow, DigestVerdict::kPass},
+      {"no algorithm: MD5", [](auto& c) { c.algorithm = ""; }, untouched, kNow,
+       DigestVerdict::kPass},
+      {"nc in upper case", [](auto& c) { c.nc = "0000000A"; }, untouched, kNow,
+       DigestVerdict::kPass},
       {"response in upper case", none,
-       [](auto& c) {
-         for (char& ch : c.response) ch = char(toupper(ch));
+       [](auto&, std::string& r) {
+         for (char& ch : r) ch = char(toupper(ch));
        },
-       kNow, DigestVerdict::kPass},
-      {"nc in upper case", [](auto& c) { c.nc = "0000000A"; }, none, kNow, DigestVerdict::kPass},
-      {"wrong password", none, [](auto& c) { c.response[0] ^= 1; }, kNow, DigestVerdict::kWrong},
-      {"unknown user", [](auto& c) { c.username = "nobody"; }, none, kNow, DigestVerdict::kWrong},
-      {"other realm", [](auto& c) { c.realm = "elsewhere"; }, none, kNow, DigestVerdict::kWrong},
-      {"other uri", [](auto& c) { c.uri = "/onvif/media_service"; }, none, kNow,
+       kNow, DigestVerdict::kWrong},
+      {"wrong password", none, wrong, kNow, DigestVerdict::kWrong},
+      {"unknown user", [](auto& c) { c.username = "nobody"; }, untouched, kNow,
        DigestVerdict::kWrong},
-      {"nc changed", none, [](auto& c) { c.nc = "00000002"; }, kNow, DigestVerdict::kWrong},
-      {"MD5-sess", [](auto& c) { c.algorithm = "MD5-sess"; }, none, kNow, DigestVerdict::kWrong},
-      {"qop auth-int", [](auto& c) { c.qop = "auth-int"; }, none, kNow, DigestVerdict::kWrong},
-      {"no qop", [](auto& c) { c.qop = ""; }, none, kNow, DigestVerdict::kWrong},
-      {"short nc", [](auto& c) { c.nc = "0000001"; }, none, kNow, DigestVerdict::kWrong},
-      {"zero nc", [](auto& c) { c.nc = "00000000"; }, none, kNow, DigestVerdict::kWrong},
-      {"no cnonce", [](auto& c) { c.cnonce = ""; }, none, kNow, DigestVerdict::kWrong},
-      {"user hash", [](auto& c) { c.userhash = "true"; }, none, kNow, DigestVerdict::kWrong},
-      {"forged nonce", [](auto& c) { c.nonce = make_digest_nonce(key_of(8), kNow); }, none, kNow,
+      {"other realm", [](auto& c) { c.realm = "elsewhere"; }, untouched, kNow,
        DigestVerdict::kWrong},
-      {"stale nonce", none, none, kNow - kDigestNonceLifetime - 1, DigestVerdict::kStale},
-      {"stale nonce, wrong password", none, [](auto& c) { c.response[0] ^= 1; },
-       kNow - kDigestNonceLifetime - 1, DigestVerdict::kWrong},
+      {"other uri", [](auto& c) { c.uri = "/onvif/media_service"; }, untouched, kNow,
+       DigestVerdict::kWrong},
+      {"nc changed", none, [](auto& c, std::string&) { c.nc = "00000002"; }, kNow,
+       DigestVerdict::kWrong},
+      {"MD5-sess", [](auto& c) { c.algorithm = "MD5-sess"; }, untouched, kNow,
+       DigestVerdict::kWrong},
+      {"qop auth-int", [](auto& c) { c.qop = "auth-int"; }, untouched, kNow, DigestVerdict::kWrong},
+      {"no qop", [](auto& c) { c.qop = ""; }, untouched, kNow, DigestVerdict::kWrong},
+      {"short nc", [](auto& c) { c.nc = "0000001"; }, untouched, kNow, DigestVerdict::kWrong},
+      {"zero nc", [](auto& c) { c.nc = "00000000"; }, untouched, kNow, DigestVerdict::kWrong},
+      {"nc not hexadecimal", [](auto& c) { c.nc = "0000000g"; }, untouched, kNow,
+       DigestVerdict::kWrong},
+      {"no cnonce", [](auto& c) { c.cnonce = ""; }, untouched, kNow, DigestVerdict::kWrong},
+      {"user hash", [](auto& c) { c.userhash = "true"; }, untouched, kNow, DigestVerdict::kWrong},
+      {"forged nonce", [&forged](auto& c) { c.nonce = forged; }, untouched, kNow,
+       DigestVerdict::kWrong},
+      {"stale nonce", none, untouched, kNow - kDigestNonceLifetime - 1, DigestVerdict::kStale},
+      {"stale nonce, wrong password", none, wrong, kNow - kDigestNonceLifetime - 1,
+       DigestVerdict::kWrong},
   };
   for (const Case& test : cases) {
+    const std::string nonce = make_digest_nonce(key, test.issued);
     DigestCredentials c;
     c.username = "viewer";
     c.realm = kDigestRealm;
-    c.nonce = make_digest_nonce(key, test.issued);
+    c.nonce = nonce;
     c.uri = "/onvif/device_service";
     c.algorithm = "MD5";
     c.qop = "auth";
@@ -144,9 +158,10 @@ TEST_F(DigestCheck, EachParameterMustMatch) {
     test.before(c);
     const DigestAlgorithm algorithm =
         c.algorithm == "SHA-256" ? DigestAlgorithm::kSha256 : DigestAlgorithm::kMd5;
-    c.response = digest_response(
+    std::string response = digest_response(
         {algorithm, c.username, c.realm, "s3cret", "POST", c.uri, c.nonce, c.nc, c.cnonce});
-    test.after(c);
+    test.after(c, response);
+    c.response = response;
     DigestUse use;
     EXPECT_EQ(verify_digest(c, "POST", "/onvif/device_service", key, kNow, &use), test.verdict)
         << test.what;

@@ -30,13 +30,14 @@ std::string_view take_token(std::string_view& text) {
   return token;
 }
 
-// A quoted string (text starts at its opening quote) or a token, into *value; false when it
-// breaks the syntax or kMaxDigestParameter.
-bool take_value(std::string_view& text, std::string* value) {
-  value->clear();
+// A quoted string (text starts at its opening quote) or a token, unescaped and appended to
+// storage (which has room: it never grows past the header's size); false when it breaks the
+// syntax or kMaxDigestParameter.
+bool take_value(std::string_view& text, std::string& storage) {
+  const std::size_t start = storage.size();
   if (text.empty() || text.front() != '"') {
-    *value = std::string(take_token(text));
-    return !value->empty() && value->size() <= kMaxDigestParameter;
+    storage.append(take_token(text));
+    return storage.size() > start && storage.size() - start <= kMaxDigestParameter;
   }
   text.remove_prefix(1);
   while (!text.empty()) {
@@ -49,15 +50,15 @@ bool take_value(std::string_view& text, std::string* value) {
       text.remove_prefix(1);
     }
     if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f) return false;
-    if (value->size() == kMaxDigestParameter) return false;
-    value->push_back(c);
+    if (storage.size() - start == kMaxDigestParameter) return false;
+    storage.push_back(c);
   }
   return false;  // no closing quote
 }
 
 struct Field {
   const char* name;
-  std::string DigestCredentials::*member;
+  std::string_view DigestCredentials::*member;
 };
 constexpr Field kFields[] = {
     {"username", &DigestCredentials::username}, {"realm", &DigestCredentials::realm},
@@ -90,9 +91,10 @@ DigestParse parse_digest_authorization(std::string_view value, DigestCredentials
     return DigestParse::kNotDigest;
   }
   if (value.empty() || !blank(value.front())) return DigestParse::kMalformed;
-  DigestCredentials c;
+  DigestCredentials& c = *credentials;
+  c.storage.clear();
+  c.storage.reserve(value.size());  // the views stay valid: no value moves
   bool seen[kFieldCount] = {};
-  std::string text;
   for (;;) {
     skip_blanks(value);
     if (value.empty()) break;
@@ -105,12 +107,13 @@ DigestParse parse_digest_authorization(std::string_view value, DigestCredentials
     if (name.empty() || value.empty() || value.front() != '=') return DigestParse::kMalformed;
     value.remove_prefix(1);
     skip_blanks(value);
-    if (!take_value(value, &text)) return DigestParse::kMalformed;
+    const std::size_t start = c.storage.size();
+    if (!take_value(value, c.storage)) return DigestParse::kMalformed;
     std::size_t index = field_index(name);
     if (index < kFieldCount) {
       if (seen[index]) return DigestParse::kMalformed;
       seen[index] = true;
-      c.*kFields[index].member = std::move(text);
+      c.*kFields[index].member = std::string_view(c.storage).substr(start);
     }
     skip_blanks(value);
     if (!value.empty() && value.front() != ',') return DigestParse::kMalformed;
@@ -118,7 +121,6 @@ DigestParse parse_digest_authorization(std::string_view value, DigestCredentials
   for (std::size_t i = 0; i < kRequired; ++i) {
     if (!seen[i]) return DigestParse::kMalformed;
   }
-  *credentials = std::move(c);
   return DigestParse::kDigest;
 }
 

@@ -14,22 +14,29 @@ inline constexpr std::size_t kMaxAuthorizationLength = 1024;
 // Longer parameter values make the credentials malformed.
 inline constexpr std::size_t kMaxDigestParameter = 256;
 
+// The parameters as views into storage (or, in tests, into any text that outlives them): not
+// to be copied or moved once parsed.
 struct DigestCredentials {
-  std::string username;
-  std::string realm;
-  std::string nonce;
-  std::string uri;
-  std::string response;
-  std::string algorithm;  // "" when not sent (MD5 then)
-  std::string qop;
-  std::string nc;
-  std::string cnonce;
-  std::string userhash;  // "" when not sent
+  DigestCredentials() = default;
+  DigestCredentials(const DigestCredentials&) = delete;
+  DigestCredentials& operator=(const DigestCredentials&) = delete;
+
+  std::string_view username;
+  std::string_view realm;
+  std::string_view nonce;
+  std::string_view uri;
+  std::string_view response;
+  std::string_view algorithm;  // "" when not sent (MD5 then)
+  std::string_view qop;
+  std::string_view nc;
+  std::string_view cnonce;
+  std::string_view userhash;  // "" when not sent
+  std::string storage;        // the values, unescaped, one after the other
 };
 
 enum class DigestParse {
   kDigest,     // *credentials hold the parameters; username, realm, nonce, uri and response
-               // are all present
+               // are all present (otherwise *credentials holds whatever was read)
   kNotDigest,  // no value, or another scheme (Basic...)
   kMalformed,  // a Digest value that breaks the syntax, a bound, or lacks a required parameter
 };

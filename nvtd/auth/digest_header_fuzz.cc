@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "nvtd/auth/digest_header.h"
 
@@ -10,9 +11,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string value(reinterpret_cast<const char*>(data), size);
   nvtd::DigestCredentials c;
   if (nvtd::parse_digest_authorization(value, &c) != nvtd::DigestParse::kDigest) return 0;
-  for (const std::string* field : {&c.username, &c.realm, &c.nonce, &c.uri, &c.response,
-                                   &c.algorithm, &c.qop, &c.nc, &c.cnonce, &c.userhash}) {
+  for (const std::string_view* field : {&c.username, &c.realm, &c.nonce, &c.uri, &c.response,
+                                        &c.algorithm, &c.qop, &c.nc, &c.cnonce, &c.userhash}) {
     if (field->size() > nvtd::kMaxDigestParameter) __builtin_trap();
+    // Every value lies in the credentials' own storage.
+    const char* begin = c.storage.data();
+    if (!field->empty() &&
+        (field->data() < begin || field->data() + field->size() > begin + c.storage.size())) {
+      __builtin_trap();
+    }
   }
   if (size > nvtd::kMaxAuthorizationLength) __builtin_trap();
   return 0;

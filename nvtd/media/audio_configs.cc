@@ -24,6 +24,13 @@ void no_config(Reply& reply) {
 
 }  // namespace
 
+bool set_audio_encoder(const std::optional<std::string>& encoding,
+                       const std::optional<std::string>& bitrate,
+                       const std::optional<std::string>& sample_rate) {
+  return (!encoding || *encoding == "G711") && bitrate && *bitrate == "64" && sample_rate &&
+         *sample_rate == "8";
+}
+
 HandlerOutcome handle_get_audio_sources(const Request&, Reply& reply) {
   send_media_body(reply,
                   "<trt:GetAudioSourcesResponse><trt:AudioSources token=\"T-AudioSource-00\">"
@@ -68,11 +75,10 @@ HandlerOutcome handle_get_audio_source_config_options(const Request& request, Re
     send_catalogue_fault(reply, Fault::kNoProfile, 400);
     return HandlerOutcome::kAnswered;
   }
-  send_media_body(
-      reply,
-      "<trt:GetAudioSourceConfigurationOptionsResponse><trt:Options>"
-      "<tt:InputTokensAvailable>T-AudioSource-00</tt:InputTokensAvailable></trt:Options>"
-      "</trt:GetAudioSourceConfigurationOptionsResponse>");
+  send_body(reply,
+            "<SOAP-ENV:Body><trt:GetAudioSourceConfigurationOptionsResponse><trt:Options>%s"
+            "</trt:Options></trt:GetAudioSourceConfigurationOptionsResponse>%s",
+            kAudioSourceOptions, kBodyEnd);
   return HandlerOutcome::kAnswered;
 }
 
@@ -117,12 +123,11 @@ HandlerOutcome handle_get_audio_encoder_config_options(const Request&, Reply& re
     send_catalogue_fault(reply, Fault::kAudioNotSupported);
     return HandlerOutcome::kAnswered;
   }
-  send_media_body(
-      reply,
-      "<trt:GetAudioEncoderConfigurationOptionsResponse><trt:Options><tt:Options>"
-      "<tt:Encoding>G711</tt:Encoding><tt:BitrateList><tt:Items>64</tt:Items></tt:BitrateList>"
-      "<tt:SampleRateList><tt:Items>8</tt:Items></tt:SampleRateList></tt:Options>"
-      "</trt:Options></trt:GetAudioEncoderConfigurationOptionsResponse>");
+  send_body(reply,
+            "<SOAP-ENV:Body><trt:GetAudioEncoderConfigurationOptionsResponse><trt:Options>"
+            "<tt:Options><tt:Encoding>G711</tt:Encoding>%s</tt:Options></trt:Options>"
+            "</trt:GetAudioEncoderConfigurationOptionsResponse>%s",
+            kAudioRateOptions, kBodyEnd);
   return HandlerOutcome::kAnswered;
 }
 
@@ -134,9 +139,7 @@ HandlerOutcome handle_set_audio_encoder_config(const Request& request, Reply& re
   auto encoding = element_text(request.body, "Encoding", 16);
   auto bitrate = element_text(request.body, "Bitrate", kField);
   auto rate = element_text(request.body, "SampleRate", kField);
-  bool ok =
-      (!encoding || *encoding == "G711") && bitrate && *bitrate == "64" && rate && *rate == "8";
-  if (!ok) {
+  if (!set_audio_encoder(encoding, bitrate, rate)) {
     send_catalogue_fault(reply, Fault::kConfigModify);
     return HandlerOutcome::kAnswered;
   }

@@ -79,6 +79,17 @@ std::string video_encoder_configuration(const char* tag, const VideoEncoderView&
        {"tag_name", tag_name(tag)}});
 }
 
+std::string video_encoder2_configuration(const char* tag, const VideoEncoderView& v) {
+  return format_text(
+      "<%s token=\"%s\" GovLength=\"%d\" Profile=\"%s\"><tt:Name>VideoEncoderConfiguration-stream%d"
+      "</tt:Name><tt:UseCount>%d</tt:UseCount><tt:Encoding>%s</tt:Encoding><tt:Resolution>"
+      "<tt:Width>%d</tt:Width><tt:Height>%d</tt:Height></tt:Resolution><tt:RateControl>"
+      "<tt:FrameRateLimit>%d</tt:FrameRateLimit><tt:BitrateLimit>%d</tt:BitrateLimit>"
+      "</tt:RateControl>%s<tt:Quality>80</tt:Quality></%s>",
+      tag, v.token.c_str(), v.gov_length, v.h264_profile, v.stream, v.use_count, v.encoding,
+      v.width, v.height, v.frame_rate, v.bitrate_kbps, kMulticastUnset, tag_name(tag).c_str());
+}
+
 std::string audio_source_configuration(const char* tag, int use_count) {
   return format_text(
       "<%s token=\"T-ASConf-00\"><tt:Name>AudioSourceConfiguration-00</tt:Name>"
@@ -99,6 +110,19 @@ std::string audio_encoder_configuration(const char* tag, int use_count) {
        {"sample_rate", audio_sample_rate()},
        {"multicast", kMulticastUnset},
        {"tag_name", tag_name(tag)}});
+}
+
+const char* audio_mime_name() {
+  return *audio_encoding() == 'G' ? "PCMU" : "mpeg4-generic";  // "G711" or "AAC"
+}
+
+std::string audio_encoder2_configuration(const char* tag, int use_count) {
+  return format_text(
+      "<%s token=\"T-AEConf-00\"><tt:Name>AudioEncoderConfiguration-00</tt:Name>"
+      "<tt:UseCount>%d</tt:UseCount><tt:Encoding>%s</tt:Encoding>%s<tt:Bitrate>%d</tt:Bitrate>"
+      "<tt:SampleRate>%d</tt:SampleRate></%s>",
+      tag, use_count, audio_mime_name(), kMulticastUnset, audio_bitrate(), audio_sample_rate(),
+      tag_name(tag).c_str());
 }
 
 std::string metadata_configuration(const char* tag, int use_count) {

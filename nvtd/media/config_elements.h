@@ -35,10 +35,19 @@ struct VideoEncoderView {
 VideoEncoderView video_encoder_view(const std::string& token, int stream, int use_count);
 std::string video_encoder_configuration(const char* tag, const VideoEncoderView& view);
 
+// The same encoder as the Media2 service's tt:VideoEncoder2Configuration: GOV length and
+// profile as attributes, frame rate and bitrate in RateControl, quality last.
+std::string video_encoder2_configuration(const char* tag, const VideoEncoderView& view);
+
 // "T-ASConf-00" on source "T-AudioSource-00".
 std::string audio_source_configuration(const char* tag, int use_count);
 // "T-AEConf-00" with the audio encoding, bitrate and sample rate from the section cache.
 std::string audio_encoder_configuration(const char* tag, int use_count);
+// The same as the Media2 service's tt:AudioEncoder2Configuration, the encoding by its media
+// type name (audio_mime_name).
+std::string audio_encoder2_configuration(const char* tag, int use_count);
+// "PCMU" for the "G711" encoding, else "mpeg4-generic" (AAC as the stream carries it).
+const char* audio_mime_name();
 // "T-MetadataConf-00".
 std::string metadata_configuration(const char* tag, int use_count);
 

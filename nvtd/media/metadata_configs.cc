@@ -8,16 +8,15 @@
 #include "nvtd/media/media_replies.h"
 #include "nvtd/soap/element_reader.h"
 #include "nvtd/soap/faults.h"
+#include "nvtd/soap/writers.h"
 
 namespace nvtd {
 
 HandlerOutcome handle_get_metadata_config_options(const Request&, Reply& reply) {
-  send_media_body(
-      reply,
-      "<trt:GetMetadataConfigurationOptionsResponse><trt:Options><tt:PTZStatusFilterOptions>"
-      "<tt:PanTiltStatusSupported>false</tt:PanTiltStatusSupported>"
-      "<tt:ZoomStatusSupported>false</tt:ZoomStatusSupported></tt:PTZStatusFilterOptions>"
-      "</trt:Options></trt:GetMetadataConfigurationOptionsResponse>");
+  send_body(reply,
+            "<SOAP-ENV:Body><trt:GetMetadataConfigurationOptionsResponse><trt:Options>%s"
+            "</trt:Options></trt:GetMetadataConfigurationOptionsResponse>%s",
+            kMetadataOptions, kBodyEnd);
   return HandlerOutcome::kAnswered;
 }
 

@@ -8,6 +8,11 @@
 
 namespace nvtd {
 
+// The metadata options content of both media services: no PTZ status to filter.
+inline constexpr char kMetadataOptions[] =
+    "<tt:PTZStatusFilterOptions><tt:PanTiltStatusSupported>false</tt:PanTiltStatusSupported>"
+    "<tt:ZoomStatusSupported>false</tt:ZoomStatusSupported></tt:PTZStatusFilterOptions>";
+
 HandlerOutcome handle_get_metadata_config_options(const Request& request, Reply& reply);
 HandlerOutcome handle_get_metadata_configs(const Request& request, Reply& reply);
 HandlerOutcome handle_get_metadata_config(const Request& request, Reply& reply);

@@ -27,11 +27,11 @@ constexpr auto kStreamUriEnvelope = join_text(kTrtTtEnvelopeOpening,
     "<tt:InvalidAfterReboot>false</tt:InvalidAfterReboot><tt:Timeout>PT0S</tt:Timeout>"
     "</trt:MediaUri></trt:GetStreamUriResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>");
 
-// GetSnapshotUri, a complete envelope without header: {address}, {port}.
+// GetSnapshotUri, a complete envelope without header: {uri}.
 constexpr auto kSnapshotUriEnvelope = join_text(kTrtTtEnvelopeOpening,
     "<SOAP-ENV:Body>"
     "<trt:GetSnapshotUriResponse><trt:MediaUri>"
-    "<tt:Uri>http://{address}:{port}/onvif/no_image.jpg</tt:Uri>"
+    "<tt:Uri>{uri}</tt:Uri>"
     "<tt:InvalidAfterConnect>true</tt:InvalidAfterConnect>"
     "<tt:InvalidAfterReboot>false</tt:InvalidAfterReboot><tt:Timeout>PT0S</tt:Timeout>"
     "</trt:MediaUri></trt:GetSnapshotUriResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>");
@@ -59,8 +59,14 @@ std::string stream_uri_envelope(const std::string& uri) {
   return named_text(kStreamUriEnvelope.view(), {{"uri", uri}});
 }
 
-std::string snapshot_uri_envelope(const std::string& address, int port) {
-  return named_text(kSnapshotUriEnvelope.view(), {{"address", address}, {"port", port}});
+std::string snapshot_uri() {
+  const SettingsClient* cam = section(SectionId::kCam);
+  int port = cam != nullptr ? cam->GetIntValue("http_port") : -1;
+  return format_text("http://%s:%d/onvif/no_image.jpg", camera_address_cached().c_str(), port);
+}
+
+std::string snapshot_uri_envelope(const std::string& uri) {
+  return named_text(kSnapshotUriEnvelope.view(), {{"uri", uri}});
 }
 
 HandlerOutcome handle_get_stream_uri(const Request& request, Reply& reply) {
@@ -85,10 +91,7 @@ HandlerOutcome handle_get_stream_uri(const Request& request, Reply& reply) {
 }
 
 HandlerOutcome handle_get_snapshot_uri(const Request&, Reply& reply) {
-  const SettingsClient* cam = section(SectionId::kCam);
-  int port = cam != nullptr ? cam->GetIntValue("http_port") : -1;
-  std::string address = camera_address_cached();
-  send_envelope(reply, "%s", snapshot_uri_envelope(address, port).c_str());
+  send_envelope(reply, "%s", snapshot_uri_envelope(snapshot_uri()).c_str());
   return HandlerOutcome::kAnswered;
 }
 

@@ -14,10 +14,13 @@ namespace nvtd {
 // and "UDP" give rtsp://A/onvif/streamN; any other value (case matters) gives "".
 std::string stream_uri(const std::string& protocol, const std::string& address, int stream);
 
+// http://A:P/onvif/no_image.jpg: the camera address and CAM "http_port" as P (-1 when missing).
+std::string snapshot_uri();
+
 // The GetStreamUri envelope for a URI, and the GetSnapshotUri envelope for the camera address
 // and its HTTP port.
 std::string stream_uri_envelope(const std::string& uri);
-std::string snapshot_uri_envelope(const std::string& address, int port);
+std::string snapshot_uri_envelope(const std::string& uri);
 
 // GetStreamUri (plain): "Protocol" (at most 15 characters) and "ProfileToken".
 HandlerOutcome handle_get_stream_uri(const Request& request, Reply& reply);

@@ -36,6 +36,23 @@ std::optional<long> request_number(const Request& request, const char* name) {
   return strtol(value->c_str(), nullptr, 10);
 }
 
+HandlerOutcome refuse(Reply& reply) {
+  send_catalogue_fault(reply, Fault::kConfigModify);
+  return HandlerOutcome::kAnswered;
+}
+
+// Writes key "s<index>_<key>" of ENCODE, or with own_section of the stream's STREAM<index>,
+// through a settings client of its own; true when the write succeeded.
+bool write_setting(bool own_section, int index, const char* key, long value) {
+  char section[16] = "ENCODE", name[32];
+  if (own_section) snprintf(section, sizeof section, "STREAM%d", index);
+  snprintf(name, sizeof name, "s%d_%s", index, key);
+  SettingsClient client;
+  return client.SetIntValue(section, name, static_cast<int>(value), true) == 0;
+}
+
+}  // namespace
+
 bool application_present() {
   for (const char* dir : kApplicationDirectories) {
     if (access(dir, X_OK) == 0) return true;
@@ -43,17 +60,49 @@ bool application_present() {
   return false;
 }
 
-HandlerOutcome refuse(Reply& reply) {
-  send_catalogue_fault(reply, Fault::kConfigModify);
-  return HandlerOutcome::kAnswered;
+EncoderSetResult set_video_encoder(int stream, const VideoEncoderChange& change) {
+  if (application_present()) return EncoderSetResult::kOwnedByApplication;
+  const auto& encoding = change.encoding;
+  if (encoding && *encoding != "JPEG" && *encoding != "H264") return EncoderSetResult::kRefused;
+  auto fps = change.frame_rate;
+  if (fps && (*fps < 1 || *fps > 30)) {
+    syslog(LOG_DEBUG, "%s: bogus framerate %ld", "handle_set_video_encoder_config", *fps);
+    return EncoderSetResult::kRefused;
+  }
+  auto kbps = change.bitrate_kbps;
+  if (kbps && *kbps > kMaxBitrateKbps) kbps = kMaxBitrateKbps;
+  if (kbps && *kbps < 101) return EncoderSetResult::kRefused;
+  auto gov = change.gov_length;
+  if (gov && (*gov < 5 || *gov > 30)) return EncoderSetResult::kRefused;
+  if (change.width && *change.width != stream_width(stream)) return EncoderSetResult::kRefused;
+  if (change.height && *change.height != stream_height(stream)) return EncoderSetResult::kRefused;
+
+  int index = stream - 1;
+  bool ok = !fps || write_setting(false, index, "fps", *fps);
+  ok = ok && (!kbps || write_setting(true, index, "cbr_avg_bps", *kbps * 1000));
+  ok = ok && (!gov || write_setting(true, index, "N", *gov));
+  if (ok && encoding) {
+    int type = *encoding == "H264" ? 1 : 2;
+    trace("set encoding to %d\n", type);
+    ok = write_setting(false, index, "type", type);
+  }
+  return ok ? EncoderSetResult::kWritten : EncoderSetResult::kRefused;
 }
 
-int write_setting(const std::string& section, const std::string& key, long value) {
-  SettingsClient client;
-  return client.SetIntValue(section, key, static_cast<int>(value), true);
+bool set_video_source(std::string_view text) {
+  std::size_t at = text.find("Bounds");
+  if (at == std::string_view::npos) return false;
+  std::string_view rest = text.substr(at);
+  // The bounds are compared as attribute texts (each at most 19 characters).
+  char width[20], height[20];
+  snprintf(width, sizeof width, "width=\"%d\"", stream_width(1));
+  snprintf(height, sizeof height, "height=\"%d\"", stream_height(1));
+  for (const char* attribute :
+       {"x=\"0\"", "y=\"0\"", static_cast<const char*>(width), static_cast<const char*>(height)}) {
+    if (rest.find(attribute) == std::string_view::npos) return false;
+  }
+  return true;
 }
-
-}  // namespace
 
 HandlerOutcome handle_set_video_encoder_config(const Request& request, Reply& reply) {
   if (application_present()) {
@@ -71,35 +120,14 @@ HandlerOutcome handle_set_video_encoder_config(const Request& request, Reply& re
     send_plain_error(reply, "Invalid configuration token\n");
     return HandlerOutcome::kAnswered;
   }
-  auto encoding = request_field(request, "Encoding");
-  if (encoding && *encoding != "JPEG" && *encoding != "H264") return refuse(reply);
-  auto fps = request_number(request, "FrameRateLimit");
-  if (fps && (*fps < 1 || *fps > 30)) {
-    syslog(LOG_DEBUG, "%s: bogus framerate %ld", "handle_set_video_encoder_config", *fps);
-    return refuse(reply);
-  }
-  auto kbps = request_number(request, "BitrateLimit");
-  if (kbps && *kbps > kMaxBitrateKbps) kbps = kMaxBitrateKbps;
-  if (kbps && *kbps < 101) return refuse(reply);
-  auto gov = request_number(request, "GovLength");
-  if (gov && (*gov < 5 || *gov > 30)) return refuse(reply);
-  auto width = request_number(request, "Width");
-  if (width && *width != stream_width(index + 1)) return refuse(reply);
-  auto height = request_number(request, "Height");
-  if (height && *height != stream_height(index + 1)) return refuse(reply);
-
-  std::string stream_section = "STREAM" + std::to_string(index);
-  std::string prefix = "s" + std::to_string(index) + "_";
-  if (fps && write_setting("ENCODE", prefix + "fps", *fps) != 0) return refuse(reply);
-  if (kbps && write_setting(stream_section, prefix + "cbr_avg_bps", *kbps * 1000) != 0) {
-    return refuse(reply);
-  }
-  if (gov && write_setting(stream_section, prefix + "N", *gov) != 0) return refuse(reply);
-  if (encoding) {
-    int type = *encoding == "H264" ? 1 : 2;
-    trace("set encoding to %d\n", type);
-    if (write_setting("ENCODE", prefix + "type", type) != 0) return refuse(reply);
-  }
+  VideoEncoderChange change;
+  change.encoding = request_field(request, "Encoding");
+  change.frame_rate = request_number(request, "FrameRateLimit");
+  change.bitrate_kbps = request_number(request, "BitrateLimit");
+  change.gov_length = request_number(request, "GovLength");
+  change.width = request_number(request, "Width");
+  change.height = request_number(request, "Height");
+  if (set_video_encoder(index + 1, change) == EncoderSetResult::kRefused) return refuse(reply);
   send_media_envelope(reply,
                       "<trt:SetVideoEncoderConfigurationResponse>"
                       "</trt:SetVideoEncoderConfigurationResponse>");
@@ -107,17 +135,7 @@ HandlerOutcome handle_set_video_encoder_config(const Request& request, Reply& re
 }
 
 HandlerOutcome handle_set_video_source_config(const Request& request, Reply& reply) {
-  std::size_t at = request.body.find("Bounds");
-  if (at == std::string::npos) return refuse(reply);
-  std::string_view rest = std::string_view(request.body).substr(at);
-  // The bounds are compared as attribute texts (each at most 19 characters).
-  char width[20], height[20];
-  snprintf(width, sizeof width, "width=\"%d\"", stream_width(1));
-  snprintf(height, sizeof height, "height=\"%d\"", stream_height(1));
-  for (const char* attribute :
-       {"x=\"0\"", "y=\"0\"", static_cast<const char*>(width), static_cast<const char*>(height)}) {
-    if (rest.find(attribute) == std::string_view::npos) return refuse(reply);
-  }
+  if (!set_video_source(request.body)) return refuse(reply);
   send_empty_media_response(reply, "SetVideoSourceConfigurationResponse");
   return HandlerOutcome::kAnswered;
 }

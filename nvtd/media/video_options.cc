@@ -7,16 +7,17 @@ namespace nvtd {
 namespace {
 
 // clang-format off
-// {x_max} and {y_max}, the last column and row, then {width} and {height}.
+// {p}, the service's prefix; {x_max} and {y_max}, the last column and row, then {width} and
+// {height}.
 constexpr char kVideoSourceOptions[] =
-    "<trt:GetVideoSourceConfigurationOptionsResponse><trt:Options><tt:BoundsRange>"
+    "<{p}:GetVideoSourceConfigurationOptionsResponse><{p}:Options><tt:BoundsRange>"
     "<tt:XRange><tt:Min>0</tt:Min><tt:Max>{x_max}</tt:Max></tt:XRange>"
     "<tt:YRange><tt:Min>0</tt:Min><tt:Max>{y_max}</tt:Max></tt:YRange>"
     "<tt:WidthRange><tt:Min>{width}</tt:Min><tt:Max>{width}</tt:Max></tt:WidthRange>"
     "<tt:HeightRange><tt:Min>{height}</tt:Min><tt:Max>{height}</tt:Max></tt:HeightRange>"
     "</tt:BoundsRange>"
-    "<tt:VideoSourceTokensAvailable>HD</tt:VideoSourceTokensAvailable></trt:Options>"
-    "</trt:GetVideoSourceConfigurationOptionsResponse>";
+    "<tt:VideoSourceTokensAvailable>HD</tt:VideoSourceTokensAvailable></{p}:Options>"
+    "</{p}:GetVideoSourceConfigurationOptionsResponse>";
 
 // {width} and {height}, the one resolution of either encoding.
 constexpr char kVideoEncoderOptions[] =
@@ -38,10 +39,12 @@ constexpr char kVideoEncoderOptions[] =
 
 }  // namespace
 
-std::string video_source_options_response(int width, int height) {
-  return named_text(
-      kVideoSourceOptions,
-      {{"x_max", width - 1}, {"y_max", height - 1}, {"width", width}, {"height", height}});
+std::string video_source_options_response(int width, int height, const char* prefix) {
+  return named_text(kVideoSourceOptions, {{"p", prefix},
+                                          {"x_max", width - 1},
+                                          {"y_max", height - 1},
+                                          {"width", width},
+                                          {"height", height}});
 }
 
 std::string video_encoder_options_response(int width, int height) {

@@ -113,6 +113,9 @@ inline constexpr char kTrtTtEnvelopeOpening[] =
 // tt, trt: the media replies that come as complete envelopes (GetProfiles and others).
 inline constexpr char kTtTrtEnvelopeOpening[] =
     XML_DECLARATION ENVELOPE_START XMLNS("tt", NS_TT) XMLNS("trt", NS_TRT) ">";
+// tt, tr2: the Media2 replies.
+inline constexpr char kTtTr2EnvelopeOpening[] =
+    XML_DECLARATION ENVELOPE_START XMLNS("tt", NS_TT) XMLNS("tr2", NS_TR2) ">";
 // wsse, wsa5: the failed-authentication fault.
 inline constexpr char kWsseWsa5EnvelopeOpening[] =
     XML_DECLARATION ENVELOPE_START XMLNS("wsse", NS_WSSE) XMLNS("wsa5", NS_WSA5) ">";

@@ -91,6 +91,10 @@ constexpr std::array<FaultEntry, static_cast<size_t>(Fault::kCount)> kCatalogue 
    "The camera's settings could not be read or written.", 500},
   {Fault::kHttpUnauthorized, kSender, {"ter:NotAuthorized", nullptr},
    "Sender not Authorized", nullptr, 401},
+  {Fault::kProtocolUnsupported, kSender, {"ter:InvalidArgVal", "ter:InvalidStreamSetup"},
+   "The specified Protocol is not supported", nullptr, 400},
+  {Fault::kIncompleteConfiguration, kReceiver, {"ter:Action", "ter:IncompleteConfiguration"},
+   "Incomplete configuration", nullptr, 500},
 }};
 // clang-format on
 

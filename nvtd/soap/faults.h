@@ -46,6 +46,8 @@ enum class Fault {
   kFocusBusy,                 // ter:Action / ter:FocusBusy (imaging: a focus job runs)
   kSettingsUnavailable,       // Receiver ter:Action (the settings server did not answer)
   kHttpUnauthorized,          // ter:NotAuthorized with HTTP 401 and the Digest challenges
+  kProtocolUnsupported,       // ter:InvalidArgVal / ter:InvalidStreamSetup (Media2 GetStreamUri)
+  kIncompleteConfiguration,   // Receiver ter:Action / ter:IncompleteConfiguration (Media2)
   kCount
 };
 
