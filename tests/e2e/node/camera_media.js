@@ -42,7 +42,8 @@ function step(name, call) {
     const changed = { ...configs[1], rateControl: { ...configs[1].rateControl,
       frameRateLimit: Number(fps), bitrateLimit: Number(kbps) } };
     out.encoders = configs.map(rate);
-    out.after = (await step('setVideoEncoderConfiguration',
+    // Read back: all configurations over Media2, the one set over Media1.
+    out.after = [].concat(await step('setVideoEncoderConfiguration',
       (cb) => cam.setVideoEncoderConfiguration(changed, cb))).map(rate);
     out.media2AtEnd = cam.media2Support;
   }
