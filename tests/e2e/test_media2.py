@@ -189,18 +189,26 @@ def test_changes_faults_and_one_store_with_media1(cam):
 
 
 def test_a_media2_encoder_set_reads_back_through_media1(cam):
+    """Media2's encoder set writes what Media1's does; a bitrate beyond the camera's range is
+    adapted to it rather than refused."""
     mark = len(cam.nvtd.settingsd.entries())
     answer = cam.tr2("SetVideoEncoderConfiguration",
-                     configuration("T-VEConf-stream2", H264 + rate("12.0", 1500),
+                     configuration("T-VEConf-stream2", H264 + rate("12.0", 90000),
                                    ' GovLength="24" Profile="Baseline"'))
     assert outcome(answer) == "tr2:SetVideoEncoderConfigurationResponse", answer.text
     assert cam.local_sets(mark) == [
-        ("ENCODE", ["s1_fps = 12"]), ("STREAM1", ["s1_cbr_avg_bps = 1500000"]),
+        ("ENCODE", ["s1_fps = 12"]), ("STREAM1", ["s1_cbr_avg_bps = 20000000"]),
         ("STREAM1", ["s1_N = 24"]), ("ENCODE", ["s1_type = 1"])]
     after = cam.send("<trt:GetVideoEncoderConfiguration><trt:ConfigurationToken>T-VEConf-stream2"
                      "</trt:ConfigurationToken></trt:GetVideoEncoderConfiguration>", MEDIA).xml()
     assert [after.findtext(".//tt:" + name, namespaces=NS) for name in (
-        "FrameRateLimit", "BitrateLimit", "GovLength", "Encoding")] == ["12", "1500", "24", "H264"]
+        "FrameRateLimit", "BitrateLimit", "GovLength", "Encoding")] == ["12", "20000", "24", "H264"]
+    mark = len(cam.nvtd.settingsd.entries())
+    cam.tr2("SetVideoEncoderConfiguration", configuration(
+        "T-VEConf-stream1", H264 + "<tt:RateControl><tt:BitrateLimit>5</tt:BitrateLimit>"
+        "</tt:RateControl>"))
+    assert cam.local_sets(mark) == [("STREAM0", ["s0_cbr_avg_bps = 101000"]),
+                                    ("ENCODE", ["s0_type = 1"])]
 
 
 def test_a_user_changes_nothing(cam):
