@@ -12,10 +12,10 @@ import xml.etree.ElementTree as ET
 
 import pytest
 
-from camera import program, wait_for, write_accounts
+from camera import write_accounts
+from nvtd_relay import start_server
 from onvif_client import onvif_library
-from onvif_soap import TRT, serving
-from settingsd import Settingsd
+from onvif_soap import TRT
 
 PORT, PROXY = 8080, 8091
 USER, PASSWORD = "m2admin", "m2-secret"
@@ -47,24 +47,19 @@ class Recorder(http.server.BaseHTTPRequestHandler):
 
 
 @pytest.fixture(scope="module")
-def camera():
+def camera(settings_server):
     node_dir = onvif_library()
     write_accounts((USER, PASSWORD, "administrator"))
-    settings = Settingsd()
-    nvtd = subprocess.Popen(program("nvtd", "nvtd") + ["--port", str(PORT)],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    nvtd = start_server(PORT)
     proxy = http.server.ThreadingHTTPServer(("127.0.0.1", PROXY), Recorder)
     proxy.calls = []
     threading.Thread(target=proxy.serve_forever, daemon=True).start()
     try:
-        assert wait_for(lambda: serving(PORT), timeout=30)
         yield node_dir, proxy.calls
     finally:
         proxy.shutdown()
         proxy.server_close()
-        nvtd.terminate()
-        nvtd.wait(timeout=15)
-        settings.stop()
+        nvtd.stop()
 
 
 def test_the_onvif_client_runs_its_media_flow_over_media2_and_stays(camera):
