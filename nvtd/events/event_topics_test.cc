@@ -73,7 +73,8 @@ TEST(EventTopics, TamperTopicsOfTheImagingService) {
 }
 
 // The media topics: no state raises them; their messages carry the Token (and a
-// configuration's Type) escaped as Source items, and no Data; both are in the topic set.
+// configuration's Type) escaped as Source items, and no Data. (The e2e Media2 module finds them
+// in the topic set and through a topic filter.)
 TEST(EventTopics, MediaChangesCarryTokenAndType) {
   EventMessage profile = media_change(kTopicProfileChanged, "a<b", nullptr);
   EventMessage config = media_change(kTopicConfigurationChanged, "T", "VideoEncoder");
@@ -84,11 +85,6 @@ TEST(EventTopics, MediaChangesCarryTokenAndType) {
                                          "Value=\"VideoEncoder\"/></tt:Source></tt:Message>"),
             std::string::npos);
   EXPECT_EQ(message_items(config).size(), 2u);
-  EXPECT_NE(topic_set_element().find("</tns1:RuleEngine><tns1:Media><ProfileChanged "),
-            std::string::npos);
-  TopicMask mask = 0;
-  EXPECT_EQ(parse_topic_filter(kConcreteSetDialect, "tns1:Media//.", "", &mask), FilterResult::kOk);
-  EXPECT_EQ(mask, (1u << kTopicProfileChanged) | (1u << kTopicConfigurationChanged));
   EXPECT_EQ(topics_of_state(""), 0u);
 }
 
