@@ -17,7 +17,7 @@ bool set_metadata(const char* timeout) {
   handle_set_metadata_config(
       request_with_body(std::string("<Body><SessionTimeout>") + timeout + "</SessionTimeout>"),
       out.reply());
-  return true;
+  return out.take().find("SetMetadataConfigurationResponse") != std::string::npos;
 }
 
 TEST(ConfigurationEvents, AcceptedSetsRaiseConfigurationChanged) {
@@ -37,7 +37,8 @@ TEST(ConfigurationEvents, AcceptedSetsRaiseConfigurationChanged) {
       {set_metadata("60"), nullptr},
   };
   std::vector<std::string> expected;
-  for (const auto& [set, raised] : cases) {
+  for (const auto& [accepted, raised] : cases) {
+    EXPECT_EQ(accepted, raised != nullptr) << (raised ? raised : "a refused set");
     if (raised) expected.push_back(raised);
   }
   EXPECT_EQ(watch.take(), expected);
