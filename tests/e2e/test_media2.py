@@ -10,7 +10,7 @@ import subprocess
 import pytest
 
 from camera import program
-from events_rig import EVENTS_WSDL, PORT, Nvtd, call, create_pull_point, pull, read_answer
+from events_rig import EVENTS_WSDL, PORT, Nvtd, call, create_pull_point, pulled
 from nvtd_relay import start_persistent
 from onvif_soap import SOAP, TDS, TRT, TT, post, security
 from onvif_validate import validate
@@ -233,10 +233,9 @@ def test_changes_through_either_service_raise_events(cam):
     def token():  # a fresh UsernameToken each time: the camera refuses a replayed one
         return security(*ADMIN)[len("<s:Header>"):-len("</s:Header>")]
 
-    def pulled(sid, timeout="PT5S"):
-        with pull(sid, timeout, header=token()) as s:
-            head, body = read_answer(s, timeout=30)
-        cam.answers.append(head + "\r\n\r\n" + body)
+    def media_messages(sid, timeout="PT5S"):
+        body = pulled(sid, timeout=timeout, header=token())
+        cam.answers.append("HTTP/1.1 200 OK\r\n\r\n" + body)
         return re.findall(r">(tns1:Media/\w+)</wsnt:Topic>.*?PropertyOperation=\"(\w+)\".*?"
                           r"<tt:Source>(.*?)</tt:Source>", body)
     props = call("<tev:GetEventProperties/>",
@@ -244,7 +243,7 @@ def test_changes_through_either_service_raise_events(cam):
     cam.answers.append("HTTP/1.1 200 OK\r\n\r\n" + props)
     assert "<tns1:Media><ProfileChanged wstop:topic=\"true\">" in props
     sid, _ = create_pull_point("PT60S", ("tns1:Media//.",), header=token())
-    assert pulled(sid, "PT1S") == []  # no Initialized messages
+    assert media_messages(sid, "PT1S") == []  # no Initialized messages
     cam.send("<trt:CreateProfile><trt:Name>a</trt:Name><trt:Token>a1</trt:Token>"
              "</trt:CreateProfile>", MEDIA)
     cam.tr2("AddConfiguration", tokens("ProfileToken", "a1") + ref("VideoSource", "T-VSConf-00"))
@@ -252,7 +251,7 @@ def test_changes_through_either_service_raise_events(cam):
              "<tt:RateControl><tt:FrameRateLimit>12</tt:FrameRateLimit></tt:RateControl>"
              "</trt:Configuration></trt:SetVideoEncoderConfiguration>", MEDIA)
     profile = ("tns1:Media/ProfileChanged", "Changed", '<tt:SimpleItem Name="Token" Value="a1"/>')
-    assert pulled(sid) == [profile, profile, (
+    assert media_messages(sid) == [profile, profile, (
         "tns1:Media/ConfigurationChanged", "Changed",
         '<tt:SimpleItem Name="Token" Value="T-VEConf-stream1"/>'
         '<tt:SimpleItem Name="Type" Value="VideoEncoder"/>')]
