@@ -134,7 +134,9 @@ def test_services_short_and_long_form(camera):
     assert own[0].find("tds:Security", NS).get("UsernameToken") == "true"
     assert own[2].find("trt:StreamingCapabilities", NS).get("RTP_RTSP_TCP") == "true"
     assert own[3].get("RelayOutputs") == "0" and own[3].get("VideoSources") == "1"
-    assert own[5].find("{%s}ProfileCapabilities" % TR2).get("MaximumNumberOfProfiles") == "7"
+    assert own[5].find("{%s}ProfileCapabilities" % TR2).attrib == {
+        "MaximumNumberOfProfiles": "7",
+        "ConfigurationsSupported": "VideoSource VideoEncoder AudioSource AudioEncoder Metadata"}
 
 
 def test_service_capabilities_by_namespace_else_by_uri(camera):
@@ -158,9 +160,10 @@ def test_service_capabilities_by_namespace_else_by_uri(camera):
     media = ask("/onvif/media_service")
     assert media.find("s:Body/trt:GetServiceCapabilitiesResponse/trt:Capabilities/"
                       "trt:ProfileCapabilities", NS).get("MaximumNumberOfProfiles") == "15"
-    media2 = ask("/onvif/media2_service")
-    assert media2.find("s:Body/{%s}GetServiceCapabilitiesResponse/{%s}Capabilities" % (TR2, TR2),
-                       NS).get("SnapshotUri") == "true"
+    media2 = ask("/onvif/media2_service").find(
+        "s:Body/{%s}GetServiceCapabilitiesResponse/{%s}Capabilities" % (TR2, TR2), NS)
+    assert media2.get("SnapshotUri") == "true"
+    assert media2.find("{%s}StreamingCapabilities" % TR2).get("RTSPStreaming") == "true"
     io = ask("/onvif/deviceio_service")
     assert io.find("s:Header", NS) is not None
     assert io.find("s:Body/tmd:GetServiceCapabilitiesResponse/tmd:Capabilities",
