@@ -70,7 +70,6 @@ TEST(Media2Handlers, AnswersTokenFiltersAndFaults) {
       {venc, "", "<tt:Width>1920</tt:Width><tt:Height>1080</tt:Height></tt:Resolution>"
        "<tt:RateControl>"
        "<tt:FrameRateLimit>25</tt:FrameRateLimit><tt:BitrateLimit>4000<", ""},
-      {venc, "", "token=\"T-VEConf-stream2\" GovLength=\"15\"", ""},
       {venc, PROFILE("stream2"), "<tt:Width>640<", "T-VEConf-stream1"},
       {venc, PROFILE("bare"), "T-VEConf-stream2", ""},
       {venc, VENC_OF(1), "T-VEConf-stream1", "T-VEConf-stream2"},
