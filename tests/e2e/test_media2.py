@@ -1,17 +1,13 @@
 """Media2 on nvtd in server mode: each answer from the ver20 service and valid against ONVIF's
 schemas; GetProfiles by token and type, profile changes and their ver20 faults over the store
 Media1 shares; configurations, options, sets, URIs and OSDs; a Media2 encoder set read back
-through Media1; the change events of both services; a user who reads only; and the address
-behind the forwarder."""
-import os
+through Media1; the change events of both services; and a user who reads only. (The Media2
+address behind the forwarder: test_nvtd_relay.py.)"""
 import re
-import subprocess
 
 import pytest
 
-from camera import program
 from events_rig import EVENTS_WSDL, PORT, Nvtd, call, create_pull_point, pulled
-from nvtd_relay import start_persistent
 from onvif_soap import SOAP, TDS, TRT, TT, post, security
 from onvif_validate import validate
 
@@ -248,26 +244,3 @@ def test_changes_through_either_service_raise_events(cam):
         "tns1:Media/ConfigurationChanged", "Changed",
         '<tt:SimpleItem Name="Token" Value="T-VEConf-stream1"/>'
         '<tt:SimpleItem Name="Type" Value="VideoEncoder"/>')]
-
-
-def test_the_address_through_the_forwarder(settings_server, tmp_path):
-    """As the web server hands /onvif/... to the forwarder, to nvtd --persist: a request sent
-    to the Media2 address, with or without its namespace, is Media2's. (Last: the settings
-    stand-in it starts would stand in the way of the other cases' own.)"""
-    server, fd = start_persistent("--noauth")
-    try:
-        answers = []
-        for body in ("<GetServiceCapabilities/>",
-                     '<GetProfiles xmlns="%s"><Type>VideoEncoder</Type></GetProfiles>' % TR2):
-            data = ('<s:Envelope xmlns:s="%s"><s:Body>%s</s:Body></s:Envelope>' % (SOAP, body))
-            answers.append(subprocess.run(
-                program("testbed", "forwarder", "nvtd-forwarder"), input=data.encode(),
-                capture_output=True, timeout=30, env={
-                    "PATH": "/usr/bin:/bin", "REQUEST_METHOD": "POST",
-                    "CONTENT_LENGTH": str(len(data)), "REQUEST_URI": MEDIA2}).stdout.decode())
-        assert 'MaximumNumberOfProfiles="7"' in answers[0]
-        assert answers[1].count("<tr2:VideoEncoder ") == 2
-        validate(tmp_path, *answers)
-    finally:
-        os.close(fd)
-        server.stop()

@@ -181,6 +181,19 @@ def test_forwarder_refuses_a_bad_length_itself(persistent):
     assert server.proc.poll() is None
 
 
+def test_the_media2_address_reaches_media2_through_the_forwarder(persistent, tmp_path):
+    """A request the web server hands over from the Media2 address, with or without the
+    ver20 namespace, is Media2's."""
+    answers = [forward(('<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope"><s:Body>%s'
+                        "</s:Body></s:Envelope>" % body).encode(),
+                       REQUEST_URI="/onvif/media2_service").stdout.decode()
+               for body in ("<GetServiceCapabilities/>", '<GetProfiles xmlns="http://www.onvif.org/'
+                            'ver20/media/wsdl"><Type>VideoEncoder</Type></GetProfiles>')]
+    assert 'MaximumNumberOfProfiles="7"' in answers[0]
+    assert answers[1].count("<tr2:VideoEncoder ") == 2
+    validate(tmp_path, *answers)
+
+
 def test_forwarder_without_server_says_so():
     r = forward(BODY)
     assert r.returncode == 1
