@@ -12,7 +12,7 @@ const cam = new Cam({ hostname, port: Number(port), username, password, autoconn
   useWSSecurity: false, timeout: 20000 });
 const steps = {};
 
-function step(name, call) {
+function step(name, call = (cb) => cam[name](cb)) {
   return new Promise((resolve) => {
     call((err, data) => {
       steps[name] = err ? 'error: ' + err.message : 'ok';
@@ -24,17 +24,12 @@ function step(name, call) {
 (async () => {
   const warnings = [];
   cam.on('warning', (w) => warnings.push(String(w)));
-  await step('connect', (cb) => cam.connect(cb));
-  const info = await step('getDeviceInformation', (cb) => cam.getDeviceInformation(cb));
-  await step('getScopes', (cb) => cam.getScopes(cb));
-  await step('getHostname', (cb) => cam.getHostname(cb));
-  await step('getNTP', (cb) => cam.getNTP(cb));
-  await step('getDNS', (cb) => cam.getDNS(cb));
-  await step('getNetworkInterfaces', (cb) => cam.getNetworkInterfaces(cb));
-  await step('getUsers', (cb) => cam.getUsers(cb));
-  const profiles = await step('getProfiles', (cb) => cam.getProfiles(cb));
-  await step('getVideoSources', (cb) => cam.getVideoSources(cb));
-  await step('getVideoEncoderConfigurations', (cb) => cam.getVideoEncoderConfigurations(cb));
+  await step('connect');
+  const info = await step('getDeviceInformation');
+  for (const name of ['getScopes', 'getHostname', 'getNTP', 'getDNS', 'getNetworkInterfaces',
+    'getUsers']) await step(name);
+  const profiles = await step('getProfiles');
+  for (const name of ['getVideoSources', 'getVideoEncoderConfigurations']) await step(name);
   const profileToken = profiles && profiles.length ? profiles[0].$.token : 'stream1';
   const stream = await step('getStreamUri',
     (cb) => cam.getStreamUri({ protocol: 'RTSP', profileToken }, cb));
