@@ -209,6 +209,9 @@ inline constexpr char kRelayOutputsResponse[] =
 inline constexpr char kSetRelayOutputSettingsResponse[] =
     "<SOAP-ENV:Body><tds:SetRelayOutputSettingsResponse></tds:SetRelayOutputSettingsResponse>"
     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
+inline constexpr char kSetIoRelayOutputSettingsResponse[] =
+    "<SOAP-ENV:Body><tmd:SetRelayOutputSettingsResponse></tmd:SetRelayOutputSettingsResponse>"
+    "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
 inline constexpr char kSetRelayOutputStateResponse[] =
     "<SOAP-ENV:Body><tds:SetRelayOutputStateResponse></tds:SetRelayOutputStateResponse>"
     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";

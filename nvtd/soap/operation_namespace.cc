@@ -31,6 +31,12 @@ bool starts_with(std::string_view text, std::string_view prefix) {
   return head(text, prefix.size()) == prefix;
 }
 
+bool same_letters(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return (x | 0x20) == (y | 0x20);
+         });
+}
+
 // The service of a namespace URI, or with `action` of the one an action URI begins with (the
 // namespace, "/" and the rest). WS-BaseNotification's namespaces are the events service's.
 std::optional<Service> service_of_uri(std::string_view uri, bool action) {
@@ -41,8 +47,9 @@ std::optional<Service> service_of_uri(std::string_view uri, bool action) {
   // A namespace ends there; an action URI goes on.
   if (end == npos || (!action && end + 5 != uri.size())) return std::nullopt;
   uri = head(uri, end);
+  // Without regard to case: the device I/O WSDL's own actions say "deviceio".
   for (std::size_t i = 0; i < std::size(kServicePaths); ++i) {
-    if (uri == kServicePaths[i]) return static_cast<Service>(i);
+    if (same_letters(uri, kServicePaths[i])) return static_cast<Service>(i);
   }
   return Service::kUnserved;
 }

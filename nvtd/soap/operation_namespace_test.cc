@@ -40,6 +40,7 @@ TEST(OperationNamespace, ServicesOfNamespacesAndActions) {
         {"text/xml; action=\"" NS_TEV "/EventPortType/GetEventPropertiesRequest\"",
          Service::kEvents},
         {NS_TPTZ "/Stop", Service::kUnserved},
+        {"http://www.onvif.org/ver10/deviceio/wsdl/GetRelayOutputs", Service::kDeviceIo},
         {"http://www.onvif.org/ver10/media/wsdlGetProfile", S()}}) {
     EXPECT_EQ(service_of_action(action), service) << action;
   }

@@ -13,6 +13,7 @@ import pytest
 
 from camera import program, wait_for, write_accounts
 from onvif_soap import NS, TDS, TEV, TMD, TRT, TT, envelope, post, security, serving
+from onvif_validate import validate
 from settingsd import Settingsd
 
 TIMG = "http://www.onvif.org/ver20/imaging/wsdl"
@@ -205,6 +206,24 @@ def test_relay_outputs_are_fixed(camera):
     for op in ("SetRelayOutputSettings", "SetRelayOutputState"):
         response = call(op, "<tds:RelayOutputToken>t_RelayOut-0</tds:RelayOutputToken>").xml()
         assert len(response.find("s:Body/tds:%sResponse" % op, NS)) == 0
+
+
+def test_the_device_io_service_is_answered_as_its_wsdl_states_it(camera, tmp_path):
+    """The device I/O WSDL names tds elements for GetRelayOutputs and SetRelayOutputState
+    (with actions spelt "deviceio") and a tmd element for SetRelayOutputSettings."""
+    action = "http://www.onvif.org/ver10/deviceio/wsdl/"
+    answers = []
+    for op, prefix, found in [("GetRelayOutputs", "tds", "tds:GetRelayOutputsResponse"),
+                              ("SetRelayOutputState", "tds", "tds:SetRelayOutputStateResponse"),
+                              ("SetRelayOutputSettings", "tmd",
+                               "tmd:SetRelayOutputSettingsResponse")]:
+        body = ('<%s:%s xmlns:%s="%s"><%s:RelayOutputToken>t_RelayOut-0</%s:RelayOutputToken>'
+                "</%s:%s>" % (prefix, op, prefix, NS[prefix], prefix, prefix, prefix, op))
+        answer = post(envelope(body, security(USER, PASSWORD)), PORT,
+                      path="/onvif/deviceio_service", action=action + op)
+        assert answer.xml().find("s:Body/" + found, NS) is not None, answer.text
+        answers.append(answer.text)
+    validate(tmp_path, *answers)
 
 
 def date_time(auth=False):
