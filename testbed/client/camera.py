@@ -2,7 +2,6 @@
 benchmarks)."""
 import ctypes
 import os
-import socket
 import struct
 import subprocess
 import time
@@ -107,12 +106,6 @@ def start_web_server(folder, forwarder, users):
     web = subprocess.Popen(["/usr/sbin/lighttpd", "-D", "-f",
                             os.path.join(SOURCE_DIR, "testbed", "webserver", "lighttpd.conf")],
                            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    def serving():
-        try:
-            socket.create_connection(("127.0.0.1", 80), timeout=1).close()
-            return True
-        except OSError:
-            return False
-    assert wait_for(serving, timeout=20)
+    from onvif_soap import serving
+    assert wait_for(lambda: serving(80), timeout=20)
     return web

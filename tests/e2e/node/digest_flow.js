@@ -1,8 +1,6 @@
-// The device and media flow of an application that uses the npm "onvif" client library with
-// WS-Security off (useWSSecurity: false), so that it authenticates with HTTP Digest alone:
-// connect (date and time, services or capabilities, profiles, video sources), then the device
-// service's reads and the media service's stream and snapshot addresses. Each step's outcome
-// is recorded; the flow goes on after a refused step. Prints one JSON object.
+// The device and media flow of an application on the npm "onvif" client with WS-Security off
+// (useWSSecurity: false), so HTTP Digest alone: connect, the device service's reads, the media
+// service's stream and snapshot addresses. Each step's outcome is recorded; prints one JSON object.
 // Usage: node digest_flow.js HOST PORT USER PASSWORD
 'use strict';
 const { Cam } = require('onvif');
