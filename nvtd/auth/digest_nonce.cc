@@ -3,13 +3,12 @@
 #include "nvtd/auth/digest_nonce.h"
 
 #include <openssl/crypto.h>
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
 #include <openssl/rand.h>
 
 #include <optional>
 
 #include "nvtd/auth/base64.h"
+#include "nvtd/auth/hmac_sha256.h"
 #include "nvtd/auth/token_memory.h"
 
 namespace nvtd {
@@ -19,11 +18,9 @@ constexpr std::size_t kStampSize = 11;
 constexpr std::size_t kMacSize = 16;
 constexpr std::size_t kNonceBytes = kStampSize + kMacSize;
 
-std::array<unsigned char, 32> mac_of(const NonceKey& key, const unsigned char* stamp) {
-  std::array<unsigned char, 32> mac{};
-  unsigned int size = mac.size();
-  HMAC(EVP_sha256(), key.data(), int(key.size()), stamp, kStampSize, mac.data(), &size);
-  return mac;
+Sha256Mac mac_of(const NonceKey& key, const unsigned char* stamp) {
+  return hmac_sha256(key.data(), key.size(),
+                     std::string_view(reinterpret_cast<const char*>(stamp), kStampSize));
 }
 
 }  // namespace
