@@ -20,6 +20,8 @@
 #     and nvtd's CPU per request (the inverse ratio: fewer microseconds, more requests). In relay
 #     mode one request at a time passes the forwarder's lock to nvtd, and GetDeviceInformation
 #     asks the settings daemon, so on a loaded machine requests/s falls further than CPU says.
+#     In server mode wrk and the kernel's connection set-up take more than nvtd does: there
+#     nvtd's CPU per request is the figure that compares the schemes.
 #   [ALGORITHM=MD5|SHA-256] [ONLY=REGEX] bench/digest_rate.sh [SECONDS] [CONNECTIONS]   (needs bench/install-deps, a host build)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
