@@ -8,6 +8,7 @@
 # bench/relay_rate.sh). Digest takes one nonce from the camera's 401 before the run and answers
 # it with a rising nc (qop auth, MD5 or ALGORITHM=SHA-256); the token is fresh for every request
 # (nvtd refuses a replayed one). One request per connection ("Connection: close"), wrk -t1.
+# ROUNDS=N runs everything N times, every other round in reverse order, and takes medians.
 # Prints each run and the ratios Digest/token and relay/floor; a run with refusals is flagged.
 # What the figures mean:
 #   requests/s, p50 ms  wrk's throughput and median latency. wrk runs on the same cores as the
@@ -22,7 +23,7 @@
 #     asks the settings daemon, so on a loaded machine requests/s falls further than CPU says.
 #     In server mode wrk and the kernel's connection set-up take more than nvtd does: there
 #     nvtd's CPU per request is the figure that compares the schemes.
-#   [ALGORITHM=MD5|SHA-256] [ONLY=REGEX] bench/digest_rate.sh [SECONDS] [CONNECTIONS]   (needs bench/install-deps, a host build)
+#   [ALGORITHM=MD5|SHA-256] [ONLY=REGEX] [ROUNDS=N] bench/digest_rate.sh [SECONDS] [CONNECTIONS]   (needs bench/install-deps, a host build)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(dirname "$here")
@@ -30,6 +31,7 @@ export CAMERA_BUILD_DIR=${CAMERA_BUILD_DIR:-$src/build/host}
 duration=${1:-10}
 connections=${2:-4}
 algorithm=${ALGORITHM:-MD5}
+rounds=${ROUNDS:-1}
 nvtd=${NVTD:-$CAMERA_BUILD_DIR/nvtd/nvtd}
 forwarder=${FORWARDER:-$CAMERA_BUILD_DIR/testbed/forwarder/nvtd-forwarder}
 floor=$CAMERA_BUILD_DIR/bench/fixed_answer_cgi
@@ -99,11 +101,12 @@ per_request() { awk -v t="$1" -v n="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN {print
 
 declare -A rps cpu
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "GetDeviceInformation, wrk -t1 -c$connections -d${duration}s, one request per connection, one run each; Digest $algorithm"
+echo "GetDeviceInformation, wrk -t1 -c$connections -d${duration}s, one request per connection, $rounds round(s); Digest $algorithm"
 echo "CPU in microseconds per request: the client (wrk), the web server with its CGI programs, nvtd"
 printf "%-16s %10s %7s %7s %6s %6s %6s  %s\n" run "requests/s" "p50 ms" non-2xx client web nvtd notes
-for run in server-token server-digest lighttpd-floor relay-token relay-digest; do
-  [[ $run =~ ${ONLY:-.} ]] || continue  # ONLY=REGEX: only the runs whose names match
+# one_run RUN: one wrk run, its line, and its figures added to rps[RUN] and cpu[RUN].
+one_run() {
+  local run=$1 port nvtd_pid args nonce realm before after r p non errors requests client web daemon note
   case $run in
     server-*) port=8080 nvtd_pid=$server_pid ;; *) port=80 nvtd_pid=$persist_pid ;;
   esac
@@ -113,7 +116,7 @@ for run in server-token server-digest lighttpd-floor relay-token relay-digest; d
       read -r nonce realm <<<"$(challenge "$port")"
       if [ -z "${nonce:-}" ]; then
         printf "%-16s %10s %7s %7s %6s %6s %6s  %s\n" "$run" - - - - - - "no $algorithm challenge on port $port"
-        continue
+        return
       fi
       args=(-s "$here/onvif_auth.lua" "http://127.0.0.1:$port/" -- device-digest "$user" "$password"
             "$nonce" "$realm" "$algorithm") ;;
@@ -128,12 +131,26 @@ for run in server-token server-digest lighttpd-floor relay-token relay-digest; d
   web=0 daemon=0
   [ "$port" = 80 ] && web=$(per_request $((after[1] - before[1])) "${requests:-0}")
   [ "$run" = lighttpd-floor ] || daemon=$(per_request $((after[2] - before[2])) "${requests:-0}")
-  rps[$run]=$r cpu[$run]=$((web + daemon))
+  rps[$run]+="$r " cpu[$run]+="$((web + daemon)) "
   note=""
   [ "$non" = 0 ] && [ "$errors" = none ] || note="REFUSED OR FAILED: $non non-2xx, errors $errors (see $work/$run.txt)"
   printf "%-16s %10s %7s %7s %6s %6s %6s  %s\n" "$run" "$r" "$p" "$non" "$client" "$web" "$daemon" "$note"
+}
+
+runs=()
+for run in server-token server-digest lighttpd-floor relay-token relay-digest; do
+  [[ $run =~ ${ONLY:-.} ]] && runs+=("$run")  # ONLY=REGEX: only the runs whose names match
+done
+for ((round = 1; round <= rounds; round++)); do
+  # Every other round in the opposite order: no run always comes after the same one.
+  if ((round % 2)); then order=("${runs[@]}"); else order=(); for run in "${runs[@]}"; do order=("$run" "${order[@]}"); done; fi
+  for run in "${order[@]}"; do one_run "$run"; done
 done
 echo "load average after:  $(cut -d' ' -f1-3 /proc/loadavg)"
+# median: of the numbers on standard input
+median() { tr ' ' '\n' | awk 'NF' | sort -g | awk '{v[NR]=$1} END {if (NR) print (NR % 2 ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2); else print 0}'; }
+for run in "${runs[@]}"; do rps[$run]=$(median <<<"${rps[$run]:-}") cpu[$run]=$(median <<<"${cpu[$run]:-}"); done
+((rounds == 1)) || echo "medians of $rounds rounds: $(for run in "${runs[@]}"; do printf "%s %s/s (CPU %s us)  " "$run" "${rps[$run]}" "${cpu[$run]}"; done)"
 ratio() { awk -v a="${rps[$1]:-0}" -v b="${rps[$2]:-0}" 'BEGIN {if (a > 0 && b > 0) printf "%.2fx", a / b; else printf "-"}'; }
 # The same from CPU per request (web server and nvtd): the inverse, as fewer microseconds go
 # with more requests; it hardly moves with the machine's load.
