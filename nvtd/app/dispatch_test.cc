@@ -156,6 +156,10 @@ TEST_F(DispatchTest, TheNamespaceDecidesTheServiceThatAnswers) {
     const char* answer;
   } cases[] = {
       {"/onvif/media2_service", nullptr, "<tr2:GetProfiles xmlns:tr2=\"" NS_TR2 "\"/>",
+       "<tr2:GetProfilesResponse "},
+      {"/onvif/media2_service", nullptr, "<tr2:GetOSDs xmlns:tr2=\"" NS_TR2 "\"/>",
+       "<tr2:GetOSDsResponse"},
+      {"/onvif/media2_service", nullptr, "<tr2:GetUsers xmlns:tr2=\"" NS_TR2 "\"/>",
        unsupported},
       {"/onvif/device_service", nullptr, "<trt:GetUsers xmlns:trt=\"" NS_TRT "\"/>", unsupported},
       {"/onvif/media_service", nullptr, "<tds:GetUsers xmlns:tds=\"" NS_TDS "\"/>",

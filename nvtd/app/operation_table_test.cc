@@ -113,9 +113,12 @@ TEST(OperationTable, Media2EntriesAnswerMedia2RequestsWithTheirAccessClasses) {
     if (op.service != Service::kMedia2) continue;
     const Operation* found = table.find(op.name, {Service::kMedia2});
     EXPECT_TRUE(found != nullptr && found->handler == op.handler) << op.name;
-    // Reads are READ_MEDIA; what changes profiles, configurations or streams is ACTUATE.
+    // Reads are READ_MEDIA; what changes profiles, configurations or streams is ACTUATE; the
+    // service's capabilities are open.
     bool get = std::string_view(op.name).rfind("Get", 0) == 0;
-    EXPECT_EQ(op.access, get ? AccessClass::kReadMedia : AccessClass::kActuate) << op.name;
+    AccessClass expected = get ? AccessClass::kReadMedia : AccessClass::kActuate;
+    if (std::string_view(op.name) == "GetServiceCapabilities") expected = AccessClass::kPreAuth;
+    EXPECT_EQ(op.access, expected) << op.name;
     const Operation* media1 = table.find(op.name, {Service::kMedia});
     EXPECT_TRUE(media1 == nullptr || media1->handler != op.handler) << op.name;
   }
@@ -204,7 +207,11 @@ TEST(OperationTable, ASearchInAServiceReachesOnlyThatServicesEntries) {
   } cases[] = {
       {"GetProfiles", {S::kMedia}, S::kMedia},
       {"GetProfiles", {}, S::kMedia},
-      {"GetProfiles", {S::kMedia2}, std::nullopt},
+      {"GetProfiles", {S::kMedia2}, S::kMedia2},
+      {"AddConfiguration", {S::kMedia2}, S::kMedia2},
+      {"AddConfiguration", {}, std::nullopt},
+      {"DeleteProfile", {S::kMedia2}, S::kMedia2},
+      {"GetServiceCapabilities", {S::kMedia2}, S::kMedia2},
       {"GetProfiles", {S::kDevice}, std::nullopt},
       {"GetServiceCapabilities", {}, S::kDevice},
       {"GetServiceCapabilities", {S::kDeviceIo}, S::kDeviceIo},
@@ -212,7 +219,8 @@ TEST(OperationTable, ASearchInAServiceReachesOnlyThatServicesEntries) {
       {"GetServiceCapabilities", {S::kImaging}, S::kImaging},
       {"GetServiceCapabilities", {S::kUnserved}, std::nullopt},
       {"GetScopes", {S::kDevice}, S::kDevice},
-      {"GetRelayOutputs", {S::kDeviceIo}, std::nullopt},
+      {"GetRelayOutputs", {S::kDeviceIo}, S::kDeviceIo},
+      {"SetRelayOutputSettings", {S::kDeviceIo}, S::kDeviceIo},
       {"Stop", {S::kImaging}, S::kImaging},
       {"Stop", {S::kUnserved}, std::nullopt},
       {"Subscribe", {S::kEvents}, S::kEvents},

@@ -42,29 +42,25 @@ OperationTable::OperationTable(std::initializer_list<OperationSlice> slices) {
   }
 }
 
-template <typename InScope>
-const Operation* OperationTable::search(std::string_view action_text, InScope in_scope) const {
-  for (const Operation& op : entries_) {
-    if (op.match == NameMatch::kSubstring && in_scope(op) && contains(action_text, op.name))
-      return &op;
-  }
-  for (const Operation& op : entries_) {
-    if (op.match == NameMatch::kWholeWord && in_scope(op) && contains_word(action_text, op.name))
-      return &op;
+const Operation* OperationTable::search(std::string_view action_text, Service service,
+                                        bool other_than) const {
+  for (NameMatch match : {NameMatch::kSubstring, NameMatch::kWholeWord}) {
+    for (const Operation& op : entries_) {
+      if (op.match != match || (op.service == service) == other_than) continue;
+      if (match == NameMatch::kSubstring ? contains(action_text, op.name)
+                                         : contains_word(action_text, op.name))
+        return &op;
+    }
   }
   return nullptr;
 }
 
 const Operation* OperationTable::find(std::string_view action_text, SearchScope scope) const {
-  if (scope.service) {
-    Service service = *scope.service;
-    return search(action_text, [service](const Operation& op) { return op.service == service; });
-  }
-  auto media2 = [](const Operation& op) { return op.service == Service::kMedia2; };
+  if (scope.service) return search(action_text, *scope.service, false);
   if (scope.media2_address) {
-    if (const Operation* op = search(action_text, media2)) return op;
+    if (const Operation* op = search(action_text, Service::kMedia2, false)) return op;
   }
-  return search(action_text, [&media2](const Operation& op) { return !media2(op); });
+  return search(action_text, Service::kMedia2, true);
 }
 
 }  // namespace nvtd

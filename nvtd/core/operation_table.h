@@ -35,8 +35,8 @@ class OperationTable {
   const std::vector<Operation>& entries() const { return entries_; }
 
  private:
-  template <typename InScope>
-  const Operation* search(std::string_view action_text, InScope in_scope) const;
+  // find() among the entries of `service`, or with other_than among all others.
+  const Operation* search(std::string_view action_text, Service service, bool other_than) const;
 
   std::vector<Operation> entries_;
 };

@@ -93,10 +93,10 @@ TEST(CapabilityBlocks, AudioSourcesFollowTheHardwareAndRelaysTheCount) {
 TEST(ServiceList, LongFormAddsOneCapabilitiesElementPerService) {
   std::string shorter = service_list("a", false);
   std::string longer = service_list("a", true);
-  EXPECT_EQ(count(shorter, "<tds:Service>"), 5);
+  EXPECT_EQ(count(shorter, "<tds:Service>"), 6);
   EXPECT_EQ(count(shorter, "Capabilities"), 0);
-  EXPECT_EQ(count(longer, "<tds:Service>"), 5);
-  EXPECT_EQ(count(longer, "<tds:Capabilities>"), 6);  // five wrappers and the device's own
+  EXPECT_EQ(count(longer, "<tds:Service>"), 6);
+  EXPECT_EQ(count(longer, "<tds:Capabilities>"), 7);  // six wrappers and the device's own
   EXPECT_NE(longer.find("<tds:Namespace>http://www.onvif.org/ver20/imaging/wsdl</tds:Namespace>"
                         "<tds:XAddr>http://a:80/onvif/imaging_service</tds:XAddr>"
                         "<tds:Capabilities><timg:Capabilities "),
@@ -109,15 +109,21 @@ TEST(ServiceList, LongFormAddsOneCapabilitiesElementPerService) {
   EXPECT_LT(xaddr, longer.find("<tds:Capabilities>"));
   EXPECT_LT(longer.find("<tds:Capabilities>"), longer.find("<tds:Version>"));
   EXPECT_NE(shorter.find("<tt:Major>1</tt:Major><tt:Minor>5</tt:Minor>"), std::string::npos);
+  EXPECT_NE(longer.find("<tds:Namespace>http://www.onvif.org/ver20/media/wsdl</tds:Namespace>"
+                        "<tds:XAddr>http://a:80/onvif/media2_service</tds:XAddr>"
+                        "<tds:Capabilities><tr2:Capabilities xmlns:tr2="),
+            std::string::npos);
 }
 
-TEST(ServiceForUri, ChosenByTheRequestUriInOrder) {
-  EXPECT_EQ(service_for_uri(nullptr), Service::kDevice);
-  EXPECT_EQ(service_for_uri("/onvif/device_service"), Service::kDevice);
-  EXPECT_EQ(service_for_uri("/onvif/media_service"), Service::kMedia);
-  EXPECT_EQ(service_for_uri("/onvif/events_service"), Service::kEvents);
-  EXPECT_EQ(service_for_uri("/onvif/deviceio_service"), Service::kDeviceIo);
-  EXPECT_EQ(service_for_uri("/onvif/imaging_service"), Service::kImaging);
+// Media2's profile capabilities: the audio configurations only on a camera with audio.
+TEST(ServiceList, Media2CapabilitiesFollowTheHardware) {
+  HwAudio = false;
+  EXPECT_NE(media2_service_capabilities().find(
+                "MaximumNumberOfProfiles=\"7\" ConfigurationsSupported=\"VideoSource "
+                "VideoEncoder Metadata\""),
+            std::string::npos);
+  HwAudio = true;
+  EXPECT_EQ(service_for_uri("/onvif/media2_service"), Service::kMedia2);
   EXPECT_EQ(service_for_uri("/onvif/event_service"), Service::kDevice);
 }
 

@@ -89,6 +89,14 @@ OperationSlice device_operations() {
        handle_set_relay_output_settings},
       {"SetRelayOutputState", Service::kDevice, AccessClass::kActuate, CallForm::kBodyPart,
        handle_set_relay_output_state},
+      // The device I/O service names the device service's GetRelayOutputs and
+      // SetRelayOutputState elements, and a SetRelayOutputSettings of its own.
+      {"GetRelayOutputs", Service::kDeviceIo, AccessClass::kReadSystem, CallForm::kRequest,
+       handle_get_relay_outputs},
+      {"SetRelayOutputState", Service::kDeviceIo, AccessClass::kActuate, CallForm::kBodyPart,
+       handle_set_relay_output_state},
+      {"SetRelayOutputSettings", Service::kDeviceIo, AccessClass::kWriteSystem, CallForm::kBodyPart,
+       handle_set_io_relay_output_settings},
   };
 }
 

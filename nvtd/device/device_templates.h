@@ -14,6 +14,7 @@ inline constexpr char kEventsServiceNamespace[] = NS_TEV;
 inline constexpr char kMediaServiceNamespace[] = NS_TRT;
 inline constexpr char kDeviceIoServiceNamespace[] = NS_TMD;
 inline constexpr char kImagingServiceNamespace[] = NS_TIMG;
+inline constexpr char kMedia2ServiceNamespace[] = NS_TR2;
 
 // Service paths behind "http://%s:%d".
 inline constexpr char kDeviceServicePath[] = "/onvif/device_service";
@@ -21,6 +22,11 @@ inline constexpr char kEventsServicePath[] = "/onvif/events_service";
 inline constexpr char kMediaServicePath[] = "/onvif/media_service";
 inline constexpr char kDeviceIoServicePath[] = "/onvif/deviceio_service";
 inline constexpr char kImagingServicePath[] = "/onvif/imaging_service";
+inline constexpr char kMedia2ServicePath[] = "/onvif/media2_service";
+
+// Media2's MaximumNumberOfProfiles: the two fixed profiles and the five the media room's store
+// holds (nvtd/media2 checks it against the store).
+inline constexpr int kMedia2MaximumProfiles = 7;
 
 // clang-format off
 
@@ -135,6 +141,15 @@ inline constexpr char kMediaServiceCapabilities[] =
     "<trt:StreamingCapabilities RTP_RTSP_TCP=\"true\" RTP_TCP=\"false\" RTPMulticast=\"false\">"
     "</trt:StreamingCapabilities></trt:Capabilities>";
 
+// Media2: the most profiles and, after the video ones, " AudioSource AudioEncoder" when the
+// camera has audio; what is not named (rotation, OSDs, multicast, ...) is not supported. The
+// prefix is declared here, as GetServices' envelope does not.
+inline constexpr char kMedia2ServiceCapabilities[] =
+    "<tr2:Capabilities xmlns:tr2=\"" NS_TR2 "\" SnapshotUri=\"true\"><tr2:ProfileCapabilities"
+    " MaximumNumberOfProfiles=\"%d\" ConfigurationsSupported=\"VideoSource VideoEncoder%s"
+    " Metadata\"/><tr2:StreamingCapabilities RTSPStreaming=\"true\" RTP_RTSP_TCP=\"true\"/>"
+    "</tr2:Capabilities>";
+
 inline constexpr char kImagingServiceCapabilities[] =
     "<timg:Capabilities ImageStabilization=\"false\" Presets=\"false\""
     " AdaptablePreset=\"false\"></timg:Capabilities>";
@@ -193,6 +208,9 @@ inline constexpr char kRelayOutputsResponse[] =
     "</tds:RelayOutputs></tds:GetRelayOutputsResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 inline constexpr char kSetRelayOutputSettingsResponse[] =
     "<SOAP-ENV:Body><tds:SetRelayOutputSettingsResponse></tds:SetRelayOutputSettingsResponse>"
+    "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
+inline constexpr char kSetIoRelayOutputSettingsResponse[] =
+    "<SOAP-ENV:Body><tmd:SetRelayOutputSettingsResponse></tmd:SetRelayOutputSettingsResponse>"
     "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
 inline constexpr char kSetRelayOutputStateResponse[] =
     "<SOAP-ENV:Body><tds:SetRelayOutputStateResponse></tds:SetRelayOutputStateResponse>"

@@ -16,6 +16,11 @@ HandlerOutcome handle_set_relay_output_settings(const Request&, Reply& reply) {
   return HandlerOutcome::kAnswered;
 }
 
+HandlerOutcome handle_set_io_relay_output_settings(const Request&, Reply& reply) {
+  send_body(reply, "%s", kSetIoRelayOutputSettingsResponse);
+  return HandlerOutcome::kAnswered;
+}
+
 HandlerOutcome handle_set_relay_output_state(const Request&, Reply& reply) {
   send_body(reply, "%s", kSetRelayOutputStateResponse);
   return HandlerOutcome::kAnswered;

@@ -12,6 +12,8 @@ namespace nvtd {
 HandlerOutcome handle_get_relay_outputs(const Request& request, Reply& reply);
 // SetRelayOutputSettings, SetRelayOutputState (body part): empty responses.
 HandlerOutcome handle_set_relay_output_settings(const Request& request, Reply& reply);
+// The device I/O service's SetRelayOutputSettings, whose answer is in that service's namespace.
+HandlerOutcome handle_set_io_relay_output_settings(const Request& request, Reply& reply);
 HandlerOutcome handle_set_relay_output_state(const Request& request, Reply& reply);
 
 }  // namespace nvtd

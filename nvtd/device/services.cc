@@ -18,6 +18,7 @@ namespace nvtd {
 namespace {
 
 struct ServiceRow {
+  Service kind;
   const char* name_space;
   const char* path;
   int major, minor;
@@ -25,27 +26,32 @@ struct ServiceRow {
 
 // In the order GetServices lists them.
 constexpr ServiceRow kServices[] = {
-    {kDeviceServiceNamespace, kDeviceServicePath, 1, 4},
-    {kEventsServiceNamespace, kEventsServicePath, 1, 4},
-    {kMediaServiceNamespace, kMediaServicePath, 1, 5},
-    {kDeviceIoServiceNamespace, kDeviceIoServicePath, 1, 4},
-    {kImagingServiceNamespace, kImagingServicePath, 2, 0},
+    {Service::kDevice, kDeviceServiceNamespace, kDeviceServicePath, 1, 4},
+    {Service::kEvents, kEventsServiceNamespace, kEventsServicePath, 1, 4},
+    {Service::kMedia, kMediaServiceNamespace, kMediaServicePath, 1, 5},
+    {Service::kDeviceIo, kDeviceIoServiceNamespace, kDeviceIoServicePath, 1, 4},
+    {Service::kImaging, kImagingServiceNamespace, kImagingServicePath, 2, 0},
+    {Service::kMedia2, kMedia2ServiceNamespace, kMedia2ServicePath, 2, 0},
 };
 
-// The capabilities of the service in row i of kServices.
-std::string own_capabilities(std::size_t i) {
-  switch (i) {
-    case 0:
+// The capabilities of a service.
+std::string own_capabilities(Service kind) {
+  switch (kind) {
+    case Service::kDevice:
       return kDeviceServiceCapabilities;
-    case 1:
+    case Service::kEvents:
       return kEventsServiceCapabilities;
-    case 2:
+    case Service::kMedia:
       return kMediaServiceCapabilities;
-    case 3:
+    case Service::kDeviceIo:
       return format_text(kDeviceIoServiceCapabilities, RelayCount);
-    default:
-      return kImagingServiceCapabilities;
+    case Service::kMedia2:
+      return media2_service_capabilities();
+    case Service::kImaging:
+    case Service::kUnserved:
+      break;
   }
+  return kImagingServiceCapabilities;
 }
 
 void send_events_service_capabilities(const Request& request, Reply& reply) {
@@ -57,13 +63,17 @@ void send_events_service_capabilities(const Request& request, Reply& reply) {
 
 }  // namespace
 
+std::string media2_service_capabilities() {
+  return format_text(kMedia2ServiceCapabilities, kMedia2MaximumProfiles,
+                     HwAudio ? " AudioSource AudioEncoder" : "");
+}
+
 std::string service_list(const std::string& address, bool with_capabilities) {
   std::string list;
-  for (std::size_t i = 0; i < sizeof kServices / sizeof kServices[0]; ++i) {
-    const ServiceRow& row = kServices[i];
+  for (const ServiceRow& row : kServices) {
     std::string capabilities;
     if (with_capabilities) {
-      capabilities = format_text(kServiceCapabilitiesWrapper, own_capabilities(i).c_str());
+      capabilities = format_text(kServiceCapabilitiesWrapper, own_capabilities(row.kind).c_str());
     }
     list += format_text(kService, row.name_space, service_xaddr(address, row.path).c_str(),
                         capabilities.c_str(), row.major, row.minor);
@@ -76,6 +86,7 @@ Service service_for_uri(const char* request_uri) {
   if (strstr(request_uri, "deviceio_service") != nullptr) return Service::kDeviceIo;
   if (strstr(request_uri, "imaging_service") != nullptr) return Service::kImaging;
   if (strstr(request_uri, "media_service") != nullptr) return Service::kMedia;
+  if (strstr(request_uri, "media2_service") != nullptr) return Service::kMedia2;
   if (strstr(request_uri, "events_service") != nullptr) return Service::kEvents;
   return Service::kDevice;
 }
@@ -105,7 +116,7 @@ HandlerOutcome handle_get_service_capabilities(const Request& request, Reply& re
       send_body(reply, kImagingServiceCapabilitiesResponse, kImagingServiceCapabilities);
       break;
     case Service::kDevice:
-    case Service::kMedia2:
+    case Service::kMedia2:  // the Media2 room answers its own
     case Service::kUnserved:
       trace("default service\n");
       send_body(reply, kDeviceServiceCapabilitiesResponse, kDeviceServiceCapabilities);

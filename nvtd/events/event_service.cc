@@ -282,6 +282,14 @@ int EventService::publish(const std::string& name, const std::string& value) {
   return queued;
 }
 
+int EventService::publish_change(EventMessage message) {
+  message.utc = std::time(nullptr);
+  std::lock_guard<std::mutex> hold(shared_->lock);
+  int queued = table_publish_change(shared_->table, message);
+  if (queued > 0) shared_->wake_locked();
+  return queued;
+}
+
 void EventService::stop_delivery() {
   std::thread finished;
   {
@@ -315,6 +323,16 @@ EventService& event_service() {
 
 void event_refresh_address() {
   if (bound_service != nullptr) bound_service->refresh_address();
+}
+
+void event_profile_changed(std::string_view token) {
+  event_configuration_changed(token, nullptr);
+}
+
+void event_configuration_changed(std::string_view token, const char* type) {
+  if (bound_service == nullptr) return;
+  bound_service->publish_change(
+      media_change(type ? kTopicConfigurationChanged : kTopicProfileChanged, token, type));
 }
 
 }  // namespace nvtd

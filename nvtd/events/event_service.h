@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "common/unique_fd.h"
@@ -85,6 +86,10 @@ class EventService {
   // subscription covering one of its topics when its value changed. Returns the messages queued.
   int publish(const std::string& name, const std::string& value);
 
+  // A change a service made (a media topic's message, its time set here): queued as Changed
+  // for every subscription covering its topic. Returns the messages queued.
+  int publish_change(EventMessage message);
+
   // Stops the delivery thread (if running) whatever the count.
   void stop_delivery();
 
@@ -111,5 +116,11 @@ EventService& event_service();
 // Re-reads the camera's address in the event service when there is one (the device room's
 // SetNetworkInterfaces, after a change).
 void event_refresh_address();
+
+// The media services' changes, raised in the event service when there is one (none in unit
+// tests of the media rooms): a profile made, deleted or given or rid of a configuration; a
+// configuration of a type ("VideoSource", "VideoEncoder", "AudioEncoder", "Metadata", ...) set.
+void event_profile_changed(std::string_view token);
+void event_configuration_changed(std::string_view token, const char* type);
 
 }  // namespace nvtd

@@ -6,6 +6,7 @@
 #include "common/camera_states.h"
 #include "nvtd/events/time_text.h"
 #include "nvtd/soap/envelope.h"
+#include "nvtd/soap/xml_text.h"
 
 namespace nvtd {
 namespace {
@@ -27,7 +28,20 @@ constexpr std::array<TopicInfo, kTopicCount> kTopics = {{
     {"VideoSource/ImageTooBright/ImagingService", camera_state::kImageTooBright},
     {"VideoSource/ImageTooBlurry/ImagingService", camera_state::kImageTooBlurry},
     {"VideoSource/GlobalSceneChange/ImagingService", camera_state::kGlobalSceneChange},
+    {"Media/ProfileChanged", ""},
+    {"Media/ConfigurationChanged", ""},
 }};
+
+// The media topics as GetEventProperties describes them: no properties, Source items only.
+constexpr char kMediaTopics[] =
+    "<tns1:Media><ProfileChanged "
+    "wstop:topic=\"true\"><tt:MessageDescription><tt:Source><tt:SimpleItemDescription "
+    "Name=\"Token\" Type=\"tt:ReferenceToken\"/>"
+    "</tt:Source></tt:MessageDescription></ProfileChanged><ConfigurationChanged "
+    "wstop:topic=\"true\"><tt:MessageDescription><tt:Source>"
+    "<tt:SimpleItemDescription Name=\"Token\" Type=\"tt:ReferenceToken\"/>"
+    "<tt:SimpleItemDescription Name=\"Type\" Type=\"xsd:string\"/></tt:Source>"
+    "</tt:MessageDescription></ConfigurationChanged></tns1:Media>";
 
 // The tamper topics: a video source's, with its configuration token as Source and a State.
 bool is_tamper(int topic) {
@@ -42,7 +56,12 @@ std::string item_description(const char* name, const char* type) {
   return std::string("<tt:SimpleItemDescription Name=\"") + name + "\" Type=\"" + type + "\"/>";
 }
 
-std::vector<MessageItem> source_item_values(int topic) {
+std::vector<MessageItem> source_item_values(const EventMessage& message) {
+  int topic = message.topic;
+  if (!topic_is_property(topic)) {
+    if (!message.type) return {{"Token", message.token}};
+    return {{"Token", message.token}, {"Type", message.type}};
+  }
   if (topic == kTopicMotionAlarm) return {{"Source", kVideoSourceToken}};
   if (is_tamper(topic)) return {{"Source", kVideoSourceConfigurationToken}};
   return {{"VideoSourceConfigurationToken", kVideoSourceConfigurationToken},
@@ -50,10 +69,10 @@ std::vector<MessageItem> source_item_values(int topic) {
           {"Rule", kMotionRule}};
 }
 
-std::string source_items(int topic) {
+std::string source_items(const EventMessage& message) {
   std::string items;
-  for (const MessageItem& item : source_item_values(topic))
-    items += simple_item(item.name.c_str(), item.value);
+  for (const MessageItem& item : source_item_values(message))
+    items += simple_item(item.name.c_str(), xml_safe(item.value));
   return items;
 }
 
@@ -119,6 +138,14 @@ FilterResult alternative_topics(std::string text, bool allow_descendants, const 
 
 }  // namespace
 
+EventMessage media_change(int topic, std::string_view token, const char* type) {
+  EventMessage message;
+  message.topic = topic;
+  token.copy(message.token, sizeof message.token - 1);
+  message.type = type;
+  return message;
+}
+
 const TopicInfo& topic_info(int topic) {
   return kTopics[topic >= 0 && topic < kTopicCount ? topic : 0];
 }
@@ -126,7 +153,7 @@ const TopicInfo& topic_info(int topic) {
 TopicMask topics_of_state(const std::string& state_name) {
   TopicMask mask = 0;
   for (int topic = 0; topic < kTopicCount; ++topic) {
-    if (state_name == kTopics[topic].state_name) mask |= 1u << topic;
+    if (topic_is_property(topic) && state_name == kTopics[topic].state_name) mask |= 1u << topic;
   }
   return mask;
 }
@@ -143,14 +170,19 @@ std::string topic_element(const EventMessage& message) {
 std::string message_element(const EventMessage& message) {
   return "<wsnt:Message><tt:Message UtcTime=\"" + format_utc_time(message.utc) +
          "\" PropertyOperation=\"" + (message.initialized ? "Initialized" : "Changed") +
-         "\" xmlns:tt=\"" + kSchemaNamespace + "\"><tt:Source>" + source_items(message.topic) +
-         "</tt:Source><tt:Data>" +
-         simple_item(data_item_name(message.topic), message.state ? "true" : "false") +
-         "</tt:Data></tt:Message></wsnt:Message>";
+         "\" xmlns:tt=\"" + kSchemaNamespace + "\"><tt:Source>" + source_items(message) +
+         "</tt:Source>" +
+         (topic_is_property(message.topic)
+              ? "<tt:Data>" +
+                    simple_item(data_item_name(message.topic), message.state ? "true" : "false") +
+                    "</tt:Data>"
+              : std::string()) +
+         "</tt:Message></wsnt:Message>";
 }
 
 std::vector<MessageItem> message_items(const EventMessage& message) {
-  std::vector<MessageItem> items = source_item_values(message.topic);
+  std::vector<MessageItem> items = source_item_values(message);
+  if (!topic_is_property(message.topic)) return items;
   items.push_back({data_item_name(message.topic), message.state ? "true" : "false"});
   return items;
 }
@@ -169,8 +201,8 @@ std::string topic_set_element() {
          description(kTopicMotionAlarm) + "</MotionAlarm>" + tamper +
          "</tns1:VideoSource><tns1:RuleEngine><CellMotionDetector>"
          "<Motion wstop:topic=\"true\">" +
-         description(kTopicCellMotion) +
-         "</Motion></CellMotionDetector></tns1:RuleEngine></wstop:TopicSet>";
+         description(kTopicCellMotion) + "</Motion></CellMotionDetector></tns1:RuleEngine>" +
+         kMediaTopics + "</wstop:TopicSet>";
 }
 
 FilterResult parse_topic_filter(const std::string& dialect, const std::string& expression,

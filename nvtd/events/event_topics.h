@@ -1,12 +1,15 @@
 // The topics the event service offers and the camera states that raise them: "motion" raises
 // the video source's motion alarm and the cell motion detector's rule; motiond's tamper states
 // ("image-too-dark", "image-too-bright", "image-too-blurry", "global-scene-change") raise the
-// video source's tamper topics of the imaging service. Also the message of one topic (the
-// tt:Message inside a notification) and the topic filter of a subscription request.
+// video source's tamper topics of the imaging service. The two media topics are no camera
+// states but changes the media services make (a profile, a configuration). Also the message of
+// one topic (the tt:Message inside a notification) and the topic filter of a subscription
+// request.
 #pragma once
 
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "nvtd/events/item_filter.h"
@@ -21,8 +24,15 @@ enum TopicId {
   kTopicTooBright = 3,
   kTopicTooBlurry = 4,
   kTopicSceneChange = 5,
-  kTopicCount = 6
+  kTopicProfileChanged = 6,        // Media/ProfileChanged: Token
+  kTopicConfigurationChanged = 7,  // Media/ConfigurationChanged: Token, Type
+  kTopicCount = 8
 };
+
+// Whether a topic is a property (a state with Initialized messages) or an event of a change.
+inline bool topic_is_property(int topic) {
+  return topic < kTopicProfileChanged;
+}
 
 // A set of topics as bits (1 << TopicId).
 using TopicMask = unsigned;
@@ -30,7 +40,7 @@ constexpr TopicMask kAllTopics = (1u << kTopicCount) - 1;
 
 struct TopicInfo {
   const char* path;        // "VideoSource/MotionAlarm", without a prefix
-  const char* state_name;  // the camera state file that raises it
+  const char* state_name;  // the camera state file that raises it; "" for the media topics
 };
 const TopicInfo& topic_info(int topic);
 
@@ -43,11 +53,23 @@ bool state_is_raised(const std::string& value);
 
 // One message of a subscription's queue.
 struct EventMessage {
+  EventMessage() = default;
+  EventMessage(int topic_id, bool raised, bool initial, std::time_t time)
+      : topic(topic_id), state(raised), initialized(initial), utc(time) {}
+
   int topic = kTopicMotionAlarm;
   bool state = false;
   bool initialized = false;  // PropertyOperation "Initialized", else "Changed"
   std::time_t utc = 0;
+  // The media topics: the profile's or configuration's token (tokens the media services
+  // store have at most 31 characters; a longer one is cut) and, for ConfigurationChanged, the
+  // type ("VideoSource", "VideoEncoder", ...). Kept in place, so a message copies as plain bytes.
+  char token[32] = {};
+  const char* type = nullptr;
 };
+
+// A media topic's message with its token and type (nullptr for ProfileChanged).
+EventMessage media_change(int topic, std::string_view token, const char* type);
 
 // The wsnt:Topic element and the wsnt:Message element of a notification (the caller wraps them
 // in a wsnt:NotificationMessage). The prefixes tt and tns1 are declared where they are used.

@@ -68,7 +68,28 @@ TEST(EventTopics, TamperTopicsOfTheImagingService) {
   TopicMask mask = 0;
   EXPECT_EQ(parse_topic_filter(kConcreteSetDialect, "tns1:VideoSource//.", "", &mask),
             FilterResult::kOk);
-  EXPECT_EQ(mask, kAllTopics & ~(1u << kTopicCellMotion));
+  EXPECT_EQ(mask, (1u << kTopicMotionAlarm) | (1u << kTopicTooDark) | (1u << kTopicTooBright) |
+                      (1u << kTopicTooBlurry) | (1u << kTopicSceneChange));
+}
+
+// The media topics: no state raises them; their messages carry the Token (and a
+// configuration's Type) escaped as Source items, and no Data; both are in the topic set.
+TEST(EventTopics, MediaChangesCarryTokenAndType) {
+  EventMessage profile = media_change(kTopicProfileChanged, "a<b", nullptr);
+  EventMessage config = media_change(kTopicConfigurationChanged, "T", "VideoEncoder");
+  EXPECT_NE(message_element(profile).find("<tt:Source><tt:SimpleItem Name=\"Token\" "
+                                          "Value=\"a&lt;b\"/></tt:Source></tt:Message>"),
+            std::string::npos);
+  EXPECT_NE(message_element(config).find("Value=\"T\"/><tt:SimpleItem Name=\"Type\" "
+                                         "Value=\"VideoEncoder\"/></tt:Source></tt:Message>"),
+            std::string::npos);
+  EXPECT_EQ(message_items(config).size(), 2u);
+  EXPECT_NE(topic_set_element().find("</tns1:RuleEngine><tns1:Media><ProfileChanged "),
+            std::string::npos);
+  TopicMask mask = 0;
+  EXPECT_EQ(parse_topic_filter(kConcreteSetDialect, "tns1:Media//.", "", &mask), FilterResult::kOk);
+  EXPECT_EQ(mask, (1u << kTopicProfileChanged) | (1u << kTopicConfigurationChanged));
+  EXPECT_EQ(topics_of_state(""), 0u);
 }
 
 TEST(EventTopics, Filters) {

@@ -120,7 +120,7 @@ bool table_remove(SubscriptionTable& table, int index, std::vector<int>* closed)
 void table_synchronize(SubscriptionTable& table, int index, std::time_t now) {
   Subscription& entry = table.entries[index];
   for (int topic = 0; topic < kTopicCount; ++topic) {
-    if ((entry.topics & (1u << topic)) == 0) continue;
+    if ((entry.topics & (1u << topic)) == 0 || !topic_is_property(topic)) continue;
     enqueue(entry, index, EventMessage{topic, table_topic_state(table, topic), true, now});
   }
 }
@@ -145,6 +145,16 @@ int table_publish(SubscriptionTable& table, const std::string& name, const std::
       if ((raised & entry.topics & (1u << topic)) == 0) continue;
       if (enqueue(entry, index, EventMessage{topic, state_is_raised(value), false, now})) ++queued;
     }
+  }
+  return queued;
+}
+
+int table_publish_change(SubscriptionTable& table, const EventMessage& message) {
+  int queued = 0;
+  for (int index = 0; index < kMaxSubscriptions; ++index) {
+    Subscription& entry = table.entries[index];
+    if (!entry.in_use || (entry.topics & (1u << message.topic)) == 0) continue;
+    if (enqueue(entry, index, message)) ++queued;
   }
   return queued;
 }

@@ -115,8 +115,8 @@ bool table_set_expiry(SubscriptionTable& table, int index, std::time_t expiry);
 // its slots are appended to closed (the caller closes them).
 bool table_remove(SubscriptionTable& table, int index, std::vector<int>* closed);
 
-// Queues the Initialized message of each topic the entry covers, with the current states (those
-// its content filter passes).
+// Queues the Initialized message of each property topic the entry covers, with the current states
+// (those its content filter passes).
 void table_synchronize(SubscriptionTable& table, int index, std::time_t now);
 
 // A camera state as read: when it differs from the state known so far, every subscription
@@ -124,6 +124,10 @@ void table_synchronize(SubscriptionTable& table, int index, std::time_t now);
 // messages were queued.
 int table_publish(SubscriptionTable& table, const std::string& name, const std::string& value,
                   std::time_t now);
+
+// A change made by a service (the media topics): every subscription covering the message's
+// topic gets it when its content filter passes. Returns how many were queued.
+int table_publish_change(SubscriptionTable& table, const EventMessage& message);
 
 // The current state of a topic (false when its state was never written).
 bool table_topic_state(const SubscriptionTable& table, int topic);

@@ -76,6 +76,33 @@ TEST(SubscriptionTable, PropertiesInitializedThenChanged) {
   EXPECT_FALSE(table_topic_state(table, kTopicMotionAlarm));
 }
 
+// Changes a service made go as Changed to the subscriptions covering their topic and passing
+// their content filter; being no properties, they have no Initialized message.
+TEST(SubscriptionTable, ChangesGoToCoveringSubscriptionsOnly) {
+  SubscriptionTable table;
+  constexpr TopicMask kMedia = (1u << kTopicProfileChanged) | (1u << kTopicConfigurationChanged);
+  int media = table_add(table, pull_point(), kAdmin, kMedia, 60, 100).index;
+  int motion = table_add(table, pull_point(), kAdmin, kMotionTopics, 60, 100).index;
+  ItemFilter encoders;
+  ASSERT_EQ(ItemFilter::read(kItemFilterDialect,
+                             "boolean(//tt:SimpleItem[@Name=\"Type\" and @Value=\"VideoEncoder\"])",
+                             "", &encoders),
+            ItemFilterRead::kOk);
+  int filtered = table_add(table, pull_point(), kAdmin, kMedia, 60, 100, encoders).index;
+  EventMessage profile = media_change(kTopicProfileChanged, "p1", nullptr);
+  EventMessage encoder =
+      media_change(kTopicConfigurationChanged, "T-VEConf-stream1", "VideoEncoder");
+  EXPECT_EQ(table_publish_change(table, profile), 1);
+  EXPECT_EQ(table_publish_change(table, encoder), 2);
+  EXPECT_EQ(queue_of(table, media), (Texts{"6:false:C", "7:false:C"}));
+  EXPECT_EQ(queue_of(table, filtered), (Texts{"7:false:C"}));
+  EXPECT_STREQ(table.entries[filtered].queue.front().token, "T-VEConf-stream1");
+  // A token longer than any the media services store is cut, not overrun.
+  EXPECT_EQ(std::string(media_change(kTopicProfileChanged, std::string(40, 'x'), nullptr).token),
+            std::string(31, 'x'));
+  EXPECT_EQ(queue_of(table, motion).size(), 2u);  // its two Initialized only
+}
+
 TEST(SubscriptionTable, QueueKeepsOrderAndDropsTheOldestWhenFull) {
   SubscriptionTable table;
   int index = table_add(table, pull_point(), kAdmin, 1u << kTopicMotionAlarm, 60, 100).index;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "nvtd/core/process_state.h"
+#include "nvtd/events/event_service.h"
 #include "nvtd/media/config_elements.h"
 #include "nvtd/media/media_replies.h"
 #include "nvtd/media/profile_store.h"
@@ -27,8 +28,10 @@ void no_config(Reply& reply) {
 bool set_audio_encoder(const std::optional<std::string>& encoding,
                        const std::optional<std::string>& bitrate,
                        const std::optional<std::string>& sample_rate) {
-  return (!encoding || *encoding == "G711") && bitrate && *bitrate == "64" && sample_rate &&
-         *sample_rate == "8";
+  bool accepted = (!encoding || *encoding == "G711") && bitrate && *bitrate == "64" &&
+                  sample_rate && *sample_rate == "8";
+  if (accepted) event_configuration_changed("T-AEConf-00", "AudioEncoder");
+  return accepted;
 }
 
 HandlerOutcome handle_get_audio_sources(const Request&, Reply& reply) {

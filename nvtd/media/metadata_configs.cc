@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "nvtd/events/event_service.h"
 #include "nvtd/media/config_elements.h"
 #include "nvtd/media/media_replies.h"
 #include "nvtd/soap/element_reader.h"
@@ -47,6 +48,7 @@ HandlerOutcome handle_set_metadata_config(const Request& request, Reply& reply) 
     send_catalogue_fault(reply, Fault::kSessionTimeoutMismatch);  // a 200 fault
     return HandlerOutcome::kAnswered;
   }
+  event_configuration_changed("T-MetadataConf-00", "Metadata");
   send_empty_media_response(reply, "SetMetadataConfigurationResponse");
   return HandlerOutcome::kAnswered;
 }

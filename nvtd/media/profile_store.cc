@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "nvtd/events/event_service.h"
+
 namespace nvtd {
 
 std::array<profile_slot, kProfileSlots> profile_table;
@@ -47,6 +49,12 @@ bool release_counted(std::optional<std::string>* held, int32_t* counter) {
   return true;
 }
 
+// The profile's change, told to event subscribers; passes `result` on.
+int changed(const profile_slot* slot, int result = 0) {
+  event_profile_changed(slot->token);
+  return result;
+}
+
 void copy_bounded(const std::optional<std::string>& value, char* out, std::size_t size) {
   if (size == 0) return;
   std::size_t n = value ? std::min(value->size(), size - 1) : 0;
@@ -72,7 +80,7 @@ int profile_create(const std::string& name, const std::string& token) {
     slot.name = name;
     slot.token = token;
     slot.in_use = true;
-    return 0;
+    return changed(&slot);
   }
   return -1;
 }
@@ -84,12 +92,21 @@ int profile_delete(const std::string& token) {
   release_counted(&slot->audio_source_token, &asc_use_count);
   release_counted(&slot->audio_encoder_token, &aec_use_count);
   release_video_encoder(slot);
+  changed(slot);
   *slot = profile_slot{};
   return 0;
 }
 
 int profile_exists(std::string_view token) {
   return find_slot(token) ? 1 : 0;
+}
+
+int profile_rename(std::string_view token, const std::string& name) {
+  profile_slot* slot = find_slot(token);
+  if (!slot) return -1;
+  if (slot->name == name) return 0;
+  slot->name = name;
+  return changed(slot);
 }
 
 int profile_count() {
@@ -122,7 +139,7 @@ int profile_attach_video_source(std::string_view token, const std::string& confi
   if (slot->video_source_token) return 0;  // a second attach does not count again
   slot->video_source_token = configuration;
   ++vsc_use_count;
-  return 0;
+  return changed(slot);
 }
 
 int profile_attach_audio_source(std::string_view token, const std::string& configuration) {
@@ -131,7 +148,7 @@ int profile_attach_audio_source(std::string_view token, const std::string& confi
   if (slot->audio_source_token) return 0;
   slot->audio_source_token = configuration;
   ++asc_use_count;
-  return 0;
+  return changed(slot);
 }
 
 int profile_attach_video_encoder(std::string_view token, const std::string& configuration) {
@@ -140,7 +157,7 @@ int profile_attach_video_encoder(std::string_view token, const std::string& conf
   release_video_encoder(slot);
   slot->video_encoder_token = configuration;
   if (VencUse* entry = venc_entry(configuration)) ++entry->use_count;
-  return 0;
+  return changed(slot);
 }
 
 int profile_attach_audio_encoder(std::string_view token, const std::string& configuration) {
@@ -149,29 +166,44 @@ int profile_attach_audio_encoder(std::string_view token, const std::string& conf
   release_counted(&slot->audio_encoder_token, &aec_use_count);
   slot->audio_encoder_token = configuration;
   ++aec_use_count;
-  return 0;
+  return changed(slot);
 }
 
 int profile_detach_video_source(std::string_view token) {
   profile_slot* slot = find_slot(token);
-  return slot && release_counted(&slot->video_source_token, &vsc_use_count) ? 0 : -1;
+  return slot && release_counted(&slot->video_source_token, &vsc_use_count) ? changed(slot) : -1;
 }
 
 int profile_detach_audio_source(std::string_view token) {
   profile_slot* slot = find_slot(token);
-  return slot && release_counted(&slot->audio_source_token, &asc_use_count) ? 0 : -1;
+  return slot && release_counted(&slot->audio_source_token, &asc_use_count) ? changed(slot) : -1;
 }
 
 int profile_detach_audio_encoder(std::string_view token) {
   profile_slot* slot = find_slot(token);
-  return slot && release_counted(&slot->audio_encoder_token, &aec_use_count) ? 0 : -1;
+  return slot && release_counted(&slot->audio_encoder_token, &aec_use_count) ? changed(slot) : -1;
 }
 
 int profile_detach_video_encoder(std::string_view token) {
   profile_slot* slot = find_slot(token);
   if (!slot || !slot->video_encoder_token) return -1;
   release_video_encoder(slot);
-  return 0;
+  return changed(slot);
+}
+
+int profile_attach_metadata(std::string_view token, const std::string& configuration) {
+  profile_slot* slot = find_slot(token);
+  if (!slot) return -1;
+  if (slot->metadata_token == configuration) return 0;
+  slot->metadata_token = configuration;
+  return changed(slot);
+}
+
+int profile_detach_metadata(std::string_view token) {
+  profile_slot* slot = find_slot(token);
+  if (!slot || !slot->metadata_token) return -1;
+  slot->metadata_token.reset();
+  return changed(slot);
 }
 
 int32_t venc_use_count(int stream) {

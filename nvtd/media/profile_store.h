@@ -1,5 +1,6 @@
 // The created media profiles: five slots kept in the process's memory and the use counters of
 // the configurations they hold (the token-to-stream mapping asks it through profile_exists).
+// Both media services change it; every change raises Media/ProfileChanged for the profile.
 // Used by the request thread only, one request at a time.
 #pragma once
 
@@ -21,6 +22,7 @@ struct profile_slot {
   std::optional<std::string> video_encoder_token;
   std::optional<std::string> audio_source_token;
   std::optional<std::string> audio_encoder_token;
+  std::optional<std::string> metadata_token;  // held through Media2 only; not counted
   bool in_use = false;
 };
 
@@ -47,6 +49,8 @@ int profile_delete(const std::string& token);
 // 1 or 0.
 int profile_exists(std::string_view token);
 int profile_count();
+// 0, or -1 when no profile has this token.
+int profile_rename(std::string_view token, const std::string& name);
 
 // Iteration over the slots in use, in slot order: start with position 0; returns the position
 // after the slot found and points *slot at it, or -1 when there is none left.
@@ -67,6 +71,8 @@ int profile_detach_video_source(std::string_view token);
 int profile_detach_video_encoder(std::string_view token);
 int profile_detach_audio_source(std::string_view token);
 int profile_detach_audio_encoder(std::string_view token);
+int profile_attach_metadata(std::string_view token, const std::string& configuration);
+int profile_detach_metadata(std::string_view token);
 
 // Use count of video encoder configuration n (1..4) among the created profiles; 0 otherwise.
 int32_t venc_use_count(int stream);

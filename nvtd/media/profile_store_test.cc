@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "nvtd/media/media_events_test_util.h"
 #include "nvtd/media/profile_to_stream.h"
 
 namespace nvtd {
@@ -139,6 +140,27 @@ TEST_F(ProfileStore, ProfileToStreamReadsTheRequestBodyAndAsksTheStore) {
             -1);
   // Only 31 characters are read: "stream2" beyond them is not seen.
   EXPECT_EQ(stream_of(std::string(30, 'x') + "stream2"), -1);
+}
+
+// Every change to a profile, made through either media service, tells the event subscribers
+// its token; what changes nothing tells nothing.
+TEST_F(ProfileStore, ChangesRaiseProfileChanged) {
+  testing::MediaEventWatch watch;
+  const int changes[] = {profile_create("n", "P"),                         // raises
+                         profile_create("m", "P"),                         // exists: nothing
+                         profile_attach_video_source("P", "T-VSConf-00"),  // raises
+                         profile_attach_video_source("P", "T-VSConf-00"),  // held already: nothing
+                         profile_attach_metadata("P", "T-MetadataConf-00"),
+                         profile_attach_metadata("Q", "x"),
+                         profile_rename("P", "o"),
+                         profile_rename("P", "o"),
+                         profile_detach_metadata("P"),
+                         profile_detach_metadata("P"),
+                         profile_delete("P"),
+                         profile_delete("P")};
+  EXPECT_EQ(std::vector<int>(std::begin(changes), std::end(changes)),
+            (std::vector<int>{0, 0, 0, 0, 0, -1, 0, 0, 0, -1, 0, -1}));
+  EXPECT_EQ(watch.take(), std::vector<std::string>(6, "ProfileChanged:P"));
 }
 
 }  // namespace

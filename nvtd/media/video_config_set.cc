@@ -12,6 +12,7 @@
 #include <string>
 
 #include "nvtd/core/process_state.h"
+#include "nvtd/events/event_service.h"
 #include "nvtd/getset/settings_client.h"
 #include "nvtd/media/media_replies.h"
 #include "nvtd/media/stream_settings.h"
@@ -86,7 +87,10 @@ EncoderSetResult set_video_encoder(int stream, const VideoEncoderChange& change)
     trace("set encoding to %d\n", type);
     ok = write_setting(false, index, "type", type);
   }
-  return ok ? EncoderSetResult::kWritten : EncoderSetResult::kRefused;
+  if (!ok) return EncoderSetResult::kRefused;
+  event_configuration_changed(stream == 1 ? "T-VEConf-stream1" : "T-VEConf-stream2",
+                              "VideoEncoder");
+  return EncoderSetResult::kWritten;
 }
 
 bool set_video_source(std::string_view text) {
@@ -101,6 +105,7 @@ bool set_video_source(std::string_view text) {
        {"x=\"0\"", "y=\"0\"", static_cast<const char*>(width), static_cast<const char*>(height)}) {
     if (rest.find(attribute) == std::string_view::npos) return false;
   }
+  event_configuration_changed("T-VSConf-00", "VideoSource");
   return true;
 }
 

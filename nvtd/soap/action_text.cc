@@ -7,19 +7,14 @@
 
 namespace nvtd {
 
-std::optional<std::string> find_action(const char* soap_action, const char* content_type,
-                                       std::string_view body) {
+std::optional<std::string> find_action_text(const char* soap_action, const char* content_type,
+                                            std::string_view body) {
   if (soap_action != nullptr) return std::string(soap_action);
   if (content_type != nullptr && std::strstr(content_type, "action=") != nullptr) {
     return std::string(content_type);
   }
   // The Action element is read up to 255 characters; a longer one is cut there.
-  return element_text(body, "Action", 256);
-}
-
-std::optional<std::string> find_action_text(const char* soap_action, const char* content_type,
-                                            std::string_view body) {
-  if (auto action = find_action(soap_action, content_type, body)) return action;
+  if (auto action = element_text(body, "Action", 256)) return action;
   if (!body.empty()) return std::string(body);
   return std::nullopt;
 }

@@ -9,11 +9,6 @@
 
 namespace nvtd {
 
-// The action the request states, without the body: the SOAPAction value, the whole content
-// type when it has an action parameter, or the Action element's text; nullopt when none.
-std::optional<std::string> find_action(const char* soap_action, const char* content_type,
-                                       std::string_view body);
-
 // soap_action and content_type are the HTTP_SOAPACTION and CONTENT_TYPE values, nullptr
 // when unset; body is the request body (empty when there is none). Returns nullopt when
 // there is neither an action nor a body ("no action!").

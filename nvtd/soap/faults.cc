@@ -95,6 +95,12 @@ constexpr std::array<FaultEntry, static_cast<size_t>(Fault::kCount)> kCatalogue 
    "The specified Protocol is not supported", nullptr, 400},
   {Fault::kIncompleteConfiguration, kReceiver, {"ter:Action", "ter:IncompleteConfiguration"},
    "Incomplete configuration", nullptr, 500},
+  {Fault::kDeletionOfFixedProfile, kSender, {"ter:Action", "ter:DeletionOfFixedProfile"},
+   "Fixed profile", nullptr, 400},
+  {Fault::kMaxProfiles, kReceiver, {"ter:Action", "ter:MaxNVTProfiles"},
+   "Too many profiles", nullptr, 500},
+  {Fault::kConfigurationConflict, kReceiver, {"ter:Action", "ter:ConfigurationConflict"},
+   "Configuration conflict", nullptr, 500},
 }};
 // clang-format on
 

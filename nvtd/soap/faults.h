@@ -48,6 +48,9 @@ enum class Fault {
   kHttpUnauthorized,          // ter:NotAuthorized with HTTP 401 and the Digest challenges
   kProtocolUnsupported,       // ter:InvalidArgVal / ter:InvalidStreamSetup (Media2 GetStreamUri)
   kIncompleteConfiguration,   // Receiver ter:Action / ter:IncompleteConfiguration (Media2)
+  kDeletionOfFixedProfile,    // ter:Action / ter:DeletionOfFixedProfile (Media2)
+  kMaxProfiles,               // Receiver ter:Action / ter:MaxNVTProfiles (Media2: store full)
+  kConfigurationConflict,     // Receiver ter:Action / ter:ConfigurationConflict (Media2)
   kCount
 };
 

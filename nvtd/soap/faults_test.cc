@@ -50,8 +50,8 @@ TEST(FaultCatalogue, EveryEntryIsWellFormedAndHasItsStatus) {
     EXPECT_EQ(body.substr(body.size() - end.size()), end);
     if (e.status == 400) ++count400;
   }
-  EXPECT_EQ(int(Fault::kCount), 38);
-  EXPECT_EQ(count400, 29);
+  EXPECT_EQ(int(Fault::kCount), 41);
+  EXPECT_EQ(count400, 30);
   EXPECT_EQ(fault_entry(Fault::kSettingsUnavailable).status, 500);
   EXPECT_EQ(fault_entry(Fault::kNoSuchService).status, 200);
   EXPECT_EQ(fault_entry(Fault::kUsernameClash).status, 200);

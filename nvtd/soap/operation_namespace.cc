@@ -6,91 +6,85 @@
 #include <string>
 
 #include "nvtd/soap/action_text.h"
-#include "nvtd/soap/envelope.h"
 
 namespace nvtd {
 namespace {
 
-struct ServiceNamespace {
-  std::string_view uri;
-  Service service;
-};
+// Character arrays rather than pointers, which the camera's loader would have to relocate.
+constexpr char kOnvif[] = "http://www.onvif.org/";
+constexpr char kNotification[] = "http://docs.oasis-open.org/wsn/";  // b-2, bw-2
+// What stands between kOnvif and "/wsdl" in each service's namespace, in the order of Service.
+constexpr char kServicePaths[][16] = {"ver10/device", "ver10/deviceIO", "ver10/media",
+                                      "ver20/media",  "ver10/events",   "ver20/imaging"};
+constexpr auto npos = std::string_view::npos;
 
-// The services' namespaces; the events service takes the WS-BaseNotification ones too.
-constexpr ServiceNamespace kServiceNamespaces[] = {
-    {NS_TDS, Service::kDevice},     {NS_TMD, Service::kDeviceIo}, {NS_TRT, Service::kMedia},
-    {NS_TR2, Service::kMedia2},     {NS_TEV, Service::kEvents},   {NS_WSNT, Service::kEvents},
-    {NS_WSNT_BW, Service::kEvents}, {NS_TIMG, Service::kImaging},
-};
-
-constexpr std::string_view kOnvifPrefix = "http://www.onvif.org/";
-constexpr std::string_view kBlanks = " \t\r\n";
+// Bounded cuts that never throw: the first n characters, and what follows them.
+std::string_view head(std::string_view text, std::size_t n) {
+  return std::string_view(text.data(), std::min(n, text.size()));
+}
+std::string_view tail(std::string_view text, std::size_t n) {
+  text.remove_prefix(std::min(n, text.size()));
+  return text;
+}
 
 bool starts_with(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
+  return head(text, prefix.size()) == prefix;
 }
 
-bool ends_with(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+bool same_letters(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return (x | 0x20) == (y | 0x20);
+         });
 }
 
-// The URI in an action text: behind "action=" when there is one, quotes and blanks skipped.
-std::string_view action_uri(std::string_view action) {
-  std::size_t at = action.find("action=");
-  if (at != std::string_view::npos) action.remove_prefix(at + 7);
-  std::size_t begin = action.find_first_not_of("\"' \t\r\n");
-  if (begin == std::string_view::npos) return {};
-  action.remove_prefix(begin);
-  return action.substr(0, action.find_first_of("\"'; \t\r\n"));
+// The service of a namespace URI, or with `action` of the one an action URI begins with (the
+// namespace, "/" and the rest). WS-BaseNotification's namespaces are the events service's.
+std::optional<Service> service_of_uri(std::string_view uri, bool action) {
+  if (starts_with(uri, kNotification)) return Service::kEvents;
+  if (!starts_with(uri, kOnvif)) return std::nullopt;
+  uri = tail(uri, sizeof kOnvif - 1);
+  std::size_t end = uri.find(action ? "/wsdl/" : "/wsdl");
+  // A namespace ends there; an action URI goes on.
+  if (end == npos || (!action && end + 5 != uri.size())) return std::nullopt;
+  uri = head(uri, end);
+  // Without regard to case: the device I/O WSDL's own actions say "deviceio".
+  for (std::size_t i = 0; i < std::size(kServicePaths); ++i) {
+    if (same_letters(uri, kServicePaths[i])) return static_cast<Service>(i);
+  }
+  return Service::kUnserved;
 }
 
-// A tag, from its "<" to its ">", and its qualified name (empty for an end tag).
-struct Tag {
-  std::string_view text;
-  std::string_view name;
-  bool end;
-};
-
-// The next tag at or after `pos`, which moves behind it; comments, declarations and
-// processing instructions are passed over. nullopt at the end of the text.
-std::optional<Tag> next_tag(std::string_view xml, std::size_t& pos) {
+// The next tag from `pos` on, "<" to ">", comments, declarations and processing instructions
+// passed over; empty at the end of the text. `pos` moves behind it.
+std::string_view next_tag(std::string_view xml, std::size_t& pos) {
   for (;;) {
     std::size_t open = xml.find('<', pos);
-    if (open == std::string_view::npos || open + 1 >= xml.size()) return std::nullopt;
     std::size_t close = xml.find('>', open);
-    if (close == std::string_view::npos) return std::nullopt;
+    if (close == npos) return {};
     pos = close + 1;
-    char first = xml[open + 1];
-    if (first == '!' || first == '?') continue;
-    std::string_view text = xml.substr(open, close + 1 - open);
-    if (first == '/') return Tag{text, {}, true};
-    return Tag{text, text.substr(1, text.find_first_of(" \t\r\n/>", 1) - 1), false};
+    std::string_view tag(xml.data() + open, pos - open);
+    if (tag[1] != '!' && tag[1] != '?') return tag;
   }
 }
 
-std::string_view local_name(std::string_view name) {
-  std::size_t colon = name.find(':');
-  return colon == std::string_view::npos ? name : name.substr(colon + 1);
+// A tag's qualified name; empty for an end tag.
+std::string_view tag_name(std::string_view tag) {
+  return head(tail(tag, 1), tag.find_first_of(" \t\r\n/>", 1) - 1);
 }
 
 // The value of the declaration of `prefix` ("" for the default namespace) in a start tag.
 std::optional<std::string_view> declared(std::string_view tag, std::string_view prefix) {
-  for (std::size_t at = tag.find("xmlns"); at != std::string_view::npos;
-       at = tag.find("xmlns", at + 5)) {
-    if (kBlanks.find(tag[at - 1]) == std::string_view::npos) continue;
-    std::string_view rest = tag.substr(at + 5);
+  for (std::size_t at = tag.find("xmlns"); at != npos; at = tag.find("xmlns", at + 1)) {
+    std::string_view rest = tail(tag, at + 5);
+    if (static_cast<unsigned char>(tag[at - 1]) > ' ') continue;  // part of another name
     if (!prefix.empty()) {
-      if (rest.empty() || rest[0] != ':' || !starts_with(rest.substr(1), prefix)) continue;
-      rest.remove_prefix(1 + prefix.size());
+      if (rest[0] != ':' || !starts_with(tail(rest, 1), prefix)) continue;
+      rest = tail(rest, 1 + prefix.size());
     }
-    rest.remove_prefix(std::min(rest.size(), rest.find_first_not_of(kBlanks)));
-    if (rest.empty() || rest[0] != '=') continue;
-    rest.remove_prefix(1);
-    rest.remove_prefix(std::min(rest.size(), rest.find_first_not_of(kBlanks)));
-    if (rest.empty() || (rest[0] != '"' && rest[0] != '\'')) continue;
-    std::size_t end = rest.find(rest[0], 1);
-    if (end == std::string_view::npos) return std::nullopt;
-    return rest.substr(1, end - 1);
+    if (rest.size() < 2 || rest[0] != '=' || (rest[1] != '"' && rest[1] != '\'')) continue;
+    std::size_t end = rest.find(rest[1], 2);
+    if (end == npos) return std::nullopt;
+    return head(tail(rest, 2), end - 2);
   }
   return std::nullopt;
 }
@@ -98,47 +92,43 @@ std::optional<std::string_view> declared(std::string_view tag, std::string_view 
 }  // namespace
 
 std::optional<Service> service_of_namespace(std::string_view name_space) {
-  for (const ServiceNamespace& known : kServiceNamespaces) {
-    if (name_space == known.uri) return known.service;
-  }
-  if (starts_with(name_space, kOnvifPrefix) && ends_with(name_space, "/wsdl"))
-    return Service::kUnserved;
-  return std::nullopt;
+  return service_of_uri(name_space, false);
 }
 
 std::optional<Service> service_of_action(std::string_view action) {
-  std::string_view uri = action_uri(action);
-  for (const ServiceNamespace& known : kServiceNamespaces) {
-    if (starts_with(uri, known.uri) && uri.size() > known.uri.size() &&
-        uri[known.uri.size()] == '/')
-      return known.service;
-  }
-  if (starts_with(uri, kOnvifPrefix) && uri.find("/wsdl/") != std::string_view::npos)
-    return Service::kUnserved;
-  return std::nullopt;
+  // The first URI in the text (a SOAPAction may be quoted, a content type has more before it),
+  // up to a quote, blank or ";".
+  action = tail(action, action.find("http://"));
+  return service_of_uri(head(action, action.find_first_of("\"'; \t\r\n")), true);
 }
 
 std::string_view body_operation_namespace(std::string_view body) {
   std::size_t pos = 0;
-  std::optional<Tag> root = next_tag(body, pos);
-  std::optional<Tag> tag = root;
-  while (tag && (tag->end || local_name(tag->name) != "Body")) tag = next_tag(body, pos);
-  if (!tag || ends_with(tag->text, "/>")) return {};
-  Tag body_tag = *tag;
-  std::optional<Tag> child = next_tag(body, pos);
-  if (!child || child->end) return {};
-  std::size_t colon = child->name.find(':');
-  std::string_view prefix = colon == std::string_view::npos ? "" : child->name.substr(0, colon);
-  for (std::string_view scope : {child->text, body_tag.text, root->text}) {
+  std::string_view root = next_tag(body, pos);
+  std::string_view tag = root;
+  while (!tag.empty()) {
+    std::string_view name = tag_name(tag);
+    if (tail(name, name.find(':') + 1) == "Body") break;  // npos + 1: no prefix to skip
+    tag = next_tag(body, pos);
+  }
+  if (tag.size() < 2 || tag[tag.size() - 2] == '/') return {};
+  std::string_view child = next_tag(body, pos);
+  std::string_view name = child.empty() ? child : tag_name(child);
+  if (name.empty()) return {};
+  std::size_t colon = name.find(':');
+  std::string_view prefix = colon == npos ? "" : head(name, colon);
+  for (std::string_view scope : {child, tag, root}) {
     if (auto uri = declared(scope, prefix)) return *uri;
   }
   return {};
 }
 
 std::optional<Service> request_service(const Request& request) {
-  const char* soap_action = request.soap_action ? request.soap_action->c_str() : nullptr;
-  const char* content_type = request.content_type ? request.content_type->c_str() : nullptr;
-  if (auto action = find_action(soap_action, content_type, request.body)) {
+  auto action = find_action_text(request.soap_action ? request.soap_action->c_str() : nullptr,
+                                 request.content_type ? request.content_type->c_str() : nullptr,
+                                 request.body);
+  // Without an action the action text is the body: its namespace is read below.
+  if (action && action->size() != request.body.size()) {
     if (auto service = service_of_action(*action)) return service;
   }
   std::string_view name_space = body_operation_namespace(request.body);
@@ -147,8 +137,7 @@ std::optional<Service> request_service(const Request& request) {
 }
 
 SearchScope search_scope(const Request& request) {
-  return {request_service(request),
-          request.uri_or_empty().find("media2_service") != std::string_view::npos};
+  return {request_service(request), request.uri_or_empty().find("media2_service") != npos};
 }
 
 }  // namespace nvtd

@@ -12,11 +12,12 @@
 
 namespace nvtd {
 
-// The service of a namespace URI: one of the camera's services, kUnserved for any other ONVIF
-// service namespace ("http://www.onvif.org/.../wsdl"), nullopt for anything else.
+// The service of a namespace URI: one of the camera's services (WS-BaseNotification's
+// namespaces are the events service's), kUnserved for any other ONVIF service namespace
+// ("http://www.onvif.org/.../wsdl"), nullopt for anything else.
 std::optional<Service> service_of_namespace(std::string_view name_space);
 
-// The service whose namespace, followed by "/", begins the URI in an action text (the
+// The service whose namespace, followed by "/", begins the first URI in an action text (the
 // SOAPAction value, a content type's action parameter or the Action element's text): kUnserved
 // for another ONVIF URI with "/wsdl/" in it, nullopt for anything else.
 std::optional<Service> service_of_action(std::string_view action);

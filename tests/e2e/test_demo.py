@@ -105,6 +105,9 @@ def test_an_onvif_client_here_gets_profiles_a_stream_and_a_snapshot(demo):
     r = demo.here(["node", script, CAMERA, "80", "admin", "admin"], text=True)
     assert r.returncode == 0, r.stderr + demo.output()
     result = json.loads(r.stdout.strip().splitlines()[-1])
+    # GetServices lists Media2, so the client takes the profiles and URIs from Media2 (it
+    # falls back to Media1 only when Media2 answers wrongly), and the stream probe reads it.
+    assert result["media2"], result
     assert [p["token"] for p in result["profiles"]][:2] == ["stream1", "stream2"]
     assert result["stream"] == "rtsp://10.99.0.2/onvif/stream1", result
     (codec, width, height, rate), text = probe_stream_here(demo, result["stream"])

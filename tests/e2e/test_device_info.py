@@ -13,9 +13,11 @@ import pytest
 
 from camera import program, wait_for, write_accounts
 from onvif_soap import NS, TDS, TEV, TMD, TRT, TT, envelope, post, security, serving
+from onvif_validate import validate
 from settingsd import Settingsd
 
 TIMG = "http://www.onvif.org/ver20/imaging/wsdl"
+TR2 = "http://www.onvif.org/ver20/media/wsdl"
 
 PORT = 8080
 CAMERA = "10.99.0.2"
@@ -113,25 +115,27 @@ def services(include):
 
 def test_services_short_and_long_form(camera):
     short = services("false")
-    assert [s.find("tds:Namespace", NS).text for s in short] == [TDS, TEV, TRT, TMD, TIMG]
+    assert [s.find("tds:Namespace", NS).text for s in short] == [TDS, TEV, TRT, TMD, TIMG, TR2]
     assert [s.find("tds:XAddr", NS).text for s in short] == [
         "http://%s:%d/onvif/%s" % (CAMERA, PORT, s) for s in
         ("device_service", "events_service", "media_service", "deviceio_service",
-         "imaging_service")]
+         "imaging_service", "media2_service")]
     assert [(s.find("tds:Version/tt:Major", NS).text, s.find("tds:Version/tt:Minor", NS).text)
-            for s in short] == [("1", "4"), ("1", "4"), ("1", "5"), ("1", "4"), ("2", "0")]
+            for s in short] == [("1", "4"), ("1", "4"), ("1", "5"), ("1", "4"), ("2", "0"),
+                                ("2", "0")]
     assert all(s.find("tds:Capabilities", NS) is None for s in short)
     assert [len(s) for s in services(None)] == [len(s) for s in short]
 
     long = services("true")
     own = [s.find("tds:Capabilities", NS)[0] for s in long]
     assert [c.tag for c in own] == ["{%s}Capabilities" % ns
-                                    for ns in (TDS, TEV, TRT, TMD, TIMG)]
+                                    for ns in (TDS, TEV, TRT, TMD, TIMG, TR2)]
     assert [c.tag for c in long[0]] == ["{%s}%s" % (TDS, n) for n in
                                         ("Namespace", "XAddr", "Capabilities", "Version")]
     assert own[0].find("tds:Security", NS).get("UsernameToken") == "true"
     assert own[2].find("trt:StreamingCapabilities", NS).get("RTP_RTSP_TCP") == "true"
     assert own[3].get("RelayOutputs") == "0" and own[3].get("VideoSources") == "1"
+    assert own[5].find("{%s}ProfileCapabilities" % TR2).get("MaximumNumberOfProfiles") == "7"
 
 
 def test_service_capabilities_by_namespace_else_by_uri(camera):
@@ -155,6 +159,9 @@ def test_service_capabilities_by_namespace_else_by_uri(camera):
     media = ask("/onvif/media_service")
     assert media.find("s:Body/trt:GetServiceCapabilitiesResponse/trt:Capabilities/"
                       "trt:ProfileCapabilities", NS).get("MaximumNumberOfProfiles") == "15"
+    media2 = ask("/onvif/media2_service")
+    assert media2.find("s:Body/{%s}GetServiceCapabilitiesResponse/{%s}Capabilities" % (TR2, TR2),
+                       NS).get("SnapshotUri") == "true"
     io = ask("/onvif/deviceio_service")
     assert io.find("s:Header", NS) is not None
     assert io.find("s:Body/tmd:GetServiceCapabilitiesResponse/tmd:Capabilities",
@@ -199,6 +206,24 @@ def test_relay_outputs_are_fixed(camera):
     for op in ("SetRelayOutputSettings", "SetRelayOutputState"):
         response = call(op, "<tds:RelayOutputToken>t_RelayOut-0</tds:RelayOutputToken>").xml()
         assert len(response.find("s:Body/tds:%sResponse" % op, NS)) == 0
+
+
+def test_the_device_io_service_is_answered_as_its_wsdl_states_it(camera, tmp_path):
+    """The device I/O WSDL names tds elements for GetRelayOutputs and SetRelayOutputState
+    (with actions spelt "deviceio") and a tmd element for SetRelayOutputSettings."""
+    action = "http://www.onvif.org/ver10/deviceio/wsdl/"
+    answers = []
+    for op, prefix, found in [("GetRelayOutputs", "tds", "tds:GetRelayOutputsResponse"),
+                              ("SetRelayOutputState", "tds", "tds:SetRelayOutputStateResponse"),
+                              ("SetRelayOutputSettings", "tmd",
+                               "tmd:SetRelayOutputSettingsResponse")]:
+        body = ('<%s:%s xmlns:%s="%s"><%s:RelayOutputToken>t_RelayOut-0</%s:RelayOutputToken>'
+                "</%s:%s>" % (prefix, op, prefix, NS[prefix], prefix, prefix, prefix, op))
+        answer = post(envelope(body, security(USER, PASSWORD)), PORT,
+                      path="/onvif/deviceio_service", action=action + op)
+        assert answer.xml().find("s:Body/" + found, NS) is not None, answer.text
+        answers.append(answer.text)
+    validate(tmp_path, *answers)
 
 
 def date_time(auth=False):

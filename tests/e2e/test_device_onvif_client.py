@@ -68,8 +68,9 @@ def test_onvif_library_reads_the_device(camera):
                           "http://www.onvif.org/ver10/events/wsdl",
                           "http://www.onvif.org/ver10/media/wsdl",
                           "http://www.onvif.org/ver10/deviceIO/wsdl",
-                          "http://www.onvif.org/ver20/imaging/wsdl"]
-    # The library takes its service addresses from the answers.
+                          "http://www.onvif.org/ver20/imaging/wsdl",
+                          "http://www.onvif.org/ver20/media/wsdl"]
+    # The library takes its service addresses from the answers, and keeps to Media1.
     assert seen["uri"]["media"] == "http://%s:%d/onvif/media_service" % (CAMERA, PORT)
 
 

@@ -324,28 +324,20 @@ def test_configuration_listings_and_refusals(media):
 def test_the_namespace_decides_which_service_answers(media):
     """A Media2 request is never answered by Media1 (the unsupported fault while Media2 lacks
     the operation); the right namespace at another service's address is answered as ever."""
-    unsupported = "ter:InvalidThing"
-    cases = [
-        ("media2", "<tr2:GetProfiles/>", "tr2:GetProfilesResponse"),
-        ("media2", "<tr2:CreateProfile><tr2:Name>m2</tr2:Name></tr2:CreateProfile>",
-         "tr2:CreateProfileResponse"),
-        ("media2", "<tr2:GetStreamUri><tr2:Protocol>RTSP</tr2:Protocol><tr2:ProfileToken>stream1"
-         "</tr2:ProfileToken></tr2:GetStreamUri>", "tr2:GetStreamUriResponse"),
-        ("device", "<trt:GetProfiles/>", "trt:GetProfilesResponse"),
-        ("media", "<tds:GetServiceCapabilities/>", "tds:GetServiceCapabilitiesResponse"),
-        ("device", "<trt:GetServiceCapabilities/>", "trt:GetServiceCapabilitiesResponse"),
-        ("media", "<tds:GetProfiles/>", unsupported),
-    ]
-    for service, body, answer in cases:
+    for service, body, answer in (
+            ("media2", "<tr2:GetProfiles/>", "tr2:GetProfilesResponse"),
+            ("media2", "<tr2:CreateProfile><tr2:Name>m2</tr2:Name></tr2:CreateProfile>",
+             "tr2:CreateProfileResponse"),
+            ("device", "<trt:GetProfiles/>", "trt:GetProfilesResponse"),
+            ("media", "<tds:GetServiceCapabilities/>", "tds:GetServiceCapabilitiesResponse"),
+            ("device", "<trt:GetServiceCapabilities/>", "trt:GetServiceCapabilitiesResponse"),
+            ("media", "<tds:GetProfiles/>", None)):
         r = Reply(post(body, path="/onvif/%s_service" % service))
-        first = r.xml.find("s:Body/*", NS)
-        if answer == unsupported or first.tag.endswith("}Fault"):
-            assert r.bad_request and r.fault() == unsupported, (body, r.body)
+        tag = r.xml.find("s:Body/*", NS).tag
+        if answer is None or tag.endswith("}Fault"):
+            assert r.bad_request and r.fault() == "ter:InvalidThing", (body, r.body)
         else:
-            prefix, name = answer.split(":")
-            assert first.tag == "{%s}%s" % (NS[prefix], name), (body, r.body)
-        assert not r.all(".//trt:Profiles") or service != "media2", body
-    assert "m2" not in tokens()
+            assert tag == "{%s}%s" % (NS[answer[:3]], answer[4:]), (body, r.body)
 
 
 def node_client():
