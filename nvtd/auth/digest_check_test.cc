@@ -63,7 +63,10 @@ TEST(DigestNonce, FreshStaleForgedAndForeign) {
       {nonce.substr(0, 35), key, kNow, NonceState::kForged},
       {nonce + "AAAA", key, kNow, NonceState::kForged},
       {"", key, kNow, NonceState::kForged},
+      // The nonce proved above, under this key again after the refusals.
+      {nonce, key, kNow + 1, NonceState::kFresh},
   };
+  // In this order: each case follows one that proved the nonce under the first key.
   for (const Case& c : cases) {
     NonceCheck check = check_digest_nonce(c.key, c.nonce, c.now);
     EXPECT_EQ(check.state, c.state) << c.nonce << " at " << c.now;
