@@ -12,6 +12,7 @@
 #include <initializer_list>
 #include <optional>
 
+#include "nvtd/auth/hmac_sha256.h"
 #include "nvtd/auth/users_file.h"
 
 namespace nvtd {
@@ -22,10 +23,10 @@ std::string hex_hash(DigestAlgorithm algorithm, std::initializer_list<std::strin
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int size = 0;
   EVP_MD_CTX* context = EVP_MD_CTX_new();
-  bool ok =
-      context != nullptr &&
-      EVP_DigestInit_ex(context, algorithm == DigestAlgorithm::kMd5 ? EVP_md5() : EVP_sha256(),
-                        nullptr) == 1;
+  bool ok = context != nullptr &&
+            EVP_DigestInit_ex(context,
+                              algorithm == DigestAlgorithm::kMd5 ? md5_digest() : sha256_digest(),
+                              nullptr) == 1;
   const char* separator = "";
   for (std::string_view part : parts) {
     ok = ok && EVP_DigestUpdate(context, separator, std::strlen(separator)) == 1 &&

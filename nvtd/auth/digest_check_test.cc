@@ -32,6 +32,7 @@ TEST(DigestResponse, MatchesTheRfc7616Examples) {
 }
 
 constexpr std::int64_t kNow = 1796637600;
+constexpr char kUri[] = "/onvif/device_service";
 
 NonceKey key_of(unsigned char fill) {
   NonceKey key;
@@ -62,7 +63,10 @@ TEST(DigestNonce, FreshStaleForgedAndForeign) {
       {nonce.substr(0, 35), key, kNow, NonceState::kForged},
       {nonce + "AAAA", key, kNow, NonceState::kForged},
       {"", key, kNow, NonceState::kForged},
+      // The nonce proved above, under this key again after the refusals.
+      {nonce, key, kNow + 1, NonceState::kFresh},
   };
+  // In this order: each case follows one that proved the nonce under the first key.
   for (const Case& c : cases) {
     NonceCheck check = check_digest_nonce(c.key, c.nonce, c.now);
     EXPECT_EQ(check.state, c.state) << c.nonce << " at " << c.now;
@@ -79,8 +83,7 @@ class DigestCheck : public ::testing::Test {
     UsersFilePath = dir_ + "/users";
     UsersFileFallbackPath = dir_ + "/.users";
     std::string error;
-    std::ofstream(UsersFilePath) << make_useradd_line("viewer", "s3cret", "user", &error).value()
-                                 << "\n";
+    std::ofstream(UsersFilePath) << *make_useradd_line("viewer", "s3cret", "user", &error) << "\n";
   }
   void TearDown() override {
     unlink(UsersFilePath.c_str());
@@ -93,79 +96,53 @@ class DigestCheck : public ::testing::Test {
 
 TEST_F(DigestCheck, EachParameterMustMatch) {
   const NonceKey key = key_of(7);
-  using Change = std::function<void(DigestCredentials&)>;
-  // What was sent differs from what was signed.
-  using Tamper = std::function<void(DigestCredentials&, std::string & response)>;
+  using Change = std::function<void(DigestCredentials&)>;  // the client's view
+  using V = DigestVerdict;
   struct Case {
     const char* what;
-    Change before;  // before the response is computed (the client's view)
-    Tamper after;
-    std::int64_t issued;
-    DigestVerdict verdict;
+    Change change;
+    V verdict;
+    std::int64_t issued = kNow;
+    const char* password = "s3cret";
   };
   const Change none = [](DigestCredentials&) {};
-  const Tamper untouched = [](DigestCredentials&, std::string&) {};
-  const Tamper wrong = [](DigestCredentials&, std::string& r) { r[0] = r[0] == '0' ? '1' : '0'; };
+  const std::int64_t old = kNow - kDigestNonceLifetime - 1;
   const std::string forged = make_digest_nonce(key_of(8), kNow);
   const Case cases[] = {
-      {"MD5", none, untouched, kNow, DigestVerdict::kPass},
-      {"SHA-256", [](auto& c) { c.algorithm = "SHA-256"; }, untouched, kNow, DigestVerdict::kPass},
-      {"no algorithm: MD5", [](auto& c) { c.algorithm = ""; }, untouched, kNow,
-       DigestVerdict::kPass},
-      {"nc in upper case", [](auto& c) { c.nc = "0000000A"; }, untouched, kNow,
-       DigestVerdict::kPass},
-      {"response in upper case", none,
-       [](auto&, std::string& r) {
-         for (char& ch : r) ch = char(toupper(ch));
-       },
-       kNow, DigestVerdict::kWrong},
-      {"wrong password", none, wrong, kNow, DigestVerdict::kWrong},
-      {"unknown user", [](auto& c) { c.username = "nobody"; }, untouched, kNow,
-       DigestVerdict::kWrong},
-      {"other realm", [](auto& c) { c.realm = "elsewhere"; }, untouched, kNow,
-       DigestVerdict::kWrong},
-      {"other uri", [](auto& c) { c.uri = "/onvif/media_service"; }, untouched, kNow,
-       DigestVerdict::kWrong},
-      {"nc changed", none, [](auto& c, std::string&) { c.nc = "00000002"; }, kNow,
-       DigestVerdict::kWrong},
-      {"MD5-sess", [](auto& c) { c.algorithm = "MD5-sess"; }, untouched, kNow,
-       DigestVerdict::kWrong},
-      {"qop auth-int", [](auto& c) { c.qop = "auth-int"; }, untouched, kNow, DigestVerdict::kWrong},
-      {"no qop", [](auto& c) { c.qop = ""; }, untouched, kNow, DigestVerdict::kWrong},
-      {"short nc", [](auto& c) { c.nc = "0000001"; }, untouched, kNow, DigestVerdict::kWrong},
-      {"zero nc", [](auto& c) { c.nc = "00000000"; }, untouched, kNow, DigestVerdict::kWrong},
-      {"nc not hexadecimal", [](auto& c) { c.nc = "0000000g"; }, untouched, kNow,
-       DigestVerdict::kWrong},
-      {"no cnonce", [](auto& c) { c.cnonce = ""; }, untouched, kNow, DigestVerdict::kWrong},
-      {"user hash", [](auto& c) { c.userhash = "true"; }, untouched, kNow, DigestVerdict::kWrong},
-      {"forged nonce", [&forged](auto& c) { c.nonce = forged; }, untouched, kNow,
-       DigestVerdict::kWrong},
-      {"stale nonce", none, untouched, kNow - kDigestNonceLifetime - 1, DigestVerdict::kStale},
-      {"stale nonce, wrong password", none, wrong, kNow - kDigestNonceLifetime - 1,
-       DigestVerdict::kWrong},
+      {"MD5", none, V::kPass},
+      {"SHA-256", [](auto& c) { c.algorithm = "SHA-256"; }, V::kPass},
+      {"no algorithm: MD5", [](auto& c) { c.algorithm = ""; }, V::kPass},
+      {"nc in upper case", [](auto& c) { c.nc = "0000000A"; }, V::kPass},
+      {"wrong password", none, V::kWrong, kNow, "guess"},
+      {"unknown user", [](auto& c) { c.username = "nobody"; }, V::kWrong},
+      {"other realm", [](auto& c) { c.realm = "elsewhere"; }, V::kWrong},
+      {"other uri", [](auto& c) { c.uri = "/onvif/media_service"; }, V::kWrong},
+      {"MD5-sess", [](auto& c) { c.algorithm = "MD5-sess"; }, V::kWrong},
+      {"qop auth-int", [](auto& c) { c.qop = "auth-int"; }, V::kWrong},
+      {"no qop", [](auto& c) { c.qop = ""; }, V::kWrong},
+      {"short nc", [](auto& c) { c.nc = "0000001"; }, V::kWrong},
+      {"zero nc", [](auto& c) { c.nc = "00000000"; }, V::kWrong},
+      {"nc not hexadecimal", [](auto& c) { c.nc = "0000000g"; }, V::kWrong},
+      {"no cnonce", [](auto& c) { c.cnonce = ""; }, V::kWrong},
+      {"user hash", [](auto& c) { c.userhash = "true"; }, V::kWrong},
+      {"forged nonce", [&forged](auto& c) { c.nonce = forged; }, V::kWrong},
+      {"stale nonce", none, V::kStale, old},
+      {"stale nonce, wrong password", none, V::kWrong, old, "guess"},
   };
   for (const Case& test : cases) {
     const std::string nonce = make_digest_nonce(key, test.issued);
     DigestCredentials c;
-    c.username = "viewer";
-    c.realm = kDigestRealm;
-    c.nonce = nonce;
-    c.uri = "/onvif/device_service";
-    c.algorithm = "MD5";
-    c.qop = "auth";
-    c.nc = "00000001";
-    c.cnonce = "0a4f113b";
-    test.before(c);
+    c.username = "viewer", c.realm = kDigestRealm, c.nonce = nonce, c.uri = kUri;
+    c.algorithm = "MD5", c.qop = "auth", c.nc = "00000001", c.cnonce = "0a4f113b";
+    test.change(c);
     const DigestAlgorithm algorithm =
         c.algorithm == "SHA-256" ? DigestAlgorithm::kSha256 : DigestAlgorithm::kMd5;
-    std::string response = digest_response(
-        {algorithm, c.username, c.realm, "s3cret", "POST", c.uri, c.nonce, c.nc, c.cnonce});
-    test.after(c, response);
+    const std::string response = digest_response(
+        {algorithm, c.username, c.realm, test.password, "POST", c.uri, c.nonce, c.nc, c.cnonce});
     c.response = response;
     DigestUse use;
-    EXPECT_EQ(verify_digest(c, "POST", "/onvif/device_service", key, kNow, &use), test.verdict)
-        << test.what;
-    if (test.verdict == DigestVerdict::kPass) {
+    EXPECT_EQ(verify_digest(c, "POST", kUri, key, kNow, &use), test.verdict) << test.what;
+    if (test.verdict == V::kPass) {
       EXPECT_EQ(use.user, "viewer") << test.what;
       EXPECT_EQ(use.level, "user") << test.what;
       EXPECT_EQ(use.issued, kNow) << test.what;

@@ -3,13 +3,12 @@
 #include "nvtd/auth/digest_nonce.h"
 
 #include <openssl/crypto.h>
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
 #include <openssl/rand.h>
 
 #include <optional>
 
 #include "nvtd/auth/base64.h"
+#include "nvtd/auth/hmac_sha256.h"
 #include "nvtd/auth/token_memory.h"
 
 namespace nvtd {
@@ -19,11 +18,42 @@ constexpr std::size_t kStampSize = 11;
 constexpr std::size_t kMacSize = 16;
 constexpr std::size_t kNonceBytes = kStampSize + kMacSize;
 
-std::array<unsigned char, 32> mac_of(const NonceKey& key, const unsigned char* stamp) {
-  std::array<unsigned char, 32> mac{};
-  unsigned int size = mac.size();
-  HMAC(EVP_sha256(), key.data(), int(key.size()), stamp, kStampSize, mac.data(), &size);
-  return mac;
+Sha256Mac mac_of(const NonceKey& key, const unsigned char* stamp) {
+  return hmac_sha256(key.data(), key.size(),
+                     std::string_view(reinterpret_cast<const char*>(stamp), kStampSize));
+}
+
+// The last nonce that proved to be made here, with the key it was checked under: a client
+// answers one nonce many times, and its MAC need not be computed again each time. (Nonces are
+// no secret: the comparison with it may take any time.)
+struct ProvenNonce {
+  NonceKey key{};
+  std::string nonce;
+  std::int64_t issued = 0;
+};
+
+ProvenNonce& last_proven() {
+  static ProvenNonce proven;
+  return proven;
+}
+
+// The issue time of a nonce made under key; nullopt for any other text.
+std::optional<std::int64_t> issue_time(const NonceKey& key, std::string_view nonce) {
+  ProvenNonce& proven = last_proven();
+  if (!proven.nonce.empty() && nonce == proven.nonce &&
+      CRYPTO_memcmp(key.data(), proven.key.data(), key.size()) == 0) {
+    return proven.issued;
+  }
+  std::optional<std::string> bytes = base64_decode_strict(nonce);
+  if (!bytes || bytes->size() != kNonceBytes) return std::nullopt;
+  const auto* raw = reinterpret_cast<const unsigned char*>(bytes->data());
+  const auto mac = mac_of(key, raw);
+  if (CRYPTO_memcmp(mac.data(), raw + kStampSize, kMacSize) != 0) return std::nullopt;
+  const std::int64_t issued =
+      std::int64_t(std::uint32_t(raw[0]) << 24 | std::uint32_t(raw[1]) << 16 |
+                   std::uint32_t(raw[2]) << 8 | std::uint32_t(raw[3]));
+  proven = ProvenNonce{key, std::string(nonce), issued};
+  return issued;
 }
 
 }  // namespace
@@ -48,16 +78,10 @@ std::string make_digest_nonce(const NonceKey& key, std::int64_t now) {
 }
 
 NonceCheck check_digest_nonce(const NonceKey& key, std::string_view nonce, std::int64_t now) {
-  std::optional<std::string> bytes = base64_decode_strict(nonce);
-  if (!bytes || bytes->size() != kNonceBytes) return {NonceState::kForged, 0};
-  const auto* raw = reinterpret_cast<const unsigned char*>(bytes->data());
-  const auto mac = mac_of(key, raw);
-  if (CRYPTO_memcmp(mac.data(), raw + kStampSize, kMacSize) != 0) return {NonceState::kForged, 0};
-  const std::int64_t issued =
-      std::int64_t(std::uint32_t(raw[0]) << 24 | std::uint32_t(raw[1]) << 16 |
-                   std::uint32_t(raw[2]) << 8 | std::uint32_t(raw[3]));
-  const bool fresh = issued <= now && now - issued <= kDigestNonceLifetime;
-  return {fresh ? NonceState::kFresh : NonceState::kStale, issued};
+  const std::optional<std::int64_t> issued = issue_time(key, nonce);
+  if (!issued) return {NonceState::kForged, 0};
+  const bool fresh = *issued <= now && now - *issued <= kDigestNonceLifetime;
+  return {fresh ? NonceState::kFresh : NonceState::kStale, *issued};
 }
 
 }  // namespace nvtd

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 
 #include "common/unique_fd.h"
@@ -108,7 +109,12 @@ LogTurn ProcessTokenMemory::log_turn(std::string_view subject, std::int64_t now_
 
 bool ProcessTokenMemory::derive_key(std::string_view label, unsigned char* out) {
   if (!block_) return false;
-  TokenTable(block_.get(), groups_).derive_key(label, out);
+  if (!derived_ok_ || label != derived_label_) {
+    TokenTable(block_.get(), groups_).derive_key(label, derived_.data());
+    derived_label_ = label;
+    derived_ok_ = true;
+  }
+  std::memcpy(out, derived_.data(), derived_.size());
   return true;
 }
 

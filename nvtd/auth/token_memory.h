@@ -4,6 +4,7 @@
 // live one request, in a locked file; the log turns of the refusals live beside them.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -49,6 +50,10 @@ class ProcessTokenMemory : public TokenMemory {
   };
   std::unique_ptr<void, Free> block_;
   std::size_t groups_;
+  // The last key derived, and its label: the table's secret never changes in the process.
+  std::string derived_label_;
+  std::array<unsigned char, 32> derived_{};
+  bool derived_ok_ = false;
 };
 
 // The table in a file of fixed size that every CGI process opens under an exclusive flock.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -126,6 +127,25 @@ TEST(TokenRefusals, LoggedOnceASecondForEachAccountAndSaidWhy) {
             "token memory full: token of u refused\n"
             "token memory unavailable: token of w refused\n"
             "token memory full: token of u refused (999 more like this left out)\n");
+}
+
+// The process's memory keeps the last key it derived: asked for another label, it derives
+// that one, and asked again for the first, gives the first again; another process's memory
+// (another secret) gives other keys.
+TEST(TokenKeys, EachLabelItsOwnKeyWhateverWasAskedBefore) {
+  ProcessTokenMemory memory(4), other(4);
+  using Key = std::array<unsigned char, 32>;
+  Key first{}, second{}, again{}, elsewhere{};
+  const struct {
+    const char* label;
+    Key* key;
+  } asks[] = {{"digest nonce", &first}, {"other", &second}, {"digest nonce", &again}};
+  for (const auto& ask : asks) ASSERT_TRUE(memory.derive_key(ask.label, ask.key->data()));
+  ASSERT_TRUE(other.derive_key("digest nonce", elsewhere.data()));
+  EXPECT_EQ(first, again);
+  EXPECT_NE(first, second);
+  EXPECT_NE(first, elsewhere);
+  EXPECT_NE(first, Key{});
 }
 
 }  // namespace

@@ -6,8 +6,6 @@
 // newcomer's own account holds the most, the newcomer is refused instead.
 #include "nvtd/auth/token_table.h"
 
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
 #include <openssl/rand.h>
 
 #include <algorithm>
@@ -15,20 +13,18 @@
 #include <cstring>
 #include <string>
 
+#include "nvtd/auth/hmac_sha256.h"
+
 namespace nvtd {
 namespace {
 
 // "NTK3": tokens keyed with their account, repeats by READ class, log turns after the places.
 constexpr std::uint32_t kMagic = 0x4e544b33;
 
-using Digest = std::array<unsigned char, 32>;
+using Digest = Sha256Mac;
 
 Digest keyed_hash(const unsigned char* secret, std::string_view material) {
-  Digest out{};
-  unsigned int size = out.size();
-  HMAC(EVP_sha256(), secret, 16, reinterpret_cast<const unsigned char*>(material.data()),
-       material.size(), out.data(), &size);
-  return out;
+  return hmac_sha256(secret, 16, material);
 }
 
 template <typename T>

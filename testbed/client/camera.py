@@ -91,3 +91,21 @@ def write_accounts(*accounts):
     os.makedirs("/etc/nvtd", exist_ok=True)
     with open("/etc/nvtd/users", "w") as f:
         f.write("".join(lines))
+
+
+def start_web_server(folder, forwarder, users):
+    """lighttpd with the camera's configuration on port 80, once it accepts connections: the
+    ONVIF paths to forwarder (a program named nvtd-forwarder), the snapshot behind HTTP Digest
+    for the "name:password" lines of users. Its files are made in folder (a pathlib.Path)."""
+    (folder / "www").mkdir(exist_ok=True)
+    (folder / "users").write_text(users)
+    env = dict(os.environ, CAMERA_WWW=str(folder / "www"), CAMERA_LOG_DIR=str(folder),
+               VCAM_DIR="/run/vcam", CAMERA_WEB_USERS=str(folder / "users"),
+               CAMERA_FORWARDER=str(forwarder),
+               CAMERA_SNAPSHOT=os.path.join(SOURCE_DIR, "testbed", "videoserver", "snapshot"))
+    web = subprocess.Popen(["/usr/sbin/lighttpd", "-D", "-f",
+                            os.path.join(SOURCE_DIR, "testbed", "webserver", "lighttpd.conf")],
+                           env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    from onvif_soap import serving
+    assert wait_for(lambda: serving(80), timeout=20)
+    return web

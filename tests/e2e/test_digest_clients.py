@@ -3,15 +3,13 @@ device and media flow from the LAN side against nvtd serving HTTP itself and aga
 camera's deployed arrangement (the web server with the camera's configuration, the forwarder
 as its CGI program, nvtd --persist behind it), for accounts of two levels and a wrong password."""
 import json
-import os
 import subprocess
 
 import pytest
 
-from camera import EMULATOR, SOURCE_DIR, in_lan, program, wait_for, write_accounts
-from nvtd_relay import Nvtd
+from camera import EMULATOR, in_lan, program, start_web_server, wait_for, write_accounts
+from nvtd_relay import Nvtd, start_server
 from onvif_client import onvif_library
-from onvif_soap import serving
 
 pytestmark = pytest.mark.usefixtures("settings_server")
 CAMERA = "10.99.0.2"
@@ -30,40 +28,24 @@ CASES = [
 ]
 
 
-def server_mode(tmp):
-    nvtd = Nvtd("--port", "8080", name="digest-server")
-    assert wait_for(lambda: serving(8080), timeout=30), nvtd.err()
-    return 8080, [nvtd.stop]
-
-
-def deployed(tmp):
-    nvtd = Nvtd("--persist", name="digest-persist")
-    assert wait_for(lambda: "persisting" in nvtd.out(), timeout=20), nvtd.err()
-    (tmp / "www").mkdir()
-    (tmp / "users").write_text("admin:admin-secret\n")
-    env = dict(os.environ, CAMERA_WWW=str(tmp / "www"), CAMERA_LOG_DIR=str(tmp),
-               VCAM_DIR="/run/vcam", CAMERA_WEB_USERS=str(tmp / "users"),
-               CAMERA_FORWARDER=program("testbed", "forwarder", "nvtd-forwarder")[-1],
-               CAMERA_SNAPSHOT=os.path.join(SOURCE_DIR, "testbed", "videoserver", "snapshot"))
-    web = subprocess.Popen(["/usr/sbin/lighttpd", "-D", "-f",
-                            os.path.join(SOURCE_DIR, "testbed", "webserver", "lighttpd.conf")],
-                           env=env)
-    assert wait_for(lambda: serving(80), timeout=20), nvtd.err()
-    return 80, [lambda: (web.terminate(), web.wait(timeout=10)), nvtd.stop]
-
-
-@pytest.fixture(scope="module", params=[server_mode, deployed], ids=["server", "deployed"])
+@pytest.fixture(scope="module", params=["server", "deployed"])
 def camera(request, tmp_path_factory):
-    if request.param is deployed and EMULATOR:
+    if request.param == "deployed" and EMULATOR:
         pytest.skip("the web server runs the forwarder directly")
     node_dir = onvif_library()
     write_accounts(("admin", "admin-secret", "administrator"), ("viewer", "view-secret", "user"))
-    port, stops = request.param(tmp_path_factory.mktemp(request.param.__name__))
-    try:
-        yield node_dir, port
-    finally:
-        for stop in stops:
-            stop()
+    if request.param == "server":
+        nvtd = start_server(8080)
+        yield node_dir, 8080
+    else:
+        nvtd = Nvtd("--persist", name="digest-persist")
+        assert wait_for(lambda: "persisting" in nvtd.out(), timeout=20), nvtd.err()
+        web = start_web_server(tmp_path_factory.mktemp("web"),
+                               program("testbed", "forwarder", "nvtd-forwarder")[-1], "")
+        yield node_dir, 80
+        web.terminate()
+        web.wait(timeout=10)
+    nvtd.stop()
 
 
 @pytest.mark.parametrize("user,password,refused", CASES)

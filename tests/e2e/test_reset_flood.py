@@ -9,7 +9,7 @@ import subprocess
 import time
 
 import pytest
-from camera import EMULATOR, SOURCE_DIR, in_lan, program, wait_for
+from camera import EMULATOR, SOURCE_DIR, in_lan, program, start_web_server, wait_for
 from nvtd_relay import Nvtd, own_server_fifo
 
 pytestmark = pytest.mark.usefixtures("settings_server")
@@ -29,16 +29,8 @@ def leftovers():
 def camera_web(tmp_path):
     nvtd = Nvtd("--persist", name="flood-nvtd")
     assert wait_for(lambda: own_server_fifo() and "persisting" in nvtd.out(), timeout=10)
-    (tmp_path / "www").mkdir()
-    (tmp_path / "users").write_text("admin:admin\n")
-    env = dict(os.environ, CAMERA_WWW=str(tmp_path / "www"), CAMERA_LOG_DIR=str(tmp_path),
-               CAMERA_WEB_USERS=str(tmp_path / "users"),
-               VCAM_DIR="/run/vcam", CAMERA_FORWARDER=program("testbed", "forwarder",
-                                                              "nvtd-forwarder")[-1],
-               CAMERA_SNAPSHOT=os.path.join(SOURCE_DIR, "testbed", "videoserver", "snapshot"))
-    web = subprocess.Popen(["/usr/sbin/lighttpd", "-D", "-f",
-                            os.path.join(SOURCE_DIR, "testbed", "webserver", "lighttpd.conf")],
-                           env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    web = start_web_server(tmp_path, program("testbed", "forwarder", "nvtd-forwarder")[-1],
+                           "admin:admin\n")
     assert wait_for(lambda: subprocess.run(["python3", TOOL, "ask", "127.0.0.1", "80", "0.1",
                                             "0"], capture_output=True, timeout=40)
                     .stdout.count(b'"200"') > 0, timeout=20)

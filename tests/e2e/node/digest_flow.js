@@ -1,8 +1,6 @@
-// The device and media flow of an application that uses the npm "onvif" client library with
-// WS-Security off (useWSSecurity: false), so that it authenticates with HTTP Digest alone:
-// connect (date and time, services or capabilities, profiles, video sources), then the device
-// service's reads and the media service's stream and snapshot addresses. Each step's outcome
-// is recorded; the flow goes on after a refused step. Prints one JSON object.
+// The device and media flow of an application on the npm "onvif" client with WS-Security off
+// (useWSSecurity: false), so HTTP Digest alone: connect, the device service's reads, the media
+// service's stream and snapshot addresses. Each step's outcome is recorded; prints one JSON object.
 // Usage: node digest_flow.js HOST PORT USER PASSWORD
 'use strict';
 const { Cam } = require('onvif');
@@ -12,7 +10,7 @@ const cam = new Cam({ hostname, port: Number(port), username, password, autoconn
   useWSSecurity: false, timeout: 20000 });
 const steps = {};
 
-function step(name, call) {
+function step(name, call = (cb) => cam[name](cb)) {
   return new Promise((resolve) => {
     call((err, data) => {
       steps[name] = err ? 'error: ' + err.message : 'ok';
@@ -24,17 +22,12 @@ function step(name, call) {
 (async () => {
   const warnings = [];
   cam.on('warning', (w) => warnings.push(String(w)));
-  await step('connect', (cb) => cam.connect(cb));
-  const info = await step('getDeviceInformation', (cb) => cam.getDeviceInformation(cb));
-  await step('getScopes', (cb) => cam.getScopes(cb));
-  await step('getHostname', (cb) => cam.getHostname(cb));
-  await step('getNTP', (cb) => cam.getNTP(cb));
-  await step('getDNS', (cb) => cam.getDNS(cb));
-  await step('getNetworkInterfaces', (cb) => cam.getNetworkInterfaces(cb));
-  await step('getUsers', (cb) => cam.getUsers(cb));
-  const profiles = await step('getProfiles', (cb) => cam.getProfiles(cb));
-  await step('getVideoSources', (cb) => cam.getVideoSources(cb));
-  await step('getVideoEncoderConfigurations', (cb) => cam.getVideoEncoderConfigurations(cb));
+  await step('connect');
+  const info = await step('getDeviceInformation');
+  for (const name of ['getScopes', 'getHostname', 'getNTP', 'getDNS', 'getNetworkInterfaces',
+    'getUsers']) await step(name);
+  const profiles = await step('getProfiles');
+  for (const name of ['getVideoSources', 'getVideoEncoderConfigurations']) await step(name);
   const profileToken = profiles && profiles.length ? profiles[0].$.token : 'stream1';
   const stream = await step('getStreamUri',
     (cb) => cam.getStreamUri({ protocol: 'RTSP', profileToken }, cb));
