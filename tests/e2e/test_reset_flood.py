@@ -16,7 +16,7 @@ pytestmark = pytest.mark.usefixtures("settings_server")
 
 TOOL = os.path.join(SOURCE_DIR, "testbed", "client", "reset_flood.py")
 FLOOD_SECONDS = 10
-AFTER_SECONDS = 5
+AFTER_SECONDS = 8
 
 
 def leftovers():
@@ -75,5 +75,7 @@ def test_a_reset_flood_leaves_nothing_behind_and_the_client_is_answered_after_it
     results = json.loads(ask.communicate(timeout=150)[0])
     after = [r for r in results if r[0] >= flood_ended + 0.5]
     assert after, results
-    assert all(status == "200" and took < 3 for _, took, status in after), after
+    # A sanitizer build answers a few times slower, and so does its web server's backlog.
+    limit = 10 if sanitized else 3
+    assert all(status == "200" and took < limit for _, took, status in after), after
     assert camera_web.proc.poll() is None
