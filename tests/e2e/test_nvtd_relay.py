@@ -584,17 +584,23 @@ class HeldPull(threading.Thread):
         return self.result[0], answered(self.result)
 
 
+def empty_pull_point(server):
+    """(id, answer) of a new pull point whose Initialized messages have been taken."""
+    created = answered(forward_soap(
+        envelope("<tev:CreatePullPointSubscription><tev:InitialTerminationTime>PT60S"
+                 "</tev:InitialTerminationTime></tev:CreatePullPointSubscription>"),
+        EVENTS_WSDL + "/EventPortType/CreatePullPointSubscriptionRequest"))
+    sid = int(re.search(r"<dom0:SubscriptionId [^>]*>(\d+)<", created).group(1))
+    HeldPull(server, sid, "PT0S").answer()
+    return sid, created
+
+
 def test_a_pull_is_held_while_other_forwarders_are_answered(tmp_path):
     shutil.rmtree(STATES, ignore_errors=True)
     os.makedirs(STATES, mode=0o755)
     server, fd = start_persistent("--noauth")
     try:
-        created = answered(forward_soap(
-            envelope("<tev:CreatePullPointSubscription><tev:InitialTerminationTime>PT60S"
-                     "</tev:InitialTerminationTime></tev:CreatePullPointSubscription>"),
-            EVENTS_WSDL + "/EventPortType/CreatePullPointSubscriptionRequest"))
-        sid = int(re.search(r"<dom0:SubscriptionId [^>]*>(\d+)<", created).group(1))
-        HeldPull(server, sid, "PT0S").answer()  # takes the Initialized messages
+        sid, created = empty_pull_point(server)
         # An empty queue: the pull waits its Timeout while the next forwarder is served.
         empty = HeldPull(server, sid, "PT3S")
         other = forward_soap(envelope("<tds:GetSystemDateAndTime/>"),
@@ -641,12 +647,7 @@ def test_a_forwarder_whose_nvtd_is_killed_answers_a_soap_fault(when, tmp_path):
     os.makedirs(STATES, mode=0o755)
     server, fd = start_persistent("--noauth")
     try:
-        created = answered(forward_soap(
-            envelope("<tev:CreatePullPointSubscription><tev:InitialTerminationTime>PT60S"
-                     "</tev:InitialTerminationTime></tev:CreatePullPointSubscription>"),
-            EVENTS_WSDL + "/EventPortType/CreatePullPointSubscriptionRequest"))
-        sid = int(re.search(r"<dom0:SubscriptionId [^>]*>(\d+)<", created).group(1))
-        HeldPull(server, sid, "PT0S").answer()  # takes the Initialized messages
+        sid, _ = empty_pull_point(server)
         if when == "holding a pull":
             victim = HeldPull(server, sid, "PT30S")
         else:
@@ -674,12 +675,7 @@ def test_a_pull_held_when_its_pull_point_is_unsubscribed_ends_with_a_soap_answer
     os.makedirs(STATES, mode=0o755)
     server, fd = start_persistent("--noauth")
     try:
-        created = answered(forward_soap(
-            envelope("<tev:CreatePullPointSubscription><tev:InitialTerminationTime>PT60S"
-                     "</tev:InitialTerminationTime></tev:CreatePullPointSubscription>"),
-            EVENTS_WSDL + "/EventPortType/CreatePullPointSubscriptionRequest"))
-        sid = int(re.search(r"<dom0:SubscriptionId [^>]*>(\d+)<", created).group(1))
-        HeldPull(server, sid, "PT0S").answer()  # takes the Initialized messages
+        sid, _ = empty_pull_point(server)
         held = HeldPull(server, sid, "PT20S")
         gone = answered(forward_soap(envelope("<wsnt:Unsubscribe/>", sid_header(sid)),
                                      WSNT + "/SubscriptionManager/UnsubscribeRequest"))
